@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing (Debian 12, as root or with sudo), configures and
+# builds. Usage: scripts/setup.sh [build-dir] [extra cmake arguments...]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+shift || true
+
+packages=(build-essential cmake ninja-build pkg-config
+          qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev libgl-dev
+          xvfb xauth x11-apps fonts-dejavu-core)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S "$root" -B "$build" -G Ninja "$@"
+cmake --build "$build" -j"$(nproc)"

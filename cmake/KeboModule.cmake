@@ -1,0 +1,22 @@
+# kebo_module(<target> [DEPS <targets...>] [EXCLUDE <files...>])
+# A static library of every .cpp/.h directly in the calling folder (picked up
+# anew when files are added), or an interface target while it has none.
+# Includes are written from the project root: #include "device/ORVEHVNode.h".
+function(kebo_module target)
+  cmake_parse_arguments(M "" "" "DEPS;EXCLUDE" ${ARGN})
+  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.ui)
+  foreach(_x ${M_EXCLUDE})
+    list(REMOVE_ITEM _src ${CMAKE_CURRENT_SOURCE_DIR}/${_x})
+  endforeach()
+  set(_cpp ${_src})
+  list(FILTER _cpp INCLUDE REGEX "\\.cpp$")
+  if(_cpp)
+    add_library(${target} STATIC ${_src})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC ${M_DEPS})
+  else()
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${target} INTERFACE ${M_DEPS})
+  endif()
+endfunction()

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// What the connect dialog hands each complete row to: the main window opens the
+// system and adds its node. Kept as an interface so the dialog is testable
+// without a main window and the main window needs nothing of the dialog.
+class SystemConnector
+{
+public:
+    virtual ~SystemConnector() = default;
+
+    // Returns true when the system was opened. systemType and linkType are the
+    // device library's codes; connectionArgument is its address string.
+    virtual bool connectToSystem(int systemType, int linkType, const QString &connectionArgument,
+                                 const QString &displayName, const QString &userName,
+                                 const QString &password) = 0;
+};

@@ -9,6 +9,7 @@
 // held here as plain QWidget pointers (owned, deleted in the order the
 // destructor documents); the layer that builds them casts them back.
 
+#include <QList>
 #include <QMutex>
 #include <QString>
 #include <QWaitCondition>
@@ -21,6 +22,7 @@ class QStackedWidget;
 class QThread;
 class QSystemInterface;
 struct LogBatch;
+struct SubscriptionFailure;
 
 // Builds the per-system widgets; registered once by the application layer so
 // the device model does not depend on views or panels.
@@ -51,6 +53,17 @@ public:
                      QStackedWidget *boardInformationStack, int position);
     void describeConnection();
 
+    // Subscribes (unsubscribes) the parameters of the whole system for an
+    // empty board list, else of the given board nodes, at the current event
+    // port. 0 when every library call returned 0 or 1, else 1 (stops at that
+    // call). Refused names are appended to the three failure lists.
+    int subscribeParameters(const QList<ORVEHVNode *> &boards, QList<SubscriptionFailure> &systemFailures,
+                            QList<SubscriptionFailure> &boardFailures,
+                            QList<SubscriptionFailure> &channelFailures);
+    int unsubscribeParameters(const QList<ORVEHVNode *> &boards, QList<SubscriptionFailure> &systemFailures,
+                              QList<SubscriptionFailure> &boardFailures,
+                              QList<SubscriptionFailure> &channelFailures);
+
     // --- shared with the event threads -------------------------------
     QMutex eventStateMutex;                // guards eventsEnabled
     bool eventsEnabled = false;
@@ -62,6 +75,8 @@ public:
     std::atomic<bool> stopRequested{false};
     std::atomic<int> eventSocket{-1};      // -1: the library supplies it (B8181)
     QThread *eventThread = nullptr;
+    QThread *logWriterThread = nullptr;    // started by the event-data thread
+    bool logWriterStop = false;            // under logMutex: writer flushes and ends
 
     // --- per-system widgets (owned) ---------------------------------
     QWidget *boardInformationPanel() const { return m_boardInfo; }

@@ -1,0 +1,27 @@
+#ifndef ORVEHVMIRRORNODE_H
+#define ORVEHVMIRRORNODE_H
+
+// Second table item of a channel parameter: lets the custom-view table show
+// the same parameter as the system's own table. Owned by its source node
+// (ORVEHVNode::partner). Code holding a cell of either class reaches the
+// node with ORVEHVNode::fromItem().
+
+#include <QTableWidgetItem>
+
+class ORVEHVNode;
+
+class ORVEHVMirrorNode : public QTableWidgetItem
+{
+public:
+    explicit ORVEHVMirrorNode(ORVEHVNode *source = nullptr);
+    ~ORVEHVMirrorNode() override;
+
+    ORVEHVNode *partner() const { return m_partner; }   // the source node, not owned
+    void setPartner(ORVEHVNode *n) { m_partner = n; }
+    bool isMirror() const { return true; }
+
+private:
+    ORVEHVNode *m_partner = nullptr;
+};
+
+#endif

@@ -1,0 +1,278 @@
+#include "device/ORVEHVNode.h"
+
+#include "device/ORVEHVMirrorNode.h"
+#include "device/ORVEHVNodeProperty.h"
+#include "device/ParameterAccess.h"
+#include "device/ValueText.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QTableWidget>
+
+namespace {
+RowHeaderPainter *g_rowHeaderPainter = nullptr;
+
+template <typename T>
+void deleteBackwards(QVector<T *> &list)
+{
+    for (int i = list.size() - 1; i >= 0; --i)
+        delete list[i];
+    list.clear();
+}
+} // namespace
+
+ORVEHVNode::ORVEHVNode() : QTableWidgetItem(QTableWidgetItem::Type) {}
+
+ORVEHVNode::~ORVEHVNode()
+{
+    if (m_kind != KindContainer) {
+        deleteBackwards(m_children);
+        deleteBackwards(m_parameters);
+        deleteBackwards(m_properties);
+        delete m_partner;
+        m_partner = nullptr;
+    }
+}
+
+ORVEHVNode *ORVEHVNode::fromItem(QTableWidgetItem *item)
+{
+    if (!item)
+        return nullptr;
+    if (auto *node = dynamic_cast<ORVEHVNode *>(item))
+        return node;
+    if (auto *mirror = dynamic_cast<ORVEHVMirrorNode *>(item))
+        return mirror->partner();
+    return nullptr;
+}
+
+bool ORVEHVNode::isMirrorItem(const QTableWidgetItem *item)
+{
+    return dynamic_cast<const ORVEHVMirrorNode *>(item) != nullptr;
+}
+
+void ORVEHVNode::setRowHeaderPainter(RowHeaderPainter *painter) { g_rowHeaderPainter = painter; }
+RowHeaderPainter *ORVEHVNode::rowHeaderPainter() { return g_rowHeaderPainter; }
+
+void ORVEHVNode::initialise(const QString &name, int kind, int systemType, int linkType,
+                            const QString &connectionArgument, const QString &userName,
+                            const QString &password)
+{
+    m_name = name;
+    m_kind = kind;
+    if (kind == KindSystem) {
+        m_systemType = systemType;
+        m_linkType = linkType;
+        m_connectionArgument = connectionArgument;
+        m_userName = userName;
+        m_password = password;
+    }
+    if (kind == KindChannelParameter && !m_partner)
+        m_partner = new ORVEHVMirrorNode(this);
+    // Mainframes (2, 3) log only what the operator picks; other systems log
+    // everything by default.
+    m_isLogged = systemType >= 0 && systemType != 2 && systemType != 3 && systemType != 8
+                 && systemType != 12;
+}
+
+void ORVEHVNode::addChild(ORVEHVNode *node)
+{
+    if (!node)
+        return;
+    if (m_kind != KindContainer)
+        node->m_systemType = m_systemType;
+    m_children.append(node);
+}
+
+void ORVEHVNode::insertChild(ORVEHVNode *node, int index)
+{
+    if (!node)
+        return;
+    if (m_kind != KindContainer)
+        node->m_systemType = m_systemType;
+    index = qBound(0, index, int(m_children.size()));
+    m_children.insert(index, node);
+}
+
+void ORVEHVNode::addParameter(ORVEHVNode *node)
+{
+    if (!node)
+        return;
+    if (m_kind != KindContainer)
+        node->m_systemType = m_systemType;
+    m_parameters.append(node);
+}
+
+void ORVEHVNode::addProperty(ORVEHVNodeProperty *property)
+{
+    if (property)
+        m_properties.append(property);
+}
+
+void ORVEHVNode::removeChildAt(int index)
+{
+    if (index >= 0 && index < m_children.size())
+        m_children.remove(index);
+}
+
+ORVEHVNode *ORVEHVNode::parameter(const QString &name) const
+{
+    for (ORVEHVNode *p : m_parameters)
+        if (p->m_name == name)
+            return p;
+    return nullptr;
+}
+
+ORVEHVNodeProperty *ORVEHVNode::property(const QString &name) const
+{
+    for (ORVEHVNodeProperty *p : m_properties)
+        if (p->name() == name)
+            return p;
+    return nullptr;
+}
+
+QVariant ORVEHVNode::propertyValue(const QString &name) const
+{
+    const ORVEHVNodeProperty *p = property(name);
+    return p ? p->value().value : QVariant();
+}
+
+QString ORVEHVNode::name() const
+{
+    return m_name.isEmpty() ? QStringLiteral("ORVE") : m_name;
+}
+
+void ORVEHVNode::setHandle(int handle)
+{
+    m_handle = handle;
+    if (m_kind == KindContainer && !m_children.isEmpty())
+        return; // a view root lists nodes of other trees; leave their handles alone
+    for (ORVEHVNode *c : m_children)
+        c->setHandle(handle);
+    for (ORVEHVNode *p : m_parameters)
+        p->setHandle(handle);
+}
+
+void ORVEHVNode::setValue(const NodeValue &value)
+{
+    m_value = value;
+    if (m_kind == KindChannelParameter)
+        applyText();
+}
+
+void ORVEHVNode::setUnitText(const QString &text)
+{
+    m_unitText = text;
+    setValue(m_value);
+}
+
+void ORVEHVNode::setConnectionState(int state)
+{
+    m_connectionState = state;
+    if (state != ConnectionConnected)
+        markChildrenStale();
+}
+
+void ORVEHVNode::markChildrenStale()
+{
+    for (ORVEHVNode *c : m_children) {
+        NodeValue v = c->m_value;
+        v.status = ValueReadFailed;
+        v.timestamp = QDateTime::currentDateTime();
+        c->setValue(v);
+        c->markChildrenStale();
+    }
+}
+
+QString ORVEHVNode::cellText() const
+{
+    const QString unit = m_unitText;
+    const QVariant &v = m_value.value;
+    if (m_dataType == DataOnOff)
+        return onOffText(this, v.toBool()) + QLatin1Char(' ') + unit;
+    if (m_dataType == DataEnum)
+        return enumText(this, v.toInt()) + QLatin1Char(' ') + unit;
+    if (m_libraryType == 2)
+        return channelStatusText(m_systemType, v.toInt()) + QLatin1Char(' ') + unit;
+    if (m_libraryType == 4)
+        return unit + QLatin1Char(' ') + hexText(v.toLongLong());
+    if (m_dataType == DataFloat)
+        return fixedText(v.toDouble(), m_decimals) + QLatin1Char(' ') + unit;
+    return v.toString() + QLatin1Char(' ') + unit;
+}
+
+void ORVEHVNode::applyText()
+{
+    const QString text = cellText();
+    // The operator may be typing into the current cell of a writable
+    // parameter; on/off and enumeration cells are chosen, not typed.
+    const bool typedEditor = m_accessMode != AccessReadOnly && m_dataType != DataOnOff
+                             && m_dataType != DataEnum;
+    const bool isPw = m_name == QLatin1String("Pw") && m_dataType == DataOnOff;
+    const bool on = m_value.value.toBool();
+
+    auto colour = [&](QTableWidgetItem *item) {
+        QFont f = item->font();
+        f.setWeight(on ? QFont::Weight(75) : QFont::Weight(50));
+        item->setFont(f);
+        item->setForeground(QBrush(on ? QColor(53, 169, 18) : QColor(Qt::black)));
+        QTableWidget *table = item->tableWidget();
+        if (table && g_rowHeaderPainter) {
+            if (on)
+                g_rowHeaderPainter->highlightRowHeader(table, item->row());
+            else
+                g_rowHeaderPainter->dimRowHeader(table, item->row());
+        }
+    };
+
+    QTableWidget *table = tableWidget();
+    bool editing = table && typedEditor
+                   && (table->currentItem() == this
+                       || (m_partner && table->currentItem() == m_partner));
+    if (!editing)
+        setData(Qt::DisplayRole, text);
+    if (isPw)
+        colour(this);
+
+    if (m_partner) {
+        QTableWidget *mirrorTable = m_partner->tableWidget();
+        bool mirrorEditing = mirrorTable && typedEditor
+                             && (mirrorTable->currentItem() == m_partner
+                                 || mirrorTable->currentItem() == this);
+        if (!mirrorEditing)
+            m_partner->setData(Qt::DisplayRole, text);
+        if (isPw)
+            colour(m_partner);
+    }
+}
+
+int ORVEHVNode::writeValue(const QVariant &value)
+{
+    if (value.toString().isEmpty()) {
+        setValue(m_value);
+        return -1;
+    }
+    QVariant sent = value;
+    int result;
+    switch (m_kind) {
+    case KindSystemProperty:
+        result = writeSystemProperty(m_handle, m_name, m_libraryType, sent);
+        break;
+    case KindBoardParameter:
+        result = writeBoardParameter(m_handle, m_slot, m_name, m_libraryType, sent);
+        break;
+    case KindChannelParameter:
+        result = writeChannelParameter(m_handle, m_slot, m_name, m_channel, m_libraryType, sent);
+        break;
+    default:
+        result = -1;
+        break;
+    }
+    if (result == 0) {
+        setValue(NodeValue(sent, ValueOk));
+    } else {
+        m_value.status = ValueWriteFailed;
+        setValue(m_value);
+    }
+    return result;
+}

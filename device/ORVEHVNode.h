@@ -1,0 +1,221 @@
+#ifndef ORVEHVNODE_H
+#define ORVEHVNODE_H
+
+// A node of a system's device tree: the system, its connection items and
+// properties, boards, board parameters, channels, channel parameters, or a
+// container (empty crate slot / view root). A node is at the same time its
+// own table cell: the channel table puts the parameter node itself into the
+// cell, so a new value shows at once.
+//
+// Ownership: a node owns its children, parameters, properties and mirror
+// item and deletes them (each list from last to first) when destroyed. A
+// container (kind 8) owns nothing; it only lists nodes of system trees.
+// Table cells never own nodes: a table must take a node out
+// (QTableWidget::takeItem) before the table is destroyed.
+//
+// GUI thread only.
+
+#include "device/NodeValue.h"
+
+#include <QList>
+#include <QString>
+#include <QTableWidgetItem>
+#include <QVariant>
+#include <QVector>
+
+class ORVEHVMirrorNode;
+class ORVEHVNodeProperty;
+class QTableWidget;
+
+// Row header colouring of the table that shows a "Pw" cell. The device tree
+// must not depend on the views, so the views layer registers its painter
+// once (ORVEHVNode::setRowHeaderPainter); without one nothing is coloured.
+// Called with the cell's table and row whenever a "Pw" value is shown:
+// highlight for on, dim for off.
+class RowHeaderPainter
+{
+public:
+    virtual ~RowHeaderPainter() = default;
+    virtual void highlightRowHeader(QTableWidget *table, int row) = 0;
+    virtual void dimRowHeader(QTableWidget *table, int row) = 0;
+};
+
+class ORVEHVNode : public QTableWidgetItem
+{
+public:
+    ORVEHVNode();
+    ~ORVEHVNode() override;
+
+    ORVEHVNode(const ORVEHVNode &) = delete;
+    ORVEHVNode &operator=(const ORVEHVNode &) = delete;
+
+    // The node behind a table cell: the cell itself, or the source of a
+    // mirror item; null for any other item (and for null).
+    static ORVEHVNode *fromItem(QTableWidgetItem *item);
+    // True when the cell is an ORVEHVMirrorNode.
+    static bool isMirrorItem(const QTableWidgetItem *item);
+
+    static void setRowHeaderPainter(RowHeaderPainter *painter);
+    static RowHeaderPainter *rowHeaderPainter();
+
+    // Sets name and kind; for kind 0 also system type, link type and the
+    // connection strings; for kind 6 creates the mirror item; isLogged
+    // becomes true for a system type that is not negative and not 2, 3, 8, 12.
+    void initialise(const QString &name, int kind, int systemType = -1, int linkType = -1,
+                    const QString &connectionArgument = QString(),
+                    const QString &userName = QString(), const QString &password = QString());
+
+    // Append / insert; unless this node is a container the added node takes
+    // this node's systemType. Ownership passes to this node (not for containers).
+    void addChild(ORVEHVNode *node);
+    void insertChild(ORVEHVNode *node, int index);
+    void addParameter(ORVEHVNode *node);
+    void addProperty(ORVEHVNodeProperty *property);
+    // Removes without deleting; ignored for an index not below the count.
+    void removeChildAt(int index);
+
+    const QVector<ORVEHVNode *> &children() const { return m_children; }
+    const QVector<ORVEHVNode *> &parameters() const { return m_parameters; }
+    const QVector<ORVEHVNodeProperty *> &properties() const { return m_properties; }
+
+    // Lookups by name (case-sensitive); null when absent.
+    ORVEHVNode *parameter(const QString &name) const;
+    ORVEHVNodeProperty *property(const QString &name) const;
+    // Value of a property, or an invalid variant when the property is absent.
+    QVariant propertyValue(const QString &name) const;
+
+    // --- value ----------------------------------------------------------
+    NodeValue value() const { return m_value; }
+    // Stores the record; a channel parameter also refreshes its cell text
+    // (and its mirror's), see cellText().
+    void setValue(const NodeValue &value);
+    // Writes the value to the device (system property, board or channel
+    // parameter) and updates the record: 0 on success (value stored with
+    // status 0), -1 for an empty value (nothing sent, cell refreshed) or a
+    // node that cannot be written, otherwise the library's code (old value
+    // kept with status 3 and shown again).
+    int writeValue(const QVariant &value);
+    // The text a channel parameter's cell shows for the current value.
+    QString cellText() const;
+
+    // Stores the unit text and re-applies the current value.
+    void setUnitText(const QString &text);
+    // Any state other than 1 marks the values of all children (recursively
+    // down the child lists) with status 1 and refreshes them.
+    void setConnectionState(int state);
+    // Sets the handle here and on all children and parameters, recursively.
+    void setHandle(int handle);
+
+    // --- plain fields ---------------------------------------------------
+    ORVEHVMirrorNode *partner() const { return m_partner; }
+    void setPartner(ORVEHVMirrorNode *mirror) { m_partner = mirror; }
+    bool isMirror() const { return m_isMirror; }
+
+    // An empty name reads as "ORVE".
+    QString name() const;
+    void setName(const QString &n) { m_name = n; }
+    int kind() const { return m_kind; }
+    void setKind(int k) { m_kind = k; }
+    int accessMode() const { return m_accessMode; }
+    void setAccessMode(int m) { m_accessMode = m; }
+    int dataType() const { return m_dataType; }
+    void setDataType(int t) { m_dataType = t; }
+    int handle() const { return m_handle; }
+    int systemType() const { return m_systemType; }
+    void setSystemType(int t) { m_systemType = t; }
+    int visualIndex() const { return m_visualIndex; }
+    void setVisualIndex(int i) { m_visualIndex = i; }
+    int customViewVisualIndex() const { return m_customViewVisualIndex; }
+    void setCustomViewVisualIndex(int i) { m_customViewVisualIndex = i; }
+    int linkType() const { return m_linkType; }
+    void setLinkType(int t) { m_linkType = t; }
+    QString connectionArgument() const { return m_connectionArgument; }
+    void setConnectionArgument(const QString &a) { m_connectionArgument = a; }
+    QString userName() const { return m_userName; }
+    void setUserName(const QString &u) { m_userName = u; }
+    QString password() const { return m_password; }
+    void setPassword(const QString &p) { m_password = p; }
+    quint16 slotCount() const { return m_slotCount; }
+    void setSlotCount(quint16 n) { m_slotCount = n; }
+    int connectionState() const { return m_connectionState; }
+    QString model() const { return m_model; }
+    void setModel(const QString &m) { m_model = m; }
+    QString description() const { return m_description; }
+    void setDescription(const QString &d) { m_description = d; }
+    quint32 serialNumber() const { return m_serialNumber; }
+    void setSerialNumber(quint32 n) { m_serialNumber = n; }
+    QString firmwareMinor() const { return m_firmwareMinor; }
+    void setFirmwareMinor(const QString &f) { m_firmwareMinor = f; }
+    QString firmwareMajor() const { return m_firmwareMajor; }
+    void setFirmwareMajor(const QString &f) { m_firmwareMajor = f; }
+    quint16 channelCount() const { return m_channelCount; }
+    void setChannelCount(quint16 n) { m_channelCount = n; }
+    quint16 slot() const { return m_slot; }
+    void setSlot(quint16 s) { m_slot = s; }
+    quint16 channel() const { return m_channel; }
+    void setChannel(quint16 c) { m_channel = c; }
+    QString systemName() const { return m_systemName; }
+    void setSystemName(const QString &n) { m_systemName = n; }
+    int libraryType() const { return m_libraryType; }
+    void setLibraryType(int t) { m_libraryType = t; }
+    QString boardName() const { return m_boardName; }
+    void setBoardName(const QString &n) { m_boardName = n; }
+    QString channelName() const { return m_channelName; }
+    void setChannelName(const QString &n) { m_channelName = n; }
+    QString unitText() const { return m_unitText; }
+    int decimals() const { return m_decimals; }
+    void setDecimals(int d) { m_decimals = d; }
+    bool isEnabled() const { return m_isEnabled; }
+    void setIsEnabled(bool e) { m_isEnabled = e; }
+    bool isEnabledInCustomView() const { return m_isEnabledInCustomView; }
+    void setIsEnabledInCustomView(bool e) { m_isEnabledInCustomView = e; }
+    bool isLogged() const { return m_isLogged; }
+    void setIsLogged(bool l) { m_isLogged = l; }
+    bool notOk() const { return m_notOk; }
+    void setNotOk(bool n) { m_notOk = n; }
+
+private:
+    void applyText();
+    void markChildrenStale();
+
+    ORVEHVMirrorNode *m_partner = nullptr;
+    bool m_isMirror = false;
+    QVector<ORVEHVNode *> m_children;
+    QVector<ORVEHVNode *> m_parameters;
+    QVector<ORVEHVNodeProperty *> m_properties;
+    QString m_name;
+    int m_kind = KindContainer;
+    int m_accessMode = AccessReadOnly;
+    int m_dataType = DataInt32;
+    NodeValue m_value;
+    int m_handle = -1;
+    int m_systemType = -1;
+    int m_visualIndex = -1;
+    int m_customViewVisualIndex = -1;
+    int m_linkType = -1;
+    QString m_connectionArgument;
+    QString m_userName;
+    QString m_password;
+    quint16 m_slotCount = 0;
+    int m_connectionState = ConnectionPending;
+    QString m_model;
+    QString m_description;
+    quint32 m_serialNumber = 0;
+    QString m_firmwareMinor;
+    QString m_firmwareMajor;
+    quint16 m_channelCount = 0;
+    quint16 m_slot = 0;
+    quint16 m_channel = 0;
+    QString m_systemName;
+    int m_libraryType = 0;
+    QString m_boardName;
+    QString m_channelName;
+    QString m_unitText;
+    int m_decimals = 2;
+    bool m_isEnabled = true;
+    bool m_isEnabledInCustomView = false;
+    bool m_isLogged = false;
+    bool m_notOk = false;
+};
+
+#endif

@@ -10,6 +10,7 @@
 // Caller owns every node and property returned until it adds them to a tree.
 
 #include <QList>
+#include <QStringList>
 #include <QString>
 #include <functional>
 
@@ -41,6 +42,18 @@ QList<ORVEHVNode *> readConnectionItems(int connectionState, quint16 slotCount);
 // containers. Returns the new boards (not yet discovered: call discoverBoard).
 QList<ORVEHVNode *> refreshCrateMap(int handle, ORVEHVNode *systemNode,
                                     const std::function<void(ORVEHVNode *, int)> &boardGone = {});
+
+// --- library list walkers (pure; the library gives no list sizes) ----------
+// Names from 10-byte cells: at most `count` (when not negative), up to the
+// first empty cell, and never more than 512 cells whatever the content.
+QStringList parameterNameCells(const char *list, int count);
+// Texts of a NUL-separated list, at most `count`; with `stopAtEmpty` an
+// empty text (a double terminator) ends the list. A text running on for
+// 1024 bytes without a terminator ends the walk.
+QStringList separatedListTexts(const char *list, int count, bool stopAtEmpty);
+// "Enum" texts from the 152-byte buffer: one per value Minval..Maxval, at
+// most the ten cells the buffer holds; empty when Maxval < Minval.
+QStringList enumCellTexts(const char *buffer, double minval, double maxval);
 
 // --- connection order ------------------------------------------------------
 struct DiscoveryHooks

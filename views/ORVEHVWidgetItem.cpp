@@ -1,0 +1,560 @@
+#include "views/ORVEHVWidgetItem.h"
+
+#include "device/ORVEHVNode.h"
+#include "device/ValueText.h"
+#include "views/ORVEHVSwitch.h"
+#include "views/QCustomEditors.h"
+#include "views/TableRules.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QSignalBlocker>
+#include <QTableWidget>
+
+#include <climits>
+#include <cmath>
+
+const char *const ORVEHVWidgetItem::TransparentSheet =
+    "background:transparent; selection-background-color:transparent; selection-color:#555555;";
+
+namespace {
+
+int clampToInt(double v)
+{
+    if (!std::isfinite(v))
+        return v < 0 ? -INT_MAX : INT_MAX;
+    if (v <= -2147483647.0)
+        return -INT_MAX;
+    if (v >= 2147483647.0)
+        return INT_MAX;
+    return int(std::llround(v));
+}
+
+bool isBinary(const ORVEHVNode *n, int dataType)
+{
+    return dataType >= 0 && dataType <= 2 && n->libraryType() == 4;
+}
+
+QStringList enumTexts(const ORVEHVNode *n)
+{
+    return n->propertyValue(QStringLiteral("Enum")).toStringList();
+}
+
+} // namespace
+
+ORVEHVWidgetItem::ORVEHVWidgetItem(ORVEHVNode *node, QWidget *parent, bool styled)
+    : QWidget(parent), m_node(node), m_styled(styled)
+{
+    setContentsMargins(0, 0, 0, 0);
+    setProperty("OffsetAll", 0.0f);
+    setProperty("Entered", false);
+    if (!m_styled)
+        setStyleSheet(TransparentSheet);
+}
+
+void ORVEHVWidgetItem::setEditorRole(bool inTable, bool inDialog)
+{
+    m_inTable = inTable;
+    m_inDialog = inDialog;
+}
+
+double ORVEHVWidgetItem::minval() const
+{
+    return TableRules::rangeValue(m_node->propertyValue(QStringLiteral("Minval")),
+                                  TableRules::DefaultMin);
+}
+
+double ORVEHVWidgetItem::maxval() const
+{
+    return TableRules::rangeValue(m_node->propertyValue(QStringLiteral("Maxval")),
+                                  TableRules::DefaultMax);
+}
+
+bool ORVEHVWidgetItem::isOffsetColumn() const
+{
+    if (!m_node || m_node->dataType() != DataFloat)
+        return false;
+    const int type = TableRules::offsetParamType(m_node->name());
+    if (type < 0)
+        return false;
+    // only the table this editor sits in decides; a dialog never adds offsets
+    for (QWidget *w = parentWidget(); w; w = w->parentWidget()) {
+        if (qobject_cast<QTableWidget *>(w))
+            return w->property(type == 0 ? "Offset_I" : "Offset_V").toBool();
+    }
+    return false;
+}
+
+template <class W>
+static W *makeLook(W *w, bool inTable, bool inDialog)
+{
+    w->setTableFlag(inTable);
+    w->setDialogFlag(inDialog);
+    return w;
+}
+
+void ORVEHVWidgetItem::buildEditor(int dataType, int accessMode, const QVariant &value,
+                                   const QString &unitText, bool connectCommit)
+{
+    if (!m_node || m_editor)
+        return;
+    m_dataType = dataType;
+    m_accessMode = accessMode;
+    const bool readOnly = accessMode == AccessReadOnly;
+    const int libType = m_node->libraryType();
+
+    m_layout = new QHBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+
+    QWidget *editor = nullptr;
+    auto boldLabel = [&](const QString &text) {
+        auto *l = new QCustomLabel(text, this);
+        QFont f = l->font();
+        f.setBold(true);
+        l->setFont(f);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return l;
+    };
+
+    if (dataType >= 0 && dataType <= 2 && (libType == 2 || libType == 3)) {
+        const QString text = libType == 3 ? boardStatusText(m_node->systemType(), value.toInt())
+                                          : channelStatusText(m_node->systemType(), value.toInt());
+        auto *l = new QCustomLabel(text, this);
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        editor = l;
+    } else if (isBinary(m_node, dataType)) {
+        auto *e = makeLook(new QCustomLineEdit(this), m_inTable, m_inDialog);
+        e->setMaxLength(8);
+        e->setText(hexText(value.toLongLong()));
+        e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        if (connectCommit) {
+            connect(e, &QLineEdit::editingFinished, this, &ORVEHVWidgetItem::endEdit);
+            connect(e, &QLineEdit::textChanged, this, &ORVEHVWidgetItem::valueFieldEndEdit);
+        }
+        editor = e;
+    } else if ((dataType >= 0 && dataType <= 5)) {
+        auto *s = makeLook(new QCustomSpinBox(this), m_inTable, m_inDialog);
+        s->setButtonSymbols(QAbstractSpinBox::NoButtons);
+        s->setFrame(false);
+        s->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        s->setRange(clampToInt(minval()), clampToInt(maxval()));
+        s->setValue(dataType >= 3 ? clampToInt(double(value.toUInt())) : clampToInt(value.toDouble()));
+        if (connectCommit) {
+            connect(s, &QAbstractSpinBox::editingFinished, this, &ORVEHVWidgetItem::endEdit);
+            connect(s, qOverload<int>(&QSpinBox::valueChanged), this,
+                    &ORVEHVWidgetItem::valueFieldEndEdit);
+        }
+        editor = s;
+    } else if (dataType == DataFloat) {
+        auto *s = makeLook(new QCustomDoubleSpinBox(this), m_inTable, m_inDialog);
+        s->setButtonSymbols(QAbstractSpinBox::NoButtons);
+        s->setFrame(false);
+        s->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        const QVariant dec = m_node->propertyValue(QStringLiteral("Decimal"));
+        s->setDecimals(dec.isValid() ? qBound(0, dec.toInt(), 10) : 2);
+        if (isOffsetColumn())
+            s->setRange(TableRules::DefaultMin, TableRules::DefaultMax); // negative offsets
+        else
+            s->setRange(minval(), maxval());
+        s->setValue(value.toDouble());
+        if (connectCommit) {
+            connect(s, &QAbstractSpinBox::editingFinished, this, &ORVEHVWidgetItem::endEdit);
+            connect(s, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+                    &ORVEHVWidgetItem::valueFieldEndEdit);
+        }
+        editor = s;
+    } else if (dataType == DataText) {
+        auto *e = makeLook(new QCustomLineEdit(this), m_inTable, m_inDialog);
+        e->setText(value.toString());
+        if (connectCommit) {
+            connect(e, &QLineEdit::editingFinished, this, &ORVEHVWidgetItem::endEdit);
+            connect(e, &QLineEdit::textChanged, this, &ORVEHVWidgetItem::valueFieldEndEdit);
+        }
+        editor = e;
+    } else if (dataType == DataOnOff) {
+        const QString on = onOffText(m_node, true);
+        const QString off = onOffText(m_node, false);
+        if (readOnly) {
+            editor = boldLabel(value.toBool() ? on : off);
+        } else if (m_node->kind() == KindChannelParameter) {
+            auto *c = makeLook(new QCustomComboBox(this), m_inTable, m_inDialog);
+            c->addItems({on, off});
+            c->setCurrentIndex(value.toBool() ? 0 : 1);
+            if (connectCommit) {
+                connect(c, qOverload<int>(&QComboBox::activated), this, &ORVEHVWidgetItem::endEdit);
+                connect(c, qOverload<int>(&QComboBox::currentIndexChanged), this,
+                        &ORVEHVWidgetItem::endEdit);
+                connect(c, qOverload<int>(&QComboBox::activated), this,
+                        &ORVEHVWidgetItem::valueFieldEndEdit);
+                connect(c, qOverload<int>(&QComboBox::currentIndexChanged), this,
+                        &ORVEHVWidgetItem::valueFieldEndEdit);
+            }
+            editor = c;
+        } else {
+            auto *sw = new ORVEHVSwitch(on, off, this);
+            sw->setChecked(value.toBool());
+            if (connectCommit) {
+                connect(sw, &QAbstractButton::clicked, this, &ORVEHVWidgetItem::endEdit);
+                connect(sw, &QAbstractButton::clicked, this, &ORVEHVWidgetItem::valueFieldEndEdit);
+            }
+            editor = sw;
+        }
+    } else if (dataType == DataEnum) {
+        const QStringList texts = enumTexts(m_node);
+        if (readOnly) {
+            editor = boldLabel(enumText(m_node, value.toInt()));
+        } else {
+            auto *c = makeLook(new QCustomComboBox(this), m_inTable, m_inDialog);
+            c->addItems(texts);
+            const int index = value.toInt() - clampToInt(TableRules::rangeValue(
+                                                  m_node->propertyValue(QStringLiteral("Minval")), 0));
+            if (index >= 0 && index < c->count())
+                c->setCurrentIndex(index);
+            if (connectCommit) {
+                connect(c, qOverload<int>(&QComboBox::activated), this, &ORVEHVWidgetItem::endEdit);
+                connect(c, qOverload<int>(&QComboBox::currentIndexChanged), this,
+                        &ORVEHVWidgetItem::endEdit);
+                connect(c, qOverload<int>(&QComboBox::activated), this,
+                        &ORVEHVWidgetItem::valueFieldEndEdit);
+                connect(c, qOverload<int>(&QComboBox::currentIndexChanged), this,
+                        &ORVEHVWidgetItem::valueFieldEndEdit);
+            }
+            editor = c;
+        }
+    } else {
+        editor = new QCustomLabel(value.toString(), this);
+    }
+
+    m_editor = editor;
+    editor->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    if (readOnly) {
+        QFont f = editor->font();
+        f.setBold(true);
+        editor->setFont(f);
+        if (auto *s = qobject_cast<QAbstractSpinBox *>(editor))
+            s->setReadOnly(true);
+        if (auto *e = qobject_cast<QLineEdit *>(editor))
+            e->setReadOnly(true);
+        if (auto *c = qobject_cast<QComboBox *>(editor))
+            c->setEnabled(false);
+    } else {
+        editor->setCursor(Qt::PointingHandCursor);
+    }
+    editor->installEventFilter(this);
+    setFocusProxy(editor);
+
+    const bool binary = isBinary(m_node, dataType);
+    if (binary) {
+        // "0x" before the digits
+        setLayoutDirection(Qt::RightToLeft);
+        m_layout->addSpacing(2);
+    }
+    m_layout->addWidget(editor);
+    if (dataType != DataEnum) {
+        m_unitLabel = new QLabel(unitText, this);
+        m_unitLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+        if (binary)
+            m_layout->addSpacing(3);
+        m_layout->addWidget(m_unitLabel);
+        m_layout->addSpacing(2);
+    }
+    for (QWidget *w : findChildren<QWidget *>())
+        if (auto *e = qobject_cast<QCustomLineEdit *>(w))
+            e->rememberStyleSheet();
+}
+
+void ORVEHVWidgetItem::setEditorValue(const QVariant &value)
+{
+    QWidget *e = m_editor;
+    if (!e || !m_node)
+        return;
+    const QSignalBlocker block(e);
+    if (auto *s = qobject_cast<QSpinBox *>(e)) {
+        s->setValue(m_dataType >= 3 ? clampToInt(double(value.toUInt())) : clampToInt(value.toDouble()));
+    } else if (auto *d = qobject_cast<QDoubleSpinBox *>(e)) {
+        d->setValue(value.toDouble());
+    } else if (auto *l = qobject_cast<QLineEdit *>(e)) {
+        l->setText(isBinary(m_node, m_dataType) ? hexText(value.toLongLong()) : value.toString());
+    } else if (auto *sw = qobject_cast<ORVEHVSwitch *>(e)) {
+        sw->setChecked(value.toBool());
+    } else if (auto *c = qobject_cast<QComboBox *>(e)) {
+        if (m_dataType == DataOnOff) {
+            c->setCurrentIndex(value.toBool() ? 0 : 1);
+        } else {
+            const int index = value.toInt() - clampToInt(TableRules::rangeValue(
+                                                  m_node->propertyValue(QStringLiteral("Minval")), 0));
+            if (index >= 0 && index < c->count())
+                c->setCurrentIndex(index);
+        }
+    }
+}
+
+void ORVEHVWidgetItem::restoreFromNode()
+{
+    if (m_node)
+        setEditorValue(m_node->value().value);
+}
+
+QVariant ORVEHVWidgetItem::editedValue() const
+{
+    QWidget *e = m_editor;
+    if (!e)
+        return QVariant(0);
+    if (auto *s = qobject_cast<QSpinBox *>(e)) {
+        if (m_dataType >= 3 && m_dataType <= 5)
+            return QVariant(uint(s->value()));
+        return QVariant(s->value());
+    }
+    if (auto *d = qobject_cast<QDoubleSpinBox *>(e))
+        return QVariant(float(d->value()));
+    if (auto *l = qobject_cast<QLineEdit *>(e))
+        return QVariant(l->text());
+    if (auto *sw = qobject_cast<ORVEHVSwitch *>(e))
+        return QVariant(sw->text());
+    if (auto *c = qobject_cast<QComboBox *>(e))
+        return QVariant(c->currentText());
+    return QVariant(0);
+}
+
+QString ORVEHVWidgetItem::displayText() const
+{
+    if (!m_node)
+        return QString();
+    const QString unit = m_unitLabel ? m_unitLabel->text() : m_node->unitText();
+    QString valueText;
+    if (m_dataType == DataFloat)
+        valueText = fixedText(editedValue().toDouble(), m_node->decimals());
+    else
+        valueText = editedValue().toString();
+    if (m_node->libraryType() == 4)
+        return unit + QLatin1Char(' ') + valueText;
+    return valueText + QLatin1Char(' ') + unit;
+}
+
+int ORVEHVWidgetItem::write(const QVariant &value)
+{
+    return m_node->writeValue(value);
+}
+
+void ORVEHVWidgetItem::valueFieldEndEdit()
+{
+    emit valueFieldEdited();
+}
+
+void ORVEHVWidgetItem::commitSwitch()
+{
+    auto *sw = qobject_cast<ORVEHVSwitch *>(m_editor.data());
+    if (!sw)
+        return;
+    const int v = sw->isChecked() ? 1 : 0;
+    const QVariant cur = m_node->value().value;
+    if (!cur.isValid() || cur.isNull() || cur.toInt() != v) {
+        if (write(QVariant(v)) != 0) {
+            const QSignalBlocker block(sw);
+            sw->setChecked(m_node->value().value.toBool());
+        }
+        emit endEditing(QVariant(v));
+    }
+}
+
+void ORVEHVWidgetItem::commitCombo(bool testChange)
+{
+    auto *c = qobject_cast<QComboBox *>(m_editor.data());
+    if (!c)
+        return;
+    const QVariant cur = m_node->value().value;
+    const bool noValue = !cur.isValid() || cur.isNull();
+    if (m_dataType == DataOnOff) {
+        const bool v = onOffFromText(m_node, c->currentText());
+        if (!testChange || noValue || cur.toBool() != v) {
+            if (write(QVariant(v)) != 0)
+                restoreFromNode();
+            emit endEditing(QVariant(v));
+        }
+    } else {
+        const int v = enumFromText(m_node, c->currentText());
+        if (!testChange || noValue || cur.toInt() != v) {
+            if (write(QVariant(v)) != 0)
+                restoreFromNode();
+            emit endEditing(QVariant(v));
+        }
+    }
+}
+
+void ORVEHVWidgetItem::endEdit()
+{
+    if (!m_node || !m_editor || m_accessMode == AccessReadOnly)
+        return;
+    const QVariant cur = m_node->value().value;
+    switch (m_dataType) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5: {
+        QVariant v;
+        if (auto *l = qobject_cast<QLineEdit *>(m_editor.data())) {
+            if (!isBinary(m_node, m_dataType))
+                return;
+            v = QVariant(qlonglong(hexFromText(l->text())));
+        } else if (qobject_cast<QSpinBox *>(m_editor.data())) {
+            v = editedValue();
+        } else {
+            return; // status labels commit nothing
+        }
+        if (TableRules::differs(cur, v, m_dataType)) {
+            write(v);
+            emit endEditing(v);
+        }
+        break;
+    }
+    case DataFloat: {
+        auto *d = qobject_cast<QDoubleSpinBox *>(m_editor.data());
+        if (!d || isOffsetColumn())
+            return; // an offset is committed with Enter only
+        const float v = float(d->value());
+        if (TableRules::differs(cur, QVariant(v), DataFloat)) {
+            QVariant sent(v);
+            write(sent);
+            const QSignalBlocker block(d);
+            d->setValue(double(v));
+            emit endEditing(sent);
+        }
+        break;
+    }
+    case DataText: {
+        auto *l = qobject_cast<QLineEdit *>(m_editor.data());
+        if (!l)
+            return;
+        const QString t = l->text();
+        if (!cur.isValid() || cur.isNull() || cur.toString() != t) {
+            write(QVariant(t));
+            emit endEditing(QVariant(t));
+        }
+        break;
+    }
+    case DataOnOff:
+        if (qobject_cast<ORVEHVSwitch *>(m_editor.data()))
+            commitSwitch();
+        else
+            commitCombo(true);
+        break;
+    case DataEnum:
+        commitCombo(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void ORVEHVWidgetItem::commitOnEnter()
+{
+    if (!m_node || !m_editor || m_accessMode == AccessReadOnly)
+        return;
+    if (auto *s = qobject_cast<QAbstractSpinBox *>(m_editor.data()))
+        s->interpretText();
+    const QVariant cur = m_node->value().value;
+    switch (m_dataType) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5: {
+        if (auto *l = qobject_cast<QLineEdit *>(m_editor.data())) {
+            if (!isBinary(m_node, m_dataType))
+                return;
+            const qlonglong v = hexFromText(l->text());
+            write(QVariant(v));
+            emit endEditing(QVariant(v));
+        } else if (qobject_cast<QSpinBox *>(m_editor.data())) {
+            const QVariant v = editedValue();
+            write(v);
+            emit endEditing(v);
+        }
+        break;
+    }
+    case DataFloat: {
+        auto *d = qobject_cast<QDoubleSpinBox *>(m_editor.data());
+        if (!d)
+            return;
+        const float typed = float(d->value());
+        if (!isOffsetColumn()) {
+            QVariant sent(typed);
+            if (TableRules::differs(cur, sent, DataFloat))
+                write(sent);
+            emit endEditing(sent);
+            return;
+        }
+        // offset: relative to the value the device reported; with no such
+        // value there is nothing to add to
+        const int status = m_node->value().status;
+        if (!cur.isValid() || cur.isNull() || status == ValueReadFailed || status == ValueNeverRead)
+            return;
+        double target = 0;
+        if (!TableRules::offsetTarget(cur.toDouble(), double(typed), minval(), maxval(), &target))
+            return;
+        {
+            const QSignalBlocker block(d);
+            d->setValue(target);
+        }
+        setProperty("OffsetAll", typed);
+        setProperty("Entered", true);
+        QVariant sent = QVariant::fromValue(float(target));
+        if (TableRules::differs(cur, sent, DataFloat))
+            write(sent);
+        emit endEditing(sent);
+        break;
+    }
+    case DataText: {
+        auto *l = qobject_cast<QLineEdit *>(m_editor.data());
+        if (!l)
+            return;
+        write(QVariant(l->text()));
+        emit endEditing(QVariant(l->text()));
+        break;
+    }
+    case DataOnOff:
+        if (qobject_cast<ORVEHVSwitch *>(m_editor.data()))
+            commitSwitch();
+        else
+            commitCombo(false);
+        break;
+    case DataEnum:
+        commitCombo(false);
+        break;
+    default:
+        break;
+    }
+}
+
+bool ORVEHVWidgetItem::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter is handled before the inner editor sees it, so the editor's own
+    // editingFinished afterwards finds nothing changed and the value is
+    // written once, not twice.
+    if (watched == m_editor && event->type() == QEvent::KeyPress) {
+        auto *k = static_cast<QKeyEvent *>(event);
+        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+            m_enterHandled = true;
+            commitOnEnter();
+        } else if (k->key() == Qt::Key_Escape && !qobject_cast<QComboBox *>(m_editor.data())) {
+            // Escape abandons the entry: put the value back before the
+            // editor closes, so leaving it commits nothing
+            restoreFromNode();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ORVEHVWidgetItem::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        if (!m_enterHandled)
+            commitOnEnter();
+        m_enterHandled = false;
+    }
+    QWidget::keyPressEvent(e);
+}

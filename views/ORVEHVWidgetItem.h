@@ -1,0 +1,93 @@
+#ifndef ORVEHVWIDGETITEM_H
+#define ORVEHVWIDGETITEM_H
+
+// The value editor of one parameter node: a table cell editor, and the entry
+// widget of the group value dialog and the script wizard. Picks its inner
+// editor from the node's data type, library type and access mode, commits
+// on focus leaving and on Enter (in offset columns only on Enter), writes
+// through the node and announces the committed value with endEditing().
+//
+// Dynamic properties: "OffsetAll" (float, the last offset entered in an
+// offset column) and "Entered" (bool, a value was committed with Enter in an
+// offset column).
+
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+class ORVEHVNode;
+class QHBoxLayout;
+class QLabel;
+class QKeyEvent;
+
+class ORVEHVWidgetItem : public QWidget
+{
+    Q_OBJECT
+public:
+    static const char *const TransparentSheet;
+
+    // Without a node nothing is ever built. `styled` false makes the item
+    // transparent (table cells).
+    explicit ORVEHVWidgetItem(ORVEHVNode *node, QWidget *parent = nullptr, bool styled = true);
+
+    ORVEHVNode *node() const { return m_node; }
+    int builtDataType() const { return m_dataType; }
+
+    // Role of the inner editor, given before buildEditor: a table cell
+    // editor, or an editor inside a dialog (keeps its look).
+    void setEditorRole(bool inTable, bool inDialog);
+
+    // The editor factory. `connectCommit` makes the commit connections
+    // (table cells, script wizard); without it the editor only collects.
+    void buildEditor(int dataType, int accessMode, const QVariant &value, const QString &unitText,
+                     bool connectCommit);
+
+    QWidget *innerEditor() const { return m_editor; }
+    QLabel *unitLabel() const { return m_unitLabel; }
+
+    // The editor's value: integers (signed for data types 0-2, unsigned for
+    // 3-5), a float, a text, the on/off or enumeration text; 0 otherwise.
+    QVariant editedValue() const;
+    // The value as the cell shows it, with the unit.
+    QString displayText() const;
+    // True when this is a float editor of a current (voltage) set column
+    // while the table that holds it has Offset_I (Offset_V) set.
+    bool isOffsetColumn() const;
+    // Puts the node's current value back into the editor, signals blocked.
+    void restoreFromNode();
+
+signals:
+    void valueFieldEdited();
+    void endEditing(QVariant value);
+
+public slots:
+    void endEdit();
+    void valueFieldEndEdit();
+    void commitOnEnter();
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setEditorValue(const QVariant &value);
+    int write(const QVariant &value);
+    void commitCombo(bool testChange);
+    void commitSwitch();
+    double minval() const;
+    double maxval() const;
+
+    ORVEHVNode *m_node = nullptr;
+    int m_dataType = -1;
+    int m_accessMode = 0;
+    QHBoxLayout *m_layout = nullptr;
+    QPointer<QWidget> m_editor;
+    QLabel *m_unitLabel = nullptr;
+    bool m_styled = true;
+    bool m_inTable = false;
+    bool m_inDialog = false;
+    bool m_enterHandled = false;
+};
+
+#endif

@@ -1,0 +1,214 @@
+#include "views/QCustomEditors.h"
+
+#include <QAbstractItemView>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+const char *const EditorLook::TableSheet = "background:transparent;";
+const char *const EditorLook::HighlightSheet =
+    "background:#383838; border: 2px solid #98bd40; color: #bfff27;";
+const char *const QCustomComboBox::PopupSheet =
+    "QAbstractItemView { background-color:lightgrey; selection-background-color:#383838; "
+    "selection-color:#bfff27; }";
+
+void EditorLook::remember()
+{
+    m_kept = m_widget->styleSheet();
+}
+
+void EditorLook::focusIn(bool writable)
+{
+    if (m_table)
+        m_widget->setStyleSheet(TableSheet);
+    else if (!m_dialog && writable)
+        m_widget->setStyleSheet(HighlightSheet);
+}
+
+void EditorLook::focusOut()
+{
+    m_widget->setStyleSheet(m_kept);
+}
+
+bool EditorLook::keyPress(QKeyEvent *e, bool dropComma)
+{
+    if (dropComma && e->key() == Qt::Key_Comma) {
+        e->accept();
+        return true;
+    }
+    if (m_table) {
+        if (m_widget->styleSheet() != QLatin1String(TableSheet))
+            m_widget->setStyleSheet(TableSheet);
+        switch (e->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+            // the table moves between cells with these
+            e->ignore();
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+// ------------------------------------------------------------ spin box
+QCustomSpinBox::QCustomSpinBox(QWidget *parent) : QSpinBox(parent)
+{
+    m_look.remember();
+}
+
+void QCustomSpinBox::focusInEvent(QFocusEvent *e)
+{
+    m_look.focusIn(!isReadOnly());
+    QSpinBox::focusInEvent(e);
+}
+
+void QCustomSpinBox::focusOutEvent(QFocusEvent *e)
+{
+    m_look.focusOut();
+    QSpinBox::focusOutEvent(e);
+}
+
+void QCustomSpinBox::mousePressEvent(QMouseEvent *e)
+{
+    m_look.mousePress(!isReadOnly());
+    QSpinBox::mousePressEvent(e);
+}
+
+void QCustomSpinBox::keyPressEvent(QKeyEvent *e)
+{
+    if (m_look.keyPress(e, false))
+        return;
+    QSpinBox::keyPressEvent(e);
+}
+
+// ----------------------------------------------------- double spin box
+QCustomDoubleSpinBox::QCustomDoubleSpinBox(QWidget *parent) : QDoubleSpinBox(parent)
+{
+    m_look.remember();
+}
+
+void QCustomDoubleSpinBox::focusInEvent(QFocusEvent *e)
+{
+    m_look.focusIn(!isReadOnly());
+    QDoubleSpinBox::focusInEvent(e);
+}
+
+void QCustomDoubleSpinBox::focusOutEvent(QFocusEvent *e)
+{
+    m_look.focusOut();
+    QDoubleSpinBox::focusOutEvent(e);
+}
+
+void QCustomDoubleSpinBox::mousePressEvent(QMouseEvent *e)
+{
+    m_look.mousePress(!isReadOnly());
+    QDoubleSpinBox::mousePressEvent(e);
+}
+
+void QCustomDoubleSpinBox::keyPressEvent(QKeyEvent *e)
+{
+    if (m_look.keyPress(e, true))
+        return;
+    QDoubleSpinBox::keyPressEvent(e);
+}
+
+// ----------------------------------------------------------- line edit
+QCustomLineEdit::QCustomLineEdit(QWidget *parent) : QLineEdit(parent)
+{
+    m_look.remember();
+}
+
+void QCustomLineEdit::focusInEvent(QFocusEvent *e)
+{
+    m_look.focusIn(!isReadOnly());
+    QLineEdit::focusInEvent(e);
+}
+
+void QCustomLineEdit::focusOutEvent(QFocusEvent *e)
+{
+    m_look.focusOut();
+    QLineEdit::focusOutEvent(e);
+}
+
+void QCustomLineEdit::mousePressEvent(QMouseEvent *e)
+{
+    m_look.mousePress(!isReadOnly());
+    QLineEdit::mousePressEvent(e);
+}
+
+void QCustomLineEdit::keyPressEvent(QKeyEvent *e)
+{
+    if (m_look.keyPress(e, true))
+        return;
+    QLineEdit::keyPressEvent(e);
+}
+
+// ----------------------------------------------------------- combo box
+QCustomComboBox::QCustomComboBox(QWidget *parent) : QComboBox(parent)
+{
+    view()->setStyleSheet(PopupSheet);
+    m_look.remember();
+}
+
+void QCustomComboBox::clearComboCurrentText()
+{
+    if (isEditable())
+        clearEditText();
+}
+
+void QCustomComboBox::focusInEvent(QFocusEvent *e)
+{
+    m_look.focusIn(true);
+    QComboBox::focusInEvent(e);
+}
+
+void QCustomComboBox::focusOutEvent(QFocusEvent *e)
+{
+    m_look.focusOut();
+    QComboBox::focusOutEvent(e);
+}
+
+void QCustomComboBox::mousePressEvent(QMouseEvent *e)
+{
+    m_look.mousePress(true);
+    QComboBox::mousePressEvent(e);
+}
+
+void QCustomComboBox::keyPressEvent(QKeyEvent *e)
+{
+    if (m_look.keyPress(e, false))
+        return;
+    if (m_look.tableFlag() && e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier) {
+        // space steps through the states, wrapping round
+        if (count() > 0) {
+            setCurrentIndex((currentIndex() + 1) % count());
+        }
+        e->accept();
+        return;
+    }
+    QComboBox::keyPressEvent(e);
+}
+
+// --------------------------------------------------------------- label
+QCustomLabel::QCustomLabel(QWidget *parent) : QLabel(parent) {}
+
+QCustomLabel::QCustomLabel(const QString &text, QWidget *parent) : QLabel(text, parent) {}
+
+void QCustomLabel::mousePressEvent(QMouseEvent *e)
+{
+    m_pressed = e->button() == Qt::LeftButton;
+    QLabel::mousePressEvent(e);
+}
+
+void QCustomLabel::mouseReleaseEvent(QMouseEvent *e)
+{
+    const bool wasPressed = m_pressed;
+    m_pressed = false;
+    QLabel::mouseReleaseEvent(e);
+    if (wasPressed && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
+        emit clicked();
+}

@@ -1,0 +1,401 @@
+#include "views/QCustomTableWidget.h"
+
+#include "device/ORVEHVMirrorNode.h"
+#include "device/ORVEHVNode.h"
+#include "views/ORVEHVWidgetItem.h"
+#include "views/TableRules.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyleFactory>
+
+const QColor QCustomTableWidget::EvenRow(238, 238, 238);
+const QColor QCustomTableWidget::OddRow(213, 213, 213);
+const QColor QCustomTableWidget::FaultyRow(238, 0, 0);
+const QColor QCustomTableWidget::HeaderText(85, 85, 85);
+const char *const QCustomTableWidget::EmptyCellText = "...";
+
+namespace {
+
+// Lets the device tree colour the row header of a "Pw" cell without knowing
+// the views.
+class TableRowHeaderPainter : public RowHeaderPainter
+{
+public:
+    void highlightRowHeader(QTableWidget *table, int row) override
+    {
+        if (auto *t = qobject_cast<QCustomTableWidget *>(table))
+            t->highlightRowHeader(row);
+    }
+    void dimRowHeader(QTableWidget *table, int row) override
+    {
+        if (auto *t = qobject_cast<QCustomTableWidget *>(table))
+            t->dimRowHeader(row);
+    }
+};
+
+void registerRowHeaderPainter()
+{
+    static TableRowHeaderPainter painter;
+    if (!ORVEHVNode::rowHeaderPainter())
+        ORVEHVNode::setRowHeaderPainter(&painter);
+}
+
+} // namespace
+
+// ------------------------------------------------------------- delegate
+QWidget *QCustomTableWidgetDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                                                  const QModelIndex &index) const
+{
+    auto *table = qobject_cast<QCustomTableWidget *>(const_cast<QWidget *>(option.widget));
+    QTableWidgetItem *cell = table ? table->item(index.row(), index.column()) : nullptr;
+    ORVEHVNode *node = QCustomTableWidget::nodeOf(cell);
+    if (!table || !node)
+        return new QLineEdit(parent);
+
+    auto *editor = new ORVEHVWidgetItem(node, parent, false);
+    editor->setEditorRole(true, false);
+    // the transparent editor sits on the cell; the cell must not show through
+    if (node->dataType() != DataOnOff && node->dataType() != DataEnum)
+        cell->setText(QString());
+    editor->buildEditor(node->dataType(), node->accessMode(), node->value().value, node->unitText(),
+                        true);
+    connect(editor, &ORVEHVWidgetItem::endEditing, table, &QCustomTableWidget::setValueForAllSelected);
+    return editor;
+}
+
+void QCustomTableWidgetDelegate::setEditorData(QWidget *, const QModelIndex &) const
+{
+    // the editor is filled when it is built
+}
+
+void QCustomTableWidgetDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
+                                              const QModelIndex &index) const
+{
+    auto *item = qobject_cast<ORVEHVWidgetItem *>(editor);
+    auto *table = qobject_cast<QCustomTableWidget *>(parent());
+    if (!item || !item->node()) {
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            model->setData(index, line->text());
+        return;
+    }
+    if (item->isOffsetColumn() && !item->property("Entered").toBool()) {
+        // left without Enter: the typed offset is dropped
+        item->restoreFromNode();
+        item->setProperty("Entered", false);
+    }
+    // The cell shows what the node holds: the written value after a
+    // successful write, the old one again after a refused write.
+    QTableWidgetItem *cell = table ? table->item(index.row(), index.column()) : nullptr;
+    if (cell && QCustomTableWidget::nodeOf(cell) == item->node())
+        cell->setText(item->node()->cellText());
+    else
+        model->setData(index, item->displayText());
+}
+
+void QCustomTableWidgetDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                                                      const QModelIndex &) const
+{
+    editor->setGeometry(option.rect);
+}
+
+// ---------------------------------------------------------------- table
+QCustomTableWidget::QCustomTableWidget(bool customView, QWidget *parent)
+    : QTableWidget(parent), m_customView(customView), m_grey(QColor(128, 128, 128)),
+      m_green(QColor(53, 169, 18))
+{
+    registerRowHeaderPainter();
+    setObjectName(QStringLiteral("subWinTable"));
+    setItemDelegate(new QCustomTableWidgetDelegate(this));
+    setStyleSheet(QStringLiteral(":enabled { background:#FEFEFE; }\n:!enabled { background:#CCCCCC; }"));
+    setSortingEnabled(false);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    horizontalHeader()->setObjectName(QStringLiteral("horizontalHeader"));
+    verticalHeader()->setObjectName(QStringLiteral("verticalHeader"));
+    horizontalHeader()->setSectionsMovable(true);
+    verticalHeader()->setSectionsMovable(true);
+    setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::DoubleClicked |
+                    QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
+    if (QStyle *s = QStyleFactory::create(QStringLiteral("Fusion"))) {
+        s->setParent(verticalHeader());
+        verticalHeader()->setStyle(s);
+    }
+    setProperty("Offset_I", false);
+    setProperty("Offset_V", false);
+
+    connect(verticalHeader(), &QHeaderView::sectionClicked, this, &QCustomTableWidget::cancelRowSelection);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &QCustomTableWidget::checkColumnSelection);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &QCustomTableWidget::emitCreateDialogForTripHandling);
+    horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(horizontalHeader(), &QWidget::customContextMenuRequested, this,
+            &QCustomTableWidget::emitSelectOffsetSettingModality);
+    connect(verticalHeader(), &QHeaderView::sectionMoved, this, &QCustomTableWidget::alternateRowColors);
+}
+
+QCustomTableWidget::~QCustomTableWidget()
+{
+    // the nodes belong to the device tree
+    takeAllItems();
+}
+
+ORVEHVNode *QCustomTableWidget::nodeOf(QTableWidgetItem *item)
+{
+    return ORVEHVNode::fromItem(item);
+}
+
+void QCustomTableWidget::takeAllItems()
+{
+    const int rows = rowCount();
+    const int cols = columnCount();
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            QTableWidgetItem *it = takeItem(r, c);
+            if (it && !ORVEHVNode::fromItem(it))
+                delete it; // our own "..." cell
+        }
+    }
+}
+
+int QCustomTableWidget::columnByName(const QString &name) const
+{
+    for (int c = 0; c < columnCount(); ++c) {
+        const QTableWidgetItem *h = horizontalHeaderItem(c);
+        if (h && h->text() == name)
+            return c;
+    }
+    return -1;
+}
+
+QString QCustomTableWidget::columnName(int column) const
+{
+    const QTableWidgetItem *h = horizontalHeaderItem(column);
+    return h ? h->text() : QString();
+}
+
+bool QCustomTableWidget::isEmptyCell(const QTableWidgetItem *item) const
+{
+    return item && !ORVEHVNode::fromItem(const_cast<QTableWidgetItem *>(item)) &&
+           item->text() == QLatin1String(EmptyCellText);
+}
+
+void QCustomTableWidget::highlightRowHeader(int row)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    if (QTableWidgetItem *h = verticalHeaderItem(row)) {
+        h->setBackground(m_green);
+        h->setForeground(QBrush(Qt::white));
+    }
+}
+
+void QCustomTableWidget::dimRowHeader(int row)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    if (QTableWidgetItem *h = verticalHeaderItem(row)) {
+        h->setBackground(m_grey);
+        h->setForeground(QBrush(Qt::white));
+    }
+}
+
+QColor QCustomTableWidget::rowColor(int row) const
+{
+    const QHeaderView *vh = verticalHeader();
+    const int target = vh->visualIndex(row);
+    int shown = 0;
+    for (int v = 0; v < target; ++v)
+        if (!isRowHidden(vh->logicalIndex(v)))
+            ++shown;
+    return shown % 2 == 0 ? EvenRow : OddRow;
+}
+
+void QCustomTableWidget::paintRow(int row, const QColor &stripe, bool markFaults)
+{
+    for (int c = 0; c < columnCount(); ++c) {
+        QTableWidgetItem *it = item(row, c);
+        if (!it)
+            continue;
+        ORVEHVNode *node = nodeOf(it);
+        const bool pw = columnName(c) == QLatin1String("Pw");
+        if (node && markFaults && node->notOk()) {
+            it->setBackground(FaultyRow);
+            if (!pw)
+                it->setForeground(QBrush(Qt::white));
+        } else {
+            it->setBackground(stripe);
+            if (!pw || !node)
+                it->setForeground(QBrush(Qt::black));
+        }
+        if (pw && node) {
+            if (node->value().value.toBool())
+                highlightRowHeader(row);
+            else
+                dimRowHeader(row);
+        }
+    }
+}
+
+void QCustomTableWidget::alternateRowColors()
+{
+    clearSelection();
+    const QHeaderView *vh = verticalHeader();
+    int shown = 0;
+    for (int v = 0; v < rowCount(); ++v) {
+        const int row = vh->logicalIndex(v);
+        if (isRowHidden(row))
+            continue;
+        paintRow(row, shown % 2 == 0 ? EvenRow : OddRow, true);
+        ++shown;
+    }
+}
+
+// ------------------------------------------------------------ selection
+void QCustomTableWidget::selectOnlyCurrent()
+{
+    clearSelection();
+    if (QTableWidgetItem *cur = currentItem())
+        if (cur->flags() & Qt::ItemIsSelectable)
+            cur->setSelected(true);
+}
+
+bool QCustomTableWidget::selectionSpansColumns() const
+{
+    const QModelIndexList sel = selectedIndexes();
+    for (const QModelIndex &i : sel)
+        if (i.column() != sel.first().column())
+            return true;
+    return false;
+}
+
+void QCustomTableWidget::checkColumnSelection()
+{
+    QModelIndexList sel = selectedIndexes();
+    if (sel.size() > 1) {
+        bool nameCell = false;
+        for (const QModelIndex &i : sel)
+            nameCell = nameCell || columnName(i.column()) == QLatin1String("Name");
+        if (nameCell) {
+            // channel names are never set together
+            selectOnlyCurrent();
+            return;
+        }
+        if (selectionSpansColumns())
+            clearSelection();
+    }
+    QTableWidgetItem *cur = currentItem();
+    if (cur && (cur->flags() & Qt::ItemIsSelectable))
+        cur->setSelected(true);
+    if (!cur || !cur->isSelected()) {
+        for (QTableWidgetItem *it : selectedItems()) {
+            if (it->flags() & Qt::ItemIsEditable) {
+                selectionModel()->setCurrentIndex(indexFromItem(it), QItemSelectionModel::NoUpdate);
+                break;
+            }
+        }
+    }
+}
+
+void QCustomTableWidget::cancelRowSelection()
+{
+    selectOnlyCurrent();
+}
+
+void QCustomTableWidget::mouseReleaseEvent(QMouseEvent *e)
+{
+    checkColumnSelection();
+    if (selectedIndexes().size() > 1 && selectionSpansColumns())
+        selectOnlyCurrent();
+    QTableWidget::mouseReleaseEvent(e);
+}
+
+void QCustomTableWidget::keyPressEvent(QKeyEvent *e)
+{
+    const int key = e->key();
+    if (key == Qt::Key_Left || key == Qt::Key_Right) {
+        if (selectedIndexes().size() > 1)
+            selectOnlyCurrent();
+    } else {
+        checkColumnSelection();
+        const QModelIndexList sel = selectedIndexes();
+        if (sel.size() > 1 && currentIndex().column() != sel.first().column())
+            selectOnlyCurrent();
+    }
+    QTableWidget::keyPressEvent(e);
+}
+
+// ------------------------------------------------------------ multi-set
+void QCustomTableWidget::setValueForAllSelected(QVariant valore)
+{
+    auto *editor = qobject_cast<ORVEHVWidgetItem *>(sender());
+    if (!editor || !editor->node())
+        return;
+    ORVEHVNode *edited = editor->node();
+    const QString name = edited->name();
+    if (name == QLatin1String("Name"))
+        return;
+
+    const int type = TableRules::offsetParamType(name);
+    const bool offsetMode = edited->dataType() == DataFloat &&
+                            ((type == 0 && property("Offset_I").toBool()) ||
+                             (type == 1 && property("Offset_V").toBool()));
+    const double offset = offsetMode ? double(editor->property("OffsetAll").toFloat()) : 0.0;
+
+    const QList<QTableWidgetItem *> selected = selectedItems();
+    if (selected.size() <= 1)
+        return;
+    for (QTableWidgetItem *it : selected) {
+        ORVEHVNode *node = nodeOf(it);
+        if (!node || node == edited || node->name() != name)
+            continue;
+        if (!(it->flags() & Qt::ItemIsEditable))
+            continue;
+        if (!offsetMode) {
+            if (TableRules::differs(node->value().value, valore, node->dataType()))
+                node->writeValue(valore);
+            continue;
+        }
+        // offset: each cell moves from its own value, and only when the
+        // result stays within that parameter's limits
+        const NodeValue cur = node->value();
+        if (!cur.value.isValid() || cur.value.isNull() || cur.status == ValueReadFailed ||
+            cur.status == ValueNeverRead)
+            continue;
+        double target = 0;
+        const double lo = TableRules::rangeValue(node->propertyValue(QStringLiteral("Minval")),
+                                                 TableRules::DefaultMin);
+        const double hi = TableRules::rangeValue(node->propertyValue(QStringLiteral("Maxval")),
+                                                 TableRules::DefaultMax);
+        if (!TableRules::offsetTarget(cur.value.toDouble(), offset, lo, hi, &target))
+            continue;
+        node->writeValue(QVariant(float(target)));
+    }
+}
+
+// --------------------------------------------------------- header signals
+void QCustomTableWidget::emitCreateDialogForTripHandling(int sectionIdx)
+{
+    const QString name = columnName(sectionIdx);
+    if (name == QLatin1String("TripInt"))
+        emit createDialogForTripHandling(0);
+    else if (name == QLatin1String("TripExt"))
+        emit createDialogForTripHandling(1);
+}
+
+void QCustomTableWidget::emitSelectOffsetSettingModality(QPoint point)
+{
+    const int column = horizontalHeader()->logicalIndexAt(point);
+    if (column < 0)
+        return;
+    const int type = TableRules::offsetParamType(columnName(column));
+    if (type < 0)
+        return;
+    emit selectOffsetSettingModality(horizontalHeader()->mapToGlobal(point), column, type);
+}

@@ -48,6 +48,11 @@ VHW_API bool resetWorld(std::string *error = nullptr);
 // The built-in default world as JSON text (a starting point for own worlds).
 VHW_API std::string defaultWorldJson();
 
+// When the ORVEHV_WORLD file was refused at first use: its message
+// ("<file>:<line>: <what>"), else empty. The library then runs the built-in
+// world and also prints the message to standard error.
+VHW_API std::string startupWorldError();
+
 struct SystemInfo {
     int id = -1;               // for the functions below
     int systemType = 0;        // ORVEHV_SYS_*
@@ -104,7 +109,7 @@ VHW_API void clearFaults(int sys = -1);
 // InitSystem gives ORVEHV_ERR_LOGIN for this system even with the right login.
 VHW_API int refuseLogin(int sys, bool refuse = true);
 // Subscribing these names (system, board or channel items alike) gets a
-// nonzero result byte.
+// nonzero result byte (replaces the previous list; empty = refuse none).
 VHW_API int refuseSubscriptions(int sys, const std::vector<std::string> &names);
 
 // Closes the system's event connection from the library side (the peer sees
@@ -148,7 +153,8 @@ VHW_API double simulatedTime();
 
 // -------------------------------------------------------------- counters
 
-// Number of ORVEHV_* library calls since the last reset (discovery figures).
+// Number of ORVEHV_* library calls since the last reset (discovery figures);
+// ORVEHV_GetEventData, ORVEHV_FreeEventData and ORVEHV_Free are not counted.
 VHW_API uint64_t libraryCallCount();
 VHW_API void resetLibraryCallCount();
 

@@ -37,8 +37,12 @@
 // Unknown keys are refused (typos must not pass silently), as are duplicate
 // systems (same type, link and argument), slots outside the crate, two boards
 // in one slot, unknown models or parameters, and values of the wrong JSON type.
-// Built-in models: see vhw::boardModels() (A1520, A1535N, A1550P, A1560,
-// V6533, V6519, N1470, D3102, D3108E, B5600, P7200, S2104, B8001).
+// Built-in models (vhw::boardModels()): A1520 (12 ch), A1535N (24 ch, lists
+// its channel parameters out of priority order), A1550P (48 ch), A1560 (12 ch,
+// "TripInt"/"TripExt"), B8001 (B8181 board), V6533 and V6519 (VME HV, "V0Set"/
+// "I0Set"), N1470 (NIM, board parameter "ClrAlarm"), D3104 (DK31XX), D3108E
+// (DK31XXE), B5600 (BRISK HV), S2104 (power supply box), P7200 (PLEX).
+// A channel that starts with "Pw" 1 starts settled at its set voltage.
 #ifndef VIRTUALHW_WORLDFILE_H
 #define VIRTUALHW_WORLDFILE_H
 

@@ -1,0 +1,163 @@
+#include "virtualhw/AutodetectResponder.h"
+
+#include "virtualhw/VirtualControl.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vhw {
+
+namespace {
+
+// Type codes of the mainframes (the library's system types 2 and 3).
+constexpr int kMF3300 = 2;
+constexpr int kMF3500 = 3;
+
+std::string propOr(int sys, const char *name, const std::string &fallback)
+{
+    const std::string v = sysPropText(sys, name);
+    // A reply field must not contain the separator or end the text early.
+    if (v.empty() || v.find(':') != std::string::npos || v.find('\0') != std::string::npos)
+        return fallback;
+    return v;
+}
+
+} // namespace
+
+int autodetectProbePort(const char *data, size_t size)
+{
+    if (size < 5 || size > 9 || std::memcmp(data, "KEBO", 4) != 0)
+        return 0;
+    long port = 0;
+    for (size_t i = 4; i < size; ++i) {
+        if (data[i] < '0' || data[i] > '9')
+            return 0;
+        port = port * 10 + (data[i] - '0');
+    }
+    return (port >= 1 && port <= 65535) ? int(port) : 0;
+}
+
+AutodetectResponder::~AutodetectResponder()
+{
+    stop();
+}
+
+std::vector<std::string> AutodetectResponder::worldReplies()
+{
+    std::vector<std::string> replies;
+    for (const SystemInfo &s : listSystems()) {
+        if (s.systemType != kMF3300 && s.systemType != kMF3500)
+            continue;
+        const std::string model = s.systemType == kMF3300 ? "MF3300" : "MF3500";
+        const std::string serial = propOr(s.id, "SerialNumber", std::to_string(1000 + s.id));
+        const std::string firmware = propOr(s.id, "SwRelease", "4.0.1");
+        const std::string telmos = propOr(s.id, "TelmosRelease", "1.2.0");
+        replies.push_back(model + ":" + serial + ":" + firmware + ":" + telmos);
+    }
+    return replies;
+}
+
+void AutodetectResponder::setReplies(const std::vector<std::string> &replies)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_fixed = true;
+    m_replies = replies;
+}
+
+void AutodetectResponder::useWorld()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_fixed = false;
+    m_replies.clear();
+}
+
+std::string AutodetectResponder::lastProbe() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lastProbe;
+}
+
+bool AutodetectResponder::start(uint16_t port, std::string *error)
+{
+    if (isRunning())
+        return true;
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        if (error)
+            *error = std::string("socket: ") + std::strerror(errno);
+        return false;
+    }
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
+        if (error)
+            *error = "bind 127.0.0.1:" + std::to_string(port) + ": " + std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    m_port = ntohs(a.sin_port);
+    m_socket = fd;
+    m_stop = false;
+    m_thread = std::thread(&AutodetectResponder::run, this);
+    return true;
+}
+
+void AutodetectResponder::stop()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_socket >= 0) {
+        ::close(m_socket);
+        m_socket = -1;
+    }
+}
+
+void AutodetectResponder::run()
+{
+    while (!m_stop) {
+        pollfd p{ m_socket, POLLIN, 0 };
+        const int n = ::poll(&p, 1, 100);   // bounded, so stop() is seen quickly
+        if (n <= 0 || !(p.revents & POLLIN))
+            continue;
+        char buffer[64];
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        const ssize_t got = ::recvfrom(m_socket, buffer, sizeof buffer, MSG_TRUNC | MSG_DONTWAIT,
+                                       reinterpret_cast<sockaddr *>(&from), &fromLength);
+        if (got <= 0 || size_t(got) > sizeof buffer)
+            continue;
+        const int replyPort = autodetectProbePort(buffer, size_t(got));
+        if (replyPort == 0)
+            continue;   // not a probe: no answer
+        std::vector<std::string> replies;
+        bool fixed = false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_lastProbe.assign(buffer, size_t(got));
+            fixed = m_fixed;
+            if (fixed)
+                replies = m_replies;
+        }
+        if (!fixed)
+            replies = worldReplies();   // the world as it is at this probe
+        // Answers go back to the prober's address only: on loopback that is
+        // this machine, and the socket is bound to 127.0.0.1 anyway.
+        sockaddr_in to = from;
+        to.sin_port = htons(uint16_t(replyPort));
+        for (const std::string &r : replies)
+            ::sendto(m_socket, r.data(), r.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+        ++m_answered;
+    }
+}
+
+} // namespace vhw

@@ -1,0 +1,127 @@
+// Engine.h - the running virtual hardware: the world behind one lock, open
+// handles, simulated time and physics, and the event connections with their
+// sender threads. Used by the device library and by the control interface.
+#ifndef VIRTUALHW_ENGINE_H
+#define VIRTUALHW_ENGINE_H
+
+#include "virtualhw/EventStream.h"
+#include "virtualhw/VirtualControl.h"
+#include "virtualhw/World.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+namespace vhw {
+
+// One event connection of a system: the library's end of a TCP connection to
+// the program's event port, or (B8181) of a socket pair whose other end the
+// program reads. A sender thread writes queued records in batches; all waits
+// are bounded so stop() returns promptly.
+class EventConnection {
+public:
+    explicit EventConnection(int fd);
+    ~EventConnection();
+    EventConnection(const EventConnection &) = delete;
+    EventConnection &operator=(const EventConnection &) = delete;
+
+    void start();
+    void stop();                            // joins the sender thread, closes the socket
+    bool alive() const { return !dead_.load(); }
+
+    void push(const stream::Record &r);     // value records of one item coalesce
+    void setStatus(const ORVEHV_SYSTEMSTATUS_t &s);
+    void sendRaw(const std::string &bytes);
+    void flood(unsigned n, const stream::Record &tmpl);
+
+    int readerFd = -1;                      // B8181: the end handed to the program
+
+private:
+    void run();
+    bool sendAll(const std::string &data);
+
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<stream::Record> pending_;
+    std::map<std::tuple<int, int, std::string>, size_t> index_;
+    std::deque<std::string> raw_;
+    unsigned flood_ = 0;
+    uint32_t floodSeq_ = 0;
+    stream::Record floodTmpl_;
+    ORVEHV_SYSTEMSTATUS_t status_{};
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> dead_{false};
+    int fd_;
+    std::thread thread_;
+};
+
+class Engine {
+public:
+    static Engine &get();
+
+    std::mutex mu;                          // guards everything below
+
+    World &world();                         // loads the starting world at first use
+    System *byHandle(int handle);
+    System *byId(int id);
+    int idOf(const System *s) const;
+    bool replaceWorld(World &&w);
+    std::string startupError;               // fault of the ORVEHV_WORLD file, if any
+
+    int openHandle(System &s, const std::string &user);
+    void closeHandle(int handle);
+
+    // Events (no-ops without a live connection / subscription).
+    bool subscribed(const System &s, int board, int channel, const std::string &name) const;
+    void emitValue(System &s, int board, int channel, const std::string &name);
+    void emitRecord(System &s, const stream::Record &r);
+    void updateEventStatus(System &s);
+    int connect(System &s, uint16_t port);  // ORVEHV_OK or an error code
+    int eventSocket(System &s);             // B8181 reader end (opens the pair), -1 on failure
+    void dropConnection(System &s);
+    void retireReader(int fd);
+    bool releaseRetired(int fd);            // closes fd if it is a retired reader end
+
+    // Device behaviour.
+    void channelWritten(System &s, Board &b, int channel, int paramIdx, double value);
+    void boardWritten(System &s, Board &b, int paramIdx, double value);
+    int command(System &s, const std::string &name);
+    void clearAlarms(System &s, Board *only);
+    void settleChannel(System &s, Board &b, int channel, double dt);
+    void advance(double seconds);
+
+    std::string encodeChannelValue(const ParamDef &d, double v) const;
+    std::string encodeSysProp(const SysProp &p) const;
+
+    TimeMode mode = TimeMode::WallClock;
+    double simTime = 0;
+    std::atomic<uint64_t> calls{0};
+
+private:
+    Engine();
+    void physicsLoop();
+    void shutdown();
+    static void atExit();
+    void tripChannel(System &s, Board &b, int channel);
+    void refreshBoardStatus(System &s, Board &b);
+
+    std::unique_ptr<World> world_;
+    std::map<int, System *> handles_;
+    int nextHandle_ = 1;
+    std::vector<std::pair<int, double>> retired_; // reader fd, wall-clock deadline
+    std::thread physics_;
+    std::condition_variable physicsCv_;
+    bool stopping_ = false;
+};
+
+} // namespace vhw
+
+#endif

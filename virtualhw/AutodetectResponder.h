@@ -8,6 +8,8 @@
 #ifndef VIRTUALHW_AUTODETECTRESPONDER_H
 #define VIRTUALHW_AUTODETECTRESPONDER_H
 
+#include "virtualhw/VirtualControl.h"   // VHW_API
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -17,7 +19,7 @@
 
 namespace vhw {
 
-class AutodetectResponder
+class VHW_API AutodetectResponder
 {
 public:
     AutodetectResponder() = default;
@@ -61,7 +63,7 @@ private:
 };
 
 // Reply port of a probe "KEBO<port>" (1..65535), or 0 when it is not one.
-int autodetectProbePort(const char *data, size_t size);
+VHW_API int autodetectProbePort(const char *data, size_t size);
 
 } // namespace vhw
 

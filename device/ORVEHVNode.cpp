@@ -173,13 +173,24 @@ void ORVEHVNode::setConnectionState(int state)
         markChildrenStale();
 }
 
+// Without a connection nothing below the system is current any more: the
+// parameters the tables show are marked too, not only the board and channel
+// nodes themselves.
 void ORVEHVNode::markChildrenStale()
 {
-    for (ORVEHVNode *c : m_children) {
-        NodeValue v = c->m_value;
+    if (m_kind == KindContainer)
+        return; // lists nodes of other trees; their systems mark them
+    const QDateTime now = QDateTime::currentDateTime();
+    auto mark = [&now](ORVEHVNode *n) {
+        NodeValue v = n->m_value;
         v.status = ValueReadFailed;
-        v.timestamp = QDateTime::currentDateTime();
-        c->setValue(v);
+        v.timestamp = now;
+        n->setValue(v);
+    };
+    for (ORVEHVNode *p : m_parameters)
+        mark(p);
+    for (ORVEHVNode *c : m_children) {
+        mark(c);
         c->markChildrenStale();
     }
 }
@@ -213,7 +224,7 @@ void ORVEHVNode::applyText()
 
     auto colour = [&](QTableWidgetItem *item) {
         QFont f = item->font();
-        f.setWeight(on ? QFont::Weight(75) : QFont::Weight(50));
+        f.setWeight(on ? QFont::Bold : QFont::Normal); // weights 75 / 50 of the old scale
         item->setFont(f);
         item->setForeground(QBrush(on ? QColor(53, 169, 18) : QColor(Qt::black)));
         QTableWidget *table = item->tableWidget();

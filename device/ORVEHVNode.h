@@ -100,8 +100,9 @@ public:
 
     // Stores the unit text and re-applies the current value.
     void setUnitText(const QString &text);
-    // Any state other than 1 marks the values of all children (recursively
-    // down the child lists) with status 1 and refreshes them.
+    // Any state other than 1 marks the values of everything below this node
+    // (children recursively, and the parameters of this node and of every
+    // child) with status 1 and refreshes them. Containers mark nothing.
     void setConnectionState(int state);
     // Sets the handle here and on all children and parameters, recursively.
     void setHandle(int handle);

@@ -240,8 +240,11 @@ void QConnectDialog::buildParameterWidgets()
     m_port->setCurrentIndex(0);
     m_baud = new QComboBox(m_serialGroup);
     m_baud->setObjectName(QStringLiteral("Baud"));
-    for (int b = 300; b < 116000; b *= 2)
-        m_baud->addItem(QString::number(b == 76800 ? 57600 : b));
+    for (int b = 300; b < 116000; b *= 2) {
+        if (b == 76800)
+            b = 57600;   // ... and doubling it gives 115200
+        m_baud->addItem(QString::number(b));
+    }
     m_baud->setCurrentIndex(0);
     m_data = numberCombo(m_serialGroup, 5, 8, 3);
     m_data->setObjectName(QStringLiteral("Data"));

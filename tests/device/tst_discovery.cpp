@@ -1,0 +1,637 @@
+// Discovery, reads and writes against the virtual hardware: the tree of the
+// default systems, crate maps with empty slots, the channel parameter order,
+// metadata and unit texts, refused writes, failing reads, the crate map
+// refresh, and the list walkers that must never run past a library list.
+
+#include "device/Discovery.h"
+#include "device/ORVEHVMirrorNode.h"
+#include "device/ORVEHVNode.h"
+#include "device/ORVEHVNodeProperty.h"
+#include "device/ParameterAccess.h"
+#include "device/ValueText.h"
+
+#include "ORVEHVWrapper.h"
+#include "virtualhw/VirtualControl.h"
+
+#include <QtTest>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct OpenSystem
+{
+    int handle = -1;
+    int id = -1;
+    std::unique_ptr<ORVEHVNode> node;
+    QList<ORVEHVNode *> notOk;
+    ~OpenSystem()
+    {
+        node.reset();
+        if (handle >= 0)
+            ORVEHV_DeinitSystem(handle);
+    }
+};
+
+// Opens a system of the world and builds its node the way the connection
+// sequence does; discovery is run unless told otherwise.
+std::unique_ptr<OpenSystem> open(int type, int link, const char *arg, const char *user,
+                                 const char *password, const QString &display, bool discover = true)
+{
+    auto s = std::make_unique<OpenSystem>();
+    s->id = vhw::findSystem(arg, type, link);
+    if (ORVEHV_InitSystem(type, link, arg, user, password, &s->handle) != ORVEHV_OK) {
+        s->handle = -1;
+        return s;
+    }
+    s->node = std::make_unique<ORVEHVNode>();
+    s->node->initialise(display, KindSystem, type, link, QString::fromLatin1(arg),
+                        QString::fromLatin1(user), QString::fromLatin1(password));
+    s->node->setAccessMode(AccessOther);
+    s->node->setHandle(s->handle);
+    s->node->setConnectionState(ConnectionConnected);
+    if (discover) {
+        DiscoveryHooks hooks;
+        OpenSystem *raw = s.get();
+        hooks.channelNotOk = [raw](ORVEHVNode *n) { raw->notOk.append(n); };
+        discoverSystem(s->node.get(), hooks);
+    }
+    return s;
+}
+
+std::unique_ptr<OpenSystem> openMainframe(bool discover = true)
+{
+    return open(2, 0, "192.0.2.10", "admin", "admin", QStringLiteral("Crate"), discover);
+}
+
+QStringList parameterNames(const ORVEHVNode *n)
+{
+    QStringList names;
+    for (const ORVEHVNode *p : n->parameters())
+        names.append(p->name());
+    return names;
+}
+
+QStringList propertyNames(const ORVEHVNode *n)
+{
+    QStringList names;
+    for (const ORVEHVNodeProperty *p : n->properties())
+        names.append(p->name());
+    return names;
+}
+
+ORVEHVNode *channelParam(OpenSystem &s, int slot, int channel, const char *name)
+{
+    ORVEHVNode *board = s.node->children().value(slot);
+    if (!board)
+        return nullptr;
+    ORVEHVNode *ch = board->children().value(channel);
+    return ch ? ch->parameter(QLatin1String(name)) : nullptr;
+}
+
+} // namespace
+
+class TestDiscovery : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void mainframeTree();
+    void crateWithEmptySlotBetween();
+    void boardInformation();
+    void systemPropertiesAndConnectionItems();
+    void channelParameterOrder();
+    void metadataAndUnitTexts();
+    void statesAndEnumerations();
+    void faultyStatusReported();
+    void vmeBoardIdentity();
+    void writesAndRefusals();
+    void overlongTextsRefused();
+    void failingReads();
+    void refreshUnchangedSlotCount();
+    void refreshChangedSlotCount();
+    void refusedCrate();
+    void listWalkersStayInside();
+};
+
+void TestDiscovery::init()
+{
+    vhw::setTimeMode(vhw::TimeMode::Manual);
+    QVERIFY(vhw::resetWorld());
+    vhw::clearFaults();
+}
+
+void TestDiscovery::cleanup()
+{
+    vhw::clearFaults();
+}
+
+void TestDiscovery::mainframeTree()
+{
+    vhw::resetLibraryCallCount();
+    auto s = openMainframe();
+    QVERIFY(s->node);
+    ORVEHVNode *sys = s->node.get();
+    QCOMPARE(sys->slotCount(), quint16(16));
+    QCOMPARE(sys->children().size(), 16);
+    const int boardSlots[] = {0, 1, 3, 8};
+    const int channels[] = {12, 24, 48, 12};
+    int boards = 0;
+    for (int i = 0; i < 16; ++i) {
+        ORVEHVNode *slot = sys->children()[i];
+        QCOMPARE(slot->systemName(), QStringLiteral("Crate"));
+        if (boards < 4 && boardSlots[boards] == i) {
+            QCOMPARE(slot->kind(), int(KindBoard));
+            QCOMPARE(slot->name(), QString::asprintf("Board%02d", i));
+            QCOMPARE(slot->visualIndex(), boards);
+            QCOMPARE(slot->slot(), quint16(i));
+            QCOMPARE(slot->children().size(), channels[boards]);
+            QCOMPARE(slot->systemType(), 2);
+            QCOMPARE(slot->handle(), s->handle);
+            ++boards;
+        } else {
+            QCOMPARE(slot->kind(), int(KindContainer));
+            QVERIFY(slot->children().isEmpty());
+        }
+    }
+    ORVEHVNode *ch = sys->children()[0]->children()[1];
+    QCOMPARE(ch->name(), QStringLiteral("Chan001"));
+    QCOMPARE(ch->boardName(), QStringLiteral("Board00"));
+    ORVEHVNode *name = ch->parameter(QStringLiteral("Name"));
+    QVERIFY(name);
+    QCOMPARE(name->value().value.toString(), QStringLiteral("BEAM-R"));
+    QCOMPARE(name->channelName(), QStringLiteral("Chan001"));
+    QCOMPARE(name->channel(), quint16(1));
+    QCOMPARE(name->slot(), quint16(0));
+    QCOMPARE(name->accessMode(), 2);
+    QCOMPARE(name->dataType(), 7);
+    QVERIFY(name->partner());
+    QVERIFY(!name->isLogged());          // mainframes log what the operator picks
+    // Every value of the tree was read without a failure.
+    for (ORVEHVNode *b : sys->children())
+        for (ORVEHVNode *c : b->children())
+            for (ORVEHVNode *p : c->parameters())
+                QVERIFY2(p->value().status == 0, qPrintable(p->name()));
+    QVERIFY(vhw::libraryCallCount() > 0);
+}
+
+void TestDiscovery::crateWithEmptySlotBetween()
+{
+    QVERIFY(vhw::loadWorldJson(R"({ "systems": [ { "type": 13, "link": 0, "argument": "192.0.2.99",
+        "slots": 3, "boards": [ { "slot": 0, "model": "S2104" }, { "slot": 2, "model": "S2104" } ] } ] })"));
+    auto s = open(13, 0, "192.0.2.99", "", "", QStringLiteral("Boxes"));
+    QVERIFY(s->node);
+    const auto &kids = s->node->children();
+    QCOMPARE(kids.size(), 3);
+    QCOMPARE(kids[0]->kind(), int(KindBoard));
+    QCOMPARE(kids[0]->visualIndex(), 0);
+    QCOMPARE(kids[1]->kind(), int(KindContainer));
+    QCOMPARE(kids[1]->name(), QStringLiteral("ORVE")); // empty name
+    QCOMPARE(kids[2]->kind(), int(KindBoard));
+    QCOMPARE(kids[2]->visualIndex(), 1);
+    QCOMPARE(kids[2]->name(), QStringLiteral("Board02"));
+    QCOMPARE(kids[2]->model(), QStringLiteral("S2104"));
+    QCOMPARE(kids[2]->children().size(), 4);
+    // Not a mainframe: no "Name" parameter, values logged by default.
+    ORVEHVNode *ch = kids[2]->children()[0];
+    QVERIFY(!ch->parameter(QStringLiteral("Name")));
+    QVERIFY(ch->parameter(QStringLiteral("VSet"))->isLogged());
+    // Board status of a type-13 board with nothing set.
+    ORVEHVNode *bd = kids[2]->parameter(QStringLiteral("BdStatus"));
+    QVERIFY(bd);
+    QCOMPARE(boardStatusText(13, bd->value().value.toInt()), QStringLiteral("Good"));
+}
+
+void TestDiscovery::boardInformation()
+{
+    auto s = openMainframe();
+    ORVEHVNode *board = s->node->children()[1];
+    QCOMPARE(board->model(), QStringLiteral("A1535N"));
+    QCOMPARE(board->description(), QStringLiteral("24 Ch Neg. 3.5KV 3mA"));
+    QCOMPARE(board->serialNumber(), quint32(1002));
+    QCOMPARE(board->firmwareMajor(), QStringLiteral("02"));
+    QCOMPARE(board->firmwareMinor(), QStringLiteral("01"));
+    QCOMPARE(propertyNames(board), QStringList({"ChCount", "BdModel", "BdDescr", "SerNum", "FmwRel"}));
+    QCOMPARE(board->properties()[0]->objectName(), QStringLiteral("ChCount"));
+    QCOMPARE(board->propertyValue(QStringLiteral("ChCount")).toUInt(), 24u);
+    QCOMPARE(board->propertyValue(QStringLiteral("SerNum")).toUInt(), 1002u);
+    QCOMPARE(board->propertyValue(QStringLiteral("FmwRel")).toString(), QStringLiteral("02.01"));
+    QCOMPARE(board->property(QStringLiteral("BdModel"))->dataType(), 7);
+    QVERIFY(readBoardInformation(nullptr).isEmpty());
+}
+
+void TestDiscovery::systemPropertiesAndConnectionItems()
+{
+    auto s = openMainframe();
+    ORVEHVNode *sys = s->node.get();
+    ORVEHVNode *fan = sys->parameter(QStringLiteral("HVFanSpeed"));
+    QVERIFY(fan);
+    QCOMPARE(fan->kind(), int(KindSystemProperty));
+    QCOMPARE(fan->dataType(), int(DataUInt16));
+    QCOMPARE(fan->accessMode(), 2);
+    QCOMPARE(fan->value().value.toUInt(), 1u);
+    QCOMPARE(sys->parameter(QStringLiteral("LowFanEnable"))->dataType(), int(DataOnOff));
+    QCOMPARE(sys->parameter(QStringLiteral("PWVoltage"))->dataType(), int(DataFloat));
+    QCOMPARE(sys->parameter(QStringLiteral("PWVoltage"))->value().value.toFloat(), 48.2f);
+    QCOMPARE(sys->parameter(QStringLiteral("SwRelease"))->value().value.toString(), QStringLiteral("3.02.01"));
+    QCOMPARE(sys->parameter(QStringLiteral("SwRelease"))->accessMode(), 0);
+    // Library order kept, connection items last.
+    const QStringList names = parameterNames(sys);
+    QCOMPARE(names.first(), QStringLiteral("Sessions"));
+    QCOMPARE(names.mid(names.size() - 2), QStringList({"ConnStat", "NrOfSlot"}));
+    ORVEHVNode *conn = sys->parameter(QStringLiteral("ConnStat"));
+    QCOMPARE(conn->kind(), int(KindConnectionItem));
+    QCOMPARE(conn->value().value.toString(), QStringLiteral("Connection Ok"));
+    QCOMPARE(conn->handle(), s->handle);
+    QCOMPARE(sys->parameter(QStringLiteral("NrOfSlot"))->value().value.toUInt(), 16u);
+
+    const QList<ORVEHVNode *> pending = readConnectionItems(ConnectionPending, 4);
+    QCOMPARE(pending.size(), 1);
+    QCOMPARE(pending[0]->value().value.toString(), QStringLiteral("Connection Pending"));
+    qDeleteAll(pending);
+}
+
+void TestDiscovery::channelParameterOrder()
+{
+    auto s = openMainframe();
+    // A1535N lists VMon, Pw, ISet, VSet, Status, IMon, ...
+    const QStringList neg = parameterNames(s->node->children()[1]->children()[0]);
+    QCOMPARE(neg, QStringList({"Name", "ISet", "VSet", "IMon", "VMon", "Pw", "Status", "RUp", "RDwn",
+                               "Trip", "SVMax", "PDwn", "Pol"}));
+    // VME boards: no "Name", the zero-named set values go first.
+    auto vme = open(5, 3, "0_0_C0", "Board A", "", QStringLiteral("VME"));
+    QVERIFY(vme->node);
+    const QStringList v = parameterNames(vme->node->children()[0]->children()[0]);
+    QCOMPARE(v, QStringList({"I0Set", "V0Set", "IMon", "VMon", "Pw", "Status", "RUp", "RDwn", "Trip",
+                             "SVMax", "PDwn", "Pol"}));
+}
+
+void TestDiscovery::metadataAndUnitTexts()
+{
+    auto s = openMainframe();
+    ORVEHVNode *iset = channelParam(*s, 0, 0, "ISet");
+    QVERIFY(iset);
+    QCOMPARE(iset->unitText(), QStringLiteral("uA"));
+    QCOMPARE(propertyNames(iset), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
+    QCOMPARE(iset->decimals(), 2);
+    QCOMPARE(iset->toolTip(), QStringLiteral("Minval : 0\nMaxval : 1000"));
+    QCOMPARE(iset->partner()->toolTip(), iset->toolTip());
+
+    ORVEHVNode *vset = channelParam(*s, 0, 0, "VSet");
+    QCOMPARE(vset->unitText(), QStringLiteral(" V"));
+    QCOMPARE(vset->decimals(), 1);
+    QCOMPARE(vset->text(), QStringLiteral("1000.0  V"));
+
+    // RUp has limits 1..500: no zero limit, no tool tip.
+    QCOMPARE(channelParam(*s, 0, 0, "RUp")->toolTip(), QString());
+
+    // Bit fields are hexadecimal whatever their unit.
+    ORVEHVNode *trip = channelParam(*s, 8, 0, "TripInt");
+    QVERIFY(trip);
+    QCOMPARE(trip->unitText(), QStringLiteral("0x"));
+    QCOMPARE(trip->text(), QStringLiteral("0x 00000000"));
+    QCOMPARE(trip->toolTip(), QStringLiteral("Minval : 00000000\nMaxval : 00000FFF"));
+
+    // Board parameter: degrees, no tool tip built for boards.
+    ORVEHVNode *temp = s->node->children()[0]->parameter(QStringLiteral("Temp"));
+    QVERIFY(temp);
+    QCOMPARE(temp->unitText(), QString(QStringLiteral(" ")) + QChar(0xB0) + QLatin1Char('C'));
+    QCOMPARE(temp->boardName(), QStringLiteral("Board00"));
+    QCOMPARE(temp->value().value.toFloat(), 31.0f);
+
+    // Status words get no metadata at all.
+    QVERIFY(channelParam(*s, 0, 0, "Status")->properties().isEmpty());
+}
+
+void TestDiscovery::statesAndEnumerations()
+{
+    auto s = openMainframe();
+    // "+" / "-" become "POS" / "NEG" on channels.
+    ORVEHVNode *pol = channelParam(*s, 0, 0, "Pol");
+    QVERIFY(pol);
+    QCOMPARE(pol->propertyValue(QStringLiteral("Onstate")).toString(), QStringLiteral("POS"));
+    QCOMPARE(pol->propertyValue(QStringLiteral("Offstate")).toString(), QStringLiteral("NEG"));
+    QCOMPARE(pol->text(), QStringLiteral("POS "));
+    QCOMPARE(channelParam(*s, 1, 0, "Pol")->text(), QStringLiteral("NEG "));
+    QCOMPARE(pol->toolTip(), QString()); // texts are never 0: dropped
+    // On a board parameter the same library call keeps the raw texts.
+    const QList<ORVEHVNodeProperty *> raw =
+        readParameterMetadata(KindBoardParameter, s->handle, 0, 0, QStringLiteral("Pol"), 1);
+    QVERIFY(raw.isEmpty()); // no such board parameter: every read fails, nothing kept
+    const QList<ORVEHVNodeProperty *> chRaw =
+        readParameterMetadata(KindChannelParameter, s->handle, 0, 2, QStringLiteral("Pol"), 1);
+    QCOMPARE(chRaw.size(), 2);
+    QCOMPARE(chRaw[0]->value().value.toString(), QStringLiteral("POS"));
+    qDeleteAll(chRaw);
+
+    ORVEHVNode *pw = channelParam(*s, 0, 0, "Pw");
+    QCOMPARE(pw->text(), QStringLiteral("On "));
+    QCOMPARE(channelParam(*s, 1, 0, "Pw")->text(), QStringLiteral("Off "));
+
+    // Channel enumeration: Kill / Ramp, value 1.
+    ORVEHVNode *pdwn = channelParam(*s, 0, 0, "PDwn");
+    QCOMPARE(pdwn->dataType(), int(DataEnum));
+    QCOMPARE(pdwn->propertyValue(QStringLiteral("Enum")).toStringList(), QStringList({"Kill", "Ramp"}));
+    QCOMPARE(pdwn->property(QStringLiteral("Enum"))->dataType(), 9);
+    QCOMPARE(pdwn->text(), QStringLiteral("Ramp  "));
+    QCOMPARE(enumFromText(pdwn, QStringLiteral("Kill")), 0);
+    QCOMPARE(pdwn->toolTip(), QStringLiteral("Minval : Kill\nMaxval : Ramp"));
+
+    // Board enumeration with all ten cells used.
+    ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
+    QVERIFY(avg);
+    const QStringList texts = avg->propertyValue(QStringLiteral("Enum")).toStringList();
+    QCOMPARE(texts.size(), 10);
+    QCOMPARE(texts.last(), QStringLiteral("512"));
+    QCOMPARE(enumText(avg, int(avg->value().value.toInt())), QStringLiteral("8"));
+}
+
+void TestDiscovery::faultyStatusReported()
+{
+    const int sys = vhw::findSystem("192.0.2.10");
+    // A short circuit on a powered channel trips it.
+    QCOMPARE(vhw::setChannelLoad(sys, 0, 5, 0), ORVEHV_OK);
+    vhw::advanceTime(30);
+    const int word = int(vhw::channelParamValue(sys, 0, 5, "Status"));
+    QVERIFY(!channelStatusOk(2, word));
+    auto s = openMainframe();
+    QCOMPARE(s->notOk.size(), 1);
+    QCOMPARE(s->notOk[0], channelParam(*s, 0, 5, "Status"));
+    QCOMPARE(s->notOk[0]->text(), channelStatusText(2, word) + QLatin1Char(' '));
+    QVERIFY(!s->notOk[0]->text().trimmed().isEmpty());
+}
+
+void TestDiscovery::vmeBoardIdentity()
+{
+    auto s = open(5, 3, "0_0_C1", "Board B", "", QStringLiteral("VME HV"));
+    QVERIFY(s->node);
+    ORVEHVNode *board = s->node->children()[0];
+    QCOMPARE(board->systemName(), QStringLiteral("Board B"));
+    QCOMPARE(board->connectionArgument(), QStringLiteral("0_0_C1"));
+    ORVEHVNode *ch = board->children()[0];
+    QCOMPARE(ch->systemName(), QStringLiteral("Board B"));
+    QCOMPARE(ch->connectionArgument(), QStringLiteral("0_0_C1"));
+    ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));
+    QCOMPARE(vmon->systemName(), QStringLiteral("Board B"));
+    QCOMPARE(vmon->connectionArgument(), QStringLiteral("0_0_C1"));
+    QVERIFY(vmon->isLogged());
+    QCOMPARE(board->parameter(QStringLiteral("Temp"))->connectionArgument(), QStringLiteral("0_0_C1"));
+}
+
+void TestDiscovery::writesAndRefusals()
+{
+    auto s = openMainframe();
+    const int sys = s->id;
+    ORVEHVNode *vset = channelParam(*s, 0, 3, "VSet");
+    QCOMPARE(vset->writeValue(QStringLiteral("1234.56")), 0);
+    QCOMPARE(vset->value().status, 0);
+    QCOMPARE(vset->value().value.toFloat(), 1234.56f); // the float actually sent
+    QCOMPARE(vset->text(), QStringLiteral("1234.6  V"));
+    QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
+
+    // Refused by the device: the old value stays on screen, marked.
+    QCOMPARE(vhw::failWrite(sys, "VSet", ORVEHV_ERR_WRITE_REFUSED), ORVEHV_OK);
+    QCOMPARE(vset->writeValue(1500), ORVEHV_ERR_WRITE_REFUSED);
+    QCOMPARE(vset->value().status, 3);
+    QCOMPARE(vset->value().value.toFloat(), 1234.56f);
+    QCOMPARE(vset->text(), QStringLiteral("1234.6  V"));
+    QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
+    vhw::clearFaults(sys);
+
+    // A typo is not sent as 0 volts.
+    QCOMPARE(vset->writeValue(QStringLiteral("12,5x")), ORVEHV_ERR_BAD_ARGUMENT);
+    QCOMPARE(vset->value().status, 3);
+    QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
+
+    // Empty text: nothing sent.
+    vhw::resetLibraryCallCount();
+    QCOMPARE(vset->writeValue(QString()), -1);
+    QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
+
+    // On/off, enumeration and system property writes.
+    ORVEHVNode *pw = channelParam(*s, 0, 3, "Pw");
+    QCOMPARE(pw->writeValue(1), 0);
+    QCOMPARE(vhw::channelParamValue(sys, 0, 3, "Pw"), 1.0);
+    ORVEHVNode *pdwn = channelParam(*s, 0, 3, "PDwn");
+    QCOMPARE(pdwn->writeValue(enumFromText(pdwn, QStringLiteral("Kill"))), 0);
+    QCOMPARE(vhw::channelParamValue(sys, 0, 3, "PDwn"), 0.0);
+    QCOMPARE(pdwn->text(), QStringLiteral("Kill  "));
+    ORVEHVNode *fan = s->node->parameter(QStringLiteral("HVFanSpeed"));
+    QCOMPARE(fan->writeValue(2), 0);
+    QCOMPARE(vhw::sysPropValue(sys, "HVFanSpeed"), 2.0);
+    ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
+    QCOMPARE(avg->writeValue(5), 0);
+    QCOMPARE(vhw::boardParamValue(sys, 3, "AvgFilter"), 5.0);
+
+    // Out of range according to the device: its code comes back.
+    const int r = vset->writeValue(999999);
+    QVERIFY(r != 0);
+    QCOMPARE(vset->value().status, 3);
+
+    // Read-only parameters are refused by the library, old text kept.
+    ORVEHVNode *vmon = channelParam(*s, 0, 3, "VMon");
+    const QString before = vmon->text();
+    QVERIFY(vmon->writeValue(5) != 0);
+    QCOMPARE(vmon->text(), before);
+    QCOMPARE(vmon->value().status, 3);
+
+    // Channel names through the name call.
+    ORVEHVNode *name = channelParam(*s, 0, 3, "Name");
+    QCOMPARE(name->writeValue(QStringLiteral("ELEVEN-CHAR")), 0);
+    QCOMPARE(QString::fromStdString(vhw::channelName(sys, 0, 3)), QStringLiteral("ELEVEN-CHAR"));
+}
+
+void TestDiscovery::overlongTextsRefused()
+{
+    auto s = openMainframe();
+    const int sys = s->id;
+    // A channel name of twelve characters does not fit: refused, not cut.
+    ORVEHVNode *name = channelParam(*s, 0, 0, "Name");
+    QCOMPARE(name->writeValue(QStringLiteral("TWELVE-CHARS")), ORVEHV_ERR_OUT_OF_RANGE);
+    QCOMPARE(name->value().value.toString(), QStringLiteral("BEAM-L"));
+    QCOMPARE(name->value().status, 3);
+    QCOMPARE(name->text(), QStringLiteral("BEAM-L "));
+    QCOMPARE(QString::fromStdString(vhw::channelName(sys, 0, 0)), QStringLiteral("BEAM-L"));
+
+    // A text property longer than its 80-byte buffer: refused, nothing sent.
+    ORVEHVNode *gw = s->node->parameter(QStringLiteral("IPGw"));
+    QVERIFY(gw);
+    const QString fits(79, QLatin1Char('g'));
+    QCOMPARE(gw->writeValue(fits), 0);
+    QCOMPARE(QString::fromStdString(vhw::sysPropText(sys, "IPGw")), fits);
+    vhw::resetLibraryCallCount();
+    QCOMPARE(gw->writeValue(QString(80, QLatin1Char('h'))), ORVEHV_ERR_OUT_OF_RANGE);
+    QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
+    QCOMPARE(gw->value().status, 3);
+    QCOMPARE(gw->value().value.toString(), fits);
+    QCOMPARE(QString::fromStdString(vhw::sysPropText(sys, "IPGw")), fits);
+
+    // Text channel parameters other than "Name" are never written.
+    QVariant v(QStringLiteral("x"));
+    QCOMPARE(writeChannelParameter(s->handle, 0, QStringLiteral("Label"), 0, ORVEHV_PARAM_STRING, v), -1);
+    QCOMPARE(writeSystemProperty(s->handle, QStringLiteral("X"), 99, 1), -1);
+}
+
+void TestDiscovery::failingReads()
+{
+    const int sys = vhw::findSystem("192.0.2.10");
+    QCOMPARE(vhw::failRead(sys, "VMon", ORVEHV_ERR_DEVICE), ORVEHV_OK);
+    QCOMPARE(vhw::failRead(sys, "IPAddr", ORVEHV_ERR_DEVICE), ORVEHV_OK);
+    QCOMPARE(vhw::failRead(sys, "HVMax", ORVEHV_ERR_DEVICE), ORVEHV_OK);
+    auto s = openMainframe();
+    ORVEHVNode *vmon = channelParam(*s, 0, 0, "VMon");
+    QVERIFY(vmon); // the item stays, its value is marked
+    QCOMPARE(vmon->value().status, 1);
+    QCOMPARE(vmon->value().value.toInt(), 0);
+    QCOMPARE(vmon->text(), QStringLiteral("0.0  V"));
+    QCOMPARE(s->node->parameter(QStringLiteral("IPAddr"))->value().status, 1);
+    QCOMPARE(s->node->children()[0]->parameter(QStringLiteral("HVMax"))->value().status, 1);
+    QCOMPARE(channelParam(*s, 0, 0, "VSet")->value().status, 0);
+
+    // Failing channel names leave the channels out; a failing crate map
+    // leaves an empty crate; a failing property list no properties.
+    vhw::clearFaults(sys);
+    vhw::failRead(sys, "Name", ORVEHV_ERR_DEVICE);
+    QVERIFY(readChannels(s->handle, 0, 12).isEmpty());
+    vhw::failRead(sys, "CrateMap", ORVEHV_ERR_DEVICE);
+    quint16 count = 99;
+    QVERIFY(readCrateMap(s->handle, &count).isEmpty());
+    QCOMPARE(count, quint16(0));
+    vhw::failRead(sys, "SysPropList", ORVEHV_ERR_DEVICE);
+    QVERIFY(readSystemProperties(s->handle).isEmpty());
+    // A closed handle: every read fails with status 1.
+    const NodeValue v = readChannelParameter(-5, 0, 0, QStringLiteral("VMon"), 0);
+    QCOMPARE(v.status, 1);
+    QCOMPARE(readChannelParameter(-5, 0, 0, QStringLiteral("Name"), 5).value.toString(), QString());
+    QCOMPARE(readBoardParameter(s->handle, 0, QStringLiteral("Label"), ORVEHV_PARAM_STRING).status, 1);
+}
+
+void TestDiscovery::refreshUnchangedSlotCount()
+{
+    auto s = openMainframe();
+    const int sys = s->id;
+    ORVEHVNode *sysNode = s->node.get();
+    ORVEHVNode *untouched = sysNode->children()[0];
+    QCOMPARE(vhw::removeBoard(sys, 1), ORVEHV_OK);
+    QCOMPARE(vhw::insertBoard(sys, 5, "A1520"), ORVEHV_OK);
+
+    QList<QPair<ORVEHVNode *, int>> gone;
+    const QList<ORVEHVNode *> fresh = refreshCrateMap(s->handle, sysNode, [&](ORVEHVNode *b, int slot) {
+        gone.append(qMakePair(b, slot));
+        QCOMPARE(b->name(), QStringLiteral("Board01")); // still alive when reported
+    });
+    QCOMPARE(gone.size(), 1);
+    QCOMPARE(gone[0].second, 1);
+    QCOMPARE(sysNode->children().size(), 16);
+    QCOMPARE(sysNode->children()[0], untouched);
+    QCOMPARE(sysNode->children()[1]->kind(), int(KindContainer));
+    QCOMPARE(sysNode->children()[1]->visualIndex(), 1);
+    QCOMPARE(fresh.size(), 1);
+    ORVEHVNode *board = fresh[0];
+    QCOMPARE(sysNode->children()[5], board);
+    QCOMPARE(board->kind(), int(KindBoard));
+    QCOMPARE(board->name(), QStringLiteral("Board05"));
+    QCOMPARE(board->visualIndex(), 5);
+    QCOMPARE(board->handle(), s->handle);
+    QCOMPARE(board->systemType(), 2);
+    QVERIFY(board->children().isEmpty());
+    discoverBoard(sysNode, board);
+    QCOMPARE(board->children().size(), 12);
+    QCOMPARE(board->systemName(), QStringLiteral("Crate"));
+    QCOMPARE(board->children()[0]->parameters().first()->name(), QStringLiteral("Name"));
+
+    // Nothing changed: nothing touched, nothing returned.
+    QVERIFY(refreshCrateMap(s->handle, sysNode).isEmpty());
+    QCOMPARE(sysNode->children()[5], board);
+    QVERIFY(refreshCrateMap(s->handle, nullptr).isEmpty());
+}
+
+void TestDiscovery::refreshChangedSlotCount()
+{
+    auto s = openMainframe();
+    ORVEHVNode *sysNode = s->node.get();
+    // The tree holds one slot less than the crate reports.
+    ORVEHVNode *last = sysNode->children().last();
+    sysNode->removeChildAt(sysNode->children().size() - 1);
+    delete last;
+    vhw::removeBoard(s->id, 0);
+    const QVector<ORVEHVNode *> before = sysNode->children();
+    const QList<ORVEHVNode *> all = refreshCrateMap(s->handle, sysNode, [](ORVEHVNode *, int) {
+        QFAIL("nothing may be removed");
+    });
+    QCOMPARE(sysNode->children(), before);
+    QCOMPARE(all.size(), 15);
+    QCOMPARE(all[0], before[0]);
+    QCOMPARE(sysNode->children()[0]->kind(), int(KindBoard));
+
+    // A failing crate map read counts as a changed slot count.
+    vhw::failRead(s->id, "CrateMap", ORVEHV_ERR_DEVICE);
+    QCOMPARE(refreshCrateMap(s->handle, sysNode).size(), 15);
+    QCOMPARE(sysNode->children(), before);
+}
+
+void TestDiscovery::refusedCrate()
+{
+    auto s = openMainframe(false);
+    DiscoveryHooks hooks;
+    quint16 seen = 0;
+    QList<int> slotsSeen;
+    hooks.acceptCrate = [&](quint16 n) { seen = n; return false; };
+    hooks.beforeSlot = [&](int i) { slotsSeen.append(i); };
+    QCOMPARE(discoverSystem(s->node.get(), hooks), -1);
+    QCOMPARE(seen, quint16(16));
+    QVERIFY(s->node->children().isEmpty());
+    QVERIFY(slotsSeen.isEmpty());
+    QVERIFY(s->node->parameter(QStringLiteral("IPAddr")));
+
+    auto t = openMainframe(false);
+    hooks.acceptCrate = [](quint16) { return true; };
+    QCOMPARE(discoverSystem(t->node.get(), hooks), 0);
+    QCOMPARE(slotsSeen.size(), 16);
+    QCOMPARE(slotsSeen.first(), 0);
+}
+
+void TestDiscovery::listWalkersStayInside()
+{
+    // Name cells without the closing empty cell: the count bounds the walk.
+    char cells[3 * ORVEHV_PARAM_NAME_CELL];
+    std::memset(cells, 0, sizeof cells);
+    std::strcpy(cells, "VSet");
+    std::strcpy(cells + 10, "ISet");
+    std::memcpy(cells + 20, "ABCDEFGHIJ", 10); // a full cell, no terminator
+    QCOMPARE(parameterNameCells(cells, 3), QStringList({"VSet", "ISet", "ABCDEFGHIJ"}));
+    // More counted than listed: the empty cell ends it.
+    char short_[3 * ORVEHV_PARAM_NAME_CELL];
+    std::memset(short_, 0, sizeof short_);
+    std::strcpy(short_, "VMon");
+    QCOMPARE(parameterNameCells(short_, 50), QStringList({"VMon"}));
+    QCOMPARE(parameterNameCells(short_, -1), QStringList({"VMon"}));
+    QVERIFY(parameterNameCells(nullptr, 3).isEmpty());
+
+    // NUL-separated names: fewer than counted, ended by a double terminator.
+    const char names[] = "Sessions\0IPAddr\0\0";
+    QCOMPARE(separatedListTexts(names, 5, true), QStringList({"Sessions", "IPAddr"}));
+    // Crate map texts: empty entries are real (empty slots), the count rules.
+    const char models[] = "A1520\0\0A1535N";
+    QCOMPARE(separatedListTexts(models, 3, false), QStringList({"A1520", "", "A1535N"}));
+
+    // "Enum": a range wider than the ten cells keeps the first ten texts.
+    char buffer[ORVEHV_ENUM_BUFFER];
+    std::memset(buffer, 0, sizeof buffer);
+    for (int i = 0; i < ORVEHV_ENUM_MAX_TEXTS; ++i)
+        std::snprintf(buffer + i * ORVEHV_ENUM_CELL, ORVEHV_ENUM_CELL, "T%d", i);
+    std::memset(buffer + 9 * ORVEHV_ENUM_CELL, 'z', ORVEHV_ENUM_CELL); // last cell unterminated
+    const QStringList texts = enumCellTexts(buffer, 0, 40);
+    QCOMPARE(texts.size(), 10);
+    QCOMPARE(texts[0], QStringLiteral("T0"));
+    QCOMPARE(texts[9], QString(ORVEHV_ENUM_CELL, QLatin1Char('z')));
+    QCOMPARE(enumCellTexts(buffer, 2, 4).size(), 3);
+    QVERIFY(enumCellTexts(buffer, 3, 1).isEmpty());
+    QVERIFY(enumCellTexts(buffer, 0, qQNaN()).isEmpty());
+    QVERIFY(enumCellTexts(buffer, -1e30, 1e30).size() == 10);
+}
+
+QTEST_MAIN(TestDiscovery)
+#include "tst_discovery.moc"

@@ -11,6 +11,7 @@
 
 #include <QList>
 #include <QMutex>
+#include <QPointer>
 #include <QString>
 #include <QWaitCondition>
 #include <QWidget>
@@ -33,6 +34,12 @@ public:
     virtual void buildPanels(QSystemInterface *sys, QWidget *systemsAreaParent, QWidget *viewsParent,
                              QStackedWidget *boardInformationStack, int position) = 0;
     virtual void describeConnection(QSystemInterface *sys) = 0;
+    // A board or system parameter of the system changed (event or write):
+    // refresh what the panels show of it.
+    virtual void refreshPanels(QSystemInterface * /*sys*/, ORVEHVNode * /*node*/) {}
+    // Boards were added to or removed from the system's tree (crate map
+    // change, a VME HV board joined): rebuild the views that list boards.
+    virtual void boardsChanged(QSystemInterface * /*sys*/) {}
 };
 
 class QSystemInterface : public QWidget
@@ -46,8 +53,40 @@ public:
     static void setPanelFactory(QSystemPanelFactory *factory);
     static QSystemPanelFactory *panelFactory();
 
-    // Connection sequence on the GUI thread: 0, -1 or the library's code.
+    // Longest connection argument the library takes (its buffer is 80 bytes
+    // with the terminating NUL). A longer one is refused, never cut.
+    static constexpr int MaxArgumentLength = 79;
+
+    // Connection sequence on the GUI thread (library connection, system
+    // node, discovery): 0, -1 (empty or over-long argument, MF3300 crate of
+    // an unknown slot count) or the library's code. `progress` may be null.
     int connectSystem(QProgressDialog *progress, const QString &userName, const QString &password);
+
+    // After a live insertion or removal: shows "Crate map has changed, please
+    // wait..", re-reads the crate map, discovers the boards that are new and
+    // returns them (to be subscribed by the caller). Boards that left the
+    // crate are announced by boardGone() before they are deleted.
+    QList<ORVEHVNode *> changeCrateMap(QWidget *dialogParent);
+
+    // Joins this VME HV board system to the crate entry of its bridge: its
+    // boards are listed (not owned) by the crate's node, crateOffset becomes
+    // the crate's board count before the join. Either side may be destroyed
+    // first; the boards stay owned by this interface's node.
+    void joinCrate(QSystemInterface *crate);
+    QSystemInterface *joinedCrate() const { return m_joinedCrate; }
+
+    // A board or system parameter changed: refreshes the panels (board
+    // information, status read-outs) for it.
+    void refreshPanels(ORVEHVNode *node);
+
+    // Channel status parameters that failed the status check during
+    // discovery; the view builder marks their rows and clears the list.
+    QList<ORVEHVNode *> takeNotOkStatusNodes();
+
+    // Every interface alive in the process (GUI thread). Queued handlers use
+    // it to check a pointer before touching it.
+    static QList<QSystemInterface *> liveInterfaces();
+    static bool isLive(const QSystemInterface *sys);
 
     void buildPanels(QWidget *systemsAreaParent, QWidget *viewsParent,
                      QStackedWidget *boardInformationStack, int position);
@@ -79,6 +118,7 @@ public:
     bool logWriterStop = false;            // under logMutex: writer flushes and ends
 
     // --- per-system widgets (owned) ---------------------------------
+    // Each pointer reads null once its widget is gone.
     QWidget *boardInformationPanel() const { return m_boardInfo; }
     QWidget *systemCommandsPanel() const { return m_commandsPanel; }
     QWidget *systemBox() const { return m_systemBox; }
@@ -111,6 +151,8 @@ public:
     bool isLogStarted() const { return m_logStarted; }
 
 signals:
+    // Emitted (directly) by changeCrateMap before a removed board is deleted.
+    void boardGone(ORVEHVNode *board, int slot);
     void clicked(int systemIndex);
     void clickedExtraButton(int value);
     void clickedDisconnectButton(int value);
@@ -122,11 +164,14 @@ public slots:
     void setIsLogStarted(bool started);
 
 private:
-    QWidget *m_boardInfo = nullptr;
-    QWidget *m_commandsPanel = nullptr;
-    QWidget *m_systemBox = nullptr;
-    QWidget *m_subWindow = nullptr;
-    QWidget *m_statusBar = nullptr;
+    void setProgress(QProgressDialog *progress, int value);
+    void releaseSharedBoards();
+
+    QPointer<QWidget> m_boardInfo;
+    QPointer<QWidget> m_commandsPanel;
+    QPointer<QWidget> m_systemBox;
+    QPointer<QWidget> m_subWindow;
+    QPointer<QWidget> m_statusBar;
     int m_systemIndex = 0;
     ORVEHVNode *m_systemNode = nullptr;
     int m_handle = -1;
@@ -138,6 +183,8 @@ private:
     QString m_subscriptionFailureLogName;
     int m_crateOffset = -1;
     bool m_logStarted = false;
+    QPointer<QSystemInterface> m_joinedCrate;
+    QList<ORVEHVNode *> m_notOkStatusNodes;
 };
 
 #endif

@@ -1,0 +1,131 @@
+#include "app/SystemPanelBuilder.h"
+
+#include "device/ORVEHVNode.h"
+#include "panels/QBoardInformations.h"
+#include "panels/QCollapsibleWidget.h"
+#include "panels/QCustomBox.h"
+#include "panels/QSystemStatusBar.h"
+#include "views/QSubWindow.h"
+
+#include <QLayout>
+#include <QStackedWidget>
+
+namespace {
+
+void markFaultyChannels(QSystemInterface *sys, QSubWindow *sub)
+{
+    for (ORVEHVNode *status : sys->takeNotOkStatusNodes()) {
+        if (sub)
+            sub->markChannelState(false, status);
+    }
+}
+
+} // namespace
+
+QString SystemPanelBuilder::boxIcon(const QSystemInterface *sys)
+{
+    if (sys->representsCustomView())
+        return QStringLiteral(":Resources/Elementi/cs-verde.png");
+    switch (sys->systemType()) {
+    case 2:
+    case 3:
+    case 5:
+        return QStringLiteral(":Resources/Elementi/sistema-vme.png");
+    case 16:
+        return QStringLiteral(":Resources/Elementi/b8181-dock.png");
+    default:
+        return QStringLiteral(":Resources/Elementi/sistema-dock.png");
+    }
+}
+
+QString SystemPanelBuilder::boxTitle(const QSystemInterface *sys)
+{
+    const QString name = sys->systemNode() ? sys->systemNode()->name() : sys->displayName();
+    return QSystemStatusBar::systemNameText(sys->representsCustomView() ? -1 : sys->systemType(), name);
+}
+
+void SystemPanelBuilder::buildPanels(QSystemInterface *sys, QWidget *systemsAreaParent, QWidget *viewsParent,
+                                     QStackedWidget *boardInformationStack, int position)
+{
+    ORVEHVNode *node = sys->systemNode();
+    if (!node)
+        return;
+
+    // The commands panel belongs to a later stage; the box works without it.
+    auto *box = new QCustomBox(sys->systemIndex(), boxTitle(sys), boxIcon(sys), QStringLiteral("Configure"),
+                               sys->representsCustomView() ? QStringLiteral("Delete")
+                                                           : QStringLiteral("Disconnect"));
+    QCollapsibleWidget *list = qobject_cast<QCollapsibleWidget *>(systemsAreaParent);
+    if (!list && systemsAreaParent)
+        list = systemsAreaParent->findChild<QCollapsibleWidget *>();
+    if (list) {
+        list->addBox(box);
+        if (QWidget *panel = sys->systemCommandsPanel())
+            box->setContentWidget(panel);
+    } else if (systemsAreaParent) {
+        box->setParent(systemsAreaParent);
+        if (systemsAreaParent->layout())
+            systemsAreaParent->layout()->addWidget(box);
+        box->show();
+    }
+    sys->setSystemBox(box);
+
+    if (viewsParent) {
+        auto *sub = new QSubWindow(sys, sys->representsCustomView(), viewsParent);
+        sub->hide();
+        if (sys->representsCustomView())
+            sub->setRootNode(node);
+        else
+            sub->setSystemNode(node);
+        sub->buildTableInitial();
+        sub->applyCustomMode();
+        markFaultyChannels(sys, sub);
+        sys->setSubWindow(sub);
+    } else {
+        sys->takeNotOkStatusNodes();
+    }
+
+    auto *info = new QBoardInformations;
+    info->setSystemNode(node);
+    if (boardInformationStack) {
+        if (position < 0)
+            boardInformationStack->addWidget(info);
+        else
+            boardInformationStack->insertWidget(position, info);
+    }
+    sys->setBoardInformationPanel(info);
+}
+
+void SystemPanelBuilder::describeConnection(QSystemInterface *sys)
+{
+    auto *bar = new QSystemStatusBar;
+    const ORVEHVNode *node = sys->systemNode();
+    bar->setSystemName(QSystemStatusBar::systemNameText(sys->systemType(), node ? node->name() : sys->displayName()));
+    bar->setConnectionText(QSystemStatusBar::connectionDescription(sys->linkType(), sys->connectionArgument()));
+    bar->setConnectionStatus(node ? node->connectionState() : 0);
+    if (QWidget *old = sys->statusBar())
+        old->deleteLater();
+    sys->setStatusBar(bar);
+}
+
+void SystemPanelBuilder::refreshPanels(QSystemInterface *sys, ORVEHVNode *node)
+{
+    if (node->kind() == KindBoardParameter) {
+        if (auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel()))
+            info->refreshParameter(node);
+    }
+}
+
+void SystemPanelBuilder::boardsChanged(QSystemInterface *sys)
+{
+    if (auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel()))
+        info->rebuild();
+    auto *sub = qobject_cast<QSubWindow *>(sys->subWindow());
+    if (sub) {
+        const int mode = sub->viewMode();
+        sub->rebuildTable();
+        if (mode == 2)
+            sub->applyCustomMode();
+    }
+    markFaultyChannels(sys, sub);
+}

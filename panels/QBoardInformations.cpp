@@ -1,0 +1,257 @@
+#include "panels/QBoardInformations.h"
+
+#include "device/ORVEHVNode.h"
+#include "device/ORVEHVNodeProperty.h"
+#include "panels/BoardInfoText.h"
+#include "panels/PanelPictures.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+const char *const QBoardInformations::ModulePicture = ":Resources/Elementi/Modulo-dock.png";
+
+namespace {
+const QSize ModuleSize(36, 72);
+const QSize ArrowSize(12, 12);
+
+const char *const HeaderStyle =
+    "QFrame#boardHeader { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #7dadcb, stop:1 #4a5c62);"
+    " border: none; border-top-left-radius: 4px; border-top-right-radius: 4px; }"
+    "QLabel { background: transparent; color: white; font: bold; }";
+const char *const BodyStyle =
+    "QWidget#boardBody { background: #f4f4f4; border: 1px solid #b9c3c7; border-top: none; }"
+    "QLabel { background: transparent; border: none; }";
+const char *const NameStyle = "color: #4a5c62;";
+const char *const ValueStyle = "color: #1d1d1d; font:bold;";
+} // namespace
+
+// ---------------------------------------------------------------- QBoardInfoBox
+
+QBoardInfoBox::QBoardInfoBox(const QString &title, QWidget *parent)
+    : QFrame(parent)
+{
+    setObjectName(QStringLiteral("boardInfoBox"));
+    m_header = new QFrame(this);
+    m_header->setObjectName(QStringLiteral("boardHeader"));
+    m_header->setStyleSheet(QLatin1String(HeaderStyle));
+    m_header->setCursor(Qt::PointingHandCursor);
+    m_arrow = new QLabel(m_header);
+    m_arrow->setFixedSize(ArrowSize);
+    m_title = new QLabel(title, m_header);
+    m_title->setObjectName(QStringLiteral("boardTitleLabel"));
+    m_title->setWordWrap(true);
+    m_title->setToolTip(title);
+    auto *h = new QHBoxLayout(m_header);
+    h->setContentsMargins(5, 3, 5, 3);
+    h->setSpacing(5);
+    h->addWidget(m_arrow, 0, Qt::AlignTop);
+    h->addWidget(m_title, 1);
+    m_header->installEventFilter(this);
+    m_title->installEventFilter(this);
+
+    m_body = new QWidget(this);
+    m_body->setObjectName(QStringLiteral("boardBody"));
+    m_body->setAttribute(Qt::WA_StyledBackground);
+    m_body->setStyleSheet(QLatin1String(BodyStyle));
+
+    auto *v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+    v->addWidget(m_header);
+    v->addWidget(m_body);
+    setExpanded(true);
+}
+
+QString QBoardInfoBox::title() const { return m_title->text(); }
+
+void QBoardInfoBox::setExpanded(bool expanded)
+{
+    const bool changed = m_expanded != expanded;
+    m_expanded = expanded;
+    m_body->setVisible(expanded);
+    m_arrow->setPixmap(PanelPictures::load(QLatin1String(expanded ? ":Resources/Elementi/arrd.png"
+                                                                  : ":Resources/Elementi/arrr.png"),
+                                           ArrowSize));
+    if (changed)
+        emit toggled(expanded);
+}
+
+void QBoardInfoBox::toggle() { setExpanded(!m_expanded); }
+
+bool QBoardInfoBox::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((watched == m_header || watched == m_title) && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        toggle();
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------- QBoardInformations
+
+QBoardInformations::QBoardInformations(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("sysBoardInfo"));
+    m_scroll = new QScrollArea(this);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_content = new QWidget;
+    m_content->setObjectName(QStringLiteral("boardInfoContent"));
+    m_layout = new QVBoxLayout(m_content);
+    m_layout->setContentsMargins(3, 3, 3, 3);
+    m_layout->setSpacing(6);
+    m_empty = new QLabel(tr("No boards present"), m_content);
+    m_empty->setAlignment(Qt::AlignCenter);
+    m_empty->setStyleSheet(QStringLiteral("color: #403b3a;"));
+    m_layout->addWidget(m_empty);
+    m_layout->addStretch(1);
+    m_scroll->setWidget(m_content);
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(m_scroll);
+}
+
+void QBoardInformations::setSystemNode(ORVEHVNode *system)
+{
+    m_system = system;
+    rebuild();
+}
+
+QString QBoardInformations::shownText(const QString &key) const
+{
+    const QLabel *l = m_values.value(key);
+    return l ? l->text() : QString();
+}
+
+void QBoardInformations::rebuild()
+{
+    // Keep the operator's choice of collapsed boards across a rebuild.
+    QHash<QString, bool> expanded;
+    for (QBoardInfoBox *b : qAsConst(m_boxes)) {
+        expanded.insert(b->objectName(), b->isExpanded());
+        m_layout->removeWidget(b);
+        delete b;
+    }
+    m_boxes.clear();
+    m_values.clear();
+
+    if (m_system) {
+        const int systemType = m_system->systemType();
+        int position = 0;
+        for (const ORVEHVNode *board : m_system->children()) {
+            if (!board || board->kind() != KindBoard)
+                continue;
+            QBoardInfoBox *b = makeBox(board, systemType);
+            b->setObjectName(QStringLiteral("boardInfoBox_%0_%1").arg(board->handle()).arg(board->slot()));
+            if (expanded.contains(b->objectName()))
+                b->setExpanded(expanded.value(b->objectName()));
+            m_layout->insertWidget(position++, b);
+            m_boxes.append(b);
+        }
+    }
+    m_empty->setVisible(m_boxes.isEmpty());
+}
+
+QBoardInfoBox *QBoardInformations::makeBox(const ORVEHVNode *board, int systemType)
+{
+    auto *b = new QBoardInfoBox(BoardInfoText::boardTitle(board, systemType), m_content);
+    QWidget *body = b->body();
+
+    auto *picture = new QLabel(body);
+    picture->setObjectName(QStringLiteral("modulePicture"));
+    picture->setPixmap(PanelPictures::load(QLatin1String(ModulePicture), ModuleSize));
+    picture->setFixedSize(ModuleSize);
+    auto *module = new QLabel(QStringLiteral("%0\nModule").arg(board->model()), body);
+    module->setObjectName(QStringLiteral("moduleLabel"));
+    module->setStyleSheet(QStringLiteral("color: #403b3a; font:bold;"));
+
+    auto *grid = new QGridLayout;
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(1);
+    int row = 0;
+    auto addRow = [&](const QString &name, const QString &text, const QString &key, const QString &tip) {
+        auto *n = new QLabel(name, body);
+        n->setStyleSheet(QLatin1String(NameStyle));
+        auto *v = new QLabel(text, body);
+        v->setStyleSheet(QLatin1String(ValueStyle));
+        v->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        v->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        if (!tip.isEmpty()) {
+            n->setToolTip(tip);
+            v->setToolTip(tip);
+        }
+        grid->addWidget(n, row, 0);
+        grid->addWidget(v, row, 1);
+        ++row;
+        m_values.insert(key, v);
+    };
+    const int handle = board->handle();
+    const int slot = board->slot();
+    addRow(QStringLiteral("Slot"), systemType == 16 ? BoardInfoText::rackPosition(slot) : QString::number(slot),
+           BoardInfoText::valueKey(handle, slot, QStringLiteral("Slot")), QString());
+    addRow(QStringLiteral("Channels"), QString::number(board->channelCount()),
+           BoardInfoText::valueKey(handle, slot, QStringLiteral("ChCount")), QString());
+    addRow(QStringLiteral("SerNum"), QString::number(board->serialNumber()),
+           BoardInfoText::valueKey(handle, slot, QStringLiteral("SerNum")), QString());
+    addRow(QStringLiteral("Rel"), QStringLiteral("%0.%1").arg(board->firmwareMajor(), board->firmwareMinor()),
+           BoardInfoText::valueKey(handle, slot, QStringLiteral("FmwRel")), QString());
+    if (systemType == 5) {
+        const QString base = BoardInfoText::vmeBaseAddress(board->connectionArgument());
+        if (!base.isEmpty())
+            addRow(QStringLiteral("Base"), base, BoardInfoText::valueKey(handle, slot, QStringLiteral("Base")),
+                   QString());
+    }
+    if (!board->description().isEmpty()) {
+        auto *d = new QLabel(board->description(), body);
+        d->setObjectName(QStringLiteral("boardDescription"));
+        d->setWordWrap(true);
+        d->setStyleSheet(QStringLiteral("color: #403b3a; font-style: italic;"));
+        grid->addWidget(d, row++, 0, 1, 2);
+    }
+    bool separated = false;
+    for (const ORVEHVNode *p : board->parameters()) {
+        if (!p || p->accessMode() == AccessWriteOnly)
+            continue;   // a command, nothing to show
+        if (!separated) {
+            auto *line = new QFrame(body);
+            line->setFrameShape(QFrame::HLine);
+            line->setStyleSheet(QStringLiteral("color: #b9c3c7;"));
+            grid->addWidget(line, row++, 0, 1, 2);
+            separated = true;
+        }
+        addRow(p->name(), BoardInfoText::parameterText(p), BoardInfoText::valueKey(handle, slot, p->name()),
+               p->toolTip());
+    }
+
+    auto *top = new QHBoxLayout;
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(8);
+    top->addWidget(picture, 0, Qt::AlignTop);
+    top->addWidget(module, 1, Qt::AlignVCenter);
+    auto *v = new QVBoxLayout(body);
+    v->setContentsMargins(6, 6, 6, 6);
+    v->setSpacing(4);
+    v->addLayout(top);
+    v->addLayout(grid);
+    return b;
+}
+
+bool QBoardInformations::refreshParameter(const ORVEHVNode *parameter)
+{
+    if (!parameter || parameter->kind() != KindBoardParameter)
+        return false;
+    QLabel *l = m_values.value(BoardInfoText::valueKey(parameter->handle(), parameter->slot(), parameter->name()));
+    if (!l)
+        return false;
+    l->setText(BoardInfoText::parameterText(parameter));
+    return true;
+}

@@ -1,10 +1,59 @@
+#include "app/MainWindow.h"
+#include "app/MainWindowLogic.h"
+#include "app/QCustomSplashScreen.h"
+#include "app/SystemPanelBuilder.h"
+#include "device/QSystemInterface.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFontDatabase>
+#include <QLocale>
+#include <QPixmap>
+#include <QThread>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QLabel label(QStringLiteral("KEBODESK"));
-    label.show();
+    QApplication::addLibraryPath(QStringLiteral("./plugins/"));
+    QFontDatabase::addApplicationFont(QStringLiteral(":/Resources/Fonts/Antonio-Regular.ttf"));
+
+    // One choice for icon, splash and style sheet, never mixed.
+    const MainWindowLogic::StartupResources resources =
+        MainWindowLogic::startupResources(int(QLocale::system().territory()));
+
+    MainWindow *window = MainWindow::create();
+    if (!window)
+        return 1;
+    static SystemPanelBuilder panelBuilder;
+    QSystemInterface::setPanelFactory(&panelBuilder);
+    window->setWindowIcon(QIcon(resources.windowIcon));
+
+    auto *splash = new QCustomSplashScreen(window, QPixmap(resources.splashPicture));
+    splash->showWaitMessage();
+    splash->show();
+    QApplication::processEvents();
+    // Three seconds with the splash up; events keep being handled so the
+    // splash repaints and a click on it is answered.
+    QElapsedTimer pause;
+    pause.start();
+    while (pause.elapsed() < 3000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+
+    QString styleSheet;
+    QFile sheet(resources.styleSheet);
+    if (sheet.open(QIODevice::ReadOnly)) {
+        styleSheet = QString::fromUtf8(sheet.readAll());
+        sheet.close();
+    }
+    app.setStyleSheet(styleSheet);
+
+    window->show();
+    if (!window->startEventServer())
+        window->form().menuConnect->setEnabled(false);
+    splash->finish(window);
+    window->createDialogForConnection();
     return app.exec();
 }

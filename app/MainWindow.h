@@ -1,0 +1,249 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+// The program's main window (one per process): menus, tool bar, the two docks
+// (system boxes on the left, board information on the right), the views area
+// with one channel table per system, the status bar slot, and the handling of
+// the reports the event threads send. Worker threads reach it only through
+// instance() and only to emit its six signals.
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
+#include <QStringList>
+#include <QVector>
+#include <functional>
+
+#include "ORVEHVWrapper.h"
+#include "connect/SystemConnector.h"
+#include "device/EventRouter.h"
+#include "device/SubscriptionFailure.h"
+
+class QAction;
+class QDockWidget;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QMenuBar;
+class QProgressDialog;
+class QStackedWidget;
+class QToolBar;
+class QToolButton;
+class QVBoxLayout;
+class QSystemInterface;
+class ORVEHVNode;
+class EventServer;
+
+// The window's widgets, actions and menus under their object names.
+struct MainWindowForm
+{
+    QWidget *centralWidget = nullptr;
+    QVBoxLayout *verticalLayout_3 = nullptr;
+    QMdiArea *viewsArea = nullptr;
+    QDockWidget *dockLeft = nullptr;
+    QWidget *dockLeftContents = nullptr;
+    QVBoxLayout *verticalLayout_2 = nullptr;
+    QDockWidget *dockRight = nullptr;
+    QWidget *dockRightContents = nullptr;
+    QVBoxLayout *verticalLayout_4 = nullptr;
+    QStackedWidget *stackedWidgetRight = nullptr;
+    QToolBar *mainTBar = nullptr;
+    QMenuBar *menuBar = nullptr;
+
+    QMenu *menuFile = nullptr;
+    QMenu *menuView = nullptr;
+    QMenu *menuGroups = nullptr;
+    QMenu *menuViewGroups = nullptr;
+    QMenu *menuWindow = nullptr;
+    QMenu *menuPanels = nullptr;
+    QMenu *menuHelp = nullptr;
+
+    QAction *menuConnect = nullptr;
+    QAction *menuExit = nullptr;
+    QAction *menuCustomView = nullptr;
+    QAction *menuLoad = nullptr;
+    QAction *menuSave = nullptr;
+    QAction *chSearch = nullptr;
+    QAction *menuCreateGroup = nullptr;
+    QAction *menuSystems = nullptr;
+    QAction *menuBoards = nullptr;
+    QAction *menuLockPanels = nullptr;
+    QAction *menuTab = nullptr;
+    QAction *menuTile = nullptr;
+    QAction *menuFloat = nullptr;
+    QAction *menuManual = nullptr;
+    QAction *menuAbout = nullptr;
+
+    void setupUi(QMainWindow *window);
+};
+
+// A message for the operator. Every box of the main window goes through
+// MainWindow::showMessage so tests can answer it without a nested event loop.
+struct OperatorMessage
+{
+    QMessageBox::Icon icon = QMessageBox::Warning;
+    QString text;
+    QString informativeText;
+    QStringList buttons;  // empty: one "OK" button
+};
+
+class MainWindow : public QMainWindow, public SystemConnector
+{
+    Q_OBJECT
+public:
+    // Creates the window on first use; instance() is null until then.
+    static MainWindow *create();
+    static MainWindow *instance();
+    ~MainWindow() override;
+
+    MainWindowForm &form() { return m_form; }
+    QToolButton *buttonAll() const { return m_all; }
+    QToolButton *buttonNone() const { return m_none; }
+    QToolButton *buttonSys() const { return m_sys; }
+    QToolButton *buttonBrd() const { return m_brd; }
+    QToolButton *buttonLock() const { return m_lock; }
+    QWidget *systemsArea() const { return m_systemsArea; }
+    EventRouter *eventRouter() const { return m_router; }
+
+    // Systems list in creation order (connected systems, VME HV boards joined
+    // to a crate, custom views).
+    const QVector<QSystemInterface *> &systems() const { return m_systems; }
+    // True while the pointer is an entry of the systems list. Queued reports
+    // may name an interface the operator removed meanwhile: only a live one
+    // may be dereferenced.
+    bool isLiveSystem(const QSystemInterface *sysIf) const;
+    // The top-level system (crateOffset 0) with this system index.
+    QSystemInterface *topLevelSystem(int systemIndex) const;
+    int topLevelCount() const;
+    // The interface whose views show this system: for a VME HV board the first
+    // VME HV system of its link key, else the system itself.
+    QSystemInterface *crateOf(QSystemInterface *sysIf) const;
+
+    // Connection sequence for one system; true when it is connected.
+    bool connectToSystem(int systemType, int linkType, const QString &connectionArgument,
+                         const QString &displayName, const QString &userName,
+                         const QString &password) override;
+    // Disconnects one entry of the systems list without asking.
+    void removeSystem(int position);
+    // Report of parameters the library refused to subscribe (file and box).
+    void reportUnsubscribedParameters(int handle, const SubscriptionFailureList &systemFailures,
+                                      const SubscriptionFailureList &boardFailures,
+                                      const SubscriptionFailureList &channelFailures);
+
+    // Starts the event server thread; false when it cannot be started (the
+    // caller then disables "Connect..").
+    bool startEventServer();
+    quint16 eventPort() const;
+
+    // Every operator message box goes through here.
+    using MessageHook = std::function<int(const OperatorMessage &)>;
+    static void setMessageHook(MessageHook hook);
+    int showMessage(const OperatorMessage &message);
+
+    // The open channel-search dialog answers through this in tests.
+    using SearchHook = std::function<bool(QString *)>;
+    static void setSearchHook(SearchHook hook);
+
+    int connectDialogRequests() const { return m_connectDialogRequests; }
+    QWidget *sessionNotice() const { return m_sessionNotice; }
+
+signals:
+    void tcpServerError();
+    void liveInsertion(QSystemInterface *sysIf, bool isFirstEv, bool isLastEv);
+    void TransparentMode(QSystemInterface *sysIf);
+    void updateValueAndWidget(QSystemInterface *sysIf, int bdIndex, int chIndex, QString itmName,
+                              IDValue_t val, bool isFirstEv, bool isLastEv);
+    void systemEvStatus(QSystemInterface *sysIf, ORVEHV_SYSTEMSTATUS_t sysStatus);
+    void systemDisconnected(QSystemInterface *sysIf, int errorCode);
+
+    // Emitted whenever the connect dialog is opened (start-up, "Connect..",
+    // after the last disconnection).
+    void connectDialogOpened();
+
+public slots:
+    void createDialogForConnection();
+    void tabMdiAreaViews();
+    void tileMdiAreaViews();
+    void floatMdiAreaViews();
+    void setCurrentSubWindowIndex(int systemIndex);
+    void setCurrentWidgetIndex(QMdiSubWindow *sub);
+    void tbarAllClicked();
+    void tbarNoneClicked();
+    void tbarSysClicked();
+    void tbarBrdClicked();
+    void tbarLockClicked();
+    void showDockLeft();
+    void showDockRight();
+    void checkMenuDockLeft();
+    void checkMenuDockRight();
+    void lockPanels();
+    void onCtrlFPressed();
+    void createDialogForGroupSettings();
+    void createDialogToEditGroup();
+    void createDialogForCustomView();
+    void createConfigureTableDialog(int systemIndex);
+    void loadCustomizedViews();
+    void saveCustomizedViews();
+    void showAboutDialog();
+    void showUserManual();
+    void disconnectFromSystem(int systemIndex);
+
+    void handleTcpServerError();
+    void handleEventLiveInsertion(QSystemInterface *sysIf, bool isFirstEv, bool isLastEv);
+    void handleTransparentMode(QSystemInterface *sysIf);
+    void handleUpdateValueAndWidget(QSystemInterface *sysIf, int bdIndex, int chIndex, QString itmName,
+                                    IDValue_t val, bool isFirstEv, bool isLastEv);
+    void handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_SYSTEMSTATUS_t sysStatus);
+    void handleSystemDisconnected(QSystemInterface *sysIf, int errCode);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    MainWindow();
+
+    void createToolBar();
+    void applyDockLayout(QToolButton *chosen, bool systems, bool boards);
+    void setButtonIcon(QToolButton *button, bool on);
+    void applyLayoutButton(QToolButton *button);
+    void setSystemItemsEnabled(bool enabled);
+    void updateConnectAction();
+    void markBoxes(int systemIndex);
+    void showBoardPage(int systemIndex);
+    void showStatusBarOf(QSystemInterface *sysIf);
+    void addSubWindow(QSystemInterface *sysIf);
+    void restoreFloatedWindows(bool tabbed);
+    void removeViewsOf(QSystemInterface *sysIf);
+    void renumberSystems();
+    void stopSystem(QSystemInterface *sysIf, bool stillConnected);
+    void deleteSystem(QSystemInterface *sysIf);
+    void joinCrate(QSystemInterface *crate, QSystemInterface *board);
+    void rebuildCrateViews(QSystemInterface *crate);
+    void afterLastDisconnection(QProgressDialog *progress);
+    void disconnectEntries(const QVector<QSystemInterface *> &entries, bool askForBoards);
+    ORVEHVNode *findParameterNode(QSystemInterface *sysIf, int bdIndex, int chIndex, const QString &name) const;
+    QList<ORVEHVNode *> boardsOf(QSystemInterface *sysIf) const;
+    void showSessionNotice(const QString &connectionArgument);
+    void closeTripDialog();
+
+    static MainWindow *s_instance;
+    static MessageHook s_messageHook;
+    static SearchHook s_searchHook;
+
+    MainWindowForm m_form;
+    QVector<QSystemInterface *> m_systems;
+    QToolButton *m_all = nullptr;
+    QToolButton *m_none = nullptr;
+    QToolButton *m_sys = nullptr;
+    QToolButton *m_brd = nullptr;
+    QToolButton *m_lock = nullptr;
+    QWidget *m_systemsArea = nullptr;
+    EventRouter *m_router = nullptr;
+    EventServer *m_eventServer = nullptr;
+    QPointer<QWidget> m_connectDialog;
+    QPointer<QWidget> m_sessionNotice;
+    int m_connectDialogRequests = 0;
+    bool m_closing = false;
+};
+
+#endif

@@ -1,0 +1,43 @@
+#ifndef VIEWACCESS_H
+#define VIEWACCESS_H
+
+// What the main window asks of a system's per-system widgets, which the
+// system interface holds as plain widgets: channel sub-window, status bar,
+// system box, board information panel. Kept in one place so the main window
+// does not depend on how each panel is built.
+
+#include <QString>
+
+class QWidget;
+class ORVEHVNode;
+class QSystemInterface;
+
+namespace ViewAccess {
+
+// Channel sub-window
+void clearSelection(QWidget *subWindow);
+void markChannelState(QWidget *subWindow, bool ok, ORVEHVNode *node);
+// Selects the row whose first-column text equals name; false when none does.
+bool selectChannel(QWidget *subWindow, const QString &name);
+QString subWindowTitle(QSystemInterface *sys);
+// Rebuilds the crate's channel table and board information after boards
+// were joined to or taken from its tree.
+void rebuildViews(QSystemInterface *crate);
+
+// Status bar (connection state 0..3, lamps)
+void setStatus(QWidget *statusBar, int state);
+void setLamps(QWidget *statusBar, bool sync, bool warning, bool error);
+void clearLamps(QWidget *statusBar);
+
+// System box
+void setBoxSelected(QWidget *box, bool selected);
+void setDisconnectText(QWidget *box, const QString &text);
+QString disconnectText(QWidget *box);
+
+// Board information panel and commands panel: refresh for one changed node.
+void refreshPanels(QSystemInterface *sys, ORVEHVNode *node);
+void setPanelContentEnabled(QWidget *panel, bool enabled);
+
+} // namespace ViewAccess
+
+#endif

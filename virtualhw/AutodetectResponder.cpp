@@ -50,12 +50,25 @@ AutodetectResponder::~AutodetectResponder()
 std::vector<std::string> AutodetectResponder::worldReplies()
 {
     std::vector<std::string> replies;
+    std::vector<std::string> serials;
     for (const SystemInfo &s : listSystems()) {
         if (s.systemType != kMF3300 && s.systemType != kMF3500)
             continue;
-        const std::string model = s.systemType == kMF3300 ? "MF3300" : "MF3500";
-        const std::string serial = propOr(s.id, "SerialNumber", std::to_string(1000 + s.id));
-        const std::string firmware = propOr(s.id, "SwRelease", "4.0.1");
+        // The 6-slot crate is a MF3500 that opens as type 2: its name says which.
+        std::string model = propOr(s.id, "ModelName", "");
+        if (model.rfind("MF", 0) != 0)
+            model = (s.systemType == kMF3500 || s.description.find("MF3500") != std::string::npos)
+                ? "MF3500" : "MF3300";
+        std::string serial = propOr(s.id, "SerialNumber", "");
+        // Two crates with one serial number would give equal replies, which the
+        // prober rightly takes for one mainframe answering twice.
+        bool taken = serial.empty();
+        for (const std::string &other : serials)
+            taken = taken || other == serial;
+        if (taken)
+            serial = std::to_string(33001000 + s.id);
+        serials.push_back(serial);
+        const std::string firmware = propOr(s.id, "FwRelease", "2.2.4");
         const std::string telmos = propOr(s.id, "TelmosRelease", "1.2.0");
         replies.push_back(model + ":" + serial + ":" + firmware + ":" + telmos);
     }

@@ -116,6 +116,7 @@ public:
     QThread *eventThread = nullptr;
     QThread *logWriterThread = nullptr;    // started by the event-data thread
     bool logWriterStop = false;            // under logMutex: writer flushes and ends
+    bool logWakePending = false;           // under logMutex: a wake the writer has not taken yet
 
     // --- per-system widgets (owned) ---------------------------------
     // Each pointer reads null once its widget is gone.

@@ -893,7 +893,7 @@ void Engine::advance(double seconds)
                 if (bp)
                     for (size_t c = 0; c < bp->channels.size(); ++c)
                         settleChannel(s, *bp, int(c), dt);
-            if (s.conn && s.conn->alive() && simTime >= s.keepAliveDue) {
+            if (s.conn && s.conn->alive() && simTime + 1e-6 >= s.keepAliveDue) {
                 s.keepAliveDue = simTime + kKeepAlive;
                 stream::Record r;
                 r.type = ORVEHV_EVENT_KEEPALIVE;

@@ -49,7 +49,7 @@ struct Parser {
     bool fail(const std::string &what)
     {
         if (err.empty())
-            err = "line " + std::to_string(line) + ": " + what;
+            err = "line " + std::to_string(line) + ": " + (pos >= s.size() ? "unexpected end of the document" : what);
         return false;
     }
 

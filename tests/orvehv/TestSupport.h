@@ -1,0 +1,116 @@
+// Helpers shared by the device library tests: a local event listener and
+// small wrappers around the C API.
+#ifndef TESTS_ORVEHV_TESTSUPPORT_H
+#define TESTS_ORVEHV_TESTSUPPORT_H
+
+#include "ORVEHVWrapper.h"
+#include "virtualhw/VirtualControl.h"
+
+#include <arpa/inet.h>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+// A TCP listener on 127.0.0.1 at a free port, as the program's event server.
+class Listener
+{
+public:
+    Listener()
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        ::listen(fd, 5);
+        socklen_t len = sizeof a;
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+        port = ntohs(a.sin_port);
+    }
+    ~Listener()
+    {
+        for (int c : accepted)
+            ::close(c);
+        ::close(fd);
+    }
+    // Accepts one connection within ms; -1 when none came.
+    int accept(int ms = 2000)
+    {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, ms) != 1)
+            return -1;
+        int c = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (c >= 0)
+            accepted.push_back(c);
+        return c;
+    }
+    // Reads the 40-byte identifier block of a new connection.
+    static std::string identifier(int c)
+    {
+        char buf[ORVEHV_EVENT_ID_LEN];
+        size_t got = 0;
+        while (got < sizeof buf) {
+            pollfd p{c, POLLIN, 0};
+            if (::poll(&p, 1, 2000) != 1)
+                break;
+            ssize_t n = ::recv(c, buf + got, sizeof buf - got, 0);
+            if (n <= 0)
+                break;
+            got += size_t(n);
+        }
+        return std::string(buf, got);
+    }
+
+    int fd = -1;
+    unsigned short port = 0;
+    std::vector<int> accepted;
+};
+
+// A port nobody listens on (bound, then released).
+inline unsigned short deadPort()
+{
+    Listener l;
+    unsigned short p = l.port;
+    return p;
+}
+
+inline int openSystem(const char *arg, int type, int link, const char *user = "", const char *pass = "")
+{
+    int h = -1;
+    int rc = ORVEHV_InitSystem(type, link, arg, user, pass, &h);
+    return rc == ORVEHV_OK ? h : -rc;
+}
+
+inline float chFloat(int h, int slot, int ch, const char *name)
+{
+    unsigned short c = (unsigned short)ch;
+    float v = -1;
+    ORVEHV_GetChParam(h, (unsigned short)slot, name, 1, &c, &v);
+    return v;
+}
+
+inline int32_t chInt(int h, int slot, int ch, const char *name)
+{
+    unsigned short c = (unsigned short)ch;
+    int32_t v = -1;
+    ORVEHV_GetChParam(h, (unsigned short)slot, name, 1, &c, &v);
+    return v;
+}
+
+inline int setChFloat(int h, int slot, int ch, const char *name, float v)
+{
+    unsigned short c = (unsigned short)ch;
+    return ORVEHV_SetChParam(h, (unsigned short)slot, name, 1, &c, &v);
+}
+
+inline int setChUInt(int h, int slot, int ch, const char *name, uint32_t v)
+{
+    unsigned short c = (unsigned short)ch;
+    return ORVEHV_SetChParam(h, (unsigned short)slot, name, 1, &c, &v);
+}
+
+#endif

@@ -1,0 +1,438 @@
+// The device library's C contract: systems and logins, list layouts and their
+// release, buffer limits, value cells and result codes.
+#include "TestSupport.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+class TestContract : public QObject
+{
+    Q_OBJECT
+
+private:
+    int mf = -1;
+
+private slots:
+    void init()
+    {
+        vhw::setTimeMode(vhw::TimeMode::Manual);
+        QVERIFY(vhw::resetWorld());
+        mf = openSystem("192.0.2.10", ORVEHV_SYS_MF3300, ORVEHV_LINK_TCPIP, "admin", "admin");
+        QVERIFY(mf > 0);
+    }
+    void cleanup() { ORVEHV_DeinitSystem(mf); }
+
+    void everyDefaultSystemOpensWithItsLoginOnly_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("link");
+        QTest::addColumn<QString>("arg");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("pass");
+        QTest::addColumn<bool>("login");
+        QTest::newRow("mf3300") << 2 << 0 << "192.0.2.10" << "admin" << "admin" << true;
+        QTest::newRow("mf3500") << 2 << 0 << "192.0.2.11" << "admin" << "admin" << true;
+        QTest::newRow("vme usb C0") << 5 << 3 << "0_0_C0" << "" << "" << false;
+        QTest::newRow("vme usb C1") << 5 << 3 << "0_0_C1" << "" << "" << false;
+        QTest::newRow("vme optical") << 5 << 4 << "1_0_A0" << "" << "" << false;
+        QTest::newRow("nim tcp") << 6 << 0 << "192.0.2.40_1" << "" << "" << false;
+        QTest::newRow("nim serial") << 6 << 5 << "COM3_9600_8_0_0_0" << "" << "" << false;
+        QTest::newRow("dk31xx") << 9 << 3 << "0_0_0" << "" << "" << false;
+        QTest::newRow("dk31xxe") << 11 << 0 << "192.0.2.50" << "" << "" << false;
+        QTest::newRow("brisk") << 13 << 0 << "192.0.2.60" << "" << "" << false;
+        QTest::newRow("ps boxes") << 13 << 0 << "127.0.0.1" << "admin" << "" << true;
+        QTest::newRow("b8181") << 16 << 0 << "192.0.2.20" << "admin" << "admin" << true;
+        QTest::newRow("plex") << 14 << 0 << "192.0.2.30" << "" << "" << false;
+    }
+    void everyDefaultSystemOpensWithItsLoginOnly()
+    {
+        QFETCH(int, type);
+        QFETCH(int, link);
+        QFETCH(QString, arg);
+        QFETCH(QString, user);
+        QFETCH(QString, pass);
+        QFETCH(bool, login);
+        const QByteArray a = arg.toLatin1(), u = user.toLatin1(), p = pass.toLatin1();
+        int h = -1;
+        QCOMPARE(ORVEHV_InitSystem(type, link, a.constData(), u.constData(), p.constData(), &h), ORVEHV_OK);
+        QVERIFY(h > 0);
+        unsigned short nslots = 0, *ch = nullptr;
+        char *models = nullptr, *descr = nullptr;
+        uint32_t *serials = nullptr;
+        unsigned char *fmin = nullptr, *fmax = nullptr;
+        QCOMPARE(ORVEHV_GetCrateMap(h, &nslots, &ch, &models, &descr, &serials, &fmin, &fmax), ORVEHV_OK);
+        int boards = 0;
+        for (int i = 0; i < nslots; ++i)
+            boards += ch[i] ? 1 : 0;
+        QVERIFY(boards >= 1);
+        for (void *l : {(void *)ch, (void *)models, (void *)descr, (void *)serials, (void *)fmin, (void *)fmax})
+            QCOMPARE(ORVEHV_Free(l), ORVEHV_OK);
+        QCOMPARE(ORVEHV_DeinitSystem(h), ORVEHV_OK);
+        // The argument is matched without regard to case.
+        const QByteArray lower = arg.toLower().toLatin1();
+        QCOMPARE(ORVEHV_InitSystem(type, link, lower.constData(), u.constData(), p.constData(), &h), ORVEHV_OK);
+        ORVEHV_DeinitSystem(h);
+        if (login) {
+            QCOMPARE(ORVEHV_InitSystem(type, link, a.constData(), "", "", &h), ORVEHV_ERR_LOGIN);
+            QCOMPARE(ORVEHV_InitSystem(type, link, a.constData(), u.constData(), "wrong", &h), ORVEHV_ERR_LOGIN);
+            QCOMPARE(ORVEHV_InitSystem(type, link, a.constData(), "someone", p.constData(), &h), ORVEHV_ERR_LOGIN);
+        }
+        // Same argument over another link, or of another type, is another system.
+        QCOMPARE(ORVEHV_InitSystem(type, link == 7 ? 6 : 7, a.constData(), u.constData(), p.constData(), &h),
+                 ORVEHV_ERR_UNKNOWN_SYSTEM);
+    }
+
+    void openingCodes()
+    {
+        int h = 0;
+        QCOMPARE(ORVEHV_InitSystem(2, 0, "192.0.2.99", "admin", "admin", &h), ORVEHV_ERR_UNKNOWN_SYSTEM);
+        QCOMPARE(ORVEHV_InitSystem(2, 0, nullptr, "", "", &h), ORVEHV_ERR_BAD_ARGUMENT);
+        QCOMPARE(ORVEHV_InitSystem(2, 0, "192.0.2.10", "admin", "admin", nullptr), ORVEHV_ERR_BAD_ARGUMENT);
+        // The argument buffer is 80 bytes: 79 characters pass, 80 do not.
+        std::string arg79(79, 'x'), arg80(80, 'x');
+        QCOMPARE(ORVEHV_InitSystem(2, 0, arg79.c_str(), "", "", &h), ORVEHV_ERR_UNKNOWN_SYSTEM);
+        QCOMPARE(ORVEHV_InitSystem(2, 0, arg80.c_str(), "", "", &h), ORVEHV_ERR_BAD_ARGUMENT);
+        // A saved MF3500 (type 3) reaches the crate the dialog opened as type 2.
+        QVERIFY(openSystem("192.0.2.11", ORVEHV_SYS_MF3500, 0, "admin", "admin") > 0);
+        // Refused login drill.
+        int sys = vhw::findSystem("192.0.2.60");
+        QVERIFY(sys >= 0);
+        vhw::refuseLogin(sys);
+        QCOMPARE(ORVEHV_InitSystem(13, 0, "192.0.2.60", "", "", &h), ORVEHV_ERR_LOGIN);
+        vhw::clearFaults(sys);
+        QCOMPARE(ORVEHV_InitSystem(13, 0, "192.0.2.60", "", "", &h), ORVEHV_OK);
+        ORVEHV_DeinitSystem(h);
+        // Closed handles are refused.
+        QCOMPARE(ORVEHV_DeinitSystem(h), ORVEHV_ERR_BAD_HANDLE);
+        unsigned short n;
+        char *names = reinterpret_cast<char *>(0x1);
+        QCOMPARE(ORVEHV_GetSysPropList(h, &n, &names), ORVEHV_ERR_BAD_HANDLE);
+        QVERIFY(names == nullptr);
+        QCOMPARE(ORVEHV_Free(nullptr), ORVEHV_OK);
+        QCOMPARE(ORVEHV_FreeEventData(nullptr), ORVEHV_OK);
+    }
+
+    void crateMapLayout()
+    {
+        unsigned short nslots = 0, *ch = nullptr;
+        char *models = nullptr, *descr = nullptr;
+        uint32_t *serials = nullptr;
+        unsigned char *fmin = nullptr, *fmax = nullptr;
+        QCOMPARE(ORVEHV_GetCrateMap(mf, &nslots, &ch, &models, &descr, &serials, &fmin, &fmax), ORVEHV_OK);
+        QCOMPARE(int(nslots), 16);
+        QList<int> counts;
+        QStringList modelTexts, descrTexts;
+        const char *m = models, *d = descr;
+        for (int i = 0; i < nslots; ++i) {
+            counts << ch[i];
+            modelTexts << QString::fromLatin1(m);
+            descrTexts << QString::fromLatin1(d);
+            m += std::strlen(m) + 1;
+            d += std::strlen(d) + 1;
+        }
+        QCOMPARE(counts, (QList<int>{12, 24, 0, 48, 0, 0, 0, 0, 12, 0, 0, 0, 0, 0, 0, 0}));
+        QCOMPARE(modelTexts[0], QString("A1520"));
+        QCOMPARE(modelTexts[2], QString());
+        QCOMPARE(modelTexts[8], QString("A1560"));
+        QVERIFY(!descrTexts[1].isEmpty());
+        QCOMPARE(serials[3], 1003u);
+        QCOMPARE(int(fmax[0]), 1);
+        QCOMPARE(int(fmin[0]), 4);
+        for (void *l : {(void *)ch, (void *)models, (void *)descr, (void *)serials, (void *)fmin, (void *)fmax})
+            ORVEHV_Free(l);
+
+        // The 6-slot crate and the B8181 rack (two crates of 25, slot 27 used).
+        int h6 = openSystem("192.0.2.11", 2, 0, "admin", "admin");
+        QCOMPARE(ORVEHV_GetCrateMap(h6, &nslots, &ch, &models, &descr, &serials, &fmin, &fmax), ORVEHV_OK);
+        QCOMPARE(int(nslots), 6);
+        for (void *l : {(void *)ch, (void *)models, (void *)descr, (void *)serials, (void *)fmin, (void *)fmax})
+            ORVEHV_Free(l);
+        ORVEHV_DeinitSystem(h6);
+        int hb = openSystem("192.0.2.20", 16, 0, "admin", "admin");
+        QCOMPARE(ORVEHV_GetCrateMap(hb, &nslots, &ch, &models, &descr, &serials, &fmin, &fmax), ORVEHV_OK);
+        QCOMPARE(int(nslots), 50);
+        QVERIFY(ch[27] > 0);
+        QCOMPARE(int(ch[26]), 0);
+        for (void *l : {(void *)ch, (void *)models, (void *)descr, (void *)serials, (void *)fmin, (void *)fmax})
+            ORVEHV_Free(l);
+        ORVEHV_DeinitSystem(hb);
+
+        // A failed call leaves every list pointer null, so freeing them is safe.
+        vhw::failRead(vhw::findSystem("192.0.2.10"), "CrateMap", ORVEHV_ERR_DEVICE);
+        ch = reinterpret_cast<unsigned short *>(0x10);
+        QCOMPARE(ORVEHV_GetCrateMap(mf, &nslots, &ch, &models, &descr, &serials, &fmin, &fmax), ORVEHV_ERR_DEVICE);
+        QVERIFY(!ch && !models && !descr && !serials && !fmin && !fmax);
+        vhw::clearFaults();
+    }
+
+    void parameterNameCells()
+    {
+        char *cells = nullptr;
+        int count = -1;
+        // The 24-channel board lists its channel parameters out of priority order.
+        QCOMPARE(ORVEHV_GetChParamInfo(mf, 1, 0, &cells, &count), ORVEHV_OK);
+        QVERIFY(count >= 5);
+        QStringList names;
+        for (int i = 0;; ++i) {
+            const char *cell = cells + i * ORVEHV_PARAM_NAME_CELL;
+            if (!*cell)
+                break;
+            QVERIFY(strnlen(cell, ORVEHV_PARAM_NAME_CELL) < size_t(ORVEHV_PARAM_NAME_CELL));
+            names << QString::fromLatin1(cell);
+        }
+        QCOMPARE(names.size(), count);
+        QCOMPARE(names.mid(0, 5), (QStringList{"VMon", "Pw", "ISet", "VSet", "Status"}));
+        ORVEHV_Free(cells);
+
+        QCOMPARE(ORVEHV_GetChParamInfo(mf, 8, 0, &cells, &count), ORVEHV_OK);
+        names.clear();
+        for (int i = 0; i < count; ++i)
+            names << QString::fromLatin1(cells + i * ORVEHV_PARAM_NAME_CELL);
+        QVERIFY(names.contains("TripInt") && names.contains("TripExt"));
+        QCOMPARE(cells[count * ORVEHV_PARAM_NAME_CELL], '\0');
+        ORVEHV_Free(cells);
+
+        QCOMPARE(ORVEHV_GetBdParamInfo(mf, 0, &cells), ORVEHV_OK);
+        QCOMPARE(QString::fromLatin1(cells), QString("BdStatus"));
+        ORVEHV_Free(cells);
+        QCOMPARE(ORVEHV_GetBdParamInfo(mf, 2, &cells), ORVEHV_ERR_UNKNOWN_PARAM); // empty slot
+        QVERIFY(!cells);
+        QCOMPARE(ORVEHV_GetChParamInfo(mf, 0, 12, &cells, &count), ORVEHV_ERR_UNKNOWN_PARAM);
+    }
+
+    void parameterProperties()
+    {
+        uint32_t u = 0;
+        float f = 0;
+        uint16_t unit = 0;
+        int16_t s16 = 0;
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 0, 0, "VSet", "Type", &u), ORVEHV_OK);
+        QCOMPARE(u, uint32_t(ORVEHV_PARAM_NUMERIC));
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 0, 0, "VSet", "Mode", &u), ORVEHV_OK);
+        QCOMPARE(u, uint32_t(ORVEHV_MODE_RDWR));
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 0, 0, "VSet", "Maxval", &f), ORVEHV_OK);
+        QCOMPARE(f, 2000.0f);
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 0, 0, "VSet", "Unit", &unit), ORVEHV_OK);
+        QCOMPARE(int(unit), 2);
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 0, 0, "ISet", "Exp", &s16), ORVEHV_OK);
+        QCOMPARE(int(s16), -6);
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 0, 0, "VMon", "Mode", &u), ORVEHV_OK);
+        QCOMPARE(u, uint32_t(ORVEHV_MODE_RDONLY));
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 0, 0, "Status", "Type", &u), ORVEHV_OK);
+        QCOMPARE(u, uint32_t(ORVEHV_PARAM_CHSTATUS));
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 0, 0, "Status", "Minval", &f), ORVEHV_ERR_UNKNOWN_PARAM);
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 8, 0, "TripInt", "Type", &u), ORVEHV_OK);
+        QCOMPARE(u, uint32_t(ORVEHV_PARAM_BINARY));
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 0, 0, "VSet", "Colour", &u), ORVEHV_ERR_UNKNOWN_PARAM);
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 0, 0, "NoSuch", "Type", &u), ORVEHV_ERR_UNKNOWN_PARAM);
+
+        // State texts, including polarity texts.
+        char state[ORVEHV_STATE_TEXT_LEN];
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 0, 0, "Pw", "Onstate", state), ORVEHV_OK);
+        QCOMPARE(QString(state), QString("On"));
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 1, 0, "Pol", "Onstate", state), ORVEHV_OK);
+        QCOMPARE(QString(state), QString("+"));
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 1, 0, "Pol", "Offstate", state), ORVEHV_OK);
+        QCOMPARE(QString(state), QString("-"));
+
+        // Enumeration: 15-byte cells in a 152-byte buffer, never beyond it.
+        char buf[ORVEHV_ENUM_BUFFER + 16];
+        std::memset(buf, 0x5A, sizeof buf);
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 0, 0, "PDwn", "Enum", buf), ORVEHV_OK);
+        QCOMPARE(QString(buf), QString("Kill"));
+        QCOMPARE(QString(buf + ORVEHV_ENUM_CELL), QString("Ramp"));
+        QCOMPARE(buf[2 * ORVEHV_ENUM_CELL], '\0');
+        for (size_t i = ORVEHV_ENUM_BUFFER; i < sizeof buf; ++i)
+            QCOMPARE(buf[i], char(0x5A));
+        std::memset(buf, 0x5A, sizeof buf);
+        QCOMPARE(ORVEHV_GetBdParamProp(mf, 3, "AvgFilter", "Enum", buf), ORVEHV_OK);
+        QCOMPARE(QString(buf + 9 * ORVEHV_ENUM_CELL), QString("512"));
+        QCOMPARE(buf[ORVEHV_ENUM_BUFFER], char(0x5A));
+        QCOMPARE(ORVEHV_GetBdParamProp(mf, 3, "AvgFilter", "Maxval", &f), ORVEHV_OK);
+        QCOMPARE(f, 9.0f);
+        QCOMPARE(ORVEHV_GetChParamProp(mf, 0, 0, "VSet", "Enum", buf), ORVEHV_ERR_UNKNOWN_PARAM);
+    }
+
+    void systemProperties()
+    {
+        unsigned short n = 0;
+        char *names = nullptr;
+        QCOMPARE(ORVEHV_GetSysPropList(mf, &n, &names), ORVEHV_OK);
+        QStringList list;
+        const char *p = names;
+        for (int i = 0; i < n; ++i) {
+            list << QString::fromLatin1(p);
+            p += std::strlen(p) + 1;
+        }
+        ORVEHV_Free(names);
+        for (const char *want : {"Sessions", "CPULoad", "MemoryStatus", "CmdQueueStatus", "GenSignCfg", "ResFlagCfg",
+                                 "HVFanSpeed", "LowFanEnable", "FanStat", "FwRelease", "HwRelease", "SwRelease",
+                                 "IPAddr", "DummyReg", "CMDExecMode"})
+            QVERIFY2(list.contains(want), want);
+        QVERIFY(!list.contains("EventDataSocket"));
+
+        unsigned int mode = 9, type = 9;
+        QCOMPARE(ORVEHV_GetSysPropInfo(mf, "HVFanSpeed", &mode, &type), ORVEHV_OK);
+        QCOMPARE(mode, unsigned(ORVEHV_MODE_RDWR));
+        QCOMPARE(type, unsigned(ORVEHV_SYSPROP_UINT2));
+        QCOMPARE(ORVEHV_GetSysPropInfo(mf, "Nope", &mode, &type), ORVEHV_ERR_UNKNOWN_PARAM);
+
+        // Text reads stay inside 2048 bytes even for a long text.
+        int sys = vhw::findSystem("192.0.2.10");
+        QCOMPARE(vhw::setSysProp(sys, "CmdQueueStatus", std::string(2047, 'q')), ORVEHV_OK);
+        QCOMPARE(vhw::setSysProp(sys, "CmdQueueStatus", std::string(2048, 'q')), ORVEHV_ERR_OUT_OF_RANGE);
+        std::vector<char> text(ORVEHV_SYSPROP_TEXT_READ + 8, 0x5A);
+        QCOMPARE(ORVEHV_GetSysProp(mf, "CmdQueueStatus", text.data()), ORVEHV_OK);
+        QCOMPARE(std::strlen(text.data()), size_t(2047));
+        QCOMPARE(text[ORVEHV_SYSPROP_TEXT_READ], char(0x5A));
+
+        // Text writes: at most 79 characters.
+        std::string ip79(79, '1'), ip80(80, '1');
+        QCOMPARE(ORVEHV_SetSysProp(mf, "IPAddr", const_cast<char *>(ip79.c_str())), ORVEHV_OK);
+        QCOMPARE(ORVEHV_SetSysProp(mf, "IPAddr", const_cast<char *>(ip80.c_str())), ORVEHV_ERR_BAD_ARGUMENT);
+        QCOMPARE(QString::fromStdString(vhw::sysPropText(sys, "IPAddr")), QString::fromStdString(ip79));
+
+        uint16_t speed = 2;
+        QCOMPARE(ORVEHV_SetSysProp(mf, "HVFanSpeed", &speed), ORVEHV_OK);
+        speed = 0;
+        QCOMPARE(ORVEHV_GetSysProp(mf, "HVFanSpeed", &speed), ORVEHV_OK);
+        QCOMPARE(int(speed), 2);
+        speed = 3;
+        QCOMPARE(ORVEHV_SetSysProp(mf, "HVFanSpeed", &speed), ORVEHV_ERR_OUT_OF_RANGE);
+        char cpu[ORVEHV_SYSPROP_TEXT_WRITE] = "1:2:3";
+        QCOMPARE(ORVEHV_SetSysProp(mf, "CPULoad", cpu), ORVEHV_ERR_WRITE_REFUSED);
+        int16_t flag = 2;
+        QCOMPARE(ORVEHV_SetSysProp(mf, "LowFanEnable", &flag), ORVEHV_ERR_OUT_OF_RANGE);
+
+        // An open session shows in "Sessions".
+        char sessions[ORVEHV_SYSPROP_TEXT_READ];
+        QCOMPARE(ORVEHV_GetSysProp(mf, "Sessions", sessions), ORVEHV_OK);
+        QVERIFY(QString(sessions).startsWith("admin:"));
+    }
+
+    void parameterValues()
+    {
+        QCOMPARE(setChFloat(mf, 0, 2, "VSet", 1500.5f), ORVEHV_OK);
+        QCOMPARE(chFloat(mf, 0, 2, "VSet"), 1500.5f);
+        QCOMPARE(setChFloat(mf, 0, 2, "VSet", 2000.1f), ORVEHV_ERR_OUT_OF_RANGE);
+        QCOMPARE(setChFloat(mf, 0, 2, "VSet", -1.0f), ORVEHV_ERR_OUT_OF_RANGE);
+        QCOMPARE(setChFloat(mf, 0, 2, "VSet", std::numeric_limits<float>::quiet_NaN()), ORVEHV_ERR_OUT_OF_RANGE);
+        QCOMPARE(chFloat(mf, 0, 2, "VSet"), 1500.5f);
+        QCOMPARE(setChFloat(mf, 0, 2, "VMon", 10.0f), ORVEHV_ERR_WRITE_REFUSED);
+        QCOMPARE(setChUInt(mf, 0, 2, "Status", 0), ORVEHV_ERR_WRITE_REFUSED);
+        QCOMPARE(setChUInt(mf, 0, 2, "Pw", 2), ORVEHV_ERR_OUT_OF_RANGE);
+        QCOMPARE(setChFloat(mf, 0, 2, "Nope", 1), ORVEHV_ERR_UNKNOWN_PARAM);
+        QCOMPARE(setChFloat(mf, 2, 0, "VSet", 1), ORVEHV_ERR_UNKNOWN_PARAM); // empty slot
+        QCOMPARE(setChFloat(mf, 0, 12, "VSet", 1), ORVEHV_ERR_UNKNOWN_PARAM);
+        QCOMPARE(setChUInt(mf, 0, 2, "PDwn", 2), ORVEHV_ERR_OUT_OF_RANGE);
+        QCOMPARE(setChUInt(mf, 0, 2, "PDwn", 0), ORVEHV_OK);
+        QCOMPARE(chInt(mf, 0, 2, "PDwn"), 0);
+        QCOMPARE(setChUInt(mf, 8, 2, "TripInt", 0x104), ORVEHV_OK);
+        QCOMPARE(setChUInt(mf, 8, 2, "TripInt", 0x1000), ORVEHV_ERR_OUT_OF_RANGE);
+        QCOMPARE(setChUInt(mf, 8, 2, "TripExt", 0xFFFFFFFFu), ORVEHV_ERR_OUT_OF_RANGE);
+
+        // One value per listed channel.
+        unsigned short list[3] = {0, 1, 2};
+        float vals[4] = {-1, -1, -1, 42};
+        QCOMPARE(ORVEHV_GetChParam(mf, 0, "VSet", 3, list, vals), ORVEHV_OK);
+        QCOMPARE(vals[0], 1000.0f);
+        QCOMPARE(vals[2], 1500.5f);
+        QCOMPARE(vals[3], 42.0f);
+        QCOMPARE(ORVEHV_GetChParam(mf, 0, "VSet", 0, list, vals), ORVEHV_ERR_BAD_ARGUMENT);
+        QCOMPARE(ORVEHV_GetChParam(mf, 0, "VSet", 1, nullptr, vals), ORVEHV_ERR_BAD_ARGUMENT);
+
+        // Board values.
+        unsigned short slot = 0;
+        int32_t status = -1;
+        QCOMPARE(ORVEHV_GetBdParam(mf, 1, &slot, "BdStatus", &status), ORVEHV_OK);
+        QCOMPARE(status, 0);
+        QCOMPARE(ORVEHV_SetBdParam(mf, 1, &slot, "BdStatus", &status), ORVEHV_ERR_WRITE_REFUSED);
+        float temp = 0;
+        QCOMPARE(ORVEHV_GetBdParam(mf, 1, &slot, "Temp", &temp), ORVEHV_OK);
+        QVERIFY(temp > 0);
+
+        // The NIM unit's write-only "ClrAlarm".
+        int nim = openSystem("192.0.2.40_1", 6, 0);
+        uint32_t one = 1;
+        QCOMPARE(ORVEHV_SetBdParam(nim, 1, &slot, "ClrAlarm", &one), ORVEHV_OK);
+        QCOMPARE(ORVEHV_GetBdParam(nim, 1, &slot, "ClrAlarm", &one), ORVEHV_ERR_UNSUPPORTED);
+        uint32_t mode = 9;
+        QCOMPARE(ORVEHV_GetBdParamProp(nim, 0, "ClrAlarm", "Mode", &mode), ORVEHV_OK);
+        QCOMPARE(mode, uint32_t(ORVEHV_MODE_WRONLY));
+        ORVEHV_DeinitSystem(nim);
+
+        // Named faults.
+        int sys = vhw::findSystem("192.0.2.10");
+        vhw::failRead(sys, "VSet", ORVEHV_ERR_DEVICE);
+        unsigned short c = 0;
+        float v;
+        QCOMPARE(ORVEHV_GetChParam(mf, 0, "VSet", 1, &c, &v), ORVEHV_ERR_DEVICE);
+        QCOMPARE(ORVEHV_GetChParam(mf, 0, "ISet", 1, &c, &v), ORVEHV_OK);
+        vhw::failWrite(sys, "*", ORVEHV_ERR_WRITE_REFUSED);
+        QCOMPARE(setChFloat(mf, 0, 0, "ISet", 10), ORVEHV_ERR_WRITE_REFUSED);
+        QCOMPARE(ORVEHV_ExecComm(mf, "Kill"), ORVEHV_ERR_WRITE_REFUSED);
+        vhw::clearFaults(sys);
+        QCOMPARE(ORVEHV_GetChParam(mf, 0, "VSet", 1, &c, &v), ORVEHV_OK);
+    }
+
+    void channelNames()
+    {
+        unsigned short c = 1;
+        char names[2][ORVEHV_CHANNEL_NAME_LEN];
+        std::memset(names, 0x5A, sizeof names);
+        QCOMPARE(ORVEHV_GetChName(mf, 0, 1, &c, names), ORVEHV_OK);
+        QCOMPARE(QString(names[0]), QString("BEAM-R"));
+        QCOMPARE(names[1][0], char(0x5A));
+        QCOMPARE(ORVEHV_SetChName(mf, 0, 1, &c, "ABCDEFGHIJK"), ORVEHV_OK);
+        QCOMPARE(ORVEHV_SetChName(mf, 0, 1, &c, "ABCDEFGHIJKL"), ORVEHV_ERR_OUT_OF_RANGE);
+        QCOMPARE(ORVEHV_GetChName(mf, 0, 1, &c, names), ORVEHV_OK);
+        QCOMPARE(QString(names[0]), QString("ABCDEFGHIJK"));
+        QCOMPARE(vhw::setChannelName(vhw::findSystem("192.0.2.10"), 0, 1, std::string(12, 'x')),
+                 ORVEHV_ERR_OUT_OF_RANGE);
+        c = 12;
+        QCOMPARE(ORVEHV_GetChName(mf, 0, 1, &c, names), ORVEHV_ERR_UNKNOWN_PARAM);
+    }
+
+    void commandsPerFamily()
+    {
+        QCOMPARE(ORVEHV_ExecComm(mf, "ClearAlarm"), ORVEHV_OK);
+        QCOMPARE(ORVEHV_ExecComm(mf, "BdClr"), ORVEHV_ERR_UNSUPPORTED);
+        QCOMPARE(ORVEHV_ExecComm(mf, "Explode"), ORVEHV_ERR_UNSUPPORTED);
+        QCOMPARE(ORVEHV_ExecComm(mf, nullptr), ORVEHV_ERR_BAD_ARGUMENT);
+        int brisk = openSystem("192.0.2.60", 13, 0);
+        QCOMPARE(ORVEHV_ExecComm(brisk, "BdClr"), ORVEHV_OK);
+        QCOMPARE(ORVEHV_ExecComm(brisk, "ClearAlarm"), ORVEHV_ERR_UNSUPPORTED);
+        ORVEHV_DeinitSystem(brisk);
+        // NIM and VME channels are switched off by writes, not by commands.
+        int nim = openSystem("COM3_9600_8_0_0_0", 6, 5);
+        QCOMPARE(ORVEHV_ExecComm(nim, "Kill"), ORVEHV_ERR_UNSUPPORTED);
+        ORVEHV_DeinitSystem(nim);
+    }
+
+    void transparentModeRefusesCalls()
+    {
+        int sys = vhw::findSystem("192.0.2.10");
+        QCOMPARE(vhw::enterTransparentMode(sys), ORVEHV_OK);
+        QCOMPARE(ORVEHV_ExecComm(mf, "Kill"), ORVEHV_ERR_DEVICE);
+        int h;
+        QCOMPARE(ORVEHV_InitSystem(2, 0, "192.0.2.10", "admin", "admin", &h), ORVEHV_ERR_DEVICE);
+        QCOMPARE(ORVEHV_DeinitSystem(mf), ORVEHV_OK);
+        mf = -1;
+    }
+
+    void callCounter()
+    {
+        vhw::resetLibraryCallCount();
+        float v;
+        unsigned short c = 0;
+        ORVEHV_GetChParam(mf, 0, "VSet", 1, &c, &v);
+        ORVEHV_GetChParam(mf, 0, "ISet", 1, &c, &v);
+        ORVEHV_Free(nullptr);
+        QCOMPARE(vhw::libraryCallCount(), uint64_t(2));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestContract)
+#include "tst_contract.moc"

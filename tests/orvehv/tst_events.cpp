@@ -1,0 +1,337 @@
+// Events end to end: subscriptions open a real TCP connection to a local
+// listener (as the program's event server), which reads the identifier block
+// and then batches through ORVEHV_GetEventData.
+#include "TestSupport.h"
+
+#include <QtTest>
+
+#include <QElapsedTimer>
+#include <functional>
+
+namespace {
+
+struct Batch {
+    int rc = -1;
+    ORVEHV_SYSTEMSTATUS_t status{};
+    std::vector<IDValue_t> records;
+};
+
+Batch readBatch(int sock)
+{
+    Batch b;
+    IDValue_t *recs = nullptr;
+    unsigned int n = 0;
+    b.rc = ORVEHV_GetEventData(sock, &b.status, &recs, &n);
+    if (b.rc == ORVEHV_OK && recs)
+        b.records.assign(recs, recs + n);
+    ORVEHV_FreeEventData(&recs);
+    return b;
+}
+
+// Reads batches until a record satisfies pred (at most `calls` reads).
+bool waitFor(int sock, const std::function<bool(const IDValue_t &)> &pred, IDValue_t *found = nullptr,
+             int calls = 5)
+{
+    for (int i = 0; i < calls; ++i) {
+        Batch b = readBatch(sock);
+        if (b.rc != ORVEHV_OK && b.rc != ORVEHV_NO_EVENT_DATA)
+            return false;
+        for (const IDValue_t &r : b.records)
+            if (pred(r)) {
+                if (found)
+                    *found = r;
+                return true;
+            }
+    }
+    return false;
+}
+
+// Reads until idle; returns the last code (27 when drained).
+int drain(int sock)
+{
+    for (int i = 0; i < 20; ++i) {
+        Batch b = readBatch(sock);
+        if (b.rc != ORVEHV_OK)
+            return b.rc;
+    }
+    return ORVEHV_OK;
+}
+
+float valueFloat(const IDValue_t &r)
+{
+    float f;
+    std::memcpy(&f, r.Value, sizeof f);
+    return f;
+}
+
+int32_t valueInt(const IDValue_t &r)
+{
+    int32_t v;
+    std::memcpy(&v, r.Value, sizeof v);
+    return v;
+}
+
+bool isItem(const IDValue_t &r, int board, int channel, const char *name)
+{
+    return r.Type == ORVEHV_EVENT_PARAMETER && r.BoardIndex == board && r.ChannelIndex == channel &&
+           std::strcmp(r.ItemID, name) == 0;
+}
+
+} // namespace
+
+class TestEvents : public QObject
+{
+    Q_OBJECT
+
+private:
+    int mf = -1;
+    int sys = -1;
+
+    // Opens the MF3300, subscribes channel 0 of slot 0 and one system property,
+    // and accepts the event connection.
+    int connectMf(Listener &l)
+    {
+        char codes[3] = {9, 9, 9};
+        if (ORVEHV_SubscribeChannelParams(mf, l.port, 0, 0, "VMon:Status:Pw", 3, codes) != ORVEHV_OK)
+            return -1;
+        if (codes[0] || codes[1] || codes[2])
+            return -1;
+        char code = 9;
+        if (ORVEHV_SubscribeSystemParams(mf, l.port, "HVFanSpeed", 1, &code) != ORVEHV_OK || code)
+            return -1;
+        int c = l.accept();
+        if (c < 0)
+            return -1;
+        std::string id = Listener::identifier(c);
+        if (id != std::string("192.0.2.10") + std::string(30, '\0'))
+            return -1;
+        return c;
+    }
+
+private slots:
+    void init()
+    {
+        vhw::setTimeMode(vhw::TimeMode::Manual);
+        QVERIFY(vhw::resetWorld());
+        mf = openSystem("192.0.2.10", 2, 0, "admin", "admin");
+        sys = vhw::findSystem("192.0.2.10");
+        QVERIFY(mf > 0 && sys >= 0);
+    }
+    void cleanup() { ORVEHV_DeinitSystem(mf); }
+
+    void valueChangeArrives()
+    {
+        Listener l;
+        int c = connectMf(l);
+        QVERIFY(c >= 0);
+        // One connection per system, however many subscriptions follow.
+        char codes[2];
+        QCOMPARE(ORVEHV_SubscribeBoardParams(mf, l.port, 0, "BdStatus:Temp", 2, codes), ORVEHV_OK);
+        QCOMPARE(l.accept(300), -1);
+
+        QCOMPARE(setChFloat(mf, 0, 0, "VSet", 1100), ORVEHV_OK);
+        vhw::advanceTime(2.0);
+        IDValue_t rec;
+        QVERIFY(waitFor(c, [](const IDValue_t &r) { return isItem(r, 0, 0, "VMon") && valueFloat(r) == 1100.0f; },
+                        &rec));
+        QCOMPARE(rec.SystemHandle, mf);
+        // Ramping shows "Up" (bit 1) in the status events.
+        QCOMPARE(setChFloat(mf, 0, 0, "VSet", 1500), ORVEHV_OK);
+        QVERIFY(waitFor(c, [](const IDValue_t &r) { return isItem(r, 0, 0, "Status") && (valueInt(r) & 2); }));
+        // Unsubscribed items send nothing.
+        QCOMPARE(drain(c), ORVEHV_NO_EVENT_DATA);
+        QCOMPARE(setChFloat(mf, 0, 1, "VSet", 10), ORVEHV_OK);
+        QCOMPARE(readBatch(c).rc, ORVEHV_NO_EVENT_DATA);
+
+        // A value set from outside, and a system property.
+        QCOMPARE(vhw::setSysProp(sys, "HVFanSpeed", 2), ORVEHV_OK);
+        QVERIFY(waitFor(c, [](const IDValue_t &r) {
+            return isItem(r, -1, -1, "HVFanSpeed") && valueInt(r) == 2;
+        }));
+    }
+
+    void idleGivesNoDataAfterAboutOneSecond()
+    {
+        Listener l;
+        int c = connectMf(l);
+        QVERIFY(c >= 0);
+        QCOMPARE(drain(c), ORVEHV_NO_EVENT_DATA);
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(readBatch(c).rc, ORVEHV_NO_EVENT_DATA);
+        QVERIFY(t.elapsed() >= 900 && t.elapsed() < 3000);
+        // Keep-alive records every few simulated seconds.
+        vhw::advanceTime(5.0);
+        QVERIFY(waitFor(c, [](const IDValue_t &r) { return r.Type == ORVEHV_EVENT_KEEPALIVE; }));
+    }
+
+    void subscriptionCodes()
+    {
+        Listener l;
+        char codes[4] = {9, 9, 9, 9};
+        vhw::refuseSubscriptions(sys, {"IMon"});
+        QCOMPARE(ORVEHV_SubscribeChannelParams(mf, l.port, 0, 0, "VMon:Bogus:IMon:Name", 4, codes), ORVEHV_OK);
+        QCOMPARE(int(codes[0]), 0);
+        QVERIFY(codes[1] != 0);
+        QVERIFY(codes[2] != 0);
+        QCOMPARE(int(codes[3]), 0);
+        QCOMPARE(ORVEHV_SubscribeChannelParams(mf, l.port, 0, 0, "Bogus:Nope", 2, codes), ORVEHV_PARTIAL);
+        QVERIFY(codes[0] && codes[1]);
+        QCOMPARE(ORVEHV_SubscribeChannelParams(mf, l.port, 0, 0, "VMon:Pw", 3, codes), ORVEHV_ERR_BAD_ARGUMENT);
+        QCOMPARE(ORVEHV_SubscribeChannelParams(mf, l.port, 2, 0, "VMon", 1, codes), ORVEHV_ERR_UNKNOWN_PARAM);
+        // Write-only items cannot be subscribed.
+        int nim = openSystem("192.0.2.40_1", 6, 0);
+        QCOMPARE(ORVEHV_SubscribeBoardParams(nim, l.port, 0, "ClrAlarm:BdStatus", 2, codes), ORVEHV_OK);
+        QVERIFY(codes[0] != 0);
+        QCOMPARE(int(codes[1]), 0);
+        ORVEHV_DeinitSystem(nim);
+        // Nobody listening: the subscription call fails as a whole.
+        int dk = openSystem("192.0.2.50", 11, 0);
+        QCOMPARE(ORVEHV_SubscribeSystemParams(dk, deadPort(), "SwRelease", 1, codes), ORVEHV_ERR_CONNECTION_LOST);
+        ORVEHV_DeinitSystem(dk);
+    }
+
+    void crateAndModeEvents()
+    {
+        Listener l;
+        int c = connectMf(l);
+        QVERIFY(c >= 0);
+        QCOMPARE(vhw::insertBoard(sys, 5, "A1520", 6), ORVEHV_OK);
+        QVERIFY(waitFor(c, [](const IDValue_t &r) { return r.Type == ORVEHV_EVENT_LIVE_INSERT && r.BoardIndex == 5; }));
+        unsigned short nslots = 0, *ch = nullptr;
+        char *models = nullptr, *descr = nullptr;
+        uint32_t *serials = nullptr;
+        unsigned char *fmin = nullptr, *fmax = nullptr;
+        QCOMPARE(ORVEHV_GetCrateMap(mf, &nslots, &ch, &models, &descr, &serials, &fmin, &fmax), ORVEHV_OK);
+        QCOMPARE(int(ch[5]), 6);
+        for (void *p : {(void *)ch, (void *)models, (void *)descr, (void *)serials, (void *)fmin, (void *)fmax})
+            ORVEHV_Free(p);
+        QCOMPARE(vhw::insertBoard(sys, 5, "A1520"), ORVEHV_ERR_WRITE_REFUSED);
+        QCOMPARE(vhw::removeBoard(sys, 0), ORVEHV_OK);
+        QVERIFY(waitFor(c, [](const IDValue_t &r) { return r.Type == ORVEHV_EVENT_LIVE_INSERT && r.BoardIndex == 0; }));
+        QCOMPARE(setChFloat(mf, 0, 0, "VSet", 1), ORVEHV_ERR_UNKNOWN_PARAM);
+        QCOMPARE(vhw::enterTransparentMode(sys), ORVEHV_OK);
+        QVERIFY(waitFor(c, [](const IDValue_t &r) { return r.Type == ORVEHV_EVENT_TRANSPARENT; }));
+    }
+
+    void connectionLossAndGarbage()
+    {
+        Listener l;
+        int c = connectMf(l);
+        QVERIFY(c >= 0);
+        QCOMPARE(drain(c), ORVEHV_NO_EVENT_DATA);
+        QVERIFY(vhw::hasEventConnection(sys));
+        QCOMPARE(vhw::dropEventConnection(sys), ORVEHV_OK);
+        QCOMPARE(readBatch(c).rc, ORVEHV_ERR_CONNECTION_LOST);
+        QVERIFY(!vhw::hasEventConnection(sys));
+
+        // A new subscription opens a new connection; garbage on it is refused.
+        char code;
+        QCOMPARE(ORVEHV_SubscribeChannelParams(mf, l.port, 0, 0, "VMon", 1, &code), ORVEHV_OK);
+        int c2 = l.accept();
+        QVERIFY(c2 >= 0);
+        QCOMPARE(Listener::identifier(c2).size(), size_t(ORVEHV_EVENT_ID_LEN));
+        QCOMPARE(vhw::sendRawEventBytes(sys, "GET / HTTP/1.0\r\n\r\n"), ORVEHV_OK);
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(readBatch(c2).rc, ORVEHV_ERR_BAD_EVENT_DATA);
+        QVERIFY(t.elapsed() < 900); // refused at once, not after a wait
+
+        // Closing the last handle closes the connection.
+        QCOMPARE(ORVEHV_SubscribeChannelParams(mf, l.port, 0, 0, "VMon", 1, &code), ORVEHV_OK);
+        ORVEHV_DeinitSystem(mf);
+        mf = -1;
+        int rc = ORVEHV_OK;
+        for (int i = 0; i < 5 && rc != ORVEHV_ERR_CONNECTION_LOST; ++i)
+            rc = readBatch(c2).rc;
+        QCOMPARE(rc, ORVEHV_ERR_CONNECTION_LOST);
+    }
+
+    void malformedStreamsGiveCodes()
+    {
+        // Hand-made streams on a socket pair, as a peer could send them.
+        auto feed = [](const std::string &bytes, bool closeAfter) {
+            int sv[2];
+            ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv);
+            if (!bytes.empty())
+                ::send(sv[0], bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (closeAfter)
+                ::close(sv[0]);
+            int rc = readBatch(sv[1]).rc;
+            if (!closeAfter)
+                ::close(sv[0]);
+            ::close(sv[1]);
+            return rc;
+        };
+        auto header = [](uint32_t count, uint32_t len) {
+            std::string h("OVEB\x01\x00\x00\x00", 8);
+            h.append(reinterpret_cast<const char *>(&count), 4);
+            h.append(reinterpret_cast<const char *>(&len), 4);
+            return h;
+        };
+        QCOMPARE(feed("", true), ORVEHV_ERR_CONNECTION_LOST);
+        QCOMPARE(feed("", false), ORVEHV_NO_EVENT_DATA);
+        QCOMPARE(feed("X", false), ORVEHV_ERR_BAD_EVENT_DATA);
+        QCOMPARE(feed("OVEB\x01", true), ORVEHV_ERR_BAD_EVENT_DATA);             // cut in the header
+        QCOMPARE(feed(header(0, 68) + std::string(10, '\0'), true), ORVEHV_ERR_BAD_EVENT_DATA); // cut payload
+        QCOMPARE(feed(header(0, 68) + std::string(68, '\0'), true), ORVEHV_OK);
+        QCOMPARE(feed(header(5000, 68), false), ORVEHV_ERR_BAD_EVENT_DATA);     // too many records
+        QCOMPARE(feed(header(1, 0xFFFFFFFFu), false), ORVEHV_ERR_BAD_EVENT_DATA); // oversized
+        QCOMPARE(feed(header(0, 69) + std::string(69, '\0'), true), ORVEHV_ERR_BAD_EVENT_DATA); // trailing bytes
+        // A record claiming a 30-byte name.
+        std::string rec(16, '\0');
+        rec += char(30);
+        rec += '\0';
+        rec += std::string("\x00\x00", 2);
+        rec += std::string(30, 'n');
+        QCOMPARE(feed(header(1, uint32_t(68 + rec.size())) + std::string(68, '\0') + rec, true),
+                 ORVEHV_ERR_BAD_EVENT_DATA);
+        IDValue_t *recs = reinterpret_cast<IDValue_t *>(0x1);
+        unsigned int n = 7;
+        ORVEHV_SYSTEMSTATUS_t st;
+        QCOMPARE(ORVEHV_GetEventData(-1, &st, &recs, &n), ORVEHV_ERR_BAD_ARGUMENT);
+        QVERIFY(!recs && n == 0);
+    }
+
+    void b8181HandsOverItsSocket()
+    {
+        int h = openSystem("192.0.2.20", 16, 0, "admin", "admin");
+        int b = vhw::findSystem("192.0.2.20");
+        Listener l;
+        char code = 9;
+        QCOMPARE(ORVEHV_SubscribeChannelParams(h, l.port, 27, 3, "VSet", 1, &code), ORVEHV_OK);
+        QCOMPARE(l.accept(300), -1); // no connection to the port
+        int sock = -1;
+        QCOMPARE(ORVEHV_GetSysProp(h, "EventDataSocket", &sock), ORVEHV_OK);
+        QVERIFY(sock >= 0);
+        QCOMPARE(vhw::setChannelParam(b, 27, 3, "VSet", 321), ORVEHV_OK);
+        IDValue_t rec;
+        QVERIFY(waitFor(sock, [](const IDValue_t &r) { return isItem(r, 27, 3, "VSet"); }, &rec));
+        QCOMPARE(valueFloat(rec), 321.0f);
+        unsigned int mode, type;
+        QCOMPARE(ORVEHV_GetSysPropInfo(h, "EventDataSocket", &mode, &type), ORVEHV_OK);
+        QCOMPARE(type, unsigned(ORVEHV_SYSPROP_INT4));
+        ORVEHV_DeinitSystem(h);
+        QCOMPARE(readBatch(sock).rc, ORVEHV_ERR_CONNECTION_LOST);
+    }
+
+    void floodArrivesInBoundedBatches()
+    {
+        Listener l;
+        int c = connectMf(l);
+        QVERIFY(c >= 0);
+        QCOMPARE(drain(c), ORVEHV_NO_EVENT_DATA);
+        QCOMPARE(vhw::floodEvents(sys, 5000), ORVEHV_OK);
+        unsigned total = 0;
+        for (int i = 0; i < 50 && total < 5000; ++i) {
+            Batch b = readBatch(c);
+            QVERIFY(b.rc == ORVEHV_OK || b.rc == ORVEHV_NO_EVENT_DATA);
+            QVERIFY(b.records.size() <= 4096);
+            total += unsigned(b.records.size());
+        }
+        QCOMPARE(total, 5000u);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEvents)
+#include "tst_events.moc"

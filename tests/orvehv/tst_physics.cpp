@@ -1,0 +1,223 @@
+// Behaviour of the simulated channels in manual time: ramps, trips and the
+// status bits each family shows for them, commands and trip lines.
+#include "TestSupport.h"
+
+#include <QtTest>
+
+namespace {
+
+bool bit(int32_t word, int b)
+{
+    return (word >> b) & 1;
+}
+
+} // namespace
+
+class TestPhysics : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        vhw::setTimeMode(vhw::TimeMode::Manual);
+        QVERIFY(vhw::resetWorld());
+    }
+
+    void rampReachesSetVoltageInTime()
+    {
+        int h = openSystem("192.0.2.10", 2, 0, "admin", "admin");
+        // Slot 1, channel 4: off, at 0 V.
+        QCOMPARE(setChFloat(h, 1, 4, "RUp", 50), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, 1, 4, "RDwn", 100), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, 1, 4, "VSet", 1000), ORVEHV_OK);
+        QCOMPARE(setChUInt(h, 1, 4, "Pw", 1), ORVEHV_OK);
+        int32_t st = chInt(h, 1, 4, "Status");
+        QVERIFY(bit(st, 1)); // "Up" at once
+        vhw::advanceTime(19.9);
+        QVERIFY(qAbs(chFloat(h, 1, 4, "VMon") - 995.0f) < 0.01f);
+        QVERIFY(bit(chInt(h, 1, 4, "Status"), 1));
+        vhw::advanceTime(0.1);
+        QCOMPARE(chFloat(h, 1, 4, "VMon"), 1000.0f);
+        st = chInt(h, 1, 4, "Status");
+        QVERIFY(!bit(st, 1) && !bit(st, 2));
+        QVERIFY(bit(st, 0)); // on
+        // IMon follows the load (default 100 Mohm: 10 uA at 1 kV).
+        QVERIFY(qAbs(chFloat(h, 1, 4, "IMon") - 10.0f) < 0.001f);
+        // Down at RDwn.
+        QCOMPARE(setChUInt(h, 1, 4, "Pw", 0), ORVEHV_OK);
+        QVERIFY(bit(chInt(h, 1, 4, "Status"), 2));
+        vhw::advanceTime(9.9);
+        QVERIFY(chFloat(h, 1, 4, "VMon") > 0);
+        vhw::advanceTime(0.1);
+        QCOMPARE(chFloat(h, 1, 4, "VMon"), 0.0f);
+        QCOMPARE(chInt(h, 1, 4, "Status"), 0);
+        ORVEHV_DeinitSystem(h);
+    }
+
+    // The trip shows with the bit each family decodes as tripped.
+    void tripAfterTripTime_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("link");
+        QTest::addColumn<QString>("arg");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<int>("tripBit");
+        QTest::newRow("mf3300 I-Tripped") << 2 << 0 << "192.0.2.10" << "admin" << 9;
+        QTest::newRow("vme Trip") << 5 << 3 << "0_0_C0" << "" << 8;
+        QTest::newRow("nim Tripped") << 6 << 0 << "192.0.2.40_1" << "" << 7;
+        QTest::newRow("dk31xx Ovc") << 9 << 3 << "0_0_0" << "" << 3;
+        QTest::newRow("dk31xxe Tripped") << 11 << 0 << "192.0.2.50" << "" << 7;
+        QTest::newRow("brisk Tripped") << 13 << 0 << "192.0.2.60" << "" << 6;
+        QTest::newRow("plex") << 14 << 0 << "192.0.2.30" << "" << 9;
+        QTest::newRow("b8181 I-Tripped") << 16 << 0 << "192.0.2.20" << "admin" << 9;
+    }
+    void tripAfterTripTime()
+    {
+        QFETCH(int, type);
+        QFETCH(int, link);
+        QFETCH(QString, arg);
+        QFETCH(QString, user);
+        QFETCH(int, tripBit);
+        const QByteArray a = arg.toLatin1(), u = user.toLatin1();
+        int h = openSystem(a.constData(), type, link, u.constData(), u.constData());
+        QVERIFY(h > 0);
+        int sys = vhw::findSystem(a.toStdString(), type, link);
+        const char *vset = type == 5 ? "V0Set" : "VSet";
+        const char *iset = type == 5 ? "I0Set" : "ISet";
+        QCOMPARE(setChFloat(h, 0, 0, vset, 400), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, 0, 0, "RUp", 400), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, 0, 0, "RDwn", 400), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, 0, 0, "Trip", 2.0f), ORVEHV_OK);
+        QCOMPARE(setChUInt(h, 0, 0, "PDwn", 1), ORVEHV_OK); // ramp down after a trip
+        QCOMPARE(setChUInt(h, 0, 0, "Pw", 1), ORVEHV_OK);
+        vhw::advanceTime(2.0);
+        QCOMPARE(chFloat(h, 0, 0, "VMon"), 400.0f);
+        // A load that draws 400 uA, above the limit of 10 uA.
+        QCOMPARE(vhw::setChannelLoad(sys, 0, 0, 1.0), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, 0, 0, iset, 10), ORVEHV_OK);
+        vhw::advanceTime(1.9);
+        int32_t st = chInt(h, 0, 0, "Status");
+        QVERIFY(bit(st, 3));         // over current, not yet tripped
+        QCOMPARE(chInt(h, 0, 0, "Pw"), 1);
+        if (tripBit != 3)
+            QVERIFY(!bit(st, tripBit));
+        vhw::advanceTime(0.2);
+        st = chInt(h, 0, 0, "Status");
+        QVERIFY2(bit(st, tripBit), qPrintable(QString::number(st, 16)));
+        QVERIFY(bit(st, 2)); // falling
+        QCOMPARE(chInt(h, 0, 0, "Pw"), 0);
+        vhw::advanceTime(5);
+        QCOMPARE(chFloat(h, 0, 0, "VMon"), 0.0f);
+        st = chInt(h, 0, 0, "Status");
+        QVERIFY(bit(st, tripBit) && !bit(st, 2) && !bit(st, 0));
+        if (type == 6) {
+            // The NIM board word flags the alarmed channel.
+            unsigned short slot = 0;
+            int32_t bd = 0;
+            QCOMPARE(ORVEHV_GetBdParam(h, 1, &slot, "BdStatus", &bd), ORVEHV_OK);
+            QCOMPARE(bd, 1);
+            uint32_t one = 1;
+            QCOMPARE(ORVEHV_SetBdParam(h, 1, &slot, "ClrAlarm", &one), ORVEHV_OK);
+            QCOMPARE(ORVEHV_GetBdParam(h, 1, &slot, "BdStatus", &bd), ORVEHV_OK);
+            QCOMPARE(bd, 0);
+        } else {
+            QCOMPARE(ORVEHV_ExecComm(h, type == 13 ? "BdClr" : "ClearAlarm"),
+                     (type == 5) ? ORVEHV_ERR_UNSUPPORTED : ORVEHV_OK);
+            if (type == 5) // VME: switching on again clears the trip
+                QCOMPARE(setChUInt(h, 0, 0, "Pw", 1), ORVEHV_OK);
+        }
+        QVERIFY(!bit(chInt(h, 0, 0, "Status"), tripBit));
+        ORVEHV_DeinitSystem(h);
+    }
+
+    void tripWithKillPowerDownDropsAtOnce()
+    {
+        int h = openSystem("192.0.2.10", 2, 0, "admin", "admin");
+        int sys = vhw::findSystem("192.0.2.10");
+        // Slot 0 channel 5 starts at 1000 V (default world); PDwn "Kill".
+        QCOMPARE(chFloat(h, 0, 5, "VMon"), 1000.0f);
+        QCOMPARE(setChUInt(h, 0, 5, "PDwn", 0), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, 0, 5, "Trip", 0), ORVEHV_OK);
+        QCOMPARE(vhw::setChannelLoad(sys, 0, 5, 0), ORVEHV_OK); // short circuit
+        vhw::advanceTime(0.1);
+        QCOMPARE(chFloat(h, 0, 5, "VMon"), 0.0f);
+        QCOMPARE(chInt(h, 0, 5, "Status"), 1 << 9);
+        // A trip time of 1000 s means "never trip".
+        QCOMPARE(setChFloat(h, 0, 6, "Trip", 1000), ORVEHV_OK);
+        QCOMPARE(vhw::setChannelLoad(sys, 0, 6, 0), ORVEHV_OK);
+        vhw::advanceTime(30);
+        QCOMPARE(chInt(h, 0, 6, "Pw"), 1);
+        QVERIFY(bit(chInt(h, 0, 6, "Status"), 3));
+        ORVEHV_DeinitSystem(h);
+    }
+
+    void commandsAct()
+    {
+        int h = openSystem("192.0.2.50", 11, 0);
+        QCOMPARE(setChFloat(h, 0, 1, "VSet", 100), ORVEHV_OK);
+        QCOMPARE(ORVEHV_ExecComm(h, "GlobalOn"), ORVEHV_OK);
+        for (int c = 0; c < 8; ++c)
+            QCOMPARE(chInt(h, 0, c, "Pw"), 1);
+        vhw::advanceTime(5);
+        QCOMPARE(chFloat(h, 0, 1, "VMon"), 100.0f);
+        QCOMPARE(ORVEHV_ExecComm(h, "Kill"), ORVEHV_OK);
+        QCOMPARE(chFloat(h, 0, 1, "VMon"), 0.0f);
+        QCOMPARE(chInt(h, 0, 1, "Status"), 1 << 11); // "Kill" with the channel off
+        QCOMPARE(ORVEHV_ExecComm(h, "ClearAlarm"), ORVEHV_OK);
+        QCOMPARE(chInt(h, 0, 1, "Status"), 0);
+        QCOMPARE(ORVEHV_ExecComm(h, "GlobalOn"), ORVEHV_OK);
+        QCOMPARE(ORVEHV_ExecComm(h, "GlobalOff"), ORVEHV_OK);
+        QCOMPARE(chInt(h, 0, 1, "Pw"), 0);
+        ORVEHV_DeinitSystem(h);
+    }
+
+    void tripLinesPropagate()
+    {
+        int h = openSystem("192.0.2.10", 2, 0, "admin", "admin");
+        int sys = vhw::findSystem("192.0.2.10");
+        // Slot 8 (12 channels, 6 internal lines): channels 0 and 3 on line 2,
+        // channel 5 on line 1; channels 0 and 7 on external line 3.
+        QCOMPARE(setChUInt(h, 8, 0, "TripInt", 0x104), ORVEHV_OK);
+        QCOMPARE(setChUInt(h, 8, 3, "TripInt", 0x104), ORVEHV_OK);
+        QCOMPARE(setChUInt(h, 8, 5, "TripInt", 0x082), ORVEHV_OK);
+        QCOMPARE(setChUInt(h, 8, 0, "TripExt", 0x88), ORVEHV_OK);
+        QCOMPARE(setChUInt(h, 8, 7, "TripExt", 0x88), ORVEHV_OK);
+        for (int c : {0, 3, 5, 7}) {
+            QCOMPARE(setChFloat(h, 8, c, "VSet", 100), ORVEHV_OK);
+            QCOMPARE(setChUInt(h, 8, c, "Pw", 1), ORVEHV_OK);
+        }
+        QCOMPARE(setChFloat(h, 8, 0, "Trip", 0), ORVEHV_OK);
+        vhw::advanceTime(1);
+        QCOMPARE(vhw::setChannelLoad(sys, 8, 0, 0), ORVEHV_OK);
+        vhw::advanceTime(0.1);
+        QVERIFY(bit(chInt(h, 8, 0, "Status"), 9));
+        QVERIFY(bit(chInt(h, 8, 3, "Status"), 9));
+        QVERIFY(bit(chInt(h, 8, 7, "Status"), 9));
+        QVERIFY(!bit(chInt(h, 8, 5, "Status"), 9));
+        QCOMPARE(chInt(h, 8, 5, "Pw"), 1);
+        ORVEHV_DeinitSystem(h);
+    }
+
+    void outsideSettingsStayUntilPhysicsChangesThem()
+    {
+        int h = openSystem("192.0.2.10", 2, 0, "admin", "admin");
+        int sys = vhw::findSystem("192.0.2.10");
+        // An injected "Unplugg" status word survives a quiet channel.
+        QCOMPARE(vhw::setChannelParam(sys, 1, 0, "Status", 1 << 11), ORVEHV_OK);
+        vhw::advanceTime(1);
+        QCOMPARE(chInt(h, 1, 0, "Status"), 1 << 11);
+        QCOMPARE(vhw::setBoardParam(sys, 1, "BdStatus", 2), ORVEHV_OK);
+        unsigned short slot = 1;
+        int32_t bd = 0;
+        QCOMPARE(ORVEHV_GetBdParam(h, 1, &slot, "BdStatus", &bd), ORVEHV_OK);
+        QCOMPARE(bd, 2);
+        QCOMPARE(vhw::channelParamValue(sys, 1, 0, "Status"), double(1 << 11));
+        QCOMPARE(vhw::setChannelParam(sys, 1, 0, "Nope", 1), ORVEHV_ERR_UNKNOWN_PARAM);
+        QCOMPARE(vhw::setChannelParam(99, 1, 0, "VSet", 1), ORVEHV_ERR_UNKNOWN_SYSTEM);
+        ORVEHV_DeinitSystem(h);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPhysics)
+#include "tst_physics.moc"

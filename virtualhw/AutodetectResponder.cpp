@@ -27,6 +27,17 @@ std::string propOr(int sys, const char *name, const std::string &fallback)
     return v;
 }
 
+// Loopback address (host order) of a connection argument such as "127.0.0.2",
+// or 0 when the argument is not one.
+uint32_t loopbackAddressOf(const std::string &argument)
+{
+    in_addr a{};
+    if (::inet_pton(AF_INET, argument.c_str(), &a) != 1)
+        return 0;
+    const uint32_t host = ntohl(a.s_addr);
+    return (host >> 24) == 127 ? host : 0;
+}
+
 } // namespace
 
 int autodetectProbePort(const char *data, size_t size)
@@ -49,16 +60,26 @@ AutodetectResponder::~AutodetectResponder()
 
 std::vector<std::string> AutodetectResponder::worldReplies()
 {
-    std::vector<std::string> replies;
+    std::vector<std::string> texts;
+    for (const auto &r : worldRepliesFrom())
+        texts.push_back(r.first);
+    return texts;
+}
+
+std::vector<std::pair<std::string, uint32_t>> AutodetectResponder::worldRepliesFrom()
+{
+    std::vector<std::pair<std::string, uint32_t>> replies;
     std::vector<std::string> serials;
     for (const SystemInfo &s : listSystems()) {
         if (s.systemType != kMF3300 && s.systemType != kMF3500)
             continue;
-        // The 6-slot crate is a MF3500 that opens as type 2: its name says which.
-        std::string model = propOr(s.id, "ModelName", "");
-        if (model.rfind("MF", 0) != 0)
-            model = (s.systemType == kMF3500 || s.description.find("MF3500") != std::string::npos)
-                ? "MF3500" : "MF3300";
+        // A 6-slot MF3500 opens as type 2 like a MF3300: its model name tells them apart.
+        std::string model = "MF3500";
+        if (s.systemType == kMF3300) {
+            model = propOr(s.id, "ModelName", "");
+            if (model.rfind("MF", 0) != 0)
+                model = s.description.find("MF3500") != std::string::npos ? "MF3500" : "MF3300";
+        }
         std::string serial = propOr(s.id, "SerialNumber", "");
         // Two crates with one serial number would give equal replies, which the
         // prober rightly takes for one mainframe answering twice.
@@ -70,7 +91,8 @@ std::vector<std::string> AutodetectResponder::worldReplies()
         serials.push_back(serial);
         const std::string firmware = propOr(s.id, "FwRelease", "2.2.4");
         const std::string telmos = propOr(s.id, "TelmosRelease", "1.2.0");
-        replies.push_back(model + ":" + serial + ":" + firmware + ":" + telmos);
+        replies.emplace_back(model + ":" + serial + ":" + firmware + ":" + telmos,
+                             loopbackAddressOf(s.argument));
     }
     return replies;
 }
@@ -135,6 +157,28 @@ void AutodetectResponder::stop()
     }
 }
 
+void AutodetectResponder::sendReply(const std::string &text, uint32_t source, const sockaddr_in &to)
+{
+    // A mainframe the world places at a loopback address answers from that
+    // address, so the prober lists the address the library opens it by.
+    if (source != 0 && source != INADDR_LOOPBACK) {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0) {
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl(source);
+            if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0) {
+                ::sendto(fd, text.data(), text.size(), 0, reinterpret_cast<const sockaddr *>(&to),
+                         sizeof to);
+                ::close(fd);
+                return;
+            }
+            ::close(fd);
+        }
+    }
+    ::sendto(m_socket, text.data(), text.size(), 0, reinterpret_cast<const sockaddr *>(&to), sizeof to);
+}
+
 void AutodetectResponder::run()
 {
     while (!m_stop) {
@@ -152,23 +196,25 @@ void AutodetectResponder::run()
         const int replyPort = autodetectProbePort(buffer, size_t(got));
         if (replyPort == 0)
             continue;   // not a probe: no answer
-        std::vector<std::string> replies;
+        std::vector<std::pair<std::string, uint32_t>> replies;
         bool fixed = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_lastProbe.assign(buffer, size_t(got));
             fixed = m_fixed;
-            if (fixed)
-                replies = m_replies;
+            if (fixed) {
+                for (const std::string &r : m_replies)
+                    replies.emplace_back(r, 0);
+            }
         }
         if (!fixed)
-            replies = worldReplies();   // the world as it is at this probe
+            replies = worldRepliesFrom();   // the world as it is at this probe
         // Answers go back to the prober's address only: on loopback that is
-        // this machine, and the socket is bound to 127.0.0.1 anyway.
+        // this machine, and every socket here is bound to a loopback address.
         sockaddr_in to = from;
         to.sin_port = htons(uint16_t(replyPort));
-        for (const std::string &r : replies)
-            ::sendto(m_socket, r.data(), r.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+        for (const auto &r : replies)
+            sendReply(r.first, r.second, to);
         ++m_answered;
     }
 }

@@ -4,7 +4,9 @@
 // datagram per mainframe (MF3300 / MF3500 systems) of the current world, sent
 // to the prober's address at <port>, each in the form
 // "<model>:<serial number>:<firmware release>:<TELMOS release>".
-// It listens on 127.0.0.1 only, so nothing leaves the machine.
+// It listens on 127.0.0.1 only, so nothing leaves the machine. A mainframe
+// whose connection argument is a loopback address (127.x.y.z, in a world file)
+// answers from that address; the others answer from 127.0.0.1.
 #ifndef VIRTUALHW_AUTODETECTRESPONDER_H
 #define VIRTUALHW_AUTODETECTRESPONDER_H
 
@@ -15,7 +17,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
+
+struct sockaddr_in;
 
 namespace vhw {
 
@@ -43,6 +48,9 @@ public:
 
     // The replies the current world's mainframes give, in world order.
     static std::vector<std::string> worldReplies();
+    // The same with the address each is sent from (host order): the mainframe's
+    // own when its connection argument is a loopback address, else 0 (127.0.0.1).
+    static std::vector<std::pair<std::string, uint32_t>> worldRepliesFrom();
 
     // Probes answered so far, and the last probe text seen.
     uint64_t probesAnswered() const { return m_answered; }
@@ -50,6 +58,7 @@ public:
 
 private:
     void run();
+    void sendReply(const std::string &text, uint32_t source, const ::sockaddr_in &to);
 
     int m_socket = -1;
     uint16_t m_port = 0;

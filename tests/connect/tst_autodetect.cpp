@@ -75,6 +75,7 @@ private slots:
     void scanEndsAfterScanTimeDespiteReplies();
     void malformedTargetSendsNothing();
     void virtualWorldMainframesInThePanel();
+    void loopbackMainframeAnswersFromItsAddress();
 
 private:
     QVector<Row> scan(AutodetectScanner &s, int scanMs);
@@ -325,6 +326,24 @@ void TestAutodetect::virtualWorldMainframesInThePanel()
     QVERIFY(!panel->isVisible());
     QVERIFY(!panel->isScanning());
     delete d;
+}
+
+void TestAutodetect::loopbackMainframeAnswersFromItsAddress()
+{
+    std::string error;
+    QVERIFY2(vhw::loadWorldJson(R"({ "systems": [
+        { "type": 2, "link": 0, "argument": "127.0.0.7", "boards": [] },
+        { "type": 3, "link": 0, "argument": "192.0.2.99", "boards": [] } ] })", &error),
+             error.c_str());
+    m_responder.useWorld();
+    AutodetectScanner s;
+    const QVector<Row> rows = scan(s, 600);
+    vhw::resetWorld();
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[0].address, QString("127.0.0.7"));   // picking it opens that very system
+    QCOMPARE(rows[1].address, QString("127.0.0.1"));
+    QCOMPARE(rows[1].model, QString("MF3500"));
+    QVERIFY(rows[0].serial != rows[1].serial);
 }
 
 KEBO_SETTINGS_TEST_MAIN(TestAutodetect)

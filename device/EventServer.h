@@ -9,7 +9,9 @@
 //     m_router = new EventRouter(this);            // connect its six signals queued
 //     m_eventServer = new EventServer(m_router);
 //     if (!m_eventServer->start()) ...              // thread could not be created
-//     ... after appending an interface to the systems list:
+//     ... when appending an interface to the systems list, BEFORE connecting
+//     (the library opens the event connection while subscribing; a connection
+//     that matches no listed system is reported and closed):
 //     m_eventServer->addSystem(sys);
 //     ... before deleting an interface (after unsubscribe + DeinitSystem):
 //     if (m_eventServer->removeSystem(sys)) delete sys;   // else leave it alive
@@ -54,7 +56,8 @@ public:
     // The port listened on (0 before listening or after a failure).
     quint16 port() const { return m_port.load(); }
 
-    // Systems known to the server, in the main window's list order.
+    // Systems known to the server, in the main window's list order (the
+    // last one receives the report of an unmatched connection).
     void addSystem(QSystemInterface *sys);
     // Unlists the system and ends its event threads (stopEventThreads). False
     // when a thread did not end in time: do not delete the interface then.

@@ -70,6 +70,7 @@ void wakeWriter(QSystemInterface *sys, bool isLastEv)
         return;
     if (isMainframe(sys->systemType()) && !isLastEv)
         return;
+    sys->logWakePending = true;
     sys->logCondition.wakeAll();
 }
 
@@ -81,6 +82,7 @@ void enqueueLiveInsertion(QSystemInterface *sys, const QString &systemName)
     entry.value = 0;
     QMutexLocker lock(&sys->logMutex);
     appendNewBatch(sys, systemName, entry);
+    sys->logWakePending = true;
     sys->logCondition.wakeAll();
 }
 

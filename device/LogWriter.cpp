@@ -15,14 +15,19 @@ void run(QSystemInterface *sys)
         int count = 0;
         {
             QMutexLocker lock(&sys->logMutex);
-            // Test before waiting: a wake sent while the writer was busy
-            // writing must not leave a batch behind until the next one.
-            while (sys->logBatchCount == 0 && !sys->logWriterStop)
+            // The wake is remembered, so one sent while the writer was busy
+            // writing is not lost; pending batches alone do not wake it (a
+            // mainframe's burst is written at its end).
+            while (!sys->logWakePending && !sys->logWriterStop && sys->logBatchCount >= 0)
                 sys->logCondition.wait(&sys->logMutex);
+            sys->logWakePending = false;
             if (sys->logBatchCount < 0)
                 return;
-            if (sys->logBatchCount == 0)
-                return; // stop requested and nothing left to write
+            if (sys->logBatchCount == 0) {
+                if (sys->logWriterStop)
+                    return; // everything written
+                continue;
+            }
             head = sys->logQueueHead;
             count = sys->logBatchCount;
             sys->logQueueHead = nullptr;

@@ -1,0 +1,122 @@
+#ifndef EVENTTESTSUPPORT_H
+#define EVENTTESTSUPPORT_H
+
+// Shared by the event tests: a GUI-thread relay that receives the router's
+// signals queued (as the main window does), and a device-level connection of
+// a QSystemInterface to a virtual system (library, discovery, subscription,
+// events enabled) without any widget.
+
+#include "device/Discovery.h"
+#include "device/EventRouter.h"
+#include "device/EventDataThread.h"
+#include "device/EventServer.h"
+#include "device/NodeValue.h"
+#include "device/ORVEHVNode.h"
+#include "device/QSystemInterface.h"
+#include "device/SubscriptionFailure.h"
+#include "virtualhw/VirtualControl.h"
+
+#include <QMutexLocker>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+// Receives the router's signals on the GUI thread.
+class RouterRelay : public EventRouter
+{
+public:
+    explicit RouterRelay(EventRouter *source)
+    {
+        const auto q = Qt::QueuedConnection;
+        connect(source, &EventRouter::tcpServerError, this, &EventRouter::tcpServerError, q);
+        connect(source, &EventRouter::liveInsertion, this, &EventRouter::liveInsertion, q);
+        connect(source, &EventRouter::TransparentMode, this, &EventRouter::TransparentMode, q);
+        connect(source, &EventRouter::updateValueAndWidget, this, &EventRouter::updateValueAndWidget, q);
+        connect(source, &EventRouter::systemEvStatus, this, &EventRouter::systemEvStatus, q);
+        connect(source, &EventRouter::systemDisconnected, this, &EventRouter::systemDisconnected, q);
+    }
+};
+
+// First system of the virtual world with this type (-1: any) and at least
+// `minSlots` boards in its crate description; empty argument when none.
+inline vhw::SystemInfo findVirtualSystem(int systemType)
+{
+    for (const vhw::SystemInfo &s : vhw::listSystems())
+        if (systemType < 0 || s.systemType == systemType)
+            return s;
+    return vhw::SystemInfo();
+}
+
+// Opens the system in the library, discovers its tree, subscribes it and
+// enables events, as the connection sequence does. The interface is known to
+// the server before it subscribes, as the main window lists it before it
+// connects (the library opens the event connection while subscribing).
+// Null on failure.
+inline QSystemInterface *connectVirtualSystem(const vhw::SystemInfo &info, EventServer *server,
+                                              QString *why = nullptr,
+                                              SubscriptionFailureList *failures = nullptr)
+{
+    auto fail = [&](const QString &w) -> QSystemInterface * {
+        if (why)
+            *why = w;
+        return nullptr;
+    };
+    int handle = -1;
+    const QByteArray arg = QByteArray::fromStdString(info.argument);
+    const int rc = ORVEHV_InitSystem(info.systemType, info.linkType, arg.constData(), info.user.c_str(),
+                                     info.password.c_str(), &handle);
+    if (rc != ORVEHV_OK)
+        return fail(QStringLiteral("InitSystem %1").arg(rc));
+    auto *sys = new QSystemInterface(info.systemType, info.linkType, QString::fromStdString(info.argument),
+                                     QString::fromStdString(info.argument), 0);
+    auto *node = new ORVEHVNode;
+    node->initialise(QString::fromStdString(info.argument), KindSystem, info.systemType, info.linkType,
+                     QString::fromStdString(info.argument));
+    node->setHandle(handle);
+    node->setConnectionState(ConnectionConnected);
+    sys->setHandle(handle);
+    sys->setSystemNode(node);
+    if (server)
+        server->addSystem(sys);
+    auto drop = [&](const QString &w) {
+        ORVEHV_DeinitSystem(handle);
+        if (server ? server->removeSystem(sys) : stopEventThreads(sys))
+            delete sys;
+        return fail(w);
+    };
+    if (discoverSystem(node) != 0)
+        return drop(QStringLiteral("discovery"));
+    SubscriptionFailureList s, b, c;
+    if (sys->subscribeParameters({}, s, b, c) != 0)
+        return drop(QStringLiteral("subscription"));
+    if (failures)
+        *failures = s + b + c;
+    QMutexLocker lock(&sys->eventStateMutex);
+    sys->eventsEnabled = true;
+    return sys;
+}
+
+// The operator's disconnection at device level: stop flag, unsubscribe,
+// close the handle, end the threads, delete.
+inline void disconnectVirtualSystem(EventServer *server, QSystemInterface *sys)
+{
+    if (!sys)
+        return;
+    sys->stopRequested.store(true);
+    SubscriptionFailureList s, b, c;
+    sys->unsubscribeParameters({}, s, b, c);
+    ORVEHV_DeinitSystem(sys->handle());
+    const bool ended = server ? server->removeSystem(sys) : stopEventThreads(sys);
+    QVERIFY(ended);
+    delete sys;
+}
+
+inline float eventFloat(const IDValue_t &v)
+{
+    float f;
+    memcpy(&f, v.Value, sizeof f);
+    return f;
+}
+
+#endif

@@ -1,0 +1,473 @@
+// The event server and the event-data threads: port choice, matching event
+// connections to systems, stray and hostile peers, lost connections, the
+// operator's own disconnection, B8181 event starts, thread lifetimes; and the
+// events of a virtual system arriving as signals through the real port.
+
+#include "EventTestSupport.h"
+
+#include <QTcpServer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int connectLocal(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void sendAll(int fd, const QByteArray &bytes)
+{
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::send(fd, p, size_t(left), MSG_NOSIGNAL);
+        if (n <= 0)
+            return;
+        p += n;
+        left -= n;
+    }
+}
+
+QByteArray identifierBlock(const QByteArray &text)
+{
+    QByteArray b = text;
+    b.resize(ORVEHV_EVENT_ID_LEN, '\0');
+    return b;
+}
+
+// True when the server closed the connection within ms (the peer reads end
+// of stream or a reset) while the GUI event loop keeps running.
+bool closedByServer(int fd, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 20) > 0) {
+            char buf[256];
+            const ssize_t n = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+            if (n <= 0)
+                return true;
+        }
+        QCoreApplication::processEvents();
+    }
+    return false;
+}
+
+QThread *eventThreadOf(QSystemInterface *sys)
+{
+    QMutexLocker lock(&EventServer::systemsMutex());
+    return sys->eventThread;
+}
+
+// An interface with a bare system node: enough for the server to start its
+// event-data thread on a hand-made connection.
+QSystemInterface *bareSystem(const QString &argument, int systemType = 2)
+{
+    auto *sys = new QSystemInterface(systemType, 0, argument, argument, 0);
+    auto *node = new ORVEHVNode;
+    node->initialise(argument, KindSystem, systemType, 0, argument);
+    sys->setSystemNode(node);
+    QMutexLocker lock(&sys->eventStateMutex);
+    sys->eventsEnabled = true;
+    return sys;
+}
+
+int disconnectsOf(const QSignalSpy &spy, QSystemInterface *sys, int code)
+{
+    int n = 0;
+    for (const QList<QVariant> &a : spy)
+        if (a.at(0).value<QSystemInterface *>() == sys && a.at(1).toInt() == code)
+            ++n;
+    return n;
+}
+
+} // namespace
+
+class TestEventServer : public QObject
+{
+    Q_OBJECT
+private:
+    EventRouter *router = nullptr;
+    RouterRelay *relay = nullptr;
+    EventServer *server = nullptr;
+
+    void startServer(quint16 firstPort = EventServer::DefaultPort)
+    {
+        server = new EventServer(router, firstPort);
+        server->setIdentifierTimeout(300);
+        server->setIdleTimeout(300);
+        QVERIFY(server->start());
+        QVERIFY(server->isListening());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        EventRouter::registerEventMetaTypes();
+        vhw::setTimeMode(vhw::TimeMode::Manual);
+    }
+
+    void init()
+    {
+        vhw::resetWorld();
+        router = new EventRouter;
+        relay = new RouterRelay(router);
+    }
+
+    void cleanup()
+    {
+        delete server; // ends every thread of systems still registered
+        server = nullptr;
+        QCoreApplication::processEvents();
+        delete relay;
+        delete router;
+        EventServer::pendingEventStarts().store(0);
+    }
+
+    // ---------------------------------------------------------- listening
+
+    void portInUseMovesToNextPort()
+    {
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::Any, 0));
+        QTcpServer next;
+        next.listen(QHostAddress::Any, holder.serverPort() + 1); // may fail: then it is taken anyway
+        startServer(holder.serverPort());
+        QVERIFY(server->port() >= holder.serverPort() + 2);
+        QCOMPARE(EventServer::currentEventPort(), server->port());
+    }
+
+    void cannotListenReportsServerError()
+    {
+        QTcpServer holder;
+        if (!holder.listen(QHostAddress::Any, 65535))
+            QSKIP("port 65535 is not free here");
+        QSignalSpy error(relay, &EventRouter::tcpServerError);
+        server = new EventServer(router, 65535);
+        QVERIFY(server->start());
+        QVERIFY(!server->isListening());
+        QTRY_COMPARE(error.count(), 1);
+        server->stop(); // nothing to end, must not hang
+    }
+
+    void stopIsPromptAndRepeatable()
+    {
+        startServer();
+        QElapsedTimer t;
+        t.start();
+        server->stop();
+        QVERIFY2(t.elapsed() < 1000, "the accept wait is not bounded");
+        QVERIFY(!server->isListening());
+        server->stop();
+    }
+
+    // ------------------------------------------------------ stray peers
+
+    void strayPeerIsReportedAndClosed_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("unknown identifier") << identifierBlock("203.0.113.99");
+        QTest::newRow("binary garbage") << QByteArray("\x01\xff\x7f garbage \x00\x00", 14).repeated(8);
+        QTest::newRow("silent peer") << QByteArray();
+        QTest::newRow("short identifier") << QByteArray("nobody");
+    }
+    void strayPeerIsReportedAndClosed()
+    {
+        QFETCH(QByteArray, bytes);
+        startServer();
+        QSystemInterface *a = bareSystem(QStringLiteral("192.0.2.1"));
+        QSystemInterface *b = bareSystem(QStringLiteral("192.0.2.2"));
+        server->addSystem(a);
+        server->addSystem(b);
+        QSignalSpy lost(relay, &EventRouter::systemDisconnected);
+
+        const int fd = connectLocal(server->port());
+        QVERIFY(fd >= 0);
+        sendAll(fd, bytes);
+        QVERIFY2(closedByServer(fd, 3000), "stray connection left open");
+        ::close(fd);
+        QTRY_COMPARE(lost.count(), 1);
+        QCOMPARE(disconnectsOf(lost, b, 1), 1); // the last system of the list, code 1
+        QCOMPARE(server->unmatchedConnections(), 1);
+        QVERIFY(!eventThreadOf(a) && !eventThreadOf(b));
+
+        QVERIFY(server->removeSystem(a));
+        QVERIFY(server->removeSystem(b));
+        delete a;
+        delete b;
+    }
+
+    void strayPeerWithoutSystemsIsClosedSilently()
+    {
+        startServer();
+        QSignalSpy lost(relay, &EventRouter::systemDisconnected);
+        const int fd = connectLocal(server->port());
+        sendAll(fd, identifierBlock("x"));
+        QVERIFY(closedByServer(fd, 3000));
+        ::close(fd);
+        QTest::qWait(50);
+        QCOMPARE(lost.count(), 0);
+    }
+
+    // Many connections that never identify themselves cannot pile up open
+    // sockets, and the server still serves the next real peer.
+    void connectionFloodIsBounded()
+    {
+        startServer();
+        QList<int> fds;
+        for (int i = 0; i < 100; ++i) {
+            const int fd = connectLocal(server->port());
+            if (fd >= 0)
+                fds.append(fd);
+        }
+        QVERIFY(fds.size() > 50);
+        for (int fd : std::as_const(fds)) {
+            QVERIFY(closedByServer(fd, 5000));
+            ::close(fd);
+        }
+        QCOMPARE(server->unmatchedConnections(), fds.size());
+        QSystemInterface *sys = bareSystem(QStringLiteral("late"));
+        server->addSystem(sys);
+        const int fd = connectLocal(server->port());
+        sendAll(fd, identifierBlock("late"));
+        QTRY_VERIFY(eventThreadOf(sys));
+        QVERIFY(server->removeSystem(sys));
+        QVERIFY(closedByServer(fd, 1000)); // the system's connection closes with it
+        ::close(fd);
+        delete sys;
+    }
+
+    // ------------------------------------------------- hand-made sources
+
+    // Identifier compared case-insensitively, taken before the first NUL,
+    // sent in pieces; garbage after it ends the system's events with exactly
+    // one lost-connection report and nothing crashes.
+    void garbageOnEventConnectionEndsEventsOnce()
+    {
+        startServer();
+        QSystemInterface *other = bareSystem(QStringLiteral("192.0.2.7"));
+        QSystemInterface *sys = bareSystem(QStringLiteral("MyCrate.Example"));
+        server->addSystem(sys);
+        server->addSystem(other);
+        QSignalSpy lost(relay, &EventRouter::systemDisconnected);
+        QSignalSpy values(relay, &EventRouter::updateValueAndWidget);
+
+        const int fd = connectLocal(server->port());
+        const QByteArray block = identifierBlock("mycrate.EXAMPLE");
+        sendAll(fd, block.left(5));
+        QTest::qWait(50);
+        sendAll(fd, block.mid(5));
+        QTRY_VERIFY(eventThreadOf(sys));
+        QVERIFY(!eventThreadOf(other));
+        QByteArray garbage(4096, '\xee');
+        sendAll(fd, garbage);
+        QTRY_COMPARE(disconnectsOf(lost, sys, 0), 1);
+        QTest::qWait(1500);
+        QCOMPARE(lost.count(), 1);
+        QCOMPARE(values.count(), 0);
+        {
+            QMutexLocker lock(&sys->eventStateMutex);
+            QVERIFY(!sys->eventsEnabled);
+        }
+        QVERIFY(server->removeSystem(sys));
+        QVERIFY(closedByServer(fd, 1000));
+        ::close(fd);
+        QVERIFY(server->removeSystem(other));
+        delete sys;
+        delete other;
+    }
+
+    // The operator's disconnection while the source is alive: the thread
+    // ends promptly, the connection is closed, no report.
+    void operatorStopGivesNoReport()
+    {
+        startServer();
+        QSystemInterface *sys = bareSystem(QStringLiteral("op"));
+        server->addSystem(sys);
+        QSignalSpy lost(relay, &EventRouter::systemDisconnected);
+        const int fd = connectLocal(server->port());
+        sendAll(fd, identifierBlock("op"));
+        QTRY_VERIFY(eventThreadOf(sys));
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(server->removeSystem(sys));
+        QVERIFY2(t.elapsed() < 1000, "event thread did not stop promptly");
+        QVERIFY(!sys->eventThread && !sys->logWriterThread);
+        QCOMPARE(sys->eventSocket.load(), -1);
+        QVERIFY(closedByServer(fd, 1000));
+        ::close(fd);
+        QTest::qWait(100);
+        QCOMPARE(lost.count(), 0);
+        delete sys;
+    }
+
+    // Program close with a live source: stop() ends everything.
+    void serverStopEndsSystemThreads()
+    {
+        startServer();
+        QSystemInterface *sys = bareSystem(QStringLiteral("close"));
+        server->addSystem(sys);
+        const int fd = connectLocal(server->port());
+        sendAll(fd, identifierBlock("close"));
+        QTRY_VERIFY(eventThreadOf(sys));
+        server->stop();
+        QVERIFY(!sys->eventThread);
+        QVERIFY(closedByServer(fd, 1000));
+        ::close(fd);
+        QVERIFY(server->removeSystem(sys));
+        delete sys;
+    }
+
+    // ---------------------------------------------- the virtual hardware
+
+    void virtualSystemEvents()
+    {
+        startServer();
+        const vhw::SystemInfo info = findVirtualSystem(2);
+        if (info.id < 0)
+            QSKIP("no MF3300 system in the virtual world");
+        QSignalSpy values(relay, &EventRouter::updateValueAndWidget);
+        QSignalSpy status(relay, &EventRouter::systemEvStatus);
+        QSignalSpy lost(relay, &EventRouter::systemDisconnected);
+        QString why;
+        QSystemInterface *sys = connectVirtualSystem(info, server, &why);
+        QVERIFY2(sys, qPrintable(why));
+        QTRY_VERIFY_WITH_TIMEOUT(eventThreadOf(sys), 5000);
+        values.clear();
+
+        // A device change arrives as one value, first and last of its batch.
+        QCOMPARE(vhw::setChannelParam(info.id, 0, 3, "VSet", 512), ORVEHV_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(values.count() >= 1, 5000);
+        QList<QVariant> a = values.takeFirst();
+        QCOMPARE(a.at(0).value<QSystemInterface *>(), sys);
+        QCOMPARE(a.at(1).toInt(), 0);
+        QCOMPARE(a.at(2).toInt(), 3);
+        QCOMPARE(a.at(3).toString(), QStringLiteral("VSet"));
+        QCOMPARE(eventFloat(a.at(4).value<IDValue_t>()), 512.0f);
+        QCOMPARE(a.at(5).toBool(), true);
+        QCOMPARE(a.at(6).toBool(), true);
+        QVERIFY(status.count() >= 1);
+
+        // Events are dropped while disabled.
+        {
+            QMutexLocker lock(&sys->eventStateMutex);
+            sys->eventsEnabled = false;
+        }
+        values.clear();
+        vhw::setChannelParam(info.id, 0, 4, "VSet", 100);
+        QTest::qWait(500);
+        QCOMPARE(values.count(), 0);
+        {
+            QMutexLocker lock(&sys->eventStateMutex);
+            sys->eventsEnabled = true;
+        }
+
+        // Live insertion and transparent mode reach their signals.
+        QSignalSpy inserted(relay, &EventRouter::liveInsertion);
+        QSignalSpy transparent(relay, &EventRouter::TransparentMode);
+        int emptySlot = -1;
+        const auto &children = sys->systemNode()->children();
+        for (int i = 0; i < children.size() && emptySlot < 0; ++i)
+            if (children.at(i)->kind() == KindContainer)
+                emptySlot = i;
+        if (emptySlot >= 0) {
+            QCOMPARE(vhw::insertBoard(info.id, emptySlot, vhw::boardModels().front()), ORVEHV_OK);
+            QTRY_VERIFY_WITH_TIMEOUT(inserted.count() >= 1, 5000);
+        }
+        QCOMPARE(vhw::enterTransparentMode(info.id), ORVEHV_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(transparent.count() == 1, 5000);
+        QCOMPARE(lost.count(), 0);
+        vhw::resetWorld();
+        QTRY_COMPARE_WITH_TIMEOUT(disconnectsOf(lost, sys, 0), 1, 5000); // old world's source closed
+        disconnectVirtualSystem(server, sys);
+    }
+
+    void droppedEventConnectionIsReportedOnce()
+    {
+        startServer();
+        const vhw::SystemInfo info = findVirtualSystem(-1);
+        QSignalSpy lost(relay, &EventRouter::systemDisconnected);
+        QString why;
+        QSystemInterface *sys = connectVirtualSystem(info, server, &why);
+        QVERIFY2(sys, qPrintable(why));
+        QTRY_VERIFY_WITH_TIMEOUT(eventThreadOf(sys), 5000);
+        QCOMPARE(vhw::dropEventConnection(info.id), ORVEHV_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(disconnectsOf(lost, sys, 0), 1, 5000);
+        QTest::qWait(1500);
+        QCOMPARE(lost.count(), 1);
+        disconnectVirtualSystem(server, sys);
+        QTest::qWait(100);
+        QCOMPARE(lost.count(), 1);
+    }
+
+    void operatorDisconnectOfVirtualSystemIsSilent()
+    {
+        startServer();
+        const vhw::SystemInfo info = findVirtualSystem(-1);
+        QSignalSpy lost(relay, &EventRouter::systemDisconnected);
+        QString why;
+        QSystemInterface *sys = connectVirtualSystem(info, server, &why);
+        QVERIFY2(sys, qPrintable(why));
+        QTRY_VERIFY_WITH_TIMEOUT(eventThreadOf(sys), 5000);
+        disconnectVirtualSystem(server, sys);
+        QTest::qWait(1500);
+        QCOMPARE(lost.count(), 0);
+    }
+
+    void b8181SystemGetsItsEvents()
+    {
+        startServer();
+        const vhw::SystemInfo info = findVirtualSystem(16);
+        if (info.id < 0)
+            QSKIP("no B8181 system in the virtual world");
+        QSignalSpy values(relay, &EventRouter::updateValueAndWidget);
+        QSignalSpy lost(relay, &EventRouter::systemDisconnected);
+        QString why;
+        QSystemInterface *sys = connectVirtualSystem(info, server, &why);
+        QVERIFY2(sys, qPrintable(why));
+        QTRY_VERIFY_WITH_TIMEOUT(eventThreadOf(sys), 5000);
+        QCOMPARE(EventServer::pendingEventStarts().load(), 0);
+        QTest::qWait(200);
+        values.clear();
+        QCOMPARE(vhw::setChannelParam(info.id, 0, 0, "VSet", 42), ORVEHV_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(values.count() >= 1, 5000);
+        QCOMPARE(values.at(0).at(3).toString(), QStringLiteral("VSet"));
+        QCOMPARE(lost.count(), 0);
+        disconnectVirtualSystem(server, sys);
+        QCOMPARE(lost.count(), 0);
+    }
+
+    // A pending B8181 start with no B8181 system waiting is reported (code 1).
+    void b8181StartWithoutSystemIsReported()
+    {
+        startServer();
+        QSystemInterface *sys = bareSystem(QStringLiteral("plain"));
+        server->addSystem(sys);
+        QSignalSpy lost(relay, &EventRouter::systemDisconnected);
+        EventServer::pendingEventStarts().store(1);
+        QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 3000);
+        QCOMPARE(disconnectsOf(lost, sys, 1), 1);
+        QCOMPARE(EventServer::pendingEventStarts().load(), 0);
+        QTest::qWait(700);
+        QCOMPARE(lost.count(), 1); // idle time-outs alone report nothing
+        QVERIFY(server->removeSystem(sys));
+        delete sys;
+    }
+};
+
+QTEST_MAIN(TestEventServer)
+#include "tst_event_server.moc"

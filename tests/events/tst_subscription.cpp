@@ -1,0 +1,329 @@
+// Subscribing a system's parameters: which names reach the library, in which
+// calls, at which port, and how refusals become the three failure lists.
+// The six library functions are wrapped here to record every call and then
+// forwarded to the real library.
+
+#include "EventTestSupport.h"
+
+#include "device/ORVEHVNodeProperty.h"
+
+#include <QTcpServer>
+
+#include <dlfcn.h>
+
+namespace {
+
+struct Call
+{
+    QString kind; // "sys", "bd", "ch" (+ "-" for unsubscribe)
+    unsigned short port;
+    int slot;
+    int channel;
+    QStringList names;
+};
+
+QList<Call> g_calls;
+int g_forceResult = -1;   // >= 0: returned instead of calling the library
+QStringList g_refuse;     // with g_forceResult: names given a nonzero result byte
+int g_failAtCall = -1;    // index of the call that fails as a whole
+
+template <typename Fn>
+Fn realFunction(const char *name)
+{
+    return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+}
+
+int recordCall(const QString &kind, unsigned short port, int slot, int channel, const char *names,
+               unsigned int count, char *codes)
+{
+    const QStringList list = QString::fromLatin1(names).split(QLatin1Char(':'));
+    if (unsigned(list.size()) != count)
+        qFatal("name count %u does not match the list \"%s\"", count, names);
+    g_calls.append({kind, port, slot, channel, list});
+    if (g_failAtCall >= 0 && g_calls.size() - 1 == g_failAtCall)
+        return ORVEHV_ERR_CONNECTION_LOST;
+    if (g_forceResult >= 0) {
+        for (unsigned int i = 0; i < count; ++i)
+            codes[i] = g_refuse.contains(list.at(int(i))) ? char(1) : char(0);
+        return g_forceResult;
+    }
+    return -1;
+}
+
+} // namespace
+
+
+extern "C" {
+
+int ORVEHV_SubscribeSystemParams(int h, unsigned short port, const char *names, unsigned int n, char *codes)
+{
+    using F = int (*)(int, unsigned short, const char *, unsigned int, char *);
+    const int r = recordCall(QStringLiteral("sys"), port, -1, -1, names, n, codes);
+    return r >= 0 ? r : realFunction<F>("ORVEHV_SubscribeSystemParams")(h, port, names, n, codes);
+}
+int ORVEHV_UnSubscribeSystemParams(int h, unsigned short port, const char *names, unsigned int n, char *codes)
+{
+    using F = int (*)(int, unsigned short, const char *, unsigned int, char *);
+    const int r = recordCall(QStringLiteral("-sys"), port, -1, -1, names, n, codes);
+    return r >= 0 ? r : realFunction<F>("ORVEHV_UnSubscribeSystemParams")(h, port, names, n, codes);
+}
+int ORVEHV_SubscribeBoardParams(int h, unsigned short port, unsigned short slot, const char *names,
+                                unsigned int n, char *codes)
+{
+    using F = int (*)(int, unsigned short, unsigned short, const char *, unsigned int, char *);
+    const int r = recordCall(QStringLiteral("bd"), port, slot, -1, names, n, codes);
+    return r >= 0 ? r : realFunction<F>("ORVEHV_SubscribeBoardParams")(h, port, slot, names, n, codes);
+}
+int ORVEHV_UnSubscribeBoardParams(int h, unsigned short port, unsigned short slot, const char *names,
+                                  unsigned int n, char *codes)
+{
+    using F = int (*)(int, unsigned short, unsigned short, const char *, unsigned int, char *);
+    const int r = recordCall(QStringLiteral("-bd"), port, slot, -1, names, n, codes);
+    return r >= 0 ? r : realFunction<F>("ORVEHV_UnSubscribeBoardParams")(h, port, slot, names, n, codes);
+}
+int ORVEHV_SubscribeChannelParams(int h, unsigned short port, unsigned short slot, unsigned short ch,
+                                  const char *names, unsigned int n, char *codes)
+{
+    using F = int (*)(int, unsigned short, unsigned short, unsigned short, const char *, unsigned int, char *);
+    const int r = recordCall(QStringLiteral("ch"), port, slot, ch, names, n, codes);
+    return r >= 0 ? r : realFunction<F>("ORVEHV_SubscribeChannelParams")(h, port, slot, ch, names, n, codes);
+}
+int ORVEHV_UnSubscribeChannelParams(int h, unsigned short port, unsigned short slot, unsigned short ch,
+                                    const char *names, unsigned int n, char *codes)
+{
+    using F = int (*)(int, unsigned short, unsigned short, unsigned short, const char *, unsigned int, char *);
+    const int r = recordCall(QStringLiteral("-ch"), port, slot, ch, names, n, codes);
+    return r >= 0 ? r : realFunction<F>("ORVEHV_UnSubscribeChannelParams")(h, port, slot, ch, names, n, codes);
+}
+
+} // extern "C"
+
+namespace {
+
+ORVEHVNode *parameterNode(const QString &name, int kind, int access = AccessReadWrite)
+{
+    auto *p = new ORVEHVNode;
+    p->initialise(name, kind);
+    p->setAccessMode(access);
+    return p;
+}
+
+QList<Call> callsOfKind(const QString &kind)
+{
+    QList<Call> out;
+    for (const Call &c : std::as_const(g_calls))
+        if (c.kind == kind)
+            out.append(c);
+    return out;
+}
+
+} // namespace
+
+class TestSubscription : public QObject
+{
+    Q_OBJECT
+private:
+    EventRouter *router = nullptr;
+    EventServer *server = nullptr;
+    QTcpServer *holder = nullptr;
+
+private slots:
+    void initTestCase()
+    {
+        vhw::setTimeMode(vhw::TimeMode::Manual);
+        // Hold the usual port so every subscription must carry the next one.
+        holder = new QTcpServer;
+        holder->listen(QHostAddress::Any, EventServer::DefaultPort);
+        router = new EventRouter;
+        server = new EventServer(router);
+        server->setIdleTimeout(3600 * 1000); // no B8181 start behind the test's back
+        QVERIFY(server->start());
+        QVERIFY(server->isListening());
+        QVERIFY(server->port() != EventServer::DefaultPort);
+    }
+
+    void cleanupTestCase()
+    {
+        delete server;
+        delete router;
+        delete holder;
+    }
+
+    void init()
+    {
+        vhw::resetWorld();
+        g_calls.clear();
+        g_forceResult = -1;
+        g_failAtCall = -1;
+        g_refuse.clear();
+        EventServer::pendingEventStarts().store(0);
+    }
+
+    // A discovered system: one system call without the connection items,
+    // one call per board and per channel, every call at the server's port.
+    void wholeSystem()
+    {
+        const vhw::SystemInfo info = findVirtualSystem(2);
+        if (info.id < 0)
+            QSKIP("no MF3300 system in the virtual world");
+        QString why;
+        SubscriptionFailureList failures;
+        QSystemInterface *sys = connectVirtualSystem(info, nullptr, &why, &failures);
+        QVERIFY2(sys, qPrintable(why));
+        QVERIFY(failures.isEmpty());
+
+        const QList<Call> sysCalls = callsOfKind(QStringLiteral("sys"));
+        QCOMPARE(sysCalls.size(), 1);
+        QVERIFY(!sysCalls.at(0).names.contains(QStringLiteral("ConnStat")));
+        QVERIFY(!sysCalls.at(0).names.contains(QStringLiteral("NrOfSlot")));
+        bool hasConnStat = false;
+        for (const ORVEHVNode *p : sys->systemNode()->parameters())
+            hasConnStat = hasConnStat || p->name() == QLatin1String("ConnStat");
+        QVERIFY2(hasConnStat, "the tree should hold ConnStat for this test to mean something");
+
+        int boards = 0, channels = 0;
+        const auto &crate = sys->systemNode()->children();
+        for (int s = 0; s < crate.size(); ++s) {
+            if (crate.at(s)->kind() == KindContainer)
+                continue;
+            ++boards;
+            channels += crate.at(s)->children().size();
+        }
+        QCOMPARE(callsOfKind(QStringLiteral("bd")).size(), boards);
+        QCOMPARE(callsOfKind(QStringLiteral("ch")).size(), channels);
+        for (const Call &c : std::as_const(g_calls))
+            QCOMPARE(c.port, server->port());
+        QCOMPARE(EventServer::pendingEventStarts().load(), 0); // not a B8181
+
+        g_calls.clear();
+        SubscriptionFailureList s, b, c;
+        QCOMPARE(sys->unsubscribeParameters({}, s, b, c), 0);
+        QCOMPARE(callsOfKind(QStringLiteral("-sys")).size(), 1);
+        QCOMPARE(callsOfKind(QStringLiteral("-ch")).size(), channels);
+        disconnectVirtualSystem(nullptr, sys);
+    }
+
+    // Hand-made tree: exclusions, write-only parameters, empty slots, slot
+    // and channel numbers, refused names as failure records.
+    void namesSlotsAndFailures()
+    {
+        // Answered here, not by the library: the tree is made up.
+        g_forceResult = ORVEHV_OK;
+        g_refuse = {QStringLiteral("VMon")};
+        QSystemInterface sys(2, 0, QStringLiteral("made-up"), QStringLiteral("n"), 0);
+        const int handle = 77;
+        sys.setHandle(handle);
+        auto *root = new ORVEHVNode;
+        root->initialise(QStringLiteral("n"), KindSystem, 2, 0, QStringLiteral("made-up"));
+        for (const char *n : {"Sessions", "ConnStat", "NrOfSlot", "DummyReg", "CMDExecMode", "ModelName"})
+            root->addParameter(parameterNode(QString::fromLatin1(n), KindSystemProperty));
+        root->addParameter(parameterNode(QStringLiteral("ClearAlarm"), KindSystemProperty, AccessWriteOnly));
+        auto *empty = new ORVEHVNode;
+        empty->initialise(QString(), KindContainer);
+        root->addChild(empty);
+        auto *board = new ORVEHVNode;
+        board->initialise(QStringLiteral("B"), KindBoard);
+        board->setSlot(1);
+        board->addParameter(parameterNode(QStringLiteral("Temp"), KindBoardParameter));
+        board->addParameter(parameterNode(QStringLiteral("BdClr"), KindBoardParameter, AccessWriteOnly));
+        for (int ch = 0; ch < 2; ++ch) {
+            auto *channel = new ORVEHVNode;
+            channel->initialise(QStringLiteral("C"), KindChannel);
+            channel->addParameter(parameterNode(QStringLiteral("VSet"), KindChannelParameter));
+            channel->addParameter(parameterNode(QStringLiteral("VMon"), KindChannelParameter, AccessReadOnly));
+            board->addChild(channel);
+        }
+        root->addChild(board);
+        sys.setSystemNode(root);
+
+        SubscriptionFailureList s, b, c;
+        QCOMPARE(sys.subscribeParameters({}, s, b, c), 0);
+        QCOMPARE(g_calls.size(), 4);
+        QCOMPARE(g_calls.at(0).kind, QStringLiteral("sys"));
+        QCOMPARE(g_calls.at(0).names, (QStringList{QStringLiteral("Sessions"), QStringLiteral("ModelName")}));
+        QCOMPARE(g_calls.at(1).kind, QStringLiteral("bd"));
+        QCOMPARE(g_calls.at(1).slot, 1); // position 1 in the crate, after the empty slot
+        QCOMPARE(g_calls.at(1).names, QStringList{QStringLiteral("Temp")});
+        QCOMPARE(g_calls.at(2).slot, 1);
+        QCOMPARE(g_calls.at(2).channel, 0);
+        QCOMPARE(g_calls.at(3).channel, 1);
+        QCOMPARE(g_calls.at(3).names, (QStringList{QStringLiteral("VSet"), QStringLiteral("VMon")}));
+        QVERIFY(s.isEmpty());
+        QVERIFY(b.isEmpty());
+        QCOMPARE(c, (SubscriptionFailureList{{1, 0, QStringLiteral("VMon")}, {1, 1, QStringLiteral("VMon")}}));
+
+        // A call accepted as a whole but with no name taken (result 1):
+        // every name of it is a failure.
+        g_calls.clear();
+        g_forceResult = ORVEHV_PARTIAL;
+        s.clear();
+        b.clear();
+        c.clear();
+        QCOMPARE(sys.subscribeParameters({board}, s, b, c), 0);
+        QCOMPARE(g_calls.size(), 3); // a board list skips the system stage
+        QVERIFY(s.isEmpty());
+        QCOMPARE(b, (SubscriptionFailureList{{1, -1, QStringLiteral("Temp")}}));
+        QCOMPARE(c.size(), 4);
+
+        // A call failing as a whole ends the operation: result 1, no call
+        // after it and nothing added to the caller's lists.
+        g_calls.clear();
+        g_forceResult = ORVEHV_OK;
+        g_failAtCall = 2;
+        s = {{-1, -1, QStringLiteral("kept")}};
+        b.clear();
+        c.clear();
+        QCOMPARE(sys.subscribeParameters({}, s, b, c), 1);
+        QCOMPARE(g_calls.size(), 3);
+        QCOMPARE(s.size(), 1);
+        QVERIFY(b.isEmpty() && c.isEmpty());
+
+        for (const Call &call : std::as_const(g_calls))
+            QCOMPARE(call.port, server->port());
+    }
+
+    // Refusals reported by the real library land in the right lists.
+    void libraryRefusals()
+    {
+        const vhw::SystemInfo info = findVirtualSystem(2);
+        if (info.id < 0)
+            QSKIP("no MF3300 system in the virtual world");
+        QCOMPARE(vhw::refuseSubscriptions(info.id, {"VSet"}), ORVEHV_OK);
+        QString why;
+        SubscriptionFailureList failures;
+        QSystemInterface *sys = connectVirtualSystem(info, nullptr, &why, &failures);
+        QVERIFY2(sys, qPrintable(why));
+        int channels = 0;
+        for (const ORVEHVNode *slot : sys->systemNode()->children())
+            if (slot->kind() != KindContainer)
+                for (const ORVEHVNode *ch : slot->children())
+                    channels += ch->parameter(QStringLiteral("VSet")) ? 1 : 0;
+        QVERIFY(channels > 0);
+        QCOMPARE(failures.size(), channels);
+        for (const SubscriptionFailure &f : std::as_const(failures)) {
+            QCOMPARE(f.parameterName, QStringLiteral("VSet"));
+            QVERIFY(f.boardIndex >= 0 && f.channelIndex >= 0);
+        }
+        vhw::clearFaults(info.id);
+        disconnectVirtualSystem(nullptr, sys);
+    }
+
+    void b8181CountsPendingEventStart()
+    {
+        const vhw::SystemInfo info = findVirtualSystem(16);
+        if (info.id < 0)
+            QSKIP("no B8181 system in the virtual world");
+        QString why;
+        QSystemInterface *sys = connectVirtualSystem(info, nullptr, &why);
+        QVERIFY2(sys, qPrintable(why));
+        QCOMPARE(EventServer::pendingEventStarts().load(), 1);
+        SubscriptionFailureList s, b, c;
+        QCOMPARE(sys->unsubscribeParameters({}, s, b, c), 0);
+        QCOMPARE(EventServer::pendingEventStarts().load(), 1); // unsubscribing starts nothing
+        EventServer::pendingEventStarts().store(0);
+        disconnectVirtualSystem(server, sys);
+    }
+};
+
+QTEST_MAIN(TestSubscription)
+#include "tst_subscription.moc"

@@ -170,7 +170,7 @@ void QSubWindow::placeCell(int row, int column, ORVEHVNode *node)
 {
     QTableWidgetItem *cell = node;
     if (m_customView)
-        cell = reinterpret_cast<QTableWidgetItem *>(node->partner());
+        cell = node->partner();
     if (!cell)
         return;
     cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -501,7 +501,7 @@ void QSubWindow::markChannelState(bool ok, QTableWidgetItem *item)
     if (!node)
         return;
     // the cell of this node in this table
-    QTableWidgetItem *cell = m_customView ? reinterpret_cast<QTableWidgetItem *>(node->partner())
+    QTableWidgetItem *cell = m_customView ? static_cast<QTableWidgetItem *>(node->partner())
                                           : static_cast<QTableWidgetItem *>(node);
     if (!cell || cell->tableWidget() != m_table)
         return;

@@ -1,0 +1,163 @@
+#ifndef VIEWSTESTSUPPORT_H
+#define VIEWSTESTSUPPORT_H
+
+// Device trees for the view tests: real ones discovered from the virtual
+// hardware, and small hand-made ones for layouts the hardware does not have.
+
+#include "ORVEHVWrapper.h"
+#include "device/Discovery.h"
+#include "device/ORVEHVNode.h"
+#include "device/ORVEHVNodeProperty.h"
+#include "virtualhw/VirtualControl.h"
+
+#include <QByteArray>
+#include <QHeaderView>
+#include <QTableWidget>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace views_test {
+
+// A connected system: its discovered tree and library handle.
+struct LiveSystem
+{
+    int handle = -1;
+    int id = -1; // virtual-hardware id
+    ORVEHVNode *node = nullptr;
+
+    LiveSystem() = default;
+    LiveSystem(const LiveSystem &) = delete;
+    LiveSystem &operator=(const LiveSystem &) = delete;
+    ~LiveSystem()
+    {
+        delete node;
+        if (handle >= 0)
+            ORVEHV_DeinitSystem(handle);
+    }
+
+    ORVEHVNode *board(int slot) const
+    {
+        for (ORVEHVNode *b : node->children())
+            if (b->kind() == KindBoard && b->slot() == slot)
+                return b;
+        return nullptr;
+    }
+    ORVEHVNode *channel(int slot, int ch) const
+    {
+        ORVEHVNode *b = board(slot);
+        return b && ch < b->children().size() ? b->children().at(ch) : nullptr;
+    }
+    ORVEHVNode *param(int slot, int ch, const QString &name) const
+    {
+        ORVEHVNode *c = channel(slot, ch);
+        return c ? c->parameter(name) : nullptr;
+    }
+    double device(int slot, int ch, const char *name) const
+    {
+        return vhw::channelParamValue(id, slot, ch, name);
+    }
+};
+
+inline std::unique_ptr<LiveSystem> connectSystem(int type, int link, const char *arg,
+                                                 const char *user = "", const char *pw = "",
+                                                 const QString &display = QStringLiteral("SYS"))
+{
+    auto s = std::make_unique<LiveSystem>();
+    s->id = vhw::findSystem(arg, type, link);
+    int handle = -1;
+    if (ORVEHV_InitSystem(type, link, arg, user, pw, &handle) != ORVEHV_OK)
+        return nullptr;
+    s->handle = handle;
+    s->node = new ORVEHVNode;
+    s->node->initialise(display, KindSystem, type, link, QString::fromLatin1(arg),
+                        QString::fromLatin1(user), QString::fromLatin1(pw));
+    s->node->setHandle(handle);
+    s->node->setConnectionState(ConnectionConnected);
+    if (discoverSystem(s->node) != 0)
+        return nullptr;
+    return s;
+}
+
+// The 16-slot mainframe of the default world.
+inline std::unique_ptr<LiveSystem> mainframe()
+{
+    return connectSystem(2, 0, "192.0.2.10", "admin", "admin", QStringLiteral("MF3300"));
+}
+
+// --- hand-made trees --------------------------------------------------------
+inline ORVEHVNode *makeParam(const QString &name, int dataType = DataFloat, int access = AccessReadWrite)
+{
+    auto *p = new ORVEHVNode;
+    p->initialise(name, KindChannelParameter);
+    p->setDataType(dataType);
+    p->setAccessMode(access);
+    p->setLibraryType(dataType == DataFloat ? 0 : dataType == DataOnOff ? 1 : dataType == DataEnum ? 6 : 5);
+    return p;
+}
+
+inline void addMeta(ORVEHVNode *p, const QString &name, const QVariant &value)
+{
+    auto *prop = new ORVEHVNodeProperty(name, name == QLatin1String("Enum") ? 9 : 6);
+    prop->setValue(NodeValue(value, ValueOk));
+    p->addProperty(prop);
+}
+
+// A system with one board per entry of `boards`, each with `channels`
+// channels holding parameters of the listed names (floats; "Pw" on/off).
+inline ORVEHVNode *makeTree(const QList<QStringList> &boards, int channels = 2, int systemType = 2,
+                            const QString &systemName = QStringLiteral("HAND"))
+{
+    auto *sys = new ORVEHVNode;
+    sys->initialise(systemName, KindSystem, systemType, 0);
+    for (int b = 0; b < boards.size(); ++b) {
+        auto *board = new ORVEHVNode;
+        board->initialise(QStringLiteral("Board%1").arg(b, 2, 10, QLatin1Char('0')), KindBoard);
+        board->setSlot(quint16(b));
+        sys->addChild(board);
+        for (int c = 0; c < channels; ++c) {
+            auto *ch = new ORVEHVNode;
+            ch->initialise(QStringLiteral("Chan%1").arg(c, 3, 10, QLatin1Char('0')), KindChannel);
+            ch->setSlot(quint16(b));
+            ch->setChannel(quint16(c));
+            board->addChild(ch);
+            for (const QString &name : boards.at(b)) {
+                ORVEHVNode *p = makeParam(name, name == QLatin1String("Pw") ? DataOnOff : DataFloat);
+                p->setSlot(quint16(b));
+                p->setChannel(quint16(c));
+                ch->addParameter(p);
+                if (name == QLatin1String("Pw")) {
+                    addMeta(p, QStringLiteral("Onstate"), QStringLiteral("On"));
+                    addMeta(p, QStringLiteral("Offstate"), QStringLiteral("Off"));
+                    p->setValue(NodeValue(false, ValueOk));
+                } else {
+                    p->setValue(NodeValue(float(c), ValueOk));
+                }
+            }
+        }
+    }
+    return sys;
+}
+
+inline QStringList headers(const QTableWidget *t)
+{
+    QStringList h;
+    for (int c = 0; c < t->columnCount(); ++c)
+        h << (t->horizontalHeaderItem(c) ? t->horizontalHeaderItem(c)->text() : QString());
+    return h;
+}
+
+inline QStringList visibleHeaders(const QTableWidget *t)
+{
+    QStringList h;
+    for (int v = 0; v < t->columnCount(); ++v) {
+        const int c = t->horizontalHeader()->logicalIndex(v);
+        if (!t->isColumnHidden(c))
+            h << t->horizontalHeaderItem(c)->text();
+    }
+    return h;
+}
+
+} // namespace views_test
+
+#endif

@@ -55,9 +55,21 @@ QString parameterText(const ORVEHVNode *parameter)
     const NodeValue v = parameter->value();
     if (v.status == ValueNeverRead || !v.value.isValid())
         return QStringLiteral("-");
-    if (parameter->libraryType() == 3)
-        return boardStatusText(parameter->systemType(), v.value.toInt());
+    if (parameter->libraryType() == 3) {
+        const int word = v.value.toInt();
+        const QString text = boardStatusText(parameter->systemType(), word);
+        if (!text.isEmpty())
+            return text;
+        // Families without a text for a clean (or an unknown) word.
+        return word == 0 ? QStringLiteral("Ok") : QStringLiteral("0x") + hexText(word);
+    }
     return parameter->cellText().trimmed();
+}
+
+bool isAlarm(const ORVEHVNode *parameter)
+{
+    return parameter && parameter->libraryType() == 3 && parameter->value().status != ValueNeverRead
+           && parameter->value().value.toInt() != 0;
 }
 
 } // namespace BoardInfoText

@@ -29,8 +29,11 @@ QString vmeBaseAddress(const QString &connectionArgument);
 QString valueKey(int handle, int slot, const QString &name);
 
 // Text a board parameter shows: decoded board status words, the node's own
-// value text otherwise; "-" before the first read.
+// value text otherwise; "-" before the first read. A status word without a
+// text of its family reads "Ok" when clean, else in hexadecimal.
 QString parameterText(const ORVEHVNode *parameter);
+// True for a board status word with any flag set (shown in red).
+bool isAlarm(const ORVEHVNode *parameter);
 
 } // namespace BoardInfoText
 

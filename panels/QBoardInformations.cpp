@@ -28,6 +28,7 @@ const char *const BodyStyle =
     "QLabel { background: transparent; border: none; }";
 const char *const NameStyle = "color: #4a5c62;";
 const char *const ValueStyle = "color: #1d1d1d; font:bold;";
+const char *const AlarmStyle = "color: #c81e1e; font:bold;";
 } // namespace
 
 // ---------------------------------------------------------------- QBoardInfoBox
@@ -230,6 +231,8 @@ QBoardInfoBox *QBoardInformations::makeBox(const ORVEHVNode *board, int systemTy
         }
         addRow(p->name(), BoardInfoText::parameterText(p), BoardInfoText::valueKey(handle, slot, p->name()),
                p->toolTip());
+        if (BoardInfoText::isAlarm(p))
+            m_values.value(BoardInfoText::valueKey(handle, slot, p->name()))->setStyleSheet(QLatin1String(AlarmStyle));
     }
 
     auto *top = new QHBoxLayout;
@@ -253,5 +256,6 @@ bool QBoardInformations::refreshParameter(const ORVEHVNode *parameter)
     if (!l)
         return false;
     l->setText(BoardInfoText::parameterText(parameter));
+    l->setStyleSheet(QLatin1String(BoardInfoText::isAlarm(parameter) ? AlarmStyle : ValueStyle));
     return true;
 }

@@ -61,8 +61,13 @@ ORVEHVNode *makeSystem(int systemType, const QString &argument, int handle = 7)
     empty->initialise(QString(), KindContainer);
     sys->addChild(empty);
     sys->addChild(makeBoard(3, "A1535N", 555, handle));
-    for (ORVEHVNode *c : sys->children())
+    // Discovery adds parameters to boards already in the tree, so they carry
+    // the system type too.
+    for (ORVEHVNode *c : sys->children()) {
         c->setConnectionArgument(argument);
+        for (ORVEHVNode *p : c->parameters())
+            p->setSystemType(systemType);
+    }
     sys->setHandle(handle);
     return sys;
 }
@@ -152,7 +157,15 @@ void TestBoardInfo::refreshOnParameterChange()
     ORVEHVNode *status = sys->children().at(2)->parameter("BdStatus");
     status->setValue(NodeValue(QVariant(0), ValueOk));
     QVERIFY(panel.refreshParameter(status));
-    QCOMPARE(panel.shownText("7:3:BdStatus"), boardStatusText(2, 0));
+    QCOMPARE(panel.shownText("7:3:BdStatus"), QString("Ok"));
+    status->setValue(NodeValue(QVariant(1 << 5), ValueOk));
+    QVERIFY(panel.refreshParameter(status));
+    QCOMPARE(panel.shownText("7:3:BdStatus"), boardStatusText(2, 1 << 5));
+    QVERIFY(!panel.shownText("7:3:BdStatus").isEmpty());
+    QVERIFY(BoardInfoText::isAlarm(status));
+    status->setValue(NodeValue(QVariant(1 << 7), ValueOk));   // no text for this bit
+    panel.refreshParameter(status);
+    QCOMPARE(panel.shownText("7:3:BdStatus"), QString("0x00000080"));
 
     // Nodes the panel does not show change nothing.
     ORVEHVNode stranger;

@@ -37,10 +37,10 @@ namespace {
 vhw::SystemInfo sixteenSlotSystem()
 {
     for (const vhw::SystemInfo &s : vhw::listSystems()) {
-        if (s.hasLogin)
-            continue;
         int handle = -1;
-        if (ORVEHV_InitSystem(s.systemType, s.linkType, s.argument.c_str(), "", "", &handle) != ORVEHV_OK)
+        if (ORVEHV_InitSystem(s.systemType, s.linkType, s.argument.c_str(), s.user.c_str(), s.password.c_str(),
+                              &handle)
+            != ORVEHV_OK)
             continue;
         unsigned short slotCount = 0;
         unsigned short *channels = nullptr;
@@ -65,7 +65,9 @@ vhw::SystemInfo sixteenSlotSystem()
 QSystemInterface *connectSystem(const vhw::SystemInfo &info, EventServer *server)
 {
     int handle = -1;
-    if (ORVEHV_InitSystem(info.systemType, info.linkType, info.argument.c_str(), "", "", &handle) != ORVEHV_OK)
+    if (ORVEHV_InitSystem(info.systemType, info.linkType, info.argument.c_str(), info.user.c_str(),
+                          info.password.c_str(), &handle)
+        != ORVEHV_OK)
         return nullptr;
     const QString arg = QString::fromStdString(info.argument);
     auto *sys = new QSystemInterface(info.systemType, info.linkType, arg, arg, 0);
@@ -176,7 +178,7 @@ int main(int argc, char **argv)
 
     const vhw::SystemInfo info = sixteenSlotSystem();
     if (info.id < 0) {
-        std::fprintf(stderr, "no 16-slot system without login in the virtual world\n");
+        std::fprintf(stderr, "no 16-slot system in the virtual world\n");
         return 1;
     }
 

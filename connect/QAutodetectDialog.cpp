@@ -3,6 +3,7 @@
 #include "connect/AutodetectScanner.h"
 
 #include <QHBoxLayout>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QIcon>
 #include <QMessageBox>
@@ -10,6 +11,10 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+namespace {
+const int kColumnWidths[5] = { 80, 100, 36, 47, 47 };
+}
 
 QAutodetectDialog::QAutodetectDialog(QWidget *parent)
     : QWidget(parent), m_scanner(new AutodetectScanner(this))
@@ -21,9 +26,7 @@ QAutodetectDialog::QAutodetectDialog(QWidget *parent)
     tableWidget->setHorizontalHeaderLabels({ QStringLiteral("Model"), QStringLiteral("IP Address"),
                                              QStringLiteral("S/N"), QStringLiteral("Fw rel"),
                                              QStringLiteral("TELMOS") });
-    const int widths[5] = { 80, 100, 36, 47, 47 };
-    for (int c = 0; c < 5; ++c)
-        tableWidget->setColumnWidth(c, widths[c]);
+    resetColumnWidths();
     tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tableWidget->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tableWidget->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -32,10 +35,8 @@ QAutodetectDialog::QAutodetectDialog(QWidget *parent)
     tableWidget->setStyleSheet(QStringLiteral(
         "QTableWidget::item:selected {\n    background-color: #bfff27;\n    color: #383838;\n"
         "    border: none;\n}\n\nQHeaderView::section:checked\n{\n\tcolor: #bfff27;\n}"));
-    int tableWidth = tableWidget->verticalHeader()->sizeHint().width() + 2 * tableWidget->frameWidth();
-    for (int w : widths)
-        tableWidth += w;
-    tableWidget->setFixedSize(tableWidth + 2, 150);
+    tableWidget->setMinimumWidth(340);
+    tableWidget->setFixedHeight(150);
 
     progressBar = new QProgressBar(this);
     progressBar->setObjectName(QStringLiteral("progressBar"));
@@ -76,6 +77,17 @@ QAutodetectDialog::QAutodetectDialog(QWidget *parent)
 
 QAutodetectDialog::~QAutodetectDialog() = default;
 
+void QAutodetectDialog::resetColumnWidths()
+{
+    // The usual widths, or the header's text where that is wider ("TELMOS").
+    const QFontMetrics metrics = tableWidget->horizontalHeader()->fontMetrics();
+    for (int c = 0; c < 5; ++c) {
+        const QTableWidgetItem *header = tableWidget->horizontalHeaderItem(c);
+        const int headerWidth = header ? metrics.horizontalAdvance(header->text()) + 16 : 0;
+        tableWidget->setColumnWidth(c, qMax(kColumnWidths[c], headerWidth));
+    }
+}
+
 bool QAutodetectDialog::isScanning() const
 {
     return m_scanner->isRunning();
@@ -100,6 +112,7 @@ void QAutodetectDialog::startButtonClicked()
     } else {
         tableWidget->setRowCount(0);
         tableWidget->clearContents();
+        resetColumnWidths();
         setBusy(true);
         m_scanner->start();
     }
@@ -125,6 +138,14 @@ void QAutodetectDialog::addMainframe(const QString &model, const QString &addres
         auto *item = new QTableWidgetItem(texts[c]);
         item->setToolTip(texts[c]);
         tableWidget->setItem(row, c, item);
+    }
+    // Serial numbers and releases longer than their column would show as "33...":
+    // a column grows to its longest text, never below its usual width.
+    const QFontMetrics metrics = tableWidget->fontMetrics();
+    for (int c = 0; c < 5; ++c) {
+        const int needed = metrics.horizontalAdvance(texts[c]) + 14;
+        if (needed > tableWidget->columnWidth(c))
+            tableWidget->setColumnWidth(c, qMin(needed, 240));
     }
 }
 

@@ -46,6 +46,7 @@ private slots:
 
 private:
     void setBusy(bool busy);
+    void resetColumnWidths();
 
     QTableWidget *tableWidget;
     QProgressBar *progressBar;

@@ -588,10 +588,14 @@ void QConnectDialog::applyLoaded(const ConnectionValues &v)
         }
     };
     auto applySerial = [this](const ConnectionValues &s) {
-        m_port->setEditText(s.commPort);
-        const int portIndex = m_port->findText(s.commPort);
-        if (portIndex >= 0)
-            m_port->setCurrentIndex(portIndex);
+        // Nothing stored yet: the port keeps its first item rather than going blank.
+        if (!s.commPort.isEmpty()) {
+            const int portIndex = m_port->findText(s.commPort);
+            if (portIndex >= 0)
+                m_port->setCurrentIndex(portIndex);
+            else
+                m_port->setEditText(s.commPort);
+        }
         selectText(m_baud, s.baudRate);
         selectText(m_data, s.dataBits);
         selectIndex(m_stop, s.stopIndex);

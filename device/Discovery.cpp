@@ -148,11 +148,29 @@ ORVEHVNode *makeContainer()
     return slot;
 }
 
+// Cell for a numeric property read: room to spare, so a library writing a
+// wider type than asked for cannot reach past it.
+union PropCell
+{
+    float f;
+    quint32 u32;
+    quint16 u16;
+    qint16 i16;
+    char bytes[16];
+};
+
+PropCell zeroPropCell()
+{
+    PropCell c;
+    std::memset(&c, 0, sizeof c);
+    return c;
+}
+
 // Type and mode of a parameter; false when either read fails.
 bool parameterTypeAndMode(int kind, int handle, quint16 slot, quint16 channel,
                           const QByteArray &name, unsigned int *type, unsigned int *mode)
 {
-    quint32 t = 0, m = 0;
+    PropCell t = zeroPropCell(), m = zeroPropCell();
     int r1, r2;
     if (kind == KindBoardParameter) {
         r1 = ORVEHV_GetBdParamProp(handle, slot, name.constData(), "Type", &t);
@@ -161,8 +179,8 @@ bool parameterTypeAndMode(int kind, int handle, quint16 slot, quint16 channel,
         r1 = ORVEHV_GetChParamProp(handle, slot, channel, name.constData(), "Type", &t);
         r2 = r1 == ORVEHV_OK ? ORVEHV_GetChParamProp(handle, slot, channel, name.constData(), "Mode", &m) : r1;
     }
-    *type = t;
-    *mode = m;
+    *type = t.u32;
+    *mode = m.u32;
     return r1 == ORVEHV_OK && r2 == ORVEHV_OK;
 }
 
@@ -415,20 +433,18 @@ QList<ORVEHVNodeProperty *> readParameterMetadata(int kind, int handle, quint16 
         auto *p = new ORVEHVNodeProperty(name, name == QLatin1String("Enum") ? DataEnum : DataFloat);
         QVariant value;
         bool ok = false;
+        PropCell cell = zeroPropCell();
         if (name == QLatin1String("Minval") || name == QLatin1String("Maxval")) {
-            float f = 0;
-            ok = get(prop.constData(), &f) == ORVEHV_OK;
-            value = QVariant(f);
+            ok = get(prop.constData(), &cell) == ORVEHV_OK;
+            value = QVariant(cell.f);
             if (ok)
-                (name == QLatin1String("Minval") ? minval : maxval) = double(f);
+                (name == QLatin1String("Minval") ? minval : maxval) = double(cell.f);
         } else if (name == QLatin1String("Unit")) {
-            quint16 u = 0;
-            ok = get(prop.constData(), &u) == ORVEHV_OK;
-            value = QVariant(uint(u));
+            ok = get(prop.constData(), &cell) == ORVEHV_OK;
+            value = QVariant(uint(cell.u16));
         } else if (name == QLatin1String("Exp") || name == QLatin1String("Decimal")) {
-            qint16 s = 0;
-            ok = get(prop.constData(), &s) == ORVEHV_OK;
-            value = QVariant(int(s));
+            ok = get(prop.constData(), &cell) == ORVEHV_OK;
+            value = QVariant(int(cell.i16));
         } else if (name == QLatin1String("Onstate") || name == QLatin1String("Offstate")) {
             QByteArray buffer(ORVEHV_STATE_TEXT_LEN + 1, '\0');
             ok = get(prop.constData(), buffer.data()) == ORVEHV_OK;

@@ -5,7 +5,9 @@
 #include "ORVEHVWrapper.h"
 
 #include <QByteArray>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -58,7 +60,8 @@ bool toFloat(const QVariant &v, float *out)
 {
     bool ok = false;
     const double d = v.toDouble(&ok);
-    if (!ok)
+    // Beyond float range the device would get an infinity.
+    if (!ok || !std::isfinite(d) || std::fabs(d) > double(std::numeric_limits<float>::max()))
         return false;
     *out = float(d);
     return true;

@@ -40,10 +40,10 @@ static QStringList enumTexts(const ORVEHVNode *node)
 
 QString enumText(const QStringList &texts, double minval, double maxval, int value)
 {
-    if (value < minval || value > maxval)
-        return QString();
+    if (!(value >= minval && value <= maxval))
+        return QString(); // also for limits that are not numbers
     const double pos = std::floor(value - minval);
-    if (pos < 0 || pos >= texts.size())
+    if (!(pos >= 0 && pos < texts.size()))
         return QString();
     return texts.at(int(pos));
 }
@@ -53,7 +53,10 @@ int enumFromText(const QStringList &texts, double minval, const QString &text)
     const int pos = texts.indexOf(text);
     if (pos < 0)
         return 0;
-    return int(pos + minval);
+    const double v = pos + minval;
+    if (!(v > -2147483648.0 && v < 2147483648.0))
+        return 0; // limits from a broken device: nothing sensible to send
+    return int(v);
 }
 
 QString enumText(const ORVEHVNode *node, int value)

@@ -405,6 +405,9 @@ void TestDiscovery::writesAndRefusals()
     QCOMPARE(vset->value().status, 3);
     QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
 
+    QCOMPARE(vset->writeValue(1e39), ORVEHV_ERR_BAD_ARGUMENT); // no infinity sent
+    QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
+
     // Empty text: nothing sent.
     vhw::resetLibraryCallCount();
     QCOMPARE(vset->writeValue(QString()), -1);

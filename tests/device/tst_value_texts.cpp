@@ -161,6 +161,12 @@ void TestValueTexts::enumBothWays()
     QCOMPARE(enumFromText(abc, 1, QStringLiteral("C")), 3);
     QCOMPARE(enumFromText(abc, 1, QStringLiteral("A")), 1);
     QCOMPARE(enumFromText(abc, 1, QStringLiteral("Z")), 0);
+    // Limits a broken device might report never index outside the list.
+    QCOMPARE(enumText(abc, qQNaN(), 3, 1), QString());
+    QCOMPARE(enumText(abc, 0, qQNaN(), 1), QString());
+    QCOMPARE(enumText(abc, -1e300, 1e300, 1), QString());
+    QCOMPARE(enumFromText(abc, 1e300, QStringLiteral("A")), 0);
+    QCOMPARE(enumFromText(abc, qQNaN(), QStringLiteral("A")), 0);
     QCOMPARE(enumText(static_cast<const ORVEHVNode *>(nullptr), 0), QString());
     QCOMPARE(enumFromText(static_cast<const ORVEHVNode *>(nullptr), QStringLiteral("A")), 0);
 }

@@ -222,10 +222,17 @@ void EventConnection::run()
         ORVEHV_SYSTEMSTATUS_t st;
         {
             std::unique_lock<std::mutex> lk(m_);
-            cv_.wait_for(lk, std::chrono::milliseconds(200),
-                         [&] { return stop_ || !pending_.empty() || flood_ || !raw_.empty(); });
+            bool woken = cv_.wait_for(lk, std::chrono::milliseconds(200),
+                                      [&] { return stop_ || !pending_.empty() || flood_ || !raw_.empty(); });
             if (stop_)
                 break;
+            if (woken && !pending_.empty()) {
+                // Let the rest of a burst (one physics step, one command)
+                // join this batch, as a device sends one batch per cycle.
+                cv_.wait_for(lk, std::chrono::milliseconds(5), [&] { return stop_.load(); });
+                if (stop_)
+                    break;
+            }
             raw.swap(raw_);
             if (!pending_.empty()) {
                 batch.swap(pending_);

@@ -28,14 +28,15 @@ Batch readBatch(int sock)
     return b;
 }
 
-// Reads batches until a record satisfies pred (at most `calls` reads).
-bool waitFor(int sock, const std::function<bool(const IDValue_t &)> &pred, IDValue_t *found = nullptr,
-             int calls = 5)
+// Reads batches until a record satisfies pred; gives up after three idle reads.
+bool waitFor(int sock, const std::function<bool(const IDValue_t &)> &pred, IDValue_t *found = nullptr)
 {
-    for (int i = 0; i < calls; ++i) {
+    int idle = 0;
+    for (int i = 0; i < 1000 && idle < 3; ++i) {
         Batch b = readBatch(sock);
         if (b.rc != ORVEHV_OK && b.rc != ORVEHV_NO_EVENT_DATA)
             return false;
+        idle = b.rc == ORVEHV_NO_EVENT_DATA ? idle + 1 : 0;
         for (const IDValue_t &r : b.records)
             if (pred(r)) {
                 if (found)
@@ -49,7 +50,7 @@ bool waitFor(int sock, const std::function<bool(const IDValue_t &)> &pred, IDVal
 // Reads until idle; returns the last code (27 when drained).
 int drain(int sock)
 {
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         Batch b = readBatch(sock);
         if (b.rc != ORVEHV_OK)
             return b.rc;

@@ -2,6 +2,7 @@
 
 #include "ORVEHVWrapper.h"
 #include "device/Discovery.h"
+#include "device/EventDataThread.h"
 #include "device/LogQueue.h"
 #include "device/ORVEHVNode.h"
 
@@ -75,6 +76,9 @@ QSystemInterface::~QSystemInterface()
         QMutexLocker lock(&g_liveMutex);
         g_live.removeAll(this);
     }
+    // The owner ends the event threads before deleting; should it not have,
+    // no thread may go on using this object.
+    stopEventThreads(this);
     releaseSharedBoards();
     // The tree goes first: its nodes are the cells of the sub-window's table,
     // and a node leaves its table when deleted, so the table never deletes one.

@@ -185,6 +185,7 @@ QBoardInfoBox *QBoardInformations::makeBox(const ORVEHVNode *board, int systemTy
         auto *v = new QLabel(text, body);
         v->setStyleSheet(QLatin1String(ValueStyle));
         v->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        v->setWordWrap(true);   // long texts wrap inside the dock's width
         v->setTextInteractionFlags(Qt::TextSelectableByMouse);
         if (!tip.isEmpty()) {
             n->setToolTip(tip);

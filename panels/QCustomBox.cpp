@@ -32,7 +32,7 @@ const char *const ButtonStyle =
 
 QCustomBox::QCustomBox(int index, const QString &title, const QString &iconPath, const QString &extraText,
                        const QString &disconnectText, QWidget *parent)
-    : QFrame(parent), m_index(index), m_iconPath(iconPath)
+    : QFrame(parent), m_index(index), m_titleText(title), m_iconPath(iconPath)
 {
     setObjectName(QStringLiteral("customBox"));
 
@@ -48,8 +48,11 @@ QCustomBox::QCustomBox(int index, const QString &title, const QString &iconPath,
     m_title = new QLabel(title, m_header);
     m_title->setObjectName(QStringLiteral("sysNameLabel"));
     m_title->setStyleSheet(QLatin1String(NameStyle));
+    // Long names are shortened with "..." rather than widening the dock.
+    m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_title->setMinimumWidth(40);
     m_title->setToolTip(title);
+    m_title->installEventFilter(this);
 
     m_expand = new QToolButton(m_header);
     m_expand->setObjectName(QStringLiteral("expandButton"));
@@ -105,12 +108,27 @@ QCustomBox::QCustomBox(int index, const QString &title, const QString &iconPath,
     applyStyle();
 }
 
-QString QCustomBox::title() const { return m_title->text(); }
+QString QCustomBox::title() const { return m_titleText; }
 
 void QCustomBox::setTitle(const QString &title)
 {
-    m_title->setText(title);
+    m_titleText = title;
     m_title->setToolTip(title);
+    elideTitle();
+}
+
+void QCustomBox::elideTitle()
+{
+    const int width = m_title->width();
+    m_title->setText(width > 0 ? m_title->fontMetrics().elidedText(m_titleText, Qt::ElideRight, width)
+                               : m_titleText);
+}
+
+bool QCustomBox::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_title && event->type() == QEvent::Resize)
+        elideTitle();
+    return QFrame::eventFilter(watched, event);
 }
 
 void QCustomBox::setContentWidget(QWidget *content)

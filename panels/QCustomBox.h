@@ -69,13 +69,16 @@ public slots:
 
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
     void applyStyle();
     void updateExpandPicture();
+    void elideTitle();
 
     int m_index;
+    QString m_titleText;
     QString m_iconPath;
     bool m_expanded = false;
     bool m_selected = false;

@@ -32,6 +32,7 @@ private slots:
     void boxListSelection();
     void deletedBoxLeavesList();
     void disabledBoxStyle();
+    void longNameIsShortened();
 };
 
 void TestPanels::connectionDescription_data()
@@ -305,6 +306,24 @@ void TestPanels::disabledBoxStyle()
     box.setEnabled(true);
     QVERIFY(box.header()->styleSheet().contains("#7fec2f"));
     QVERIFY(box.titleLabel()->styleSheet().contains("color:white"));
+}
+
+void TestPanels::longNameIsShortened()
+{
+    QCollapsibleWidget list;
+    list.setFixedWidth(250);
+    const QString name = "Detector high voltage, east hall, second floor rack";
+    auto *box = new QCustomBox(0, name, QString(), "Configure", "Disconnect");
+    list.addBox(box);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QCOMPARE(box->title(), name);
+    QCOMPARE(box->titleLabel()->toolTip(), name);
+    QVERIFY(box->width() <= 250);
+    QVERIFY(box->titleLabel()->text() != name);
+    QVERIFY(box->titleLabel()->text().endsWith(QChar(0x2026)));
+    box->setTitle("short");
+    QCOMPARE(box->titleLabel()->text(), QString("short"));
 }
 
 QTEST_MAIN(TestPanels)

@@ -40,7 +40,7 @@ int main(int argc, char **argv)
     struct Target { int type, link; const char *arg, *user, *pass, *name; };
     const Target targets[] = {{2, 0, "192.0.2.10", "admin", "admin", "Crate A"},
                               {16, 0, "192.0.2.20", "admin", "admin", "Rack"},
-                              {6, 5, "COM3_9600_8_0_0_0", "", "", "NIM desk"}};
+                              {6, 5, "COM3_9600_8_0_0_0", "", "", "NIM desk unit, east hall bench 2"}};
     QList<QSystemInterface *> systems;
     int index = 0;
     for (const Target &t : targets) {

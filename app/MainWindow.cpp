@@ -258,15 +258,10 @@ MainWindow::MainWindow()
 
     auto *search = new QShortcut(QKeySequence(QStringLiteral("Ctrl+F")), this);
 
-    // Background picture stretched over the window.
-    QPalette pal = palette();
-    const QPixmap background(QStringLiteral(":/Resources/Elementi/Kebo_only_trasparent.png"));
-    if (!background.isNull()) {
-        const QBrush brush(background.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-            pal.setBrush(group, QPalette::Window, brush);
-        setPalette(pal);
-    }
+    // Background picture stretched over the window (again on every resize,
+    // so a maximised window does not tile it).
+    m_background = QPixmap(QStringLiteral(":/Resources/Elementi/Kebo_only_trasparent.png"));
+    applyBackground();
     setWindowTitle(QStringLiteral("KEBODESK"));
     setWindowIcon(QIcon(QStringLiteral(":/Resources/buttons/n_icon.png")));
     setDockNestingEnabled(true);
@@ -1219,6 +1214,23 @@ void MainWindow::afterLastDisconnection(QProgressDialog *progress)
     setSystemItemsEnabled(false);
     progress->setValue(100);
     createDialogForConnection();
+}
+
+void MainWindow::applyBackground()
+{
+    if (m_background.isNull() || size().isEmpty())
+        return;
+    QPalette pal = palette();
+    const QBrush brush(m_background.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        pal.setBrush(group, QPalette::Window, brush);
+    setPalette(pal);
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    applyBackground();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -9,6 +9,7 @@
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPointer>
 #include <QStringList>
 #include <QVector>
@@ -198,8 +199,10 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void applyBackground();
     MainWindow();
 
     void createToolBar();
@@ -240,6 +243,7 @@ private:
     QWidget *m_systemsArea = nullptr;
     EventRouter *m_router = nullptr;
     EventServer *m_eventServer = nullptr;
+    QPixmap m_background;
     QPointer<QWidget> m_connectDialog;
     QPointer<QWidget> m_sessionNotice;
     int m_connectDialogRequests = 0;

@@ -10,6 +10,7 @@
 #include <QFontDatabase>
 #include <QLocale>
 #include <QPixmap>
+#include <QScreen>
 #include <QThread>
 
 int main(int argc, char *argv[])
@@ -50,6 +51,10 @@ int main(int argc, char *argv[])
     }
     app.setStyleSheet(styleSheet);
 
+    // Without a window manager (a bare X server) maximising does nothing:
+    // take the screen's available area first.
+    if (QScreen *screen = window->screen())
+        window->setGeometry(screen->availableGeometry());
     window->show();
     if (!window->startEventServer())
         window->form().menuConnect->setEnabled(false);

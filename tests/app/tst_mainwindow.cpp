@@ -1,0 +1,715 @@
+// The main window against the default virtual systems: connecting and
+// disconnecting, names, limits, crates, docks, view modes and the handlers of
+// the event threads' reports.
+
+#include "app/MainWindow.h"
+#include "app/MainWindowLogic.h"
+#include "app/QFloatingWindow.h"
+#include "app/SystemPanelBuilder.h"
+#include "connect/QConnectDialog.h"
+#include "device/ORVEHVNode.h"
+#include "device/QSystemInterface.h"
+#include "panels/QCustomBox.h"
+#include "panels/QSystemStatusBar.h"
+#include "views/QCustomTableWidget.h"
+#include "views/QSubWindow.h"
+#include "virtualhw/VirtualControl.h"
+
+#include <QAction>
+#include <QDirIterator>
+#include <QDockWidget>
+#include <QLabel>
+#include <QLocale>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <cstring>
+
+using namespace MainWindowLogic;
+
+namespace {
+
+struct Target
+{
+    const char *tag;
+    int type;
+    int link;
+    const char *argument;
+    const char *user;
+    const char *password;
+};
+
+// One system of every connect dialog choice in the default world.
+const Target Families[] = {
+    {"MF3300 16 slots", 2, 0, "192.0.2.10", "admin", "admin"},
+    {"MF3300 6 slots", 2, 0, "192.0.2.11", "admin", "admin"},
+    {"VME HV USB", 5, 3, "0_0_C0", "Board00", ""},
+    {"VME HV optical", 5, 4, "1_0_A0", "Board00", ""},
+    {"NIM TCP", 6, 0, "192.0.2.40_1", "", ""},
+    {"NIM serial", 6, 5, "COM3_9600_8_0_0_0", "", ""},
+    {"DK31XX", 9, 3, "0_0_0", "", ""},
+    {"DK31XXE", 11, 0, "192.0.2.50", "", ""},
+    {"BRISK", 13, 0, "192.0.2.60", "", ""},
+    {"boxes", 13, 0, "127.0.0.1", "admin", ""},
+    {"B8181", 16, 0, "192.0.2.20", "admin", "admin"},
+    {"PLEX", 14, 0, "192.0.2.30", "", ""},
+};
+
+IDValue_t eventRecord(int bd, int ch, const char *name)
+{
+    IDValue_t v;
+    std::memset(&v, 0, sizeof v);
+    v.BoardIndex = bd;
+    v.ChannelIndex = ch;
+    std::strncpy(v.ItemID, name, sizeof v.ItemID - 1);
+    return v;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    MainWindow *w = nullptr;
+    QList<OperatorMessage> messages;
+    int answer = 1;  // button a message box "presses"
+    QTemporaryDir workDir;
+    QString oldDir;
+
+    bool connectTo(const char *arg, int type = 2, int link = 0, const QString &name = QString(),
+                   const char *user = "admin", const char *password = "admin")
+    {
+        return w->connectToSystem(type, link, QString::fromLatin1(arg), name, QString::fromLatin1(user),
+                                  QString::fromLatin1(password));
+    }
+    QStringList names() const
+    {
+        QStringList n;
+        for (QSystemInterface *s : w->systems())
+            n << s->systemNode()->name();
+        return n;
+    }
+    QList<QMdiSubWindow *> subWindows() const { return w->form().viewsArea->subWindowList(); }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        static SystemPanelBuilder builder;
+        QSystemInterface::setPanelFactory(&builder);
+        oldDir = QDir::currentPath();
+        QVERIFY(workDir.isValid());
+        QDir::setCurrent(workDir.path());  // the failure report goes here
+        MainWindow::setMessageHook([this](const OperatorMessage &m) {
+            messages.append(m);
+            return answer;
+        });
+    }
+    void cleanupTestCase()
+    {
+        MainWindow::setMessageHook({});
+        QDir::setCurrent(oldDir);
+    }
+    void init()
+    {
+        vhw::resetWorld();
+        vhw::setTimeMode(vhw::TimeMode::Manual);
+        messages.clear();
+        answer = 1;
+        w = MainWindow::create();
+        QVERIFY(w);
+        QVERIFY(w->startEventServer());
+        w->resize(1400, 900);
+        w->show();
+    }
+    void cleanup()
+    {
+        delete w;
+        w = nullptr;
+        QVERIFY(!MainWindow::instance());
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (qobject_cast<QDialog *>(top) || qobject_cast<QTextBrowser *>(top))
+                delete top;
+    }
+
+    // ------------------------------------------------------------ logic
+
+    void displayNames()
+    {
+        QCOMPARE(uniqueDisplayName("crate", {"Crate"}), QString("crate(1)"));
+        QCOMPARE(uniqueDisplayName("Crate", {"crate", "crate(1)"}), QString("Crate(1)(2)"));
+        QCOMPARE(uniqueDisplayName("", {}), QString("System"));
+        QCOMPARE(uniqueDisplayName("", {"SYSTEM"}), QString("System(1)"));
+        QCOMPARE(uniqueDisplayName("Other", {"crate"}), QString("Other"));
+    }
+
+    void vmeBridges()
+    {
+        QVERIFY(sameVmeBridge("0_0_C0", "0_0_C1"));
+        QVERIFY(!sameVmeBridge("0_0_C0", "0_1_C0"));
+        QVERIFY(!sameVmeBridge("1_0_A0", "0_0_A0"));
+        QVERIFY(!sameVmeBridge("0", "0"));
+        QCOMPARE(linkKey("0_0_C0"), QString("0_0"));
+    }
+
+    void operatorTexts()
+    {
+        QCOMPARE(connectionFailureText("Crate", 4103), QString("Unable to connect to Crate.\nIncorrect username or password."));
+        QCOMPARE(connectionFailureText("Crate", 1), QString("Unable to connect to Crate.\nSome errors occourred."));
+        QCOMPARE(disconnectionText("Crate", 0),
+                 QString("Crate is no longer connected.\nPlease check your network and try to reconnect."));
+        // Code 1 names the program first and the system second.
+        QCOMPARE(disconnectionText("Crate", 1), QString("KEBODESK can't reach connection\nwith Crate.\n"
+                                                        "Please check your firewall rules\nand try to reconnect."));
+        QCOMPARE(disconnectionText("Crate", 7),
+                 QString("Crate is no longer connected. Some error occourred, please reconnect."));
+        QCOMPARE(disconnectedSystemName("", 5), QString("ORVE on ORVE HV VME Crate"));
+        QCOMPARE(disconnectedSystemName("Crate", 2), QString("Crate"));
+        // The library buffer is 80 bytes with its terminating NUL.
+        QVERIFY(connectionArgumentFits(QString(79, 'a')));
+        QVERIFY(!connectionArgumentFits(QString(80, 'a')));
+    }
+
+    void startupVariants()
+    {
+        const StartupResources india = startupResources(int(QLocale::India));
+        QVERIFY(india.windowIcon.endsWith("iconI.ico"));
+        QVERIFY(india.splashPicture.endsWith("splashscrI-WIDE_KEBO.jpg"));
+        QVERIFY(india.styleSheet.endsWith("stylesheet-I.qss"));
+        for (int country : {int(QLocale::Italy), int(QLocale::AnyTerritory), int(QLocale::Germany)}) {
+            const StartupResources r = startupResources(country);
+            QVERIFY(r.windowIcon.endsWith("/icon.ico"));
+            QVERIFY(r.splashPicture.endsWith("/splashscr-WIDE_KEBO.jpg"));
+            QVERIFY(r.styleSheet.endsWith("stylesheet-3.qss"));
+        }
+        // Every resource both variants name is in the program.
+        for (const StartupResources &r : {india, startupResources(0)}) {
+            QVERIFY(!QPixmap(r.windowIcon).isNull());
+            QVERIFY(!QPixmap(r.splashPicture).isNull());
+            QVERIFY(QFile::exists(r.styleSheet));
+        }
+        QVERIFY(QFile::exists(":/Resources/Fonts/Antonio-Regular.ttf"));
+    }
+
+    void eventLampsFromStatus()
+    {
+        ORVEHV_SYSTEMSTATUS_t s;
+        std::memset(&s, 0xff, sizeof s);
+        EventLamps l = eventLamps(s);
+        QVERIFY(!l.sync && !l.warning && !l.error);
+        s.System = 0;
+        s.Board[15] = 2;
+        l = eventLamps(s);
+        QVERIFY(l.sync && !l.warning && l.error);
+    }
+
+    void reportFormat()
+    {
+        SubscriptionFailureList sys{{-1, -1, "Sessions"}}, bd{{3, -1, "BdStatus"}}, ch{{1, 12, "VMon"}};
+        const QString text = unsubscribedReport("Crate", sys, bd, ch);
+        const QString expected = QString("List of unsubscribed parameters:\n\n"
+                                         "SYSTEM\t|\tBOARD\t|\tCHANNEL\t|\tPARAMETER\n\n"
+                                         "Crate\t|\t     \t|\t       \t|\tSessions\n"
+                                         "Crate\t|\t3\t|\t       \t|\tBdStatus\n"
+                                         "Crate\t|\t1\t|\t12\t|\tVMon\n\n")
+                                 + QString(87, '-') + "\n\n";
+        QCOMPARE(text, expected);
+    }
+
+    // ------------------------------------------------------ window state
+
+    void startState()
+    {
+        auto &f = w->form();
+        QVERIFY(f.dockLeft->isHidden());
+        QVERIFY(f.dockRight->isHidden());
+        QVERIFY(w->buttonNone()->isChecked());
+        QVERIFY(w->buttonLock()->isChecked());
+        QVERIFY(f.menuLockPanels->isChecked());
+        QVERIFY(!f.menuSystems->isChecked() && !f.menuBoards->isChecked());
+        for (QAction *a : {f.menuCustomView, f.chSearch, f.menuCreateGroup, f.menuTab, f.menuTile, f.menuFloat, f.menuSave})
+            QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
+        QVERIFY(!f.menuPanels->isEnabled());
+        QVERIFY(!w->buttonLock()->isEnabled());
+        for (QAction *a : {f.menuLoad, f.menuExit, f.menuManual, f.menuAbout, f.menuConnect})
+            QVERIFY2(a->isEnabled(), qPrintable(a->text()));
+        QVERIFY(f.menuTab->isChecked());
+        QCOMPARE(f.viewsArea->viewMode(), QMdiArea::TabbedView);
+        QCOMPARE(f.menuConnect->shortcut(), QKeySequence("Alt+C"));
+        QCOMPARE(f.menuExit->shortcut(), QKeySequence("Ctrl+Q"));
+        QCOMPARE(f.menuLockPanels->shortcut(), QKeySequence("Alt+Shift+L"));
+        QCOMPARE(f.menuFloat->shortcut(), QKeySequence("Alt+3"));
+        QStringList menus;
+        for (QAction *a : f.menuBar->actions())
+            menus << a->text();
+        QCOMPARE(menus, QStringList({"File", "Settings", "Groups", "Window", "Help"}));
+        QCOMPARE(f.dockLeft->windowTitle(), QString("SYSTEM"));
+        QCOMPARE(f.dockRight->windowTitle(), QString("BOARDS"));
+        QCOMPARE(w->windowTitle(), QString("KEBODESK"));
+
+        // Locked: the layout buttons change nothing.
+        w->buttonAll()->click();
+        w->buttonSys()->click();
+        QVERIFY(f.dockLeft->isHidden() && f.dockRight->isHidden());
+        QVERIFY(w->buttonNone()->isChecked());
+        QVERIFY(!w->buttonAll()->isChecked() && !w->buttonSys()->isChecked());
+    }
+
+    void dockButtonsWhenUnlocked()
+    {
+        auto &f = w->form();
+        f.menuLockPanels->setChecked(false);
+        QVERIFY(!w->buttonLock()->isChecked());
+        QVERIFY(f.menuSystems->isEnabled());
+        QVERIFY(f.dockLeft->features() & QDockWidget::DockWidgetClosable);
+        w->buttonAll()->click();
+        QVERIFY(f.dockLeft->isVisible() && f.dockRight->isVisible());
+        w->buttonSys()->click();
+        QVERIFY(f.dockLeft->isVisible());
+        QVERIFY(f.dockRight->isHidden());
+        QVERIFY(!f.menuBoards->isChecked());
+        QVERIFY(w->buttonSys()->isChecked() && !w->buttonAll()->isChecked());
+        w->buttonBrd()->click();
+        QVERIFY(f.dockLeft->isHidden() && f.dockRight->isVisible());
+        // Closing a dock from its title bar unchecks its menu item.
+        f.dockRight->close();
+        QVERIFY(!f.menuBoards->isChecked());
+        // The lock button locks again.
+        w->buttonLock()->setEnabled(true);
+        w->buttonLock()->click();
+        QVERIFY(f.menuLockPanels->isChecked());
+        QCOMPARE(f.dockLeft->features(), QDockWidget::NoDockWidgetFeatures);
+        QVERIFY(!f.menuSystems->isEnabled());
+    }
+
+    // ------------------------------------------------------- connecting
+
+    void connectAndDisconnectEachFamily_data()
+    {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < int(std::size(Families)); ++i)
+            QTest::newRow(Families[i].tag) << i;
+    }
+    void connectAndDisconnectEachFamily()
+    {
+        QFETCH(int, index);
+        const Target &t = Families[index];
+        QVERIFY(connectTo(t.argument, t.type, t.link, QString::fromLatin1(t.tag), t.user, t.password));
+        QVERIFY2(messages.isEmpty(), messages.isEmpty() ? "" : qPrintable(messages.first().text));
+        QCOMPARE(w->systems().size(), 1);
+        QSystemInterface *sys = w->systems().first();
+        QCOMPARE(sys->crateOffset(), 0);
+        QVERIFY(sys->handle() >= 0);
+        QVERIFY(sys->eventsEnabled);
+        QCOMPARE(subWindows().size(), 1);
+        QCOMPARE(w->form().stackedWidgetRight->count(), 1);
+        QVERIFY(qobject_cast<QSystemStatusBar *>(w->findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly)));
+        // The first system brings both docks up and keeps the panels locked.
+        QVERIFY(w->form().dockLeft->isVisible() && w->form().dockRight->isVisible());
+        QVERIFY(w->form().menuLockPanels->isChecked());
+        QVERIFY(w->form().menuTab->isEnabled() && w->form().menuSave->isEnabled());
+
+        w->disconnectFromSystem(0);
+        QVERIFY(w->systems().isEmpty());
+        QVERIFY(subWindows().isEmpty());
+        QCOMPARE(w->form().stackedWidgetRight->count(), 0);
+        QVERIFY(messages.isEmpty());
+    }
+
+    void wrongLoginNamesTheCredentials()
+    {
+        QVERIFY(!connectTo("192.0.2.10", 2, 0, "North", "admin", "wrong"));
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().text, QString("Unable to connect to North.\nIncorrect username or password."));
+        QVERIFY(w->systems().isEmpty());
+        QVERIFY(w->form().dockLeft->isHidden());
+
+        // Other failures: generic sentence, nothing left behind.
+        messages.clear();
+        QVERIFY(!connectTo("192.0.2.99", 2, 0, "Nowhere"));
+        QCOMPARE(messages.first().text, QString("Unable to connect to Nowhere.\nSome errors occourred."));
+        QVERIFY(w->systems().isEmpty());
+    }
+
+    void overlongArgumentIsRefusedNotCut()
+    {
+        // 79 characters of a real address followed by more: cutting it would
+        // reach another address; the library is never asked.
+        const QString arg = QString("192.0.2.10") + QString(75, ' ');
+        vhw::resetLibraryCallCount();
+        QVERIFY(!w->connectToSystem(2, 0, arg, "Long", "admin", "admin"));
+        QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().text, QString("Unable to connect to Long.\nSome errors occourred."));
+        QVERIFY(w->systems().isEmpty());
+    }
+
+    void namesAreMadeUnique()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "Crate"));
+        QVERIFY(connectTo("192.0.2.11", 2, 0, "crate"));
+        QVERIFY(connectTo("192.0.2.50", 11, 0, "", "", ""));
+        QCOMPARE(names(), QStringList({"Crate", "crate(1)", "System"}));
+        QCOMPARE(w->systems().at(2)->systemIndex(), 2);
+    }
+
+    void sixSlotMainframeIsStoredAsType3()
+    {
+        QVERIFY(connectTo("192.0.2.11", 2, 0, "Small"));
+        QCOMPARE(w->systems().first()->systemType(), 3);
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "Big"));
+        QCOMPARE(w->systems().at(1)->systemType(), 2);
+    }
+
+    void atMostFourSystems()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QVERIFY(connectTo("192.0.2.11", 2, 0, "B"));
+        QVERIFY(connectTo("192.0.2.50", 11, 0, "C", "", ""));
+        QVERIFY(w->form().menuConnect->isEnabled());
+        QVERIFY(connectTo("192.0.2.60", 13, 0, "D", "", ""));
+        QVERIFY(!w->form().menuConnect->isEnabled());
+        // A fifth call (configuration loading, multi-row dialog) is refused too.
+        QVERIFY(!connectTo("192.0.2.30", 14, 0, "E", "", ""));
+        QCOMPARE(w->topLevelCount(), 4);
+        QCOMPARE(messages.size(), 1);
+        w->disconnectFromSystem(1);
+        QVERIFY(w->form().menuConnect->isEnabled());
+        // Indices stay consecutive and each points at its own views.
+        QCOMPARE(names(), QStringList({"A", "C", "D"}));
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(w->systems().at(i)->systemIndex(), i);
+            QCOMPARE(qobject_cast<QCustomBox *>(w->systems().at(i)->systemBox())->index(), i);
+            QCOMPARE(w->form().stackedWidgetRight->widget(i), w->systems().at(i)->boardInformationPanel());
+        }
+        w->setCurrentSubWindowIndex(2);
+        QCOMPARE(w->form().stackedWidgetRight->currentIndex(), 2);
+        QCOMPARE(w->findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly), w->systems().at(2)->statusBar());
+    }
+
+    void vmeBoardsOfOneBridgeShareOneCrate()
+    {
+        QVERIFY(connectTo("0_0_C0", 5, 3, "", "Board00", ""));
+        QVERIFY(connectTo("0_0_C1", 5, 3, "", "Board01", ""));
+        QCOMPARE(w->systems().size(), 2);
+        QCOMPARE(w->topLevelCount(), 1);
+        QSystemInterface *crate = w->systems().at(0);
+        QSystemInterface *board = w->systems().at(1);
+        QVERIFY(board->crateOffset() > 0);
+        QCOMPARE(w->crateOf(board), crate);
+        QCOMPARE(subWindows().size(), 1);
+        QCOMPARE(w->form().stackedWidgetRight->count(), 1);
+        int boards = 0;
+        for (ORVEHVNode *n : crate->systemNode()->children())
+            boards += n->kind() == KindBoard;
+        QCOMPARE(boards, 2);
+        // An update for the joined board reaches its node in the crate's table.
+        ORVEHVNode *channel = board->systemNode()->children().first()->children().first();
+        const char *setName = channel->parameter("VSet") ? "VSet" : "V0Set";
+        ORVEHVNode *vset = channel->parameter(setName);
+        QVERIFY(vset);
+        IDValue_t v = eventRecord(0, 0, setName);
+        const float volts = 321.5f;
+        std::memcpy(v.Value, &volts, sizeof volts);
+        emit w->updateValueAndWidget(board, 0, 0, setName, v, true, true);
+        QCOMPARE(vset->value().value.toDouble(), 321.5);
+        QVERIFY(vset->tableWidget());
+
+        // A board of another bridge is a crate of its own.
+        QVERIFY(connectTo("1_0_A0", 5, 4, "", "Board00", ""));
+        QCOMPARE(w->topLevelCount(), 2);
+
+        w->disconnectFromSystem(0);
+        QCOMPARE(w->systems().size(), 1);
+        QCOMPARE(w->systems().first()->connectionArgument(), QString("1_0_A0"));
+        QCOMPARE(w->systems().first()->systemIndex(), 0);
+    }
+
+    void lastDisconnectionReturnsToStart()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QVERIFY(connectTo("192.0.2.50", 11, 0, "B", "", ""));
+        const int dialogs = w->connectDialogRequests();
+        w->disconnectFromSystem(1);
+        QVERIFY(w->form().dockLeft->isVisible());
+        QCOMPARE(w->connectDialogRequests(), dialogs);
+        w->disconnectFromSystem(0);
+        auto &f = w->form();
+        QVERIFY(f.dockLeft->isHidden() && f.dockRight->isHidden());
+        QVERIFY(w->buttonNone()->isChecked() && f.menuLockPanels->isChecked());
+        QVERIFY(!w->findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly));
+        QCOMPARE(w->connectDialogRequests(), dialogs + 1);
+        QVERIFY(w->findChild<QConnectDialog *>() || QApplication::topLevelWidgets().size() > 0);
+        for (QAction *a : {f.menuCustomView, f.chSearch, f.menuCreateGroup, f.menuTab, f.menuSave})
+            QVERIFY(!a->isEnabled());
+        QVERIFY(!f.menuPanels->isEnabled());
+        QVERIFY(f.menuConnect->isEnabled());
+        // Connecting again enables the items again.
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QVERIFY(f.menuTab->isEnabled() && f.menuPanels->isEnabled() && w->buttonLock()->isEnabled());
+        QVERIFY(f.dockLeft->isVisible());
+    }
+
+    void passwordsStayInMemory()
+    {
+        const char *secret = "admin";  // the default world's password
+        QVERIFY(connectTo("192.0.2.20", 16, 0, "Secret", "admin", secret));
+        w->close();
+        QDirIterator it(workDir.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile f(it.next());
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QVERIFY2(!f.readAll().contains("admin"), qPrintable(f.fileName()));
+        }
+    }
+
+    // -------------------------------------------------------- view modes
+
+    void viewModes()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QVERIFY(connectTo("192.0.2.11", 2, 0, "B"));
+        QCOMPARE(subWindows().size(), 2);
+        w->form().menuFloat->trigger();
+        QVERIFY(w->form().menuFloat->isChecked() && !w->form().menuTab->isChecked());
+        QVERIFY(subWindows().isEmpty());
+        QList<QFloatingWindow *> floated = w->findChildren<QFloatingWindow *>();
+        QCOMPARE(floated.size(), 2);
+        QVERIFY(qobject_cast<QSubWindow *>(floated.first()->centralWidget()));
+        // A floated window cannot be closed from its title bar.
+        QVERIFY(!floated.first()->close());
+        QVERIFY(floated.first()->isVisible());
+        // Selecting a system brings its floated window forward.
+        w->setCurrentSubWindowIndex(1);
+        QCOMPARE(w->form().stackedWidgetRight->currentIndex(), 1);
+
+        w->form().menuTab->trigger();
+        QVERIFY(w->findChildren<QFloatingWindow *>().isEmpty());
+        QCOMPARE(subWindows().size(), 2);
+        QCOMPARE(w->form().viewsArea->viewMode(), QMdiArea::TabbedView);
+        QVERIFY(w->form().viewsArea->activeSubWindow());
+        QVERIFY(w->form().viewsArea->activeSubWindow()->isMaximized());
+        QCOMPARE(subWindows().at(0)->widget(), w->systems().at(0)->subWindow());
+
+        w->form().menuTile->trigger();
+        QCOMPARE(w->form().viewsArea->viewMode(), QMdiArea::SubWindowView);
+        QVERIFY(w->form().menuTile->isChecked() && !w->form().menuFloat->isChecked());
+        for (QMdiSubWindow *sub : subWindows())
+            QVERIFY(!sub->isMaximized());
+
+        // A system disconnected while floated leaves no window behind.
+        w->form().menuFloat->trigger();
+        w->disconnectFromSystem(0);
+        QCOMPARE(w->findChildren<QFloatingWindow *>().size(), 1);
+        w->form().menuTab->trigger();
+        QCOMPARE(subWindows().size(), 1);
+    }
+
+    void channelSearch()
+    {
+        bool asked = false;
+        MainWindow::setSearchHook([&asked](QString *name) {
+            asked = true;
+            *name = "CH03";
+            return true;
+        });
+        w->onCtrlFPressed();  // no table yet: nothing asked
+        QVERIFY(!asked);
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        auto *sub = qobject_cast<QSubWindow *>(w->systems().first()->subWindow());
+        QVERIFY(sub);
+        const int row = sub->findRowByName("CH03");
+        w->onCtrlFPressed();
+        QVERIFY(asked);
+        if (row >= 0)
+            QVERIFY(!sub->table()->selectedItems().isEmpty());
+        MainWindow::setSearchHook([](QString *name) {
+            *name = "no such channel";
+            return true;
+        });
+        sub->clearTableSelection();
+        w->onCtrlFPressed();
+        QVERIFY(sub->table()->selectedItems().isEmpty());
+        MainWindow::setSearchHook({});
+    }
+
+    // ---------------------------------------------------------- handlers
+
+    void updateHandler()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QSystemInterface *sys = w->systems().first();
+        ORVEHVNode *board = sys->systemNode()->children().first();
+        ORVEHVNode *vset = board->children().first()->parameter("VSet");
+        QVERIFY(vset);
+        const NodeValue before = vset->value();
+
+        // Unknown names, positions out of range: nothing changes, nothing shown.
+        emit w->updateValueAndWidget(sys, 0, 0, "NoSuchParam", eventRecord(0, 0, "NoSuchParam"), true, true);
+        emit w->updateValueAndWidget(sys, 0, 999, "VSet", eventRecord(0, 999, "VSet"), true, true);
+        emit w->updateValueAndWidget(sys, 99, 0, "VSet", eventRecord(99, 0, "VSet"), true, true);
+        emit w->updateValueAndWidget(sys, 0, 0, "", eventRecord(0, 0, ""), true, true);
+        QCOMPARE(vset->value().value, before.value);
+        QVERIFY(messages.isEmpty());
+
+        IDValue_t v = eventRecord(0, 0, "VSet");
+        const float volts = 1234.5f;
+        std::memcpy(v.Value, &volts, sizeof volts);
+        emit w->updateValueAndWidget(sys, 0, 0, "VSet", v, true, true);
+        QCOMPARE(vset->value().value.toDouble(), 1234.5);
+
+        // An update for a system removed meanwhile is ignored.
+        QSystemInterface *gone = sys;
+        w->disconnectFromSystem(0);
+        emit w->updateValueAndWidget(gone, 0, 0, "VSet", v, true, true);
+        emit w->systemDisconnected(gone, 0);
+        emit w->TransparentMode(gone);
+        emit w->liveInsertion(gone, true, true);
+        ORVEHV_SYSTEMSTATUS_t st{};
+        emit w->systemEvStatus(gone, st);
+        QVERIFY(messages.isEmpty());
+    }
+
+    void sessionsNoticeGoesAfterFiveSeconds()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QSystemInterface *sys = w->systems().first();
+        IDValue_t v = eventRecord(-1, -1, "Sessions");
+        emit w->updateValueAndWidget(sys, -1, -1, "Sessions", v, true, true);
+        QPointer<QWidget> notice = w->sessionNotice();
+        QVERIFY(notice);
+        QVERIFY(notice->isVisible());
+        auto *label = notice->findChild<QLabel *>();
+        QCOMPARE(label->text(), QString("Someone has connected to\n(disconnected from)\n 192.0.2.10"));
+        QCOMPARE(label->font().pointSize(), 7);
+        QTest::qWait(4000);
+        QVERIFY(notice);
+        QTRY_VERIFY_WITH_TIMEOUT(notice.isNull(), 3000);
+    }
+
+    void lostConnectionAndTransparentMode()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QSystemInterface *sys = w->systems().first();
+        auto *bar = qobject_cast<QSystemStatusBar *>(sys->statusBar());
+        QVERIFY(bar);
+
+        ORVEHV_SYSTEMSTATUS_t st;
+        std::memset(&st, 0xff, sizeof st);
+        st.System = 0;
+        st.Board[3] = 2;
+        emit w->systemEvStatus(sys, st);
+        QCOMPARE(bar->indicatorPicture(0), QString(QSystemStatusBar::SyncLit));
+        QCOMPARE(bar->indicatorPicture(1), QString(QSystemStatusBar::Unlit));
+        QCOMPARE(bar->indicatorPicture(2), QString(QSystemStatusBar::ErrorLit));
+
+        emit w->TransparentMode(sys);
+        QVERIFY(!sys->subWindow()->isEnabled());
+        QCOMPARE(bar->statusLabel()->text(), QString("TRANSPARENT MODE ACTIVE"));
+        emit w->liveInsertion(sys, true, true);
+        QVERIFY(sys->subWindow()->isEnabled());
+        QCOMPARE(bar->statusLabel()->text(), QString("CONNECTED"));
+
+        emit w->systemDisconnected(sys, 1);
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().text, disconnectionText("A", 1));
+        QVERIFY(messages.first().text.startsWith("KEBODESK"));
+        QCOMPARE(sys->systemNode()->connectionState(), 2);
+        QVERIFY(!sys->subWindow()->isEnabled());
+        QCOMPARE(bar->statusLabel()->text(), QString("DISCONNECTED"));
+        QCOMPARE(bar->indicatorPicture(0), QString(QSystemStatusBar::Disconnected));
+        auto *box = qobject_cast<QCustomBox *>(sys->systemBox());
+        QCOMPARE(box->disconnectButton()->text(), QString("Close"));
+
+        // Removed without a library call.
+        vhw::resetLibraryCallCount();
+        box->disconnectButton()->click();
+        QVERIFY(w->systems().isEmpty());
+        QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
+    }
+
+    void systemRemovedWhileTheLostConnectionBoxIsOpen()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QSystemInterface *sys = w->systems().first();
+        // The operator closes the system while the box's event loop runs.
+        MainWindow::setMessageHook([this](const OperatorMessage &m) {
+            messages.append(m);
+            if (!w->systems().isEmpty())
+                w->disconnectFromSystem(0);
+            return 0;
+        });
+        emit w->systemDisconnected(sys, 0);
+        QVERIFY(w->systems().isEmpty());
+        MainWindow::setMessageHook([this](const OperatorMessage &m) {
+            messages.append(m);
+            return answer;
+        });
+    }
+
+    void unsubscribedParametersReport()
+    {
+        const int id = vhw::findSystem("192.0.2.50");
+        QVERIFY(id >= 0);
+        vhw::refuseSubscriptions(id, {"VMon", "Sessions"});
+        answer = 0;  // "Details.."
+        QVERIFY(connectTo("192.0.2.50", 11, 0, "Desk", "", ""));
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().text,
+                 QString("There have been some troubles in communication.\nSome items will not be updated\n"));
+        QCOMPARE(messages.first().buttons, QStringList({"Details..", "Ok"}));
+        QSystemInterface *sys = w->systems().first();
+        QFile log(sys->subscriptionFailureLogName());
+        QVERIFY2(log.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(log.fileName()));
+        const QString text = QString::fromLocal8Bit(log.readAll());
+        QVERIFY(text.startsWith("List of unsubscribed parameters:\n\n"));
+        QVERIFY(text.contains("Desk\t|\t"));
+        QVERIFY(text.contains("\tVMon\n"));
+        QTextBrowser *browser = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *b = qobject_cast<QTextBrowser *>(top))
+                browser = b;
+        QVERIFY(browser);
+        QCOMPARE(browser->toPlainText(), text);
+        QVERIFY(browser->minimumWidth() >= 800);
+        // The connection itself stands.
+        QVERIFY(sys->eventsEnabled);
+    }
+
+    void eventServerFailureEndsTheProgram()
+    {
+        emit w->tcpServerError();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages.first().text.startsWith("Unable to start tcp server."));
+        QVERIFY(!w->form().menuConnect->isEnabled());
+        QVERIFY(!w->form().menuBar->actions().at(1)->isEnabled());
+        QVERIFY(!w->form().menuBar->actions().at(2)->isEnabled());
+        QVERIFY(!w->isVisible());
+    }
+
+    void liveValuesArriveThroughTheEventServer()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QSystemInterface *sys = w->systems().first();
+        ORVEHVNode *board = sys->systemNode()->children().first();
+        ORVEHVNode *vset = board->children().at(2)->parameter("VSet");
+        QVERIFY(vset);
+        const int id = vhw::findSystem("192.0.2.10");
+        vhw::setChannelParam(id, board->slot(), 2, "VSet", 777);
+        QTRY_COMPARE_WITH_TIMEOUT(vset->value().value.toDouble(), 777.0, 5000);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,8 +1,16 @@
 #include "device/ORVEHVMirrorNode.h"
 
+#include "device/ORVEHVNode.h"
+
 ORVEHVMirrorNode::ORVEHVMirrorNode(ORVEHVNode *source)
     : QTableWidgetItem(QTableWidgetItem::Type), m_partner(source)
 {
 }
 
-ORVEHVMirrorNode::~ORVEHVMirrorNode() = default;
+// A table that is destroyed while it still holds the mirror deletes it; the
+// source node must not keep a dangling pointer then.
+ORVEHVMirrorNode::~ORVEHVMirrorNode()
+{
+    if (m_partner && m_partner->partner() == this)
+        m_partner->setPartner(nullptr);
+}

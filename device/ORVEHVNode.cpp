@@ -30,8 +30,11 @@ ORVEHVNode::~ORVEHVNode()
         deleteBackwards(m_children);
         deleteBackwards(m_parameters);
         deleteBackwards(m_properties);
-        delete m_partner;
-        m_partner = nullptr;
+        if (ORVEHVMirrorNode *mirror = m_partner) {
+            m_partner = nullptr;
+            mirror->setPartner(nullptr);
+            delete mirror;
+        }
     }
 }
 

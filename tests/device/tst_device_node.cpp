@@ -179,6 +179,19 @@ void TestDeviceNode::ownership()
     delete system;
     QCOMPARE(g_alive, 0);
     QCOMPARE(table.item(0, 0), nullptr);
+
+    // A table destroyed while still holding a mirror deletes it: the node
+    // forgets it and keeps working.
+    std::unique_ptr<ORVEHVNode> vmon(new ORVEHVNode);
+    vmon->initialise(QStringLiteral("VMon"), KindChannelParameter, 2);
+    vmon->setDataType(DataFloat);
+    {
+        QTableWidget customView(1, 1);
+        customView.setItem(0, 0, vmon->partner());
+    }
+    QCOMPARE(vmon->partner(), nullptr);
+    vmon->setValue(NodeValue(QVariant(1.0f), ValueOk));
+    QCOMPARE(vmon->text(), QStringLiteral("1.00 "));
 }
 
 void TestDeviceNode::handleAndChildList()

@@ -3,7 +3,8 @@
 
 // Second table item of a channel parameter: lets the custom-view table show
 // the same parameter as the system's own table. Owned by its source node
-// (ORVEHVNode::partner). Code holding a cell of either class reaches the
+// (ORVEHVNode::partner); when a table deletes it, the node forgets it.
+// Code holding a cell of either class reaches the
 // node with ORVEHVNode::fromItem().
 
 #include <QTableWidgetItem>

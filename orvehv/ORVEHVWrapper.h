@@ -147,8 +147,11 @@ _Static_assert(sizeof(ORVEHV_SYSTEMSTATUS_t) == 68, "ORVEHV_SYSTEMSTATUS_t layou
 /* ---------------------------------------------------------- functions */
 
 /* Opens a system. arg: NUL-terminated connection argument of at most 79
- * characters (IP address, "bridge_link_address", "COM3_9600_8_0_0_0", ...).
- * Empty userName/passwd for systems without a login. */
+ * characters (IP address, "bridge_link_address", "COM3_9600_8_0_0_0", ...),
+ * compared without regard to case. Empty userName/passwd for systems without
+ * a login (what is passed is then ignored). MF3300 and MF3500 (types 2 and 3)
+ * reach the same crates. A system in transparent mode answers no call but
+ * ORVEHV_DeinitSystem (ORVEHV_ERR_DEVICE). */
 ORVEHV_API int ORVEHV_InitSystem(int systemType, int linkType, const char *arg,
                                  const char *userName, const char *passwd, int *handle);
 ORVEHV_API int ORVEHV_DeinitSystem(int handle);
@@ -195,8 +198,11 @@ ORVEHV_API int ORVEHV_GetChParamProp(int handle, unsigned short slot, unsigned s
 
 /* Parameter values. Value cells by parameter type: numeric float; on/off
  * unsigned 32-bit; status words, bit fields, enumerations signed 32-bit;
- * text NUL-terminated (board parameters only; reads fill at most 1024 bytes).
- * One value per listed slot/channel. */
+ * text NUL-terminated (board parameters only; reads fill at most 1024 bytes,
+ * one slot per call). One value per listed slot/channel; a write sets the one
+ * value to every listed slot/channel, or to none when any of them is refused.
+ * Reading a write-only parameter gives ORVEHV_ERR_UNSUPPORTED; on/off writes
+ * take 0 or 1 only; bit fields are compared with Minval/Maxval as unsigned. */
 ORVEHV_API int ORVEHV_GetBdParam(int handle, unsigned short slotNum, const unsigned short *slotList,
                                  const char *parName, void *parValList);
 ORVEHV_API int ORVEHV_SetBdParam(int handle, unsigned short slotNum, const unsigned short *slotList,
@@ -213,7 +219,12 @@ ORVEHV_API int ORVEHV_GetChName(int handle, unsigned short slot, unsigned short 
 ORVEHV_API int ORVEHV_SetChName(int handle, unsigned short slot, unsigned short chNum,
                                 const unsigned short *chList, const char *chName);
 
-/* System commands: "GlobalOn", "GlobalOff", "Kill", "ClearAlarm", "BdClr". */
+/* System commands: "GlobalOn", "GlobalOff", "Kill", "ClearAlarm", "BdClr".
+ * Each family takes its own set (ORVEHV_ERR_UNSUPPORTED otherwise): MF3300/
+ * MF3500, B8181, PLEX, DK31XXE: Kill, ClearAlarm, GlobalOn, GlobalOff;
+ * BRISK HV and power supply boxes: BdClr, Kill, GlobalOn, GlobalOff;
+ * DK31XX: Kill, ClearAlarm; VME HV and NIM units: none (their channels are
+ * switched off by writing "Pw", alarms cleared by the board's "ClrAlarm"). */
 ORVEHV_API int ORVEHV_ExecComm(int handle, const char *commName);
 
 /* Subscriptions. paramNameList: names joined by ':'; paramNum names;
@@ -241,6 +252,16 @@ ORVEHV_API int ORVEHV_UnSubscribeChannelParams(int handle, unsigned short eventP
                                                unsigned short channel, const char *paramNameList,
                                                unsigned int paramNum, char *listOfResultCodes);
 
+/* Result bytes of the subscription calls: 0 subscribed (or unsubscribed),
+ * 1 unknown or write-only name, 2 refused by the system. The call returns
+ * ORVEHV_OK when at least one name was accepted, ORVEHV_PARTIAL when none
+ * was, and fails as a whole (ORVEHV_ERR_CONNECTION_LOST) when the event
+ * connection to 127.0.0.1:eventPort cannot be opened. Names are joined by ':'
+ * and their number must equal paramNum (else ORVEHV_ERR_BAD_ARGUMENT).
+ * Channel subscriptions accept "Name" (the channel name) besides the
+ * parameters. One connection per system serves every handle of it; it closes
+ * when the last handle of the system is closed. */
+
 /* Reads one event batch from an event connection (the accepted socket whose
  * 40-byte identifier block the caller has already read, or the B8181
  * "EventDataSocket"). Waits about one second: ORVEHV_NO_EVENT_DATA when
@@ -251,6 +272,16 @@ ORVEHV_API int ORVEHV_UnSubscribeChannelParams(int handle, unsigned short eventP
 ORVEHV_API int ORVEHV_GetEventData(int sock, ORVEHV_SYSTEMSTATUS_t *sysStatus,
                                    IDValue_t **eventData, unsigned int *dataNumber);
 ORVEHV_API int ORVEHV_FreeEventData(IDValue_t **listOfData);
+
+/* Value areas of parameter records (IDValue_t.Value): numeric parameters a
+ * 32-bit float; on/off an unsigned 32-bit 0/1; status words and bit fields a
+ * signed 32-bit integer; enumerations the integer as a 32-bit float; channel
+ * names ("Name") and text items NUL-terminated text. System properties by
+ * their type: text as text, real as float, every integer type as a 32-bit
+ * integer. Board index -1 marks a system property, channel index -1 a board
+ * parameter. A batch holds at most 4096 records. Once a batch has started to
+ * arrive, the rest must follow within a few seconds, else it counts as
+ * truncated (ORVEHV_ERR_BAD_EVENT_DATA). */
 
 /* Releases a list the library allocated; null is accepted. */
 ORVEHV_API int ORVEHV_Free(void *arg);

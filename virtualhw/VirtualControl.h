@@ -98,8 +98,10 @@ VHW_API int setChannelLoad(int sys, int slot, int channel, double megaohm);
 // ----------------------------------------------------------------- faults
 
 // Make every read (Get*) / write (Set*, ExecComm for commands) of the named item
-// on this system fail with `code` until cleared. The name is a parameter,
-// system property or command name ("VSet", "IPAddr", "Kill"), or "*" for all.
+// on this system fail with `code` until cleared (code 0 clears one name). The
+// name is a parameter, system property or command name ("VSet", "IPAddr",
+// "Kill"; "Name" for channel names), or "*" for all. Read faults may also name
+// "InitSystem", "CrateMap" and "SysPropList" to fail those calls.
 VHW_API int failRead(int sys, const std::string &name, int code);
 VHW_API int failWrite(int sys, const std::string &name, int code);
 // Clears read/write faults, login refusal and subscription refusals of one

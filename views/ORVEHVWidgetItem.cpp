@@ -254,6 +254,7 @@ void ORVEHVWidgetItem::buildEditor(int dataType, int accessMode, const QVariant 
     if (dataType != DataEnum) {
         m_unitLabel = new QLabel(unitText, this);
         m_unitLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+        m_unitLabel->setVisible(!unitText.isEmpty());
         if (binary)
             m_layout->addSpacing(3);
         m_layout->addWidget(m_unitLabel);

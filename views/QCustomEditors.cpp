@@ -12,6 +12,18 @@ const char *const QCustomComboBox::PopupSheet =
     "QAbstractItemView { background-color:lightgrey; selection-background-color:#383838; "
     "selection-color:#bfff27; }";
 
+const char *const QCustomComboBox::TableComboSheet =
+    "QComboBox { background:#FEFEFE; border:none; padding-left:4px; }";
+
+void EditorLook::setTableFlag(bool on)
+{
+    m_table = on;
+    if (on && m_ownTableSheet) {
+        m_widget->setStyleSheet(QLatin1String(m_tableSheet));
+        m_kept = m_widget->styleSheet();
+    }
+}
+
 void EditorLook::remember()
 {
     m_kept = m_widget->styleSheet();
@@ -20,7 +32,7 @@ void EditorLook::remember()
 void EditorLook::focusIn(bool writable)
 {
     if (m_table)
-        m_widget->setStyleSheet(TableSheet);
+        m_widget->setStyleSheet(QLatin1String(m_tableSheet));
     else if (!m_dialog && writable)
         m_widget->setStyleSheet(HighlightSheet);
 }
@@ -37,8 +49,8 @@ bool EditorLook::keyPress(QKeyEvent *e, bool dropComma)
         return true;
     }
     if (m_table) {
-        if (m_widget->styleSheet() != QLatin1String(TableSheet))
-            m_widget->setStyleSheet(TableSheet);
+        if (m_widget->styleSheet() != QLatin1String(m_tableSheet))
+            m_widget->setStyleSheet(QLatin1String(m_tableSheet));
         switch (e->key()) {
         case Qt::Key_Up:
         case Qt::Key_Down:
@@ -151,6 +163,7 @@ void QCustomLineEdit::keyPressEvent(QKeyEvent *e)
 QCustomComboBox::QCustomComboBox(QWidget *parent) : QComboBox(parent)
 {
     view()->setStyleSheet(PopupSheet);
+    m_look.setTableSheet(TableComboSheet);
     m_look.remember();
 }
 

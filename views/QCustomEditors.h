@@ -28,7 +28,10 @@ public:
 
     explicit EditorLook(QWidget *w) : m_widget(w) {}
 
-    void setTableFlag(bool on) { m_table = on; }
+    // Entering the table role with a sheet of its own (combo boxes) applies
+    // that sheet at once and keeps it as the one to restore.
+    void setTableFlag(bool on);
+    void setTableSheet(const char *sheet) { m_tableSheet = sheet; m_ownTableSheet = true; }
     bool tableFlag() const { return m_table; }
     void setDialogFlag(bool on) { m_dialog = on; }
     bool dialogFlag() const { return m_dialog; }
@@ -46,6 +49,8 @@ public:
 private:
     QWidget *m_widget;
     QString m_kept;
+    const char *m_tableSheet = TableSheet;
+    bool m_ownTableSheet = false;
     bool m_table = false;
     bool m_dialog = false;
 };
@@ -110,6 +115,10 @@ class QCustomComboBox : public QComboBox
     KEBO_EDITOR_LOOK_API
 public:
     static const char *const PopupSheet;
+    // Frameless and opaque in a table cell: the cell keeps showing its
+    // on/off or enumeration text underneath (it is refreshed while edited),
+    // and the platform style draws a transparent framed combo box black.
+    static const char *const TableComboSheet;
     explicit QCustomComboBox(QWidget *parent = nullptr);
 
 public slots:

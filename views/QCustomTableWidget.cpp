@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -34,6 +35,47 @@ public:
     {
         if (auto *t = qobject_cast<QCustomTableWidget *>(table))
             t->dimRowHeader(row);
+    }
+};
+
+// Row header that paints a section's own brush over whatever the style sheet
+// draws, so the powered (green) and idle (grey) colours show under any
+// application style sheet.
+class QCustomRowHeader : public QHeaderView
+{
+public:
+    explicit QCustomRowHeader(QWidget *parent) : QHeaderView(Qt::Vertical, parent) {}
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        painter->save();
+        QHeaderView::paintSection(painter, rect, logicalIndex);
+        painter->restore();
+        if (!model() || !rect.isValid())
+            return;
+        const QVariant bg = model()->headerData(logicalIndex, orientation(), Qt::BackgroundRole);
+        if (!bg.canConvert<QBrush>())
+            return;
+        const QBrush brush = bg.value<QBrush>();
+        if (brush.style() == Qt::NoBrush)
+            return;
+        painter->save();
+        painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter->setClipRect(rect);
+        painter->setOpacity(1.0);
+        const QRect r = rect.adjusted(0, 0, -1, -1);
+        painter->fillRect(r, brush);
+        painter->setPen(brush.color().darker(130));
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        painter->drawLine(r.topRight(), r.bottomRight());
+        const QVariant fg = model()->headerData(logicalIndex, orientation(), Qt::ForegroundRole);
+        painter->setPen(fg.canConvert<QBrush>() ? fg.value<QBrush>().color() : palette().color(QPalette::ButtonText));
+        const QVariant font = model()->headerData(logicalIndex, orientation(), Qt::FontRole);
+        painter->setFont(font.canConvert<QFont>() ? font.value<QFont>() : this->font());
+        const QString text = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+        painter->drawText(r.adjusted(4, 0, -4, 0), int(Qt::AlignLeft | Qt::AlignVCenter), text);
+        painter->restore();
     }
 };
 
@@ -108,6 +150,7 @@ QCustomTableWidget::QCustomTableWidget(bool customView, QWidget *parent)
       m_green(QColor(53, 169, 18))
 {
     registerRowHeaderPainter();
+    setVerticalHeader(new QCustomRowHeader(this));
     setObjectName(QStringLiteral("subWinTable"));
     setItemDelegate(new QCustomTableWidgetDelegate(this));
     setStyleSheet(QStringLiteral(":enabled { background:#FEFEFE; }\n:!enabled { background:#CCCCCC; }"));

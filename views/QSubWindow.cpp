@@ -349,7 +349,8 @@ void QSubWindow::fillEmptyCells()
 void QSubWindow::fitSize()
 {
     QCustomTableWidget *t = m_table;
-    int w = t->verticalHeader()->sizeHint().width() + 20;
+    // the header is at least as wide as the mode selector in its corner
+    int w = qMax(t->verticalHeader()->sizeHint().width(), t->verticalHeader()->minimumWidth()) + 20;
     for (int c = 0; c < t->columnCount(); ++c)
         if (!t->isColumnHidden(c))
             w += t->columnWidth(c);
@@ -399,6 +400,15 @@ void QSubWindow::restoreNaturalOrder()
     }
 }
 
+void QSubWindow::syncCombo()
+{
+    // a mode set by the program shows in the selector too
+    if (m_combo && m_combo->currentIndex() != m_mode) {
+        const QSignalBlocker block(m_combo);
+        m_combo->setCurrentIndex(m_mode);
+    }
+}
+
 void QSubWindow::setViewTableMode(QString choice)
 {
     const int mode = TableRules::viewModeFromChoice(choice);
@@ -417,6 +427,7 @@ void QSubWindow::applyFullMode()
     if (!m_root)
         return;
     m_mode = FullMode;
+    syncCombo();
     {
         const QSignalBlocker block(m_table->verticalHeader());
         for (int r = 0; r < m_table->rowCount(); ++r)
@@ -433,6 +444,7 @@ void QSubWindow::applyMinimalMode()
     if (!m_root)
         return;
     m_mode = MinimalMode;
+    syncCombo();
     {
         const QSignalBlocker block(m_table->verticalHeader());
         for (int r = 0; r < m_table->rowCount(); ++r)
@@ -453,6 +465,7 @@ void QSubWindow::applyCustomMode()
     if (!m_root)
         return;
     m_mode = CustomMode;
+    syncCombo();
     {
         const QSignalBlocker block(m_table->verticalHeader());
         QHeaderView *vh = m_table->verticalHeader();

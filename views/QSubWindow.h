@@ -105,6 +105,7 @@ private:
     void showNoChannels();
     void removeNoChannels();
     void restoreNaturalOrder();
+    void syncCombo();
     int visibleRowCount() const;
     int visibleColumnCount() const;
 

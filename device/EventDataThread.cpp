@@ -2,6 +2,7 @@
 
 #include "device/EventRouter.h"
 #include "device/EventServer.h"
+#include "device/EventThreadSync.h"
 #include "device/LogWriter.h"
 #include "device/QSystemInterface.h"
 
@@ -113,7 +114,10 @@ void run(EventRouter *router, QSystemInterface *sys)
 
 QThread *start(EventRouter *router, QSystemInterface *sys)
 {
-    QThread *t = QThread::create([router, sys] { run(router, sys); });
+    QThread *t = QThread::create([router, sys] {
+        run(router, sys);
+        EventThreadSync::threadEnds();
+    });
     t->setObjectName(QStringLiteral("event data"));
     t->start();
     return t;
@@ -139,7 +143,7 @@ bool stopEventThreads(QSystemInterface *sys, int timeoutMs)
         // socket is not ours and ends within its one-second read.
         if (sock >= 0)
             ::shutdown(sock, SHUT_RDWR);
-        if (!thread->wait(deadline))
+        if (!EventThreadSync::join(thread, deadline))
             return false;
     }
     if (!LogWriter::stop(sys, timeoutMs))

@@ -2,6 +2,7 @@
 
 #include "device/EventDataThread.h"
 #include "device/EventRouter.h"
+#include "device/EventThreadSync.h"
 #include "device/QSystemInterface.h"
 
 #include <QByteArray>
@@ -296,7 +297,7 @@ void EventServer::resolve(int fd, const QByteArray &identifierBlock)
                 return;
             }
             // The old source failed; a new subscription opened a new one.
-            sys->eventThread->wait();
+            EventThreadSync::join(sys->eventThread, QDeadlineTimer::Forever);
             delete sys->eventThread;
             sys->eventThread = nullptr;
             int old = sys->eventSocket.exchange(-1);

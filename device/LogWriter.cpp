@@ -1,6 +1,7 @@
 #include "device/LogWriter.h"
 
 #include "device/LogQueue.h"
+#include "device/EventThreadSync.h"
 #include "device/QSystemInterface.h"
 
 #include <QMutexLocker>
@@ -19,7 +20,7 @@ void run(QSystemInterface *sys)
             // writing is not lost; pending batches alone do not wake it (a
             // mainframe's burst is written at its end).
             while (!sys->logWakePending && !sys->logWriterStop && sys->logBatchCount >= 0)
-                sys->logCondition.wait(&sys->logMutex);
+                EventThreadSync::wait(sys->logCondition, sys->logMutex);
             sys->logWakePending = false;
             if (sys->logBatchCount < 0)
                 return;
@@ -46,7 +47,10 @@ QThread *start(QSystemInterface *sys)
         QMutexLocker lock(&sys->logMutex);
         sys->logWriterStop = false;
     }
-    QThread *t = QThread::create([sys] { run(sys); });
+    QThread *t = QThread::create([sys] {
+        run(sys);
+        EventThreadSync::threadEnds();
+    });
     t->setObjectName(QStringLiteral("log writer"));
     sys->logWriterThread = t;
     t->start();
@@ -63,7 +67,7 @@ bool stop(QSystemInterface *sys, int timeoutMs)
         sys->logCondition.wakeAll();
     }
     QThread *t = sys->logWriterThread;
-    if (!t->wait(QDeadlineTimer(timeoutMs)))
+    if (!EventThreadSync::join(t, QDeadlineTimer(timeoutMs)))
         return false;
     delete t;
     sys->logWriterThread = nullptr;

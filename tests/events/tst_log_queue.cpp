@@ -2,6 +2,7 @@
 // mainframe wake rule, and a writer that really ends (writing what is left).
 
 #include "device/LogQueue.h"
+#include "device/EventThreadSync.h"
 #include "device/LogWriter.h"
 #include "device/QSystemInterface.h"
 
@@ -172,7 +173,7 @@ private slots:
             sys.logBatchCount = -1;
             sys.logCondition.wakeAll();
         }
-        QVERIFY(writer->wait(5000));
+        QVERIFY(EventThreadSync::join(writer, QDeadlineTimer(5000)));
         {
             QMutexLocker lock(&sys.logMutex);
             sys.logBatchCount = 0;

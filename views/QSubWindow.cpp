@@ -473,28 +473,32 @@ void QSubWindow::applyCustomMode()
         QHash<QString, int> columns;
         for (int c = 0; c < m_table->columnCount(); ++c)
             columns.insert(m_table->columnName(c), c);
+        // A column shows when its parameter is visible on some shown
+        // channel; channels left out of the view do not hide it again.
+        QVector<int> shownColumns(m_table->columnCount(), 0);
         for (int row = 0; row < m_rowChannels.size(); ++row) {
             ORVEHVNode *channel = m_rowChannels.at(row);
-            m_table->setRowHidden(row, !visibleFlag(channel));
+            const bool rowShown = visibleFlag(channel);
+            m_table->setRowHidden(row, !rowShown);
             const int pos = storedPosition(channel);
             if (pos >= 0 && pos < vh->count() && vh->visualIndex(row) != pos)
                 vh->swapSections(vh->visualIndex(row), pos);
+            if (!rowShown)
+                continue;
             for (ORVEHVNode *p : channel->parameters()) {
                 if (!p)
                     continue;
                 const int col = columns.value(p->name(), -1);
-                if (col < 0)
+                if (col < 0 || !visibleFlag(p))
                     continue;
-                if (visibleFlag(p)) {
-                    m_table->setColumnHidden(col, false);
-                    const int cpos = storedPosition(p);
-                    if (cpos >= 0 && cpos < hh->count() && hh->visualIndex(col) != cpos)
-                        hh->moveSection(hh->visualIndex(col), cpos);
-                } else {
-                    m_table->setColumnHidden(col, true);
-                }
+                shownColumns[col] = 1;
+                const int cpos = storedPosition(p);
+                if (cpos >= 0 && cpos < hh->count() && hh->visualIndex(col) != cpos)
+                    hh->moveSection(hh->visualIndex(col), cpos);
             }
         }
+        for (int c = 0; c < m_table->columnCount(); ++c)
+            m_table->setColumnHidden(c, !shownColumns.at(c));
         if (m_customView && visibleRowCount() > 0 && visibleColumnCount() > 0) {
             m_table->show();
             removeNoChannels();

@@ -700,6 +700,9 @@ void TstChannelTable::customViewUsesMirrors()
     QVERIFY(t->verticalHeaderItem(mirrorRow)->text().startsWith("(MF3300)03."));
     QVERIFY(!t->isRowHidden(mirrorRow));
     QVERIFY(t->isRowHidden(0)); // channel 0 of slot 0 is not in the view
+    // channels outside the view do not hide the columns of those inside it
+    QVERIFY(!t->isColumnHidden(vset));
+    QCOMPARE(visibleHeaders(t).size(), sys->channel(3, 2)->parameters().size());
     // stored position 0 for channel 4 of slot 3
     QCOMPARE(t->verticalHeader()->logicalIndex(0),
              static_cast<QTableWidgetItem *>(sys->param(3, 4, "VSet")->partner())->row());

@@ -811,6 +811,8 @@ void MainWindow::addSubWindow(QSystemInterface *sys)
     sub->setStyleSheet(QStringLiteral("background: transparent;"));
     sub->setWindowIcon(emptyIcon());
     sub->setSystemMenu(nullptr);
+    // The sub-window is built hidden; the frame alone would show an empty tab.
+    view->show();
     if (m_form.menuTile->isChecked()) {
         sub->setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
         sub->showNormal();
@@ -946,7 +948,18 @@ void MainWindow::setCurrentWidgetIndex(QMdiSubWindow *sub)
     markBoxes(i);
     showBoardPage(i);
     showStatusBarOf(sys);
-    // Tabbed mode: the views area keeps the active tab maximised itself.
+    if (m_form.viewsArea->viewMode() == QMdiArea::TabbedView) {
+        // The area restores the previously active tab to its normal size;
+        // behind the transparent active frame its title bar would show.
+        for (QMdiSubWindow *other : m_form.viewsArea->subWindowList()) {
+            if (other == sub)
+                continue;
+            if (!other->isMaximized())
+                other->setGeometry(QRect());
+        }
+        if (!sub->isMaximized())
+            sub->showMaximized();
+    }
 }
 
 void MainWindow::setCurrentSubWindowIndex(int systemIndex)
@@ -1016,6 +1029,11 @@ void MainWindow::createDialogForConnection()
     // Centred on the views area, moved down by the tool bar's height; it
     // deletes itself when closed.
     auto *dialog = new QConnectDialog(this, m_form.viewsArea, m_form.viewsArea, m_form.mainTBar->height());
+    // The dialog connects from inside its own accept(), while the progress
+    // dialogs process events: were it deleted on close, it would be freed
+    // before accept() returns. It goes once it has finished instead.
+    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater, Qt::QueuedConnection);
     m_connectDialog = dialog;
     dialog->show();
     emit connectDialogOpened();

@@ -1395,8 +1395,19 @@ void MainWindow::handleEventLiveInsertion(QSystemInterface *sysIf, bool, bool)
         ViewAccess::setStatus(crate->statusBar(), ConnectionConnected);
     if (sysIf->isLogStarted())
         LogQueue::enqueueLiveInsertion(sysIf, sysIf->systemNode()->name());
-    // The crate map is read again and new boards subscribed by the system
-    // interface's crate map operation once it is available.
+    const QList<ORVEHVNode *> boards = sysIf->changeCrateMap(this);
+    // The crate map dialog ran an event loop: the system may be gone.
+    if (!isLiveSystem(sysIf))
+        return;
+    if (crate && crate != sysIf)
+        ViewAccess::rebuildViews(crate);
+    // Custom views rebuild their trees here once they are part of the program.
+    if (boards.isEmpty())
+        return;
+    SubscriptionFailureList systemFailures, boardFailures, channelFailures;
+    sysIf->subscribeParameters(boards, systemFailures, boardFailures, channelFailures);
+    if (!systemFailures.isEmpty() || !boardFailures.isEmpty() || !channelFailures.isEmpty())
+        reportUnsubscribedParameters(sysIf->handle(), systemFailures, boardFailures, channelFailures);
 }
 
 void MainWindow::handleTransparentMode(QSystemInterface *sysIf)

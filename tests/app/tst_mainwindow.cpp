@@ -687,6 +687,47 @@ private slots:
         QVERIFY(sys->eventsEnabled);
     }
 
+    void liveInsertionAddsAndSubscribesTheBoard()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QSystemInterface *sys = w->systems().first();
+        const int id = vhw::findSystem("192.0.2.10");
+        auto boardInSlot = [sys](int slot) -> ORVEHVNode * {
+            for (ORVEHVNode *b : sys->systemNode()->children())
+                if (b->kind() == KindBoard && b->slot() == slot)
+                    return b;
+            return nullptr;
+        };
+        QVERIFY(!boardInSlot(5));
+        const int rowsBefore = qobject_cast<QSubWindow *>(sys->subWindow())->table()->rowCount();
+        QCOMPARE(vhw::insertBoard(id, 5, vhw::boardModels().front(), 4), 0);
+        // The event arrives through the event server; the handler re-reads the map.
+        QTRY_VERIFY_WITH_TIMEOUT(boardInSlot(5), 5000);
+        QVERIFY(qobject_cast<QSubWindow *>(sys->subWindow())->table()->rowCount() > rowsBefore);
+        ORVEHVNode *vset = boardInSlot(5)->children().first()->parameter("VSet");
+        if (!vset)
+            vset = boardInSlot(5)->children().first()->parameter("V0Set");
+        QVERIFY(vset);
+        // Subscribed: a device change of the new board reaches its node.
+        vhw::setChannelParam(id, 5, 0, vset->name().toStdString(), 42);
+        QTRY_COMPARE_WITH_TIMEOUT(vset->value().value.toDouble(), 42.0, 5000);
+        QVERIFY(messages.isEmpty());
+    }
+
+    void closingStopsEverySystem()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QVERIFY(connectTo("192.0.2.50", 11, 0, "B", "", ""));
+        const int id = vhw::findSystem("192.0.2.10");
+        QTRY_VERIFY_WITH_TIMEOUT(vhw::hasEventConnection(id), 5000);
+        QVERIFY(w->close());
+        for (QSystemInterface *sys : w->systems()) {
+            QVERIFY(sys->stopRequested);
+            QCOMPARE(sys->handle(), -1);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!vhw::hasEventConnection(id), 5000);
+    }
+
     void eventServerFailureEndsTheProgram()
     {
         emit w->tcpServerError();

@@ -255,6 +255,8 @@ QList<ORVEHVNode *> QSystemInterface::changeCrateMap(QWidget *dialogParent)
     dialog.setMinimumDuration(0);
     dialog.setValue(0);
 
+    // Marks left from before belong to boards the refresh may delete.
+    m_notOkStatusNodes.clear();
     const QList<ORVEHVNode *> fresh = refreshCrateMap(m_handle, m_systemNode, [this](ORVEHVNode *board, int slot) {
         emit boardGone(board, slot);
     });
@@ -301,6 +303,8 @@ void QSystemInterface::joinCrate(QSystemInterface *crate)
         }
     }
     m_joinedCrate = crate;
+    // The crate's table shows this board's channels: it marks the faulty ones.
+    crate->m_notOkStatusNodes += takeNotOkStatusNodes();
     if (g_panelFactory)
         g_panelFactory->boardsChanged(crate);
 }

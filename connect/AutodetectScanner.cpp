@@ -1,6 +1,5 @@
 #include "connect/AutodetectScanner.h"
 
-#include <QMetaObject>
 #include <QSet>
 
 #include <arpa/inet.h>
@@ -44,6 +43,47 @@ qint64 msSince(Clock::time_point t)
 AutodetectScanner::AutodetectScanner(QObject *parent) : QObject(parent)
 {
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_deliveryTimer.setInterval(20);
+    connect(&m_deliveryTimer, &QTimer::timeout, this, &AutodetectScanner::deliver);
+}
+
+void AutodetectScanner::post(Result result)
+{
+    std::lock_guard<std::mutex> lock(m_resultsMutex);
+    m_results.push_back(std::move(result));
+}
+
+void AutodetectScanner::deliver()
+{
+    std::vector<Result> results;
+    {
+        std::lock_guard<std::mutex> lock(m_resultsMutex);
+        results.swap(m_results);
+    }
+    for (const Result &r : results) {
+        if (r.generation != m_generation)
+            continue;   // from a scan that was stopped and replaced
+        switch (r.kind) {
+        case Result::Bound:
+            emit replyPortBound(r.port);
+            break;
+        case Result::Probe:
+            emit probeSent(QByteArray::fromStdString(r.text));
+            break;
+        case Result::Found: {
+            QStringList f;
+            for (const std::string &x : r.fields)
+                f.append(QString::fromStdString(x));
+            emit mainframeFound(f[0], QString::fromStdString(r.text), f[1], f[2], f[3]);
+            break;
+        }
+        case Result::Finished:
+            m_running = false;
+            m_deliveryTimer.stop();
+            emit finished();
+            break;
+        }
+    }
 }
 
 AutodetectScanner::~AutodetectScanner()
@@ -140,6 +180,11 @@ void AutodetectScanner::start()
     ++m_generation;
     m_stop = false;
     m_running = true;
+    {
+        std::lock_guard<std::mutex> lock(m_resultsMutex);
+        m_results.clear();
+    }
+    m_deliveryTimer.start();
     m_thread = std::thread(&AutodetectScanner::run, this, m_generation, m_settleMs, m_scanMs,
                            m_repeatMs);
 }
@@ -153,22 +198,7 @@ void AutodetectScanner::stop()
 
 void AutodetectScanner::run(quint64 generation, int settleMs, int scanMs, int repeatMs)
 {
-    // Every result goes to the owner's thread and counts only for this scan.
-    auto post = [this, generation](auto fn) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, fn]() {
-                if (generation == m_generation)
-                    fn();
-            },
-            Qt::QueuedConnection);
-    };
-    auto finish = [&]() {
-        post([this]() {
-            m_running = false;
-            emit finished();
-        });
-    };
+    auto finish = [&]() { post({ Result::Finished, generation, 0, {}, {} }); };
 
     // Waits up to ms for the socket (or only for a stop when fd < 0).
     // 1 = readable, 0 = timed out, -1 = stop requested or error.
@@ -212,7 +242,7 @@ void AutodetectScanner::run(quint64 generation, int settleMs, int scanMs, int re
         finish();
         return;
     }
-    post([this, boundPort]() { emit replyPortBound(boundPort); });
+    post({ Result::Bound, generation, boundPort, {}, {} });
 
     Fd sendSocket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (!sendSocket.valid()) {
@@ -232,7 +262,7 @@ void AutodetectScanner::run(quint64 generation, int settleMs, int scanMs, int re
         const ssize_t n = ::sendto(sendSocket.get(), probe.constData(), size_t(probe.size()), 0,
                                    reinterpret_cast<sockaddr *>(&to), sizeof to);
         if (n == probe.size())
-            post([this, probe]() { emit probeSent(probe); });
+            post({ Result::Probe, generation, 0, probe.toStdString(), {} });
     };
 
     send();
@@ -265,8 +295,10 @@ void AutodetectScanner::run(quint64 generation, int settleMs, int scanMs, int re
                         ++rows;
                         char address[INET_ADDRSTRLEN] = {};
                         ::inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
-                        const QString ip = QString::fromLatin1(address);
-                        post([this, f, ip]() { emit mainframeFound(f[0], ip, f[1], f[2], f[3]); });
+                        std::vector<std::string> fields;
+                        for (int i = 0; i < 4; ++i)
+                            fields.push_back(f.at(i).toStdString());
+                        post({ Result::Found, generation, 0, address, std::move(fields) });
                     }
                 }
             }

@@ -4,15 +4,21 @@
 #include <QObject>
 #include <QStringList>
 
+#include <QTimer>
+
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 // The network side of mainframe autodetection, on a worker thread: binds the
 // reply port (3500 or the next free one), sends "KEBO<port>" to the probe
 // destination every 2 s, waits at most 400 ms per receive, lists each distinct
-// reply once and ends after the scan time or on stop(). Results reach the
-// owner's thread as queued signals; the worker touches no widget.
+// reply once and ends after the scan time or on stop(). The worker touches no
+// Qt object: it queues plain results under a mutex, and a timer on the owner's
+// thread turns them into signals.
 class AutodetectScanner : public QObject
 {
     Q_OBJECT
@@ -54,7 +60,18 @@ signals:
     void finished();
 
 private:
+    struct Result
+    {
+        enum Kind { Bound, Probe, Found, Finished } kind;
+        quint64 generation;
+        int port = 0;
+        std::string text;                  // probe text, or the sender's address
+        std::vector<std::string> fields;   // reply fields
+    };
+
     void run(quint64 generation, int settleMs, int scanMs, int repeatMs);
+    void post(Result result);
+    void deliver();
     void wakeWorker();
     void joinWorker();
 
@@ -66,4 +83,7 @@ private:
     int m_settleMs = kSettleMs;
     int m_scanMs = kScanMs;
     int m_repeatMs = kRepeatMs;
+    QTimer m_deliveryTimer;
+    std::mutex m_resultsMutex;         // guards m_results
+    std::vector<Result> m_results;
 };

@@ -17,8 +17,10 @@ void QCustomSplashScreen::showWaitMessage()
 
 void QCustomSplashScreen::mousePressEvent(QMouseEvent *)
 {
-    // Overridden so a click never simply hides the splash.
+    // Overridden so a click never simply hides the splash. finish() would
+    // give up waiting for a main window that is not shown yet and close the
+    // splash early, so it is left to start-up until the window is visible.
     showWaitMessage();
-    if (m_mainWindow)
+    if (m_mainWindow && m_mainWindow->isVisible())
         finish(m_mainWindow);
 }

@@ -4,6 +4,7 @@
 
 #include "app/MainWindow.h"
 #include "app/MainWindowLogic.h"
+#include "app/QCustomSplashScreen.h"
 #include "app/QFloatingWindow.h"
 #include "app/SystemPanelBuilder.h"
 #include "connect/QConnectDialog.h"
@@ -200,6 +201,21 @@ private slots:
             QVERIFY(QFile::exists(r.styleSheet));
         }
         QVERIFY(QFile::exists(":/Resources/Fonts/Antonio-Regular.ttf"));
+    }
+
+    void splashStaysUntilTheWindowIsShown()
+    {
+        w->hide();
+        QPointer<QCustomSplashScreen> splash = new QCustomSplashScreen(w, QPixmap(":/Resources/Elementi/splashscr-WIDE_KEBO.jpg"));
+        splash->showWaitMessage();
+        splash->show();
+        QCOMPARE(splash->message(), QString("Please wait..."));
+        QTest::mouseClick(splash, Qt::LeftButton);
+        QTest::qWait(1500);
+        QVERIFY(splash && splash->isVisible());
+        w->show();
+        QTest::mouseClick(splash, Qt::LeftButton);
+        QTRY_VERIFY(splash.isNull());
     }
 
     void eventLampsFromStatus()

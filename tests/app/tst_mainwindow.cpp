@@ -8,6 +8,7 @@
 #include "app/QFloatingWindow.h"
 #include "app/SystemPanelBuilder.h"
 #include "connect/QConnectDialog.h"
+#include "device/LogQueue.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
 #include "panels/QCustomBox.h"
@@ -742,6 +743,48 @@ private slots:
             QCOMPARE(sys->handle(), -1);
         }
         QTRY_VERIFY_WITH_TIMEOUT(!vhw::hasEventConnection(id), 5000);
+    }
+
+    void valueLogSkipsRepeatsExceptOnMainframes()
+    {
+        // Board 0, channel 0 "VSet" event with the value v.
+        auto send = [this](QSystemInterface *sys, const char *name, float value) {
+            IDValue_t v = eventRecord(0, 0, name);
+            std::memcpy(v.Value, &value, sizeof value);
+            emit w->updateValueAndWidget(sys, 0, 0, name, v, true, true);
+        };
+        auto lines = [](const QString &file) {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromLocal8Bit(f.readAll()).count("par [")
+                                                                   : 0;
+        };
+        const QString deskLog = workDir.filePath("desk.log");
+        LogQueue::setConfiguredPath(deskLog);
+        QVERIFY(connectTo("192.0.2.50", 11, 0, "Desk", "", ""));
+        QSystemInterface *desk = w->systems().first();
+        QTRY_VERIFY_WITH_TIMEOUT(vhw::hasEventConnection(vhw::findSystem("192.0.2.50")), 5000);
+        ORVEHVNode *node = desk->systemNode()->children().first()->children().first()->parameter("VSet");
+        QVERIFY(node && node->isLogged());
+        desk->setIsLogStarted(true);
+        send(desk, "VSet", 100);
+        send(desk, "VSet", 100);  // repeats the old value: no line
+        send(desk, "VSet", 200);
+        QTRY_COMPARE_WITH_TIMEOUT(lines(deskLog), 2, 5000);
+        QTest::qWait(300);
+        QCOMPARE(lines(deskLog), 2);
+
+        const QString crateLog = workDir.filePath("crate.log");
+        LogQueue::setConfiguredPath(crateLog);
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "Crate"));
+        QSystemInterface *crate = w->systems().at(1);
+        QTRY_VERIFY_WITH_TIMEOUT(vhw::hasEventConnection(vhw::findSystem("192.0.2.10")), 5000);
+        node = crate->systemNode()->children().first()->children().first()->parameter("VSet");
+        node->setIsLogged(true);
+        crate->setIsLogStarted(true);
+        send(crate, "VSet", 100);
+        send(crate, "VSet", 100);  // a mainframe logs every event
+        QTRY_COMPARE_WITH_TIMEOUT(lines(crateLog), 2, 5000);
+        LogQueue::setConfiguredPath(QString());
     }
 
     void eventServerFailureEndsTheProgram()

@@ -1,0 +1,52 @@
+// The system panels in the main window: two default systems connected, the
+// program's style sheet applied, the window grabbed.
+//   sysif_mainwindow_shot [output file, default /tmp/h4b-mainwindow.png]
+
+#include "app/MainWindow.h"
+#include "app/MainWindowLogic.h"
+#include "app/SystemPanelBuilder.h"
+#include "device/QSystemInterface.h"
+#include "virtualhw/VirtualControl.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontDatabase>
+#include <QLocale>
+#include <QStackedWidget>
+#include <QTimer>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/h4b-mainwindow.png");
+    QFontDatabase::addApplicationFont(QStringLiteral(":/Resources/Fonts/Antonio-Regular.ttf"));
+    const auto resources = MainWindowLogic::startupResources(int(QLocale::system().territory()));
+    QFile sheet(resources.styleSheet);
+    if (sheet.open(QIODevice::ReadOnly))
+        app.setStyleSheet(QString::fromUtf8(sheet.readAll()));
+    MainWindow::setMessageHook([](const OperatorMessage &) { return 0; });
+    MainWindow *window = MainWindow::create();
+    static SystemPanelBuilder builder;
+    QSystemInterface::setPanelFactory(&builder);
+    window->setGeometry(0, 0, 1500, 900);
+    window->show();
+    window->startEventServer();
+    for (QWidget *w : QApplication::topLevelWidgets())   // the connect dialog opened at start-up
+        if (w != window && w->isVisible())
+            w->close();
+    window->connectToSystem(2, 0, "192.0.2.10", "Crate A", "admin", "admin");
+    window->connectToSystem(6, 5, "COM3_9600_8_0_0_0", "NIM desk", "", "");
+    window->setCurrentSubWindowIndex(0);
+    for (int i = 0; i < 30; ++i) {
+        vhw::advanceTime(0.1);
+        app.processEvents();
+    }
+    QTimer::singleShot(1500, &app, [&] {
+        window->grab().save(out);
+        app.quit();
+    });
+    app.exec();
+    for (QSystemInterface *s : window->systems())
+        ORVEHV_DeinitSystem(s->handle());
+    return 0;
+}

@@ -244,6 +244,7 @@ void ORVEHVWidgetItem::buildEditor(int dataType, int accessMode, const QVariant 
     editor->installEventFilter(this);
     setFocusProxy(editor);
 
+
     const bool binary = isBinary(m_node, dataType);
     if (binary) {
         // "0x" before the digits

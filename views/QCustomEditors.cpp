@@ -76,6 +76,9 @@ void QCustomSpinBox::focusInEvent(QFocusEvent *e)
 {
     m_look.focusIn(!isReadOnly());
     QSpinBox::focusInEvent(e);
+    // in a cell, what is typed replaces the value rather than extending it
+    if (m_look.tableFlag())
+        selectAll();
 }
 
 void QCustomSpinBox::focusOutEvent(QFocusEvent *e)
@@ -107,6 +110,9 @@ void QCustomDoubleSpinBox::focusInEvent(QFocusEvent *e)
 {
     m_look.focusIn(!isReadOnly());
     QDoubleSpinBox::focusInEvent(e);
+    // in a cell, what is typed replaces the value rather than extending it
+    if (m_look.tableFlag())
+        selectAll();
 }
 
 void QCustomDoubleSpinBox::focusOutEvent(QFocusEvent *e)
@@ -138,6 +144,9 @@ void QCustomLineEdit::focusInEvent(QFocusEvent *e)
 {
     m_look.focusIn(!isReadOnly());
     QLineEdit::focusInEvent(e);
+    // in a cell, what is typed replaces the value rather than extending it
+    if (m_look.tableFlag())
+        selectAll();
 }
 
 void QCustomLineEdit::focusOutEvent(QFocusEvent *e)

@@ -144,6 +144,18 @@ void QCustomTableWidgetDelegate::updateEditorGeometry(QWidget *editor, const QSt
     editor->setGeometry(option.rect);
 }
 
+void QCustomTableWidgetDelegate::destroyEditor(QWidget *editor, const QModelIndex &index) const
+{
+    auto *item = qobject_cast<ORVEHVWidgetItem *>(editor);
+    auto *table = qobject_cast<QCustomTableWidget *>(parent());
+    if (item && item->node() && table) {
+        QTableWidgetItem *cell = table->item(index.row(), index.column());
+        if (cell && QCustomTableWidget::nodeOf(cell) == item->node())
+            cell->setText(item->node()->cellText());
+    }
+    QStyledItemDelegate::destroyEditor(editor, index);
+}
+
 // ---------------------------------------------------------------- table
 QCustomTableWidget::QCustomTableWidget(bool customView, QWidget *parent)
     : QTableWidget(parent), m_customView(customView), m_grey(QColor(128, 128, 128)),

@@ -32,6 +32,8 @@ public:
                       const QModelIndex &index) const override;
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
                               const QModelIndex &index) const override;
+    // An editor closed without a commit (Escape) must not leave its cell blank.
+    void destroyEditor(QWidget *editor, const QModelIndex &index) const override;
 };
 
 class QCustomTableWidget : public QTableWidget

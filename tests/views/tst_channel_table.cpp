@@ -383,7 +383,7 @@ void TstChannelTable::multiSetAbsolute()
     sub.setSystemNode(sys->node);
     sub.buildTableInitial();
     sub.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&sub));
+    QVERIFY(QTest::qWaitForWindowActive(&sub));
     QCustomTableWidget *t = sub.table();
     const int vset = t->columnByName("VSet");
 
@@ -412,6 +412,18 @@ void TstChannelTable::multiSetAbsolute()
     QCOMPARE(sys->param(0, 2, "VSet")->value().value.toDouble(), 50.0);
     QCOMPARE(t->item(0, vset)->text(), sys->param(0, 0, "VSet")->cellText());
     QVERIFY(t->item(0, vset)->text().startsWith("50.0"));
+
+    // typing on a selected cell replaces its value
+    QTRY_VERIFY(!t->indexWidget(t->model()->index(0, vset)));
+    t->setFocus();
+    t->setCurrentCell(8, vset);
+    QTRY_VERIFY(t->indexWidget(t->model()->index(8, vset)));
+    QWidget *focus = t->indexWidget(t->model()->index(8, vset))->focusProxy();
+    QVERIFY(focus);
+    QTRY_VERIFY(focus->hasFocus());
+    QTest::keyClicks(focus, "75");
+    QTest::keyClick(focus, Qt::Key_Return);
+    QCOMPARE(sys->device(0, 8, "VSet"), 75.0);
 
     // a name is never copied
     const int name = t->columnByName("Name");
@@ -555,6 +567,7 @@ void TstChannelTable::offsetLeftWithoutEnter()
     QTest::keyClick(spin, Qt::Key_Escape);
     QTRY_VERIFY(!t->indexWidget(t->model()->index(0, vset)));
     QCOMPARE(sys->device(0, 0, "VSet"), 100.0);
+    QCOMPARE(t->item(0, vset)->text(), shown); // not left blank
 
     // whereas leaving a changed absolute cell commits it
     ed = editWithSelection(sub, vset, {0});

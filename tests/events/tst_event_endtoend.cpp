@@ -1,0 +1,240 @@
+// Events from the virtual hardware through the real event port into the main
+// window and its tables: a device change reaches its cell, a live insertion
+// rebuilds only the changed slot and subscribes it, transparent mode and a
+// lost event connection disable the views (one report), the operator's own
+// disconnection reports nothing, and logging writes what arrives.
+
+#include "app/MainWindow.h"
+#include "app/SystemPanelBuilder.h"
+#include "device/EventServer.h"
+#include "device/LogQueue.h"
+#include "device/ORVEHVNode.h"
+#include "device/QSystemInterface.h"
+#include "panels/QCustomBox.h"
+#include "panels/QSystemStatusBar.h"
+#include "views/QCustomTableWidget.h"
+#include "views/QSubWindow.h"
+#include "virtualhw/VirtualControl.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QMutexLocker>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QThread *eventThreadOf(QSystemInterface *sys)
+{
+    QMutexLocker lock(&EventServer::systemsMutex());
+    return sys->eventThread;
+}
+
+ORVEHVNode *boardInSlot(QSystemInterface *sys, int slot)
+{
+    for (ORVEHVNode *b : sys->systemNode()->children())
+        if (b->kind() == KindBoard && b->slot() == slot)
+            return b;
+    return nullptr;
+}
+
+QCustomTableWidget *tableOf(QSystemInterface *sys)
+{
+    auto *sub = qobject_cast<QSubWindow *>(sys->subWindow());
+    return sub ? sub->table() : nullptr;
+}
+
+} // namespace
+
+class TestEventEndToEnd : public QObject
+{
+    Q_OBJECT
+private:
+    MainWindow *w = nullptr;
+    QList<OperatorMessage> messages;
+    QTemporaryDir workDir;
+    QString oldDir;
+
+    QSystemInterface *connectMainframe()
+    {
+        if (!w->connectToSystem(2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("A"), QStringLiteral("admin"),
+                                QStringLiteral("admin")))
+            return nullptr;
+        QSystemInterface *sys = w->systems().first();
+        QDeadlineTimer limit(5000);
+        while (!eventThreadOf(sys) && !limit.hasExpired())
+            QTest::qWait(10);
+        return eventThreadOf(sys) ? sys : nullptr;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        static SystemPanelBuilder builder;
+        QSystemInterface::setPanelFactory(&builder);
+        QVERIFY(workDir.isValid());
+        oldDir = QDir::currentPath();
+        QDir::setCurrent(workDir.path()); // subscription failure reports land here
+        MainWindow::setMessageHook([this](const OperatorMessage &m) {
+            messages.append(m);
+            return 1;
+        });
+    }
+    void cleanupTestCase()
+    {
+        MainWindow::setMessageHook({});
+        QDir::setCurrent(oldDir);
+        LogQueue::setConfiguredPath(QString());
+    }
+    void init()
+    {
+        vhw::resetWorld();
+        vhw::setTimeMode(vhw::TimeMode::Manual);
+        messages.clear();
+        w = MainWindow::create();
+        QVERIFY(w);
+        QVERIFY(w->startEventServer());
+        w->resize(1400, 900);
+        w->show();
+    }
+    void cleanup()
+    {
+        delete w; // the close path ends every event thread
+        w = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (qobject_cast<QDialog *>(top))
+                delete top;
+    }
+
+    void deviceChangeReachesItsCell()
+    {
+        QSystemInterface *sys = connectMainframe();
+        QVERIFY(sys);
+        QCustomTableWidget *table = tableOf(sys);
+        QVERIFY(table);
+        ORVEHVNode *vset = boardInSlot(sys, 1)->children().at(4)->parameter(QStringLiteral("VSet"));
+        QVERIFY(vset);
+        QCOMPARE(vset->tableWidget(), static_cast<QTableWidget *>(table));
+        const int id = vhw::findSystem("192.0.2.10");
+        QCOMPARE(vhw::setChannelParam(id, 1, 4, "VSet", 1234.5), ORVEHV_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(vset->text().contains(QStringLiteral("1234.5")), 5000);
+        QCOMPARE(table->item(vset->row(), vset->column()), static_cast<QTableWidgetItem *>(vset));
+        QVERIFY(messages.isEmpty());
+    }
+
+    // The rows of the other boards keep their cells; the new board's cells
+    // receive events at once.
+    void liveInsertionRebuildsOnlyTheChangedSlot()
+    {
+        QSystemInterface *sys = connectMainframe();
+        QVERIFY(sys);
+        QCustomTableWidget *table = tableOf(sys);
+        QList<ORVEHVNode *> kept;
+        for (ORVEHVNode *b : sys->systemNode()->children())
+            if (b->kind() == KindBoard)
+                for (ORVEHVNode *ch : b->children())
+                    kept.append(ch->parameter(QStringLiteral("VSet")));
+        QVERIFY(!kept.isEmpty());
+        const int id = vhw::findSystem("192.0.2.10");
+        QVERIFY(!boardInSlot(sys, 6));
+        QCOMPARE(vhw::insertBoard(id, 6, vhw::boardModels().front(), 4), ORVEHV_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(boardInSlot(sys, 6), 5000);
+        for (ORVEHVNode *node : std::as_const(kept)) {
+            QVERIFY(node);
+            QCOMPARE(node->tableWidget(), static_cast<QTableWidget *>(table));
+        }
+        ORVEHVNode *fresh = boardInSlot(sys, 6)->children().at(1);
+        ORVEHVNode *vset = fresh->parameter(QStringLiteral("VSet"));
+        QVERIFY(vset);
+        QCOMPARE(vset->tableWidget(), static_cast<QTableWidget *>(table));
+        QCOMPARE(vhw::setChannelParam(id, 6, 1, "VSet", 321), ORVEHV_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(vset->text().contains(QStringLiteral("321")), 5000);
+        // An old board still receives its events too.
+        ORVEHVNode *old = boardInSlot(sys, 1)->children().at(0)->parameter(QStringLiteral("VSet"));
+        QCOMPARE(vhw::setChannelParam(id, 1, 0, "VSet", 654), ORVEHV_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(old->text().contains(QStringLiteral("654")), 5000);
+        QVERIFY(messages.isEmpty());
+    }
+
+    void transparentModeDisablesTheTable()
+    {
+        QSystemInterface *sys = connectMainframe();
+        QVERIFY(sys);
+        auto *bar = qobject_cast<QSystemStatusBar *>(sys->statusBar());
+        QVERIFY(bar);
+        QVERIFY(sys->subWindow()->isEnabled());
+        QCOMPARE(vhw::enterTransparentMode(vhw::findSystem("192.0.2.10")), ORVEHV_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(!sys->subWindow()->isEnabled(), 5000);
+        QCOMPARE(bar->statusLabel()->text(), QStringLiteral("TRANSPARENT MODE ACTIVE"));
+        QCOMPARE(sys->systemNode()->connectionState(), int(ConnectionTransparent));
+    }
+
+    void lostEventConnectionShowsDisconnectedOnce()
+    {
+        QSystemInterface *sys = connectMainframe();
+        QVERIFY(sys);
+        auto *bar = qobject_cast<QSystemStatusBar *>(sys->statusBar());
+        QCOMPARE(vhw::dropEventConnection(vhw::findSystem("192.0.2.10")), ORVEHV_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->statusLabel()->text(), QStringLiteral("DISCONNECTED"), 5000);
+        QVERIFY(!sys->subWindow()->isEnabled());
+        QCOMPARE(sys->systemNode()->connectionState(), int(ConnectionLost));
+        QTest::qWait(1500);
+        QCOMPARE(messages.size(), 1);
+        {
+            QMutexLocker lock(&sys->eventStateMutex);
+            QVERIFY(!sys->eventsEnabled);
+        }
+        // "Close" removes it; nothing more is reported.
+        auto *box = qobject_cast<QCustomBox *>(sys->systemBox());
+        QVERIFY(box);
+        box->disconnectButton()->click();
+        QVERIFY(w->systems().isEmpty());
+        QTest::qWait(300);
+        QCOMPARE(messages.size(), 1);
+    }
+
+    void operatorDisconnectionReportsNothing()
+    {
+        QSystemInterface *sys = connectMainframe();
+        QVERIFY(sys);
+        const int id = vhw::findSystem("192.0.2.10");
+        QVERIFY(vhw::hasEventConnection(id));
+        w->disconnectFromSystem(0);
+        QVERIFY(w->systems().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!vhw::hasEventConnection(id), 5000);
+        QTest::qWait(1500);
+        for (const OperatorMessage &m : std::as_const(messages))
+            QVERIFY2(!m.text.contains(QStringLiteral("connected")), qPrintable(m.text));
+    }
+
+    // Logging on a desktop unit: every change that arrives is written by the
+    // system's log writer thread, in the channel line format.
+    void loggedChangesReachTheFile()
+    {
+        const QString path = workDir.filePath(QStringLiteral("values.log"));
+        LogQueue::setConfiguredPath(path);
+        QVERIFY(w->connectToSystem(11, 0, QStringLiteral("192.0.2.50"), QStringLiteral("Desk"), QString(),
+                                   QString()));
+        QSystemInterface *sys = w->systems().first();
+        QTRY_VERIFY_WITH_TIMEOUT(eventThreadOf(sys), 5000);
+        sys->setIsLogStarted(true);
+        const int id = vhw::findSystem("192.0.2.50");
+        QCOMPARE(vhw::setChannelParam(id, 0, 1, "VSet", 77), ORVEHV_OK);
+        auto fileText = [&] {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromUtf8(f.readAll()) : QString();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(fileText().contains(QStringLiteral("] bd [0] ch [1] par [VSet] val [77]; \n")),
+                                 5000);
+        QVERIFY(fileText().contains(QStringLiteral("[Desk]")));
+        LogQueue::setConfiguredPath(QString());
+    }
+};
+
+QTEST_MAIN(TestEventEndToEnd)
+#include "tst_event_endtoend.moc"

@@ -52,6 +52,16 @@ ORVEHVWidgetItem::ORVEHVWidgetItem(ORVEHVNode *node, QWidget *parent, bool style
         setStyleSheet(TransparentSheet);
 }
 
+ORVEHVWidgetItem::~ORVEHVWidgetItem()
+{
+    // The inner editor dies with the QWidget part of this item and may
+    // still emit (focus leaving on hide); this item's slots are gone by then.
+    if (m_editor) {
+        m_editor->removeEventFilter(this);
+        disconnect(m_editor, nullptr, this, nullptr);
+    }
+}
+
 void ORVEHVWidgetItem::setEditorRole(bool inTable, bool inDialog)
 {
     m_inTable = inTable;

@@ -30,6 +30,7 @@ public:
     // Without a node nothing is ever built. `styled` false makes the item
     // transparent (table cells).
     explicit ORVEHVWidgetItem(ORVEHVNode *node, QWidget *parent = nullptr, bool styled = true);
+    ~ORVEHVWidgetItem() override;
 
     ORVEHVNode *node() const { return m_node; }
     int builtDataType() const { return m_dataType; }

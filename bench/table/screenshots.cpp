@@ -144,11 +144,6 @@ int main(int argc, char **argv)
         }
     sub.setViewTableMode(QStringLiteral("Custom"));
     save(&sub, QStringLiteral("h3-table-custom%1.png").arg(suffix));
-    if (qEnvironmentVariableIsSet("H3_DEBUG"))
-        for (int r = 0; r < 8; ++r)
-            std::printf("row %d hidden %d visual %d bg %s\n", r, sub.table()->isRowHidden(r),
-                        sub.table()->verticalHeader()->visualIndex(r),
-                        qPrintable(sub.table()->item(r, 2)->background().color().name()));
 
     // editors, in Full mode
     sub.viewModeCombo()->setCurrentIndex(0);

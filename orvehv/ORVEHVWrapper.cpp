@@ -247,7 +247,7 @@ int subscription(int handle, unsigned short port, int board, int channel, const 
         }
     }
     if (subscribe) {
-        int rc = c.e.connect(s, port);
+        int rc = c.e.connect(s, port, c.e.argumentOf(handle));
         if (rc != ORVEHV_OK) {
             std::memset(codes, 1, num);
             return rc;
@@ -301,7 +301,7 @@ int ORVEHV_InitSystem(int systemType, int linkType, const char *arg, const char 
     const Family *fam = familyOf(systemType);
     System *found = nullptr;
     for (auto &s : e.world().systems)
-        if (fam && familyOf(s->type) == fam && s->link == linkType && equalsNoCase(s->argument, arg)) {
+        if (fam && familyOf(s->type) == fam && s->link == linkType && opensSystem(*s, arg)) {
             found = s.get();
             break;
         }
@@ -313,7 +313,7 @@ int ORVEHV_InitSystem(int systemType, int linkType, const char *arg, const char 
         return f;
     if (found->refuseLogin || (found->hasLogin && (user != found->user || pass != found->password)))
         return ORVEHV_ERR_LOGIN;
-    *handle = e.openHandle(*found, user);
+    *handle = e.openHandle(*found, user, arg);
     return ORVEHV_OK;
 }
 

@@ -91,8 +91,12 @@ std::vector<std::pair<std::string, uint32_t>> AutodetectResponder::worldRepliesF
         serials.push_back(serial);
         const std::string firmware = propOr(s.id, "FwRelease", "2.2.4");
         const std::string telmos = propOr(s.id, "TelmosRelease", "1.2.0");
-        replies.emplace_back(model + ":" + serial + ":" + firmware + ":" + telmos,
-                             loopbackAddressOf(s.argument));
+        // The prober takes the sender for the mainframe's address: answer from
+        // the address InitSystem opens it by, its loopback alias if it has one.
+        uint32_t from = loopbackAddressOf(s.loopbackAddress);
+        if (from == 0)
+            from = loopbackAddressOf(s.argument);
+        replies.emplace_back(model + ":" + serial + ":" + firmware + ":" + telmos, from);
     }
     return replies;
 }

@@ -5,8 +5,9 @@
 // to the prober's address at <port>, each in the form
 // "<model>:<serial number>:<firmware release>:<TELMOS release>".
 // It listens on 127.0.0.1 only, so nothing leaves the machine. A mainframe
-// whose connection argument is a loopback address (127.x.y.z, in a world file)
-// answers from that address; the others answer from 127.0.0.1.
+// answers from its "loopbackAddress" (an alias InitSystem accepts, see
+// WorldFile.h) or else from its connection argument when that is a loopback
+// address (127.x.y.z); the others answer from 127.0.0.1.
 #ifndef VIRTUALHW_AUTODETECTRESPONDER_H
 #define VIRTUALHW_AUTODETECTRESPONDER_H
 
@@ -49,7 +50,8 @@ public:
     // The replies the current world's mainframes give, in world order.
     static std::vector<std::string> worldReplies();
     // The same with the address each is sent from (host order): the mainframe's
-    // own when its connection argument is a loopback address, else 0 (127.0.0.1).
+    // loopback alias, else its connection argument when that is a loopback
+    // address, else 0 (127.0.0.1).
     static std::vector<std::pair<std::string, uint32_t>> worldRepliesFrom();
 
     // Probes answered so far, and the last probe text seen.

@@ -374,6 +374,7 @@ bool Engine::replaceWorld(World &&w)
             if (s->conn)
                 dropConnection(*s);
     handles_.clear();
+    handleArguments_.clear();
     world_ = std::make_unique<World>(std::move(w));
     simTime = 0;
     return true;
@@ -403,12 +404,13 @@ int Engine::idOf(const System *s) const
     return -1;
 }
 
-int Engine::openHandle(System &s, const std::string &user)
+int Engine::openHandle(System &s, const std::string &user, const std::string &argument)
 {
     int h = nextHandle_++;
     if (nextHandle_ <= 0)
         nextHandle_ = 1;
     handles_[h] = &s;
+    handleArguments_[h] = argument;
     s.openHandles++;
     s.lastHandle = h;
     if (SysProp *p = findProp(s, "Sessions")) {
@@ -429,12 +431,19 @@ int Engine::openHandle(System &s, const std::string &user)
     return h;
 }
 
+std::string Engine::argumentOf(int handle) const
+{
+    auto it = handleArguments_.find(handle);
+    return it == handleArguments_.end() ? std::string() : it->second;
+}
+
 void Engine::closeHandle(int handle)
 {
     System *s = byHandle(handle);
     if (!s)
         return;
     handles_.erase(handle);
+    handleArguments_.erase(handle);
     s->openHandles--;
     for (auto it = s->sessions.begin(); it != s->sessions.end(); ++it)
         if (it->first == handle) {
@@ -562,7 +571,7 @@ void Engine::updateEventStatus(System &s)
     s.conn->setStatus(st);
 }
 
-int Engine::connect(System &s, uint16_t port)
+int Engine::connect(System &s, uint16_t port, const std::string &identifier)
 {
     if (s.conn && s.conn->alive())
         return ORVEHV_OK;
@@ -595,8 +604,11 @@ int Engine::connect(System &s, uint16_t port)
                 r = -1;
         }
         // The identifier block: the connection argument, NUL padded to 40 bytes.
+        // The program knows the system by the argument it opened it with,
+        // which for a system opened through its loopback alias is the alias.
+        const std::string &arg = identifier.empty() ? s.argument : identifier;
         std::string id(ORVEHV_EVENT_ID_LEN, '\0');
-        std::memcpy(&id[0], s.argument.data(), std::min(s.argument.size(), size_t(ORVEHV_EVENT_ID_LEN)));
+        std::memcpy(&id[0], arg.data(), std::min(arg.size(), size_t(ORVEHV_EVENT_ID_LEN)));
         if (r != 0 || !sendWithin(fd, id, 1000)) {
             ::close(fd);
             return ORVEHV_ERR_CONNECTION_LOST;

@@ -76,15 +76,20 @@ public:
     bool replaceWorld(World &&w);
     std::string startupError;               // fault of the ORVEHV_WORLD file, if any
 
-    int openHandle(System &s, const std::string &user);
+    // `argument` is the one InitSystem was given (the system's own or its alias).
+    int openHandle(System &s, const std::string &user, const std::string &argument);
     void closeHandle(int handle);
+    // The argument a handle was opened with; empty for an unknown handle.
+    std::string argumentOf(int handle) const;
 
     // Events (no-ops without a live connection / subscription).
     bool subscribed(const System &s, int board, int channel, const std::string &name) const;
     void emitValue(System &s, int board, int channel, const std::string &name);
     void emitRecord(System &s, const stream::Record &r);
     void updateEventStatus(System &s);
-    int connect(System &s, uint16_t port);  // ORVEHV_OK or an error code
+    // ORVEHV_OK or an error code. `identifier` is sent first on a new TCP
+    // connection (empty: the system's argument).
+    int connect(System &s, uint16_t port, const std::string &identifier = std::string());
     int eventSocket(System &s);             // B8181 reader end (opens the pair), -1 on failure
     void dropConnection(System &s);
     void retireReader(int fd);
@@ -115,6 +120,7 @@ private:
 
     std::unique_ptr<World> world_;
     std::map<int, System *> handles_;
+    std::map<int, std::string> handleArguments_;
     int nextHandle_ = 1;
     std::vector<std::pair<int, double>> retired_; // reader fd, wall-clock deadline
     std::thread physics_;

@@ -420,6 +420,12 @@ bool equalsNoCase(const std::string &a, const std::string &b)
     return true;
 }
 
+bool opensSystem(const System &s, const std::string &argument)
+{
+    return equalsNoCase(s.argument, argument) ||
+           (!s.loopbackAddress.empty() && equalsNoCase(s.loopbackAddress, argument));
+}
+
 const BoardModel *World::model(const std::string &name) const
 {
     for (const BoardModel &m : models)

@@ -107,6 +107,7 @@ std::vector<SystemInfo> listSystems()
         info.systemType = s.type;
         info.linkType = s.link;
         info.argument = s.argument;
+        info.loopbackAddress = s.loopbackAddress;
         info.description = s.description;
         info.user = s.user;
         info.password = s.password;
@@ -126,7 +127,7 @@ int findSystem(const std::string &argument, int systemType, int linkType)
             continue;
         if (linkType >= 0 && linkType != s.link)
             continue;
-        if (equalsNoCase(s.argument, argument))
+        if (opensSystem(s, argument))
             return int(i);
     }
     return -1;

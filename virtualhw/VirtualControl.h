@@ -58,6 +58,8 @@ struct SystemInfo {
     int systemType = 0;        // ORVEHV_SYS_*
     int linkType = 0;          // ORVEHV_LINK_*
     std::string argument;      // connection argument exactly as InitSystem takes it
+    std::string loopbackAddress; // "127.x.y.z" that InitSystem also takes for it, or empty;
+                                 // autodetection replies for it come from there
     std::string description;   // e.g. "MF3300 crate, 16 slots"
     std::string user;          // empty when the system has no login
     std::string password;
@@ -68,7 +70,7 @@ struct SystemInfo {
 // responders, README tables, tests).
 VHW_API std::vector<SystemInfo> listSystems();
 
-// Id of the system with this connection argument (compared case-insensitively),
+// Id of the system with this connection argument or loopback alias (compared case-insensitively),
 // optionally restricted to a system/link type (-1 = any); -1 when none.
 VHW_API int findSystem(const std::string &argument, int systemType = -1, int linkType = -1);
 

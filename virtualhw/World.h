@@ -111,6 +111,7 @@ using SubKey = std::tuple<int, int, std::string>;
 struct System {
     int type = 0, link = 0;
     std::string argument, description, user, password;
+    std::string loopbackAddress;        // discovery alias 127.x.y.z of argument, or empty
     bool hasLogin = false;
     int slotCount = 1;
     std::vector<SysProp> props;
@@ -146,6 +147,8 @@ int paramIndex(const std::vector<ParamDef> &defs, const std::string &name);
 SysProp *findProp(System &sys, const std::string &name);
 
 bool equalsNoCase(const std::string &a, const std::string &b);
+// Whether a connection argument opens this system: its own or its loopback alias.
+bool opensSystem(const System &s, const std::string &argument);
 
 } // namespace vhw
 

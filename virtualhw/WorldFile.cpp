@@ -13,6 +13,32 @@ namespace {
 
 using json::Value;
 
+// "127.a.b.c" with each part 0..255 written in plain decimal (no leading
+// zeros, which some resolvers read as octal).
+bool isLoopbackAddress(const std::string &t)
+{
+    int parts = 0;
+    size_t i = 0;
+    while (i <= t.size()) {
+        size_t j = i;
+        while (j < t.size() && t[j] >= '0' && t[j] <= '9')
+            ++j;
+        const size_t len = j - i;
+        if (len == 0 || len > 3 || (len > 1 && t[i] == '0'))
+            return false;
+        const int n = std::stoi(t.substr(i, len));
+        if (n > 255 || (parts == 0 && n != 127))
+            return false;
+        ++parts;
+        if (j == t.size())
+            break;
+        if (t[j] != '.' || parts == 4)
+            return false;
+        i = j + 1;
+    }
+    return parts == 4;
+}
+
 struct Loader {
     std::string source;
     std::string error;
@@ -253,7 +279,8 @@ struct Loader {
     {
         if (!need(v, Value::Object, "a system"))
             return false;
-        if (!onlyKeys(v, {"type", "link", "argument", "description", "user", "password", "slots", "properties", "boards"},
+        if (!onlyKeys(v, {"type", "link", "argument", "loopbackAddress", "description", "user", "password", "slots",
+                          "properties", "boards"},
                       "a system"))
             return false;
         auto sys = std::make_unique<System>();
@@ -276,13 +303,31 @@ struct Loader {
         sys->link = int(n);
         if (!text(*a, "\"argument\"", ORVEHV_MAX_ARG_LEN - 1, sys->argument, false))
             return false;
+        const Value *alias = v.find("loopbackAddress");
+        if (alias) {
+            if (!need(*alias, Value::String, "\"loopbackAddress\""))
+                return false;
+            if (!isLoopbackAddress(alias->text))
+                return fail(*alias, "\"loopbackAddress\" must be a dotted address in 127.0.0.0/8 "
+                                    "such as \"127.0.2.10\"");
+            sys->loopbackAddress = alias->text;
+        }
         for (const auto &other : w.systems) {
             bool sameType = other->type == sys->type || (familyOf(other->type) == fam && fam->type == 2);
-            if (sameType && other->link == sys->link && equalsNoCase(other->argument, sys->argument))
+            if (!sameType || other->link != sys->link)
+                continue;
+            // An alias opens its system like the argument does, so both must be unique.
+            if (opensSystem(*other, sys->argument))
                 return fail(*a, "a system with type " + std::to_string(sys->type) + ", link " +
                                     std::to_string(sys->link) + " and argument \"" + sys->argument +
                                     "\" exists already");
+            if (alias && opensSystem(*other, sys->loopbackAddress))
+                return fail(*alias, "a system with type " + std::to_string(sys->type) + ", link " +
+                                        std::to_string(sys->link) + " is opened by \"" +
+                                        sys->loopbackAddress + "\" already");
         }
+        if (alias && equalsNoCase(sys->argument, sys->loopbackAddress))
+            sys->loopbackAddress.clear();   // the argument itself: nothing to alias
         sys->description = fam->name;
         if (const Value *d = v.find("description"))
             if (!text(*d, "\"description\"", 127, sys->description, true))
@@ -366,7 +411,8 @@ struct Loader {
 
 const char kBuiltin[] = R"({
   "systems": [
-    { "type": 2, "link": 0, "argument": "192.0.2.10", "description": "MF3300 crate, 16 slots",
+    { "type": 2, "link": 0, "argument": "192.0.2.10", "loopbackAddress": "127.0.2.10",
+      "description": "MF3300 crate, 16 slots",
       "user": "admin", "password": "admin", "slots": 16,
       "boards": [
         { "slot": 0, "model": "A1520", "serial": 1001, "values": { "VSet": 1000, "Pw": 1 },
@@ -374,7 +420,8 @@ const char kBuiltin[] = R"({
         { "slot": 1, "model": "A1535N", "serial": 1002 },
         { "slot": 3, "model": "A1550P", "serial": 1003, "values": { "ISet": 10 } },
         { "slot": 8, "model": "A1560", "serial": 1004 } ] },
-    { "type": 2, "link": 0, "argument": "192.0.2.11", "description": "MF3500 crate, 6 slots",
+    { "type": 2, "link": 0, "argument": "192.0.2.11", "loopbackAddress": "127.0.2.11",
+      "description": "MF3500 crate, 6 slots",
       "user": "admin", "password": "admin", "slots": 6,
       "boards": [
         { "slot": 0, "model": "A1520", "serial": 1101 },

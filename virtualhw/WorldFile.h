@@ -16,6 +16,12 @@
 //         "link": 0,                       // ORVEHV_LINK_* code
 //         "argument": "192.0.2.10",        // as InitSystem receives it (< 80 chars,
 //                                          // compared case-insensitively)
+//         "loopbackAddress": "127.0.2.10", // optional: a 127.0.0.0/8 address that
+//                                          // InitSystem also opens this system by
+//                                          // (same login); the autodetection
+//                                          // responder answers for a mainframe from
+//                                          // it, and the event connection of a handle
+//                                          // opened by it is identified by it
 //         "description": "MF3300 crate",   // optional
 //         "user": "admin", "password": "admin",   // optional: login required
 //         "slots": 16,                     // optional: slot count (default by type)
@@ -35,7 +41,8 @@
 //   }
 //
 // Unknown keys are refused (typos must not pass silently), as are duplicate
-// systems (same type, link and argument), slots outside the crate, two boards
+// systems (same type, link and argument or loopback address), loopback
+// addresses outside 127.0.0.0/8 or not dotted decimal, slots outside the crate, two boards
 // in one slot, unknown models or parameters, and values of the wrong JSON type.
 // Built-in models (vhw::boardModels()): A1520 (12 ch), A1535N (24 ch, lists
 // its channel parameters out of priority order), A1550P (48 ch), A1560 (12 ch,

@@ -7,6 +7,7 @@
 #include "connect/QAutodetectDialog.h"
 #include "connect/QConnectDialog.h"
 #include "connect/SystemConnector.h"
+#include "ORVEHVWrapper.h"
 #include "virtualhw/AutodetectResponder.h"
 #include "virtualhw/VirtualControl.h"
 
@@ -294,10 +295,14 @@ void TestAutodetect::virtualWorldMainframesInThePanel()
     QCOMPARE(table->columnCount(), 5);
     QCOMPARE(table->horizontalHeaderItem(4)->text(), QString("TELMOS"));
     QTRY_COMPARE(table->rowCount(), int(expected.size()));
+    // Each default mainframe answers from its loopback alias, not from 127.0.0.1
+    // (where the power supply boxes live).
+    const QStringList addresses{ "127.0.2.10", "127.0.2.11" };
+    QCOMPARE(table->rowCount(), addresses.size());
     for (int r = 0; r < table->rowCount(); ++r) {
         const QStringList f = QString::fromStdString(expected[size_t(r)]).split(':');
         QCOMPARE(table->item(r, 0)->text(), f[0]);
-        QCOMPARE(table->item(r, 1)->text(), QString("127.0.0.1"));
+        QCOMPARE(table->item(r, 1)->text(), addresses[r]);
         QCOMPARE(table->item(r, 2)->text(), f[1]);
     }
     QTRY_COMPARE_WITH_TIMEOUT(button->text(), QString("Autodetect"), 4000);   // ended by itself
@@ -311,8 +316,14 @@ void TestAutodetect::virtualWorldMainframesInThePanel()
     QTest::keyClicks(d->findChild<QLineEdit *>("Password"), "pw");
     emit table->itemDoubleClicked(table->item(0, 3));
     QCOMPARE(button->text(), QString("Autodetect"));
-    QCOMPARE(d->currentValues().ipAddress, QString("127.0.0.1"));
+    const QString picked = d->currentValues().ipAddress;
+    QCOMPARE(picked, QString("127.0.2.10"));
     QVERIFY(ok->isEnabled());
+    // The picked address opens that very mainframe (the MF3300 of 192.0.2.10).
+    int handle = -1;
+    QCOMPARE(ORVEHV_InitSystem(2, 0, picked.toLatin1().constData(), "admin", "admin", &handle), ORVEHV_OK);
+    QCOMPARE(vhw::findSystem(picked.toStdString(), 2, 0), vhw::findSystem("192.0.2.10"));
+    ORVEHV_DeinitSystem(handle);
     QVERIFY(table->selectedItems().isEmpty());
 
     // Close hides the panel; a type change does the same.

@@ -114,6 +114,51 @@ private slots:
         QCOMPARE(ORVEHV_FreeEventData(nullptr), ORVEHV_OK);
     }
 
+    // The discovery alias 127.0.2.10 opens the crate of 192.0.2.10 with its login,
+    // so a mainframe picked from autodetection can be connected.
+    void loopbackAliasOpensTheSameSystem()
+    {
+        auto crate = [](int h) {
+            QStringList out;
+            unsigned short nslots = 0, *ch = nullptr;
+            char *models = nullptr, *descr = nullptr;
+            uint32_t *serials = nullptr;
+            unsigned char *fmin = nullptr, *fmax = nullptr;
+            if (ORVEHV_GetCrateMap(h, &nslots, &ch, &models, &descr, &serials, &fmin, &fmax) != ORVEHV_OK)
+                return out;
+            const char *m = models;
+            for (int i = 0; i < nslots; ++i, m += std::strlen(m) + 1)
+                out << QString("%1:%2:%3").arg(ch[i]).arg(QString::fromLatin1(m)).arg(serials[i]);
+            for (void *l : {(void *)ch, (void *)models, (void *)descr, (void *)serials, (void *)fmin, (void *)fmax})
+                ORVEHV_Free(l);
+            return out;
+        };
+        int h = -1;
+        QCOMPARE(ORVEHV_InitSystem(2, 0, "127.0.2.10", "admin", "admin", &h), ORVEHV_OK);
+        QCOMPARE(crate(h).size(), 16);
+        QCOMPARE(crate(h), crate(mf));
+        QCOMPARE(vhw::findSystem("127.0.2.10"), vhw::findSystem("192.0.2.10"));
+        // One system: a value written through one handle is read through the other.
+        QCOMPARE(setChFloat(h, 0, 1, "VSet", 1234), ORVEHV_OK);
+        QCOMPARE(chFloat(mf, 0, 1, "VSet"), 1234.0f);
+        ORVEHV_DeinitSystem(h);
+        QCOMPARE(crate(mf).size(), 16);   // closing the alias handle leaves the other open
+
+        int h6 = openSystem("127.0.2.11", ORVEHV_SYS_MF3500, 0, "admin", "admin");
+        QVERIFY(h6 > 0);
+        QCOMPARE(crate(h6).size(), 6);
+        ORVEHV_DeinitSystem(h6);
+        // Same login as the argument, and only for this type and link.
+        QCOMPARE(ORVEHV_InitSystem(2, 0, "127.0.2.10", "admin", "wrong", &h), ORVEHV_ERR_LOGIN);
+        QCOMPARE(ORVEHV_InitSystem(13, 0, "127.0.2.10", "admin", "admin", &h), ORVEHV_ERR_UNKNOWN_SYSTEM);
+        QCOMPARE(ORVEHV_InitSystem(2, 7, "127.0.2.10", "admin", "admin", &h), ORVEHV_ERR_UNKNOWN_SYSTEM);
+        QCOMPARE(ORVEHV_InitSystem(2, 0, "127.0.2.12", "admin", "admin", &h), ORVEHV_ERR_UNKNOWN_SYSTEM);
+        const auto systems = vhw::listSystems();
+        QCOMPARE(systems[0].loopbackAddress, std::string("127.0.2.10"));
+        QCOMPARE(systems[1].loopbackAddress, std::string("127.0.2.11"));
+        QCOMPARE(systems[2].loopbackAddress, std::string());
+    }
+
     void crateMapLayout()
     {
         unsigned short nslots = 0, *ch = nullptr;

@@ -151,6 +151,34 @@ private slots:
         }));
     }
 
+    // The program matches the identifier against the argument it opened the
+    // system with: through the alias, that is the alias.
+    void aliasHandleIdentifiesByAlias()
+    {
+        ORVEHV_DeinitSystem(mf);
+        mf = openSystem("127.0.2.10", 2, 0, "admin", "admin");
+        QVERIFY(mf > 0);
+        Listener l;
+        char code = 9;
+        QCOMPARE(ORVEHV_SubscribeChannelParams(mf, l.port, 0, 0, "VMon", 1, &code), ORVEHV_OK);
+        int c = l.accept();
+        QVERIFY(c >= 0);
+        QCOMPARE(Listener::identifier(c), std::string("127.0.2.10") + std::string(30, '\0'));
+        QCOMPARE(setChFloat(mf, 0, 0, "VSet", 1100), ORVEHV_OK);
+        vhw::advanceTime(2.0);
+        IDValue_t rec;
+        QVERIFY(waitFor(c, [](const IDValue_t &r) { return isItem(r, 0, 0, "VMon"); }, &rec));
+        QCOMPARE(rec.SystemHandle, mf);
+        ORVEHV_DeinitSystem(mf);
+
+        // Once that connection is gone, a handle opened by the argument names the argument again.
+        mf = openSystem("192.0.2.10", 2, 0, "admin", "admin");
+        QCOMPARE(ORVEHV_SubscribeChannelParams(mf, l.port, 0, 0, "VMon", 1, &code), ORVEHV_OK);
+        c = l.accept();
+        QVERIFY(c >= 0);
+        QCOMPARE(Listener::identifier(c), std::string("192.0.2.10") + std::string(30, '\0'));
+    }
+
     void idleGivesNoDataAfterAboutOneSecond()
     {
         Listener l;

@@ -65,6 +65,15 @@ private slots:
         QTest::newRow("unclosed text") << QByteArray("{ \"systems\": [ { \"argument\": \"abc\n } ] }") << 1
                                        << "control character";
         QTest::newRow("truncated") << head << 4 << "unexpected end";
+        QTest::newRow("alias not loopback")
+            << head + "      \"argument\": \"a\",\n      \"loopbackAddress\": \"192.0.2.10\" } ] }" << 5
+            << "\"loopbackAddress\" must be a dotted address in 127.0.0.0/8";
+        QTest::newRow("alias not dotted")
+            << head + "      \"argument\": \"a\", \"loopbackAddress\": \"127.1\" } ] }" << 4 << "127.0.0.0/8";
+        QTest::newRow("alias of another system")
+            << head + "      \"argument\": \"127.0.0.5\" },\n    { \"type\": 13, \"link\": 0, \"argument\": \"b\",\n"
+                      "      \"loopbackAddress\": \"127.0.0.5\" } ] }"
+            << 6 << "is opened by \"127.0.0.5\" already";
         QTest::newRow("argument too long")
             << head + "      \"argument\": \"" + QByteArray(80, 'x') + "\" } ] }" << 4 << "longer than 79";
     }

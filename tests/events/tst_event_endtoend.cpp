@@ -104,6 +104,9 @@ private slots:
     }
     void cleanup()
     {
+        // Hidden first: the window's destructor otherwise lets its docks
+        // report a visibility change to a half-destroyed main window.
+        w->hide();
         delete w; // the close path ends every event thread
         w = nullptr;
         for (QWidget *top : QApplication::topLevelWidgets())

@@ -360,6 +360,11 @@ MainWindow::~MainWindow()
             sys->stopRequested = true;
         m_eventServer->stop();
     }
+    // Children still signal while QWidget's destructor tears them down (a
+    // dock hiding reports its visibility): nothing may reach this window's
+    // slots once its own members are going.
+    for (QObject *child : findChildren<QObject *>())
+        QObject::disconnect(child, nullptr, this, nullptr);
     const QVector<QSystemInterface *> systems = m_systems;
     m_systems.clear();
     // Joined boards before their crate, whose tree owns their boards.

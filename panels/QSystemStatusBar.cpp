@@ -104,6 +104,8 @@ QString QSystemStatusBar::connectionStatusStyle(int state)
 {
     switch (state) {
     case 1: return QStringLiteral("QLabel {color : green; }");
+    // A lost connection must never keep the green of "CONNECTED".
+    case 2:
     case 3: return QStringLiteral("QLabel {color : red; }");
     default: return QString();
     }

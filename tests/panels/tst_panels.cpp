@@ -83,9 +83,12 @@ void TestPanels::statusTextsAndStyles()
     bar.setConnectionStatus(1);
     QCOMPARE(bar.statusLabel()->text(), QString("CONNECTED"));
     QCOMPARE(bar.statusLabel()->styleSheet(), QString("QLabel {color : green; }"));
-    // States 2 and others keep the colour the label had.
+    // A lost connection turns red; other states keep the colour the label had.
     bar.setConnectionStatus(2);
     QCOMPARE(bar.statusLabel()->text(), QString("DISCONNECTED"));
+    QCOMPARE(bar.statusLabel()->styleSheet(), QString("QLabel {color : red; }"));
+    bar.setConnectionStatus(1);
+    bar.setConnectionStatus(0);
     QCOMPARE(bar.statusLabel()->styleSheet(), QString("QLabel {color : green; }"));
     bar.setConnectionStatus(3);
     QCOMPARE(bar.statusLabel()->text(), QString("TRANSPARENT MODE ACTIVE"));

@@ -80,9 +80,13 @@ QConnectDialog::QConnectDialog(SystemConnector *connector, QWidget *parent, QWid
             &QConnectDialog::selectConnectionParameterToShow);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    // accept() has hidden the dialog already. Connecting runs progress dialogs
+    // that process events, so the dialog must not be deleted until the last
+    // system call has returned: delete it only afterwards.
     connect(this, &QDialog::accepted, this, [this]() {
-        close();
         connectToAddress();
+        if (testAttribute(Qt::WA_DeleteOnClose))
+            deleteLater();
     });
     connect(autodetectButton, &QPushButton::clicked, this, &QConnectDialog::showAutodetectDialog);
     connect(m_autodetect, &QAutodetectDialog::ipAddressPicked, this, &QConnectDialog::setIpAddress);

@@ -10,7 +10,7 @@ function(kebo_add_test name)
   add_test(NAME ${name} COMMAND ${name})
   set(labels ${T_LABELS})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORVEHV_WORLD=;KEBO_AUTODETECT_TARGET=127.0.0.1:9;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;ASAN_OPTIONS=detect_leaks=0"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORVEHV_WORLD=;KEBO_AUTODETECT_TARGET=127.0.0.1:9;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;ASAN_OPTIONS=detect_leaks=0;TSAN_OPTIONS=halt_on_error=0:second_deadlock_stack=1:suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp"
     TIMEOUT 300
     LABELS "${labels}")
 endfunction()

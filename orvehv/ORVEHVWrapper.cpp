@@ -47,6 +47,16 @@ Board *boardAt(System &s, unsigned slot)
     return slot < s.slots.size() ? s.slots[slot].get() : nullptr;
 }
 
+// The board in the slot when every listed channel exists on it, else null.
+Board *boardWithChannels(System &s, unsigned slot, unsigned short chNum, const unsigned short *chList)
+{
+    Board *b = boardAt(s, slot);
+    for (unsigned k = 0; b && k < chNum; ++k)
+        if (chList[k] >= b->channels.size())
+            b = nullptr;
+    return b;
+}
+
 template <typename T>
 void put(void *dst, T v)
 {
@@ -672,14 +682,11 @@ int ORVEHV_GetChParam(int handle, unsigned short slot, const char *parName, unsi
     if (c.rc)
         return c.rc;
     std::string name = safeName(parName);
-    Board *b = boardAt(*c.sys, slot);
+    Board *b = boardWithChannels(*c.sys, slot, chNum, chList);
     int i = b ? paramIndex(b->model.channelParams, name) : -1;
     if (i < 0)
         return ORVEHV_ERR_UNKNOWN_PARAM;
     const ParamDef &d = b->model.channelParams[size_t(i)];
-    for (unsigned k = 0; k < chNum; ++k)
-        if (chList[k] >= b->channels.size())
-            return ORVEHV_ERR_UNKNOWN_PARAM;
     if (int f = faultOf(c.sys->readFaults, name))
         return f;
     if (d.mode == WriteOnly)
@@ -700,14 +707,11 @@ int ORVEHV_SetChParam(int handle, unsigned short slot, const char *parName, unsi
     if (c.rc)
         return c.rc;
     std::string name = safeName(parName);
-    Board *b = boardAt(*c.sys, slot);
+    Board *b = boardWithChannels(*c.sys, slot, chNum, chList);
     int i = b ? paramIndex(b->model.channelParams, name) : -1;
     if (i < 0)
         return ORVEHV_ERR_UNKNOWN_PARAM;
     const ParamDef &d = b->model.channelParams[size_t(i)];
-    for (unsigned k = 0; k < chNum; ++k)
-        if (chList[k] >= b->channels.size())
-            return ORVEHV_ERR_UNKNOWN_PARAM;
     if (int f = faultOf(c.sys->writeFaults, name))
         return f;
     if (d.mode == ReadOnly)
@@ -728,12 +732,9 @@ int ORVEHV_GetChName(int handle, unsigned short slot, unsigned short chNum, cons
     Call c(handle);
     if (c.rc)
         return c.rc;
-    Board *b = boardAt(*c.sys, slot);
+    Board *b = boardWithChannels(*c.sys, slot, chNum, chList);
     if (!b)
         return ORVEHV_ERR_UNKNOWN_PARAM;
-    for (unsigned k = 0; k < chNum; ++k)
-        if (chList[k] >= b->channels.size())
-            return ORVEHV_ERR_UNKNOWN_PARAM;
     if (int f = faultOf(c.sys->readFaults, "Name"))
         return f;
     for (unsigned k = 0; k < chNum; ++k) {
@@ -752,12 +753,9 @@ int ORVEHV_SetChName(int handle, unsigned short slot, unsigned short chNum, cons
     Call c(handle);
     if (c.rc)
         return c.rc;
-    Board *b = boardAt(*c.sys, slot);
+    Board *b = boardWithChannels(*c.sys, slot, chNum, chList);
     if (!b)
         return ORVEHV_ERR_UNKNOWN_PARAM;
-    for (unsigned k = 0; k < chNum; ++k)
-        if (chList[k] >= b->channels.size())
-            return ORVEHV_ERR_UNKNOWN_PARAM;
     if (!textFits(chName, ORVEHV_CHANNEL_NAME_LEN))
         return ORVEHV_ERR_OUT_OF_RANGE;
     if (int f = faultOf(c.sys->writeFaults, "Name"))

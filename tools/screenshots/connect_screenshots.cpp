@@ -1,7 +1,7 @@
 // Grabs the connect dialog as the operator sees it: the MF3300 / MF3500 type
 // with the autodetect panel listing the virtual mainframes, and VME HV with
 // three board rows. Usage: connect_screenshots [folder] (default /tmp).
-#include "IsolatedSettings.h"
+#include "tests/connect/IsolatedSettings.h"
 
 #include "connect/AutodetectScanner.h"
 #include "connect/QAutodetectDialog.h"

@@ -1,6 +1,6 @@
 // The system panels in the main window: two default systems connected, the
 // program's style sheet applied, the window grabbed.
-//   sysif_mainwindow_shot [output file, default /tmp/h4b-mainwindow.png]
+//   mainwindow_screenshot [output file, default /tmp/h4b-mainwindow.png]
 
 #include "app/MainWindow.h"
 #include "app/MainWindowLogic.h"

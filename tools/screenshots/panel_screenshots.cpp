@@ -1,6 +1,6 @@
 // Offscreen pictures of the left dock's system boxes and the right dock's
 // board information page for the default 16-slot mainframe:
-//   sysif_screenshots [output directory, default /tmp]
+//   panel_screenshots [output directory, default /tmp]
 
 #include "ORVEHVWrapper.h"
 #include "app/SystemPanelBuilder.h"

@@ -50,7 +50,6 @@
 using namespace MainWindowLogic;
 
 MainWindow *MainWindow::s_instance = nullptr;
-MainWindow::MessageHook MainWindow::s_messageHook;
 MainWindow::SearchHook MainWindow::s_searchHook;
 
 namespace {
@@ -575,23 +574,12 @@ QList<ORVEHVNode *> MainWindow::boardsOf(QSystemInterface *sysIf) const
 
 int MainWindow::showMessage(const OperatorMessage &message)
 {
-    if (s_messageHook)
-        return s_messageHook(message);
-    QMessageBox box(message.icon, QStringLiteral("KEBODESK"), message.text, QMessageBox::NoButton, this);
-    if (!message.informativeText.isEmpty())
-        box.setInformativeText(message.informativeText);
-    QList<QAbstractButton *> buttons;
-    if (message.buttons.isEmpty())
-        buttons.append(box.addButton(QMessageBox::Ok));
-    for (const QString &text : message.buttons)
-        buttons.append(box.addButton(text, QMessageBox::AcceptRole));
-    box.exec();
-    return int(buttons.indexOf(box.clickedButton()));
+    return showOperatorMessage(message, this);
 }
 
 void MainWindow::setMessageHook(MessageHook hook)
 {
-    s_messageHook = std::move(hook);
+    setOperatorMessageHook(std::move(hook));
 }
 
 void MainWindow::setSearchHook(SearchHook hook)

@@ -18,6 +18,7 @@
 #include "ORVEHVWrapper.h"
 #include "connect/SystemConnector.h"
 #include "device/EventRouter.h"
+#include "device/OperatorMessage.h"
 #include "device/SubscriptionFailure.h"
 
 class QAction;
@@ -78,15 +79,6 @@ struct MainWindowForm
     void setupUi(QMainWindow *window);
 };
 
-// A message for the operator. Every box of the main window goes through
-// MainWindow::showMessage so tests can answer it without a nested event loop.
-struct OperatorMessage
-{
-    QMessageBox::Icon icon = QMessageBox::Warning;
-    QString text;
-    QString informativeText;
-    QStringList buttons;  // empty: one "OK" button
-};
 
 class MainWindow : public QMainWindow, public SystemConnector
 {
@@ -136,8 +128,9 @@ public:
     bool startEventServer();
     quint16 eventPort() const;
 
-    // Every operator message box goes through here.
-    using MessageHook = std::function<int(const OperatorMessage &)>;
+    // Every operator message box goes through here (showOperatorMessage
+    // with this window as parent); the hook is the process-wide one.
+    using MessageHook = OperatorMessageHook;
     static void setMessageHook(MessageHook hook);
     int showMessage(const OperatorMessage &message);
 
@@ -230,7 +223,6 @@ private:
     void closeTripDialog();
 
     static MainWindow *s_instance;
-    static MessageHook s_messageHook;
     static SearchHook s_searchHook;
 
     MainWindowForm m_form;

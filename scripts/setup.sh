@@ -21,5 +21,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S "$root" -B "$build" -G Ninja "$@"
+# A compiler cache, where one is installed, makes rebuilds in other trees cheap.
+launcher=()
+command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+cmake -S "$root" -B "$build" -G Ninja "${launcher[@]}" "$@"
 cmake --build "$build" -j"$(nproc)"

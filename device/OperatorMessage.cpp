@@ -1,0 +1,51 @@
+#include "device/OperatorMessage.h"
+
+#include <QAbstractButton>
+#include <QList>
+#include <QPushButton>
+
+namespace {
+OperatorMessageHook &hook()
+{
+    static OperatorMessageHook h;
+    return h;
+}
+}  // namespace
+
+void setOperatorMessageHook(OperatorMessageHook h)
+{
+    hook() = std::move(h);
+}
+
+int showOperatorMessage(const OperatorMessage &message, QWidget *parent)
+{
+    if (hook())
+        return hook()(message);
+    QMessageBox box(message.icon, QStringLiteral("KEBODESK"), message.text, QMessageBox::NoButton, parent);
+    if (!message.informativeText.isEmpty())
+        box.setInformativeText(message.informativeText);
+    QList<QAbstractButton *> buttons;
+    if (message.buttons.isEmpty())
+        buttons.append(box.addButton(QMessageBox::Ok));
+    for (const QString &text : message.buttons) {
+        // Yes and No are the standard buttons, so they carry their shortcuts.
+        if (text == QLatin1String("Yes"))
+            buttons.append(box.addButton(QMessageBox::Yes));
+        else if (text == QLatin1String("No"))
+            buttons.append(box.addButton(QMessageBox::No));
+        else
+            buttons.append(box.addButton(text, QMessageBox::AcceptRole));
+    }
+    if (message.defaultButton >= 0 && message.defaultButton < buttons.size())
+        box.setDefaultButton(qobject_cast<QPushButton *>(buttons.at(message.defaultButton)));
+    box.exec();
+    return int(buttons.indexOf(box.clickedButton()));
+}
+
+bool askOperator(const QString &text, QWidget *parent)
+{
+    return showOperatorMessage({QMessageBox::Question, text, QStringLiteral("Are you sure?"),
+                                {QStringLiteral("Yes"), QStringLiteral("No")}, 0},
+                               parent)
+           == 0;
+}

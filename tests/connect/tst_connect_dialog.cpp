@@ -472,6 +472,13 @@ void TestConnectDialog::failedRowDoesNotStopTheNext()
     QCOMPARE(connector.calls[0].systemType, 9);
     QCOMPARE(connector.calls[0].argument, QString("1_3_00000000"));
     QCOMPARE(connector.calls[1].argument, QString("0_0_00000000"));
+
+    // both rows come back, though saved without a base address
+    QConnectDialog again(&connector);
+    again.setAttribute(Qt::WA_DeleteOnClose, false);
+    QCOMPARE(again.optRowCount(), 2);
+    const QList<QWidget *> back = again.findChildren<QWidget *>("optWidget");
+    QCOMPARE(child<QSpinBox>(back[0], "opt2")->value(), 3);
 }
 
 KEBO_SETTINGS_TEST_MAIN(TestConnectDialog)

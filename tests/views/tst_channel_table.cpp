@@ -8,6 +8,7 @@
 #include "views/QCustomTableWidget.h"
 #include "views/QSubWindow.h"
 #include "views/TableRules.h"
+#include "device/OperatorMessage.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QScopeGuard>
 #include <QtTest>
 
 using namespace views_test;
@@ -39,6 +41,8 @@ private slots:
     void multiSetAbsolute();
     void offsetMode();
     void offsetLeftWithoutEnter();
+    void oneActionOneWrite_data();
+    void oneActionOneWrite();
     void rowColoursAndPowerHeader();
     void searchAndTripHeaders();
     void customViewUsesMirrors();
@@ -528,6 +532,78 @@ void TstChannelTable::offsetMode()
     QTest::keyClicks(spin, "5");
     QTest::keyClick(spin, Qt::Key_Return);
     QCOMPARE(sys->device(0, 1, "VSet"), 5.0);
+}
+
+void TstChannelTable::oneActionOneWrite_data()
+{
+    QTest::addColumn<QString>("param");
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("refusal");      // write fault on the parameter, 0 for none
+    QTest::addColumn<double>("expected");  // both cells on the device; NaN: unchanged
+    QTest::addColumn<int>("writes");
+    QTest::addColumn<int>("messages");
+    // a typo in a bit word clears no trip line, neither here nor in the selection
+    QTest::newRow("bit word typo") << "TripInt" << 8 << "zz" << 0 << qQNaN() << 0 << 1;
+    QTest::newRow("bit word") << "TripInt" << 8 << "1f" << 0 << 31.0 << 2 << 0;
+    // Enter, then the focus leaving: the refused write is not sent again
+    QTest::newRow("refused write") << "VSet" << 0 << "55" << int(ORVEHV_ERR_WRITE_REFUSED) << qQNaN() << 2 << 0;
+    // a German desktop: the comma key is the decimal point
+    QTest::newRow("decimal comma") << "VSet" << 0 << "12,5" << 0 << 12.5 << 2 << 0;
+    QTest::newRow("decimal point") << "VSet" << 0 << "12.5" << 0 << 12.5 << 2 << 0;
+}
+
+void TstChannelTable::oneActionOneWrite()
+{
+    QFETCH(QString, param);
+    QFETCH(int, slot);
+    QFETCH(QString, typed);
+    QFETCH(int, refusal);
+    QFETCH(double, expected);
+    QFETCH(int, writes);
+    QFETCH(int, messages);
+    const QLocale desktop;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    int shown = 0;
+    setOperatorMessageHook([&](const OperatorMessage &) { return ++shown, 0; });
+    const auto restore = qScopeGuard([&] {
+        QLocale::setDefault(desktop);
+        setOperatorMessageHook({});
+    });
+
+    const QByteArray name = param.toLatin1();
+    QCOMPARE(vhw::setChannelParam(vhw::findSystem("192.0.2.10", 2, 0), slot, 0, name.constData(), 5), 0);
+    QCOMPARE(vhw::setChannelParam(vhw::findSystem("192.0.2.10", 2, 0), slot, 1, name.constData(), 3), 0);
+    auto sys = mainframe();
+    QVERIFY(sys);
+    QSubWindow sub(nullptr, false);
+    sub.setSystemNode(sys->node);
+    sub.buildTableInitial();
+    sub.show();
+    QVERIFY(QTest::qWaitForWindowActive(&sub));
+    QCustomTableWidget *t = sub.table();
+    const int col = t->columnByName(param);
+    if (refusal)
+        QCOMPARE(vhw::failWrite(sys->id, name.constData(), refusal), 0);
+
+    ORVEHVWidgetItem *ed = editWithSelection(sub, col, {sys->param(slot, 0, param)->row(),
+                                                         sys->param(slot, 1, param)->row()});
+    QVERIFY(ed);
+    QWidget *field = ed->innerEditor();
+    QTRY_VERIFY(field->hasFocus());
+    vhw::resetLibraryCallCount();
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, typed);
+    QTest::keyClick(field, Qt::Key_Return);
+    t->setCurrentCell(0, t->columnByName("Name")); // the focus leaves the cell
+    QTRY_VERIFY(!t->indexWidget(t->model()->index(sys->param(slot, 0, param)->row(), col)));
+
+    QCOMPARE(int(vhw::libraryCallCount()), writes);
+    QCOMPARE(shown, messages);
+    QCOMPARE(sys->device(slot, 0, name.constData()), qIsNaN(expected) ? 5.0 : expected);
+    QCOMPARE(sys->device(slot, 1, name.constData()), qIsNaN(expected) ? 3.0 : expected);
+    // the cells show what the device holds
+    QCOMPARE(sys->param(slot, 0, param)->value().value.toDouble(), sys->device(slot, 0, name.constData()));
 }
 
 void TstChannelTable::offsetLeftWithoutEnter()

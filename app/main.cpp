@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/MainWindowLogic.h"
 #include "app/QCustomSplashScreen.h"
@@ -13,8 +14,23 @@
 #include <QScreen>
 #include <QThread>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // Before any window: --help and --version need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = parseCommandLine(arguments);
+    if (commandLine.exitCode >= 0) {
+        std::fputs(commandLine.output.toLocal8Bit().constData(), commandLine.exitCode == 0 ? stdout : stderr);
+        return commandLine.exitCode;
+    }
+    // The library reads its world when it is first used.
+    if (!commandLine.worldFile.isEmpty())
+        qputenv("ORVEHV_WORLD", QFile::encodeName(commandLine.worldFile));
+
     QApplication app(argc, argv);
     // Numbers are read and shown with a decimal point in every language.
     QLocale::setDefault(QLocale::c());

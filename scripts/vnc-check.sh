@@ -12,7 +12,7 @@ run=$!
 trap 'kill -- -"$run" 2>/dev/null || true; rm -f "$log"' EXIT
 
 port=""
-for _ in $(seq 1 600); do   # the first run also builds
+for _ in $(seq 1 1800); do   # the first run also builds
     port=$(sed -n 's/.*VNC display at 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log" | head -n 1)
     [ -n "$port" ] && break
     kill -0 "$run" 2>/dev/null || { cat "$log"; echo "run.sh ended early"; exit 1; }

@@ -27,6 +27,10 @@ void LogBacklog::take(LogBatch *head, int n)
         head = next;
     }
     LogQueue::deleteBatches(head);
+}
+
+void LogBacklog::trim()
+{
     if (m_entries > limit())
         dropOldest(m_entries - limit());
 }

@@ -27,9 +27,11 @@ public:
     LogBacklog(const LogBacklog &) = delete;
     LogBacklog &operator=(const LogBacklog &) = delete;
 
-    // Takes up to n batches of the list (deleting the rest), then drops the
-    // oldest entries beyond the limit.
+    // Takes up to n batches of the list (deleting the rest).
     void take(LogBatch *head, int n);
+    // The file failed: drops the oldest entries beyond the limit. (A run
+    // that writes fine is never cut, however large its burst.)
+    void trim();
 
     bool isEmpty() const { return m_entries == 0 && m_dropped == 0; }
     qint64 entryCount() const { return m_entries; }

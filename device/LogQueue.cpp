@@ -152,9 +152,14 @@ QString formatBatch(const LogBatch &batch)
 void appendBatchText(const LogBatch &batch, QByteArray &out)
 {
     // The writer's hot path: the prefix shared by every line of the batch is
-    // built once, each line is assembled from pieces (same text as formatEntry).
+    // built once, each line is assembled from pieces (same text as
+    // formatEntry); a burst mostly repeats one parameter name, so its UTF-8
+    // form is reused while the name stays the same.
     const QByteArray prefix = '[' + batch.created.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")).toUtf8()
                               + "]: [" + batch.systemName.toUtf8() + "] ";
+    out.reserve(out.size() + batch.entries.size() * (prefix.size() + 48));
+    QString lastName;
+    QByteArray lastNameUtf8;
     for (const LogEntry &e : batch.entries) {
         out += prefix;
         if (e.board < 0 && e.channel < 0 && e.parameter.isEmpty()) {
@@ -171,10 +176,29 @@ void appendBatchText(const LogBatch &batch, QByteArray &out)
             out += QByteArray::number(e.channel);
             out += "] ";
         }
+        if (e.parameter != lastName) {
+            lastName = e.parameter;
+            lastNameUtf8 = lastName.toUtf8();
+        }
         out += "par [";
-        out += e.parameter.toUtf8();
+        out += lastNameUtf8;
         out += "] val [";
-        out += e.value.toString().toUtf8();
+        switch (e.value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::Short:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+            out += QByteArray::number(e.value.toLongLong());
+            break;
+        case QMetaType::UInt:
+        case QMetaType::UShort:
+        case QMetaType::ULong:
+        case QMetaType::ULongLong:
+            out += QByteArray::number(e.value.toULongLong());
+            break;
+        default:
+            out += e.value.toString().toUtf8();
+        }
         out += "]; \n";
     }
 }

@@ -59,6 +59,7 @@ public:
             const QByteArray text = m_backlog.nextText(ChunkBytes, &batches);
             const QString error = LogQueue::appendToFile(path, text);
             if (!error.isEmpty()) {
+                m_backlog.trim();
                 reportFailure(path, error);
                 return false;
             }

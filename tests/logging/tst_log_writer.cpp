@@ -246,6 +246,25 @@ private slots:
         QVERIFY(messages.at(3).informativeText.startsWith(QStringLiteral("Logged values lost: 3, between ")));
     }
 
+    // The bound holds only while the file fails: a burst larger than it is
+    // written whole.
+    void largeBurstWrittenWhole()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("big.log"));
+        LogQueue::setConfiguredPath(path);
+        LogBacklog::setLimit(5);
+        QSystemInterface sys(2, 0, QStringLiteral("x"), QStringLiteral("x"), 0);
+        LogWriter::start(&sys);
+        WriterGuard guard{sys};
+        for (int i = 0; i < 20; ++i)
+            LogQueue::enqueue(&sys, QStringLiteral("MF"), entry(0, i, QStringLiteral("VMon"), i), i == 0);
+        LogQueue::wakeWriter(&sys, true);
+        QTRY_COMPARE(lineCount(path), 20);
+        QVERIFY(!readAll(path).contains(QStringLiteral("lost")));
+        QVERIFY(messages.isEmpty());
+    }
+
     // A write that fails after the file opened (a full disk) is a failure too;
     // the entries go to the next good file, and a writer that ends while the
     // file still fails says how much it could not write.

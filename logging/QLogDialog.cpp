@@ -105,7 +105,8 @@ void QLogDialog::fill()
     QSet<QString> logged;
     for (ORVEHVNode *board : boardsOf(m_systemNode)) {
         auto *boardItem = new QTreeWidgetItem(m_tree);
-        boardItem->setText(0, QStringLiteral("Board %1 - %2").arg(board->slot()).arg(board->name()));
+        const QString model = board->model().isEmpty() ? board->name() : board->model();
+        boardItem->setText(0, QStringLiteral("Board %1 - %2").arg(board->slot()).arg(model));
         boardItem->setIcon(0, QIcon(QStringLiteral(":Resources/Elementi/modulo.png")));
         boardItem->setData(0, NodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(board)));
         setItemOn(boardItem, false);
@@ -138,6 +139,9 @@ void QLogDialog::fill()
         auto *item = new QListWidgetItem(p->name(), m_parameters);
         item->setData(SystemParameterRole, true);
         item->setToolTip(QStringLiteral("System parameter"));
+        QFont italic = item->font();
+        italic.setItalic(true); // told apart from the channel parameters above
+        item->setFont(italic);
         item->setSelected(p->isLogged());
     }
 }

@@ -61,8 +61,8 @@ private:
 
     QSystemInterface *connectMainframe()
     {
-        if (!w->connectToSystem(2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("A"), QStringLiteral("admin"),
-                                QStringLiteral("admin")))
+        if (w->connectToSystem(2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("A"), QStringLiteral("admin"),
+                               QStringLiteral("admin")) != 0)
             return nullptr;
         QSystemInterface *sys = w->systems().first();
         QDeadlineTimer limit(5000);
@@ -221,8 +221,8 @@ private slots:
     {
         const QString path = workDir.filePath(QStringLiteral("values.log"));
         LogQueue::setConfiguredPath(path);
-        QVERIFY(w->connectToSystem(11, 0, QStringLiteral("192.0.2.50"), QStringLiteral("Desk"), QString(),
-                                   QString()));
+        QCOMPARE(w->connectToSystem(11, 0, QStringLiteral("192.0.2.50"), QStringLiteral("Desk"), QString(),
+                                    QString()), 0);
         QSystemInterface *sys = w->systems().first();
         QTRY_VERIFY_WITH_TIMEOUT(eventThreadOf(sys), 5000);
         sys->setIsLogStarted(true);

@@ -119,6 +119,8 @@ private slots:
 
     void vmeBoardsJoinOneCrate_data();
     void vmeBoardsJoinOneCrate();
+    void joinedCrateFollowsCrateMapChanges_data();
+    void joinedCrateFollowsCrateMapChanges();
     void loggingFollowsCrate();
     void liveRegistry();
 };
@@ -489,6 +491,43 @@ void TestSystemInterface::vmeBoardsJoinOneCrate()
     }
     for (const auto &p : boardProps)
         QVERIFY(p.isNull());
+}
+
+void TestSystemInterface::joinedCrateFollowsCrateMapChanges_data()
+{
+    QTest::addColumn<bool>("onCrateEntry");
+    QTest::newRow("joined board") << false;
+    QTest::newRow("crate entry") << true;
+}
+
+// A board leaving or entering either system of a joined crate: the crate's
+// list of boards and its board information follow (never a freed board).
+void TestSystemInterface::joinedCrateFollowsCrateMapChanges()
+{
+    QFETCH(bool, onCrateEntry);
+    Docks docks;
+    auto crate = connectTo(5, 3, "0_0_C0", "vme", 0);
+    auto board = connectTo(5, 3, "0_0_C1", "vme", 0);
+    QVERIFY(crate && board);
+    crate->buildPanels(docks.list, docks.views, docks.stack, -1);
+    board->joinCrate(crate.get());
+    auto *info = qobject_cast<QBoardInformations *>(crate->boardInformationPanel());
+    QSystemInterface *owner = onCrateEntry ? crate.get() : board.get();
+    const int id = vhw::findSystem(owner->connectionArgument().toStdString());
+
+    QCOMPARE(vhw::removeBoard(id, 0), ORVEHV_OK);
+    QVERIFY(owner->changeCrateMap(&docks.window).isEmpty());
+    QCOMPARE(boardCount(crate->systemNode()), 1);
+    QCOMPARE(info->boxCount(), 1);
+
+    QCOMPARE(vhw::insertBoard(id, 0, onCrateEntry ? "V6533" : "V6519"), ORVEHV_OK);
+    const QList<ORVEHVNode *> fresh = owner->changeCrateMap(&docks.window);
+    QCOMPARE(fresh.size(), 1);
+    QCOMPARE(boardCount(crate->systemNode()), 2);
+    QVERIFY(crate->systemNode()->children().contains(fresh.first()));
+    QCOMPARE(info->boxCount(), 2);
+    close(crate.get());
+    close(board.get());
 }
 
 void TestSystemInterface::loggingFollowsCrate()

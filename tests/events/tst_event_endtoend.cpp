@@ -1,7 +1,7 @@
 // Events from the virtual hardware through the real event port into the main
 // window and its tables: a device change reaches its cell, a live insertion
-// rebuilds only the changed slot and subscribes it, transparent mode and a
-// lost event connection disable the views (one report), the operator's own
+// rebuilds only the changed slot and subscribes it, a lost event connection
+// disables the views (one report), the operator's own
 // disconnection reports nothing, and logging writes what arrives.
 
 #include "app/MainWindow.h"
@@ -162,19 +162,6 @@ private slots:
         QCOMPARE(vhw::setChannelParam(id, 1, 0, "VSet", 654), ORVEHV_OK);
         QTRY_VERIFY_WITH_TIMEOUT(old->text().contains(QStringLiteral("654")), 5000);
         QVERIFY(messages.isEmpty());
-    }
-
-    void transparentModeDisablesTheTable()
-    {
-        QSystemInterface *sys = connectMainframe();
-        QVERIFY(sys);
-        auto *bar = qobject_cast<QSystemStatusBar *>(sys->statusBar());
-        QVERIFY(bar);
-        QVERIFY(sys->subWindow()->isEnabled());
-        QCOMPARE(vhw::enterTransparentMode(vhw::findSystem("192.0.2.10")), ORVEHV_OK);
-        QTRY_VERIFY_WITH_TIMEOUT(!sys->subWindow()->isEnabled(), 5000);
-        QCOMPARE(bar->statusLabel()->text(), QStringLiteral("TRANSPARENT MODE ACTIVE"));
-        QCOMPARE(sys->systemNode()->connectionState(), int(ConnectionTransparent));
     }
 
     void lostEventConnectionShowsDisconnectedOnce()

@@ -58,9 +58,11 @@ int main(int argc, char *argv[])
     if (QScreen *screen = window->screen())
         window->setGeometry(screen->availableGeometry());
     window->show();
-    if (!window->startEventServer())
-        window->form().menuConnect->setEnabled(false);
     splash->finish(window);
+    // Without its event server thread the program cannot show live values:
+    // the operator has been told, and there is nothing to offer.
+    if (!window->startEventServer())
+        return 1;
     window->createDialogForConnection();
     return app.exec();
 }

@@ -182,10 +182,10 @@ void QScriptWizard::addNewLine()
     auto *cancel = new QPushButton(QStringLiteral("Cancel"), m_lineWidget);
     cancel->setAutoDefault(false);
 
-    m_lineLayout->addWidget(m_actionCombo);
+    m_lineLayout->addWidget(m_actionCombo, 0, Qt::AlignTop);
     m_lineLayout->addStretch(1);
-    m_lineLayout->addWidget(m_completeButton);
-    m_lineLayout->addWidget(cancel);
+    m_lineLayout->addWidget(m_completeButton, 0, Qt::AlignTop);
+    m_lineLayout->addWidget(cancel, 0, Qt::AlignTop);
     // above the stretch that keeps the lines at the top
     m_actLayout->insertWidget(m_actLayout->count() - 1, m_lineWidget);
 
@@ -291,7 +291,7 @@ void QScriptWizard::addOtherItemsIntoAction(int index)
     if (index == 0) {
         m_keyword = QStringLiteral("set");
         m_paramCombo = makeChoice(QStringLiteral("Parameter"), writableParameterNames(), m_lineWidget);
-        m_lineLayout->insertWidget(at, m_paramCombo);
+        m_lineLayout->insertWidget(at, m_paramCombo, 0, Qt::AlignTop);
         connect(m_paramCombo, qOverload<int>(&QComboBox::activated), this,
                 &QScriptWizard::addAvailableChannelsChoice);
     } else {
@@ -302,8 +302,8 @@ void QScriptWizard::addOtherItemsIntoAction(int index)
         m_waitSpin->setButtonSymbols(QAbstractSpinBox::NoButtons);
         m_waitSpin->setMinimumWidth(90);
         m_msecLabel = new QLabel(QStringLiteral("msec"), m_lineWidget);
-        m_lineLayout->insertWidget(at, m_waitSpin);
-        m_lineLayout->insertWidget(at + 1, m_msecLabel);
+        m_lineLayout->insertWidget(at, m_waitSpin, 0, Qt::AlignTop);
+        m_lineLayout->insertWidget(at + 1, m_msecLabel, 0, Qt::AlignTop);
         connect(m_waitSpin, qOverload<int>(&QSpinBox::valueChanged), this, &QScriptWizard::lineCompleted);
         m_waitSpin->setFocus();
     }
@@ -322,7 +322,7 @@ void QScriptWizard::addAvailableChannelsChoice()
         return;
     }
     m_channelsCombo = makeChoice(QStringLiteral("Boards/Channels"), {AllText, MiscText}, m_lineWidget);
-    m_lineLayout->insertWidget(m_lineLayout->indexOf(m_paramCombo) + 1, m_channelsCombo);
+    m_lineLayout->insertWidget(m_lineLayout->indexOf(m_paramCombo) + 1, m_channelsCombo, 0, Qt::AlignTop);
     connect(m_channelsCombo, qOverload<int>(&QComboBox::activated), this, &QScriptWizard::selectChannels);
 }
 
@@ -357,7 +357,7 @@ void QScriptWizard::selectChannels()
                     ci->setCheckState(0, Qt::Unchecked);
                 }
             }
-            m_lineLayout->insertWidget(m_lineLayout->indexOf(m_channelsCombo) + 1, m_tree);
+            m_lineLayout->insertWidget(m_lineLayout->indexOf(m_channelsCombo) + 1, m_tree, 0, Qt::AlignTop);
             connect(m_tree, &QTreeWidget::itemChanged, this,
                     [this](QTreeWidgetItem *item) { changeItemVisibility(item); });
         }
@@ -434,7 +434,7 @@ void QScriptWizard::selectValueToSet()
     m_valueEditor = editor;
     const int at = m_lineLayout->indexOf(m_tree && m_tree->isVisible() ? static_cast<QWidget *>(m_tree)
                                                                        : m_channelsCombo);
-    m_lineLayout->insertWidget(at + 1, editor);
+    m_lineLayout->insertWidget(at + 1, editor, 0, Qt::AlignTop);
     editor->show();
 }
 

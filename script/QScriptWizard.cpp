@@ -484,7 +484,9 @@ QString QScriptWizard::scriptValue(const ORVEHVWidgetItem *editor)
     if (auto *l = qobject_cast<QLineEdit *>(inner)) {
         if (type >= DataInt32 && type <= 5) {
             // a bit field, typed in hexadecimal
-            return l->text().isEmpty() ? QString() : QString::number(hexFromText(l->text()));
+            bool ok = false;
+            const qint64 word = hexFromText(l->text(), &ok);
+            return ok ? QString::number(word) : QString();
         }
         return isScriptToken(l->text()) ? l->text() : QString();
     }

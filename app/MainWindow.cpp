@@ -13,6 +13,7 @@
 #include "device/ValueText.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QSystemStatusBar.h"
+#include "script/ScriptRunLock.h"
 
 #include <QAction>
 #include <QApplication>
@@ -1279,6 +1280,8 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     m_closing = true;
+    // a running script ends before its system is taken away under it
+    script::stopAllRuns();
     for (QSystemInterface *sys : std::as_const(m_systems)) {
         if (sys->representsCustomView() || !sys->systemNode())
             continue;

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/MainWindowLogic.h"
 #include "app/QCustomSplashScreen.h"
+#include "app/ScriptRunLockHook.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/QSystemInterface.h"
 
@@ -30,6 +31,7 @@ int main(int argc, char *argv[])
         return 1;
     static SystemPanelBuilder panelBuilder;
     QSystemInterface::setPanelFactory(&panelBuilder);
+    installScriptRunLock(window);
     window->setWindowIcon(QIcon(resources.windowIcon));
 
     auto *splash = new QCustomSplashScreen(window, QPixmap(resources.splashPicture));

@@ -11,6 +11,7 @@
 #include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
 #include "device/ValueText.h"
+#include "panels/InfoDialogs.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QSystemStatusBar.h"
 
@@ -1038,7 +1039,7 @@ void MainWindow::createDialogForCustomView() {}
 void MainWindow::createConfigureTableDialog(int) {}
 void MainWindow::loadCustomizedViews() {}
 void MainWindow::saveCustomizedViews() {}
-void MainWindow::showAboutDialog() {}
+void MainWindow::showAboutDialog() { InfoDialogs::openAbout(this); }
 
 void MainWindow::showUserManual()
 {

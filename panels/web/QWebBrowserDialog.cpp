@@ -25,15 +25,15 @@ protected:
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int, const QString &) override {}
 };
 
-void prepareEngine()
+} // namespace
+
+void QWebBrowserDialog::prepareEngine()
 {
     // The engine's sandbox refuses to start for the superuser; the page is
     // then shown without it rather than not at all.
     if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
-
-} // namespace
 
 QWebBrowserDialog::QWebBrowserDialog(QWidget *parent, const QUrl &baseAddress, const QString &user,
                                      const QString &password)

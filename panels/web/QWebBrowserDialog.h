@@ -23,6 +23,9 @@ public:
     QWebBrowserDialog(QWidget *parent, const QUrl &baseAddress, const QString &user, const QString &password);
     ~QWebBrowserDialog() override;
 
+    // Settles how the engine starts; before the first web view of the process.
+    static void prepareEngine();
+
     QWebEngineView *view() const { return m_view; }
     // True once the login page was loaded (successfully or not) and shown.
     bool isShowingPage() const { return m_shown; }

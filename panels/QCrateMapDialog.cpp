@@ -35,5 +35,7 @@ QCrateMapDialog::QCrateMapDialog(QWidget *parent, const ORVEHVNode *systemNode, 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_tree);
     layout->addWidget(buttons);
-    resize(720, 420);
+    // Wide enough for every column, within reason.
+    m_tree->setMinimumWidth(qMin(m_tree->header()->length() + 2 * m_tree->frameWidth() + 24, 1100));
+    resize(minimumSizeHint().width(), 420);
 }

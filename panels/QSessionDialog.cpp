@@ -32,5 +32,7 @@ QSessionDialog::QSessionDialog(QWidget *parent, const QString &sessions)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_tree);
     layout->addWidget(buttons);
-    resize(640, 260);
+    // Wide enough for every column, within reason.
+    m_tree->setMinimumWidth(qMin(m_tree->header()->length() + 2 * m_tree->frameWidth() + 24, 1100));
+    resize(minimumSizeHint().width(), 260);
 }

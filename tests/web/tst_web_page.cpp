@@ -97,7 +97,7 @@ private slots:
     {
         QTest::addColumn<QString>("password");
         QTest::newRow("ampersand and hash") << "p&ss#w+rd% 1";
-        QTest::newRow("plain") << "admin";
+        QTest::newRow("plain") << "s3cret-Plain";
     }
     void loginCarriesDelimitersIntact()
     {
@@ -125,6 +125,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(pageText(dialog->view()).contains("Logged in as ad min"), 20000);
         // The address left showing carries no password.
         QVERIFY(!dialog->view()->url().toString().contains("pass"));
+        // History, cache and cookies in memory only.
+        QVERIFY(dialog->view()->page()->profile()->isOffTheRecord());
         dialog->close();
         QTRY_VERIFY(dialog.isNull());
     }

@@ -11,6 +11,7 @@
 #include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
 #include "device/ValueText.h"
+#include "panels/InfoDialogs.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QSystemStatusBar.h"
 #include "script/ScriptRunLock.h"
@@ -1064,7 +1065,7 @@ void MainWindow::createDialogForCustomView() {}
 void MainWindow::createConfigureTableDialog(int) {}
 void MainWindow::loadCustomizedViews() {}
 void MainWindow::saveCustomizedViews() {}
-void MainWindow::showAboutDialog() {}
+void MainWindow::showAboutDialog() { InfoDialogs::openAbout(this); }
 
 void MainWindow::showUserManual()
 {

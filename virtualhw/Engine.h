@@ -101,6 +101,7 @@ public:
     int command(System &s, const std::string &name);
     void clearAlarms(System &s, Board *only);
     void settleChannel(System &s, Board &b, int channel, double dt);
+    void refreshBoardStatus(System &s, Board &b);
     void advance(double seconds);
 
     std::string encodeChannelValue(const ParamDef &d, double v) const;
@@ -116,7 +117,6 @@ private:
     void shutdown();
     static void atExit();
     void tripChannel(System &s, Board &b, int channel);
-    void refreshBoardStatus(System &s, Board &b);
 
     std::unique_ptr<World> world_;
     std::map<int, System *> handles_;

@@ -149,7 +149,6 @@ void TestDiscovery::mainframeTree()
             QCOMPARE(slot->slot(), quint16(i));
             QCOMPARE(slot->children().size(), channels[boards]);
             QCOMPARE(slot->systemType(), 2);
-            QCOMPARE(slot->handle(), s->handle);
             ++boards;
         } else {
             QCOMPARE(slot->kind(), int(KindContainer));
@@ -163,10 +162,6 @@ void TestDiscovery::mainframeTree()
     QVERIFY(name);
     QCOMPARE(name->value().value.toString(), QStringLiteral("BEAM-R"));
     QCOMPARE(name->channelName(), QStringLiteral("Chan001"));
-    QCOMPARE(name->channel(), quint16(1));
-    QCOMPARE(name->slot(), quint16(0));
-    QCOMPARE(name->accessMode(), 2);
-    QCOMPARE(name->dataType(), 7);
     QVERIFY(name->partner());
     QVERIFY(!name->isLogged());          // mainframes log what the operator picks
     // Every value of the tree was read without a failure.
@@ -246,6 +241,13 @@ void TestDiscovery::systemPropertiesAndConnectionItems()
     QCOMPARE(conn->value().value.toString(), QStringLiteral("Connection Ok"));
     QCOMPARE(conn->handle(), s->handle);
     QCOMPARE(sys->parameter(QStringLiteral("NrOfSlot"))->value().value.toUInt(), 16u);
+
+    // The B8181 event socket is no property to show: reading it would open
+    // the event connection before anything is subscribed.
+    auto rack = open(16, 0, "192.0.2.20", "admin", "admin", QStringLiteral("Rack"));
+    QVERIFY(rack->node && rack->node->parameter(QStringLiteral("HighFreq")));
+    QVERIFY(!rack->node->parameter(QStringLiteral("EventDataSocket")));
+    QVERIFY(!vhw::hasEventConnection(rack->id));
 
     const QList<ORVEHVNode *> pending = readConnectionItems(ConnectionPending, 4);
     QCOMPARE(pending.size(), 1);
@@ -368,16 +370,12 @@ void TestDiscovery::vmeBoardIdentity()
     auto s = open(5, 3, "0_0_C1", "Board B", "", QStringLiteral("VME HV"));
     QVERIFY(s->node);
     ORVEHVNode *board = s->node->children()[0];
-    QCOMPARE(board->systemName(), QStringLiteral("Board B"));
-    QCOMPARE(board->connectionArgument(), QStringLiteral("0_0_C1"));
     ORVEHVNode *ch = board->children()[0];
-    QCOMPARE(ch->systemName(), QStringLiteral("Board B"));
-    QCOMPARE(ch->connectionArgument(), QStringLiteral("0_0_C1"));
-    ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));
-    QCOMPARE(vmon->systemName(), QStringLiteral("Board B"));
-    QCOMPARE(vmon->connectionArgument(), QStringLiteral("0_0_C1"));
-    QVERIFY(vmon->isLogged());
-    QCOMPARE(board->parameter(QStringLiteral("Temp"))->connectionArgument(), QStringLiteral("0_0_C1"));
+    for (ORVEHVNode *n : {board, ch, ch->parameter(QStringLiteral("VMon")), board->parameter(QStringLiteral("Temp"))}) {
+        QCOMPARE(n->systemName(), QStringLiteral("Board B"));
+        QCOMPARE(n->connectionArgument(), QStringLiteral("0_0_C1"));
+    }
+    QVERIFY(ch->parameter(QStringLiteral("VMon"))->isLogged());
 }
 
 void TestDiscovery::writesAndRefusals()

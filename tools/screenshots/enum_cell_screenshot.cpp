@@ -1,6 +1,6 @@
 // An enumeration cell after its change event: "PDwn" of the first channel of
-// the MF3300 is set from "Kill" to "Ramp" through its combo box, the change
-// event is waited for, then the window is grabbed.
+// the MF3300 is set to "Kill" and then to "Ramp" through its combo box, each
+// change event is waited for, then the window is grabbed.
 //   enum_cell_screenshot [output file, default /tmp/enum-cell.png]
 
 #include "app/MainWindow.h"
@@ -10,6 +10,7 @@
 #include "device/OperatorMessage.h"
 #include "device/QSystemInterface.h"
 #include "views/QCustomTableWidget.h"
+#include "views/ORVEHVWidgetItem.h"
 #include "views/QSubWindow.h"
 #include "virtualhw/VirtualControl.h"
 
@@ -45,7 +46,6 @@ int main(int argc, char **argv)
         return 0;
     });
     vhw::setTimeMode(vhw::TimeMode::Manual);
-    vhw::setChannelParam(vhw::findSystem("192.0.2.10"), 0, 0, "PDwn", 0); // starts at "Kill"
     MainWindow *window = MainWindow::create();
     static SystemPanelBuilder builder;
     QSystemInterface::setPanelFactory(&builder);
@@ -63,20 +63,29 @@ int main(int argc, char **argv)
     ORVEHVNode *pdwn = sys->systemNode()->children().at(0)->children().at(0)->parameter(QStringLiteral("PDwn"));
     pump(1500);
     table->scrollToItem(pdwn);
-    table->setCurrentItem(pdwn);
-    table->editItem(pdwn);
-    pump(300);
-    auto *combo = table->findChild<QComboBox *>();
-    if (!combo)
+    // The operator picks a text in the cell's combo box; the table opens its
+    // editor when the cell becomes current.
+    auto choose = [&](const QString &text) {
+        table->setCurrentItem(nullptr);
+        pump(200);
+        table->setCurrentItem(pdwn);
+        pump(300);
+        const auto editors = table->findChildren<ORVEHVWidgetItem *>();
+        QComboBox *combo = editors.isEmpty() ? nullptr : editors.last()->findChild<QComboBox *>();
+        if (!combo)
+            return false;
+        const int index = combo->findText(text);
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+        pump(1500); // the change event arrives
+        qInfo("picked %s: cell \"%s\", device value %g", qPrintable(text), qPrintable(pdwn->text()),
+              vhw::channelParamValue(vhw::findSystem("192.0.2.10"), 0, 0, "PDwn"));
+        return true;
+    };
+    if (!choose(QStringLiteral("Kill")) || !choose(QStringLiteral("Ramp")))
         return 2;
-    const int ramp = combo->findText(QStringLiteral("Ramp"));
-    combo->setCurrentIndex(ramp);
-    emit combo->activated(ramp);
-    pump(1500); // the change event arrives
     table->setCurrentItem(nullptr);
     pump(300);
-    qInfo("PDwn cell: \"%s\", device value %g", qPrintable(pdwn->text()),
-          vhw::channelParamValue(vhw::findSystem("192.0.2.10"), 0, 0, "PDwn"));
     window->grab().save(out);
     for (QSystemInterface *s : window->systems())
         ORVEHV_DeinitSystem(s->handle());

@@ -87,8 +87,10 @@ public:
     void emitValue(System &s, int board, int channel, const std::string &name);
     void emitRecord(System &s, const stream::Record &r);
     void updateEventStatus(System &s);
-    // ORVEHV_OK or an error code. `identifier` is sent first on a new TCP
-    // connection (empty: the system's argument).
+    // ORVEHV_OK or an error code. `identifier` is the argument the handle was
+    // opened with (empty: the system's argument): a loopback address of a
+    // networked system is connected from, anything else is sent first in the
+    // identifier block.
     int connect(System &s, uint16_t port, const std::string &identifier = std::string());
     int eventSocket(System &s);             // B8181 reader end (opens the pair), -1 on failure
     void dropConnection(System &s);

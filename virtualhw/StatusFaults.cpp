@@ -106,20 +106,10 @@ constexpr int32_t kNoBoard = -1;
 
 } // namespace
 
-int channelFaultBitOf(int systemType, ChannelFault f)
-{
-    return bitIn(channelMap(systemType), f);
-}
-
-int boardFaultBitOf(int systemType, BoardFault f)
-{
-    return bitIn(boardMap(systemType), f);
-}
-
 bool switchOnInhibited(int systemType, const Channel &ch)
 {
     for (CF f : {CF::Interlock, CF::ExternalDisable, CF::Kill}) {
-        int bit = channelFaultBitOf(systemType, f);
+        int bit = channelFaultBit(systemType, f);
         if (bit >= 0 && (ch.faultBits & (1 << bit)))
             return true;
     }
@@ -153,12 +143,12 @@ ORVEHV_SYSTEMSTATUS_t eventStatusOf(const System &s)
 
 int channelFaultBit(int systemType, ChannelFault f)
 {
-    return channelFaultBitOf(systemType, f);
+    return bitIn(channelMap(systemType), f);
 }
 
 int boardFaultBit(int systemType, BoardFault f)
 {
-    return boardFaultBitOf(systemType, f);
+    return bitIn(boardMap(systemType), f);
 }
 
 int setChannelFault(int sys, int slot, int channel, ChannelFault f, bool raised)
@@ -171,7 +161,7 @@ int setChannelFault(int sys, int slot, int channel, ChannelFault f, bool raised)
     Board *b = boardAt(s, slot);
     if (!b || channel < 0 || size_t(channel) >= b->channels.size())
         return ORVEHV_ERR_UNKNOWN_PARAM;
-    const int bit = channelFaultBitOf(s->type, f);
+    const int bit = channelFaultBit(s->type, f);
     if (bit < 0)
         return ORVEHV_ERR_UNSUPPORTED;
     Channel &ch = b->channels[size_t(channel)];
@@ -197,7 +187,7 @@ int setBoardFault(int sys, int slot, BoardFault f, bool raised)
     Board *b = boardAt(s, slot);
     if (!b)
         return ORVEHV_ERR_UNKNOWN_PARAM;
-    const int bit = boardFaultBitOf(s->type, f);
+    const int bit = boardFaultBit(s->type, f);
     if (bit < 0)
         return ORVEHV_ERR_UNSUPPORTED;
     if (raised)

@@ -9,10 +9,6 @@
 
 namespace vhw {
 
-// Status bit of a condition in a family's words, -1 when the family has none.
-int channelFaultBitOf(int systemType, ChannelFault f);
-int boardFaultBitOf(int systemType, BoardFault f);
-
 // Whether a standing condition (interlock, external disable, kill) keeps the
 // channel from being switched on.
 bool switchOnInhibited(int systemType, const Channel &ch);

@@ -1,6 +1,7 @@
-// Value texts that need no device: status words of every system family,
-// board status, hexadecimal bit fields, enumerations, unit texts, the
-// channel parameter order and the tool tip rules.
+// Value texts that need no device: precedence within the status words of
+// every system family (each single condition is shown end to end by the
+// event tests), board status, hexadecimal bit fields, enumerations, unit
+// texts, the channel parameter order and the tool tip rules.
 
 #include "device/ValueText.h"
 
@@ -50,8 +51,6 @@ void TestValueTexts::channelStatus_data()
     QTest::newRow("mf cal err over up") << 2 << bits({10, 1}) << "Cal-Err" << false;
     QTest::newRow("mf up hides trip") << 2 << bits({1, 6}) << "Up" << true;
     QTest::newRow("mf e-tripped") << 2 << bits({6, 3}) << "E-Tripped" << false;
-    QTest::newRow("mf ovc") << 2 << bits({3}) << "Ovc" << false;
-    QTest::newRow("mf temp err") << 2 << bits({15}) << "Temp Err." << false;
     QTest::newRow("mf on only") << 2 << 0x0001 << "" << true;
 
     // VME HV boards (5): Up and Down come last and decide nothing.
@@ -78,8 +77,6 @@ void TestValueTexts::channelStatus_data()
 
     // DK31XXE (11)
     QTest::newRow("dke on") << 11 << 1 << "On" << true;
-    QTest::newRow("dke off maxpower") << 11 << bits({8}) << "MaxPower" << false;
-    QTest::newRow("dke off temp") << 11 << bits({9}) << "Temp warning" << false;
     QTest::newRow("dke off") << 11 << 0 << "Off" << true;
 
     // BRISK (13): bit 16 is used, "Temp. Warn" is an ok verdict.
@@ -111,8 +108,6 @@ void TestValueTexts::boardStatus_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("mf none") << 2 << 0 << "";
     QTest::newRow("mf fw before pw") << 3 << 0x03 << "FW CHKERR";
-    QTest::newRow("mf pw") << 16 << 0x01 << "PW Fail";
-    QTest::newRow("mf ov temp") << 2 << 0x20 << "Ov Temp";
     QTest::newRow("mf only low byte") << 2 << 0x100 << "";
     QTest::newRow("nim clock first") << 6 << 0x41 << "HV Clock Fail";
     QTest::newRow("nim ch2") << 6 << 0x04 << "Ch2 Alarm";
@@ -120,7 +115,6 @@ void TestValueTexts::boardStatus_data()
     QTest::newRow("dke none") << 11 << 0 << "";
     QTest::newRow("brisk good") << 13 << 0 << "Good";
     QTest::newRow("brisk temp first") << 13 << 0x0F << "Temp. Err.";
-    QTest::newRow("brisk pw") << 13 << 0x01 << "Pw Fail";
     QTest::newRow("vme nothing") << 5 << 0 << "";
     QTest::newRow("dk nothing") << 9 << 0xFF << "";
 }

@@ -46,7 +46,6 @@ QCustomViewDialog::QCustomViewDialog(const QList<ORVEHVNode *> &systems, QWidget
         }
         setShown(top, anyBoard);
     }
-    connect(m_tree, &QTreeWidget::itemClicked, this, &QCustomViewDialog::refreshList);
 
     finishSetup({});
     auto *all = new QPushButton(QStringLiteral(" Check all parameters "));

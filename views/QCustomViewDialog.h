@@ -28,6 +28,7 @@ public slots:
     void checkAllParametersClicked();
 
 protected:
+    void itemsChanged() override { refreshList(); }
     void applyChoice() override;
 
 private:

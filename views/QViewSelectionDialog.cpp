@@ -222,6 +222,7 @@ void QViewSelectionDialog::changeItemVisibility(QTreeWidgetItem *currentItem)
         for (QTreeWidgetItem *p = currentItem->parent(); p; p = p->parent())
             setShown(p, true);
     currentItem->setSelected(false);
+    itemsChanged();
 }
 
 void QViewSelectionDialog::clickedOkButton()

@@ -64,6 +64,8 @@ protected:
     void setParameterShown(QPushButton *button, bool shown);
     // Channel items (the tree's leaves) in tree order.
     QList<QTreeWidgetItem *> channelItems() const;
+    // After the operator showed or hid tree items.
+    virtual void itemsChanged() {}
     // Stores the board-level choice (top-level items of the dialog's tree).
     virtual void storeBoards() {}
     // Called after the choice was stored, before the dialog closes.

@@ -169,19 +169,29 @@ QWidget *ViewsController::createDialogToEditGroup(QObject *action)
 void ViewsController::systemConnected(QSystemInterface *sys)
 {
     // Boards that leave a crate take their group members with them.
-    connect(sys, &QSystemInterface::boardGone, this, [this](ORVEHVNode *board, int) {
-        const QString note = m_groups->dropNodes({board}, board->name());
-        if (!note.isEmpty())
-            m_pendingNotes.append(note);
-        if (QSystemInterface *entry = customViewEntry())
-            if (auto *sub = qobject_cast<QSubWindow *>(entry->subWindow())) {
-                sub->table()->takeAllItems();
-                sub->setRootNode(nullptr);
-                m_customViewPaused = true;
-            }
-    }, Qt::UniqueConnection);
+    connect(sys, &QSystemInterface::boardGone, this, &ViewsController::boardGoing, Qt::UniqueConnection);
     if (customViewEntry())
         rebuildCustomView();
+}
+
+void ViewsController::boardGoing(ORVEHVNode *board, int)
+{
+    const QString note = m_groups->dropNodes({board}, board->name());
+    if (!note.isEmpty())
+        m_pendingNotes.append(note);
+    pauseCustomView();
+}
+
+void ViewsController::pauseCustomView()
+{
+    // The custom view lets go of the cells until it is rebuilt.
+    if (QSystemInterface *entry = customViewEntry()) {
+        if (auto *sub = qobject_cast<QSubWindow *>(entry->subWindow())) {
+            sub->table()->takeAllItems();
+            sub->setRootNode(nullptr);
+        }
+        m_customViewPaused = true;
+    }
 }
 
 void ViewsController::systemGoing(QSystemInterface *sys)
@@ -193,17 +203,12 @@ void ViewsController::systemGoing(QSystemInterface *sys)
         m_pendingNotes.append(note);
     if (m_customDialog)
         m_customDialog->close();
-    // The custom view lets go of the system's cells until it is rebuilt.
     if (QSystemInterface *entry = customViewEntry()) {
+        pauseCustomView();
         ORVEHVNode *root = entry->systemNode();
-        if (auto *sub = qobject_cast<QSubWindow *>(entry->subWindow())) {
-            sub->table()->takeAllItems();
-            sub->setRootNode(nullptr);
-        }
         const int at = root ? int(root->children().indexOf(sys->systemNode())) : -1;
         if (at >= 0)
             root->removeChildAt(at);
-        m_customViewPaused = true;
     }
 }
 

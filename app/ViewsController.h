@@ -69,7 +69,12 @@ public:
     using FileDialogHook = std::function<QString(bool save)>;
     static void setFileDialogHook(FileDialogHook hook);
 
+private slots:
+    // A board leaves its crate (crate map change): before it is deleted.
+    void boardGoing(ORVEHVNode *board, int slot);
+
 private:
+    void pauseCustomView();
     void applyOnCustomView();
     QStringList connectedArguments() const;
     ORVEHVNode *connectedNode(const QString &argument) const;

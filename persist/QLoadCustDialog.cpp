@@ -112,8 +112,13 @@ QLoadCustDialog::QLoadCustDialog(const QString &configurationPath, const QString
         if (row.customView) {
             row.box->setChecked(true);
         } else if (row.connected) {
+            // Connected already: only its view is applied.
             row.box->setChecked(true);
             row.box->setEnabled(false);
+            if (row.user) {
+                row.user->setEnabled(false);
+                row.pass->setEnabled(false);
+            }
         } else if (ticked < m_free) {
             row.box->setChecked(true);
             ++ticked;

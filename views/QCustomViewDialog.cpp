@@ -51,7 +51,7 @@ QCustomViewDialog::QCustomViewDialog(const QList<ORVEHVNode *> &systems, QWidget
     auto *all = new QPushButton(QStringLiteral(" Check all parameters "));
     all->setObjectName(QStringLiteral("checkAllParameters"));
     connect(all, &QPushButton::clicked, this, &QCustomViewDialog::checkAllParametersClicked);
-    parametersLayout()->addWidget(all, 0, Qt::AlignLeft);
+    parametersLayout()->insertWidget(parametersLayout()->count() - 1, all, 0, Qt::AlignLeft);
     refreshList();
     resize(760, 520);
 }

@@ -84,6 +84,8 @@ void QSetGroupValueDialog::refresh()
     m_items->clear();
     for (ORVEHVNode *p : params)
         m_items->addTopLevelItem(new QTreeWidgetItem({p->systemName(), p->boardName(), p->channelName()}));
+    for (int c = 0; c < m_items->columnCount(); ++c)
+        m_items->resizeColumnToContents(c);
     adjustSize();
 }
 

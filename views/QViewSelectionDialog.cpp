@@ -139,6 +139,7 @@ void QViewSelectionDialog::finishSetup(const QStringList &leadingNames)
     m_parametersLayout->addLayout(grid);
     m_parametersLayout->addWidget(new QLabel(QStringLiteral("Drag and drop columns to order:")));
     m_parametersLayout->addWidget(m_preview);
+    m_parametersLayout->addStretch(1);
 
     m_preview->setColumnCount(int(m_names.size()));
     for (int c = 0; c < m_names.size(); ++c) {

@@ -18,6 +18,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QStackedWidget>
+#include <QTimer>
 
 namespace {
 ViewsController::FileDialogHook &fileHook()
@@ -310,7 +311,12 @@ QDialog *ViewsController::loadCustomizedViews(const QString &givenPath)
     }
     auto *dialog = new QLoadCustDialog(path, connectedArguments(), m_window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this, [this, dialog] { loadConfiguration(dialog->chosenEntries()); });
+    // Connecting runs event loops (progress dialogs) in which the closed
+    // dialog is deleted: the loading starts once its accept() has returned.
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        const QList<QLoadCustDialog::Entry> entries = dialog->chosenEntries();
+        QTimer::singleShot(0, this, [this, entries] { loadConfiguration(entries); });
+    });
     dialog->open();
     return dialog;
 }
@@ -326,9 +332,11 @@ void ViewsController::loadConfiguration(const QList<QLoadCustDialog::Entry> &ent
         }
         const QString argument = e.hash.value(QStringLiteral("initParam")).toString();
         if (!connectedNode(argument)) {
-            // Refusals are reported by the connection itself; whatever it
-            // returns, the system counts as connected when it is listed.
-            m_window->connectToSystem(e.hash.value(QStringLiteral("psType")).toInt(),
+            // Refusals are reported by the connection itself. Whether the
+            // system is connected is decided by finding it listed afterwards,
+            // not by the result code.
+            SystemConnector &connector = *m_window;
+            connector.connectToSystem(e.hash.value(QStringLiteral("psType")).toInt(),
                                       e.hash.value(QStringLiteral("connType")).toInt(), argument,
                                       e.hash.value(QStringLiteral("name")).toString(), e.user, e.password);
         }

@@ -250,7 +250,8 @@ private slots:
         for (QLineEdit *e : loadDialog->findChildren<QLineEdit *>(QStringLiteral("pass")))
             e->setText(QStringLiteral("admin"));
         load->accept();
-        QVERIFY(system("192.0.2.10") && system("192.0.2.50"));
+        QTRY_VERIFY_WITH_TIMEOUT(system("192.0.2.10") && system("192.0.2.50") && views->customViewEntry(), 20000);
+        QVERIFY(!load);
         QCOMPARE(shownRows(subOf(system("192.0.2.10"))), ownRows);
         QCOMPARE(views_visibleHeaders(subOf(system("192.0.2.10"))), ownColumns);
         QVERIFY(views->customViewEntry());

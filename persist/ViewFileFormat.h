@@ -76,8 +76,9 @@ enum TypeId : quint32 {
 };
 // Levels of the format: the system hash (0) down to a parameter hash (3).
 constexpr int MaxDepth = 3;
-// Largest view file accepted; a real one is a few hundred kilobytes.
-constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
+// Largest view file accepted. The largest crate saved with every view is a
+// few megabytes; decoded items take up to about nine times their bytes.
+constexpr qint64 MaxFileSize = 32 * 1024 * 1024;
 
 // The bytes of a hash in the format.
 QByteArray serialize(const ViewHash &hash);

@@ -68,6 +68,9 @@ public:
     QWidget *createDialogForGroupSettings();
     QSetGroupValueDialog *openGroup(int index);
     QSetGroupValueDialog *openDialogOf(int index) const;
+    // A dialog that lists channels of the systems (edit dialogs): closed
+    // when members are dropped, as its list may hold channels that go.
+    void trackChannelDialog(QDialog *dialog) { m_createDialogs.append(dialog); }
 
     // Index of a group's action (the action's object name), -1 when unknown.
     static int indexOfAction(const QObject *action);

@@ -109,6 +109,8 @@ void QSetGroupValueDialog::editGroup()
 {
     auto *dialog = new QCreateSetGroupsDialog(m_groups, this, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (m_groups)
+        m_groups->trackChannelDialog(dialog);
     dialog->show();
 }
 

@@ -216,6 +216,10 @@ private slots:
         groups->addGroup(QStringLiteral("SmallOnly"), members(*mf2, 2, QStringLiteral("ISet")));
         groups->addGroup(QStringLiteral("BigOnly"), members(*mf, 1, QStringLiteral("ISet"), 1));
         QPointer<QSetGroupValueDialog> open = groups->openGroup(1);
+        QSetGroupValueDialog *bothDialog = groups->openGroup(0);
+        bothDialog->editGroup();
+        QPointer<QCreateSetGroupsDialog> editing = bothDialog->findChild<QCreateSetGroupsDialog *>();
+        QVERIFY(editing && editing->isVisible());
         const QString note = groups->dropSystem(mf2->node);
         QVERIFY(note.contains(QStringLiteral("Small")));
         QVERIFY(note.contains(QStringLiteral("keep their other channels: Both.")));
@@ -223,6 +227,11 @@ private slots:
         QCOMPARE(actionTexts(), (QStringList{"0:Both", "1:BigOnly"}));
         QCOMPARE(groups->groups().first().members, members(*mf, 0, QStringLiteral("VSet"), 2));
         QVERIFY(!open || !open->isVisible());
+        // An edit dialog listing the going channels is closed; the value
+        // dialog of the group that kept channels shows what is left.
+        QVERIFY(!editing || !editing->isVisible());
+        QVERIFY(bothDialog->isVisible());
+        QCOMPARE(bothDialog->itemsList()->topLevelItemCount(), 2);
         // Another system's going changes nothing here.
         QVERIFY(groups->dropSystem(mf2->node).isEmpty());
     }

@@ -12,8 +12,10 @@
 #include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
 #include "device/ValueText.h"
+#include "panels/InfoDialogs.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QSystemStatusBar.h"
+#include "script/ScriptRunLock.h"
 
 #include <QAction>
 #include <QApplication>
@@ -523,8 +525,8 @@ void MainWindow::setSystemItemsEnabled(bool enabled)
 
 void MainWindow::updateConnectAction()
 {
-    // At most four top-level systems at once.
-    m_form.menuConnect->setEnabled(connectedSystemCount() <= 3);
+    // At most four top-level systems at once, and only with an event server.
+    m_form.menuConnect->setEnabled(connectedSystemCount() <= 3 && eventServerReady());
 }
 
 int MainWindow::connectedSystemCount() const
@@ -559,11 +561,15 @@ QSystemInterface *MainWindow::crateOf(QSystemInterface *sysIf) const
 {
     if (!sysIf || sysIf->systemType() != ORVEHV_SYS_VMEHV)
         return sysIf;
-    const QString key = linkKey(sysIf->connectionArgument());
-    if (key.size() < 3)
-        return nullptr;
+    QSystemInterface *crate = crateEntryFor(sysIf->connectionArgument());
+    // A board whose argument names no bridge joined nothing: its views are its own.
+    return crate ? crate : sysIf;
+}
+
+QSystemInterface *MainWindow::crateEntryFor(const QString &connectionArgument) const
+{
     for (QSystemInterface *sys : m_systems)
-        if (sys->systemType() == ORVEHV_SYS_VMEHV && linkKey(sys->connectionArgument()) == key)
+        if (sys->systemType() == ORVEHV_SYS_VMEHV && sameVmeBridge(sys->connectionArgument(), connectionArgument))
             return sys;
     return nullptr;
 }
@@ -604,9 +610,34 @@ bool MainWindow::startEventServer()
     if (!m_eventServer->start()) {
         delete m_eventServer;
         m_eventServer = nullptr;
+        // Told like a server that cannot listen (which reports itself).
+        emit tcpServerError();
         return false;
     }
     return true;
+}
+
+bool MainWindow::eventServerReady() const
+{
+    return !m_eventServerFailed && m_eventServer && m_eventServer->isListening();
+}
+
+void MainWindow::reportEventServerFailure()
+{
+    m_form.menuConnect->setEnabled(false);
+    const QList<QAction *> entries = m_form.menuBar->actions();
+    if (entries.size() >= 3) {
+        entries.at(1)->setEnabled(false);
+        entries.at(2)->setEnabled(false);
+    }
+    if (m_eventServerFailed)
+        return;
+    m_eventServerFailed = true;
+    if (m_connectDialog)
+        m_connectDialog->close();
+    showMessage({QMessageBox::Warning,
+                 QStringLiteral("Unable to start tcp server. Please check\nyour network connection, than restart application."),
+                 QString(), {}});
 }
 
 quint16 MainWindow::eventPort() const
@@ -614,20 +645,20 @@ quint16 MainWindow::eventPort() const
     return m_eventServer ? m_eventServer->port() : 0;
 }
 
-bool MainWindow::connectToSystem(int systemType, int linkType, const QString &connectionArgument,
-                                 const QString &displayName, const QString &userName, const QString &password)
+int MainWindow::connectToSystem(int systemType, int linkType, const QString &connectionArgument,
+                                const QString &displayName, const QString &userName, const QString &password)
 {
     const bool isBoard = systemType == ORVEHV_SYS_VMEHV;
     // A VME HV board's texts name the board description the dialog passes
     // as user name.
     const QString shownName = isBoard ? userName : displayName;
 
-    bool joinsCrate = false;
-    if (isBoard) {
-        for (QSystemInterface *sys : std::as_const(m_systems))
-            if (sys->systemType() == ORVEHV_SYS_VMEHV && sameVmeBridge(sys->connectionArgument(), connectionArgument))
-                joinsCrate = true;
+    // Without an event server the tables would never update.
+    if (!eventServerReady()) {
+        reportEventServerFailure();
+        return 1;
     }
+    const bool joinsCrate = isBoard && crateEntryFor(connectionArgument);
     // The connect action is disabled at four systems, but configuration
     // loading and multi-row dialogs call in directly.
     if (!joinsCrate && connectedSystemCount() >= 4) {
@@ -635,7 +666,7 @@ bool MainWindow::connectToSystem(int systemType, int linkType, const QString &co
                      QStringLiteral("Unable to connect to %1.\nAt most four systems can be connected at once.")
                          .arg(shownName.isEmpty() ? QStringLiteral("System") : shownName),
                      QString(), {}});
-        return false;
+        return 1;
     }
 
     auto *progress = new QProgressDialog(this);
@@ -667,7 +698,7 @@ bool MainWindow::connectToSystem(int systemType, int linkType, const QString &co
         if (!m_eventServer || m_eventServer->removeSystem(sys))
             delete sys;
         showMessage({QMessageBox::Warning, connectionFailureText(shownName, result), QString(), {}});
-        return false;
+        return 1;
     };
 
     // The library's argument buffer holds 79 characters: a longer argument
@@ -684,18 +715,9 @@ bool MainWindow::connectToSystem(int systemType, int linkType, const QString &co
     }
     progress->setValue(96);
 
-    QSystemInterface *crate = nullptr;
-    if (isBoard) {
-        for (QSystemInterface *other : std::as_const(m_systems)) {
-            if (other->systemType() == ORVEHV_SYS_VMEHV
-                && sameVmeBridge(other->connectionArgument(), connectionArgument)) {
-                crate = other;
-                break;
-            }
-        }
-        if (crate == sys)
-            crate = nullptr;
-    }
+    QSystemInterface *crate = isBoard ? crateEntryFor(connectionArgument) : nullptr;
+    if (crate == sys)
+        crate = nullptr;
 
     if (crate) {
         joinCrate(crate, sys);
@@ -720,13 +742,14 @@ bool MainWindow::connectToSystem(int systemType, int linkType, const QString &co
         }
         m_views->systemConnected(sys);
         progress->setValue(99);
-        if (!systemFailures.isEmpty() || !boardFailures.isEmpty() || !channelFailures.isEmpty()) {
-            reportUnsubscribedParameters(sys->handle(), systemFailures, boardFailures, channelFailures);
-            // The box runs an event loop; the system may have gone meanwhile.
-            if (!isLiveSystem(sys)) {
-                delete progress;
-                return true;
-            }
+    }
+    // Every board reports what it could not subscribe, joined or not.
+    if (!systemFailures.isEmpty() || !boardFailures.isEmpty() || !channelFailures.isEmpty()) {
+        reportUnsubscribedParameters(sys->handle(), systemFailures, boardFailures, channelFailures);
+        // The box runs an event loop; the system may have gone meanwhile.
+        if (!isLiveSystem(sys)) {
+            delete progress;
+            return 0;
         }
     }
 
@@ -739,7 +762,7 @@ bool MainWindow::connectToSystem(int systemType, int linkType, const QString &co
     }
     updateConnectAction();
     setCurrentSubWindowIndex(crate ? crate->systemIndex() : sys->systemIndex());
-    return true;
+    return 0;
 }
 
 void MainWindow::joinCrate(QSystemInterface *crate, QSystemInterface *board)
@@ -1028,6 +1051,10 @@ void MainWindow::onCtrlFPressed()
 
 void MainWindow::createDialogForConnection()
 {
+    // No connecting without an event server; the operator is told once, by
+    // reportEventServerFailure (the server's own report may still be queued).
+    if (!eventServerReady())
+        return;
     ++m_connectDialogRequests;
     // Centred on the views area, moved down by the tool bar's height; it
     // deletes itself when closed.
@@ -1048,7 +1075,7 @@ void MainWindow::createDialogForCustomView() { m_views->createDialogForCustomVie
 void MainWindow::createConfigureTableDialog(int systemIndex) { m_views->createConfigureTableDialog(systemIndex); }
 void MainWindow::loadCustomizedViews() { m_views->loadCustomizedViews(); }
 void MainWindow::saveCustomizedViews() { m_views->saveCustomizedViews(); }
-void MainWindow::showAboutDialog() {}
+void MainWindow::showAboutDialog() { InfoDialogs::openAbout(this); }
 
 void MainWindow::showUserManual()
 {
@@ -1131,6 +1158,12 @@ void MainWindow::renumberSystems()
                 sys->setSystemIndex(crate->systemIndex());
         }
     }
+    // Floated tables return into the views area in the order of these indices.
+    for (QFloatingWindow *f : findChildren<QFloatingWindow *>(QString(), Qt::FindDirectChildrenOnly)) {
+        for (QSystemInterface *sys : std::as_const(m_systems))
+            if (sys->crateOffset() == 0 && sys->subWindow() && f->centralWidget() == sys->subWindow())
+                f->setIndex(sys->systemIndex());
+    }
 }
 
 void MainWindow::disconnectFromSystem(int systemIndex)
@@ -1185,8 +1218,9 @@ void MainWindow::disconnectEntries(const QVector<QSystemInterface *> &entries, b
         sys->stopRequested = true;
     for (QSystemInterface *sys : entries) {
         // A system whose connection is lost is removed without library calls.
-        const bool connected = sys->systemNode() && sys->systemNode()->connectionState() != ConnectionLost
-                               && ViewAccess::disconnectText(main->systemBox()) != QStringLiteral("Close");
+        // Each entry by its own node: the crate's "Close" button also follows
+        // a lost board while the crate and its other boards stay connected.
+        const bool connected = sys->systemNode() && sys->systemNode()->connectionState() != ConnectionLost;
         if (connected)
             progress->setValue(10);
         stopSystem(sys, connected);
@@ -1218,7 +1252,7 @@ void MainWindow::disconnectEntries(const QVector<QSystemInterface *> &entries, b
     }
     progress->setValue(80);
 
-    m_form.menuConnect->setEnabled(true);
+    updateConnectAction();
     if (m_systems.isEmpty()) {
         m_form.menuSave->setEnabled(false);
         afterLastDisconnection(progress);
@@ -1259,6 +1293,8 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     m_closing = true;
+    // a running script ends before its system is taken away under it
+    script::stopAllRuns();
     for (QSystemInterface *sys : std::as_const(m_systems)) {
         if (sys->representsCustomView() || !sys->systemNode())
             continue;
@@ -1316,19 +1352,8 @@ void MainWindow::handleUpdateValueAndWidget(QSystemInterface *sysIf, int bdIndex
     const NodeValue current = eventValue(node, val.Value);
     node->setValue(current);
 
-    if (node->isLogged() && sysIf->isLogStarted()) {
-        const int type = sysIf->systemType();
-        const bool mainframe = type == ORVEHV_SYS_MF3300 || type == ORVEHV_SYS_MF3500;
-        if (mainframe || current.value != previous.value) {
-            LogEntry entry;
-            entry.board = sysIf->systemType() == ORVEHV_SYS_VMEHV ? sysIf->crateOffset() + qMax(bdIndex, 0) : bdIndex;
-            entry.channel = chIndex;
-            entry.parameter = itmName;
-            entry.value = current.value;
-            LogQueue::enqueue(sysIf, sysIf->systemNode()->name(), entry, isFirstEv);
-        }
-        LogQueue::wakeWriter(sysIf, isLastEv);
-    }
+    LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, previous.value, current.value,
+                             isFirstEv, isLastEv);
 
     QSystemInterface *crate = crateOf(sysIf);
     if (node->libraryType() == 2 && node->kind() == KindChannelParameter) {
@@ -1404,8 +1429,6 @@ void MainWindow::handleEventLiveInsertion(QSystemInterface *sysIf, bool, bool)
     // The crate map dialog ran an event loop: the system may be gone.
     if (!isLiveSystem(sysIf))
         return;
-    if (crate && crate != sysIf)
-        ViewAccess::rebuildViews(crate);
     m_views->rebuildCustomView();
     m_views->systemsGone();
     if (boards.isEmpty())
@@ -1468,14 +1491,6 @@ void MainWindow::handleSystemDisconnected(QSystemInterface *sysIf, int errCode)
 
 void MainWindow::handleTcpServerError()
 {
-    showMessage({QMessageBox::Warning,
-                 QStringLiteral("Unable to start tcp server. Please check\nyour network connection, than restart application."),
-                 QString(), {}});
-    m_form.menuConnect->setEnabled(false);
-    const QList<QAction *> entries = m_form.menuBar->actions();
-    if (entries.size() >= 3) {
-        entries.at(1)->setEnabled(false);
-        entries.at(2)->setEnabled(false);
-    }
+    reportEventServerFailure();
     close();
 }

@@ -112,9 +112,12 @@ public:
     // The interface whose views show this system: for a VME HV board the first
     // VME HV system of its link key, else the system itself.
     QSystemInterface *crateOf(QSystemInterface *sysIf) const;
+    // The first VME HV system on the bridge and link of this argument.
+    QSystemInterface *crateEntryFor(const QString &connectionArgument) const;
 
-    // Connection sequence for one system; true when it is connected.
-    bool connectToSystem(int systemType, int linkType, const QString &connectionArgument,
+    // Connection sequence for one system: 0 when it is connected, 1 when not
+    // (refused, failed, or no event server to deliver its values).
+    int connectToSystem(int systemType, int linkType, const QString &connectionArgument,
                          const QString &displayName, const QString &userName,
                          const QString &password) override;
     // Disconnects one entry of the systems list without asking.
@@ -125,8 +128,10 @@ public:
                                       const SubscriptionFailureList &channelFailures);
 
     // Starts the event server thread; false when it cannot be started (the
-    // caller then disables "Connect..").
+    // operator is told and connecting is disabled, as when it cannot listen).
     bool startEventServer();
+    // An event server listens: only then is connecting offered.
+    bool eventServerReady() const;
     quint16 eventPort() const;
 
     // Every operator message box goes through here (showOperatorMessage
@@ -211,6 +216,7 @@ private:
     void applyLayoutButton(QToolButton *button);
     void setSystemItemsEnabled(bool enabled);
     void updateConnectAction();
+    void reportEventServerFailure();
     void markBoxes(int systemIndex);
     void showBoardPage(int systemIndex);
     void showStatusBarOf(QSystemInterface *sysIf);
@@ -248,6 +254,7 @@ private:
     QPointer<QWidget> m_sessionNotice;
     int m_connectDialogRequests = 0;
     bool m_closing = false;
+    bool m_eventServerFailed = false;
 };
 
 #endif

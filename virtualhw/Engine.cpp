@@ -1,4 +1,5 @@
 #include "virtualhw/Engine.h"
+#include "virtualhw/SystemProperties.h"
 
 #include "virtualhw/WorldFile.h"
 
@@ -912,6 +913,7 @@ void Engine::advance(double seconds)
                 if (bp)
                     for (size_t c = 0; c < bp->channels.size(); ++c)
                         settleChannel(s, *bp, int(c), dt);
+            driftSystemProperties(*this, s, simTime, dt);
             if (s.conn && s.conn->alive() && simTime + 1e-6 >= s.keepAliveDue) {
                 s.keepAliveDue = simTime + kKeepAlive;
                 stream::Record r;

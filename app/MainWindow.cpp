@@ -3,6 +3,7 @@
 #include "app/MainWindowLogic.h"
 #include "app/QFloatingWindow.h"
 #include "app/ViewAccess.h"
+#include "app/ViewsController.h"
 #include "connect/QConnectDialog.h"
 #include "device/EventDataThread.h"
 #include "device/EventServer.h"
@@ -327,6 +328,7 @@ MainWindow::MainWindow()
     boxes->setObjectName(QStringLiteral("systemsArea"));
     m_form.verticalLayout_2->addWidget(boxes);
     m_systemsArea = boxes;
+    m_views = new ViewsController(this);
 
     m_form.menuTab->setChecked(true);
     if (m_form.menuTab->isChecked())
@@ -524,7 +526,14 @@ void MainWindow::setSystemItemsEnabled(bool enabled)
 void MainWindow::updateConnectAction()
 {
     // At most four top-level systems at once, and only with an event server.
-    m_form.menuConnect->setEnabled(topLevelCount() <= 3 && eventServerReady());
+    m_form.menuConnect->setEnabled(connectedSystemCount() <= 3 && eventServerReady());
+}
+
+int MainWindow::connectedSystemCount() const
+{
+    return int(std::count_if(m_systems.cbegin(), m_systems.cend(), [](const QSystemInterface *s) {
+        return s->crateOffset() == 0 && !s->representsCustomView();
+    }));
 }
 
 // ------------------------------------------------------------ systems
@@ -652,7 +661,7 @@ int MainWindow::connectToSystem(int systemType, int linkType, const QString &con
     const bool joinsCrate = isBoard && crateEntryFor(connectionArgument);
     // The connect action is disabled at four systems, but configuration
     // loading and multi-row dialogs call in directly.
-    if (!joinsCrate && topLevelCount() >= 4) {
+    if (!joinsCrate && connectedSystemCount() >= 4) {
         showMessage({QMessageBox::Warning,
                      QStringLiteral("Unable to connect to %1.\nAt most four systems can be connected at once.")
                          .arg(shownName.isEmpty() ? QStringLiteral("System") : shownName),
@@ -712,6 +721,7 @@ int MainWindow::connectToSystem(int systemType, int linkType, const QString &con
 
     if (crate) {
         joinCrate(crate, sys);
+        m_views->systemConnected(sys);
     } else {
         sys->buildPanels(m_systemsArea, m_form.viewsArea, m_form.stackedWidgetRight, -1);
         sys->describeConnection();
@@ -730,7 +740,7 @@ int MainWindow::connectToSystem(int systemType, int linkType, const QString &con
             tbarAllClicked();
             m_form.menuLockPanels->setChecked(true);
         }
-        // Custom views pick the new system up when that feature is present.
+        m_views->systemConnected(sys);
         progress->setValue(99);
     }
     // Every board reports what it could not subscribe, joined or not.
@@ -1059,12 +1069,12 @@ void MainWindow::createDialogForConnection()
     emit connectDialogOpened();
 }
 
-void MainWindow::createDialogForGroupSettings() {}
-void MainWindow::createDialogToEditGroup() {}
-void MainWindow::createDialogForCustomView() {}
-void MainWindow::createConfigureTableDialog(int) {}
-void MainWindow::loadCustomizedViews() {}
-void MainWindow::saveCustomizedViews() {}
+void MainWindow::createDialogForGroupSettings() { m_views->createDialogForGroupSettings(); }
+void MainWindow::createDialogToEditGroup() { m_views->createDialogToEditGroup(sender()); }
+void MainWindow::createDialogForCustomView() { m_views->createDialogForCustomView(); }
+void MainWindow::createConfigureTableDialog(int systemIndex) { m_views->createConfigureTableDialog(systemIndex); }
+void MainWindow::loadCustomizedViews() { m_views->loadCustomizedViews(); }
+void MainWindow::saveCustomizedViews() { m_views->saveCustomizedViews(); }
 void MainWindow::showAboutDialog() { InfoDialogs::openAbout(this); }
 
 void MainWindow::showUserManual()
@@ -1122,6 +1132,7 @@ void MainWindow::removeViewsOf(QSystemInterface *sys)
 
 void MainWindow::deleteSystem(QSystemInterface *sys)
 {
+    m_views->systemGoing(sys);
     m_systems.removeAll(sys);
     removeViewsOf(sys);
     // Only once its event threads have ended; an interface whose thread hangs
@@ -1224,6 +1235,7 @@ void MainWindow::disconnectEntries(const QVector<QSystemInterface *> &entries, b
     progress->setValue(60);
     for (QSystemInterface *sys : entries)
         deleteSystem(sys);
+    m_views->systemsGone();
     progress->setValue(70);
     renumberSystems();
     if (crate)
@@ -1417,7 +1429,8 @@ void MainWindow::handleEventLiveInsertion(QSystemInterface *sysIf, bool, bool)
     // The crate map dialog ran an event loop: the system may be gone.
     if (!isLiveSystem(sysIf))
         return;
-    // Custom views rebuild their trees here once they are part of the program.
+    m_views->rebuildCustomView();
+    m_views->systemsGone();
     if (boards.isEmpty())
         return;
     SubscriptionFailureList systemFailures, boardFailures, channelFailures;

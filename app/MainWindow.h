@@ -35,6 +35,7 @@ class QVBoxLayout;
 class QSystemInterface;
 class ORVEHVNode;
 class EventServer;
+class ViewsController;
 
 // The window's widgets, actions and menus under their object names.
 struct MainWindowForm
@@ -144,6 +145,11 @@ public:
     static void setSearchHook(SearchHook hook);
 
     int connectDialogRequests() const { return m_connectDialogRequests; }
+    // Custom views, channel groups and saved configurations.
+    ViewsController *viewsController() const { return m_views; }
+    // Connected systems (top-level entries that are not a custom view): at
+    // most four at once.
+    int connectedSystemCount() const;
     QWidget *sessionNotice() const { return m_sessionNotice; }
 
 signals:
@@ -200,6 +206,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    friend class ViewsController;
     void applyBackground();
     MainWindow();
 
@@ -241,6 +248,7 @@ private:
     QWidget *m_systemsArea = nullptr;
     EventRouter *m_router = nullptr;
     EventServer *m_eventServer = nullptr;
+    ViewsController *m_views = nullptr;
     QPixmap m_background;
     QPointer<QWidget> m_connectDialog;
     QPointer<QWidget> m_sessionNotice;

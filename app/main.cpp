@@ -1,4 +1,6 @@
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
+#include "app/ViewsController.h"
 #include "app/MainWindowLogic.h"
 #include "app/QCustomSplashScreen.h"
 #include "app/ScriptRunLockHook.h"
@@ -65,6 +67,9 @@ int main(int argc, char *argv[])
     // the operator has been told, and there is nothing to offer.
     if (!window->startEventServer())
         return 1;
-    window->createDialogForConnection();
+    // "kebodesk setup.csc" lists that configuration instead of asking what to connect.
+    const QString configuration = CommandLine::configurationToLoad(app.arguments().mid(1));
+    if (configuration.isEmpty() || !window->viewsController()->loadCustomizedViews(configuration))
+        window->createDialogForConnection();
     return app.exec();
 }

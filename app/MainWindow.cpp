@@ -3,6 +3,7 @@
 #include "app/MainWindowLogic.h"
 #include "app/QFloatingWindow.h"
 #include "app/ViewAccess.h"
+#include "app/ViewsController.h"
 #include "connect/QConnectDialog.h"
 #include "device/EventDataThread.h"
 #include "device/EventServer.h"
@@ -11,8 +12,10 @@
 #include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
 #include "device/ValueText.h"
+#include "panels/InfoDialogs.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QSystemStatusBar.h"
+#include "script/ScriptRunLock.h"
 
 #include <QAction>
 #include <QApplication>
@@ -325,6 +328,7 @@ MainWindow::MainWindow()
     boxes->setObjectName(QStringLiteral("systemsArea"));
     m_form.verticalLayout_2->addWidget(boxes);
     m_systemsArea = boxes;
+    m_views = new ViewsController(this);
 
     m_form.menuTab->setChecked(true);
     if (m_form.menuTab->isChecked())
@@ -521,8 +525,15 @@ void MainWindow::setSystemItemsEnabled(bool enabled)
 
 void MainWindow::updateConnectAction()
 {
-    // At most four top-level systems at once.
-    m_form.menuConnect->setEnabled(topLevelCount() <= 3);
+    // At most four top-level systems at once, and only with an event server.
+    m_form.menuConnect->setEnabled(connectedSystemCount() <= 3 && eventServerReady());
+}
+
+int MainWindow::connectedSystemCount() const
+{
+    return int(std::count_if(m_systems.cbegin(), m_systems.cend(), [](const QSystemInterface *s) {
+        return s->crateOffset() == 0 && !s->representsCustomView();
+    }));
 }
 
 // ------------------------------------------------------------ systems
@@ -550,11 +561,15 @@ QSystemInterface *MainWindow::crateOf(QSystemInterface *sysIf) const
 {
     if (!sysIf || sysIf->systemType() != ORVEHV_SYS_VMEHV)
         return sysIf;
-    const QString key = linkKey(sysIf->connectionArgument());
-    if (key.size() < 3)
-        return nullptr;
+    QSystemInterface *crate = crateEntryFor(sysIf->connectionArgument());
+    // A board whose argument names no bridge joined nothing: its views are its own.
+    return crate ? crate : sysIf;
+}
+
+QSystemInterface *MainWindow::crateEntryFor(const QString &connectionArgument) const
+{
     for (QSystemInterface *sys : m_systems)
-        if (sys->systemType() == ORVEHV_SYS_VMEHV && linkKey(sys->connectionArgument()) == key)
+        if (sys->systemType() == ORVEHV_SYS_VMEHV && sameVmeBridge(sys->connectionArgument(), connectionArgument))
             return sys;
     return nullptr;
 }
@@ -595,9 +610,34 @@ bool MainWindow::startEventServer()
     if (!m_eventServer->start()) {
         delete m_eventServer;
         m_eventServer = nullptr;
+        // Told like a server that cannot listen (which reports itself).
+        emit tcpServerError();
         return false;
     }
     return true;
+}
+
+bool MainWindow::eventServerReady() const
+{
+    return !m_eventServerFailed && m_eventServer && m_eventServer->isListening();
+}
+
+void MainWindow::reportEventServerFailure()
+{
+    m_form.menuConnect->setEnabled(false);
+    const QList<QAction *> entries = m_form.menuBar->actions();
+    if (entries.size() >= 3) {
+        entries.at(1)->setEnabled(false);
+        entries.at(2)->setEnabled(false);
+    }
+    if (m_eventServerFailed)
+        return;
+    m_eventServerFailed = true;
+    if (m_connectDialog)
+        m_connectDialog->close();
+    showMessage({QMessageBox::Warning,
+                 QStringLiteral("Unable to start tcp server. Please check\nyour network connection, than restart application."),
+                 QString(), {}});
 }
 
 quint16 MainWindow::eventPort() const
@@ -605,28 +645,28 @@ quint16 MainWindow::eventPort() const
     return m_eventServer ? m_eventServer->port() : 0;
 }
 
-bool MainWindow::connectToSystem(int systemType, int linkType, const QString &connectionArgument,
-                                 const QString &displayName, const QString &userName, const QString &password)
+int MainWindow::connectToSystem(int systemType, int linkType, const QString &connectionArgument,
+                                const QString &displayName, const QString &userName, const QString &password)
 {
     const bool isBoard = systemType == ORVEHV_SYS_VMEHV;
     // A VME HV board's texts name the board description the dialog passes
     // as user name.
     const QString shownName = isBoard ? userName : displayName;
 
-    bool joinsCrate = false;
-    if (isBoard) {
-        for (QSystemInterface *sys : std::as_const(m_systems))
-            if (sys->systemType() == ORVEHV_SYS_VMEHV && sameVmeBridge(sys->connectionArgument(), connectionArgument))
-                joinsCrate = true;
+    // Without an event server the tables would never update.
+    if (!eventServerReady()) {
+        reportEventServerFailure();
+        return 1;
     }
+    const bool joinsCrate = isBoard && crateEntryFor(connectionArgument);
     // The connect action is disabled at four systems, but configuration
     // loading and multi-row dialogs call in directly.
-    if (!joinsCrate && topLevelCount() >= 4) {
+    if (!joinsCrate && connectedSystemCount() >= 4) {
         showMessage({QMessageBox::Warning,
                      QStringLiteral("Unable to connect to %1.\nAt most four systems can be connected at once.")
                          .arg(shownName.isEmpty() ? QStringLiteral("System") : shownName),
                      QString(), {}});
-        return false;
+        return 1;
     }
 
     auto *progress = new QProgressDialog(this);
@@ -658,7 +698,7 @@ bool MainWindow::connectToSystem(int systemType, int linkType, const QString &co
         if (!m_eventServer || m_eventServer->removeSystem(sys))
             delete sys;
         showMessage({QMessageBox::Warning, connectionFailureText(shownName, result), QString(), {}});
-        return false;
+        return 1;
     };
 
     // The library's argument buffer holds 79 characters: a longer argument
@@ -675,21 +715,13 @@ bool MainWindow::connectToSystem(int systemType, int linkType, const QString &co
     }
     progress->setValue(96);
 
-    QSystemInterface *crate = nullptr;
-    if (isBoard) {
-        for (QSystemInterface *other : std::as_const(m_systems)) {
-            if (other->systemType() == ORVEHV_SYS_VMEHV
-                && sameVmeBridge(other->connectionArgument(), connectionArgument)) {
-                crate = other;
-                break;
-            }
-        }
-        if (crate == sys)
-            crate = nullptr;
-    }
+    QSystemInterface *crate = isBoard ? crateEntryFor(connectionArgument) : nullptr;
+    if (crate == sys)
+        crate = nullptr;
 
     if (crate) {
         joinCrate(crate, sys);
+        m_views->systemConnected(sys);
     } else {
         sys->buildPanels(m_systemsArea, m_form.viewsArea, m_form.stackedWidgetRight, -1);
         sys->describeConnection();
@@ -708,15 +740,16 @@ bool MainWindow::connectToSystem(int systemType, int linkType, const QString &co
             tbarAllClicked();
             m_form.menuLockPanels->setChecked(true);
         }
-        // Custom views pick the new system up when that feature is present.
+        m_views->systemConnected(sys);
         progress->setValue(99);
-        if (!systemFailures.isEmpty() || !boardFailures.isEmpty() || !channelFailures.isEmpty()) {
-            reportUnsubscribedParameters(sys->handle(), systemFailures, boardFailures, channelFailures);
-            // The box runs an event loop; the system may have gone meanwhile.
-            if (!isLiveSystem(sys)) {
-                delete progress;
-                return true;
-            }
+    }
+    // Every board reports what it could not subscribe, joined or not.
+    if (!systemFailures.isEmpty() || !boardFailures.isEmpty() || !channelFailures.isEmpty()) {
+        reportUnsubscribedParameters(sys->handle(), systemFailures, boardFailures, channelFailures);
+        // The box runs an event loop; the system may have gone meanwhile.
+        if (!isLiveSystem(sys)) {
+            delete progress;
+            return 0;
         }
     }
 
@@ -729,7 +762,7 @@ bool MainWindow::connectToSystem(int systemType, int linkType, const QString &co
     }
     updateConnectAction();
     setCurrentSubWindowIndex(crate ? crate->systemIndex() : sys->systemIndex());
-    return true;
+    return 0;
 }
 
 void MainWindow::joinCrate(QSystemInterface *crate, QSystemInterface *board)
@@ -1018,6 +1051,10 @@ void MainWindow::onCtrlFPressed()
 
 void MainWindow::createDialogForConnection()
 {
+    // No connecting without an event server; the operator is told once, by
+    // reportEventServerFailure (the server's own report may still be queued).
+    if (!eventServerReady())
+        return;
     ++m_connectDialogRequests;
     // Centred on the views area, moved down by the tool bar's height; it
     // deletes itself when closed.
@@ -1032,13 +1069,13 @@ void MainWindow::createDialogForConnection()
     emit connectDialogOpened();
 }
 
-void MainWindow::createDialogForGroupSettings() {}
-void MainWindow::createDialogToEditGroup() {}
-void MainWindow::createDialogForCustomView() {}
-void MainWindow::createConfigureTableDialog(int) {}
-void MainWindow::loadCustomizedViews() {}
-void MainWindow::saveCustomizedViews() {}
-void MainWindow::showAboutDialog() {}
+void MainWindow::createDialogForGroupSettings() { m_views->createDialogForGroupSettings(); }
+void MainWindow::createDialogToEditGroup() { m_views->createDialogToEditGroup(sender()); }
+void MainWindow::createDialogForCustomView() { m_views->createDialogForCustomView(); }
+void MainWindow::createConfigureTableDialog(int systemIndex) { m_views->createConfigureTableDialog(systemIndex); }
+void MainWindow::loadCustomizedViews() { m_views->loadCustomizedViews(); }
+void MainWindow::saveCustomizedViews() { m_views->saveCustomizedViews(); }
+void MainWindow::showAboutDialog() { InfoDialogs::openAbout(this); }
 
 void MainWindow::showUserManual()
 {
@@ -1095,6 +1132,7 @@ void MainWindow::removeViewsOf(QSystemInterface *sys)
 
 void MainWindow::deleteSystem(QSystemInterface *sys)
 {
+    m_views->systemGoing(sys);
     m_systems.removeAll(sys);
     removeViewsOf(sys);
     // Only once its event threads have ended; an interface whose thread hangs
@@ -1119,6 +1157,12 @@ void MainWindow::renumberSystems()
             if (QSystemInterface *crate = crateOf(sys))
                 sys->setSystemIndex(crate->systemIndex());
         }
+    }
+    // Floated tables return into the views area in the order of these indices.
+    for (QFloatingWindow *f : findChildren<QFloatingWindow *>(QString(), Qt::FindDirectChildrenOnly)) {
+        for (QSystemInterface *sys : std::as_const(m_systems))
+            if (sys->crateOffset() == 0 && sys->subWindow() && f->centralWidget() == sys->subWindow())
+                f->setIndex(sys->systemIndex());
     }
 }
 
@@ -1174,8 +1218,9 @@ void MainWindow::disconnectEntries(const QVector<QSystemInterface *> &entries, b
         sys->stopRequested = true;
     for (QSystemInterface *sys : entries) {
         // A system whose connection is lost is removed without library calls.
-        const bool connected = sys->systemNode() && sys->systemNode()->connectionState() != ConnectionLost
-                               && ViewAccess::disconnectText(main->systemBox()) != QStringLiteral("Close");
+        // Each entry by its own node: the crate's "Close" button also follows
+        // a lost board while the crate and its other boards stay connected.
+        const bool connected = sys->systemNode() && sys->systemNode()->connectionState() != ConnectionLost;
         if (connected)
             progress->setValue(10);
         stopSystem(sys, connected);
@@ -1190,6 +1235,7 @@ void MainWindow::disconnectEntries(const QVector<QSystemInterface *> &entries, b
     progress->setValue(60);
     for (QSystemInterface *sys : entries)
         deleteSystem(sys);
+    m_views->systemsGone();
     progress->setValue(70);
     renumberSystems();
     if (crate)
@@ -1206,7 +1252,7 @@ void MainWindow::disconnectEntries(const QVector<QSystemInterface *> &entries, b
     }
     progress->setValue(80);
 
-    m_form.menuConnect->setEnabled(true);
+    updateConnectAction();
     if (m_systems.isEmpty()) {
         m_form.menuSave->setEnabled(false);
         afterLastDisconnection(progress);
@@ -1247,6 +1293,8 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     m_closing = true;
+    // a running script ends before its system is taken away under it
+    script::stopAllRuns();
     for (QSystemInterface *sys : std::as_const(m_systems)) {
         if (sys->representsCustomView() || !sys->systemNode())
             continue;
@@ -1304,19 +1352,8 @@ void MainWindow::handleUpdateValueAndWidget(QSystemInterface *sysIf, int bdIndex
     const NodeValue current = eventValue(node, val.Value);
     node->setValue(current);
 
-    if (node->isLogged() && sysIf->isLogStarted()) {
-        const int type = sysIf->systemType();
-        const bool mainframe = type == ORVEHV_SYS_MF3300 || type == ORVEHV_SYS_MF3500;
-        if (mainframe || current.value != previous.value) {
-            LogEntry entry;
-            entry.board = sysIf->systemType() == ORVEHV_SYS_VMEHV ? sysIf->crateOffset() + qMax(bdIndex, 0) : bdIndex;
-            entry.channel = chIndex;
-            entry.parameter = itmName;
-            entry.value = current.value;
-            LogQueue::enqueue(sysIf, sysIf->systemNode()->name(), entry, isFirstEv);
-        }
-        LogQueue::wakeWriter(sysIf, isLastEv);
-    }
+    LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, previous.value, current.value,
+                             isFirstEv, isLastEv);
 
     QSystemInterface *crate = crateOf(sysIf);
     if (node->libraryType() == 2 && node->kind() == KindChannelParameter) {
@@ -1392,9 +1429,8 @@ void MainWindow::handleEventLiveInsertion(QSystemInterface *sysIf, bool, bool)
     // The crate map dialog ran an event loop: the system may be gone.
     if (!isLiveSystem(sysIf))
         return;
-    if (crate && crate != sysIf)
-        ViewAccess::rebuildViews(crate);
-    // Custom views rebuild their trees here once they are part of the program.
+    m_views->rebuildCustomView();
+    m_views->systemsGone();
     if (boards.isEmpty())
         return;
     SubscriptionFailureList systemFailures, boardFailures, channelFailures;
@@ -1455,14 +1491,6 @@ void MainWindow::handleSystemDisconnected(QSystemInterface *sysIf, int errCode)
 
 void MainWindow::handleTcpServerError()
 {
-    showMessage({QMessageBox::Warning,
-                 QStringLiteral("Unable to start tcp server. Please check\nyour network connection, than restart application."),
-                 QString(), {}});
-    m_form.menuConnect->setEnabled(false);
-    const QList<QAction *> entries = m_form.menuBar->actions();
-    if (entries.size() >= 3) {
-        entries.at(1)->setEnabled(false);
-        entries.at(2)->setEnabled(false);
-    }
+    reportEventServerFailure();
     close();
 }

@@ -35,6 +35,7 @@ class QVBoxLayout;
 class QSystemInterface;
 class ORVEHVNode;
 class EventServer;
+class ViewsController;
 
 // The window's widgets, actions and menus under their object names.
 struct MainWindowForm
@@ -111,9 +112,12 @@ public:
     // The interface whose views show this system: for a VME HV board the first
     // VME HV system of its link key, else the system itself.
     QSystemInterface *crateOf(QSystemInterface *sysIf) const;
+    // The first VME HV system on the bridge and link of this argument.
+    QSystemInterface *crateEntryFor(const QString &connectionArgument) const;
 
-    // Connection sequence for one system; true when it is connected.
-    bool connectToSystem(int systemType, int linkType, const QString &connectionArgument,
+    // Connection sequence for one system: 0 when it is connected, 1 when not
+    // (refused, failed, or no event server to deliver its values).
+    int connectToSystem(int systemType, int linkType, const QString &connectionArgument,
                          const QString &displayName, const QString &userName,
                          const QString &password) override;
     // Disconnects one entry of the systems list without asking.
@@ -124,8 +128,10 @@ public:
                                       const SubscriptionFailureList &channelFailures);
 
     // Starts the event server thread; false when it cannot be started (the
-    // caller then disables "Connect..").
+    // operator is told and connecting is disabled, as when it cannot listen).
     bool startEventServer();
+    // An event server listens: only then is connecting offered.
+    bool eventServerReady() const;
     quint16 eventPort() const;
 
     // Every operator message box goes through here (showOperatorMessage
@@ -139,6 +145,11 @@ public:
     static void setSearchHook(SearchHook hook);
 
     int connectDialogRequests() const { return m_connectDialogRequests; }
+    // Custom views, channel groups and saved configurations.
+    ViewsController *viewsController() const { return m_views; }
+    // Connected systems (top-level entries that are not a custom view): at
+    // most four at once.
+    int connectedSystemCount() const;
     QWidget *sessionNotice() const { return m_sessionNotice; }
 
 signals:
@@ -195,6 +206,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    friend class ViewsController;
     void applyBackground();
     MainWindow();
 
@@ -204,6 +216,7 @@ private:
     void applyLayoutButton(QToolButton *button);
     void setSystemItemsEnabled(bool enabled);
     void updateConnectAction();
+    void reportEventServerFailure();
     void markBoxes(int systemIndex);
     void showBoardPage(int systemIndex);
     void showStatusBarOf(QSystemInterface *sysIf);
@@ -235,11 +248,13 @@ private:
     QWidget *m_systemsArea = nullptr;
     EventRouter *m_router = nullptr;
     EventServer *m_eventServer = nullptr;
+    ViewsController *m_views = nullptr;
     QPixmap m_background;
     QPointer<QWidget> m_connectDialog;
     QPointer<QWidget> m_sessionNotice;
     int m_connectDialogRequests = 0;
     bool m_closing = false;
+    bool m_eventServerFailed = false;
 };
 
 #endif

@@ -46,11 +46,6 @@ bool sameVmeBridge(const QString &argumentA, const QString &argumentB)
     return a.at(0) == b.at(0) && a.at(1) == b.at(1);
 }
 
-QString linkKey(const QString &connectionArgument)
-{
-    return connectionArgument.left(3);
-}
-
 bool connectionArgumentFits(const QString &connectionArgument)
 {
     return connectionArgument.toLocal8Bit().size() < 80;

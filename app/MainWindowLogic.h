@@ -30,10 +30,10 @@ StartupResources startupResources(int territory);
 QString uniqueDisplayName(const QString &requested, const QStringList &existingNames);
 
 // VME HV boards (system type 5) reached through the same bridge and link:
-// the first two "_" fields of their connection arguments agree.
+// the first two "_" fields of their connection arguments agree. The one rule
+// for joining a board to a crate and for routing its reports to the crate's
+// views (a bridge number may have many digits: "12345_0_C0").
 bool sameVmeBridge(const QString &argumentA, const QString &argumentB);
-// First three characters of a VME HV connection argument (the link key).
-QString linkKey(const QString &connectionArgument);
 
 // The library takes the connection argument in an 80-byte buffer including
 // its terminating NUL: longer arguments are refused, never cut.

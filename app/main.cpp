@@ -1,7 +1,9 @@
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
+#include "app/ViewsController.h"
 #include "app/MainWindowLogic.h"
 #include "app/QCustomSplashScreen.h"
+#include "app/ScriptRunLockHook.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/QSystemInterface.h"
 
@@ -46,6 +48,7 @@ int main(int argc, char *argv[])
         return 1;
     static SystemPanelBuilder panelBuilder;
     QSystemInterface::setPanelFactory(&panelBuilder);
+    installScriptRunLock(window);
     window->setWindowIcon(QIcon(resources.windowIcon));
 
     auto *splash = new QCustomSplashScreen(window, QPixmap(resources.splashPicture));
@@ -74,9 +77,14 @@ int main(int argc, char *argv[])
     if (QScreen *screen = window->screen())
         window->setGeometry(screen->availableGeometry());
     window->show();
-    if (!window->startEventServer())
-        window->form().menuConnect->setEnabled(false);
     splash->finish(window);
-    window->createDialogForConnection();
+    // Without its event server thread the program cannot show live values:
+    // the operator has been told, and there is nothing to offer.
+    if (!window->startEventServer())
+        return 1;
+    // "kebodesk setup.csc" lists that configuration instead of asking what to connect.
+    const QString &configuration = commandLine.configurationFile;
+    if (configuration.isEmpty() || !window->viewsController()->loadCustomizedViews(configuration))
+        window->createDialogForConnection();
     return app.exec();
 }

@@ -10,9 +10,10 @@ class SystemConnector
 public:
     virtual ~SystemConnector() = default;
 
-    // Returns true when the system was opened. systemType and linkType are the
-    // device library's codes; connectionArgument is its address string.
-    virtual bool connectToSystem(int systemType, int linkType, const QString &connectionArgument,
+    // Returns 0 when the system was connected, 1 when not (the connector has
+    // told the operator why). systemType and linkType are the device
+    // library's codes; connectionArgument is its address string.
+    virtual int connectToSystem(int systemType, int linkType, const QString &connectionArgument,
                                  const QString &displayName, const QString &userName,
                                  const QString &password) = 0;
 };

@@ -233,6 +233,10 @@ QList<ORVEHVNode *> readSystemProperties(int handle)
     const QStringList names = separatedListTexts(list, count, true);
     ORVEHV_Free(list);
     for (const QString &name : names) {
+        // The B8181 event socket is the event thread's business: reading it
+        // here would open the event connection before anything is subscribed.
+        if (name == QLatin1String("EventDataSocket"))
+            continue;
         const QByteArray n = name.toLatin1();
         unsigned int mode = 0, type = 0;
         if (ORVEHV_GetSysPropInfo(handle, n.constData(), &mode, &type) != ORVEHV_OK)

@@ -42,10 +42,20 @@ void dispatchBatch(EventRouter *router, QSystemInterface *sys, const ORVEHV_SYST
     emit router->systemEvStatus(sys, status);
     if (!records)
         return;
+    // The receivers end their batch work (a mainframe's log writer is woken)
+    // at the record flagged last: that must be the last one that reaches them
+    // with the flag, not a trailing keep-alive or unknown record.
+    unsigned int last = count;
+    for (unsigned int i = count; i-- > 0;) {
+        if (records[i].Type == ORVEHV_EVENT_PARAMETER || records[i].Type == ORVEHV_EVENT_LIVE_INSERT) {
+            last = i;
+            break;
+        }
+    }
     bool isFirstEv = true;
     for (unsigned int i = 0; i < count; ++i) {
         const IDValue_t &r = records[i];
-        const bool isLastEv = (i == count - 1);
+        const bool isLastEv = (i == last);
         switch (r.Type) {
         case ORVEHV_EVENT_PARAMETER:
             emit router->updateValueAndWidget(sys, r.BoardIndex, r.ChannelIndex, itemName(r), r, isFirstEv,

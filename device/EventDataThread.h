@@ -18,7 +18,8 @@ namespace EventData {
 // Emits the signals of one batch: systemEvStatus once, then one signal per
 // record of type 0, 1 or 3 (keep-alives and unknown types give none).
 // isFirstEv stays true until a record of type 0 to 3 has been handled;
-// isLastEv is true for the array's last record.
+// isLastEv is true for the last value or live-insertion record of the array
+// (a trailing keep-alive, transparent-mode or unknown record never hides it).
 void dispatchBatch(EventRouter *router, QSystemInterface *sys, const ORVEHV_SYSTEMSTATUS_t &status,
                    const IDValue_t *records, unsigned int count);
 

@@ -257,9 +257,33 @@ QList<ORVEHVNode *> QSystemInterface::changeCrateMap(QWidget *dialogParent)
 
     // Marks left from before belong to boards the refresh may delete.
     m_notOkStatusNodes.clear();
-    const QList<ORVEHVNode *> fresh = refreshCrateMap(m_handle, m_systemNode, [this](ORVEHVNode *board, int slot) {
+    // A crate entry also lists the boards of joined board systems after its
+    // own slots; the refresh compares only its own slots with the map.
+    QList<ORVEHVNode *> joinedBoards;
+    for (int i = m_systemNode->children().size() - 1; i >= 0; --i) {
+        ORVEHVNode *child = m_systemNode->children().at(i);
+        if (isJoinedBoard(child)) {
+            joinedBoards.prepend(child);
+            m_systemNode->removeChildAt(i);
+        }
+    }
+    ORVEHVNode *crateNode = m_joinedCrate ? m_joinedCrate->systemNode() : nullptr;
+    const QList<ORVEHVNode *> fresh = refreshCrateMap(m_handle, m_systemNode, [this, crateNode](ORVEHVNode *board,
+                                                                                               int slot) {
+        // The crate entry of a joined board lists it too: unlist it before it is freed.
+        if (crateNode) {
+            const int at = crateNode->children().indexOf(board);
+            if (at >= 0)
+                crateNode->removeChildAt(at);
+        }
         emit boardGone(board, slot);
     });
+    for (ORVEHVNode *board : joinedBoards)
+        m_systemNode->addChild(board);
+    // The crate's views must not show a freed board while the dialog below
+    // lets events through.
+    if (crateNode && g_panelFactory)
+        g_panelFactory->boardsChanged(m_joinedCrate);
     dialog.setValue(20);
 
     // With a slot count that no longer matches, the refresh hands back every
@@ -280,10 +304,26 @@ QList<ORVEHVNode *> QSystemInterface::changeCrateMap(QWidget *dialogParent)
         discovered.append(board);
         dialog.setValue(20 + (++step * 70) / pending.size());
     }
+    // A joined board system's new boards are shown by its crate entry, at
+    // the place of its boards there.
+    if (crateNode) {
+        for (ORVEHVNode *board : discovered) {
+            if (!crateNode->children().contains(board))
+                crateNode->insertChild(board, qBound(0, m_crateOffset, int(crateNode->children().size())));
+        }
+        m_joinedCrate->m_notOkStatusNodes += takeNotOkStatusNodes();
+    }
     if (g_panelFactory)
-        g_panelFactory->boardsChanged(this);
+        g_panelFactory->boardsChanged(crateNode ? m_joinedCrate.data() : this);
     dialog.setValue(100);
     return discovered;
+}
+
+bool QSystemInterface::isJoinedBoard(const ORVEHVNode *child) const
+{
+    // Boards of joined systems carry their own system's connection argument.
+    return m_systemType == 5 && child && child->kind() == KindBoard
+           && child->connectionArgument() != m_connectionArgument;
 }
 
 void QSystemInterface::joinCrate(QSystemInterface *crate)

@@ -65,7 +65,9 @@ public:
     // After a live insertion or removal: shows "Crate map has changed, please
     // wait..", re-reads the crate map, discovers the boards that are new and
     // returns them (to be subscribed by the caller). Boards that left the
-    // crate are announced by boardGone() before they are deleted.
+    // crate are announced by boardGone() before they are deleted. For a VME
+    // HV board joined to a crate entry, the crate's list of boards and views
+    // follow the change.
     QList<ORVEHVNode *> changeCrateMap(QWidget *dialogParent);
 
     // Joins this VME HV board system to the crate entry of its bridge: its
@@ -166,6 +168,8 @@ public slots:
 
 private:
     void setProgress(QProgressDialog *progress, int value);
+    // A board this crate entry lists for a joined board system.
+    bool isJoinedBoard(const ORVEHVNode *child) const;
     void releaseSharedBoards();
 
     QPointer<QWidget> m_boardInfo;

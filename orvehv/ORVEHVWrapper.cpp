@@ -4,6 +4,7 @@
 #include "ORVEHVWrapper.h"
 
 #include "virtualhw/Engine.h"
+#include "virtualhw/StatusFaults.h"
 
 #include <cerrno>
 #include <chrono>
@@ -719,6 +720,10 @@ int ORVEHV_SetChParam(int handle, unsigned short slot, const char *parName, unsi
     double v;
     if (int rc = readCell(d, parValue, &v))
         return rc;
+    if (name == "Pw" && v != 0)
+        for (unsigned k = 0; k < chNum; ++k)
+            if (switchOnInhibited(c.sys->type, b->channels[chList[k]]))
+                return ORVEHV_ERR_WRITE_REFUSED;
     for (unsigned k = 0; k < chNum; ++k)
         c.e.channelWritten(*c.sys, *b, chList[k], i, v);
     return ORVEHV_OK;

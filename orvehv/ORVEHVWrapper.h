@@ -122,8 +122,11 @@ typedef struct {
 } IDValue_t;                                    /* 1060 bytes */
 
 typedef struct {
-    int32_t System;                             /* event status of the system: 0, 1 or 2 */
-    int32_t Board[ORVEHV_MAX_BOARDS];           /* event status of boards 0..15 */
+    int32_t System;                             /* event status of the system: 0 in service,
+                                                   1 a board reports a problem, 2 not serving
+                                                   (transparent mode) */
+    int32_t Board[ORVEHV_MAX_BOARDS];           /* event status of boards 0..15: 0 fine, 1 a channel
+                                                   in alarm, 2 a board fault, -1 no board in the slot */
 } ORVEHV_SYSTEMSTATUS_t;                        /* 68 bytes */
 
 #if defined(__cplusplus)
@@ -202,7 +205,9 @@ ORVEHV_API int ORVEHV_GetChParamProp(int handle, unsigned short slot, unsigned s
  * one slot per call). One value per listed slot/channel; a write sets the one
  * value to every listed slot/channel, or to none when any of them is refused.
  * Reading a write-only parameter gives ORVEHV_ERR_UNSUPPORTED; on/off writes
- * take 0 or 1 only; bit fields are compared with Minval/Maxval as unsigned. */
+ * take 0 or 1 only; bit fields are compared with Minval/Maxval as unsigned.
+ * Switching a channel on ("Pw" 1) is refused (ORVEHV_ERR_WRITE_REFUSED) while
+ * an interlock, an external disable or a kill holds it off. */
 ORVEHV_API int ORVEHV_GetBdParam(int handle, unsigned short slotNum, const unsigned short *slotList,
                                  const char *parName, void *parValList);
 ORVEHV_API int ORVEHV_SetBdParam(int handle, unsigned short slotNum, const unsigned short *slotList,
@@ -230,9 +235,13 @@ ORVEHV_API int ORVEHV_ExecComm(int handle, const char *commName);
 /* Subscriptions. paramNameList: names joined by ':'; paramNum names;
  * listOfResultCodes: paramNum bytes the library fills, 0 = subscribed.
  * eventPort: the local TCP port on which the caller accepts event
- * connections. The library (or the system) connects to 127.0.0.1:eventPort
- * and first sends a 40-byte block holding the connection argument padded
- * with NUL bytes, then event batches (B8181: see "EventDataSocket"). */
+ * connections. The library (or the system) connects to 127.0.0.1:eventPort.
+ * A networked (TCP/IP) system opened by a loopback address of its own
+ * (127.x.y.z other than 127.0.0.1) connects from that address and sends event
+ * batches at once: the caller knows it by its peer address. Every other
+ * system connects from 127.0.0.1 and first sends a 40-byte block holding the
+ * connection argument padded with NUL bytes, then event batches (B8181: see
+ * "EventDataSocket"). */
 ORVEHV_API int ORVEHV_SubscribeSystemParams(int handle, unsigned short eventPort,
                                             const char *paramNameList, unsigned int paramNum,
                                             char *listOfResultCodes);
@@ -262,8 +271,8 @@ ORVEHV_API int ORVEHV_UnSubscribeChannelParams(int handle, unsigned short eventP
  * parameters. One connection per system serves every handle of it; it closes
  * when the last handle of the system is closed. */
 
-/* Reads one event batch from an event connection (the accepted socket whose
- * 40-byte identifier block the caller has already read, or the B8181
+/* Reads one event batch from an event connection (the accepted socket, its
+ * 40-byte identifier block already read when it came from 127.0.0.1, or the B8181
  * "EventDataSocket"). Waits about one second: ORVEHV_NO_EVENT_DATA when
  * nothing came, ORVEHV_ERR_CONNECTION_LOST when the peer closed,
  * ORVEHV_ERR_BAD_EVENT_DATA for a malformed batch. On success *eventData is
@@ -274,8 +283,8 @@ ORVEHV_API int ORVEHV_GetEventData(int sock, ORVEHV_SYSTEMSTATUS_t *sysStatus,
 ORVEHV_API int ORVEHV_FreeEventData(IDValue_t **listOfData);
 
 /* Value areas of parameter records (IDValue_t.Value): numeric parameters a
- * 32-bit float; on/off an unsigned 32-bit 0/1; status words and bit fields a
- * signed 32-bit integer; enumerations the integer as a 32-bit float; channel
+ * 32-bit float; on/off an unsigned 32-bit 0/1; status words, bit fields and
+ * enumerations a signed 32-bit integer (the same cells reads give); channel
  * names ("Name") and text items NUL-terminated text. System properties by
  * their type: text as text, real as float, every integer type as a 32-bit
  * integer. Board index -1 marks a system property, channel index -1 a board

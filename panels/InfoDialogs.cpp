@@ -1,11 +1,85 @@
 #include "panels/InfoDialogs.h"
 
-// Not built yet: each opens nothing.
+#include "device/ORVEHVNode.h"
+#include "device/OperatorMessage.h"
+#include "panels/InfoTexts.h"
+#include "panels/QAboutDialog.h"
+#include "panels/QCrateMapDialog.h"
+#include "panels/QSessionDialog.h"
+#include "panels/QSysInfoDialog.h"
+#include "panels/QTechInfoB8181Dialog.h"
+#include "panels/QTechInfoDialog.h"
+#include "panels/web/QWebBrowserDialog.h"
+#include "panels/web/WebAddress.h"
+
 namespace InfoDialogs {
-void openSessions(QWidget *, ORVEHVNode *) {}
-void openCrateMap(QWidget *, ORVEHVNode *, int) {}
-void openTechInfo(QWidget *, ORVEHVNode *, int) {}
-void openSysInfo(QWidget *, ORVEHVNode *) {}
-void openWebPage(QWidget *, ORVEHVNode *, const QString &) {}
-void openAbout(QWidget *) {}
-}  // namespace InfoDialogs
+
+namespace {
+
+void showModeless(QDialog *dialog)
+{
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+} // namespace
+
+void openSessions(QWidget *parent, ORVEHVNode *systemNode)
+{
+    if (!systemNode)
+        return;
+    showModeless(new QSessionDialog(parent, InfoTexts::systemPropertyText(systemNode, QStringLiteral("Sessions"))));
+}
+
+void openCrateMap(QWidget *parent, ORVEHVNode *systemNode, int systemType)
+{
+    if (!systemNode)
+        return;
+    showModeless(new QCrateMapDialog(parent, systemNode, systemType));
+}
+
+void openTechInfo(QWidget *parent, ORVEHVNode *systemNode, int systemType)
+{
+    if (!systemNode)
+        return;
+    if (systemType == 16)
+        showModeless(new QTechInfoB8181Dialog(parent, systemNode));
+    else
+        showModeless(new QTechInfoDialog(parent, systemNode));
+}
+
+void openSysInfo(QWidget *parent, ORVEHVNode *systemNode)
+{
+    if (!systemNode)
+        return;
+    auto text = [&](const char *name) { return InfoTexts::systemPropertyText(systemNode, QLatin1String(name)); };
+    showModeless(new QSysInfoDialog(parent, text("CPULoad"), text("MemoryStatus"), text("CmdQueueStatus")));
+}
+
+void openWebPage(QWidget *parent, ORVEHVNode *systemNode, const QString &connectionArgument)
+{
+    if (!systemNode)
+        return;
+    // Real systems answer on the default port; the virtual ones on the port
+    // KEBO_WEBADMIN_PORT names.
+    const QUrl base =
+        WebAddress::webBaseAddress(connectionArgument, qEnvironmentVariable("KEBO_WEBADMIN_PORT"));
+    if (!base.isValid() || base.host().isEmpty()) {
+        showOperatorMessage({QMessageBox::Warning,
+                             QStringLiteral("The web page of system %0 cannot be opened: \"%1\" is not a network "
+                                            "address.").arg(systemNode->name(), connectionArgument),
+                             QString(), {}},
+                            parent);
+        return;
+    }
+    showModeless(new QWebBrowserDialog(parent, base, systemNode->userName(), systemNode->password()));
+}
+
+void openAbout(QWidget *parent)
+{
+    QAboutDialog dialog(parent);
+    dialog.exec();
+}
+
+} // namespace InfoDialogs

@@ -12,7 +12,12 @@ port=${ORVEHV_AUTODETECT_PORT:-3113}
 export KEBO_AUTODETECT_TARGET=${KEBO_AUTODETECT_TARGET:-127.0.0.1:$port}
 "$root/build/virtualhw/vhw-autodetect-responder" --port "$port" &
 responder=$!
-trap 'kill "$responder" 2>/dev/null || true' EXIT
+# The mainframes' web pages, on their loopback addresses at an unprivileged port.
+webport=${ORVEHV_WEBADMIN_PORT:-8080}
+export KEBO_WEBADMIN_PORT=$webport
+"$root/build/virtualhw/vhw-webadmin" --port "$webport" &
+webadmin=$!
+trap 'kill "$responder" "$webadmin" 2>/dev/null || true' EXIT
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec "$root/build/app/kebodesk" "$@"

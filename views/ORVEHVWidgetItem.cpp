@@ -111,6 +111,7 @@ void ORVEHVWidgetItem::buildEditor(int dataType, int accessMode, const QVariant 
         return;
     m_dataType = dataType;
     m_accessMode = accessMode;
+    m_commits = connectCommit;
     const bool readOnly = accessMode == AccessReadOnly;
     const int libType = m_node->libraryType();
 
@@ -567,7 +568,9 @@ bool ORVEHVWidgetItem::eventFilter(QObject *watched, QEvent *event)
     // Enter is handled before the inner editor sees it, so the editor's own
     // editingFinished afterwards finds nothing changed and the value is
     // written once, not twice.
-    if (watched == m_editor && event->type() == QEvent::KeyPress) {
+    // An editor that only collects a value (group and wizard dialogs) never
+    // writes, not even on Enter.
+    if (m_commits && watched == m_editor && event->type() == QEvent::KeyPress) {
         auto *k = static_cast<QKeyEvent *>(event);
         if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
             m_enterHandled = true;
@@ -583,7 +586,7 @@ bool ORVEHVWidgetItem::eventFilter(QObject *watched, QEvent *event)
 
 void ORVEHVWidgetItem::keyPressEvent(QKeyEvent *e)
 {
-    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+    if (m_commits && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
         if (!m_enterHandled)
             commitOnEnter();
         m_enterHandled = false;

@@ -94,6 +94,8 @@ private:
     bool m_inTable = false;
     bool m_inDialog = false;
     bool m_enterHandled = false;
+    // Built with the commit connections: only then does Enter write.
+    bool m_commits = false;
 };
 
 #endif

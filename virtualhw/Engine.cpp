@@ -1,5 +1,7 @@
 #include "virtualhw/Engine.h"
+#include "virtualhw/SystemProperties.h"
 
+#include "virtualhw/StatusFaults.h"
 #include "virtualhw/WorldFile.h"
 
 #include <arpa/inet.h>
@@ -60,6 +62,20 @@ bool sendWithin(int fd, const std::string &data, int ms)
     return true;
 }
 
+// Whether an argument is a loopback address other than 127.0.0.1 (the
+// address a networked system is reached at in the virtual world).
+bool loopbackAlias(const std::string &arg, in_addr *out)
+{
+    in_addr a{};
+    if (::inet_pton(AF_INET, arg.c_str(), &a) != 1)
+        return false;
+    const uint32_t host = ntohl(a.s_addr);
+    if ((host >> 24) != 127 || host == INADDR_LOOPBACK)
+        return false;
+    *out = a;
+    return true;
+}
+
 std::string put32(uint32_t v)
 {
     std::string s(4, '\0');
@@ -106,7 +122,7 @@ double val(const Channel &c, int i, double dflt = 0)
 
 bool sameCell(const ParamDef &d, double a, double b)
 {
-    if (d.type == PNumeric || d.type == PEnum)
+    if (d.type == PNumeric)
         return float(a) == float(b);
     return int64_t(a) == int64_t(b);
 }
@@ -479,7 +495,6 @@ std::string Engine::encodeChannelValue(const ParamDef &d, double v) const
 {
     switch (d.type) {
     case PNumeric:
-    case PEnum: // enumeration events carry the integer as a float
         return putFloat(v);
     case POnOff:
         return put32(uint32_t(v != 0 ? 1 : 0));
@@ -557,18 +572,8 @@ void Engine::emitRecord(System &s, const stream::Record &r)
 
 void Engine::updateEventStatus(System &s)
 {
-    if (!s.conn)
-        return;
-    ORVEHV_SYSTEMSTATUS_t st{};
-    st.System = s.transparent ? 1 : 0;
-    for (size_t i = 0; i < s.slots.size() && i < ORVEHV_MAX_BOARDS; ++i) {
-        if (!s.slots[i])
-            continue;
-        for (const Channel &c : s.slots[i]->channels)
-            if (c.tripped)
-                st.Board[i] = 1;
-    }
-    s.conn->setStatus(st);
+    if (s.conn)
+        s.conn->setStatus(eventStatusOf(s));
 }
 
 int Engine::connect(System &s, uint16_t port, const std::string &identifier)
@@ -590,11 +595,27 @@ int Engine::connect(System &s, uint16_t port, const std::string &identifier)
         int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         if (fd < 0)
             return ORVEHV_ERR_CONNECTION_LOST;
+        // A networked system opened by a loopback address of its own connects
+        // from that address, as a real one connects from its network address:
+        // the program then knows it by its peer address and reads no
+        // identifier block. Everything else connects from 127.0.0.1 and names
+        // itself in the block (the argument the program opened it with).
+        const std::string &arg = identifier.empty() ? s.argument : identifier;
+        in_addr source{};
+        const bool fromOwnAddress = s.link == ORVEHV_LINK_TCPIP && loopbackAlias(arg, &source);
+        int r = 0;
+        if (fromOwnAddress) {
+            sockaddr_in src{};
+            src.sin_family = AF_INET;
+            src.sin_addr = source;
+            r = ::bind(fd, reinterpret_cast<sockaddr *>(&src), sizeof src);
+        }
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_port = htons(port);
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int r = ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        if (r == 0)
+            r = ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
         if (r != 0 && errno == EINPROGRESS) {
             pollfd p{fd, POLLOUT, 0};
             r = ::poll(&p, 1, 1000) == 1 ? 0 : -1;
@@ -604,12 +625,9 @@ int Engine::connect(System &s, uint16_t port, const std::string &identifier)
                 r = -1;
         }
         // The identifier block: the connection argument, NUL padded to 40 bytes.
-        // The program knows the system by the argument it opened it with,
-        // which for a system opened through its loopback alias is the alias.
-        const std::string &arg = identifier.empty() ? s.argument : identifier;
         std::string id(ORVEHV_EVENT_ID_LEN, '\0');
         std::memcpy(&id[0], arg.data(), std::min(arg.size(), size_t(ORVEHV_EVENT_ID_LEN)));
-        if (r != 0 || !sendWithin(fd, id, 1000)) {
+        if (r != 0 || (!fromOwnAddress && !sendWithin(fd, id, 1000))) {
             ::close(fd);
             return ORVEHV_ERR_CONNECTION_LOST;
         }
@@ -666,10 +684,10 @@ void Engine::refreshBoardStatus(System &s, Board &b)
     int bi = paramIndex(b.model.boardParams, "BdStatus");
     if (bi < 0)
         return;
-    int w = 0;
+    int w = b.faultBits;
     if (s.type == ORVEHV_SYS_NIMDT)
         for (size_t c = 0; c < b.channels.size() && c < 4; ++c)
-            if (b.channels[c].tripped)
+            if (b.channels[c].tripped || b.channels[c].faultBits)
                 w |= 1 << c;
     if (w != b.computedStatus) {
         b.computedStatus = w;
@@ -807,7 +825,7 @@ void Engine::settleChannel(System &s, Board &b, int c, double dt)
             ch.tripping = false;
         vmon = val(ch, ix.vmon);
         ovc = vmon > 0 && (ch.load > 0 ? vmon / ch.load : b.model.imax) > iset + 1e-9;
-        int w = statusWord(*fam, ch, ix, ovc);
+        int w = statusWord(*fam, ch, ix, ovc) | ch.faultBits;
         if (ix.status >= 0 && w != ch.computedStatus) {
             ch.computedStatus = w;
             ch.values[size_t(ix.status)] = w;
@@ -819,6 +837,8 @@ void Engine::settleChannel(System &s, Board &b, int c, double dt)
 void Engine::channelWritten(System &s, Board &b, int c, int idx, double value)
 {
     const ParamDef &d = b.model.channelParams[size_t(idx)];
+    if (d.name == "Pw" && value != 0 && switchOnInhibited(s.type, b.channels[size_t(c)]))
+        value = 0; // a standing interlock, disable or kill keeps the output off
     bool changed = !sameCell(d, b.channels[size_t(c)].values[size_t(idx)], value);
     withDiff(*this, s, b, c, [&](Channel &ch) {
         ch.values[size_t(idx)] = value;
@@ -912,6 +932,7 @@ void Engine::advance(double seconds)
                 if (bp)
                     for (size_t c = 0; c < bp->channels.size(); ++c)
                         settleChannel(s, *bp, int(c), dt);
+            driftSystemProperties(*this, s, simTime, dt);
             if (s.conn && s.conn->alive() && simTime + 1e-6 >= s.keepAliveDue) {
                 s.keepAliveDue = simTime + kKeepAlive;
                 stream::Record r;

@@ -87,8 +87,10 @@ public:
     void emitValue(System &s, int board, int channel, const std::string &name);
     void emitRecord(System &s, const stream::Record &r);
     void updateEventStatus(System &s);
-    // ORVEHV_OK or an error code. `identifier` is sent first on a new TCP
-    // connection (empty: the system's argument).
+    // ORVEHV_OK or an error code. `identifier` is the argument the handle was
+    // opened with (empty: the system's argument): a loopback address of a
+    // networked system is connected from, anything else is sent first in the
+    // identifier block.
     int connect(System &s, uint16_t port, const std::string &identifier = std::string());
     int eventSocket(System &s);             // B8181 reader end (opens the pair), -1 on failure
     void dropConnection(System &s);
@@ -101,6 +103,7 @@ public:
     int command(System &s, const std::string &name);
     void clearAlarms(System &s, Board *only);
     void settleChannel(System &s, Board &b, int channel, double dt);
+    void refreshBoardStatus(System &s, Board &b);
     void advance(double seconds);
 
     std::string encodeChannelValue(const ParamDef &d, double v) const;
@@ -116,7 +119,6 @@ private:
     void shutdown();
     static void atExit();
     void tripChannel(System &s, Board &b, int channel);
-    void refreshBoardStatus(System &s, Board &b);
 
     std::unique_ptr<World> world_;
     std::map<int, System *> handles_;

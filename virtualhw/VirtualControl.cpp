@@ -341,6 +341,16 @@ void clearFaults(int sys)
         s.writeFaults.clear();
         s.refusedSubs.clear();
         s.refuseLogin = false;
+        for (auto &b : s.slots) {
+            if (!b)
+                continue;
+            b->faultBits = 0;
+            for (size_t c = 0; c < b->channels.size(); ++c) {
+                b->channels[c].faultBits = 0;
+                E().settleChannel(s, *b, int(c), 0);
+            }
+            E().refreshBoardStatus(s, *b);
+        }
     }
 }
 

@@ -106,8 +106,8 @@ VHW_API int setChannelLoad(int sys, int slot, int channel, double megaohm);
 // "InitSystem", "CrateMap" and "SysPropList" to fail those calls.
 VHW_API int failRead(int sys, const std::string &name, int code);
 VHW_API int failWrite(int sys, const std::string &name, int code);
-// Clears read/write faults, login refusal and subscription refusals of one
-// system, or of all systems when sys is -1.
+// Clears read/write faults, login refusal, subscription refusals and the
+// status conditions below of one system, or of all systems when sys is -1.
 VHW_API void clearFaults(int sys = -1);
 
 // InitSystem gives ORVEHV_ERR_LOGIN for this system even with the right login.
@@ -115,6 +115,28 @@ VHW_API int refuseLogin(int sys, bool refuse = true);
 // Subscribing these names (system, board or channel items alike) gets a
 // nonzero result byte (replaces the previous list; empty = refuse none).
 VHW_API int refuseSubscriptions(int sys, const std::vector<std::string> &names);
+
+// Standing conditions that channels and boards report in their status words.
+// Each family has its own bit for a condition; one it cannot report gives
+// ORVEHV_ERR_UNSUPPORTED. A raised condition stays in the status word (with
+// a status event) until it is cleared again. Interlock, ExternalDisable and
+// Kill switch the channel off, and switching it on is refused (Pw write:
+// ORVEHV_ERR_WRITE_REFUSED) while one of them stands. NIM units report a
+// channel with a raised condition as a channel alarm of their board.
+enum class ChannelFault {
+    OverCurrent, OverVoltage, UnderVoltage, UnderCurrent, Tripped, ExternalTrip, Kill, HVMax, IMax,
+    OverPower, OverTemperature, TemperatureWarning, TemperatureError, ExternalDisable, Interlock,
+    CalibrationError, Unplugged, OverVoltageProtection, PowerFail, Resetting, FanHigh, CommFail, Lock
+};
+enum class BoardFault {
+    PowerFail, FirmwareChecksum, CalibrationError, TemperatureError, UnderTemperature, OverTemperature,
+    OverPower, ClockFail, Interlock
+};
+VHW_API int setChannelFault(int sys, int slot, int channel, ChannelFault fault, bool raised = true);
+VHW_API int setBoardFault(int sys, int slot, BoardFault fault, bool raised = true);
+// The status bit a family (system type) reports a condition with; -1 when none.
+VHW_API int channelFaultBit(int systemType, ChannelFault fault);
+VHW_API int boardFaultBit(int systemType, BoardFault fault);
 
 // Closes the system's event connection from the library side (the peer sees
 // end of stream). A later subscription opens a new one.
@@ -138,8 +160,12 @@ VHW_API int removeBoard(int sys, int slot);
 VHW_API std::vector<std::string> boardModels();
 
 // The system enters transparent mode: a type-3 event goes out and every
-// further library call on it gives ORVEHV_ERR_DEVICE until the world is reset.
+// further library call on it gives ORVEHV_ERR_DEVICE (its event status word
+// is 2) until it leaves the mode again or the world is reset.
 VHW_API int enterTransparentMode(int sys);
+// The system returns from transparent mode and answers again; it announces
+// itself with a live-insertion event (type 1), as a unit back in service does.
+VHW_API int leaveTransparentMode(int sys);
 
 // ------------------------------------------------------------------ time
 

@@ -86,6 +86,7 @@ struct Channel {
     bool tripping = false;              // ramping down after a trip
     bool killed = false;
     int computedStatus = 0;             // last status word physics produced
+    int faultBits = 0;                  // standing conditions raised through the control
 };
 
 struct Board {
@@ -97,6 +98,7 @@ struct Board {
     std::vector<std::string> texts;     // text board parameters
     std::vector<Channel> channels;
     int computedStatus = 0;             // last board status word physics produced
+    int faultBits = 0;                  // standing conditions raised through the control
 };
 
 struct SysProp {

@@ -30,10 +30,10 @@ namespace {
 class NullConnector : public SystemConnector
 {
 public:
-    bool connectToSystem(int, int, const QString &, const QString &, const QString &,
-                         const QString &) override
+    int connectToSystem(int, int, const QString &, const QString &, const QString &,
+                        const QString &) override
     {
-        return true;
+        return 0;
     }
 };
 

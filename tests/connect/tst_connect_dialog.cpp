@@ -26,12 +26,12 @@ struct Call
 class RecordingConnector : public SystemConnector
 {
 public:
-    bool connectToSystem(int systemType, int linkType, const QString &connectionArgument,
-                         const QString &displayName, const QString &userName,
-                         const QString &password) override
+    int connectToSystem(int systemType, int linkType, const QString &connectionArgument,
+                        const QString &displayName, const QString &userName,
+                        const QString &password) override
     {
         calls.append({ systemType, linkType, connectionArgument, displayName, userName, password });
-        return !failAll;
+        return failAll ? 1 : 0;
     }
     QVector<Call> calls;
     bool failAll = false;

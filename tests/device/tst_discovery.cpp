@@ -103,8 +103,9 @@ private slots:
     void boardInformation();
     void systemPropertiesAndConnectionItems();
     void channelParameterOrder();
-    void metadataAndUnitTexts();
-    void statesAndEnumerations();
+    void shownTextsAndToolTips_data();
+    void shownTextsAndToolTips();
+    void metadata();
     void faultyStatusReported();
     void vmeBoardIdentity();
     void writesAndRefusals();
@@ -149,7 +150,6 @@ void TestDiscovery::mainframeTree()
             QCOMPARE(slot->slot(), quint16(i));
             QCOMPARE(slot->children().size(), channels[boards]);
             QCOMPARE(slot->systemType(), 2);
-            QCOMPARE(slot->handle(), s->handle);
             ++boards;
         } else {
             QCOMPARE(slot->kind(), int(KindContainer));
@@ -163,10 +163,6 @@ void TestDiscovery::mainframeTree()
     QVERIFY(name);
     QCOMPARE(name->value().value.toString(), QStringLiteral("BEAM-R"));
     QCOMPARE(name->channelName(), QStringLiteral("Chan001"));
-    QCOMPARE(name->channel(), quint16(1));
-    QCOMPARE(name->slot(), quint16(0));
-    QCOMPARE(name->accessMode(), 2);
-    QCOMPARE(name->dataType(), 7);
     QVERIFY(name->partner());
     QVERIFY(!name->isLogged());          // mainframes log what the operator picks
     // Every value of the tree was read without a failure.
@@ -208,17 +204,12 @@ void TestDiscovery::boardInformation()
 {
     auto s = openMainframe();
     ORVEHVNode *board = s->node->children()[1];
-    QCOMPARE(board->model(), QStringLiteral("A1535N"));
     QCOMPARE(board->description(), QStringLiteral("24 Ch Neg. 3.5KV 3mA"));
-    QCOMPARE(board->serialNumber(), quint32(1002));
     QCOMPARE(board->firmwareMajor(), QStringLiteral("02"));
-    QCOMPARE(board->firmwareMinor(), QStringLiteral("01"));
     QCOMPARE(propertyNames(board), QStringList({"ChCount", "BdModel", "BdDescr", "SerNum", "FmwRel"}));
     QCOMPARE(board->properties()[0]->objectName(), QStringLiteral("ChCount"));
-    QCOMPARE(board->propertyValue(QStringLiteral("ChCount")).toUInt(), 24u);
     QCOMPARE(board->propertyValue(QStringLiteral("SerNum")).toUInt(), 1002u);
     QCOMPARE(board->propertyValue(QStringLiteral("FmwRel")).toString(), QStringLiteral("02.01"));
-    QCOMPARE(board->property(QStringLiteral("BdModel"))->dataType(), 7);
     QVERIFY(readBoardInformation(nullptr).isEmpty());
 }
 
@@ -247,6 +238,13 @@ void TestDiscovery::systemPropertiesAndConnectionItems()
     QCOMPARE(conn->handle(), s->handle);
     QCOMPARE(sys->parameter(QStringLiteral("NrOfSlot"))->value().value.toUInt(), 16u);
 
+    // The B8181 event socket is no property to show: reading it would open
+    // the event connection before anything is subscribed.
+    auto rack = open(16, 0, "192.0.2.20", "admin", "admin", QStringLiteral("Rack"));
+    QVERIFY(rack->node && rack->node->parameter(QStringLiteral("HighFreq")));
+    QVERIFY(!rack->node->parameter(QStringLiteral("EventDataSocket")));
+    QVERIFY(!vhw::hasEventConnection(rack->id));
+
     const QList<ORVEHVNode *> pending = readConnectionItems(ConnectionPending, 4);
     QCOMPARE(pending.size(), 1);
     QCOMPARE(pending[0]->value().value.toString(), QStringLiteral("Connection Pending"));
@@ -268,83 +266,62 @@ void TestDiscovery::channelParameterOrder()
                              "SVMax", "PDwn", "Pol"}));
 }
 
-void TestDiscovery::metadataAndUnitTexts()
+// What discovery makes of the library's metadata: the cell text with its
+// unit, and the limits tool tip (only where a limit is 0).
+void TestDiscovery::shownTextsAndToolTips_data()
+{
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("toolTip");
+    QTest::newRow("numeric") << 0 << 0 << "VSet" << "1000.0  V" << "Minval : 0\nMaxval : 2000";
+    QTest::newRow("micro") << 0 << 0 << "ISet" << "250.00 uA" << "Minval : 0\nMaxval : 1000";
+    QTest::newRow("no zero limit") << 0 << 0 << "RUp" << "50  Vps" << "";
+    QTest::newRow("bit field") << 8 << 0 << "TripInt" << "0x 00000000" << "Minval : 00000000\nMaxval : 00000FFF";
+    QTest::newRow("polarity +") << 0 << 0 << "Pol" << "POS " << "";
+    QTest::newRow("polarity -") << 1 << 0 << "Pol" << "NEG " << "";
+    QTest::newRow("on") << 0 << 0 << "Pw" << "On " << "";
+    QTest::newRow("off") << 1 << 0 << "Pw" << "Off " << "";
+    QTest::newRow("enumeration") << 0 << 0 << "PDwn" << "Ramp  " << "Minval : Kill\nMaxval : Ramp";
+    QTest::newRow("status") << 0 << 0 << "Status" << " " << "";
+}
+
+void TestDiscovery::shownTextsAndToolTips()
+{
+    QFETCH(int, slot);
+    QFETCH(int, channel);
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QString, toolTip);
+    auto s = openMainframe();
+    ORVEHVNode *node = channelParam(*s, slot, channel, name.toLatin1().constData());
+    QVERIFY(node);
+    QCOMPARE(node->text(), text);
+    QCOMPARE(node->toolTip(), toolTip);
+    QCOMPARE(node->partner()->toolTip(), toolTip);
+}
+
+void TestDiscovery::metadata()
 {
     auto s = openMainframe();
     ORVEHVNode *iset = channelParam(*s, 0, 0, "ISet");
-    QVERIFY(iset);
-    QCOMPARE(iset->unitText(), QStringLiteral("uA"));
     QCOMPARE(propertyNames(iset), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
-    QCOMPARE(iset->decimals(), 2);
-    QCOMPARE(iset->toolTip(), QStringLiteral("Minval : 0\nMaxval : 1000"));
-    QCOMPARE(iset->partner()->toolTip(), iset->toolTip());
-
-    ORVEHVNode *vset = channelParam(*s, 0, 0, "VSet");
-    QCOMPARE(vset->unitText(), QStringLiteral(" V"));
-    QCOMPARE(vset->decimals(), 1);
-    QCOMPARE(vset->text(), QStringLiteral("1000.0  V"));
-
-    // RUp has limits 1..500: no zero limit, no tool tip.
-    QCOMPARE(channelParam(*s, 0, 0, "RUp")->toolTip(), QString());
-
-    // Bit fields are hexadecimal whatever their unit.
-    ORVEHVNode *trip = channelParam(*s, 8, 0, "TripInt");
-    QVERIFY(trip);
-    QCOMPARE(trip->unitText(), QStringLiteral("0x"));
-    QCOMPARE(trip->text(), QStringLiteral("0x 00000000"));
-    QCOMPARE(trip->toolTip(), QStringLiteral("Minval : 00000000\nMaxval : 00000FFF"));
-
-    // Board parameter: degrees, no tool tip built for boards.
-    ORVEHVNode *temp = s->node->children()[0]->parameter(QStringLiteral("Temp"));
-    QVERIFY(temp);
-    QCOMPARE(temp->unitText(), QString(QStringLiteral(" ")) + QChar(0xB0) + QLatin1Char('C'));
-    QCOMPARE(temp->boardName(), QStringLiteral("Board00"));
-    QCOMPARE(temp->value().value.toFloat(), 31.0f);
-
-    // Status words get no metadata at all.
     QVERIFY(channelParam(*s, 0, 0, "Status")->properties().isEmpty());
-}
-
-void TestDiscovery::statesAndEnumerations()
-{
-    auto s = openMainframe();
-    // "+" / "-" become "POS" / "NEG" on channels.
-    ORVEHVNode *pol = channelParam(*s, 0, 0, "Pol");
-    QVERIFY(pol);
-    QCOMPARE(pol->propertyValue(QStringLiteral("Onstate")).toString(), QStringLiteral("POS"));
-    QCOMPARE(pol->propertyValue(QStringLiteral("Offstate")).toString(), QStringLiteral("NEG"));
-    QCOMPARE(pol->text(), QStringLiteral("POS "));
-    QCOMPARE(channelParam(*s, 1, 0, "Pol")->text(), QStringLiteral("NEG "));
-    QCOMPARE(pol->toolTip(), QString()); // texts are never 0: dropped
-    // On a board parameter the same library call keeps the raw texts.
-    const QList<ORVEHVNodeProperty *> raw =
-        readParameterMetadata(KindBoardParameter, s->handle, 0, 0, QStringLiteral("Pol"), 1);
-    QVERIFY(raw.isEmpty()); // no such board parameter: every read fails, nothing kept
-    const QList<ORVEHVNodeProperty *> chRaw =
-        readParameterMetadata(KindChannelParameter, s->handle, 0, 2, QStringLiteral("Pol"), 1);
-    QCOMPARE(chRaw.size(), 2);
-    QCOMPARE(chRaw[0]->value().value.toString(), QStringLiteral("POS"));
-    qDeleteAll(chRaw);
-
-    ORVEHVNode *pw = channelParam(*s, 0, 0, "Pw");
-    QCOMPARE(pw->text(), QStringLiteral("On "));
-    QCOMPARE(channelParam(*s, 1, 0, "Pw")->text(), QStringLiteral("Off "));
-
-    // Channel enumeration: Kill / Ramp, value 1.
+    // Board parameter: degrees.
+    ORVEHVNode *temp = s->node->children()[0]->parameter(QStringLiteral("Temp"));
+    QCOMPARE(temp->unitText(), QString(QStringLiteral(" ")) + QChar(0xB0) + QLatin1Char('C'));
+    QCOMPARE(temp->value().value.toFloat(), 31.0f);
+    // "+" / "-" become "POS" / "NEG" on channels only; a failing read keeps nothing.
+    QVERIFY(readParameterMetadata(KindBoardParameter, s->handle, 0, 0, QStringLiteral("Pol"), 1).isEmpty());
     ORVEHVNode *pdwn = channelParam(*s, 0, 0, "PDwn");
-    QCOMPARE(pdwn->dataType(), int(DataEnum));
     QCOMPARE(pdwn->propertyValue(QStringLiteral("Enum")).toStringList(), QStringList({"Kill", "Ramp"}));
     QCOMPARE(pdwn->property(QStringLiteral("Enum"))->dataType(), 9);
-    QCOMPARE(pdwn->text(), QStringLiteral("Ramp  "));
-    QCOMPARE(enumFromText(pdwn, QStringLiteral("Kill")), 0);
-    QCOMPARE(pdwn->toolTip(), QStringLiteral("Minval : Kill\nMaxval : Ramp"));
-
     // Board enumeration with all ten cells used.
     ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
     QVERIFY(avg);
     const QStringList texts = avg->propertyValue(QStringLiteral("Enum")).toStringList();
     QCOMPARE(texts.size(), 10);
-    QCOMPARE(texts.last(), QStringLiteral("512"));
     QCOMPARE(enumText(avg, int(avg->value().value.toInt())), QStringLiteral("8"));
 }
 
@@ -368,16 +345,12 @@ void TestDiscovery::vmeBoardIdentity()
     auto s = open(5, 3, "0_0_C1", "Board B", "", QStringLiteral("VME HV"));
     QVERIFY(s->node);
     ORVEHVNode *board = s->node->children()[0];
-    QCOMPARE(board->systemName(), QStringLiteral("Board B"));
-    QCOMPARE(board->connectionArgument(), QStringLiteral("0_0_C1"));
     ORVEHVNode *ch = board->children()[0];
-    QCOMPARE(ch->systemName(), QStringLiteral("Board B"));
-    QCOMPARE(ch->connectionArgument(), QStringLiteral("0_0_C1"));
-    ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));
-    QCOMPARE(vmon->systemName(), QStringLiteral("Board B"));
-    QCOMPARE(vmon->connectionArgument(), QStringLiteral("0_0_C1"));
-    QVERIFY(vmon->isLogged());
-    QCOMPARE(board->parameter(QStringLiteral("Temp"))->connectionArgument(), QStringLiteral("0_0_C1"));
+    for (ORVEHVNode *n : {board, ch, ch->parameter(QStringLiteral("VMon")), board->parameter(QStringLiteral("Temp"))}) {
+        QCOMPARE(n->systemName(), QStringLiteral("Board B"));
+        QCOMPARE(n->connectionArgument(), QStringLiteral("0_0_C1"));
+    }
+    QVERIFY(ch->parameter(QStringLiteral("VMon"))->isLogged());
 }
 
 void TestDiscovery::writesAndRefusals()

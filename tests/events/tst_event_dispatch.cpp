@@ -69,7 +69,8 @@ private slots:
     }
 
     // The first flag belongs to the first handled record (keep-alives count
-    // as handled), the last flag to the array's last record whatever it is.
+    // as handled), the last flag to the last record that carries the flags:
+    // a mainframe's log writer is woken there.
     void flagsAcrossMixedBatch_data()
     {
         QTest::addColumn<QList<int>>("types");
@@ -79,8 +80,9 @@ private slots:
         QTest::newRow("keep-alive first ends the run")
             << QList<int>{2, 0, 0} << QList<int>{0, 0} << QList<int>{0, 1};
         QTest::newRow("keep-alive mid-batch") << QList<int>{0, 2, 0} << QList<int>{1, 0} << QList<int>{0, 1};
-        QTest::newRow("keep-alive last: no value is last")
-            << QList<int>{0, 0, 2} << QList<int>{1, 0} << QList<int>{0, 0};
+        QTest::newRow("keep-alive last: the value before it is last")
+            << QList<int>{0, 0, 2} << QList<int>{1, 0} << QList<int>{0, 1};
+        QTest::newRow("transparent and unknown last") << QList<int>{1, 0, 3, 9} << QList<int>{1, 0} << QList<int>{0, 1};
         QTest::newRow("unknown type does not end the run")
             << QList<int>{7, -1, 0, 0} << QList<int>{1, 0} << QList<int>{0, 1};
         QTest::newRow("live insertion then value") << QList<int>{1, 0} << QList<int>{1, 0} << QList<int>{0, 1};

@@ -48,6 +48,17 @@ public:
             accepted.push_back(c);
         return c;
     }
+    // The dotted address a connection came from.
+    static std::string peer(int c)
+    {
+        sockaddr_in a{};
+        socklen_t len = sizeof a;
+        char text[INET_ADDRSTRLEN] = {};
+        if (::getpeername(c, reinterpret_cast<sockaddr *>(&a), &len) != 0 ||
+            !::inet_ntop(AF_INET, &a.sin_addr, text, sizeof text))
+            return std::string();
+        return text;
+    }
     // Reads the 40-byte identifier block of a new connection.
     static std::string identifier(int c)
     {
@@ -83,6 +94,39 @@ inline int openSystem(const char *arg, int type, int link, const char *user = ""
     int h = -1;
     int rc = ORVEHV_InitSystem(type, link, arg, user, pass, &h);
     return rc == ORVEHV_OK ? h : -rc;
+}
+
+// The crate map of a handle as plain lists (the library's lists released).
+struct Crate {
+    int rc = -1;
+    std::vector<int> channels;
+    std::vector<std::string> models, descriptions;
+    std::vector<uint32_t> serials;
+    std::vector<int> fwMinor, fwMajor;
+};
+
+inline Crate crateMap(int h)
+{
+    Crate c;
+    unsigned short n = 0, *ch = nullptr;
+    char *models = nullptr, *descr = nullptr;
+    uint32_t *serials = nullptr;
+    unsigned char *fmin = nullptr, *fmax = nullptr;
+    c.rc = ORVEHV_GetCrateMap(h, &n, &ch, &models, &descr, &serials, &fmin, &fmax);
+    if (c.rc == ORVEHV_OK) {
+        const char *m = models, *d = descr;
+        for (int i = 0; i < n; ++i, m += std::strlen(m) + 1, d += std::strlen(d) + 1) {
+            c.channels.push_back(ch[i]);
+            c.models.push_back(m);
+            c.descriptions.push_back(d);
+            c.serials.push_back(serials[i]);
+            c.fwMinor.push_back(fmin[i]);
+            c.fwMajor.push_back(fmax[i]);
+        }
+    }
+    for (void *l : {(void *)ch, (void *)models, (void *)descr, (void *)serials, (void *)fmin, (void *)fmax})
+        ORVEHV_Free(l);
+    return c;
 }
 
 inline float chFloat(int h, int slot, int ch, const char *name)

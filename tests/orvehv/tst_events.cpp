@@ -5,7 +5,6 @@
 
 #include <QtTest>
 
-#include <QElapsedTimer>
 #include <functional>
 
 namespace {
@@ -144,6 +143,14 @@ private slots:
         QCOMPARE(setChFloat(mf, 0, 1, "VSet", 10), ORVEHV_OK);
         QCOMPARE(readBatch(c).rc, ORVEHV_NO_EVENT_DATA);
 
+        // Enumerations carry the signed 32-bit integer a read gives.
+        char pd = 9;
+        QCOMPARE(ORVEHV_SubscribeChannelParams(mf, l.port, 0, 0, "PDwn", 1, &pd), ORVEHV_OK);
+        QCOMPARE(setChUInt(mf, 0, 0, "PDwn", 0), ORVEHV_OK);
+        QVERIFY(waitFor(c, [](const IDValue_t &r) { return isItem(r, 0, 0, "PDwn") && valueInt(r) == 0; }));
+        QCOMPARE(setChUInt(mf, 0, 0, "PDwn", 1), ORVEHV_OK);
+        QVERIFY(waitFor(c, [](const IDValue_t &r) { return isItem(r, 0, 0, "PDwn") && valueInt(r) == 1; }));
+
         // A value set from outside, and a system property.
         QCOMPARE(vhw::setSysProp(sys, "HVFanSpeed", 2), ORVEHV_OK);
         QVERIFY(waitFor(c, [](const IDValue_t &r) {
@@ -151,9 +158,11 @@ private slots:
         }));
     }
 
-    // The program matches the identifier against the argument it opened the
-    // system with: through the alias, that is the alias.
-    void aliasHandleIdentifiesByAlias()
+    // Opened through its loopback address, a networked system connects from
+    // that address and sends batches at once (the program knows it by its
+    // peer); opened by its argument it connects from 127.0.0.1 and names the
+    // argument in the identifier block.
+    void eventConnectionComesFromTheOpenedAddress()
     {
         ORVEHV_DeinitSystem(mf);
         mf = openSystem("127.0.2.10", 2, 0, "admin", "admin");
@@ -163,7 +172,7 @@ private slots:
         QCOMPARE(ORVEHV_SubscribeChannelParams(mf, l.port, 0, 0, "VMon", 1, &code), ORVEHV_OK);
         int c = l.accept();
         QVERIFY(c >= 0);
-        QCOMPARE(Listener::identifier(c), std::string("127.0.2.10") + std::string(30, '\0'));
+        QCOMPARE(Listener::peer(c), std::string("127.0.2.10"));
         QCOMPARE(setChFloat(mf, 0, 0, "VSet", 1100), ORVEHV_OK);
         vhw::advanceTime(2.0);
         IDValue_t rec;
@@ -171,26 +180,61 @@ private slots:
         QCOMPARE(rec.SystemHandle, mf);
         ORVEHV_DeinitSystem(mf);
 
-        // Once that connection is gone, a handle opened by the argument names the argument again.
         mf = openSystem("192.0.2.10", 2, 0, "admin", "admin");
         QCOMPARE(ORVEHV_SubscribeChannelParams(mf, l.port, 0, 0, "VMon", 1, &code), ORVEHV_OK);
         c = l.accept();
         QVERIFY(c >= 0);
+        QCOMPARE(Listener::peer(c), std::string("127.0.0.1"));
         QCOMPARE(Listener::identifier(c), std::string("192.0.2.10") + std::string(30, '\0'));
     }
 
-    void idleGivesNoDataAfterAboutOneSecond()
+    // Every batch carries the status words: 0 in service, 1 a board reporting
+    // a problem, 2 not serving; empty slots carry none of them.
+    void eventStatusWords()
+    {
+        Listener l;
+        int c = connectMf(l);
+        QVERIFY(c >= 0);
+        char code = 9;
+        QCOMPARE(ORVEHV_SubscribeBoardParams(mf, l.port, 1, "BdStatus", 1, &code), ORVEHV_OK);
+        auto statusAfter = [&](const std::function<void()> &change) {
+            change();
+            Batch last;
+            for (int i = 0; i < 20; ++i) {
+                Batch b = readBatch(c);
+                if (b.rc == ORVEHV_NO_EVENT_DATA && last.rc == ORVEHV_OK)
+                    break;
+                if (b.rc == ORVEHV_OK)
+                    last = b;
+            }
+            return last.status;
+        };
+        ORVEHV_SYSTEMSTATUS_t st = statusAfter([&] { vhw::setSysProp(sys, "HVFanSpeed", 2); });
+        QCOMPARE(st.System, 0);
+        QCOMPARE(st.Board[0], 0);
+        QCOMPARE(st.Board[2], -1);  // empty slot
+        QCOMPARE(st.Board[15], -1);
+        st = statusAfter([&] { vhw::setChannelFault(sys, 0, 0, vhw::ChannelFault::OverVoltage); });
+        QCOMPARE(st.Board[0], 1);
+        QCOMPARE(st.System, 1);
+        st = statusAfter([&] { vhw::setBoardFault(sys, 1, vhw::BoardFault::TemperatureError); });
+        QCOMPARE(st.Board[1], 2);
+        QCOMPARE(st.System, 1);
+        st = statusAfter([&] { vhw::clearFaults(sys); });
+        QCOMPARE(st.System, 0);
+        QCOMPARE(st.Board[0], 0);
+        QCOMPARE(st.Board[1], 0);
+        st = statusAfter([&] { vhw::enterTransparentMode(sys); });
+        QCOMPARE(st.System, 2);
+    }
+
+    void idleGivesNoDataThenKeepAlives()
     {
         Listener l;
         int c = connectMf(l);
         QVERIFY(c >= 0);
         QCOMPARE(drain(c), ORVEHV_NO_EVENT_DATA);
-        QElapsedTimer t;
-        t.start();
-        QCOMPARE(readBatch(c).rc, ORVEHV_NO_EVENT_DATA);
-        QVERIFY(t.elapsed() >= 900 && t.elapsed() < 3000);
-        // Keep-alive records every few simulated seconds.
-        vhw::advanceTime(5.0);
+        vhw::advanceTime(5.0); // keep-alive records every few simulated seconds
         QVERIFY(waitFor(c, [](const IDValue_t &r) { return r.Type == ORVEHV_EVENT_KEEPALIVE; }));
     }
 
@@ -227,20 +271,18 @@ private slots:
         QVERIFY(c >= 0);
         QCOMPARE(vhw::insertBoard(sys, 5, "A1520", 6), ORVEHV_OK);
         QVERIFY(waitFor(c, [](const IDValue_t &r) { return r.Type == ORVEHV_EVENT_LIVE_INSERT && r.BoardIndex == 5; }));
-        unsigned short nslots = 0, *ch = nullptr;
-        char *models = nullptr, *descr = nullptr;
-        uint32_t *serials = nullptr;
-        unsigned char *fmin = nullptr, *fmax = nullptr;
-        QCOMPARE(ORVEHV_GetCrateMap(mf, &nslots, &ch, &models, &descr, &serials, &fmin, &fmax), ORVEHV_OK);
-        QCOMPARE(int(ch[5]), 6);
-        for (void *p : {(void *)ch, (void *)models, (void *)descr, (void *)serials, (void *)fmin, (void *)fmax})
-            ORVEHV_Free(p);
+        QCOMPARE(crateMap(mf).channels[5], 6);
         QCOMPARE(vhw::insertBoard(sys, 5, "A1520"), ORVEHV_ERR_WRITE_REFUSED);
         QCOMPARE(vhw::removeBoard(sys, 0), ORVEHV_OK);
         QVERIFY(waitFor(c, [](const IDValue_t &r) { return r.Type == ORVEHV_EVENT_LIVE_INSERT && r.BoardIndex == 0; }));
         QCOMPARE(setChFloat(mf, 0, 0, "VSet", 1), ORVEHV_ERR_UNKNOWN_PARAM);
         QCOMPARE(vhw::enterTransparentMode(sys), ORVEHV_OK);
         QVERIFY(waitFor(c, [](const IDValue_t &r) { return r.Type == ORVEHV_EVENT_TRANSPARENT; }));
+        QCOMPARE(setChFloat(mf, 1, 0, "VSet", 1), ORVEHV_ERR_DEVICE);
+        // Back in service it announces its crate and answers again.
+        QCOMPARE(vhw::leaveTransparentMode(sys), ORVEHV_OK);
+        QVERIFY(waitFor(c, [](const IDValue_t &r) { return r.Type == ORVEHV_EVENT_LIVE_INSERT; }));
+        QCOMPARE(setChFloat(mf, 1, 0, "VSet", 1), ORVEHV_OK);
     }
 
     void connectionLossAndGarbage()
@@ -261,10 +303,7 @@ private slots:
         QVERIFY(c2 >= 0);
         QCOMPARE(Listener::identifier(c2).size(), size_t(ORVEHV_EVENT_ID_LEN));
         QCOMPARE(vhw::sendRawEventBytes(sys, "GET / HTTP/1.0\r\n\r\n"), ORVEHV_OK);
-        QElapsedTimer t;
-        t.start();
         QCOMPARE(readBatch(c2).rc, ORVEHV_ERR_BAD_EVENT_DATA);
-        QVERIFY(t.elapsed() < 900); // refused at once, not after a wait
 
         // Closing the last handle closes the connection.
         QCOMPARE(ORVEHV_SubscribeChannelParams(mf, l.port, 0, 0, "VMon", 1, &code), ORVEHV_OK);
@@ -278,7 +317,8 @@ private slots:
 
     void malformedStreamsGiveCodes()
     {
-        // Hand-made streams on a socket pair, as a peer could send them.
+        // Hand-made streams on a socket pair, as a peer could send them (the
+        // decoder's limits are tested on their own).
         auto feed = [](const std::string &bytes, bool closeAfter) {
             int sv[2];
             ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv);
@@ -304,17 +344,7 @@ private slots:
         QCOMPARE(feed("OVEB\x01", true), ORVEHV_ERR_BAD_EVENT_DATA);             // cut in the header
         QCOMPARE(feed(header(0, 68) + std::string(10, '\0'), true), ORVEHV_ERR_BAD_EVENT_DATA); // cut payload
         QCOMPARE(feed(header(0, 68) + std::string(68, '\0'), true), ORVEHV_OK);
-        QCOMPARE(feed(header(5000, 68), false), ORVEHV_ERR_BAD_EVENT_DATA);     // too many records
-        QCOMPARE(feed(header(1, 0xFFFFFFFFu), false), ORVEHV_ERR_BAD_EVENT_DATA); // oversized
-        QCOMPARE(feed(header(0, 69) + std::string(69, '\0'), true), ORVEHV_ERR_BAD_EVENT_DATA); // trailing bytes
-        // A record claiming a 30-byte name.
-        std::string rec(16, '\0');
-        rec += char(30);
-        rec += '\0';
-        rec += std::string("\x00\x00", 2);
-        rec += std::string(30, 'n');
-        QCOMPARE(feed(header(1, uint32_t(68 + rec.size())) + std::string(68, '\0') + rec, true),
-                 ORVEHV_ERR_BAD_EVENT_DATA);
+        QCOMPARE(feed(header(1, 0xFFFFFFFFu), false), ORVEHV_ERR_BAD_EVENT_DATA); // refused without waiting
         IDValue_t *recs = reinterpret_cast<IDValue_t *>(0x1);
         unsigned int n = 7;
         ORVEHV_SYSTEMSTATUS_t st;

@@ -199,22 +199,47 @@ private slots:
         ORVEHV_DeinitSystem(h);
     }
 
-    void outsideSettingsStayUntilPhysicsChangesThem()
+    // Raised conditions stand in the status words until cleared; an interlock
+    // holds the output off and switching on is refused, not silently ignored.
+    void standingConditions()
     {
-        int h = openSystem("192.0.2.10", 2, 0, "admin", "admin");
-        int sys = vhw::findSystem("192.0.2.10");
-        // An injected "Unplugg" status word survives a quiet channel.
+        int h = openSystem("192.0.2.50", 11, 0);
+        int sys = vhw::findSystem("192.0.2.50");
+        QCOMPARE(setChFloat(h, 0, 1, "VSet", 100), ORVEHV_OK);
+        QCOMPARE(setChUInt(h, 0, 1, "Pw", 1), ORVEHV_OK);
+        vhw::advanceTime(5);
+        QCOMPARE(vhw::setChannelFault(sys, 0, 1, vhw::ChannelFault::Interlock), ORVEHV_OK);
+        QCOMPARE(chInt(h, 0, 1, "Pw"), 0);
+        QCOMPARE(setChUInt(h, 0, 1, "Pw", 1), ORVEHV_ERR_WRITE_REFUSED);
+        QCOMPARE(ORVEHV_ExecComm(h, "GlobalOn"), ORVEHV_OK);
+        QCOMPARE(chInt(h, 0, 1, "Pw"), 0);
+        vhw::advanceTime(5);
+        QCOMPARE(chInt(h, 0, 1, "Status"), 1 << 12);
+        QCOMPARE(vhw::setChannelFault(sys, 0, 1, vhw::ChannelFault::Interlock, false), ORVEHV_OK);
+        QCOMPARE(chInt(h, 0, 1, "Status"), 0);
+        QCOMPARE(setChUInt(h, 0, 1, "Pw", 1), ORVEHV_OK);
+
+        // Board conditions join what the board reports by itself.
+        unsigned short slot = 0;
+        int32_t bd = -1;
+        QCOMPARE(vhw::setBoardFault(sys, 0, vhw::BoardFault::TemperatureError), ORVEHV_OK);
+        QCOMPARE(ORVEHV_GetBdParam(h, 1, &slot, "BdStatus", &bd), ORVEHV_OK);
+        QCOMPARE(bd, 1 << vhw::boardFaultBit(11, vhw::BoardFault::TemperatureError));
+        vhw::clearFaults(sys);
+        QCOMPARE(ORVEHV_GetBdParam(h, 1, &slot, "BdStatus", &bd), ORVEHV_OK);
+        QCOMPARE(bd, 0);
+        // A condition the family cannot report is refused.
+        QCOMPARE(vhw::setChannelFault(sys, 0, 1, vhw::ChannelFault::Unplugged), ORVEHV_ERR_UNSUPPORTED);
+        QCOMPARE(vhw::setBoardFault(sys, 0, vhw::BoardFault::ClockFail), ORVEHV_ERR_UNSUPPORTED);
+        QCOMPARE(vhw::setChannelFault(sys, 0, 99, vhw::ChannelFault::Kill), ORVEHV_ERR_UNKNOWN_PARAM);
+        ORVEHV_DeinitSystem(h);
+
+        // An injected status word survives a quiet channel.
+        h = openSystem("192.0.2.10", 2, 0, "admin", "admin");
+        sys = vhw::findSystem("192.0.2.10");
         QCOMPARE(vhw::setChannelParam(sys, 1, 0, "Status", 1 << 11), ORVEHV_OK);
         vhw::advanceTime(1);
         QCOMPARE(chInt(h, 1, 0, "Status"), 1 << 11);
-        QCOMPARE(vhw::setBoardParam(sys, 1, "BdStatus", 2), ORVEHV_OK);
-        unsigned short slot = 1;
-        int32_t bd = 0;
-        QCOMPARE(ORVEHV_GetBdParam(h, 1, &slot, "BdStatus", &bd), ORVEHV_OK);
-        QCOMPARE(bd, 2);
-        QCOMPARE(vhw::channelParamValue(sys, 1, 0, "Status"), double(1 << 11));
-        QCOMPARE(vhw::setChannelParam(sys, 1, 0, "Nope", 1), ORVEHV_ERR_UNKNOWN_PARAM);
-        QCOMPARE(vhw::setChannelParam(99, 1, 0, "VSet", 1), ORVEHV_ERR_UNKNOWN_SYSTEM);
         ORVEHV_DeinitSystem(h);
     }
 };

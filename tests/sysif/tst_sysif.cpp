@@ -107,18 +107,20 @@ private slots:
     void wrongLoginGives4103();
     void sixSlotMainframeBecomesType3();
     void unknownSlotCountIsRefused();
+    void argumentLimits_data();
     void argumentLimits();
     void progressEndsAt95();
 
     void panelsOfAMainframe();
-    void panelSignalsAreRelayed();
-    void systemIndexReachesPanels();
+    void panelSignalsAndIndex();
     void boardParameterChangeRefreshesPanel();
     void crateMapChange();
     void destructionFreesTreeAndPanels();
 
     void vmeBoardsJoinOneCrate_data();
     void vmeBoardsJoinOneCrate();
+    void joinedCrateFollowsCrateMapChanges_data();
+    void joinedCrateFollowsCrateMapChanges();
     void loggingFollowsCrate();
     void liveRegistry();
 };
@@ -201,34 +203,27 @@ void TestSystemInterface::unknownSlotCountIsRefused()
     QCOMPARE(again.connectSystem(nullptr, QString(), QString()), -1);
 }
 
-void TestSystemInterface::argumentLimits()
+void TestSystemInterface::argumentLimits_data()
 {
-    QSystemInterface empty(2, 0, QString(), "e", 0);
-    vhw::resetLibraryCallCount();
-    QCOMPARE(empty.connectSystem(nullptr, "admin", "admin"), -1);
-    QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
-
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<int>("result");
+    QTest::newRow("empty") << QString() << -1;
     // 80 characters do not fit the library's buffer with its NUL: refused,
     // the library is never asked (a cut argument could reach another system).
-    const QString tooLong = "192.0.2.10" + QString(70, QChar('x'));
-    QCOMPARE(tooLong.size(), 80);
-    QSystemInterface longer(2, 0, tooLong, "l", 0);
-    vhw::resetLibraryCallCount();
-    QCOMPARE(longer.connectSystem(nullptr, "admin", "admin"), -1);
-    QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
-    QCOMPARE(longer.handle(), -1);
+    QTest::newRow("80 characters") << "192.0.2.10" + QString(70, QChar('x')) << -1;
+    QTest::newRow("80 bytes of 40 characters") << QString(40, QChar(0xE9)) << -1;
+    QTest::newRow("79 characters, passed whole") << QString(79, QChar('a')) << int(ORVEHV_ERR_UNKNOWN_SYSTEM);
+}
 
-    // Multi-byte characters count as the bytes they take.
-    QSystemInterface wide(2, 0, QString(40, QChar(0xE9)), "w", 0);
+void TestSystemInterface::argumentLimits()
+{
+    QFETCH(QString, argument);
+    QFETCH(int, result);
+    QSystemInterface sys(2, 0, argument, "a", 0);
     vhw::resetLibraryCallCount();
-    QCOMPARE(wide.connectSystem(nullptr, QString(), QString()), -1);
-    QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
-
-    // 79 characters are passed on whole; no such system answers.
-    QSystemInterface fits(2, 0, QString(79, QChar('a')), "f", 0);
-    vhw::resetLibraryCallCount();
-    QCOMPARE(fits.connectSystem(nullptr, "admin", "admin"), ORVEHV_ERR_UNKNOWN_SYSTEM);
-    QVERIFY(vhw::libraryCallCount() > 0);
+    QCOMPARE(sys.connectSystem(nullptr, "admin", "admin"), result);
+    QCOMPARE(vhw::libraryCallCount() > 0, result != -1);
+    QCOMPARE(sys.handle(), -1);
 }
 
 void TestSystemInterface::progressEndsAt95()
@@ -292,13 +287,22 @@ void TestSystemInterface::panelsOfAMainframe()
     close(sys.get());
 }
 
-void TestSystemInterface::panelSignalsAreRelayed()
+// The box's buttons and clicks are relayed with the system index, which
+// follows renumbering in every panel.
+void TestSystemInterface::panelSignalsAndIndex()
 {
     Docks docks;
-    auto sys = connectTo(2, 0, "192.0.2.10", "crate", 1);
+    auto sys = connectTo(2, 0, "192.0.2.10", "crate", 2);
     QVERIFY(sys);
     sys->buildPanels(docks.list, docks.views, docks.stack, -1);
     auto *box = qobject_cast<QCustomBox *>(sys->systemBox());
+    auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel());
+    QCOMPARE(box->index(), 2);
+    QCOMPARE(info->systemIndex(), 2);
+    sys->setSystemIndex(1);
+    QCOMPARE(box->index(), 1);
+    QCOMPARE(info->systemIndex(), 1);
+    QCOMPARE(docks.list->boxWithIndex(1), box);
     QSignalSpy clicked(sys.get(), &QSystemInterface::clicked);
     QSignalSpy extra(sys.get(), &QSystemInterface::clickedExtraButton);
     QSignalSpy disc(sys.get(), &QSystemInterface::clickedDisconnectButton);
@@ -315,28 +319,6 @@ void TestSystemInterface::panelSignalsAreRelayed()
     sys->setSystemBox(box);
     box->extraButton()->click();
     QCOMPARE(extra.size(), 2);
-    close(sys.get());
-}
-
-void TestSystemInterface::systemIndexReachesPanels()
-{
-    Docks docks;
-    auto sys = connectTo(2, 0, "192.0.2.10", "crate", 2);
-    QVERIFY(sys);
-    sys->buildPanels(docks.list, docks.views, docks.stack, -1);
-    auto *box = qobject_cast<QCustomBox *>(sys->systemBox());
-    auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel());
-    QCOMPARE(box->index(), 2);
-    QCOMPARE(info->systemIndex(), 2);
-    sys->setSystemIndex(0);
-    QCOMPARE(sys->systemIndex(), 0);
-    QCOMPARE(box->index(), 0);
-    QCOMPARE(info->systemIndex(), 0);
-    QSignalSpy clicked(sys.get(), &QSystemInterface::clicked);
-    emit box->itemClicked(0);
-    QCOMPARE(clicked.at(0).at(0).toInt(), 0);
-    // The list finds the box under its new index.
-    QCOMPARE(docks.list->boxWithIndex(0), box);
     close(sys.get());
 }
 
@@ -489,6 +471,43 @@ void TestSystemInterface::vmeBoardsJoinOneCrate()
     }
     for (const auto &p : boardProps)
         QVERIFY(p.isNull());
+}
+
+void TestSystemInterface::joinedCrateFollowsCrateMapChanges_data()
+{
+    QTest::addColumn<bool>("onCrateEntry");
+    QTest::newRow("joined board") << false;
+    QTest::newRow("crate entry") << true;
+}
+
+// A board leaving or entering either system of a joined crate: the crate's
+// list of boards and its board information follow (never a freed board).
+void TestSystemInterface::joinedCrateFollowsCrateMapChanges()
+{
+    QFETCH(bool, onCrateEntry);
+    Docks docks;
+    auto crate = connectTo(5, 3, "0_0_C0", "vme", 0);
+    auto board = connectTo(5, 3, "0_0_C1", "vme", 0);
+    QVERIFY(crate && board);
+    crate->buildPanels(docks.list, docks.views, docks.stack, -1);
+    board->joinCrate(crate.get());
+    auto *info = qobject_cast<QBoardInformations *>(crate->boardInformationPanel());
+    QSystemInterface *owner = onCrateEntry ? crate.get() : board.get();
+    const int id = vhw::findSystem(owner->connectionArgument().toStdString());
+
+    QCOMPARE(vhw::removeBoard(id, 0), ORVEHV_OK);
+    QVERIFY(owner->changeCrateMap(&docks.window).isEmpty());
+    QCOMPARE(boardCount(crate->systemNode()), 1);
+    QCOMPARE(info->boxCount(), 1);
+
+    QCOMPARE(vhw::insertBoard(id, 0, onCrateEntry ? "V6533" : "V6519"), ORVEHV_OK);
+    const QList<ORVEHVNode *> fresh = owner->changeCrateMap(&docks.window);
+    QCOMPARE(fresh.size(), 1);
+    QCOMPARE(boardCount(crate->systemNode()), 2);
+    QVERIFY(crate->systemNode()->children().contains(fresh.first()));
+    QCOMPARE(info->boxCount(), 2);
+    close(crate.get());
+    close(board.get());
 }
 
 void TestSystemInterface::loggingFollowsCrate()

@@ -1,0 +1,361 @@
+#include "app/ViewsController.h"
+
+#include "app/MainWindow.h"
+#include "device/ORVEHVNode.h"
+#include "device/QSystemInterface.h"
+#include "persist/QSaveCustDialog.h"
+#include "persist/ViewFiles.h"
+#include "views/ChannelGroups.h"
+#include "views/QConfigureViewDialog.h"
+#include "views/QCustomTableWidget.h"
+#include "views/QCustomViewDialog.h"
+#include "views/QSetGroupValueDialog.h"
+#include "views/QSubWindow.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QTimer>
+
+namespace {
+ViewsController::FileDialogHook &fileHook()
+{
+    static ViewsController::FileDialogHook hook;
+    return hook;
+}
+} // namespace
+
+void ViewsController::setFileDialogHook(FileDialogHook hook)
+{
+    fileHook() = std::move(hook);
+}
+
+ViewsController::ViewsController(MainWindow *window) : QObject(window), m_window(window)
+{
+    m_groups = new ChannelGroups(window->form().menuViewGroups, [this] { return systemNodes(); }, window);
+    connect(m_groups, &ChannelGroups::actionAdded, window, [window](QAction *action) {
+        connect(action, &QAction::triggered, window, &MainWindow::createDialogToEditGroup);
+    });
+}
+
+QSystemInterface *ViewsController::customViewEntry() const
+{
+    for (QSystemInterface *s : m_window->systems())
+        if (s->representsCustomView())
+            return s;
+    return nullptr;
+}
+
+QList<ORVEHVNode *> ViewsController::systemNodes() const
+{
+    QList<ORVEHVNode *> nodes;
+    for (QSystemInterface *s : m_window->systems())
+        if (!s->representsCustomView() && s->crateOffset() == 0 && s->systemNode())
+            nodes.append(s->systemNode());
+    return nodes;
+}
+
+// ------------------------------------------------------------ custom view
+
+QCustomViewDialog *ViewsController::createDialogForCustomView()
+{
+    if (m_customDialog)
+        return m_customDialog;
+    auto *dialog = new QCustomViewDialog(systemNodes(), m_window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QCustomViewDialog::viewConfigured, this, &ViewsController::applyOnCustomView);
+    m_customDialog = dialog;
+    dialog->open();
+    return dialog;
+}
+
+void ViewsController::applyOnCustomView()
+{
+    QSystemInterface *entry = customViewEntry();
+    if (!entry) {
+        showCustomView();
+        return;
+    }
+    if (auto *sub = qobject_cast<QSubWindow *>(entry->subWindow()))
+        if (sub->isCustomView())
+            sub->applyCustomMode();
+}
+
+QSystemInterface *ViewsController::showCustomView()
+{
+    if (QSystemInterface *entry = customViewEntry()) {
+        rebuildCustomView();
+        return entry;
+    }
+    MainWindowForm &form = m_window->form();
+    const int index = m_window->topLevelCount();
+    auto *sys = new QSystemInterface(-1, -1, QString(), QStringLiteral("CustomView"), index);
+    sys->setRepresentsCustomView(true);
+    auto *root = new ORVEHVNode;
+    root->initialise(QStringLiteral("customView"), KindContainer);
+    root->setConnectionState(ConnectionConnected);
+    for (ORVEHVNode *node : systemNodes())
+        root->addChild(node);
+    sys->setSystemNode(root);
+    sys->buildPanels(m_window->systemsArea(), form.viewsArea, form.stackedWidgetRight, -1);
+    sys->describeConnection();
+    // Indexed with the systems (box, page, sub-window), but no connection.
+    sys->setCrateOffset(0);
+    m_window->m_systems.append(sys);
+    if (QWidget *page = sys->boardInformationPanel())
+        form.stackedWidgetRight->setCurrentWidget(page);
+    connect(sys, &QSystemInterface::clickedExtraButton, m_window, &MainWindow::createDialogForCustomView);
+    connect(sys, &QSystemInterface::clickedDisconnectButton, m_window, &MainWindow::disconnectFromSystem);
+    connect(sys, &QSystemInterface::clicked, m_window, &MainWindow::setCurrentSubWindowIndex);
+    m_window->addSubWindow(sys);
+    if (auto *sub = qobject_cast<QSubWindow *>(sys->subWindow()))
+        sub->fitSize();
+    m_window->setCurrentSubWindowIndex(index);
+    return sys;
+}
+
+void ViewsController::rebuildCustomView()
+{
+    QSystemInterface *entry = customViewEntry();
+    if (!entry || !entry->systemNode())
+        return;
+    ORVEHVNode *root = entry->systemNode();
+    while (!root->children().isEmpty())
+        root->removeChildAt(int(root->children().size()) - 1);
+    for (ORVEHVNode *node : systemNodes())
+        root->addChild(node);
+    if (auto *sub = qobject_cast<QSubWindow *>(entry->subWindow())) {
+        sub->setRootNode(root);
+        sub->rebuildTable();
+        sub->applyCustomMode();
+    }
+    m_customViewPaused = false;
+}
+
+// ------------------------------------------------------- configure view
+
+QWidget *ViewsController::createConfigureTableDialog(int systemIndex)
+{
+    QSystemInterface *sys = m_window->topLevelSystem(systemIndex);
+    if (!sys || !sys->systemNode())
+        return nullptr;
+    if (sys->representsCustomView())
+        return createDialogForCustomView();
+    auto *sub = qobject_cast<QSubWindow *>(sys->subWindow());
+    // Owned by the sub-window: it goes when the system goes.
+    auto *dialog = new QConfigureViewDialog(sys->systemNode(), sub, sub ? static_cast<QWidget *>(sub) : m_window);
+    dialog->setWindowFlag(Qt::Dialog);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    return dialog;
+}
+
+// ----------------------------------------------------------------- groups
+
+QWidget *ViewsController::createDialogForGroupSettings()
+{
+    return m_groups->createDialogForGroupSettings();
+}
+
+QWidget *ViewsController::createDialogToEditGroup(QObject *action)
+{
+    return m_groups->openGroup(ChannelGroups::indexOfAction(action));
+}
+
+// -------------------------------------------------------------- lifecycle
+
+void ViewsController::systemConnected(QSystemInterface *sys)
+{
+    // Boards that leave a crate take their group members with them.
+    connect(sys, &QSystemInterface::boardGone, this, &ViewsController::boardGoing, Qt::UniqueConnection);
+    if (customViewEntry())
+        rebuildCustomView();
+}
+
+void ViewsController::boardGoing(ORVEHVNode *board, int)
+{
+    const QString note = m_groups->dropNodes({board}, board->name());
+    if (!note.isEmpty())
+        m_pendingNotes.append(note);
+    pauseCustomView();
+}
+
+void ViewsController::pauseCustomView()
+{
+    // The custom view lets go of the cells until it is rebuilt.
+    if (QSystemInterface *entry = customViewEntry()) {
+        if (auto *sub = qobject_cast<QSubWindow *>(entry->subWindow())) {
+            sub->table()->takeAllItems();
+            sub->setRootNode(nullptr);
+        }
+        m_customViewPaused = true;
+    }
+}
+
+void ViewsController::systemGoing(QSystemInterface *sys)
+{
+    if (sys->representsCustomView() || !sys->systemNode())
+        return;
+    const QString note = m_groups->dropSystem(sys->systemNode());
+    if (!note.isEmpty())
+        m_pendingNotes.append(note);
+    if (m_customDialog)
+        m_customDialog->close();
+    if (QSystemInterface *entry = customViewEntry()) {
+        pauseCustomView();
+        ORVEHVNode *root = entry->systemNode();
+        const int at = root ? int(root->children().indexOf(sys->systemNode())) : -1;
+        if (at >= 0)
+            root->removeChildAt(at);
+    }
+}
+
+void ViewsController::systemsGone()
+{
+    if (m_customViewPaused)
+        rebuildCustomView();
+    const QStringList notes = m_pendingNotes;
+    m_pendingNotes.clear();
+    for (const QString &note : notes)
+        m_window->showMessage({QMessageBox::Information, note, QString(), {}});
+}
+
+// ----------------------------------------------------------------- saving
+
+QList<QSystemInterface *> ViewsController::savableSystems() const
+{
+    QList<QSystemInterface *> out;
+    for (QSystemInterface *s : m_window->systems())
+        if (!s->representsCustomView() && s->systemNode())
+            out.append(s);
+    return out;
+}
+
+void ViewsController::saveCustomizedViews()
+{
+    const QList<QSystemInterface *> systems = savableSystems();
+    QStringList names;
+    for (QSystemInterface *s : systems)
+        names.append(s->displayName());
+    QSaveCustDialog dialog(names, customViewEntry() != nullptr, m_window);
+    if (!fileHook() && dialog.exec() != QDialog::Accepted)
+        return;
+    const QString path = fileHook() ? fileHook()(true)
+                                    : QFileDialog::getSaveFileName(
+                                          m_window, QString(), QString(),
+                                          QStringLiteral("%1 (*.%2)")
+                                              .arg(QStringLiteral("ORVE System Configuration File"),
+                                                   QLatin1String(ViewFiles::ConfigurationExtension)));
+    if (path.isEmpty())
+        return;
+    saveConfiguration(path, dialog.systemFlags(), dialog.customViewFlag());
+}
+
+bool ViewsController::saveConfiguration(const QString &path, const QList<bool> &systemFlags, bool customView)
+{
+    const QList<QSystemInterface *> systems = savableSystems();
+    QList<ViewFiles::SaveEntry> entries;
+    for (int i = 0; i < systems.size(); ++i) {
+        const bool own = i < systemFlags.size() && systemFlags.at(i);
+        if (own || customView)
+            entries.append({systems.at(i)->systemNode(), own, customView});
+    }
+    if (customView)
+        if (QSystemInterface *entry = customViewEntry())
+            entries.append({entry->systemNode(), false, true});
+    QString error;
+    if (ViewFiles::saveConfiguration(path, entries, &error))
+        return true;
+    m_window->showMessage({QMessageBox::Warning,
+                           QStringLiteral("The configuration was not saved.\n%1").arg(error),
+                           QStringLiteral("The files saved before are unchanged."), {}});
+    return false;
+}
+
+// ---------------------------------------------------------------- loading
+
+QStringList ViewsController::connectedArguments() const
+{
+    QStringList out;
+    for (QSystemInterface *s : m_window->systems())
+        if (!s->representsCustomView() && s->systemNode())
+            out.append(s->systemNode()->connectionArgument());
+    return out;
+}
+
+ORVEHVNode *ViewsController::connectedNode(const QString &argument) const
+{
+    for (QSystemInterface *s : m_window->systems())
+        if (!s->representsCustomView() && s->systemNode() && s->systemNode()->connectionArgument() == argument)
+            return s->systemNode();
+    return nullptr;
+}
+
+QDialog *ViewsController::loadCustomizedViews(const QString &givenPath)
+{
+    QString path = givenPath;
+    if (path.isEmpty()) {
+        path = fileHook() ? fileHook()(false)
+                          : QFileDialog::getOpenFileName(m_window, QString(), QString(),
+                                                         QStringLiteral("ORVE System Configuration Files (*.csc)"));
+        if (path.isEmpty())
+            return nullptr;
+    }
+    if (!QFileInfo(path).isFile()) {
+        m_window->showMessage({QMessageBox::Warning,
+                               QStringLiteral("Unable to open the configuration %1.").arg(path), QString(), {}});
+        return nullptr;
+    }
+    auto *dialog = new QLoadCustDialog(path, connectedArguments(), m_window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Connecting runs event loops (progress dialogs) in which the closed
+    // dialog is deleted: the loading starts once its accept() has returned.
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        const QList<QLoadCustDialog::Entry> entries = dialog->chosenEntries();
+        QTimer::singleShot(0, this, [this, entries] { loadConfiguration(entries); });
+    });
+    dialog->open();
+    return dialog;
+}
+
+void ViewsController::loadConfiguration(const QList<QLoadCustDialog::Entry> &entries)
+{
+    bool withCustomView = false;
+    QList<QSystemInterface *> touched;
+    for (const QLoadCustDialog::Entry &e : entries) {
+        if (e.hash.value(QStringLiteral("isCustomView")).toInt() != 0) {
+            withCustomView = true;
+            continue;
+        }
+        const QString argument = e.hash.value(QStringLiteral("initParam")).toString();
+        if (!connectedNode(argument)) {
+            // Refusals are reported by the connection itself. Whether the
+            // system is connected is decided by finding it listed afterwards,
+            // not by the result code.
+            SystemConnector &connector = *m_window;
+            connector.connectToSystem(e.hash.value(QStringLiteral("psType")).toInt(),
+                                      e.hash.value(QStringLiteral("connType")).toInt(), argument,
+                                      e.hash.value(QStringLiteral("name")).toString(), e.user, e.password);
+        }
+        ORVEHVNode *node = connectedNode(argument);
+        if (!node)
+            continue;
+        // The table is rebuilt before the file's choice is applied: a
+        // build numbers the positions afresh and would undo the saved order.
+        QSubWindow *sub = nullptr;
+        for (QSystemInterface *s : m_window->systems())
+            if (s->systemNode() == node)
+                if (QSystemInterface *crate = m_window->crateOf(s))
+                    sub = qobject_cast<QSubWindow *>(crate->subWindow());
+        if (sub)
+            sub->rebuildTable();
+        ViewFiles::applyViewHash(node, e.hash);
+        if (sub && sub->viewMode() == QSubWindow::CustomMode)
+            sub->applyCustomMode();
+    }
+    if (withCustomView && !systemNodes().isEmpty())
+        showCustomView();
+}

@@ -1,0 +1,72 @@
+#ifndef QLOADCUSTDIALOG_H
+#define QLOADCUSTDIALOG_H
+
+// Lists the view files of a saved configuration, one row per file: a check
+// box with the system's name, its type, link and connection argument, and
+// user name and password fields for the systems that need them (types 2, 3
+// and 16). At most four systems are connected in all; systems already
+// connected are ticked and cannot be unticked. View files that cannot be
+// used are listed with the reason below the rows.
+//
+// The password fields are handed to the connection and written nowhere.
+
+#include "persist/ViewFileFormat.h"
+
+#include <QDialog>
+#include <QList>
+#include <QStringList>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+class QLoadCustDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    struct Entry
+    {
+        ViewHash hash;
+        QString user;
+        QString password;
+    };
+
+    // `connectedArguments`: connection arguments of the connected systems.
+    QLoadCustDialog(const QString &configurationPath, const QStringList &connectedArguments,
+                    QWidget *parent = nullptr);
+
+    // The ticked rows (systems already connected included, so their views
+    // are restored too).
+    QList<Entry> chosenEntries() const;
+
+    QList<QWidget *> rows() const;
+    QCheckBox *checkBoxOf(QWidget *row) const;
+    // Files that could not be used: "<file>: <reason>".
+    QStringList problems() const { return m_problems; }
+    QPushButton *okButton() const { return m_ok; }
+
+    static QString systemTypeText(int psType);
+    static QString linkTypeText(int connType);
+
+private:
+    struct Row
+    {
+        QWidget *widget = nullptr;
+        QCheckBox *box = nullptr;
+        QLineEdit *user = nullptr;
+        QLineEdit *pass = nullptr;
+        ViewHash hash;
+        bool connected = false;
+        bool customView = false;
+    };
+    void applyLimit();
+
+    QList<Row> m_rows;
+    QStringList m_problems;
+    int m_free = 4;
+    QPushButton *m_ok = nullptr;
+};
+
+#endif

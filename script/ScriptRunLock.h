@@ -1,0 +1,31 @@
+#ifndef SCRIPTRUNLOCK_H
+#define SCRIPTRUNLOCK_H
+
+// While a script runs the operator's other ways of writing to the systems
+// are locked: the channel tables take no edits (done here), and whatever the
+// application registers with setRunLockHook (its panels and menus).
+// Locks nest; the first lock and the last unlock reach the hook.
+// GUI thread only.
+
+#include <functional>
+
+namespace script {
+
+using RunLockHook = std::function<void(bool locked)>;
+void setRunLockHook(RunLockHook hook);
+
+void lockForRun();
+void unlockAfterRun();
+bool isLockedForRun();
+
+// Every run in the process: registered by the runners themselves, so the
+// application can stop all of them before it tears systems down.
+class ScriptRunner;
+void registerRun(ScriptRunner *runner);
+void unregisterRun(ScriptRunner *runner);
+bool anyRunActive();
+void stopAllRuns();
+
+} // namespace script
+
+#endif

@@ -1,0 +1,250 @@
+// Information dialogs: the controller read-outs parsed from whatever the
+// device sends, the crate and rack maps, the technical information and the
+// web page addresses.
+
+#include "device/ORVEHVNode.h"
+#include "device/ORVEHVNodeProperty.h"
+#include "panels/InfoTexts.h"
+#include "panels/QCrateMapDialog.h"
+#include "panels/QSessionDialog.h"
+#include "panels/QSysInfoDialog.h"
+#include "panels/QTechInfoB8181Dialog.h"
+#include "panels/web/WebAddress.h"
+
+#include <QTest>
+#include <QTreeWidget>
+#include <QUrlQuery>
+
+#include <memory>
+
+namespace {
+
+ORVEHVNode *board(int slot, const QString &model, quint32 serial, const QString &argument = QString())
+{
+    auto *b = new ORVEHVNode;
+    b->initialise(QString("Board%1").arg(slot), KindBoard);
+    b->setSlot(quint16(slot));
+    b->setModel(model);
+    b->setDescription(model + " 12 Ch 3KV/3mA");
+    b->setSerialNumber(serial);
+    b->setFirmwareMajor("1");
+    b->setFirmwareMinor("05");
+    b->setConnectionArgument(argument);
+    auto *fw = new ORVEHVNodeProperty("FmwRel", DataText);
+    fw->setValue(NodeValue(QString("1.05"), ValueOk));
+    b->addProperty(fw);
+    return b;
+}
+
+ORVEHVNode *emptySlot()
+{
+    auto *e = new ORVEHVNode;
+    e->initialise(QString(), KindContainer);
+    return e;
+}
+
+void addProperty(ORVEHVNode *sys, const QString &name, const QVariant &value, int dataType = DataText)
+{
+    auto *p = new ORVEHVNode;
+    p->initialise(name, KindSystemProperty);
+    p->setDataType(dataType);
+    p->setValue(NodeValue(value, ValueOk));
+    sys->addParameter(p);
+}
+
+QStringList rowTexts(const QTreeWidget *tree, int row)
+{
+    QStringList out;
+    const QTreeWidgetItem *item = tree->topLevelItem(row);
+    for (int c = 0; item && c < tree->columnCount(); ++c)
+        out << item->text(c);
+    return out;
+}
+
+} // namespace
+
+class TestInfoDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sessionRecords_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<QStringList>>("rows");
+        const QStringList own{"admin", "Admin", "TCP/IP", "2026-12-07 03:20:55", "127.0.0.1"};
+        QTest::newRow("two records") << "admin:Admin:TCP/IP:2026-12-07 03_20_55:127.0.0.1;guest:User:TCP/IP:x:y;"
+                                     << QList<QStringList>{own, {"guest", "User", "TCP/IP", "x", "y"}};
+        QTest::newRow("empty records skipped") << ";;admin:Admin:TCP/IP:2026-12-07 03_20_55:127.0.0.1; ;"
+                                               << QList<QStringList>{own};
+        QTest::newRow("missing fields") << "bob:User" << QList<QStringList>{{"bob", "User", "", "", ""}};
+        QTest::newRow("surplus fields stay in the address") << "bob:User:TCP/IP:t_1:fe80::1"
+                                                            << QList<QStringList>{{"bob", "User", "TCP/IP", "t:1", "fe80::1"}};
+        QTest::newRow("nothing") << "" << QList<QStringList>{};
+        QTest::newRow("only separators") << ":::;::" << QList<QStringList>{{"", "", "", "", ""}, {"", "", "", "", ""}};
+        const QString longField = QString(2048, 'x');
+        QTest::newRow("2 kB in one field") << longField
+                                            << QList<QStringList>{{InfoTexts::shownField(longField), "", "", "", ""}};
+    }
+    void sessionRecords()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<QStringList>, rows);
+        QCOMPARE(InfoTexts::sessionRows(text), rows);
+        for (const QStringList &r : InfoTexts::sessionRows(text))
+            for (const QString &cell : r)
+                QVERIFY(cell.size() <= InfoTexts::kMaxFieldLength);
+
+        // The dialog shows them centred, one row per record.
+        QSessionDialog dialog(nullptr, text);
+        QCOMPARE(dialog.tree()->topLevelItemCount(), rows.size());
+        QCOMPARE(dialog.tree()->headerItem()->text(3), QString("Login Time"));
+        for (int i = 0; i < rows.size(); ++i) {
+            QCOMPARE(rowTexts(dialog.tree(), i), rows.at(i));
+            QCOMPARE(dialog.tree()->topLevelItem(i)->textAlignment(4), int(Qt::AlignCenter));
+        }
+    }
+
+    void controllerReadouts_data()
+    {
+        QTest::addColumn<QString>("cpu");
+        QTest::addColumn<QString>("memory");
+        QTest::addColumn<QString>("queue");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("well formed") << "0.21:0.15:0.09" << "262144 kB:180224 kB:81920 kB:4096 kB" << "0 of 32"
+                                     << QStringList{"0.21", "0.15", "0.09", "262144 kB", "180224 kB", "81920 kB",
+                                                    "4096 kB", "0 of 32"};
+        QTest::newRow("empty fields dropped, trimmed") << "::0.5::0.4:" << " 1 : : 2 " << ""
+                                                       << QStringList{"0.5", "0.4", "", "1", "2", "", "", ""};
+        QTest::newRow("surplus fields ignored") << "1:2:3:4:5" << "a:b:c:d:e:f" << "q"
+                                                << QStringList{"1", "2", "3", "a", "b", "c", "d", "q"};
+        QTest::newRow("no separators") << "busy" << "plenty" << "  "
+                                        << QStringList{"busy", "", "", "plenty", "", "", "", ""};
+        const QString big(2048, '7');
+        QTest::newRow("2 kB") << big << big + ":" + big << big
+                              << QStringList{InfoTexts::shownField(big), "", "", InfoTexts::shownField(big),
+                                             InfoTexts::shownField(big), "", "", InfoTexts::shownField(big)};
+    }
+    void controllerReadouts()
+    {
+        QFETCH(QString, cpu);
+        QFETCH(QString, memory);
+        QFETCH(QString, queue);
+        QFETCH(QStringList, shown);
+        QSysInfoDialog dialog(nullptr, cpu, memory, queue);
+        QCOMPARE(dialog.windowTitle(), QString("System Informations"));
+        QCOMPARE(dialog.shownValues(), shown);
+        // The command queue group only when the system reports one.
+        dialog.show();
+        bool queueShown = false;
+        for (QWidget *w : dialog.findChildren<QWidget *>())
+            if (w->property("title").toString() == "Command Queue")
+                queueShown = w->isVisible();
+        QCOMPARE(queueShown, !shown.last().isEmpty());
+    }
+
+    void rackMapShowsCrateAndSlot()
+    {
+        std::unique_ptr<ORVEHVNode> sys(new ORVEHVNode);
+        sys->initialise("rack", KindSystem, 16, 0, "192.0.2.20");
+        for (int i = 0; i < 50; ++i)
+            sys->addChild(i == 0 || i == 27 ? board(i, "B8001", 1600 + i) : emptySlot());
+        QCrateMapDialog dialog(nullptr, sys.get(), 16);
+        QCOMPARE(dialog.windowTitle(), QString("Rack Map"));
+        QCOMPARE(dialog.tree()->headerItem()->text(0), QString("Crate Nr"));
+        QCOMPARE(dialog.tree()->topLevelItemCount(), 50);
+        QCOMPARE(rowTexts(dialog.tree(), 27),
+                 (QStringList{"1", "2", "B8001", "B8001 12 Ch 3KV/3mA", "1627", "1.05"}));
+        QCOMPARE(rowTexts(dialog.tree(), 26), (QStringList{"1", "1", "...", "...", "...", "..."}));
+        QCOMPARE(rowTexts(dialog.tree(), 49), (QStringList{"1", "24", "...", "...", "...", "..."}));
+        QCOMPARE(dialog.tree()->topLevelItem(27)->textAlignment(2), int(Qt::AlignCenter));
+    }
+
+    void crateMapColumns_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("firstHeader");
+        QTest::addColumn<QString>("firstCell");
+        QTest::newRow("VME crate: base address") << 5 << "0_0_C0" << "Base Address" << "0xC0";
+        QTest::newRow("VME argument of four fields") << 5 << "0_0_C0_1" << "Base Address" << "";
+        QTest::newRow("mainframe: slot") << 2 << "192.0.2.10" << "Slot Nr" << "0";
+    }
+    void crateMapColumns()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, argument);
+        QFETCH(QString, firstHeader);
+        QFETCH(QString, firstCell);
+        std::unique_ptr<ORVEHVNode> sys(new ORVEHVNode);
+        sys->initialise("crate", KindSystem, type, 3, argument);
+        sys->addChild(board(0, "V6533", 501, argument));
+        sys->addChild(emptySlot());
+        QCrateMapDialog dialog(nullptr, sys.get(), type);
+        QCOMPARE(dialog.windowTitle(), QString("Crate Map"));
+        QCOMPARE(dialog.tree()->columnCount(), 5);
+        QCOMPARE(dialog.tree()->headerItem()->text(0), firstHeader);
+        QCOMPARE(rowTexts(dialog.tree(), 0), (QStringList{firstCell, "V6533", "V6533 12 Ch 3KV/3mA", "501", "1.05"}));
+        QCOMPARE(rowTexts(dialog.tree(), 1).mid(1), (QStringList{"...", "...", "...", "..."}));
+
+        // Without a system node the map stays empty.
+        QCrateMapDialog none(nullptr, nullptr, type);
+        QCOMPARE(none.tree()->topLevelItemCount(), 0);
+    }
+
+    void technicalInformation()
+    {
+        std::unique_ptr<ORVEHVNode> sys(new ORVEHVNode);
+        sys->initialise("rack", KindSystem, 16, 0, "192.0.2.20");
+        addProperty(sys.get(), "FwRelease", "1.10");
+        addProperty(sys.get(), "logic", "2.1");   // names without regard to case
+        addProperty(sys.get(), "PWVoltage", 48.25, DataFloat);
+        addProperty(sys.get(), "FrontPanIn", 5, DataUInt16);
+        addProperty(sys.get(), "HvPwSM", QString(3000, 'e'));
+        QTechInfoB8181Dialog dialog(nullptr, sys.get());
+        QCOMPARE(dialog.windowTitle(), QString("Technical Information"));
+        QCOMPARE(dialog.shownValue("FwRelease"), QString("1.10"));
+        QCOMPARE(dialog.shownValue("Logic"), QString("2.1"));
+        QCOMPARE(dialog.shownValue("PWVoltage"), QString("48.25 V"));
+        QCOMPARE(dialog.shownValue("FrontPanIn"), QString("0x0005"));
+        QCOMPARE(dialog.shownValue("HvPwSM").size(), InfoTexts::kMaxFieldLength);
+        QCOMPARE(dialog.shownValue("SerialNumber"), QString("-"));   // not reported
+        QTechInfoDialog mainframe(nullptr, sys.get());
+        QCOMPARE(mainframe.windowTitle(), QString("Technical Informations"));
+        QCOMPARE(mainframe.shownValue("Logic"), QString());   // the rack's only
+    }
+
+    void webAddresses_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("base");
+        QTest::newRow("default port") << "192.0.2.10" << "" << "http://192.0.2.10";
+        QTest::newRow("given port") << "127.0.2.10" << "8080" << "http://127.0.2.10:8080";
+        QTest::newRow("port out of range") << "127.0.2.10" << "70000" << "http://127.0.2.10";
+        QTest::newRow("host name") << "crate-7.lab" << "" << "http://crate-7.lab";
+    }
+    void webAddresses()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, port);
+        QFETCH(QString, base);
+        const QUrl url = WebAddress::webBaseAddress(argument, port);
+        QCOMPARE(url.toString(), base);
+        // Whatever the password holds reaches the system as it is.
+        const QString password = "a&b#c+d% e=f?g/h\xe9";
+        const QUrl login = WebAddress::webLoginAddress(url, "ad min", password);
+        QCOMPARE(login.path(), QString("/session_login.cgi"));
+        QCOMPARE(login.fragment(), QString());
+        const QUrlQuery query(login.query(QUrl::FullyEncoded));
+        QCOMPARE(query.queryItems(QUrl::FullyEncoded).size(), 2);
+        QCOMPARE(QUrl::fromPercentEncoding(query.queryItemValue("pass", QUrl::FullyEncoded).toLatin1()), password);
+        QCOMPARE(QUrl::fromPercentEncoding(query.queryItemValue("user", QUrl::FullyEncoded).toLatin1()),
+                 QString("ad min"));
+        // A "+" must not arrive as a blank.
+        QVERIFY(!login.toEncoded().contains('+'));
+    }
+};
+
+QTEST_MAIN(TestInfoDialogs)
+#include "tst_info_dialogs.moc"

@@ -1,0 +1,288 @@
+// Custom views, groups and saved configurations in the main window against
+// the virtual systems: the custom view's entry across connections and
+// disconnections, the four-system limit beside it, group members of a
+// disconnected system, and save -> disconnect -> load with reconnection.
+
+#include "app/MainWindow.h"
+#include "app/SystemPanelBuilder.h"
+#include "app/ViewsController.h"
+#include "device/ORVEHVNode.h"
+#include "device/QSystemInterface.h"
+#include "panels/QCustomBox.h"
+#include "persist/QLoadCustDialog.h"
+#include "views/ChannelGroups.h"
+#include "views/QConfigureViewDialog.h"
+#include "views/QCustomTableWidget.h"
+#include "views/QCustomViewDialog.h"
+#include "views/QSubWindow.h"
+#include "virtualhw/VirtualControl.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QDirIterator>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+class TestConfigurations : public QObject
+{
+    Q_OBJECT
+
+    MainWindow *w = nullptr;
+    ViewsController *views = nullptr;
+    QList<OperatorMessage> messages;
+    QTemporaryDir workDir;
+
+    bool connectTo(const char *arg, int type = 2, const QString &name = QString())
+    {
+        w->connectToSystem(type, 0, QString::fromLatin1(arg), name, QStringLiteral("admin"), QStringLiteral("admin"));
+        return system(arg) != nullptr;
+    }
+    QSystemInterface *system(const char *arg) const
+    {
+        for (QSystemInterface *s : w->systems())
+            if (s->systemNode() && s->systemNode()->connectionArgument() == QLatin1String(arg))
+                return s;
+        return nullptr;
+    }
+    QSubWindow *subOf(QSystemInterface *s) const { return qobject_cast<QSubWindow *>(s->subWindow()); }
+    QStringList shownRows(QSubWindow *sub) const
+    {
+        QStringList rows;
+        QCustomTableWidget *t = sub->table();
+        for (int v = 0; v < t->rowCount(); ++v) {
+            const int r = t->verticalHeader()->logicalIndex(v);
+            if (!t->isRowHidden(r))
+                rows << t->verticalHeaderItem(r)->text();
+        }
+        return rows;
+    }
+    // Custom view of the first two channels of board 0 of every system.
+    QSystemInterface *makeCustomView()
+    {
+        QCustomViewDialog *dialog = views->createDialogForCustomView();
+        if (!dialog)
+            return nullptr;
+        for (int i = 0; i < dialog->channelTree()->topLevelItemCount(); ++i) {
+            QTreeWidgetItem *board = dialog->channelTree()->topLevelItem(i)->child(0);
+            dialog->changeItemVisibility(board->child(0));
+            dialog->changeItemVisibility(board->child(1));
+        }
+        dialog->checkAllParametersClicked();
+        dialog->clickedOkButton();
+        return views->customViewEntry();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        static SystemPanelBuilder builder;
+        QSystemInterface::setPanelFactory(&builder);
+        QDir::setCurrent(workDir.path());
+        MainWindow::setMessageHook([this](const OperatorMessage &m) {
+            messages.append(m);
+            return 0;
+        });
+    }
+    void cleanupTestCase() { MainWindow::setMessageHook({}); }
+    void init()
+    {
+        vhw::resetWorld();
+        vhw::setTimeMode(vhw::TimeMode::Manual);
+        messages.clear();
+        w = MainWindow::create();
+        QVERIFY(w && w->startEventServer());
+        views = w->viewsController();
+        w->resize(1400, 900);
+        w->show();
+    }
+    void cleanup()
+    {
+        delete w;
+        w = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (qobject_cast<QDialog *>(top))
+                delete top;
+    }
+
+    void customViewFollowsTheSystems()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, QStringLiteral("Big")));
+        QVERIFY(connectTo("192.0.2.11", 2, QStringLiteral("Small")));
+        QSystemInterface *entry = makeCustomView();
+        QVERIFY(entry);
+        QCOMPARE(entry->systemIndex(), 2);
+        QCOMPARE(qobject_cast<QCustomBox *>(entry->systemBox())->disconnectButton()->text(), QStringLiteral("Delete"));
+        QCOMPARE(shownRows(subOf(entry)), (QStringList{"(Big)00.000", "(Big)00.001", "(Small)00.000", "(Small)00.001"}));
+        QCOMPARE(w->form().viewsArea->subWindowList().size(), 3);
+
+        // The custom view is no system: four systems still connect beside it,
+        // and each new one is listed in it.
+        QVERIFY(connectTo("192.0.2.50", 11, QStringLiteral("Desk")));
+        QVERIFY(w->form().menuConnect->isEnabled());
+        QVERIFY(connectTo("192.0.2.60", 13, QStringLiteral("Brisk")));
+        QVERIFY(!w->form().menuConnect->isEnabled());
+        QCOMPARE(entry->systemNode()->children().size(), 4);
+
+        // A disconnected system leaves the custom view; the rest stays.
+        w->disconnectFromSystem(system("192.0.2.10")->systemIndex());
+        QCOMPARE(entry->systemNode()->children().size(), 3);
+        QCOMPARE(shownRows(subOf(entry)), (QStringList{"(Small)00.000", "(Small)00.001"}));
+        QVERIFY(w->form().menuConnect->isEnabled());
+
+        // "Delete" removes the custom view only.
+        const int before = int(w->systems().size());
+        w->disconnectFromSystem(entry->systemIndex());
+        QVERIFY(!views->customViewEntry());
+        QCOMPARE(int(w->systems().size()), before - 1);
+        QVERIFY(system("192.0.2.11"));
+    }
+
+    void configureDialogFromTheBox()
+    {
+        QVERIFY(connectTo("192.0.2.11", 2, QStringLiteral("Small")));
+        QSystemInterface *sys = system("192.0.2.11");
+        auto *dialog = qobject_cast<QConfigureViewDialog *>(views->createConfigureTableDialog(sys->systemIndex()));
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Configure Small"));
+        dialog->changeItemVisibility(dialog->channelTree()->topLevelItem(0));   // hide board 00
+        dialog->clickedOkButton();
+        QVERIFY(!shownRows(subOf(sys)).contains(QStringLiteral("00.000")));
+        QVERIFY(shownRows(subOf(sys)).contains(QStringLiteral("02.000")));
+        // An open configuration dialog goes with its system.
+        QPointer<QWidget> open = views->createConfigureTableDialog(sys->systemIndex());
+        w->disconnectFromSystem(sys->systemIndex());
+        QVERIFY(!open);
+    }
+
+    void disconnectedSystemLeavesGroups()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, QStringLiteral("Big")));
+        QVERIFY(connectTo("192.0.2.11", 2, QStringLiteral("Small")));
+        QVERIFY(w->form().menuCreateGroup->isEnabled());
+        ORVEHVNode *big = system("192.0.2.10")->systemNode()->children().at(0)->children().at(0);
+        ORVEHVNode *small = system("192.0.2.11")->systemNode()->children().at(0)->children().at(0);
+        ChannelGroups *groups = views->groups();
+        groups->addGroup(QStringLiteral("Both"), {big, big->parameter(QStringLiteral("VSet")), small,
+                                                  small->parameter(QStringLiteral("VSet"))});
+        groups->addGroup(QString(), {small, small->parameter(QStringLiteral("ISet"))});
+        QVERIFY(w->form().menuViewGroups->isEnabled());
+        // The menu action opens the value dialog.
+        groups->actions().at(1)->trigger();
+        QVERIFY(groups->openDialogOf(1));
+
+        messages.clear();
+        w->disconnectFromSystem(system("192.0.2.11")->systemIndex());
+        QCOMPARE(groups->groups().size(), 1);
+        QCOMPARE(groups->groups().first().members.size(), 2);
+        QCOMPARE(groups->actions().size(), 1);
+        QCOMPARE(groups->actions().first()->objectName(), QStringLiteral("0"));
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages.first().text.contains(QStringLiteral("Group 0")));
+    }
+
+    void boardLeavingTheCrate()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, QStringLiteral("Big")));
+        QVERIFY(connectTo("192.0.2.11", 2, QStringLiteral("Small")));
+        QSystemInterface *entry = makeCustomView();
+        QVERIFY(entry);
+        ORVEHVNode *root = system("192.0.2.10")->systemNode();
+        ORVEHVNode *slot3 = nullptr;
+        for (ORVEHVNode *b : root->children())
+            if (b->kind() == KindBoard && b->slot() == 3)
+                slot3 = b;
+        QVERIFY(slot3);
+        ORVEHVNode *leaving = slot3->children().at(0);
+        ORVEHVNode *staying = root->children().at(0)->children().at(0);
+        views->groups()->addGroup(QStringLiteral("Mixed"), {staying, staying->parameter(QStringLiteral("VSet")), leaving,
+                                                            leaving->parameter(QStringLiteral("VSet"))});
+        views->groups()->addGroup(QStringLiteral("Gone"), {leaving, leaving->parameter(QStringLiteral("ISet"))});
+        messages.clear();
+        QCOMPARE(vhw::removeBoard(vhw::findSystem("192.0.2.10"), 3), ORVEHV_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(views->groups()->groups().size(), 1, 10000);
+        QCOMPARE(views->groups()->groups().first().members.size(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!messages.isEmpty(), 5000);
+        QVERIFY(messages.last().text.contains(QStringLiteral("Gone")));
+        QCOMPARE(shownRows(subOf(entry)), (QStringList{"(Big)00.000", "(Big)00.001", "(Small)00.000", "(Small)00.001"}));
+    }
+
+    void saveDisconnectLoad()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, QStringLiteral("Big")));
+        QVERIFY(connectTo("192.0.2.50", 11, QStringLiteral("Desk")));
+        QSystemInterface *big = system("192.0.2.10");
+        // Own view of Big: board 01 hidden, VMon before VSet.
+        auto *dialog = qobject_cast<QConfigureViewDialog *>(views->createConfigureTableDialog(big->systemIndex()));
+        dialog->changeItemVisibility(dialog->channelTree()->topLevelItem(1));
+        QHeaderView *h = dialog->preview()->horizontalHeader();
+        h->moveSection(h->visualIndex(dialog->previewColumn(QStringLiteral("VMon"))),
+                       h->visualIndex(dialog->previewColumn(QStringLiteral("VSet"))));
+        dialog->clickedOkButton();
+        const QStringList ownRows = shownRows(subOf(big));
+        const QStringList ownColumns = views_visibleHeaders(subOf(big));
+        QVERIFY(ownColumns.indexOf(QStringLiteral("VMon")) < ownColumns.indexOf(QStringLiteral("VSet")));
+        QVERIFY(makeCustomView());
+        const QStringList customRows = shownRows(subOf(views->customViewEntry()));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("setup"));
+        QVERIFY(views->saveConfiguration(path, {true, true}, true));
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("setup"))).entryList(QDir::Files).size(), 3);
+
+        while (!w->systems().isEmpty())
+            w->removeSystem(int(w->systems().size()) - 1);
+        QVERIFY(w->systems().isEmpty());
+
+        QPointer<QDialog> load = views->loadCustomizedViews(dir.filePath(QStringLiteral("setup.csc")));
+        QVERIFY(load);
+        auto *loadDialog = qobject_cast<QLoadCustDialog *>(load.data());
+        QCOMPARE(loadDialog->rows().size(), 3);
+        for (QLineEdit *e : loadDialog->findChildren<QLineEdit *>(QStringLiteral("user")))
+            e->setText(QStringLiteral("admin"));
+        for (QLineEdit *e : loadDialog->findChildren<QLineEdit *>(QStringLiteral("pass")))
+            e->setText(QStringLiteral("admin"));
+        load->accept();
+        QTRY_VERIFY_WITH_TIMEOUT(system("192.0.2.10") && system("192.0.2.50") && views->customViewEntry(), 20000);
+        QVERIFY(!load);
+        QCOMPARE(shownRows(subOf(system("192.0.2.10"))), ownRows);
+        QCOMPARE(views_visibleHeaders(subOf(system("192.0.2.10"))), ownColumns);
+        QVERIFY(views->customViewEntry());
+        QCOMPARE(shownRows(subOf(views->customViewEntry())), customRows);
+
+        // The typed credentials were handed over, not stored anywhere.
+        const QStringList places{dir.path(), workDir.path()};
+        for (const QString &place : places) {
+            QDirIterator it(place, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                QFile f(it.next());
+                QVERIFY(f.open(QIODevice::ReadOnly));
+                const QByteArray bytes = f.readAll();
+                QVERIFY2(!bytes.contains("admin") && !bytes.contains(QByteArray("\0a\0d\0m\0i\0n", 10)),
+                         qPrintable(f.fileName()));
+            }
+        }
+    }
+
+private:
+    static QStringList views_visibleHeaders(QSubWindow *sub)
+    {
+        QStringList h;
+        QCustomTableWidget *t = sub->table();
+        for (int v = 0; v < t->columnCount(); ++v) {
+            const int c = t->horizontalHeader()->logicalIndex(v);
+            if (!t->isColumnHidden(c))
+                h << t->horizontalHeaderItem(c)->text();
+        }
+        return h;
+    }
+};
+
+QTEST_MAIN(TestConfigurations)
+#include "tst_configurations.moc"

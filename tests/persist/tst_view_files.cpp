@@ -1,0 +1,565 @@
+// View files and saved configurations: the byte format with repeated keys in
+// both directions, applying a view to a tree, file names, atomic saving,
+// untrusted input, and the load dialog.
+
+#include "persist/QLoadCustDialog.h"
+#include "persist/ViewFileFormat.h"
+#include "persist/ViewFiles.h"
+#include "tests/persist/ViewBytes.h"
+#include "tests/views/ViewsTestSupport.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace viewbytes;
+using views_test::makeTree;
+
+namespace {
+
+const quint32 BigSerial = 4000000000u;   // above the signed 32-bit range
+
+// A system of two boards (serials 111 and BigSerial) and an empty slot
+// between them; channels hold VSet, VMon, Pw.
+ORVEHVNode *sampleTree(quint32 firstSerial = 111, quint32 secondSerial = BigSerial)
+{
+    ORVEHVNode *sys = makeTree({{"VSet", "VMon", "Pw"}, {"VSet", "VMon", "Pw"}}, 3, 2, QStringLiteral("Crate"));
+    sys->setConnectionArgument(QStringLiteral("192.0.2.10"));
+    sys->children().at(0)->setSerialNumber(firstSerial);
+    sys->children().at(1)->setSerialNumber(secondSerial);
+    auto *empty = new ORVEHVNode;
+    empty->initialise(QString(), KindContainer);
+    sys->insertChild(empty, 1);
+    return sys;
+}
+
+// The view of channel 1 of the board with serial BigSerial: shown at row 4,
+// VMon shown at column 0, the rest hidden; in the custom view the channel at
+// 7 with VSet.
+Hash handWrittenSystem()
+{
+    auto param = [](int k, const char *name, bool own, int pos, bool custom, int cpos) {
+        return Hash()
+            .add("vectorIndex", vInt(k))
+            .add("name", vStr(QLatin1String(name)))
+            .add("visualIndex", vInt(pos))
+            .add("isEnabled", vBool(own))
+            .add("isEnabledInCustomView", vBool(custom))
+            .add("customViewVisualIndex", vInt(cpos));
+    };
+    Hash channel;
+    channel.add("vectorIndex", vInt(1))
+        .add("isEnabled", vBool(true))
+        .add("visualIndex", vInt(4))
+        .add("isEnabledInCustomView", vBool(true))
+        .add("customViewVisualIndex", vInt(7))
+        .add("parameters", param(0, "VSet", false, 2, true, 0))
+        .add("parameters", param(1, "VMon", true, 0, false, 1))
+        .add("parameters", param(2, "Pw", false, 1, false, 2));
+    Hash hidden = Hash().add("vectorIndex", vInt(0)).add("isEnabled", vBool(false)).add("visualIndex", vInt(3));
+    Hash board;
+    board.add("isPresent", vInt(1))
+        .add("serialNumber", vUInt(BigSerial))
+        .add("visualIndex", vInt(1))
+        .add("channels", hidden)
+        .add("channels", channel);
+    Hash system;
+    system.add("name", vStr("Crate"))
+        .add("initParam", vStr("192.0.2.10"))
+        .add("psType", vInt(2))
+        .add("connType", vInt(0))
+        .add("isCustomView", vInt(0))
+        .add("boards", Hash().add("isPresent", vInt(0)))
+        .add("boards", board);
+    return system;
+}
+
+struct Attributes
+{
+    bool own, custom;
+    int pos, cpos;
+    bool operator==(const Attributes &o) const
+    {
+        return own == o.own && custom == o.custom && pos == o.pos && cpos == o.cpos;
+    }
+};
+Attributes attributes(const ORVEHVNode *n)
+{
+    return {n->isEnabled(), n->isEnabledInCustomView(), n->visualIndex(), n->customViewVisualIndex()};
+}
+
+QList<Attributes> allAttributes(const ORVEHVNode *sys)
+{
+    QList<Attributes> out;
+    for (const ORVEHVNode *b : sys->children()) {
+        if (b->kind() != KindBoard)
+            continue;
+        out.append({b->isEnabled(), false, b->visualIndex(), 0});
+        for (const ORVEHVNode *c : b->children()) {
+            out.append(attributes(c));
+            for (const ORVEHVNode *p : c->parameters())
+                out.append(attributes(p));
+        }
+    }
+    return out;
+}
+
+// Gives every node of the tree distinct attributes.
+void scramble(ORVEHVNode *sys, int seed)
+{
+    int i = seed;
+    for (ORVEHVNode *b : sys->children()) {
+        if (b->kind() != KindBoard)
+            continue;
+        b->setIsEnabled(i % 2);
+        b->setVisualIndex(i++ % 5);
+        for (ORVEHVNode *c : b->children()) {
+            c->setIsEnabled(i % 3 != 0);
+            c->setVisualIndex(i++ % 7);
+            c->setIsEnabledInCustomView(i % 2);
+            c->setCustomViewVisualIndex(i++ % 11);
+            for (ORVEHVNode *p : c->parameters()) {
+                p->setIsEnabled(true);
+                p->setVisualIndex(i++ % 4);
+                p->setIsEnabledInCustomView(true);
+                p->setCustomViewVisualIndex(i++ % 3);
+            }
+        }
+    }
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestViewFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // --------------------------------------------------------------- format
+
+    void repeatedKeysLoadCompletely_data()
+    {
+        QTest::addColumn<bool>("reversed");
+        QTest::newRow("file order") << false;
+        QTest::newRow("reversed order") << true;
+    }
+    void repeatedKeysLoadCompletely()
+    {
+        QFETCH(bool, reversed);
+        Hash system = handWrittenSystem();
+        // A writer that keeps repeated keys may put them last-first.
+        if (reversed)
+            system = system.reversed();
+        ViewHash hash;
+        QString error;
+        QVERIFY2(ViewFileFormat::parse(system.bytes(), &hash, &error), qPrintable(error));
+        QCOMPARE(hash.values(QStringLiteral("boards")).size(), 2);
+        QList<ViewHash> boards = hash.hashes(QStringLiteral("boards"));
+        const ViewHash board = boards.at(reversed ? 0 : 1);
+        QCOMPARE(board.value(QStringLiteral("serialNumber")).toUInt(), BigSerial);
+        QCOMPARE(board.hashes(QStringLiteral("channels")).size(), 2);
+
+        std::unique_ptr<ORVEHVNode> tree(sampleTree());
+        ViewFiles::applyViewHash(tree.get(), hash);
+        ORVEHVNode *b = tree->children().at(2);
+        QCOMPARE(b->serialNumber(), BigSerial);
+        QVERIFY(b->isEnabled());
+        QVERIFY(!tree->children().at(0)->isEnabled()); // not in the file: hidden
+        ORVEHVNode *ch = b->children().at(1);
+        QCOMPARE(attributes(ch), (Attributes{true, true, 4, 7}));
+        QCOMPARE(attributes(ch->parameters().at(0)), (Attributes{false, true, 2, 0}));
+        QCOMPARE(attributes(ch->parameters().at(1)), (Attributes{true, false, 0, 1}));
+        QVERIFY(!b->children().at(0)->isEnabled());
+        // A parameter shown on one board shows on the others too.
+        QVERIFY(tree->children().at(0)->children().at(0)->parameter(QStringLiteral("VMon"))->isEnabled());
+    }
+
+    void nestedRepeatedKeysInAnyOrder()
+    {
+        // Channels and parameters reversed inside the board as well.
+        Hash system = handWrittenSystem();
+        Hash flipped;
+        for (const auto &item : system.items) {
+            if (item.first != QLatin1String("boards")) {
+                flipped.items.append(item);
+                continue;
+            }
+            Reader r(item.second.mid(5));
+            const Value board = r.hash();
+            QVERIFY(r.ok);
+            Hash rebuilt;
+            for (auto it = board.hash->crbegin(); it != board.hash->crend(); ++it) {
+                if (it->first == QLatin1String("channels")) {
+                    Hash ch;
+                    for (auto c = it->second.hash->crbegin(); c != it->second.hash->crend(); ++c) {
+                        if (c->first == QLatin1String("parameters")) {
+                            Hash p;
+                            for (const auto &pi : *c->second.hash) {
+                                const Value &v = pi.second;
+                                p.add(pi.first, v.type == 1   ? vBool(v.scalar.toBool())
+                                                : v.type == 10 ? vStr(v.scalar.toString())
+                                                               : vInt(v.scalar.toInt()));
+                            }
+                            ch.add(c->first, p);
+                        } else {
+                            const Value &v = c->second;
+                            ch.add(c->first, v.type == 1 ? vBool(v.scalar.toBool()) : vInt(v.scalar.toInt()));
+                        }
+                    }
+                    rebuilt.add(it->first, ch);
+                } else {
+                    const Value &v = it->second;
+                    rebuilt.add(it->first, v.type == 3 ? vUInt(v.scalar.toUInt()) : vInt(v.scalar.toInt()));
+                }
+            }
+            flipped.add(item.first, rebuilt);
+        }
+        ViewHash hash;
+        QString error;
+        QVERIFY2(ViewFileFormat::parse(flipped.bytes(), &hash, &error), qPrintable(error));
+        std::unique_ptr<ORVEHVNode> a(sampleTree()), b(sampleTree());
+        ViewFiles::applyViewHash(a.get(), hash);
+        QVERIFY(ViewFileFormat::parse(handWrittenSystem().bytes(), &hash, &error));
+        ViewFiles::applyViewHash(b.get(), hash);
+        QCOMPARE(allAttributes(a.get()), allAttributes(b.get()));
+    }
+
+    void writtenBytesCarryEveryItem()
+    {
+        std::unique_ptr<ORVEHVNode> tree(sampleTree());
+        scramble(tree.get(), 3);
+        Reader reader(ViewFileFormat::serialize(ViewFiles::buildViewHash(tree.get(), true, true)));
+        const Value sys = reader.hash();
+        QVERIFY(reader.ok);
+        QVERIFY(reader.atEnd());
+        QCOMPARE(sys.one("name").scalar.toString(), QStringLiteral("Crate"));
+        QCOMPARE(sys.one("initParam").scalar.toString(), QStringLiteral("192.0.2.10"));
+        QCOMPARE(sys.one("psType").type, 2u);
+        QCOMPARE(sys.one("isCustomView").scalar.toInt(), 0);
+        // One "boards" item per slot, the empty one included.
+        const QList<Value> boards = sys.all("boards");
+        QCOMPARE(boards.size(), tree->children().size());
+        QCOMPARE(boards.at(1).one("isPresent").scalar.toInt(), 0);
+        QCOMPARE(boards.at(1).hash->size(), 1);
+        const Value big = boards.at(2);
+        QCOMPARE(big.one("isPresent").type, 2u);
+        QCOMPARE(big.one("serialNumber").type, 3u);
+        QCOMPARE(big.one("serialNumber").scalar.toUInt(), BigSerial);
+        QCOMPARE(big.one("visualIndex").type, 2u);
+        for (int bi : {0, 2}) {
+            const ORVEHVNode *board = tree->children().at(bi);
+            const QList<Value> channels = boards.at(bi).all("channels");
+            QCOMPARE(channels.size(), board->children().size());
+            for (int j = 0; j < channels.size(); ++j) {
+                const Value &ch = channels.at(j);
+                const ORVEHVNode *node = board->children().at(j);
+                QCOMPARE(ch.one("vectorIndex").scalar.toInt(), j);
+                QCOMPARE(ch.one("isEnabled").type, 1u);
+                QCOMPARE(ch.one("isEnabled").scalar.toBool(), node->isEnabled());
+                QCOMPARE(ch.one("isEnabledInCustomView").type, 1u);
+                QCOMPARE(ch.one("customViewVisualIndex").scalar.toInt(), node->customViewVisualIndex());
+                const QList<Value> params = ch.all("parameters");
+                QCOMPARE(params.size(), node->parameters().size());
+                for (int k = 0; k < params.size(); ++k) {
+                    QCOMPARE(params.at(k).one("vectorIndex").scalar.toInt(), k);
+                    QCOMPARE(params.at(k).one("name").scalar.toString(), node->parameters().at(k)->name());
+                    QCOMPARE(params.at(k).one("visualIndex").scalar.toInt(), node->parameters().at(k)->visualIndex());
+                    QCOMPARE(params.at(k).one("isEnabledInCustomView").type, 1u);
+                }
+            }
+        }
+    }
+
+    void flagsDecideWhichViewIsWritten()
+    {
+        std::unique_ptr<ORVEHVNode> tree(sampleTree());
+        Reader reader(ViewFileFormat::serialize(ViewFiles::buildViewHash(tree.get(), false, true)));
+        const Value sys = reader.hash();
+        const Value board = sys.all("boards").first();
+        QCOMPARE(board.count("visualIndex"), 0);
+        const Value ch = board.one("channels");
+        QCOMPARE(ch.count("isEnabled"), 0);
+        QCOMPARE(ch.count("isEnabledInCustomView"), 1);
+        QCOMPARE(ch.one("parameters").count("visualIndex"), 0);
+    }
+
+    void saveLoadRoundTripRestoresBothViews()
+    {
+        QTemporaryDir dir;
+        std::unique_ptr<ORVEHVNode> saved(sampleTree());
+        scramble(saved.get(), 5);
+        const QString path = dir.filePath(QStringLiteral("setup"));
+        QString error;
+        QVERIFY2(ViewFiles::saveConfiguration(path, {{saved.get(), true, true}}, &error), qPrintable(error));
+        ViewHash hash;
+        QVERIFY2(ViewFiles::readViewFile(dir.filePath(QStringLiteral("setup/Crate-192_0_2_10.cvc")), &hash, &error),
+                 qPrintable(error));
+        std::unique_ptr<ORVEHVNode> loaded(sampleTree());
+        scramble(loaded.get(), 1);
+        ViewFiles::applyViewHash(loaded.get(), hash);
+        // Boards hidden in the own view are not written as hidden: the file
+        // lists every board, so every board is shown again.
+        for (ORVEHVNode *b : saved->children())
+            if (b->kind() == KindBoard)
+                b->setIsEnabled(true);
+        QCOMPARE(allAttributes(loaded.get()), allAttributes(saved.get()));
+    }
+
+    // ----------------------------------------------------------- file names
+
+    void fileNames_data()
+    {
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("no extension") << QStringLiteral("setup");
+        QTest::newRow("extension") << QStringLiteral("setup.csc");
+        QTest::newRow("extension in capitals") << QStringLiteral("setup.CSC");
+    }
+    void fileNames()
+    {
+        QFETCH(QString, chosen);
+        QTemporaryDir dir;
+        std::unique_ptr<ORVEHVNode> tree(sampleTree());
+        const QString path = dir.filePath(chosen);
+        QString error;
+        QVERIFY2(ViewFiles::saveConfiguration(path, {{tree.get(), true, false}}, &error), qPrintable(error));
+        const QString config = chosen == QLatin1String("setup") ? dir.filePath(QStringLiteral("setup.csc")) : path;
+        QVERIFY(QFile::exists(config));
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("setup"))).entryList(QDir::Files),
+                 QStringList{QStringLiteral("Crate-192_0_2_10.cvc")});
+        // The configuration file holds its base name.
+        QDataStream in(readAll(config));
+        QString base;
+        in >> base;
+        QCOMPARE(base, QStringLiteral("setup"));
+    }
+
+    void customViewEntryHasFiveKeys()
+    {
+        QTemporaryDir dir;
+        ORVEHVNode root;
+        root.initialise(QStringLiteral("customView"), KindContainer);
+        std::unique_ptr<ORVEHVNode> tree(sampleTree());
+        root.addChild(tree.get());
+        QString error;
+        QVERIFY(ViewFiles::saveConfiguration(dir.filePath(QStringLiteral("setup")), {{&root, false, true}}, &error));
+        root.removeChildAt(0);
+        Reader reader(readAll(dir.filePath(QStringLiteral("setup/customView-.cvc"))));
+        const Value v = reader.hash();
+        QVERIFY(reader.ok);
+        QCOMPARE(v.hash->size(), 5);
+        QCOMPARE(v.one("isCustomView").scalar.toInt(), 1);
+        QCOMPARE(v.one("psType").scalar.toInt(), -1);
+        QCOMPARE(v.one("initParam").scalar.toString(), QString());
+    }
+
+    // ------------------------------------------------------ applying a view
+
+    void customViewOnlyFileLeavesOwnViews()
+    {
+        std::unique_ptr<ORVEHVNode> saved(sampleTree());
+        scramble(saved.get(), 2);
+        const ViewHash hash = ViewFiles::buildViewHash(saved.get(), false, true);
+        std::unique_ptr<ORVEHVNode> loaded(sampleTree());
+        scramble(loaded.get(), 9);
+        QList<Attributes> before = allAttributes(loaded.get());
+        ViewFiles::applyViewHash(loaded.get(), hash);
+        const QList<Attributes> after = allAttributes(loaded.get());
+        const QList<Attributes> wanted = allAttributes(saved.get());
+        QCOMPARE(after.size(), before.size());
+        for (int i = 0; i < after.size(); ++i) {
+            QCOMPARE(after.at(i).own, before.at(i).own);
+            QCOMPARE(after.at(i).pos, before.at(i).pos);
+            QCOMPARE(after.at(i).custom, wanted.at(i).custom);
+            QCOMPARE(after.at(i).cpos, wanted.at(i).cpos);
+        }
+    }
+
+    void boardsFoundBySerialNumber()
+    {
+        std::unique_ptr<ORVEHVNode> saved(sampleTree(111, 222));
+        scramble(saved.get(), 4);
+        const ViewHash hash = ViewFiles::buildViewHash(saved.get(), true, true);
+        // The two boards swapped slots since.
+        std::unique_ptr<ORVEHVNode> moved(sampleTree(222, 111));
+        ViewFiles::applyViewHash(moved.get(), hash);
+        for (int bi : {0, 2}) {
+            const ORVEHVNode *was = saved->children().at(bi);
+            const ORVEHVNode *now = moved->children().at(2 - bi);
+            QCOMPARE(now->serialNumber(), was->serialNumber());
+            QCOMPARE(now->visualIndex(), was->visualIndex());
+            for (int j = 0; j < was->children().size(); ++j)
+                QCOMPARE(attributes(now->children().at(j)), attributes(was->children().at(j)));
+        }
+        // A board the file does not know stays hidden.
+        std::unique_ptr<ORVEHVNode> other(sampleTree(333, 444));
+        ViewFiles::applyViewHash(other.get(), hash);
+        QVERIFY(!other->children().at(0)->isEnabled());
+        QVERIFY(!other->children().at(0)->children().at(0)->isEnabled());
+    }
+
+    void renamedParameterIsIgnored()
+    {
+        Hash param = Hash().add("vectorIndex", vInt(0)).add("name", vStr("V0Set")).add("isEnabled", vBool(true));
+        Hash channel = Hash().add("vectorIndex", vInt(0)).add("isEnabled", vBool(true)).add("parameters", param);
+        Hash board = Hash().add("isPresent", vInt(1)).add("serialNumber", vUInt(111)).add("visualIndex", vInt(0))
+                         .add("channels", channel);
+        Hash system = Hash().add("name", vStr("Crate")).add("boards", board);
+        ViewHash hash;
+        QString error;
+        QVERIFY2(ViewFileFormat::parse(system.bytes(), &hash, &error), qPrintable(error));
+        std::unique_ptr<ORVEHVNode> tree(sampleTree());
+        ViewFiles::applyViewHash(tree.get(), hash);
+        ORVEHVNode *ch = tree->children().at(0)->children().at(0);
+        QVERIFY(ch->isEnabled());
+        QVERIFY(!ch->parameters().at(0)->isEnabled()); // "VSet" now, not the saved "V0Set"
+    }
+
+    // -------------------------------------------------------- untrusted input
+
+    void malformedFilesAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        const QByteArray good = handWrittenSystem().bytes();
+        QTest::newRow("empty") << QByteArray() << "cut short";
+        QTest::newRow("cut in a count") << good.left(2) << "cut short";
+        QTest::newRow("cut in a key") << (u32(1) + u32(40) + QByteArray(10, 'a')) << "cut short";
+        QTest::newRow("too few items for the count") << good.left(9) << "claims 7 items";
+        QTest::newRow("cut in a nested hash") << good.left(good.size() - 7) << "cut short";
+        QTest::newRow("count of 2^31") << (u32(0x80000000u) + str("name") + vStr("x")) << "claims 2147483648 items";
+        QTest::newRow("nested count of 2^32-1")
+            << Hash().add("boards", u32(28) + QByteArray(1, 0) + u32(0xffffffffu)).bytes() << "claims";
+        QTest::newRow("text longer than the file") << (u32(1) + u32(0x7ffffff0u) + QByteArray(20, 0)) << "cut short";
+        QTest::newRow("odd text length") << (u32(1) + u32(3) + QByteArray(13, 'a')) << "odd byte length";
+        QTest::newRow("unknown value type") << Hash().add("name", u32(127) + QByteArray(1, 0) + str("QImage")).bytes()
+                                            << "unknown type 127";
+        QTest::newRow("newer stream's user type") << Hash().add("psType", u32(65536) + QByteArray(1, 0)).bytes()
+                                                  << "not a version 12";
+        QTest::newRow("serial number as text")
+            << Hash().add("boards", Hash().add("isPresent", vInt(1)).add("serialNumber", vStr("111"))).bytes()
+            << "\"serialNumber\" is not";
+        QTest::newRow("boards as a number") << Hash().add("boards", vInt(3)).bytes() << "\"boards\" is not a hash";
+        QTest::newRow("name as a hash") << Hash().add("name", Hash()).bytes() << "\"name\" is not a text";
+        const Hash tooDeep = Hash().add("boards", Hash().add("channels", Hash().add("parameters",
+                                                               Hash().add("x", Hash()))));
+        QTest::newRow("nesting below parameters") << tooDeep.bytes() << "deeper";
+    }
+    void malformedFilesAreRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        ViewHash hash;
+        hash.insert(QStringLiteral("stale"), 1);
+        QString error;
+        QVERIFY(!ViewFileFormat::parse(bytes, &hash, &error));
+        QVERIFY2(error.contains(reason), qPrintable(error));
+        QVERIFY(hash.isEmpty());
+    }
+
+    void unreadableFileSaysWhy()
+    {
+        ViewHash hash;
+        QString error;
+        QVERIFY(!ViewFiles::readViewFile(QStringLiteral("/nonexistent/x.cvc"), &hash, &error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    // ---------------------------------------------------------------- saving
+
+    void failedSaveLeavesPreviousFiles()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("setup.csc"));
+        std::unique_ptr<ORVEHVNode> a(sampleTree());
+        QString error;
+        QVERIFY(ViewFiles::saveConfiguration(path, {{a.get(), true, false}}, &error));
+        const QString aFile = dir.filePath(QStringLiteral("setup/Crate-192_0_2_10.cvc"));
+        const QByteArray before = readAll(aFile);
+        const QByteArray beforeConfig = readAll(path);
+
+        // The second system's file cannot be written (a folder is in the way).
+        std::unique_ptr<ORVEHVNode> b(sampleTree());
+        b->setName(QStringLiteral("Other"));
+        b->setConnectionArgument(QStringLiteral("192.0.2.11"));
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("setup/Other-192_0_2_11.cvc"))));
+        scramble(a.get(), 7);
+        QVERIFY(!ViewFiles::saveConfiguration(path, {{a.get(), true, true}, {b.get(), true, false}}, &error));
+        QVERIFY2(error.contains(QStringLiteral("Other-192_0_2_11.cvc")), qPrintable(error));
+        QCOMPARE(readAll(aFile), before);
+        QCOMPARE(readAll(path), beforeConfig);
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("setup"))).entryList(QDir::Files),
+                 QStringList{QStringLiteral("Crate-192_0_2_10.cvc")});
+    }
+
+    // ----------------------------------------------------------- load dialog
+
+    void loadDialogRows()
+    {
+        QTemporaryDir dir;
+        std::unique_ptr<ORVEHVNode> mf(sampleTree()), nim(sampleTree()), b8(sampleTree()), other(sampleTree());
+        nim->setName(QStringLiteral("Nim"));
+        nim->setSystemType(6);
+        nim->setConnectionArgument(QStringLiteral("192.0.2.40_1"));
+        b8->setName(QStringLiteral("Big"));
+        b8->setSystemType(16);
+        b8->setConnectionArgument(QStringLiteral("192.0.2.20"));
+        other->setName(QStringLiteral("Other"));
+        other->setConnectionArgument(QStringLiteral("192.0.2.11"));
+        QString error;
+        QVERIFY(ViewFiles::saveConfiguration(dir.filePath(QStringLiteral("setup")),
+                                             {{mf.get(), true, false}, {nim.get(), true, false},
+                                              {b8.get(), true, false}, {other.get(), true, false}},
+                                             &error));
+        QFile broken(dir.filePath(QStringLiteral("setup/Broken-1.cvc")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write(u32(0x80000000u));
+        broken.close();
+
+        // Two systems connected already, one of them a system of the file.
+        QLoadCustDialog dialog(dir.filePath(QStringLiteral("setup.csc")),
+                               {QStringLiteral("192.0.2.11"), QStringLiteral("10.0.0.1")});
+        QCOMPARE(dialog.rows().size(), 4);
+        QCOMPARE(dialog.problems().size(), 1);
+        QVERIFY(dialog.problems().first().startsWith(QStringLiteral("Broken-1.cvc: ")));
+        QVERIFY(dialog.findChild<QLabel *>(QStringLiteral("problems")));
+        QMap<QString, QWidget *> rows;
+        for (QWidget *row : dialog.rows())
+            rows.insert(dialog.checkBoxOf(row)->text(), row);
+        // Credentials only for types 2, 3 and 16; passwords hidden.
+        QVERIFY(rows["Crate"]->findChild<QLineEdit *>(QStringLiteral("pass")));
+        QCOMPARE(rows["Crate"]->findChild<QLineEdit *>(QStringLiteral("pass"))->echoMode(), QLineEdit::Password);
+        QVERIFY(rows["Big"]->findChild<QLineEdit *>(QStringLiteral("user")));
+        QVERIFY(!rows["Nim"]->findChild<QLineEdit *>(QStringLiteral("user")));
+        // Four in all: two are connected, one of them listed (ticked, fixed);
+        // two more may be ticked, in file order.
+        QCheckBox *connected = dialog.checkBoxOf(rows["Other"]);
+        QVERIFY(connected->isChecked() && !connected->isEnabled());
+        QVERIFY(dialog.checkBoxOf(rows["Big"])->isChecked());
+        QVERIFY(dialog.checkBoxOf(rows["Crate"])->isChecked());
+        QCheckBox *nimBox = dialog.checkBoxOf(rows["Nim"]);
+        QVERIFY(!nimBox->isChecked() && !nimBox->isEnabled());
+        dialog.checkBoxOf(rows["Big"])->setChecked(false);
+        QVERIFY(nimBox->isEnabled());
+
+        rows["Crate"]->findChild<QLineEdit *>(QStringLiteral("user"))->setText(QStringLiteral("admin"));
+        rows["Crate"]->findChild<QLineEdit *>(QStringLiteral("pass"))->setText(QStringLiteral("secret"));
+        const QList<QLoadCustDialog::Entry> chosen = dialog.chosenEntries();
+        QCOMPARE(chosen.size(), 2);
+        QCOMPARE(chosen.first().hash.value(QStringLiteral("name")).toString(), QStringLiteral("Crate"));
+        QCOMPARE(chosen.first().password, QStringLiteral("secret"));
+    }
+};
+
+QTEST_MAIN(TestViewFiles)
+#include "tst_view_files.moc"

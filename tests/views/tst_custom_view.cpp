@@ -1,0 +1,236 @@
+// The view configuration dialogs: showing and hiding boards and channels,
+// ordering parameters by dragging preview columns, what reaches the
+// sub-window's Custom mode, and the validation messages that change nothing.
+
+#include "device/OperatorMessage.h"
+#include "tests/views/ViewsTestSupport.h"
+#include "views/QConfigureViewDialog.h"
+#include "views/QCustomTableWidget.h"
+#include "views/QCustomViewDialog.h"
+#include "views/QSubWindow.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace views_test;
+
+namespace {
+
+bool shown(const QTreeWidgetItem *item)
+{
+    return item->flags() & Qt::ItemIsEnabled;
+}
+
+struct Snapshot
+{
+    QList<int> values;
+    bool operator==(const Snapshot &o) const { return values == o.values; }
+};
+Snapshot snapshot(const ORVEHVNode *sys)
+{
+    Snapshot s;
+    for (const ORVEHVNode *b : sys->children())
+        for (const ORVEHVNode *c : b->children()) {
+            s.values << c->isEnabled() << c->visualIndex() << c->isEnabledInCustomView() << c->customViewVisualIndex();
+            for (const ORVEHVNode *p : c->parameters())
+                s.values << p->isEnabled() << p->visualIndex() << p->isEnabledInCustomView()
+                         << p->customViewVisualIndex();
+        }
+    return s;
+}
+
+} // namespace
+
+class TestCustomView : public QObject
+{
+    Q_OBJECT
+
+    QList<OperatorMessage> messages;
+
+private slots:
+    void initTestCase()
+    {
+        setOperatorMessageHook([this](const OperatorMessage &m) {
+            messages.append(m);
+            return 0;
+        });
+    }
+    void cleanupTestCase() { setOperatorMessageHook({}); }
+    void init() { messages.clear(); }
+
+    void boardsAndChannelsShowAndHide()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeTree({{"VSet", "VMon"}, {"VSet", "VMon"}}, 3));
+        QConfigureViewDialog dialog(sys.get(), nullptr);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Configure HAND"));
+        QTreeWidget *tree = dialog.channelTree();
+        QCOMPARE(tree->topLevelItemCount(), 2);
+        QTreeWidgetItem *board = tree->topLevelItem(1);
+        QCOMPARE(board->text(0), QStringLiteral("01"));
+
+        dialog.changeItemVisibility(board);
+        QVERIFY(!shown(board));
+        for (int i = 0; i < board->childCount(); ++i) {
+            QVERIFY(!shown(board->child(i)));
+            QCOMPARE(board->child(i)->checkState(0), Qt::Unchecked);
+        }
+        // Showing one channel brings its board back; its siblings stay hidden.
+        dialog.changeItemVisibility(board->child(1));
+        QVERIFY(shown(board));
+        QVERIFY(shown(board->child(1)));
+        QVERIFY(!shown(board->child(0)));
+        QVERIFY(board->font(0).bold());
+
+        dialog.clickedOkButton();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        ORVEHVNode *b1 = sys->children().at(1);
+        QVERIFY(b1->isEnabled());
+        QVERIFY(!b1->children().at(0)->isEnabled());
+        QVERIFY(b1->children().at(1)->isEnabled());
+        QVERIFY(!b1->children().at(2)->isEnabled());
+        // Rows are numbered in tree order.
+        QCOMPARE(b1->children().at(2)->visualIndex(), 5);
+    }
+
+    void draggedColumnOrdersCustomMode()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeTree({{"VSet", "VMon", "Pw", "Extra"}}, 2));
+        QSubWindow sub(nullptr, false);
+        sub.setSystemNode(sys.get());
+        sub.buildTableInitial();
+        sub.applyCustomMode();
+        QCOMPARE(visibleHeaders(sub.table()), (QStringList{"VSet", "VMon", "Pw", "Extra"}));
+
+        QConfigureViewDialog dialog(sys.get(), &sub);
+        QHeaderView *h = dialog.preview()->horizontalHeader();
+        const int vmon = dialog.previewColumn(QStringLiteral("VMon"));
+        h->moveSection(h->visualIndex(vmon), h->visualIndex(dialog.previewColumn(QStringLiteral("VSet"))));
+        dialog.parameterButton(QStringLiteral("Extra"))->click();   // hide it
+        QCOMPARE(dialog.parameterButton(QStringLiteral("Extra"))->property("chk").toBool(), false);
+        QCOMPARE(dialog.shownParametersInOrder(), (QStringList{"VMon", "VSet", "Pw"}));
+        dialog.clickedOkButton();
+        QCOMPARE(visibleHeaders(sub.table()), (QStringList{"VMon", "VSet", "Pw"}));
+
+        // The dialog opens again with that order and choice.
+        QConfigureViewDialog again(sys.get(), &sub);
+        QCOMPARE(again.shownParametersInOrder(), (QStringList{"VMon", "VSet", "Pw"}));
+        QCOMPARE(again.parameterButton(QStringLiteral("Extra"))->property("chk").toBool(), false);
+    }
+
+    void fullModeKeepsShowingEverything()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeTree({{"VSet", "VMon"}}, 2));
+        QSubWindow sub(nullptr, false);
+        sub.setSystemNode(sys.get());
+        sub.buildTableInitial();
+        sub.viewModeCombo()->setCurrentIndex(QSubWindow::FullMode);
+        QConfigureViewDialog dialog(sys.get(), &sub);
+        dialog.parameterButton(QStringLiteral("VMon"))->click();
+        dialog.clickedOkButton();
+        QCOMPARE(visibleHeaders(sub.table()), (QStringList{"VSet", "VMon"}));
+        sub.viewModeCombo()->setCurrentIndex(QSubWindow::CustomMode);
+        QCOMPARE(visibleHeaders(sub.table()), (QStringList{"VSet"}));
+    }
+
+    void validationChangesNothing_data()
+    {
+        QTest::addColumn<bool>("hideChannels");
+        QTest::addColumn<bool>("hideParameters");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("neither") << true << true << "Select at least one channel/parameter";
+        QTest::newRow("no channel") << true << false << "Select at least one channel";
+        QTest::newRow("no parameter") << false << true << "Select at least one parameter";
+    }
+    void validationChangesNothing()
+    {
+        QFETCH(bool, hideChannels);
+        QFETCH(bool, hideParameters);
+        QFETCH(QString, message);
+        std::unique_ptr<ORVEHVNode> sys(makeTree({{"VSet", "VMon"}, {"VSet"}}, 2));
+        const Snapshot before = snapshot(sys.get());
+        for (bool custom : {false, true}) {
+            std::unique_ptr<QViewSelectionDialog> dialog;
+            if (custom) {
+                dialog = std::make_unique<QCustomViewDialog>(QList<ORVEHVNode *>{sys.get()});
+                static_cast<QCustomViewDialog *>(dialog.get())->checkAllParametersClicked();
+                if (!hideChannels)
+                    dialog->changeItemVisibility(dialog->channelTree()->topLevelItem(0));
+            } else {
+                dialog = std::make_unique<QConfigureViewDialog>(sys.get(), nullptr);
+                if (hideChannels)
+                    for (int i = 0; i < dialog->channelTree()->topLevelItemCount(); ++i)
+                        dialog->changeItemVisibility(dialog->channelTree()->topLevelItem(i));
+            }
+            if (hideParameters)
+                for (QPushButton *b : dialog->parameterButtons())
+                    if (b->property("chk").toBool())
+                        b->click();
+            messages.clear();
+            dialog->show();
+            dialog->clickedOkButton();
+            QCOMPARE(messages.size(), 1);
+            QCOMPARE(messages.first().icon, QMessageBox::Critical);
+            QCOMPARE(messages.first().text, message);
+            QVERIFY(dialog->isVisible());
+            QVERIFY(snapshot(sys.get()) == before);
+        }
+    }
+
+    void customViewDialogWritesItsOwnPair()
+    {
+        std::unique_ptr<ORVEHVNode> a(makeTree({{"VSet", "VMon"}}, 2, 2, QStringLiteral("A")));
+        std::unique_ptr<ORVEHVNode> b(makeTree({{"VMon", "Temp"}}, 1, 16, QStringLiteral("B")));
+        b->children().at(0)->setName(QStringLiteral("Board27"));
+        QCustomViewDialog dialog({a.get(), b.get()});
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Custom View Configuration"));
+        QCOMPARE(dialog.channelTree()->topLevelItemCount(), 2);
+        QCOMPARE(dialog.channelTree()->topLevelItem(1)->child(0)->text(0), QStringLiteral("Crate1.Board02 [Board27]"));
+        // Parameters of every system, each once, all hidden at first.
+        QCOMPARE(dialog.parameterButtons().size(), 3);
+        QCOMPARE(dialog.shownParametersInOrder(), QStringList());
+        dialog.checkAllParametersClicked();
+        dialog.changeItemVisibility(dialog.channelTree()->topLevelItem(0)->child(0)->child(1));
+        dialog.changeItemVisibility(dialog.channelTree()->topLevelItem(1));
+        QCOMPARE(dialog.listWidget()->count(), 2);
+        QSignalSpy configured(&dialog, &QCustomViewDialog::viewConfigured);
+        const bool ownBefore = a->children().at(0)->children().at(0)->isEnabled();
+        dialog.clickedOkButton();
+        QCOMPARE(configured.size(), 1);
+        ORVEHVNode *ch0 = a->children().at(0)->children().at(0);
+        ORVEHVNode *ch1 = a->children().at(0)->children().at(1);
+        QVERIFY(!ch0->isEnabledInCustomView());
+        QVERIFY(ch1->isEnabledInCustomView());
+        QCOMPARE(ch1->customViewVisualIndex(), 1);
+        QCOMPARE(b->children().at(0)->children().at(0)->customViewVisualIndex(), 2);
+        QVERIFY(b->children().at(0)->children().at(0)->parameter(QStringLiteral("Temp"))->isEnabledInCustomView());
+        QCOMPARE(ch0->isEnabled(), ownBefore);   // the own view is not touched
+
+        // The custom-view sub-window shows exactly that.
+        ORVEHVNode root;
+        root.initialise(QStringLiteral("customView"), KindContainer);
+        root.addChild(a.get());
+        root.addChild(b.get());
+        QSubWindow sub(nullptr, true);
+        sub.setRootNode(&root);
+        sub.buildTableInitial();
+        sub.applyCustomMode();
+        QStringList rows;
+        for (int r = 0; r < sub.table()->rowCount(); ++r)
+            if (!sub.table()->isRowHidden(r))
+                rows << sub.table()->verticalHeaderItem(r)->text();
+        QCOMPARE(rows, (QStringList{"(A)00.001", "(B)27.000"}));
+        sub.setRootNode(nullptr);
+        sub.table()->takeAllItems();
+        root.removeChildAt(1);
+        root.removeChildAt(0);
+    }
+};
+
+QTEST_MAIN(TestCustomView)
+#include "tst_custom_view.moc"

@@ -1,0 +1,161 @@
+#include "views/QSetGroupValueDialog.h"
+
+#include "device/OperatorMessage.h"
+#include "device/ORVEHVNode.h"
+#include "device/ValueText.h"
+#include "views/ChannelGroups.h"
+#include "views/ORVEHVWidgetItem.h"
+#include "views/QCreateSetGroupsDialog.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+QSetGroupValueDialog::QSetGroupValueDialog(ChannelGroups *groups, int index, QWidget *parent)
+    : QDialog(parent), m_groups(groups), m_index(index)
+{
+    setObjectName(QStringLiteral("setGroupValueDialog"));
+    setWindowIcon(QIcon(QStringLiteral(":Resources/buttons/workgr.png")));
+    auto *layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_editorLayout = new QVBoxLayout;
+    layout->addLayout(m_editorLayout);
+
+    auto *row = new QHBoxLayout;
+    auto *edit = new QPushButton(QStringLiteral("Edit Group"));
+    edit->setObjectName(QStringLiteral("editGroup"));
+    auto *remove = new QPushButton(QStringLiteral("Delete Group"));
+    remove->setObjectName(QStringLiteral("deleteGroup"));
+    m_show = new QPushButton(QIcon(QStringLiteral(":/Resources/Elementi/arrow-down.png")), QString());
+    m_show->setObjectName(QStringLiteral("showItems"));
+    m_hide = new QPushButton(QIcon(QStringLiteral(":/Resources/Elementi/arrow-up.png")), QString());
+    m_hide->setObjectName(QStringLiteral("hideItems"));
+    m_hide->hide();
+    row->addWidget(edit);
+    row->addWidget(remove);
+    row->addStretch();
+    row->addWidget(m_show);
+    row->addWidget(m_hide);
+    layout->addLayout(row);
+    connect(edit, &QPushButton::clicked, this, &QSetGroupValueDialog::editGroup);
+    connect(remove, &QPushButton::clicked, this, &QSetGroupValueDialog::deleteGroup);
+    connect(m_show, &QPushButton::clicked, this, &QSetGroupValueDialog::showItems);
+    connect(m_hide, &QPushButton::clicked, this, &QSetGroupValueDialog::hideItems);
+
+    m_items = new QTreeWidget;
+    m_items->setObjectName(QStringLiteral("itemsList"));
+    m_items->setHeaderLabels({QStringLiteral("Power Supply"), QStringLiteral("Board"), QStringLiteral("Channel")});
+    m_items->setRootIsDecorated(false);
+    m_items->setMinimumWidth(360);
+    m_items->hide();
+    layout->addWidget(m_items);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QSetGroupValueDialog::clickedOkButton);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    refresh();
+}
+
+void QSetGroupValueDialog::refresh()
+{
+    if (!m_groups || m_index < 0 || m_index >= m_groups->groups().size())
+        return;
+    const ChannelGroup &g = m_groups->groups().at(m_index);
+    setWindowTitle(QStringLiteral("Set %1 for Group %2").arg(g.parameter, g.name));
+
+    delete m_editor;
+    m_editor = nullptr;
+    const QList<ORVEHVNode *> params = g.parameterNodes();
+    if (!params.isEmpty()) {
+        ORVEHVNode *first = params.first();
+        m_editor = new ORVEHVWidgetItem(first, this);
+        m_editor->setObjectName(QStringLiteral("groupValueEditor"));
+        m_editor->setEditorRole(false, true);
+        // Collects a value only: nothing is written until OK.
+        m_editor->buildEditor(first->dataType(), first->accessMode(), first->value().value, first->unitText(),
+                              false);
+        m_editor->setMinimumWidth(220);
+        m_editorLayout->addWidget(m_editor);
+    }
+
+    m_items->clear();
+    for (ORVEHVNode *p : params)
+        m_items->addTopLevelItem(new QTreeWidgetItem({p->systemName(), p->boardName(), p->channelName()}));
+    for (int c = 0; c < m_items->columnCount(); ++c)
+        m_items->resizeColumnToContents(c);
+    adjustSize();
+}
+
+void QSetGroupValueDialog::showItems()
+{
+    m_items->show();
+    m_show->hide();
+    m_hide->show();
+    adjustSize();
+}
+
+void QSetGroupValueDialog::hideItems()
+{
+    m_items->hide();
+    m_hide->hide();
+    m_show->show();
+    adjustSize();
+}
+
+void QSetGroupValueDialog::editGroup()
+{
+    auto *dialog = new QCreateSetGroupsDialog(m_groups, this, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (m_groups)
+        m_groups->trackChannelDialog(dialog);
+    dialog->show();
+}
+
+void QSetGroupValueDialog::deleteGroup()
+{
+    if (m_groups)
+        m_groups->deleteGroup(m_index);
+    close();
+}
+
+void QSetGroupValueDialog::clickedOkButton()
+{
+    if (!m_groups || !m_editor || m_index < 0 || m_index >= m_groups->groups().size()) {
+        close();
+        return;
+    }
+    const QVariant edited = m_editor->editedValue();
+    QStringList refused;
+    for (ORVEHVNode *member : m_groups->groups().at(m_index).parameterNodes()) {
+        QVariant value;
+        const int type = member->dataType();
+        if (type >= DataInt32 && type <= DataText)
+            value = edited;
+        else if (type == DataOnOff)
+            value = onOffFromText(member, edited.toString());
+        else if (type == DataEnum)
+            value = enumFromText(member, edited.toString());
+        else
+            continue;
+        // One refused member does not stop the others.
+        const int result = member->writeValue(value);
+        if (result != 0)
+            refused << QStringLiteral("%1 %2 %3 (error %4)")
+                           .arg(member->systemName(), member->boardName(), member->channelName())
+                           .arg(result);
+    }
+    if (!refused.isEmpty()) {
+        const ChannelGroup &g = m_groups->groups().at(m_index);
+        showOperatorMessage({QMessageBox::Warning,
+                             QStringLiteral("%1 was not set on %2 of the channels of %3.")
+                                 .arg(g.parameter)
+                                 .arg(refused.size())
+                                 .arg(g.name),
+                             refused.join(QLatin1Char('\n')), {}},
+                            this);
+    }
+    close();
+}

@@ -1,0 +1,47 @@
+#ifndef QSETGROUPVALUEDIALOG_H
+#define QSETGROUPVALUEDIALOG_H
+
+// Gives one value to every member of a channel group: an editor built for the
+// group's first parameter, "Edit Group", "Delete Group" and the member list
+// (hidden until asked for). OK writes the value to each member in member
+// order; members the device refuses are reported together, once.
+
+#include <QDialog>
+
+class ChannelGroups;
+class ORVEHVWidgetItem;
+class QPushButton;
+class QTreeWidget;
+class QVBoxLayout;
+
+class QSetGroupValueDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    QSetGroupValueDialog(ChannelGroups *groups, int index, QWidget *parent = nullptr);
+
+    int groupIndex() const { return m_index; }
+    void setGroupIndex(int index) { m_index = index; }
+    ORVEHVWidgetItem *editor() const { return m_editor; }
+    QTreeWidget *itemsList() const { return m_items; }
+    // Rebuilds title, editor and member list from the group (after an edit).
+    void refresh();
+
+public slots:
+    void showItems();
+    void hideItems();
+    void editGroup();
+    void deleteGroup();
+    void clickedOkButton();
+
+private:
+    ChannelGroups *m_groups = nullptr;
+    int m_index = -1;
+    QVBoxLayout *m_editorLayout = nullptr;
+    ORVEHVWidgetItem *m_editor = nullptr;
+    QTreeWidget *m_items = nullptr;
+    QPushButton *m_show = nullptr;
+    QPushButton *m_hide = nullptr;
+};
+
+#endif

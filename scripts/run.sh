@@ -20,6 +20,7 @@ webadmin=$!
 trap 'kill "$responder" "$webadmin" 2>/dev/null || true' EXIT
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-  exec "$root/build/app/kebodesk" "$@"
+  "$root/build/app/kebodesk" "$@"
+else
+  "$root/scripts/vnc-display.sh" "$root/build/app/kebodesk" "$@"
 fi
-"$root/scripts/vnc-display.sh" "$root/build/app/kebodesk" "$@"

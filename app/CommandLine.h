@@ -1,18 +1,25 @@
 #ifndef COMMANDLINE_H
 #define COMMANDLINE_H
 
-// What the program takes from its command line: for now only a saved
-// configuration to load ("kebodesk setup.csc").
+// The program's command line: --help, --version, --world FILE (the virtual
+// hardware's world, as ORVEHV_WORLD) and an optional configuration file to
+// open. Parsed before any window exists, so --help and --version work
+// without a display.
 
 #include <QString>
 #include <QStringList>
 
-namespace CommandLine {
+struct CommandLine
+{
+    // -1: start the program; otherwise end at once with this code after
+    // printing `output` (stdout for 0, stderr else).
+    int exitCode = -1;
+    QString output;
+    QString worldFile;          // absolute path, or empty
+    QString configurationFile;  // absolute path of a ".csc" file, or empty
+};
 
-// The configuration file named by the arguments (without the program name):
-// exactly one argument ending with ".csc" (any letter case). Empty otherwise.
-QString configurationToLoad(const QStringList &arguments);
-
-} // namespace CommandLine
+// `arguments` as QCoreApplication::arguments() gives them (program first).
+CommandLine parseCommandLine(const QStringList &arguments);
 
 #endif

@@ -16,8 +16,23 @@
 #include <QScreen>
 #include <QThread>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // Before any window: --help and --version need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = parseCommandLine(arguments);
+    if (commandLine.exitCode >= 0) {
+        std::fputs(commandLine.output.toLocal8Bit().constData(), commandLine.exitCode == 0 ? stdout : stderr);
+        return commandLine.exitCode;
+    }
+    // The library reads its world when it is first used.
+    if (!commandLine.worldFile.isEmpty())
+        qputenv("ORVEHV_WORLD", QFile::encodeName(commandLine.worldFile));
+
     QApplication app(argc, argv);
     // Numbers are read and shown with a decimal point in every language.
     QLocale::setDefault(QLocale::c());
@@ -68,7 +83,7 @@ int main(int argc, char *argv[])
     if (!window->startEventServer())
         return 1;
     // "kebodesk setup.csc" lists that configuration instead of asking what to connect.
-    const QString configuration = CommandLine::configurationToLoad(app.arguments().mid(1));
+    const QString &configuration = commandLine.configurationFile;
     if (configuration.isEmpty() || !window->viewsController()->loadCustomizedViews(configuration))
         window->createDialogForConnection();
     return app.exec();

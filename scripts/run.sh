@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up and starts KEBODESK on its built-in virtual hardware.
-# Without a display the program runs on a virtual X server (Xvfb).
+# Without a display the program runs on a VNC display that listens on
+# loopback only; the script prints how to reach it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh" "$root/build"
@@ -18,9 +19,8 @@ export KEBO_WEBADMIN_PORT=$webport
 webadmin=$!
 trap 'kill "$responder" "$webadmin" 2>/dev/null || true' EXIT
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display: running on Xvfb."
-  xvfb-run -a -s "-screen 0 1600x1000x24" "$root/build/app/kebodesk" "$@"
-else
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   "$root/build/app/kebodesk" "$@"
+else
+  "$root/scripts/vnc-display.sh" "$root/build/app/kebodesk" "$@"
 fi

@@ -3,7 +3,6 @@
 // disconnections, the four-system limit beside it, group members of a
 // disconnected system, and save -> disconnect -> load with reconnection.
 
-#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/SystemPanelBuilder.h"
 #include "app/ViewsController.h"
@@ -269,26 +268,6 @@ private slots:
                          qPrintable(f.fileName()));
             }
         }
-    }
-
-    void commandLine_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<bool>("loads");
-        QTest::newRow("none") << QStringList() << false;
-        QTest::newRow("configuration") << QStringList{"setup.csc"} << true;
-        QTest::newRow("capitals") << QStringList{"SETUP.CSC"} << true;
-        QTest::newRow("other file") << QStringList{"setup.cvc"} << false;
-        QTest::newRow("two arguments") << QStringList{"a.csc", "b.csc"} << false;
-    }
-    void commandLine()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(bool, loads);
-        const QString path = CommandLine::configurationToLoad(arguments);
-        QCOMPARE(!path.isEmpty(), loads);
-        if (loads)
-            QVERIFY(QFileInfo(path).isAbsolute());
     }
 
 private:

@@ -7,6 +7,7 @@
 #include "app/SystemPanelBuilder.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
+#include "panels/CommandFeedback.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QCustomBox.h"
 #include "panels/QFlagWordDialog.h"
@@ -19,6 +20,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QMdiArea>
+#include <QMessageBox>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -87,6 +89,17 @@ int main(int argc, char **argv)
             ok = grabDialog(new QHVRecoveryDialog(nullptr, sys->systemNode()), out + "/dialog-hvrecovery.png") && ok;
         }
     }
+    // The report of a refused command, as the operator sees it.
+    CommandFeedback::BatchResult refused;
+    for (int i = 0; i < 4; ++i)
+        refused.add(i == 0 ? 0 : ORVEHV_ERR_DEVICE);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("KEBODESK"),
+                    CommandFeedback::batchFailedText(QStringLiteral("KILL"), QStringLiteral("NIM bench"), refused,
+                                                     QStringLiteral("channels"), QStringLiteral("switched off")));
+    box.show();
+    app.processEvents();
+    ok = box.grab().save(out + "/message-kill-refused.png") && ok;
+    box.hide();
     for (QSystemInterface *sys : systems) {
         ORVEHV_DeinitSystem(sys->handle());
         delete sys;

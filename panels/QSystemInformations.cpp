@@ -153,6 +153,19 @@ QSystemInformations::QSystemInformations(QSystemInterface *sys, QWidget *parent)
     applyNormalStyles();
 }
 
+QSystemInformations::~QSystemInformations()
+{
+    for (const QPointer<QWidget> &d : std::as_const(m_dialogs))
+        delete d.data();
+}
+
+void QSystemInformations::track(QWidget *dialog)
+{
+    m_dialogs.removeAll(nullptr);
+    m_dialogs.append(dialog);
+    dialog->show();
+}
+
 ORVEHVNode *QSystemInformations::systemNode() const
 {
     return m_sys ? m_sys->systemNode() : nullptr;
@@ -696,32 +709,32 @@ void QSystemInformations::resetFlagsClicked()
 {
     int word = 0;
     if (systemNode() && readWord(QStringLiteral("ResFlagCfg"), &word))
-        (new QResetFlagsDialog(window(), word, systemNode()))->show();
+        track(new QResetFlagsDialog(window(), word, systemNode()));
 }
 
 void QSystemInformations::genSignCfgClicked()
 {
     int word = 0;
     if (systemNode() && readWord(QStringLiteral("GenSignCfg"), &word))
-        (new QGenSignCfgDialog(window(), word, systemNode()))->show();
+        track(new QGenSignCfgDialog(window(), word, systemNode()));
 }
 
 void QSystemInformations::resetHVClicked()
 {
     if (systemNode())
-        (new QHVResetDialog(window(), systemNode()))->show();
+        track(new QHVResetDialog(window(), systemNode()));
 }
 
 void QSystemInformations::recoveryHVClicked()
 {
     if (systemNode())
-        (new QHVRecoveryDialog(window(), systemNode()))->show();
+        track(new QHVRecoveryDialog(window(), systemNode()));
 }
 
 void QSystemInformations::sysInfoB8181Clicked()
 {
     if (systemNode())
-        (new QSysInfoB8181Dialog(window(), systemNode()))->show();
+        track(new QSysInfoB8181Dialog(window(), systemNode()));
 }
 
 void QSystemInformations::sessionClicked()

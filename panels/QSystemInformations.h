@@ -39,6 +39,9 @@ public:
     static const char *const NoSelectionTip;
 
     explicit QSystemInformations(QSystemInterface *sys, QWidget *parent = nullptr);
+    // Closes the flag and information dialogs it opened: they hold the
+    // system's tree, which goes with the panel.
+    ~QSystemInformations() override;
 
     int systemType() const { return m_systemType; }
     QString connectionArgument() const { return m_connectionArgument; }
@@ -110,6 +113,7 @@ private:
     // Reads a flag word afresh for its dialog; false (reported) when it cannot.
     bool readWord(const QString &name, int *word);
     QString systemName() const;
+    void track(QWidget *dialog);
 
     QPointer<QSystemInterface> m_sys;
     int m_systemType = -1;
@@ -122,6 +126,7 @@ private:
     QPushButton *m_logOff = nullptr;
     QHash<QString, QLabel *> m_readouts;
     QHash<QString, QLabel *> m_lamps;
+    QList<QPointer<QWidget>> m_dialogs;
 };
 
 #endif

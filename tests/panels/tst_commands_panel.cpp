@@ -10,12 +10,14 @@
 #include "device/OperatorMessage.h"
 #include "device/QSystemInterface.h"
 #include "panels/QCollapsibleWidget.h"
+#include "panels/QFlagWordDialog.h"
 #include "panels/QSystemInformations.h"
 #include "virtualhw/VirtualControl.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QMutexLocker>
+#include <QPointer>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -176,6 +178,7 @@ private slots:
     void fanLowSpeedNeedsCaution();
     void readoutsFollowEvents();
     void panelFollowsConnection();
+    void openDialogsCloseWithTheSystem();
 };
 
 void TestCommandsPanel::buttonsPerSystemType_data()
@@ -523,6 +526,20 @@ void TestCommandsPanel::panelFollowsConnection()
     QTRY_VERIFY_WITH_TIMEOUT(panel->isEnabled(), 10000);
     // Inactive features stay inactive after the panel is enabled again.
     QVERIFY(!panel->button("SCRIPT")->isEnabled());
+}
+
+// A flag dialog left open holds the system's tree: it must not outlive it.
+void TestCommandsPanel::openDialogsCloseWithTheSystem()
+{
+    QSystemInterface *sys = connect(Mainframe);
+    QVERIFY(sys);
+    QVERIFY(connect(Nim));
+    panelOf(sys)->button("GEN SIGN\nCFG")->click();
+    QPointer<QGenSignCfgDialog> dialog = w->findChild<QGenSignCfgDialog *>();
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    w->removeSystem(0);
+    QVERIFY(dialog.isNull());
 }
 
 QTEST_MAIN(TestCommandsPanel)

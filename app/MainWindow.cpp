@@ -1420,6 +1420,8 @@ void MainWindow::handleEventLiveInsertion(QSystemInterface *sysIf, bool, bool)
     QSystemInterface *crate = crateOf(sysIf);
     if (crate && crate->subWindow())
         crate->subWindow()->setEnabled(true);
+    if (crate && crate->systemCommandsPanel())
+        crate->systemCommandsPanel()->setEnabled(true);
     sysIf->systemNode()->setConnectionState(ConnectionConnected);
     if (crate)
         ViewAccess::setStatus(crate->statusBar(), ConnectionConnected);

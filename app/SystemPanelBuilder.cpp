@@ -4,6 +4,7 @@
 #include "panels/QBoardInformations.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QCustomBox.h"
+#include "panels/QSystemInformations.h"
 #include "panels/QSystemStatusBar.h"
 #include "views/QSubWindow.h"
 
@@ -51,7 +52,8 @@ void SystemPanelBuilder::buildPanels(QSystemInterface *sys, QWidget *systemsArea
     if (!node)
         return;
 
-    // The commands panel belongs to a later stage; the box works without it.
+    if (!sys->representsCustomView() && !sys->systemCommandsPanel())
+        sys->setSystemCommandsPanel(new QSystemInformations(sys));
     auto *box = new QCustomBox(sys->systemIndex(), boxTitle(sys), boxIcon(sys), QStringLiteral("Configure"),
                                sys->representsCustomView() ? QStringLiteral("Delete")
                                                            : QStringLiteral("Disconnect"));
@@ -113,6 +115,9 @@ void SystemPanelBuilder::refreshPanels(QSystemInterface *sys, ORVEHVNode *node)
     if (node->kind() == KindBoardParameter) {
         if (auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel()))
             info->refreshParameter(node);
+    } else if (node->kind() == KindSystemProperty) {
+        if (auto *commands = qobject_cast<QSystemInformations *>(sys->systemCommandsPanel()))
+            commands->refreshParameter(node);
     }
 }
 

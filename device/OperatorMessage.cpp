@@ -21,7 +21,7 @@ int showOperatorMessage(const OperatorMessage &message, QWidget *parent)
 {
     if (hook())
         return hook()(message);
-    QMessageBox box(message.icon, QStringLiteral("KEBODESK"), message.text, QMessageBox::NoButton, parent);
+    QMessageBox box(message.icon, message.title.isEmpty() ? QStringLiteral("KEBODESK") : message.title, message.text, QMessageBox::NoButton, parent);
     if (!message.informativeText.isEmpty())
         box.setInformativeText(message.informativeText);
     QList<QAbstractButton *> buttons;

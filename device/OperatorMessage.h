@@ -20,6 +20,8 @@ struct OperatorMessage
     QStringList buttons;  // empty: one "OK" button
     // With buttons: the index of the default button (-1: none).
     int defaultButton = -1;
+    // Window title; empty: "KEBODESK".
+    QString title;
 };
 
 // Shows the message modally and returns the index of the pressed button in

@@ -523,6 +523,7 @@ int ORVEHV_SetSysProp(int handle, const char *propName, void *propValue)
         p->num = v;
     }
     c.e.emitValue(*c.sys, -1, -1, name);
+    c.e.sysPropWritten(*c.sys, name);
     return ORVEHV_OK;
 }
 

@@ -101,6 +101,8 @@ public:
     void channelWritten(System &s, Board &b, int channel, int paramIdx, double value);
     void boardWritten(System &s, Board &b, int paramIdx, double value);
     int command(System &s, const std::string &name);
+    // A system property was written (Commands.cpp): what the device does then.
+    void sysPropWritten(System &s, const std::string &name);
     void clearAlarms(System &s, Board *only);
     void settleChannel(System &s, Board &b, int channel, double dt);
     void refreshBoardStatus(System &s, Board &b);

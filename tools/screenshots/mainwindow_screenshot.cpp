@@ -6,6 +6,7 @@
 #include "app/MainWindowLogic.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/QSystemInterface.h"
+#include "panels/QCollapsibleWidget.h"
 #include "virtualhw/VirtualControl.h"
 
 #include <QApplication>
@@ -37,6 +38,8 @@ int main(int argc, char **argv)
     window->connectToSystem(2, 0, "192.0.2.10", "Crate A", "admin", "admin");
     window->connectToSystem(6, 5, "COM3_9600_8_0_0_0", "NIM desk", "", "");
     window->setCurrentSubWindowIndex(0);
+    if (auto *list = window->findChild<QCollapsibleWidget *>())
+        list->expandItem(0);  // the first system's commands panel
     for (int i = 0; i < 30; ++i) {
         vhw::advanceTime(0.1);
         app.processEvents();

@@ -4,12 +4,14 @@
 #include "device/OperatorMessage.h"
 #include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
+#include "logging/QLogDialog.h"
 #include "panels/CommandFeedback.h"
 #include "panels/InfoDialogs.h"
 #include "panels/PanelPictures.h"
 #include "panels/QFlagWordDialog.h"
 #include "panels/QHVOutputDialog.h"
 #include "panels/QSysInfoB8181Dialog.h"
+#include "script/QScriptDialog.h"
 
 #include "ORVEHVWrapper.h"
 
@@ -56,7 +58,6 @@ const int ButtonHeight = 40;
 const char *const SectionStyle = "color: #2f3b40; font: bold;";
 const char *const ReadoutNameStyle = "color: #4a5c62;";
 const char *const ReadoutValueStyle = "color: #1d1d1d; font: bold;";
-const char *const NotAvailableTip = "Not available yet in this version of KEBODESK.";
 
 const char *const FanCaution =
     "CAUTION: Selecting this option restricts the flow of ventilation.\n"
@@ -372,15 +373,9 @@ void QSystemInformations::buildAdvanced(QVBoxLayout *layout)
     };
     QPushButton *script = make(QStringLiteral("SCRIPT"));
     connect(script, &QPushButton::clicked, this, &QSystemInformations::scriptingClicked);
-    // Action scripts are not part of this version yet.
-    script->setEnabled(false);
-    script->setToolTip(QLatin1String(NotAvailableTip));
     QPushButton *log = make(QStringLiteral("LOG"));
     if (m_systemType == 2 || m_systemType == 3) {
         connect(log, &QPushButton::clicked, this, &QSystemInformations::loggingClicked);
-        // The logging selection dialog is not part of this version yet.
-        log->setEnabled(false);
-        log->setToolTip(QLatin1String(NotAvailableTip));
         m_logOn = make(QStringLiteral("ON"));
         m_logOff = make(QStringLiteral("OFF"));
         connect(m_logOn, &QPushButton::clicked, this, &QSystemInformations::startLogClicked);
@@ -777,13 +772,19 @@ void QSystemInformations::webminClicked()
 
 void QSystemInformations::scriptingClicked()
 {
-    // Opens the action script dialog once scripts are part of the program.
+    // The main window is the parent: a run may outlive this panel, and the
+    // dialog itself notices when its system goes.
+    if (m_sys && systemNode())
+        (new QScriptDialog(m_sys, window()))->show();
 }
 
 void QSystemInformations::loggingClicked()
 {
-    // Opens the logging selection dialog once it is part of the program;
-    // accepting it calls setLogSelectionMade(true).
+    if (!systemNode() || (m_systemType != 2 && m_systemType != 3))
+        return;
+    auto *dialog = new QLogDialog(window(), systemNode());
+    connect(dialog, &QDialog::accepted, this, [this] { setLogSelectionMade(true); });
+    track(dialog);
 }
 
 void QSystemInformations::setLogSelectionMade(bool made)

@@ -9,9 +9,11 @@
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
 #include "device/QSystemInterface.h"
+#include "logging/QLogDialog.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QFlagWordDialog.h"
 #include "panels/QSystemInformations.h"
+#include "script/QScriptDialog.h"
 #include "virtualhw/VirtualControl.h"
 
 #include <QApplication>
@@ -193,7 +195,7 @@ void TestCommandsPanel::buttonsPerSystemType_data()
 }
 
 // Only the commands a system type takes are offered; value logging and
-// scripts are visibly inactive where they are not available yet.
+// scripts open their dialogs.
 void TestCommandsPanel::buttonsPerSystemType()
 {
     QFETCH(Target, target);
@@ -205,12 +207,28 @@ void TestCommandsPanel::buttonsPerSystemType()
     QVERIFY(panel->isVisible());
     for (const QString &label : buttonLabels())
         QCOMPARE(panel->button(label) != nullptr, present.contains(label));
-    QVERIFY(!panel->button("SCRIPT")->isEnabled());
-    QVERIFY(!panel->button("SCRIPT")->toolTip().isEmpty());
+    // SCRIPT opens the script dialog of this very system
+    panel->button("SCRIPT")->click();
+    QScriptDialog *script = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *d = qobject_cast<QScriptDialog *>(w))
+            script = d;
+    QVERIFY(script);
+    QCOMPARE(script->system(), sys);
+    delete script;
     if (target.type == 2) {
-        QVERIFY(!panel->button("LOG")->isEnabled());
         QCOMPARE(panel->button("ON")->toolTip(), QString("No parameters/channels selected"));
         QVERIFY(!panel->button("OFF")->isEnabled());
+        // LOG asks for a selection; once one is accepted, ON and OFF work
+        panel->button("LOG")->click();
+        QLogDialog *log = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *d = qobject_cast<QLogDialog *>(w))
+                log = d;
+        QVERIFY(log);
+        emit log->accepted();
+        QVERIFY(panel->button("OFF")->isEnabled());
+        log->close();
     } else {
         // The on/off LOG button starts and stops the system's logging.
         QVERIFY(panel->button("LOG")->isEnabled());

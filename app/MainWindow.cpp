@@ -4,6 +4,7 @@
 #include "app/QFloatingWindow.h"
 #include "app/ViewAccess.h"
 #include "connect/QConnectDialog.h"
+#include "connect/QDisconnectDialog.h"
 #include "device/EventDataThread.h"
 #include "device/EventServer.h"
 #include "device/LogQueue.h"
@@ -13,6 +14,8 @@
 #include "device/ValueText.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QSystemStatusBar.h"
+#include "views/QSubWindow.h"
+#include "views/QTripHandlingDialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -276,6 +279,7 @@ MainWindow::MainWindow()
     setWindowState(windowState() | Qt::WindowMaximized);
 
     EventRouter::registerEventMetaTypes();
+    QSubWindow::setTripDialogFactory(&QTripHandlingDialog::create);
 
     // Own signals to their handlers (tcpServerError is connected last).
     connect(this, &MainWindow::liveInsertion, this, &MainWindow::handleEventLiveInsertion);
@@ -1134,9 +1138,14 @@ void MainWindow::disconnectFromSystem(int systemIndex)
             if (other != sys && other->crateOffset() > 0 && crateOf(other) == sys)
                 entries.append(other);
     }
-    // A connected crate of several boards lets the operator choose the boards
-    // in the disconnect dialog once that dialog is part of the program;
-    // until then the whole crate is disconnected.
+    // A connected crate of several boards lets the operator choose the boards.
+    if (!entries.isEmpty() && sys->systemNode() && sys->systemNode()->connectionState() != ConnectionLost
+        && ViewAccess::disconnectText(sys->systemBox()) != QStringLiteral("Close")) {
+        auto *dialog = new QDisconnectDialog({[this] { return m_systems; }, [this](int p) { removeSystem(p); }, this},
+                                             sys, this);
+        dialog->open();
+        return;
+    }
     entries.append(sys);
     disconnectEntries(entries, true);
 }
@@ -1160,6 +1169,7 @@ void MainWindow::disconnectEntries(const QVector<QSystemInterface *> &entries, b
 {
     if (entries.isEmpty())
         return;
+    closeTripDialog();
     QSystemInterface *main = entries.last();
     const QString nodeName = main->systemNode() ? main->systemNode()->name() : main->displayName();
     auto *progress = new QProgressDialog(this);
@@ -1372,7 +1382,7 @@ void MainWindow::showSessionNotice(const QString &connectionArgument)
 
 void MainWindow::closeTripDialog()
 {
-    // The trip handling dialog closes here once it is part of the program.
+    QTripHandlingDialog::closeOpenDialogs();
 }
 
 void MainWindow::handleEventLiveInsertion(QSystemInterface *sysIf, bool, bool)

@@ -149,13 +149,18 @@ QTripHandlingDialog::QTripHandlingDialog(int flagExt, ORVEHVNode *system, QSyste
         }
     }
     if (m_external) {
-        externalRow->addWidget(buildLineSelector(-1, triplines::lineCount(true, 0)), 0, Qt::AlignTop);
+        // The boards scroll; the one selector stays in view below them.
         externalRow->addStretch();
         auto *scroll = new QScrollArea;
         scroll->setWidgetResizable(true);
         scroll->setFrameShape(QFrame::NoFrame);
         scroll->setWidget(externalPage);
-        tabs->addTab(scroll, QStringLiteral("Boards"));
+        auto *page = new QWidget;
+        page->setStyleSheet(QStringLiteral("background: #efefef"));
+        auto *pageLayout = new QVBoxLayout(page);
+        pageLayout->addWidget(scroll, 1);
+        pageLayout->addWidget(buildLineSelector(-1, triplines::lineCount(true, 0)));
+        tabs->addTab(page, QStringLiteral("Boards"));
     }
     layout->addWidget(tabs);
 
@@ -294,8 +299,12 @@ void QTripHandlingDialog::showLine(QTableWidgetItem *cell, int line)
         cell->setBackground(Qt::white);
         return;
     }
+    const QColor colour(triplines::lineColours().value(line));
     cell->setText(QString::number(line));
-    cell->setBackground(QColor(triplines::lineColours().value(line)));
+    cell->setBackground(colour);
+    // The light grey number is unreadable on the light line colours.
+    const int luma = (299 * colour.red() + 587 * colour.green() + 114 * colour.blue()) / 1000;
+    cell->setForeground(luma > 140 ? QColor(Qt::black) : QColor(QStringLiteral("#dddddd")));
 }
 
 QWidget *QTripHandlingDialog::buildLineSelector(int slotNr, int lines)

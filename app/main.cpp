@@ -16,6 +16,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Numbers are read and shown with a decimal point in every language.
+    QLocale::setDefault(QLocale::c());
     QApplication::addLibraryPath(QStringLiteral("./plugins/"));
     QFontDatabase::addApplicationFont(QStringLiteral(":/Resources/Fonts/Antonio-Regular.ttf"));
 

@@ -1,12 +1,12 @@
 #include "connect/QAutodetectDialog.h"
 
 #include "connect/AutodetectScanner.h"
+#include "device/OperatorMessage.h"
 
 #include <QHBoxLayout>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QIcon>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -167,11 +167,13 @@ void QAutodetectDialog::setIpField(QTableWidgetItem *item)
 
 void QAutodetectDialog::showHelpMessageBox()
 {
-    QMessageBox::warning(this, QStringLiteral("KEBODESK"),
+    showOperatorMessage({QMessageBox::Warning,
                          QStringLiteral("This feature works only with MF3300 / MF3500\ndevices with fw "
                                         "release from v 1.3.0.\n\nIMPORTANT NOTICE: mainframes "
                                         "outside the\nlocal network must have gateway set,in order\n"
-                                        "to be discovered."));
+                                        "to be discovered."),
+                         QString(), {}},
+                        this);
 }
 
 void QAutodetectDialog::closeButtonClicked()

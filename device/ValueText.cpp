@@ -3,6 +3,7 @@
 #include "device/ORVEHVNode.h"
 #include "device/ORVEHVNodeProperty.h"
 
+#include <algorithm>
 #include <cmath>
 
 // ---------------------------------------------------------------- on/off, enum
@@ -86,14 +87,22 @@ QString hexText(qint64 value)
     return QStringLiteral("%1").arg(bits, 8, 16, QLatin1Char('0')).toUpper();
 }
 
-qint64 hexFromText(const QString &text)
+qint64 hexFromText(const QString &text, bool *ok)
 {
     QString t = text.trimmed();
     if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
         t = t.mid(2).trimmed();
-    bool ok = false;
-    const qulonglong v = t.toULongLong(&ok, 16);
-    return ok ? qint64(v) : 0;
+    bool parsed = false;
+    // toULongLong also takes a sign and blanks; a bit word is digits only
+    const bool digitsOnly = !t.isEmpty() && std::all_of(t.cbegin(), t.cend(), [](QChar c) {
+        const char16_t u = c.toLower().unicode();
+        return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f');
+    });
+    const qulonglong v = digitsOnly ? t.toULongLong(&parsed, 16) : 0;
+    parsed = parsed && v <= 0xFFFFFFFFULL;
+    if (ok)
+        *ok = parsed;
+    return parsed ? qint64(v) : 0;
 }
 
 QString fixedText(double value, int decimals)

@@ -35,8 +35,10 @@ int enumFromText(const QStringList &texts, double minval, const QString &text);
 
 // Eight upper-case hexadecimal digits, zero-padded ("000000FF").
 QString hexText(qint64 value);
-// Parses base 16 (an optional "0x" prefix accepted); 0 when it does not parse.
-qint64 hexFromText(const QString &text);
+// Parses base 16 (an optional "0x" prefix accepted), at most 32 bits. Text
+// that is not such a number gives 0 with *ok false: callers that write the
+// value must refuse it, never send the 0.
+qint64 hexFromText(const QString &text, bool *ok = nullptr);
 
 QString boardStatusText(int systemType, int status);
 QString channelStatusText(int systemType, int status);

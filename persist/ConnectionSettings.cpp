@@ -30,15 +30,22 @@ QString rowKey(const QString &prefix, const char *field, int i)
     return prefix + QLatin1String(field) + QString::number(i);
 }
 
+// DK31XX units sit at a fixed address: their rows are saved without one.
+bool rowsCarryBaseAddress(const QString &prefix)
+{
+    return prefix != QLatin1String("DKHV_31");
+}
+
 QVector<BoardRowValues> readRows(const QSettings &s, const QString &prefix)
 {
+    const bool needsBase = rowsCarryBaseAddress(prefix);
     QVector<BoardRowValues> rows;
     for (int i = 0;; ++i) {
         const QString opt1 = text(s, rowKey(prefix, "_lastOptical1_", i));
         const QString opt2 = text(s, rowKey(prefix, "_lastOptical2_", i));
         const QString base = text(s, rowKey(prefix, "_lastOptical3_", i));
         // Row 0 is always there; a later row only while its link fields are all stored.
-        if (i > 0 && (opt1.isEmpty() || opt2.isEmpty() || base.isEmpty()))
+        if (i > 0 && (opt1.isEmpty() || opt2.isEmpty() || (needsBase && base.isEmpty())))
             break;
         BoardRowValues row;
         row.name = text(s, rowKey(prefix, "_lastBdName_", i));

@@ -1,6 +1,7 @@
 #include "views/ORVEHVWidgetItem.h"
 
 #include "device/ORVEHVNode.h"
+#include "device/OperatorMessage.h"
 #include "device/ValueText.h"
 #include "views/ORVEHVSwitch.h"
 #include "views/QCustomEditors.h"
@@ -346,7 +347,12 @@ QString ORVEHVWidgetItem::displayText() const
 
 int ORVEHVWidgetItem::write(const QVariant &value)
 {
-    return m_node->writeValue(value);
+    // A refused write puts the node's value back into the editor: the
+    // focus leaving afterwards then finds nothing to send again.
+    const int result = m_node->writeValue(value);
+    if (result != 0)
+        restoreFromNode();
+    return result;
 }
 
 void ORVEHVWidgetItem::valueFieldEndEdit()
@@ -362,10 +368,7 @@ void ORVEHVWidgetItem::commitSwitch()
     const int v = sw->isChecked() ? 1 : 0;
     const QVariant cur = m_node->value().value;
     if (!cur.isValid() || cur.isNull() || cur.toInt() != v) {
-        if (write(QVariant(v)) != 0) {
-            const QSignalBlocker block(sw);
-            sw->setChecked(m_node->value().value.toBool());
-        }
+        write(QVariant(v));
         emit endEditing(QVariant(v));
     }
 }
@@ -380,18 +383,36 @@ void ORVEHVWidgetItem::commitCombo(bool testChange)
     if (m_dataType == DataOnOff) {
         const bool v = onOffFromText(m_node, c->currentText());
         if (!testChange || noValue || cur.toBool() != v) {
-            if (write(QVariant(v)) != 0)
-                restoreFromNode();
+            write(QVariant(v));
             emit endEditing(QVariant(v));
         }
     } else {
         const int v = enumFromText(m_node, c->currentText());
         if (!testChange || noValue || cur.toInt() != v) {
-            if (write(QVariant(v)) != 0)
-                restoreFromNode();
+            write(QVariant(v));
             emit endEditing(QVariant(v));
         }
     }
+}
+
+bool ORVEHVWidgetItem::bitWordFromEditor(QVariant *value)
+{
+    auto *l = qobject_cast<QLineEdit *>(m_editor.data());
+    bool ok = false;
+    const qint64 word = l ? hexFromText(l->text(), &ok) : 0;
+    if (ok) {
+        *value = QVariant(qlonglong(word));
+        return true;
+    }
+    // a typo must never clear a bit word (trip lines): keep the value
+    const QString typed = l ? l->text() : QString();
+    restoreFromNode();
+    showOperatorMessage({QMessageBox::Warning,
+                         QStringLiteral("\"%0\" is not a hexadecimal value.").arg(typed),
+                         QStringLiteral("%0 keeps its value %1.").arg(m_node->name(), hexText(m_node->value().value.toLongLong())),
+                         {}},
+                        this);
+    return false;
 }
 
 void ORVEHVWidgetItem::endEdit()
@@ -407,10 +428,9 @@ void ORVEHVWidgetItem::endEdit()
     case 4:
     case 5: {
         QVariant v;
-        if (auto *l = qobject_cast<QLineEdit *>(m_editor.data())) {
-            if (!isBinary(m_node, m_dataType))
+        if (qobject_cast<QLineEdit *>(m_editor.data())) {
+            if (!isBinary(m_node, m_dataType) || !bitWordFromEditor(&v))
                 return;
-            v = QVariant(qlonglong(hexFromText(l->text())));
         } else if (qobject_cast<QSpinBox *>(m_editor.data())) {
             v = editedValue();
         } else {
@@ -475,12 +495,12 @@ void ORVEHVWidgetItem::commitOnEnter()
     case 3:
     case 4:
     case 5: {
-        if (auto *l = qobject_cast<QLineEdit *>(m_editor.data())) {
-            if (!isBinary(m_node, m_dataType))
+        if (qobject_cast<QLineEdit *>(m_editor.data())) {
+            QVariant v;
+            if (!isBinary(m_node, m_dataType) || !bitWordFromEditor(&v))
                 return;
-            const qlonglong v = hexFromText(l->text());
-            write(QVariant(v));
-            emit endEditing(QVariant(v));
+            write(v);
+            emit endEditing(v);
         } else if (qobject_cast<QSpinBox *>(m_editor.data())) {
             const QVariant v = editedValue();
             write(v);

@@ -6,6 +6,8 @@
 // editor from the node's data type, library type and access mode, commits
 // on focus leaving and on Enter (in offset columns only on Enter), writes
 // through the node and announces the committed value with endEditing().
+// One operator action writes once: a refused write puts the node's value
+// back, so the focus leaving afterwards sends nothing again.
 //
 // Dynamic properties: "OffsetAll" (float, the last offset entered in an
 // offset column) and "Entered" (bool, a value was committed with Enter in an
@@ -73,6 +75,9 @@ protected:
 
 private:
     void setEditorValue(const QVariant &value);
+    // A bit word typed as text: the value, or false (the cell keeps the
+    // node's value and the operator is told) when it is not hexadecimal.
+    bool bitWordFromEditor(QVariant *value);
     int write(const QVariant &value);
     void commitCombo(bool testChange);
     void commitSwitch();

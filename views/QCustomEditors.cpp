@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMouseEvent>
 
 const char *const EditorLook::TableSheet = "background:transparent;";
@@ -104,6 +105,9 @@ void QCustomSpinBox::keyPressEvent(QKeyEvent *e)
 QCustomDoubleSpinBox::QCustomDoubleSpinBox(QWidget *parent) : QDoubleSpinBox(parent)
 {
     m_look.remember();
+    // Values are shown and typed with a decimal point whatever the
+    // desktop's language, as everywhere else in the program.
+    setLocale(QLocale::c());
 }
 
 void QCustomDoubleSpinBox::focusInEvent(QFocusEvent *e)
@@ -129,8 +133,16 @@ void QCustomDoubleSpinBox::mousePressEvent(QMouseEvent *e)
 
 void QCustomDoubleSpinBox::keyPressEvent(QKeyEvent *e)
 {
-    if (m_look.keyPress(e, true))
+    if (m_look.keyPress(e, false))
         return;
+    if (e->key() == Qt::Key_Comma) {
+        // a decimal comma typed out of habit is the decimal point
+        QKeyEvent point(e->type(), Qt::Key_Period, e->modifiers(), QStringLiteral("."),
+                        e->isAutoRepeat(), ushort(e->count()));
+        QDoubleSpinBox::keyPressEvent(&point);
+        e->setAccepted(point.isAccepted());
+        return;
+    }
     QDoubleSpinBox::keyPressEvent(e);
 }
 

@@ -345,7 +345,7 @@ void TestConnectArguments::settingsRowsAndStaleRows()
 
     // The other prefix keeps its rows.
     ConnectionValues dk = values(PsType::Dk31xx, Dk31Link::Usb);
-    dk.optRows = { row("x", 1, 0, ""), row("y", 2, 0, "00") };
+    dk.optRows = { row("x", 1, 0, ""), row("y", 2, 0, "") };   // as the dialog saves them
     ConnectionSettings::saveTypeValues(dk);
     QCOMPARE(ConnectionSettings::loadTypeValues(PsType::VmeHv).optRows.size(), 1);
     QCOMPARE(ConnectionSettings::loadTypeValues(PsType::Dk31xx).optRows.size(), 2);

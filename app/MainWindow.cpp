@@ -1314,19 +1314,8 @@ void MainWindow::handleUpdateValueAndWidget(QSystemInterface *sysIf, int bdIndex
     const NodeValue current = eventValue(node, val.Value);
     node->setValue(current);
 
-    if (node->isLogged() && sysIf->isLogStarted()) {
-        const int type = sysIf->systemType();
-        const bool mainframe = type == ORVEHV_SYS_MF3300 || type == ORVEHV_SYS_MF3500;
-        if (mainframe || current.value != previous.value) {
-            LogEntry entry;
-            entry.board = sysIf->systemType() == ORVEHV_SYS_VMEHV ? sysIf->crateOffset() + qMax(bdIndex, 0) : bdIndex;
-            entry.channel = chIndex;
-            entry.parameter = itmName;
-            entry.value = current.value;
-            LogQueue::enqueue(sysIf, sysIf->systemNode()->name(), entry, isFirstEv);
-        }
-        LogQueue::wakeWriter(sysIf, isLastEv);
-    }
+    LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, previous.value, current.value,
+                             isFirstEv, isLastEv);
 
     QSystemInterface *crate = crateOf(sysIf);
     if (node->libraryType() == 2 && node->kind() == KindChannelParameter) {

@@ -1,12 +1,13 @@
 #include "device/LogQueue.h"
 
+#include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QTextStream>
 
 namespace {
 
@@ -20,6 +21,27 @@ QString &pathStorage()
 {
     static QString p;
     return p;
+}
+
+// Per-system files claimed by live writers: path -> owner.
+QMutex &claimMutex()
+{
+    static QMutex m;
+    return m;
+}
+
+QHash<QString, const void *> &claims()
+{
+    static QHash<QString, const void *> c;
+    return c;
+}
+
+// Writers of several systems may append to one file; the cut-back after a
+// failed write must not remove what another writer appended meanwhile.
+QMutex &fileMutex()
+{
+    static QMutex m;
+    return m;
 }
 
 bool isMainframe(int systemType)
@@ -86,6 +108,25 @@ void enqueueLiveInsertion(QSystemInterface *sys, const QString &systemName)
     sys->logCondition.wakeAll();
 }
 
+void logValueUpdate(QSystemInterface *sys, bool nodeLogged, int bdIndex, int chIndex, const QString &name,
+                    const QVariant &previous, const QVariant &current, bool isFirstEv, bool isLastEv)
+{
+    if (!sys)
+        return;
+    const bool mainframe = isMainframe(sys->systemType());
+    if (nodeLogged && sys->isLogStarted() && sys->systemNode() && (mainframe || current != previous)) {
+        LogEntry entry;
+        // A VME HV board system numbers its board by its place in the crate.
+        entry.board = sys->systemType() == 5 ? sys->crateOffset() + qMax(bdIndex, 0) : bdIndex;
+        entry.channel = chIndex;
+        entry.parameter = name;
+        entry.value = current;
+        enqueue(sys, sys->systemNode()->name(), entry, isFirstEv);
+    }
+    if (!mainframe || isLastEv)
+        wakeWriter(sys, isLastEv);
+}
+
 QString formatEntry(const QDateTime &created, const QString &systemName, const LogEntry &e)
 {
     const QString time = created.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"));
@@ -103,10 +144,63 @@ QString formatEntry(const QDateTime &created, const QString &systemName, const L
 
 QString formatBatch(const LogBatch &batch)
 {
-    QString text;
-    for (const LogEntry &e : batch.entries)
-        text += formatEntry(batch.created, batch.systemName, e);
-    return text;
+    QByteArray text;
+    appendBatchText(batch, text);
+    return QString::fromUtf8(text);
+}
+
+void appendBatchText(const LogBatch &batch, QByteArray &out)
+{
+    // The writer's hot path: the prefix shared by every line of the batch is
+    // built once, each line is assembled from pieces (same text as
+    // formatEntry); a burst mostly repeats one parameter name, so its UTF-8
+    // form is reused while the name stays the same.
+    const QByteArray prefix = '[' + batch.created.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")).toUtf8()
+                              + "]: [" + batch.systemName.toUtf8() + "] ";
+    out.reserve(out.size() + batch.entries.size() * (prefix.size() + 48));
+    QString lastName;
+    QByteArray lastNameUtf8;
+    for (const LogEntry &e : batch.entries) {
+        out += prefix;
+        if (e.board < 0 && e.channel < 0 && e.parameter.isEmpty()) {
+            out += "live inserted/removed board; \n";
+            continue;
+        }
+        if (e.channel >= 0 || e.board >= 0) {
+            out += "bd [";
+            out += QByteArray::number(e.board);
+            out += "] ";
+        }
+        if (e.channel >= 0) {
+            out += "ch [";
+            out += QByteArray::number(e.channel);
+            out += "] ";
+        }
+        if (e.parameter != lastName) {
+            lastName = e.parameter;
+            lastNameUtf8 = lastName.toUtf8();
+        }
+        out += "par [";
+        out += lastNameUtf8;
+        out += "] val [";
+        switch (e.value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::Short:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+            out += QByteArray::number(e.value.toLongLong());
+            break;
+        case QMetaType::UInt:
+        case QMetaType::UShort:
+        case QMetaType::ULong:
+        case QMetaType::ULongLong:
+            out += QByteArray::number(e.value.toULongLong());
+            break;
+        default:
+            out += e.value.toString().toUtf8();
+        }
+        out += "]; \n";
+    }
 }
 
 void setConfiguredPath(const QString &path)
@@ -130,31 +224,69 @@ QString logFilePath(const QString &systemName, int systemType)
     const int snap = home.indexOf(QLatin1String("snap"));
     if (snap >= 0)
         home = home.left(snap);
-    const QString name = systemType == 13 ? QStringLiteral("ORVEKEBOLog_%1.log").arg(systemName)
+    const QString name = systemType == 13 ? QStringLiteral("ORVEKEBOLog_") + fileNamePart(systemName) + QStringLiteral(".log")
                                           : QStringLiteral("ORVEKEBODESK.log");
     return QDir(home).filePath(name);
 }
 
-bool writeBatches(LogBatch *head, int n)
+QString fileNamePart(const QString &systemName)
 {
-    if (!head)
-        return true;
-    QFile file(logFilePath(head->systemName, head->systemType));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-        deleteBatches(head);
-        return false;
+    QString part = systemName;
+    for (QChar &c : part) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20 || c == QChar(0x7f))
+            c = QLatin1Char('_');
     }
-    QTextStream out(&file);
-    while (head && n-- > 0) {
-        out << formatBatch(*head);
-        LogBatch *next = head->next;
-        delete head;
-        head = next;
+    if (part == QLatin1String(".") || part == QLatin1String(".."))
+        part.fill(QLatin1Char('_'));
+    return part;
+}
+
+QString claimLogFile(const void *owner, const QString &systemName, int systemType)
+{
+    const QString base = logFilePath(systemName, systemType);
+    if (systemType != 13 || !configuredPath().isEmpty())
+        return base; // the configured file and the shared file are meant to be shared
+    QMutexLocker lock(&claimMutex());
+    QString path = base;
+    for (int n = 2;; ++n) {
+        const void *holder = claims().value(path, nullptr);
+        if (!holder || holder == owner)
+            break;
+        path = base.left(base.size() - 4) + QStringLiteral("_%1.log").arg(n);
     }
-    out.flush();
-    file.close();
-    deleteBatches(head);
-    return true;
+    claims().insert(path, owner);
+    return path;
+}
+
+void releaseFiles(const void *owner)
+{
+    QMutexLocker lock(&claimMutex());
+    for (auto it = claims().begin(); it != claims().end();) {
+        if (it.value() == owner)
+            it = claims().erase(it);
+        else
+            ++it;
+    }
+}
+
+QString appendToFile(const QString &path, const QByteArray &text)
+{
+    QMutexLocker lock(&fileMutex());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        return file.errorString();
+    const qint64 before = file.isSequential() ? -1 : file.size();
+    const qint64 written = file.write(text);
+    if (written == text.size() && file.flush()) {
+        file.close();
+        if (file.error() == QFileDevice::NoError)
+            return QString();
+    }
+    const QString reason = file.errorString().isEmpty() ? QStringLiteral("write failed") : file.errorString();
+    file.unsetError();
+    if (before >= 0)
+        file.resize(before);
+    return reason;
 }
 
 void deleteBatches(LogBatch *head)

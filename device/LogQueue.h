@@ -8,6 +8,7 @@
 // The queue lives in QSystemInterface (logQueueHead/Tail, logBatchCount)
 // and is touched only under its logMutex.
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -45,9 +46,21 @@ void wakeWriter(QSystemInterface *sys, bool isLastEv);
 // A board was inserted or removed: always a batch of its own, writer woken.
 void enqueueLiveInsertion(QSystemInterface *sys, const QString &systemName);
 
+// The value-update rule of the main window's event handler, after the node
+// holds the new value: a logged parameter of a system whose logging is on
+// gets an entry, on a mainframe for every event, elsewhere only when the
+// value changed. The writer is woken at the end of a mainframe's burst (and
+// for every event elsewhere) whether or not this event was logged, so a
+// burst that ends on an unlogged parameter (or after logging was switched
+// off) is not left waiting.
+void logValueUpdate(QSystemInterface *sys, bool nodeLogged, int bdIndex, int chIndex, const QString &name,
+                    const QVariant &previous, const QVariant &current, bool isFirstEv, bool isLastEv);
+
 // --- formatting and files --------------------------------------------
 QString formatEntry(const QDateTime &created, const QString &systemName, const LogEntry &entry);
 QString formatBatch(const LogBatch &batch);
+// Appends the batch's lines (UTF-8) to `out`; the time is formatted once.
+void appendBatchText(const LogBatch &batch, QByteArray &out);
 
 // Process-wide configured log file path (empty: default location).
 void setConfiguredPath(const QString &path);
@@ -57,10 +70,22 @@ QString configuredPath();
 // 13 and the shared "ORVEKEBODESK.log" for every other type.
 QString logFilePath(const QString &systemName, int systemType);
 
-// Writes up to n batches of the list (appending), deleting each written
-// one; whatever is left is deleted too. False when the file could not be
-// opened (the batches are dropped).
-bool writeBatches(LogBatch *head, int n);
+// A file name part made of the system name: characters that would leave the
+// log directory or are not allowed in a file name become '_'.
+QString fileNamePart(const QString &systemName);
+
+// The file the writer of `owner` uses for a batch of this system. Like
+// logFilePath, except that a per-system file (type 13) already taken by the
+// writer of another system gets a number ("ORVEKEBOLog_<name>_2.log"), so
+// two systems of the same name never share it. The claim lasts until
+// releaseFiles(owner).
+QString claimLogFile(const void *owner, const QString &systemName, int systemType);
+void releaseFiles(const void *owner);
+
+// Appends the text to the file in one piece. On failure the file is cut back
+// to its former length (no half-written line stays) and the reason is
+// returned; an empty string means written and flushed.
+QString appendToFile(const QString &path, const QByteArray &text);
 
 // Deletes a list of batches.
 void deleteBatches(LogBatch *head);

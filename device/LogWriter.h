@@ -3,8 +3,12 @@
 
 // The log writer thread of one system: waits on the system's log condition,
 // takes every pending batch at once and writes it outside the log mutex.
-// It ends when stopLogWriter() asks it to (after writing what is still
-// queued) or when the pending count is set negative.
+// It ends when stop() asks it to (after writing what is still queued) or
+// when the pending count is set negative.
+//
+// When the log file cannot be written the entries stay with the writer
+// (LogBacklog, bounded) and are retried; the operator is told once when the
+// file fails and once when it works again, by a queued call to the GUI thread.
 
 class QSystemInterface;
 class QThread;

@@ -1,0 +1,296 @@
+// The logging selection dialog of a mainframe: what it shows, switching
+// channels, the file name, and what OK does with each kind of selection.
+
+#include "device/LogQueue.h"
+#include "device/NodeValue.h"
+#include "device/ORVEHVNode.h"
+#include "device/OperatorMessage.h"
+#include "logging/QLogDialog.h"
+
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <memory>
+
+namespace {
+
+ORVEHVNode *makeNode(const QString &name, int kind, int type = 2)
+{
+    auto *n = new ORVEHVNode;
+    n->initialise(name, kind, type);
+    return n;
+}
+
+// A mainframe with two boards of two channels ("VSet", "IMon") and the
+// system parameters "Sessions" and "FanStat". Nothing logged.
+std::unique_ptr<ORVEHVNode> mainframe()
+{
+    std::unique_ptr<ORVEHVNode> sys(makeNode(QStringLiteral("Crate"), KindSystem));
+    sys->addParameter(makeNode(QStringLiteral("Sessions"), KindSystemProperty));
+    sys->addParameter(makeNode(QStringLiteral("FanStat"), KindSystemProperty));
+    for (int b = 0; b < 2; ++b) {
+        ORVEHVNode *board = makeNode(QStringLiteral("A1520"), KindBoard);
+        board->setSlot(quint16(b));
+        board->addParameter(makeNode(QStringLiteral("Temp"), KindBoardParameter));
+        for (int c = 0; c < 2; ++c) {
+            ORVEHVNode *ch = makeNode(QString::asprintf("Chan%03d", c), KindChannel);
+            ch->addParameter(makeNode(QStringLiteral("VSet"), KindChannelParameter));
+            ch->addParameter(makeNode(QStringLiteral("IMon"), KindChannelParameter));
+            board->addChild(ch);
+        }
+        sys->addChild(board);
+    }
+    return sys;
+}
+
+ORVEHVNode *channelParam(ORVEHVNode *sys, int b, int c, const char *name)
+{
+    return sys->children().at(b)->children().at(c)->parameter(QLatin1String(name));
+}
+
+// "b/c:name" for every logged parameter, system ones as "sys:name".
+QStringList loggedOf(ORVEHVNode *sys)
+{
+    QStringList out;
+    for (ORVEHVNode *p : sys->parameters())
+        if (p->isLogged())
+            out << QStringLiteral("sys:") + p->name();
+    for (int b = 0; b < sys->children().size(); ++b) {
+        ORVEHVNode *board = sys->children().at(b);
+        for (ORVEHVNode *p : board->parameters())
+            if (p->isLogged())
+                out << QStringLiteral("%1:").arg(b) + p->name();
+        for (int c = 0; c < board->children().size(); ++c)
+            for (ORVEHVNode *p : board->children().at(c)->parameters())
+                if (p->isLogged())
+                    out << QStringLiteral("%1/%2:").arg(b).arg(c) + p->name();
+    }
+    return out;
+}
+
+struct Ui
+{
+    QTreeWidget *tree;
+    QListWidget *list;
+    QLineEdit *file;
+    QPushButton *ok;
+    explicit Ui(QLogDialog &d)
+        : tree(d.findChild<QTreeWidget *>(QStringLiteral("channelTree"))),
+          list(d.findChild<QListWidget *>(QStringLiteral("parameterList"))),
+          file(d.findChild<QLineEdit *>(QStringLiteral("fileLine"))),
+          ok(d.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok))
+    {
+    }
+    void select(const QString &name)
+    {
+        const auto items = list->findItems(name, Qt::MatchExactly);
+        QVERIFY(!items.isEmpty());
+        items.first()->setSelected(true);
+    }
+    QTreeWidgetItem *channel(int b, int c) { return tree->topLevelItem(b)->child(c); }
+};
+
+} // namespace
+
+class TestLogDialog : public QObject
+{
+    Q_OBJECT
+    QList<OperatorMessage> messages;
+    int answer = 0;
+private slots:
+    void initTestCase()
+    {
+        setOperatorMessageHook([this](const OperatorMessage &m) {
+            messages.append(m);
+            return answer;
+        });
+    }
+    void cleanupTestCase() { setOperatorMessageHook({}); }
+    void init()
+    {
+        messages.clear();
+        answer = 0;
+        LogQueue::setConfiguredPath(QString());
+    }
+
+    // Channels that log something start switched on with their board, their
+    // parameters and the logged system parameters start selected.
+    void showsTheCurrentSelection()
+    {
+        auto sys = mainframe();
+        channelParam(sys.get(), 1, 0, "IMon")->setIsLogged(true);
+        sys->parameters().at(1)->setIsLogged(true);
+        LogQueue::setConfiguredPath(QStringLiteral("/data/run.log"));
+        QLogDialog d(nullptr, sys.get());
+        Ui ui(d);
+        QCOMPARE(d.windowTitle(), QStringLiteral("Advanced Logging"));
+        QCOMPARE(ui.tree->topLevelItemCount(), 2);
+        QVERIFY(!QLogDialog::isItemOn(ui.tree->topLevelItem(0)));
+        QVERIFY(QLogDialog::isItemOn(ui.tree->topLevelItem(1)));
+        QVERIFY(QLogDialog::isItemOn(ui.channel(1, 0)));
+        QVERIFY(!QLogDialog::isItemOn(ui.channel(1, 1)));
+        QStringList names, selected;
+        for (int i = 0; i < ui.list->count(); ++i) {
+            names << ui.list->item(i)->text();
+            if (ui.list->item(i)->isSelected())
+                selected << ui.list->item(i)->text();
+        }
+        QCOMPARE(names, (QStringList{"VSet", "IMon", "Sessions", "FanStat"}));
+        QCOMPARE(selected, (QStringList{"IMon", "FanStat"}));
+        QCOMPARE(ui.file->text(), QStringLiteral("/data/run.log"));
+    }
+
+    void changeItemVisibility_data()
+    {
+        QTest::addColumn<QList<QPoint>>("clicks"); // (board, channel), channel -1: the board
+        QTest::addColumn<QString>("expected");     // per board: board state, then its channels
+        QTest::newRow("channel on takes its board") << QList<QPoint>{{0, 1}} << "1:01 0:00";
+        QTest::newRow("board on takes its channels") << QList<QPoint>{{1, -1}} << "0:00 1:11";
+        QTest::newRow("last channel off frees its board") << QList<QPoint>{{0, 1}, {0, 1}} << "0:00 0:00";
+        QTest::newRow("one channel left keeps its board") << QList<QPoint>{{0, -1}, {0, 0}} << "1:01 0:00";
+        QTest::newRow("board off takes its channels") << QList<QPoint>{{0, 0}, {0, -1}} << "0:00 0:00";
+    }
+    void changeItemVisibility()
+    {
+        QFETCH(QList<QPoint>, clicks);
+        QFETCH(QString, expected);
+        auto sys = mainframe();
+        QLogDialog d(nullptr, sys.get());
+        Ui ui(d);
+        for (const QPoint &c : clicks) {
+            QTreeWidgetItem *item = c.y() < 0 ? ui.tree->topLevelItem(c.x()) : ui.channel(c.x(), c.y());
+            item->setSelected(true);
+            d.changeItemVisibility(item);
+            QVERIFY(!item->isSelected());
+        }
+        QStringList state;
+        for (int b = 0; b < 2; ++b) {
+            QTreeWidgetItem *board = ui.tree->topLevelItem(b);
+            QString s = QString::number(QLogDialog::isItemOn(board)) + QLatin1Char(':');
+            for (int c = 0; c < board->childCount(); ++c)
+                s += QString::number(QLogDialog::isItemOn(board->child(c)));
+            state << s;
+        }
+        QCOMPARE(state.join(QLatin1Char(' ')), expected);
+        QCOMPARE(ui.channel(0, 0)->font(0).weight(), QLogDialog::isItemOn(ui.channel(0, 0)) ? QFont::Bold
+                                                                                             : QFont::Normal);
+    }
+
+    // A real click on a tree item switches it.
+    void clickSwitches()
+    {
+        auto sys = mainframe();
+        QLogDialog d(nullptr, sys.get());
+        Ui ui(d);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QTreeWidgetItem *board = ui.tree->topLevelItem(0);
+        QTest::mouseClick(ui.tree->viewport(), Qt::LeftButton, {}, ui.tree->visualItemRect(board).center());
+        QVERIFY(QLogDialog::isItemOn(board));
+        QVERIFY(QLogDialog::isItemOn(board->child(1)));
+    }
+
+    void fileName_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("configured");
+        QTest::addColumn<bool>("okEnabled");
+        QTest::newRow("extension added") << "/data/run5" << "/data/run5.log" << true;
+        QTest::newRow("extension kept") << "/data/run5.log" << "/data/run5.log" << true;
+        QTest::newRow("other extension") << "/data/run5.txt" << "/data/run5.txt.log" << true;
+        QTest::newRow("empty") << "" << "/old.log" << false;
+    }
+    // The name becomes the configured path when the dialog is accepted, not
+    // while it is typed (a cancelled dialog changes nothing).
+    void fileName()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, configured);
+        QFETCH(bool, okEnabled);
+        LogQueue::setConfiguredPath(QStringLiteral("/old.log"));
+        auto sys = mainframe();
+        channelParam(sys.get(), 0, 0, "VSet")->setIsLogged(true);
+        {
+            QLogDialog cancelled(nullptr, sys.get());
+            Ui(cancelled).file->setText(typed);
+            cancelled.reject();
+            QCOMPARE(LogQueue::configuredPath(), QStringLiteral("/old.log"));
+        }
+        QLogDialog d(nullptr, sys.get());
+        Ui ui(d);
+        ui.file->setText(typed);
+        QCOMPARE(ui.ok->isEnabled(), okEnabled);
+        if (okEnabled) {
+            ui.ok->click();
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+        }
+        QCOMPARE(LogQueue::configuredPath(), configured);
+    }
+
+    void okButton_data()
+    {
+        QTest::addColumn<QList<QPoint>>("channels");
+        QTest::addColumn<QStringList>("parameters");
+        QTest::addColumn<int>("answer");           // to the question, 0 Yes 1 No
+        QTest::addColumn<QString>("message");      // start of the box shown, if any
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QStringList>("logged");
+        const QStringList none;
+        const QString warn = QStringLiteral("Please select at least a channel and a parameter.\n"
+                                            "Check if channels selected own parameters selected.");
+        const QString ask = QStringLiteral("Some channels or channel parameters has been selected,\n"
+                                           "but there are only system parameters in list.\n"
+                                           "Do you want to continue anyway?");
+        QTest::newRow("channels and parameters")
+            << QList<QPoint>{{0, 1}, {1, 0}} << QStringList{"VSet", "Sessions"} << 0 << QString() << true
+            << QStringList{"sys:Sessions", "0/1:VSet", "1/0:VSet"};
+        QTest::newRow("nothing") << QList<QPoint>{} << none << 0 << warn << false << QStringList{"0/0:IMon"};
+        QTest::newRow("channels without parameters")
+            << QList<QPoint>{{0, 1}} << none << 0 << warn << false << QStringList{"0/0:IMon"};
+        QTest::newRow("parameters without channels")
+            << QList<QPoint>{} << QStringList{"VSet"} << 0 << warn << false << QStringList{"0/0:IMon"};
+        QTest::newRow("only system parameters, Yes")
+            << QList<QPoint>{{0, 1}} << QStringList{"FanStat"} << 0 << ask << true << QStringList{"sys:FanStat"};
+        QTest::newRow("only system parameters, No")
+            << QList<QPoint>{{0, 1}} << QStringList{"FanStat"} << 1 << ask << false << QStringList{"0/0:IMon"};
+        QTest::newRow("system parameters alone")
+            << QList<QPoint>{} << QStringList{"FanStat"} << 0 << QString() << true << QStringList{"sys:FanStat"};
+    }
+    // The selection replaces the logged flags only when the dialog closes
+    // with OK; a refused one keeps the old flags (here: 0/0 IMon, switched
+    // off in the dialog before OK).
+    void okButton()
+    {
+        QFETCH(QList<QPoint>, channels);
+        QFETCH(QStringList, parameters);
+        QFETCH(QString, message);
+        QFETCH(bool, accepted);
+        QFETCH(QStringList, logged);
+        QFETCH(int, answer);
+        this->answer = answer;
+        auto sys = mainframe();
+        channelParam(sys.get(), 0, 0, "IMon")->setIsLogged(true);
+        QLogDialog d(nullptr, sys.get());
+        Ui ui(d);
+        d.changeItemVisibility(ui.channel(0, 0)); // off
+        ui.list->clearSelection();
+        for (const QPoint &c : channels)
+            d.changeItemVisibility(ui.channel(c.x(), c.y()));
+        for (const QString &p : parameters)
+            ui.select(p);
+        d.okButtonClicked();
+        QCOMPARE(messages.size(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty()) {
+            QCOMPARE(messages.first().text, message);
+            QCOMPARE(messages.first().icon, QMessageBox::Warning);
+        }
+        QCOMPARE(d.result() == QDialog::Accepted, accepted);
+        QCOMPARE(loggedOf(sys.get()), logged);
+    }
+};
+
+QTEST_MAIN(TestLogDialog)
+#include "tst_log_dialog.moc"

@@ -5,6 +5,7 @@
 #include "app/ViewAccess.h"
 #include "app/ViewsController.h"
 #include "connect/QConnectDialog.h"
+#include "connect/QDisconnectDialog.h"
 #include "device/EventDataThread.h"
 #include "device/EventServer.h"
 #include "device/LogQueue.h"
@@ -16,6 +17,8 @@
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QSystemStatusBar.h"
 #include "script/ScriptRunLock.h"
+#include "views/QSubWindow.h"
+#include "views/QTripHandlingDialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -279,6 +282,7 @@ MainWindow::MainWindow()
     setWindowState(windowState() | Qt::WindowMaximized);
 
     EventRouter::registerEventMetaTypes();
+    QSubWindow::setTripDialogFactory(&QTripHandlingDialog::create);
 
     // Own signals to their handlers (tcpServerError is connected last).
     connect(this, &MainWindow::liveInsertion, this, &MainWindow::handleEventLiveInsertion);
@@ -1178,9 +1182,14 @@ void MainWindow::disconnectFromSystem(int systemIndex)
             if (other != sys && other->crateOffset() > 0 && crateOf(other) == sys)
                 entries.append(other);
     }
-    // A connected crate of several boards lets the operator choose the boards
-    // in the disconnect dialog once that dialog is part of the program;
-    // until then the whole crate is disconnected.
+    // A connected crate of several boards lets the operator choose the boards.
+    if (!entries.isEmpty() && sys->systemNode() && sys->systemNode()->connectionState() != ConnectionLost
+        && ViewAccess::disconnectText(sys->systemBox()) != QStringLiteral("Close")) {
+        auto *dialog = new QDisconnectDialog({[this] { return m_systems; }, [this](int p) { removeSystem(p); }, this},
+                                             sys, this);
+        dialog->open();
+        return;
+    }
     entries.append(sys);
     disconnectEntries(entries, true);
 }
@@ -1204,6 +1213,7 @@ void MainWindow::disconnectEntries(const QVector<QSystemInterface *> &entries, b
 {
     if (entries.isEmpty())
         return;
+    closeTripDialog();
     QSystemInterface *main = entries.last();
     const QString nodeName = main->systemNode() ? main->systemNode()->name() : main->displayName();
     auto *progress = new QProgressDialog(this);
@@ -1409,7 +1419,7 @@ void MainWindow::showSessionNotice(const QString &connectionArgument)
 
 void MainWindow::closeTripDialog()
 {
-    // The trip handling dialog closes here once it is part of the program.
+    QTripHandlingDialog::closeOpenDialogs();
 }
 
 void MainWindow::handleEventLiveInsertion(QSystemInterface *sysIf, bool, bool)

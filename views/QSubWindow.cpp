@@ -572,12 +572,11 @@ void QSubWindow::handleCreateDialogForTripHandling(int flagExt)
     QDialog *dlg = tripFactory()(m_root->children().first(), flagExt, m_sys, this);
     if (!dlg)
         return;
-    const QPointer<QDialog> guard(dlg);
-    const int result = dlg->exec();
-    if (result == QDialog::Accepted)
-        m_table->clearSelection();
-    if (guard && !guard->testAttribute(Qt::WA_DeleteOnClose))
-        delete guard.data();
+    // Window-modal without a nested event loop here: the system (and this
+    // sub-window with it) may go while the dialog is open.
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dlg, &QDialog::accepted, this, [this] { m_table->clearSelection(); });
+    dlg->open();
 }
 
 void QSubWindow::handleSelectOffsetSettingModality(QPoint pos, int column, int paramType)

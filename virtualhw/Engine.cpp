@@ -2,6 +2,7 @@
 #include "virtualhw/SystemProperties.h"
 
 #include "virtualhw/StatusFaults.h"
+#include "virtualhw/TripLines.h"
 #include "virtualhw/WorldFile.h"
 
 #include <arpa/inet.h>
@@ -92,7 +93,7 @@ std::string putFloat(double v)
 }
 
 struct Idx {
-    int vset, iset, vmon, imon, pw, status, rup, rdwn, trip, pdwn, tripInt, tripExt;
+    int vset, iset, vmon, imon, pw, status, rup, rdwn, trip, pdwn;
     explicit Idx(const BoardModel &m)
     {
         const auto &d = m.channelParams;
@@ -110,8 +111,6 @@ struct Idx {
         rdwn = paramIndex(d, "RDwn");
         trip = paramIndex(d, "Trip");
         pdwn = paramIndex(d, "PDwn");
-        tripInt = paramIndex(d, "TripInt");
-        tripExt = paramIndex(d, "TripExt");
     }
 };
 
@@ -754,35 +753,14 @@ void Engine::tripChannel(System &s, Board &b, int c)
         if (ix.imon >= 0)
             ch.values[size_t(ix.imon)] = 0;
     }
-    // Trip lines: channels sharing a line of the tripped one trip too.
-    auto lines = [](const Channel &x, int idx, int n) -> uint32_t {
-        if (idx < 0)
-            return 0;
-        return uint32_t(int64_t(x.values[size_t(idx)])) & ((n >= 32 ? 0xFFFFFFFFu : (1u << n) - 1));
-    };
-    int nInt = std::min(16, int(b.channels.size()) / 2);
-    uint32_t mineInt = lines(ch, ix.tripInt, nInt);
-    uint32_t mineExt = lines(ch, ix.tripExt, 4);
-    if (mineInt)
-        for (size_t o = 0; o < b.channels.size(); ++o)
-            if (int(o) != c && !b.channels[o].tripped && (lines(b.channels[o], ix.tripInt, nInt) & mineInt))
-                withDiff(*this, s, b, int(o), [&](Channel &) {
-                    tripChannel(s, b, int(o));
-                    settleChannel(s, b, int(o), 0);
-                });
-    if (mineExt)
-        for (auto &bp : s.slots) {
-            if (!bp)
-                continue;
-            Idx ox(bp->model);
-            for (size_t o = 0; o < bp->channels.size(); ++o)
-                if ((bp.get() != &b || int(o) != c) && !bp->channels[o].tripped &&
-                    (lines(bp->channels[o], ox.tripExt, 4) & mineExt))
-                    withDiff(*this, s, *bp, int(o), [&](Channel &) {
-                        tripChannel(s, *bp, int(o));
-                        settleChannel(s, *bp, int(o), 0);
-                    });
-        }
+    // Trip lines: the channels listening to the lines this one drives trip too.
+    for (const auto &follower : tripLineFollowers(s, b, c))
+        withDiff(*this, s, *follower.first, follower.second, [&](Channel &) {
+            if (!follower.first->channels[size_t(follower.second)].tripped) {
+                tripChannel(s, *follower.first, follower.second);
+                settleChannel(s, *follower.first, follower.second, 0);
+            }
+        });
 }
 
 void Engine::settleChannel(System &s, Board &b, int c, double dt)

@@ -158,6 +158,9 @@ std::vector<BoardModel> makeModels()
     p.boardParams.push_back(enumeration("AvgFilter", ReadWrite, 0,
                                         {"1", "2", "4", "8", "16", "32", "64", "128", "256", "512"}, 3));
     p.channelParams = standardChannel(p.vmax, p.imax, false);
+    // 16 internal lines (the most a board has) and the four external ones.
+    p.channelParams.push_back(bitField("TripInt", ReadWrite, 4294967295.0, 0));
+    p.channelParams.push_back(bitField("TripExt", ReadWrite, 255, 0));
     p.channelParams.push_back(polarity(true));
     v.push_back(p);
 

@@ -45,7 +45,7 @@
 // addresses outside 127.0.0.0/8 or not dotted decimal, slots outside the crate, two boards
 // in one slot, unknown models or parameters, and values of the wrong JSON type.
 // Built-in models (vhw::boardModels()): A1520 (12 ch), A1535N (24 ch, lists
-// its channel parameters out of priority order), A1550P (48 ch), A1560 (12 ch,
+// its channel parameters out of priority order), A1550P (48 ch, "TripInt"/"TripExt"), A1560 (12 ch,
 // "TripInt"/"TripExt"), B8001 (B8181 board), V6533 and V6519 (VME HV, "V0Set"/
 // "I0Set"), N1470 (NIM, board parameter "ClrAlarm"), D3104 (DK31XX), D3108E
 // (DK31XXE), B5600 (BRISK HV), S2104 (power supply box), P7200 (PLEX).

@@ -9,6 +9,7 @@
 #include "app/SystemPanelBuilder.h"
 #include "app/ViewAccess.h"
 #include "connect/QConnectDialog.h"
+#include "connect/QDisconnectDialog.h"
 #include "device/LogQueue.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
@@ -20,7 +21,9 @@
 #include "virtualhw/VirtualControl.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QDirIterator>
+#include <QRadioButton>
 #include <QDockWidget>
 #include <QLabel>
 #include <QLocale>
@@ -417,7 +420,12 @@ private slots:
         QVERIFY(connectTo("1_0_A0", 5, 4, "", "Board00", ""));
         QCOMPARE(w->topLevelCount(), 2);
 
+        // A crate of two boards asks which to remove: all of them.
         w->disconnectFromSystem(0);
+        auto *ask = w->findChild<QDisconnectDialog *>();
+        QVERIFY(ask);
+        ask->choices().first()->click();
+        ask->buttonBox()->button(QDialogButtonBox::Ok)->click();
         QCOMPARE(w->systems().size(), 1);
         QCOMPARE(w->systems().first()->connectionArgument(), QString("1_0_A0"));
         QCOMPARE(w->systems().first()->systemIndex(), 0);

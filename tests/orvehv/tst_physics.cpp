@@ -199,6 +199,55 @@ private slots:
         ORVEHV_DeinitSystem(h);
     }
 
+    // A trip drives the lines named by the low bits of the tripping channel's
+    // word; only channels whose companion bit listens to such a line follow.
+    // Internal lines stay on their board, external ones reach every board.
+    void tripLinesListenAndDrive_data()
+    {
+        QTest::addColumn<QString>("param");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<uint>("tripperWord");
+        QTest::addColumn<uint>("followerWord");
+        QTest::addColumn<bool>("follows");
+        // slot 8: 12 channels, 6 internal lines; slot 3: 48 channels, 16 lines
+        QTest::newRow("listens to the driven line") << "TripInt" << 8 << 4 << 0x104u << 0x100u << true;
+        QTest::newRow("drives the line, does not listen") << "TripInt" << 8 << 4 << 0x104u << 0x004u << false;
+        QTest::newRow("listens to another line") << "TripInt" << 8 << 4 << 0x104u << 0x200u << false;
+        QTest::newRow("tripper only listens") << "TripInt" << 8 << 4 << 0x100u << 0x104u << false;
+        QTest::newRow("internal line of another board") << "TripInt" << 3 << 4 << 0x104u << 0x40004u << false;
+        QTest::newRow("16th line of a 48-channel board") << "TripInt" << 3 << 47 << 0x104u << 0x80000000u << false;
+        QTest::newRow("external line across boards") << "TripExt" << 3 << 40 << 0x88u << 0x80u << true;
+        QTest::newRow("external driver only") << "TripExt" << 3 << 40 << 0x88u << 0x08u << false;
+    }
+
+    void tripLinesListenAndDrive()
+    {
+        QFETCH(QString, param);
+        QFETCH(int, slot);
+        QFETCH(int, channel);
+        QFETCH(uint, tripperWord);
+        QFETCH(uint, followerWord);
+        QFETCH(bool, follows);
+        const QByteArray name = param.toLatin1();
+        int h = openSystem("192.0.2.10", 2, 0, "admin", "admin");
+        int sys = vhw::findSystem("192.0.2.10");
+        QCOMPARE(setChUInt(h, 8, 0, name.constData(), tripperWord), ORVEHV_OK);
+        QCOMPARE(setChUInt(h, slot, channel, name.constData(), followerWord), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, 8, 0, "VSet", 100), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, slot, channel, "VSet", 100), ORVEHV_OK);
+        QCOMPARE(setChUInt(h, 8, 0, "Pw", 1), ORVEHV_OK);
+        QCOMPARE(setChUInt(h, slot, channel, "Pw", 1), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, 8, 0, "Trip", 0), ORVEHV_OK);
+        vhw::advanceTime(1);
+        QCOMPARE(vhw::setChannelLoad(sys, 8, 0, 0), ORVEHV_OK);
+        vhw::advanceTime(0.1);
+        QVERIFY(bit(chInt(h, 8, 0, "Status"), 9));
+        QCOMPARE(bit(chInt(h, slot, channel, "Status"), 9), follows);
+        QCOMPARE(chInt(h, slot, channel, "Pw"), follows ? 0 : 1);
+        ORVEHV_DeinitSystem(h);
+    }
+
     // Raised conditions stand in the status words until cleared; an interlock
     // holds the output off and switching on is refused, not silently ignored.
     void standingConditions()

@@ -1,0 +1,181 @@
+// Removing boards from the default VME crate (0_0_C0 + 0_0_C1) through the
+// disconnect dialog the crate's disconnect button opens.
+
+#include "app/MainWindow.h"
+#include "app/SystemPanelBuilder.h"
+#include "connect/QConnectDialog.h"
+#include "connect/QDisconnectDialog.h"
+#include "device/ORVEHVNode.h"
+#include "device/QSystemInterface.h"
+#include "views/QCustomTableWidget.h"
+#include "views/QSubWindow.h"
+#include "virtualhw/VirtualControl.h"
+
+#include <QDialogButtonBox>
+#include <QDockWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QtTest>
+
+class TstDisconnectDialog : public QObject
+{
+    Q_OBJECT
+
+private:
+    MainWindow *w = nullptr;
+    QList<OperatorMessage> messages;
+
+    bool connectBoard(const char *arg, int link = 3)
+    {
+        return w->connectToSystem(5, link, QString::fromLatin1(arg), QString(), QString(), QString());
+    }
+    QStringList arguments() const
+    {
+        QStringList a;
+        for (QSystemInterface *s : w->systems())
+            a << s->connectionArgument();
+        return a;
+    }
+    QDisconnectDialog *openDialog()
+    {
+        w->disconnectFromSystem(0);
+        return w->findChild<QDisconnectDialog *>();
+    }
+    QRadioButton *choice(QDisconnectDialog *d, const QString &text)
+    {
+        for (QRadioButton *r : d->choices())
+            if (r->text().contains(text))
+                return r;
+        return nullptr;
+    }
+    QPushButton *ok(QDisconnectDialog *d) { return d->buttonBox()->button(QDialogButtonBox::Ok); }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        static SystemPanelBuilder builder;
+        QSystemInterface::setPanelFactory(&builder);
+        MainWindow::setMessageHook([this](const OperatorMessage &m) {
+            messages.append(m);
+            return 0;
+        });
+    }
+    void cleanupTestCase() { MainWindow::setMessageHook({}); }
+    void init()
+    {
+        vhw::resetWorld();
+        vhw::setTimeMode(vhw::TimeMode::Manual);
+        messages.clear();
+        w = MainWindow::create();
+        QVERIFY(w->startEventServer());
+        w->resize(1400, 900);
+        w->show();
+        QVERIFY(connectBoard("0_0_C0"));
+        QVERIFY(connectBoard("0_0_C1"));
+        QCOMPARE(w->topLevelCount(), 1);
+    }
+    void cleanup()
+    {
+        w->hide();
+        delete w;
+        w = nullptr;
+    }
+
+    // The crate's boards are offered, a crate on another bridge is not; OK
+    // waits for a choice, Cancel changes nothing.
+    void choicesAndOk()
+    {
+        QVERIFY(connectBoard("1_0_A0", 4));
+        QCOMPARE(w->topLevelCount(), 2);
+        QDisconnectDialog *d = openDialog();
+        QVERIFY(d);
+        QCOMPARE(d->windowTitle(), QString("QDisconnectDialog"));
+        QCOMPARE(d->choices().size(), 3);
+        QCOMPARE(d->choices().first()->text(), QString("All boards"));
+        QCOMPARE(d->choices().first()->property("idx").toInt(), -1);
+        QRadioButton *c1 = choice(d, "[0xC1]");
+        QVERIFY(c1);
+        QVERIFY(choice(d, "[0xC0]"));
+        QVERIFY(!choice(d, "[0xA0]"));
+        QCOMPARE(c1->property("idx").toInt(), 1);
+
+        QVERIFY(!ok(d)->isEnabled());
+        c1->click();
+        QVERIFY(ok(d)->isEnabled());
+        QCOMPARE(d->chosenIndex(), 1);
+
+        QPointer<QDisconnectDialog> gone(d);
+        d->buttonBox()->button(QDialogButtonBox::Cancel)->click();
+        QTRY_VERIFY(!gone);
+        QCOMPARE(arguments(), QStringList({"0_0_C0", "0_0_C1", "1_0_A0"}));
+    }
+
+    // One board goes; the other goes on working in the crate's views, whether
+    // the board removed was joined to the crate or was the crate's own entry.
+    void oneBoardLeavesTheOthersWorking_data()
+    {
+        QTest::addColumn<QString>("removed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("joined board") << "C1" << "0_0_C0";
+        QTest::newRow("crate entry") << "C0" << "0_0_C1";
+    }
+
+    void oneBoardLeavesTheOthersWorking()
+    {
+        QFETCH(QString, removed);
+        QFETCH(QString, kept);
+        QDisconnectDialog *d = openDialog();
+        QVERIFY(d);
+        choice(d, "[0x" + removed + "]")->click();
+        ok(d)->click();
+
+        QCOMPARE(arguments(), QStringList({kept}));
+        QCOMPARE(w->topLevelCount(), 1);
+        // No connect dialog left open, the docks are shown.
+        QTRY_VERIFY(!w->findChild<QConnectDialog *>());
+        QVERIFY(w->form().dockLeft->isVisible());
+        QSystemInterface *sys = w->systems().first();
+        auto *sub = qobject_cast<QSubWindow *>(sys->subWindow());
+        QVERIFY(sub && sub->table()->rowCount() > 0);
+        ORVEHVNode *vset = sub->channelOfRow(0)->parameter("V0Set");
+        if (!vset)
+            vset = sub->channelOfRow(0)->parameter("VSet");
+        QVERIFY(vset);
+        QCOMPARE(vset->writeValue(12.0), 0);
+        // Events still reach it.
+        const int id = vhw::findSystem(kept.toStdString());
+        QTRY_VERIFY_WITH_TIMEOUT(vhw::hasEventConnection(id), 5000);
+        QCOMPARE(vhw::setChannelParam(id, 0, 0, vset->name().toStdString(), 34), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(vset->value().value.toDouble(), 34.0, 5000);
+        QVERIFY(messages.isEmpty());
+    }
+
+    // "All boards" of the only crate: back to the start-up state.
+    void allBoardsReturnsToStart()
+    {
+        const int dialogs = w->connectDialogRequests();
+        QDisconnectDialog *d = openDialog();
+        QVERIFY(d);
+        d->choices().first()->click();
+        ok(d)->click();
+        QVERIFY(w->systems().isEmpty());
+        QCOMPARE(w->connectDialogRequests(), dialogs + 1);
+        QVERIFY(w->form().dockLeft->isHidden() && w->form().dockRight->isHidden());
+        QVERIFY(messages.isEmpty());
+    }
+
+    // A crate whose connection is lost closes at once, without asking.
+    void lostCrateIsNotAsked()
+    {
+        emit w->systemDisconnected(w->systems().first(), 0);
+        QTRY_COMPARE(messages.size(), 1);
+        w->disconnectFromSystem(0);
+        QVERIFY(!w->findChild<QDisconnectDialog *>());
+        QVERIFY(w->systems().isEmpty());
+    }
+};
+
+QTEST_MAIN(TstDisconnectDialog)
+#include "tst_disconnect_dialog.moc"

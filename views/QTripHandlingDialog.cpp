@@ -1,0 +1,518 @@
+#include "views/QTripHandlingDialog.h"
+
+#include "device/ORVEHVNode.h"
+#include "device/OperatorMessage.h"
+#include "device/QSystemInterface.h"
+#include "device/ValueText.h"
+
+#include <QDialogButtonBox>
+#include <QFont>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+// ------------------------------------------------------------ trip words
+
+namespace triplines {
+
+const QStringList &lineColours()
+{
+    static const QStringList colours = {"#FF0000", "#0000FF", "#00FF00", "#FFFF00", "#FF8000", "#8F00FF",
+                                        "#0B0B61", "#61380B", "#2EFEF7", "#2A0A29", "#0B3B0B", "#FF00BF",
+                                        "#0489B1", "#FF0040", "#A9D0F5", "#D8F781"};
+    return colours;
+}
+
+int lineCount(bool external, int channels)
+{
+    return external ? 4 : qBound(0, channels / 2, 16);
+}
+
+quint32 lineWord(int line, int lines)
+{
+    if (line < 0 || line >= lines || line + lines >= 32)
+        return 0;
+    return (1u << (line + lines)) + (1u << line);
+}
+
+QString resultText(const QString &prefix, quint32 value, bool upperCase)
+{
+    const QString digits = hexText(value);
+    return prefix + (upperCase ? digits : digits.toLower());
+}
+
+bool parseResult(const QString &text, const QString &prefix, quint32 *value)
+{
+    QString t = text.trimmed();
+    if (!prefix.isEmpty() && t.startsWith(prefix, Qt::CaseInsensitive))
+        t = t.mid(prefix.size());
+    bool ok = false;
+    const qint64 v = hexFromText(t, &ok);
+    if (ok)
+        *value = quint32(v);
+    return ok;
+}
+
+} // namespace triplines
+
+// ----------------------------------------------------------------- dialog
+
+namespace {
+
+const int kLineColumn = 0;
+const int kResultColumn = 1;
+const char *const kCheckIcon = ":/Resources/Elementi/check-white.png";
+
+// Open dialogs, for closeOpenDialogs().
+QList<QPointer<QTripHandlingDialog>> &openDialogs()
+{
+    static QList<QPointer<QTripHandlingDialog>> list;
+    return list;
+}
+
+QString rowName(const QTableWidget *table, int row, const QString &board)
+{
+    const QTableWidgetItem *h = table->verticalHeaderItem(row);
+    return QStringLiteral("%1 %2").arg(board, h ? h->text() : QString::number(row));
+}
+
+} // namespace
+
+QTripHandlingDialog::QTripHandlingDialog(int flagExt, ORVEHVNode *system, QSystemInterface *sysIf,
+                                         QWidget *parent)
+    : QDialog(parent), m_external(flagExt != 0), m_system(system), m_sysIf(sysIf)
+{
+    m_param = m_external ? QStringLiteral("TripExt") : QStringLiteral("TripInt");
+    setWindowTitle(QStringLiteral("%1 Trip Configuration").arg(m_external ? "External" : "Internal"));
+    setObjectName(QStringLiteral("QTripHandlingDialog"));
+    openDialogs().append(this);
+    if (sysIf)
+        connect(sysIf, &QObject::destroyed, this, &QTripHandlingDialog::systemGone);
+
+    auto *layout = new QVBoxLayout(this);
+    auto *tabs = new QTabWidget(this);
+    QWidget *externalPage = nullptr;
+    QHBoxLayout *externalRow = nullptr;
+    if (m_external) {
+        externalPage = new QWidget;
+        externalPage->setStyleSheet(QStringLiteral("background: #efefef"));
+        externalRow = new QHBoxLayout(externalPage);
+    }
+
+    if (m_system) {
+        for (ORVEHVNode *board : m_system->children()) {
+            if (board->kind() == KindContainer)
+                continue;
+            bool has = false;
+            for (ORVEHVNode *ch : board->children())
+                if (ORVEHVNode *p = ch->parameter(m_param)) {
+                    has = true;
+                    if (!m_prefixTaken) {
+                        m_prefix = p->unitText();
+                        m_prefixTaken = true;
+                    }
+                    break;
+                }
+            if (!has)
+                continue;
+            QTableWidget *table = buildTable(board);
+            auto *box = new QGroupBox(m_external ? board->name() : QString());
+            box->setFlat(true);
+            auto *boxLayout = new QHBoxLayout(box);
+            boxLayout->addWidget(table, 0, Qt::AlignTop);
+            if (m_external) {
+                externalRow->addWidget(box, 0, Qt::AlignTop);
+                continue;
+            }
+            boxLayout->addWidget(buildLineSelector(board->slot(), linesOf(table)), 0, Qt::AlignTop);
+            boxLayout->addStretch();
+            auto *page = new QWidget;
+            page->setStyleSheet(QStringLiteral("background: #efefef"));
+            auto *pageLayout = new QVBoxLayout(page);
+            pageLayout->addWidget(box);
+            pageLayout->addStretch();
+            // Boards of many channels are taller than the dialog.
+            auto *scroll = new QScrollArea;
+            scroll->setWidgetResizable(true);
+            scroll->setFrameShape(QFrame::NoFrame);
+            scroll->setWidget(page);
+            tabs->addTab(scroll, board->name());
+        }
+    }
+    if (m_external) {
+        // The boards scroll; the one selector stays in view below them.
+        externalRow->addStretch();
+        auto *scroll = new QScrollArea;
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidget(externalPage);
+        auto *page = new QWidget;
+        page->setStyleSheet(QStringLiteral("background: #efefef"));
+        auto *pageLayout = new QVBoxLayout(page);
+        pageLayout->addWidget(scroll, 1);
+        pageLayout->addWidget(buildLineSelector(-1, triplines::lineCount(true, 0)));
+        tabs->addTab(page, QStringLiteral("Boards"));
+    }
+    layout->addWidget(tabs);
+
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
+    layout->addWidget(m_buttons);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &QTripHandlingDialog::okClicked);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, this,
+            &QTripHandlingDialog::applyValues);
+
+    if (m_external)
+        setGeometry(100, 300, 600, 750);
+    else
+        setGeometry(150, 200, 900, 640);
+
+    if (m_complex)
+        QTimer::singleShot(500, this, [this] {
+            if (isVisible() && m_system)
+                showWarningMessageBox();
+        });
+}
+
+QTripHandlingDialog::~QTripHandlingDialog()
+{
+    openDialogs().removeAll(this);
+    openDialogs().removeAll(nullptr);
+}
+
+QDialog *QTripHandlingDialog::create(ORVEHVNode *system, int flagExt, QSystemInterface *sysIf, QWidget *parent)
+{
+    return new QTripHandlingDialog(flagExt, system, sysIf, parent);
+}
+
+void QTripHandlingDialog::closeOpenDialogs()
+{
+    const auto dialogs = openDialogs();
+    for (const QPointer<QTripHandlingDialog> &d : dialogs)
+        if (d)
+            d->systemGone();
+}
+
+void QTripHandlingDialog::systemGone()
+{
+    // From here on the nodes may be freed at any moment.
+    m_system = nullptr;
+    m_sysIf = nullptr;
+    if (isVisible())
+        reject();
+    else
+        setResult(QDialog::Rejected);
+}
+
+// ------------------------------------------------------------ building
+
+QTableWidget *QTripHandlingDialog::buildTable(ORVEHVNode *board)
+{
+    const QVector<ORVEHVNode *> &channels = board->children();
+    auto *table = new QTableWidget(channels.size(), 2);
+    table->setObjectName(QStringLiteral("tabletrip"));
+    table->setProperty("slotNr", int(board->slot()));
+    table->setHorizontalHeaderLabels({QStringLiteral("Line"), QStringLiteral("Result")});
+    table->setColumnWidth(kLineColumn, 35);
+    table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    QFont small = table->verticalHeader()->font();
+    small.setPointSize(8);
+    table->verticalHeader()->setFont(small);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(20);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                           QAbstractItemView::AnyKeyPressed);
+
+    for (int row = 0; row < channels.size(); ++row) {
+        ORVEHVNode *ch = channels.at(row);
+        auto *header = new QTableWidgetItem(ch->name());
+        header->setFont(small);
+        table->setVerticalHeaderItem(row, header);
+        auto *line = new QTableWidgetItem;
+        line->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        line->setTextAlignment(Qt::AlignCenter);
+        line->setForeground(QColor(QStringLiteral("#dddddd")));
+        line->setBackground(Qt::white);
+        table->setItem(row, kLineColumn, line);
+        auto *result = new QTableWidgetItem;
+        result->setBackground(QColor(QStringLiteral("#eeeeee")));
+        table->setItem(row, kResultColumn, result);
+        if (ORVEHVNode *p = ch->parameter(m_param))
+            fillRow(table, row, p);
+        else
+            result->setFlags(Qt::ItemIsEnabled);  // nothing to write here
+    }
+    table->resizeColumnToContents(kResultColumn);
+    table->setColumnWidth(kResultColumn, qMax(table->columnWidth(kResultColumn), 90));
+    // Fixed to its rows and columns: the page scrolls, not the table.
+    const int w = table->verticalHeader()->sizeHint().width() + table->columnWidth(kLineColumn) +
+                  table->columnWidth(kResultColumn) + 2 * table->frameWidth();
+    const int h = table->horizontalHeader()->sizeHint().height() + 20 * table->rowCount() + 2 * table->frameWidth();
+    table->setFixedSize(w, h);
+    connect(table, &QTableWidget::itemClicked, this, &QTripHandlingDialog::checkCell);
+    m_tables.append(table);
+    return table;
+}
+
+void QTripHandlingDialog::fillRow(QTableWidget *table, int row, ORVEHVNode *param)
+{
+    QTableWidgetItem *line = table->item(row, kLineColumn);
+    QTableWidgetItem *result = table->item(row, kResultColumn);
+    showLine(line, -1);
+    const NodeValue v = param->value();
+    // An unread value is not shown as a word: applying must not write 0 over
+    // the word the device holds.
+    if ((v.status != ValueOk && v.status != ValueWriteFailed) || !v.value.isValid()) {
+        result->setText(QString());
+        result->setToolTip(QStringLiteral("Value not read from the device"));
+        return;
+    }
+    result->setToolTip(QString());
+    const quint32 word = quint32(v.value.toLongLong());
+    result->setText(triplines::resultText(m_prefix, word, true));
+    const int n = linesOf(table);
+    int used = 0;
+    for (int i = 0; i < n; ++i)
+        if (word & (1u << i)) {
+            showLine(line, i);
+            ++used;
+        }
+    if (used > 1)
+        m_complex = true;
+}
+
+void QTripHandlingDialog::showLine(QTableWidgetItem *cell, int line)
+{
+    if (line < 0) {
+        cell->setText(QString());
+        cell->setBackground(Qt::white);
+        return;
+    }
+    const QColor colour(triplines::lineColours().value(line));
+    cell->setText(QString::number(line));
+    cell->setBackground(colour);
+    // The light grey number is unreadable on the light line colours.
+    const int luma = (299 * colour.red() + 587 * colour.green() + 114 * colour.blue()) / 1000;
+    cell->setForeground(luma > 140 ? QColor(Qt::black) : QColor(QStringLiteral("#dddddd")));
+}
+
+QWidget *QTripHandlingDialog::buildLineSelector(int slotNr, int lines)
+{
+    auto *frame = new QFrame;
+    frame->setObjectName(QStringLiteral("lineSelector"));
+    frame->setStyleSheet(QStringLiteral("border: 1px dotted darkgrey;"));
+    if (m_external)
+        frame->setMaximumHeight(100);
+    else
+        frame->setFixedWidth(500);
+    auto *grid = new QGridLayout(frame);
+    auto *title = new QLabel(QStringLiteral("Line selection:"));
+    title->setStyleSheet(QStringLiteral("border: none;"));
+    grid->addWidget(title, 0, 0, 1, 8);
+    const int perRow = 8;
+    for (int i = 0; i < lines; ++i) {
+        const QString colour = triplines::lineColours().value(i);
+        auto *button = new QPushButton;
+        button->setObjectName(QStringLiteral("colorButt"));
+        button->setStyleSheet(QStringLiteral("background-color: %1; border:none;").arg(colour));
+        button->setIconSize(QSize(18, 18));
+        button->setFixedSize(40, 24);
+        button->setProperty("slotNr", slotNr);
+        button->setProperty("color", colour);
+        button->setProperty("line", i);
+        connect(button, &QPushButton::clicked, this, &QTripHandlingDialog::chooseColor);
+        auto *label = new QLabel(QStringLiteral("Line %1").arg(i));
+        label->setStyleSheet(QStringLiteral("border: none;"));
+        label->setAlignment(Qt::AlignCenter);
+        const int r = 1 + 2 * (i / perRow);
+        grid->addWidget(button, r, i % perRow, Qt::AlignCenter);
+        grid->addWidget(label, r + 1, i % perRow, Qt::AlignCenter);
+        m_allButtons.append(button);
+        if (i == 0) {
+            button->setIcon(QIcon(QString::fromLatin1(kCheckIcon)));
+            m_chosen.append(button);
+        }
+    }
+    grid->setRowStretch(grid->rowCount(), 1);
+    return frame;
+}
+
+int QTripHandlingDialog::linesOf(const QTableWidget *table) const
+{
+    return triplines::lineCount(m_external, table->rowCount());
+}
+
+QList<QPushButton *> QTripHandlingDialog::lineButtons(int slotNr) const
+{
+    QList<QPushButton *> out;
+    for (QPushButton *b : m_allButtons)
+        if (b->property("slotNr").toInt() == slotNr)
+            out.append(b);
+    return out;
+}
+
+// ------------------------------------------------------------ editing
+
+void QTripHandlingDialog::chooseColor()
+{
+    auto *chosen = qobject_cast<QPushButton *>(sender());
+    if (!chosen)
+        return;
+    const int slotNr = chosen->property("slotNr").toInt();
+    for (QPushButton *b : m_allButtons)
+        if (b->property("slotNr").toInt() == slotNr)
+            b->setIcon(b == chosen ? QIcon(QString::fromLatin1(kCheckIcon)) : QIcon());
+    for (int i = 0; i < m_chosen.size(); ++i)
+        if (m_chosen.at(i)->property("slotNr").toInt() == slotNr) {
+            m_chosen[i] = chosen;
+            return;
+        }
+    m_chosen.append(chosen);
+}
+
+void QTripHandlingDialog::checkCell(QTableWidgetItem *item)
+{
+    if (!item || item->column() != kLineColumn)
+        return;
+    QTableWidget *table = item->tableWidget();
+    if (!table)
+        return;
+    const int slotNr = table->property("slotNr").toInt();
+    QPushButton *button = nullptr;
+    for (QPushButton *b : std::as_const(m_chosen)) {
+        const int s = b->property("slotNr").toInt();
+        if (s == slotNr || s == -1) {
+            button = b;
+            break;
+        }
+    }
+    if (!button)
+        return;
+    QTableWidgetItem *result = table->item(item->row(), kResultColumn);
+    if (!result || !(result->flags() & Qt::ItemIsEditable))
+        return;  // the channel has no trip word
+    quint32 word = 0;
+    if (!item->text().isEmpty()) {
+        showLine(item, -1);
+    } else {
+        const int line = button->property("line").toInt();
+        showLine(item, line);
+        word = triplines::lineWord(line, linesOf(table));
+    }
+    result->setText(triplines::resultText(m_prefix, word, false));
+    result->setToolTip(QString());
+}
+
+// ------------------------------------------------------------ applying
+
+ORVEHVNode *QTripHandlingDialog::tripParameter(int slotNr, int row) const
+{
+    if (!m_system)
+        return nullptr;
+    for (ORVEHVNode *board : m_system->children()) {
+        if (board->kind() != KindBoard || board->slot() != slotNr)
+            continue;
+        const int channels = qMin<int>(board->channelCount() ? board->channelCount() : board->children().size(),
+                                       board->children().size());
+        if (row < 0 || row >= channels)
+            return nullptr;
+        return board->children().at(row)->parameter(m_param);
+    }
+    return nullptr;
+}
+
+bool QTripHandlingDialog::writeTables()
+{
+    QStringList refused;
+    for (QTableWidget *table : std::as_const(m_tables)) {
+        const int slotNr = table->property("slotNr").toInt();
+        const QString board = QStringLiteral("Board%1").arg(slotNr, 2, 10, QLatin1Char('0'));
+        for (int row = 0; row < table->rowCount(); ++row) {
+            ORVEHVNode *param = tripParameter(slotNr, row);
+            QTableWidgetItem *result = table->item(row, kResultColumn);
+            if (!param || !result)
+                continue;
+            const QString text = result->text();
+            // A row whose word was never read and that nobody changed.
+            if (text.isEmpty() && !result->toolTip().isEmpty())
+                continue;
+            quint32 word = 0;
+            if (!triplines::parseResult(text, m_prefix, &word)) {
+                refused << QStringLiteral("%1: \"%2\" is not a hexadecimal value").arg(rowName(table, row, board), text);
+                continue;
+            }
+            const int code = param->writeValue(QVariant(qint64(word)));
+            if (!m_system)
+                return false;  // the system went away while writing
+            if (code != 0) {
+                refused << QStringLiteral("%1: the device refused %2 (error %3)")
+                               .arg(rowName(table, row, board), triplines::resultText(m_prefix, word, true))
+                               .arg(code);
+                // Show again what the device still holds.
+                fillRow(table, row, param);
+            }
+        }
+    }
+    if (refused.isEmpty())
+        return true;
+    OperatorMessage m;
+    m.icon = QMessageBox::Warning;
+    m.text = QStringLiteral("These channels kept their previous %1 value:\n%2").arg(m_param, refused.join('\n'));
+    showOperatorMessage(m, this);
+    return false;
+}
+
+void QTripHandlingDialog::applyValues()
+{
+    if (!m_system || m_tables.isEmpty())
+        return;
+    const bool fromApply = sender() == m_buttons->button(QDialogButtonBox::Apply);
+    QList<QList<QTableWidgetSelectionRange>> selected;
+    for (QTableWidget *t : std::as_const(m_tables))
+        selected.append(t->selectedRanges());
+    // Leaving the current cell commits a "Result" still being edited.
+    for (QTableWidget *t : std::as_const(m_tables))
+        t->setCurrentItem(nullptr);
+    m_tables.first()->clearSelection();
+    m_lastApplyClean = writeTables();
+    if (!fromApply || !m_system)
+        return;
+    for (int i = 0; i < m_tables.size() && i < selected.size(); ++i)
+        for (const QTableWidgetSelectionRange &r : selected.at(i))
+            m_tables.at(i)->setRangeSelected(r, true);
+}
+
+void QTripHandlingDialog::okClicked()
+{
+    if (!m_system) {
+        reject();
+        return;
+    }
+    m_lastApplyClean = true;
+    applyValues();
+    // A refused row keeps the dialog open so the operator can mend it.
+    if (m_lastApplyClean && m_system)
+        accept();
+}
+
+void QTripHandlingDialog::showWarningMessageBox()
+{
+    OperatorMessage m;
+    m.icon = QMessageBox::Warning;
+    m.text = QStringLiteral("Some values of the Trip parameter currently set\n"
+                            "are more complex than the ones which can be\n"
+                            "configured in this window.\n"
+                            "Please be careful while changing them, because\n"
+                            "you could lose some link.");
+    showOperatorMessage(m, this);
+}

@@ -147,7 +147,7 @@ void QDisconnectDialog::removeOne(QSystemInterface *sys)
         return;
     bool reopened = false;
     for (const Reopen &r : std::as_const(keep))
-        reopened |= m_actions.connector->connectToSystem(r.type, r.link, r.argument, r.name, r.user, r.password);
+        reopened |= m_actions.connector->connectToSystem(r.type, r.link, r.argument, r.name, r.user, r.password) == 0;
     // The crate was back at the start for a moment: the connect dialog that
     // opened then is not wanted once boards are connected again.
     if (reopened)

@@ -9,9 +9,10 @@
 // refuses to start; a run in progress ends at once. Closing the dialog
 // during a run stops the run first and closes when it has ended.
 
-#include <QDialog>
 #include "device/QSystemInterface.h"
+#include "script/QScriptWizard.h"
 
+#include <QDialog>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QString>
@@ -20,7 +21,6 @@
 class QLabel;
 class QPushButton;
 class QTextEdit;
-class QScriptWizard;
 
 namespace script {
 class ScriptRunner;

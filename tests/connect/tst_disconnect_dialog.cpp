@@ -28,7 +28,7 @@ private:
 
     bool connectBoard(const char *arg, int link = 3)
     {
-        return w->connectToSystem(5, link, QString::fromLatin1(arg), QString(), QString(), QString());
+        return w->connectToSystem(5, link, QString::fromLatin1(arg), QString(), QString(), QString()) == 0;
     }
     QStringList arguments() const
     {

@@ -62,8 +62,8 @@ class TestLogEndToEnd : public QObject
     QSystemInterface *connect(int type, int link, const QString &arg, const QString &name)
     {
         const bool mf = type == 2;
-        if (!w->connectToSystem(type, link, arg, name, mf ? QStringLiteral("admin") : QString(),
-                                mf ? QStringLiteral("admin") : QString()))
+        if (w->connectToSystem(type, link, arg, name, mf ? QStringLiteral("admin") : QString(),
+                               mf ? QStringLiteral("admin") : QString()) != 0)
             return nullptr;
         QSystemInterface *sys = w->systems().last();
         QDeadlineTimer limit(10000);

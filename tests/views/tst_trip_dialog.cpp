@@ -279,7 +279,7 @@ struct Program
     }
     QSystemInterface *connect()
     {
-        return w->connectToSystem(2, 0, "192.0.2.10", "MF", "admin", "admin") ? w->systems().first() : nullptr;
+        return w->connectToSystem(2, 0, "192.0.2.10", "MF", "admin", "admin") == 0 ? w->systems().first() : nullptr;
     }
     // Opens the dialog as the operator does: the column header's icon.
     QTripHandlingDialog *open(QSystemInterface *sys, const char *column)

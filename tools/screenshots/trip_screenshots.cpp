@@ -57,7 +57,7 @@ int main(int argc, char **argv)
     w->startEventServer();
     w->resize(1400, 900);
     w->show();
-    if (!w->connectToSystem(2, 0, "192.0.2.10", "MF3300", "admin", "admin"))
+    if (w->connectToSystem(2, 0, "192.0.2.10", "MF3300", "admin", "admin") != 0)
         return 1;
     ORVEHVNode *system = w->systems().first()->systemNode();
     {

@@ -136,7 +136,7 @@ private slots:
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<bool>("listening");
         QTest::newRow("nobody listens") << QByteArray() << false;
-        QTest::newRow("garbage") << QByteArray("\x01\x02garbage\xff\xfe no http here\r\n\r\n", 32) << true;
+        QTest::newRow("garbage") << QByteArray("\x01\x02garbage\xff\xfe no http here\r\n\r\n") << true;
         QTest::newRow("silent") << QByteArray() << true;
     }
     void badServersLeaveTheDialogClosable()

@@ -3,6 +3,7 @@
 // rebuilds only the changed slot and subscribes it, a lost event connection
 // disables the views (one report), and logging writes what arrives.
 
+#include "tests/support/LiveWindow.h"
 #include "app/MainWindow.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/EventServer.h"
@@ -25,21 +26,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace live_test;
+
 namespace {
-
-QThread *eventThreadOf(QSystemInterface *sys)
-{
-    QMutexLocker lock(&EventServer::systemsMutex());
-    return sys->eventThread;
-}
-
-ORVEHVNode *boardInSlot(QSystemInterface *sys, int slot)
-{
-    for (ORVEHVNode *b : sys->systemNode()->children())
-        if (b->kind() == KindBoard && b->slot() == slot)
-            return b;
-    return nullptr;
-}
 
 QCustomTableWidget *tableOf(QSystemInterface *sys)
 {
@@ -60,14 +49,8 @@ private:
 
     QSystemInterface *connectMainframe()
     {
-        if (w->connectToSystem(2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("A"), QStringLiteral("admin"),
-                               QStringLiteral("admin")) != 0)
-            return nullptr;
-        QSystemInterface *sys = w->systems().first();
-        QDeadlineTimer limit(5000);
-        while (!eventThreadOf(sys) && !limit.hasExpired())
-            QTest::qWait(10);
-        return eventThreadOf(sys) ? sys : nullptr;
+        return connectLive(w, 2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("A"), QStringLiteral("admin"),
+                           QStringLiteral("admin"));
     }
 
 private slots:

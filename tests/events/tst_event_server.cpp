@@ -3,6 +3,7 @@
 // operator's own disconnection, B8181 event starts, thread lifetimes; and the
 // events of a virtual system arriving as signals through the real port.
 
+#include "tests/support/LiveWindow.h"
 #include "EventTestSupport.h"
 
 #include <QTcpServer>
@@ -12,6 +13,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+using namespace live_test;
 
 namespace {
 
@@ -65,12 +68,6 @@ bool closedByServer(int fd, int ms)
         QCoreApplication::processEvents();
     }
     return false;
-}
-
-QThread *eventThreadOf(QSystemInterface *sys)
-{
-    QMutexLocker lock(&EventServer::systemsMutex());
-    return sys->eventThread;
 }
 
 // An interface with a bare system node: enough for the server to start its

@@ -4,6 +4,7 @@
 // family reports shows that family's status text (and, for a faulty channel,
 // a red row).
 
+#include "tests/support/LiveWindow.h"
 #include "app/MainWindow.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/EventServer.h"
@@ -26,6 +27,8 @@
 
 using vhw::BoardFault;
 using vhw::ChannelFault;
+
+using namespace live_test;
 
 namespace {
 
@@ -74,20 +77,6 @@ const TypeCase typeCases[] = {
     {NIM, 0, -1, "BdStatus", nullptr, [](int id) { vhw::setBoardFault(id, 0, BoardFault::PowerFail); }, "16"},
 };
 
-QThread *eventThreadOf(QSystemInterface *sys)
-{
-    QMutexLocker lock(&EventServer::systemsMutex());
-    return sys->eventThread;
-}
-
-ORVEHVNode *boardInSlot(QSystemInterface *sys, int slot)
-{
-    for (ORVEHVNode *b : sys->systemNode()->children())
-        if (b->kind() == KindBoard && b->slot() == slot)
-            return b;
-    return nullptr;
-}
-
 ORVEHVNode *itemNode(QSystemInterface *sys, int slot, int channel, const QString &name)
 {
     if (slot < 0)
@@ -126,15 +115,10 @@ private:
             w->disconnectFromSystem(0);
         connected = -1;
         const Target &t = targets[target];
-        (void)w->connectToSystem(t.type, t.link, QString::fromLatin1(t.argument), QString::fromLatin1(t.name),
-                                 QString::fromLatin1(t.user), QString::fromLatin1(t.user));
-        if (w->systems().isEmpty())
-            return nullptr;
-        QSystemInterface *sys = w->systems().first();
-        QDeadlineTimer limit(10000);
-        while (!eventThreadOf(sys) && !limit.hasExpired())
-            QTest::qWait(10);
-        if (!eventThreadOf(sys))
+        QSystemInterface *sys = connectLive(w, t.type, t.link, QString::fromLatin1(t.argument),
+                                            QString::fromLatin1(t.name), QString::fromLatin1(t.user),
+                                            QString::fromLatin1(t.user));
+        if (!sys)
             return nullptr;
         connected = target;
         return sys;

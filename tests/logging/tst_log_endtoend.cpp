@@ -2,6 +2,7 @@
 // travels the event port to the main window, the producer queues it and the
 // system's writer puts the line into the file in the home directory.
 
+#include "tests/support/LiveWindow.h"
 #include "app/MainWindow.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/EventServer.h"
@@ -23,13 +24,9 @@
 #include <QTreeWidget>
 #include <cstring>
 
-namespace {
+using namespace live_test;
 
-QThread *eventThreadOf(QSystemInterface *sys)
-{
-    QMutexLocker lock(&EventServer::systemsMutex());
-    return sys->eventThread;
-}
+namespace {
 
 QString readAll(const QString &path)
 {
@@ -62,14 +59,8 @@ class TestLogEndToEnd : public QObject
     QSystemInterface *connect(int type, int link, const QString &arg, const QString &name)
     {
         const bool mf = type == 2;
-        if (w->connectToSystem(type, link, arg, name, mf ? QStringLiteral("admin") : QString(),
-                               mf ? QStringLiteral("admin") : QString()) != 0)
-            return nullptr;
-        QSystemInterface *sys = w->systems().last();
-        QDeadlineTimer limit(10000);
-        while (!eventThreadOf(sys) && !limit.hasExpired())
-            QTest::qWait(10);
-        return eventThreadOf(sys) ? sys : nullptr;
+        return connectLive(w, type, link, arg, name, mf ? QStringLiteral("admin") : QString(),
+                           mf ? QStringLiteral("admin") : QString());
     }
 
 private slots:

@@ -3,6 +3,7 @@
 // a refused command or write reaches the operator once, answering No sends
 // nothing, and the panel follows the system's connection and read-outs.
 
+#include "tests/support/LiveWindow.h"
 #include "app/MainWindow.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/EventServer.h"
@@ -27,6 +28,8 @@
 
 #include <functional>
 
+using namespace live_test;
+
 namespace {
 
 struct Target
@@ -40,12 +43,6 @@ const Target Rack{16, 0, "192.0.2.20", "admin", "admin"};
 const Target Nim{6, 0, "192.0.2.40_1", "", ""};
 const Target Vme{5, 3, "0_0_C0", "", ""};
 const Target Brisk{13, 0, "192.0.2.60", "", ""};
-
-QThread *eventThreadOf(QSystemInterface *sys)
-{
-    QMutexLocker lock(&EventServer::systemsMutex());
-    return sys->eventThread;
-}
 
 // Every channel "Pw" node of the system's tree (boards of a joined VME crate too).
 QList<ORVEHVNode *> powerNodes(const ORVEHVNode *system)
@@ -99,16 +96,12 @@ private:
 
     QSystemInterface *connect(const Target &t)
     {
-        if (w->connectToSystem(t.type, t.link, t.argument, QStringLiteral("Sys"), t.user, t.password) != 0)
-            return nullptr;
-        QSystemInterface *sys = w->systems().last();
-        QDeadlineTimer limit(10000);
-        while (!eventThreadOf(sys) && !limit.hasExpired())
-            QTest::qWait(10);
-        if (auto *list = w->findChild<QCollapsibleWidget *>())
-            list->expandItem(sys->systemIndex());
+        QSystemInterface *sys = connectLive(w, t.type, t.link, t.argument, QStringLiteral("Sys"), t.user, t.password);
+        if (sys)
+            if (auto *list = w->findChild<QCollapsibleWidget *>())
+                list->expandItem(sys->systemIndex());
         messages.clear();
-        return eventThreadOf(sys) ? sys : nullptr;
+        return sys;
     }
     static QSystemInformations *panelOf(QSystemInterface *sys)
     {

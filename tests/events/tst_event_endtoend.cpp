@@ -5,7 +5,6 @@
 
 #include "tests/support/LiveWindow.h"
 #include "app/MainWindow.h"
-#include "app/SystemPanelBuilder.h"
 #include "device/EventServer.h"
 #include "device/LogQueue.h"
 #include "device/ORVEHVNode.h"
@@ -16,14 +15,10 @@
 #include "views/QSubWindow.h"
 #include "virtualhw/VirtualControl.h"
 
-#include <QApplication>
-#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QMutexLocker>
 #include <QPushButton>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace live_test;
@@ -42,10 +37,9 @@ class TestEventEndToEnd : public QObject
 {
     Q_OBJECT
 private:
-    MainWindow *w = nullptr;
-    QList<OperatorMessage> messages;
-    QTemporaryDir workDir;
-    QString oldDir;
+    WindowFixture fx;
+    MainWindow *&w = fx.w;
+    QList<OperatorMessage> &messages = fx.messages;
 
     QSystemInterface *connectMainframe()
     {
@@ -54,47 +48,14 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        static SystemPanelBuilder builder;
-        QSystemInterface::setPanelFactory(&builder);
-        QVERIFY(workDir.isValid());
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(workDir.path()); // subscription failure reports land here
-        MainWindow::setMessageHook([this](const OperatorMessage &m) {
-            messages.append(m);
-            return 1;
-        });
-    }
+    void initTestCase() { QVERIFY(fx.setUpOnce()); }
     void cleanupTestCase()
     {
-        MainWindow::setMessageHook({});
-        QDir::setCurrent(oldDir);
+        fx.tearDownOnce();
         LogQueue::setConfiguredPath(QString());
     }
-    void init()
-    {
-        vhw::resetWorld();
-        vhw::setTimeMode(vhw::TimeMode::Manual);
-        messages.clear();
-        w = MainWindow::create();
-        QVERIFY(w);
-        QVERIFY(w->startEventServer());
-        w->resize(1400, 900);
-        w->show();
-    }
-    void cleanup()
-    {
-        // Hidden first: the window's destructor otherwise lets its docks
-        // report a visibility change to a half-destroyed main window.
-        w->hide();
-        delete w; // the close path ends every event thread
-        w = nullptr;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (qobject_cast<QDialog *>(top))
-                delete top;
-    }
+    void init() { QVERIFY(fx.openWindow()); }
+    void cleanup() { fx.closeWindow(); }
 
     void deviceChangeReachesItsCell()
     {
@@ -174,7 +135,7 @@ private slots:
     // system's log writer thread, in the channel line format.
     void loggedChangesReachTheFile()
     {
-        const QString path = workDir.filePath(QStringLiteral("values.log"));
+        const QString path = fx.workDir.filePath(QStringLiteral("values.log"));
         LogQueue::setConfiguredPath(path);
         QCOMPARE(w->connectToSystem(11, 0, QStringLiteral("192.0.2.50"), QStringLiteral("Desk"), QString(),
                                     QString()), 0);

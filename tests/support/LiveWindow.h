@@ -5,14 +5,24 @@
 // watch their events arrive.
 
 #include "app/MainWindow.h"
+#include "app/SystemPanelBuilder.h"
 #include "device/EventServer.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
 
+#include <QApplication>
 #include <QDeadlineTimer>
+#include <QDialog>
+#include <QDir>
+#include <QList>
 #include <QMutexLocker>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <functional>
+
+#include "virtualhw/VirtualControl.h"
 
 namespace live_test {
 
@@ -44,6 +54,76 @@ inline ORVEHVNode *boardInSlot(QSystemInterface *sys, int slot)
             return b;
     return nullptr;
 }
+
+// What every main-window test sets up: a work directory as the current one
+// (reports land there), the real system panels, captured operator messages,
+// and one fresh window per test on a reset virtual world in manual time.
+struct WindowFixture
+{
+    QTemporaryDir workDir;
+    QString oldDir;
+    QList<OperatorMessage> messages;
+    // The answer every message box gets; 0 unless a test says otherwise.
+    std::function<int(const OperatorMessage &)> answer;
+    MainWindow *w = nullptr;
+
+    // initTestCase / cleanupTestCase
+    bool setUpOnce()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        static SystemPanelBuilder builder;
+        QSystemInterface::setPanelFactory(&builder);
+        if (!workDir.isValid())
+            return false;
+        oldDir = QDir::currentPath();
+        QDir::setCurrent(workDir.path());
+        setOperatorMessageHook([this](const OperatorMessage &m) {
+            messages.append(m);
+            return answer ? answer(m) : 0;
+        });
+        return true;
+    }
+    void tearDownOnce()
+    {
+        closeWindow();
+        setOperatorMessageHook({});
+        QDir::setCurrent(oldDir);
+    }
+
+    // init / cleanup
+    bool openWindow()
+    {
+        if (!vhw::resetWorld())
+            return false;
+        vhw::setTimeMode(vhw::TimeMode::Manual);
+        messages.clear();
+        answer = nullptr;
+        w = MainWindow::create();
+        if (!w || !w->startEventServer())
+            return false;
+        w->resize(1400, 900);
+        w->show();
+        return true;
+    }
+    void closeWindow()
+    {
+        if (w) {
+            // Hidden first: the docks would otherwise report a visibility
+            // change into a half-destroyed window.
+            w->hide();
+            delete w; // the close path ends every event thread
+            w = nullptr;
+        }
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (qobject_cast<QDialog *>(top))
+                delete top;
+    }
+
+    QSystemInterface *connect(int type, int link, const QString &argument, const QString &name)
+    {
+        return connectLive(w, type, link, argument, name);
+    }
+};
 
 }  // namespace live_test
 

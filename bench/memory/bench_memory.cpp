@@ -8,14 +8,16 @@
 // port for the soak. Printed:
 //   - resident memory (VmRSS) before connecting and after connecting and
 //     subscribing (once the first values of every system have arrived);
-//   - every 10 s of the soak: resident memory, heap in use, events delivered
-//     to the main window in those 10 s and the backlog (events offered by the
-//     systems but not yet delivered);
+//   - every 10 s of the soak, taken by a thread of its own so that a busy GUI
+//     thread cannot delay it: resident memory, heap in use and heap the
+//     allocator holds, events delivered to the main window, the backlog
+//     (events the systems sent that the main window has not yet had) and the
+//     longest time the GUI thread did not get round to its event loop;
 //   - the growth of resident memory from the first soak sample (caches warm)
 //     to the last one, and once more after the backlog has drained.
 //
 // Usage: bench_memory [soak seconds (default 60)] [world file]
-// Exit code 0 unless a system failed to connect or delivered nothing.
+// Exit code 0 unless a system failed to connect or the soak delivered nothing.
 
 #include "app/MainWindow.h"
 #include "app/MainWindowLogic.h"
@@ -40,10 +42,12 @@
 
 #include <malloc.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifndef KEBO_BENCH_MEMORY_WORLD
@@ -54,6 +58,8 @@ namespace {
 
 constexpr unsigned kUpdatesPerChannelPerSecond = 10;
 constexpr int kSampleSeconds = 10;
+constexpr double kRssGoalMb = 150;
+constexpr double kGrowthGoalPercent = 5;
 
 // A "Vm...:  1234 kB" line of /proc/self/status, in kB; -1 when absent.
 long procStatusKb(const char *key)
@@ -70,8 +76,17 @@ long procStatusKb(const char *key)
 
 double rssMb() { return double(procStatusKb("VmRSS")) / 1024.0; }
 double peakRssMb() { return double(procStatusKb("VmHWM")) / 1024.0; }
-// Bytes the heap hands out now (not what it keeps in reserve).
-double heapInUseMb() { return double(mallinfo2().uordblks) / (1024.0 * 1024.0); }
+
+struct HeapFigures
+{
+    double inUseMb = 0; // handed out by malloc now
+    double heldMb = 0;  // taken from the system by malloc (in use + free kept)
+};
+HeapFigures heapFigures()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return {double(m.uordblks + m.hblkhd) / (1024.0 * 1024.0), double(m.arena + m.hblkhd) / (1024.0 * 1024.0)};
+}
 
 std::string cpuModel()
 {
@@ -113,6 +128,15 @@ int channelCount(const QSystemInterface *sys)
             n += board->children().size();
     return n;
 }
+
+// Counted on the GUI thread, read by the sampler.
+struct Counters
+{
+    std::atomic<unsigned long long> delivered{0};     // every value event
+    std::atomic<unsigned long long> deliveredVMon{0}; // the soak's own ones
+    std::atomic<qint64> lastBeatNs{0};                // GUI thread's heartbeat
+    std::atomic<qint64> worstGapNs{0};                // since the last sample
+};
 
 } // namespace
 
@@ -164,39 +188,36 @@ int main(int argc, char **argv)
         if (w != window && qobject_cast<QDialog *>(w) && w->isVisible())
             w->close();
 
-    // Events delivered to the main window (on the GUI thread), per system.
-    std::vector<unsigned long long> delivered(infos.size(), 0);
+    // Value events as the main window hands them to its handler. The soak's
+    // own ones ("VMon") apart: the systems also report a few drifting system
+    // properties.
+    Counters counters;
+    std::vector<unsigned long long> deliveredTo(infos.size(), 0);
     QHash<QSystemInterface *, size_t> indexOf;
-    // The soak's own events ("VMon") apart: the systems also report a few
-    // drifting system properties.
-    unsigned long long deliveredVMon = 0;
     const QString vmon = QStringLiteral("VMon");
     QObject::connect(window, &MainWindow::updateValueAndWidget, window,
                      [&](QSystemInterface *sys, int, int, const QString &itemName) {
                          const auto it = indexOf.constFind(sys);
                          if (it != indexOf.constEnd())
-                             ++delivered[*it];
+                             ++deliveredTo[*it];
+                         counters.delivered.fetch_add(1, std::memory_order_relaxed);
                          if (itemName == vmon)
-                             ++deliveredVMon;
+                             counters.deliveredVMon.fetch_add(1, std::memory_order_relaxed);
                      });
-    const auto totalDelivered = [&] {
-        unsigned long long n = 0;
-        for (unsigned long long d : delivered)
-            n += d;
-        return n;
-    };
+    const auto delivered = [&] { return counters.delivered.load(std::memory_order_relaxed); };
 
     std::printf("machine: %d cores, %s\n", QThread::idealThreadCount(), cpuModel().c_str());
     std::printf("world: %zu systems from %s\n", infos.size(), worldFile.constData());
     runFor(1000);
     const double rssBefore = rssMb();
-    std::printf("RSS before connecting: %.1f MB (heap in use %.1f MB)\n", rssBefore, heapInUseMb());
+    std::printf("RSS before connecting: %.1f MB (heap in use %.1f MB)\n", rssBefore, heapFigures().inUseMb);
     std::fflush(stdout);
 
     // Connect every system; its first values (one per channel) must arrive.
     QElapsedTimer connectTime;
     connectTime.start();
     int channels = 0;
+    std::vector<unsigned> perSecond(infos.size());
     for (size_t i = 0; i < infos.size(); ++i) {
         const vhw::SystemInfo &info = infos[i];
         const QString name = QStringLiteral("HV-%1").arg(QChar('A' + int(i)));
@@ -212,92 +233,126 @@ int main(int argc, char **argv)
         indexOf.insert(sys, i);
         const int n = channelCount(sys);
         channels += n;
+        perSecond[i] = kUpdatesPerChannelPerSecond * unsigned(n);
         if (!runUntil([&] { return vhw::hasEventConnection(info.id); }, 30000)) {
             std::fprintf(stderr, "%s opened no event connection\n", info.argument.c_str());
             return 2;
         }
-        const unsigned long long base = delivered[i];
+        const unsigned long long base = deliveredTo[i];
         vhw::floodChannelEvents(info.id, unsigned(n));
-        if (!runUntil([&] { return delivered[i] >= base + unsigned(n); }, 60000)) {
+        if (!runUntil([&] { return deliveredTo[i] >= base + unsigned(n); }, 60000)) {
             std::fprintf(stderr, "%s: %llu of %d first values arrived\n", info.argument.c_str(),
-                         delivered[i] - base, n);
+                         deliveredTo[i] - base, n);
             return 2;
         }
     }
     // Quiet for a second: nothing of the connection is still on its way.
-    for (unsigned long long last = ~0ull; last != totalDelivered();) {
-        last = totalDelivered();
+    for (unsigned long long last = ~0ull; last != delivered();) {
+        last = delivered();
         runFor(1000);
     }
     const double rssConnected = rssMb();
-    std::printf("connected %zu systems, %d channels, %d tables, in %.1f s\n", infos.size(), channels,
-                int(window->systems().size()), double(connectTime.elapsed()) / 1000.0);
-    std::printf("RSS after connecting + subscribing: %.1f MB (heap in use %.1f MB)\n", rssConnected,
-                heapInUseMb());
-    std::fflush(stdout);
+    std::printf("connected %zu systems, %d channels, %d tables, %d widgets, in %.1f s\n", infos.size(), channels,
+                int(window->systems().size()), int(QApplication::allWidgets().size()),
+                double(connectTime.elapsed()) / 1000.0);
+    std::printf("RSS after connecting + subscribing: %.1f MB (heap in use %.1f MB); goal < %.0f MB: %s\n",
+                rssConnected, heapFigures().inUseMb, kRssGoalMb, rssConnected < kRssGoalMb ? "met" : "MISSED");
 
     // The soak: every channel 10 events per second, paced by the systems.
-    const unsigned perSystemRate = unsigned(kUpdatesPerChannelPerSecond) * unsigned(channels / int(infos.size()));
-    std::vector<unsigned> perSecond(infos.size());
+    unsigned totalRate = 0;
     std::vector<unsigned> floodSize(infos.size());
     for (size_t i = 0; i < infos.size(); ++i) {
-        const int n = channelCount(window->systems().at(int(i)));
-        perSecond[i] = kUpdatesPerChannelPerSecond * unsigned(n);
         floodSize[i] = perSecond[i] * unsigned(soakSeconds);
+        totalRate += perSecond[i];
     }
-    std::printf("soak: %d s, %u events/s per system (10 per channel), %u events/s in all\n", soakSeconds,
-                perSystemRate, perSystemRate * unsigned(infos.size()));
-    std::printf("%6s %9s %10s %12s %12s %10s\n", "t [s]", "RSS [MB]", "heap [MB]", "delivered", "events/s",
-                "backlog");
+    std::printf("soak: %d s, 10 events/s per channel, %u events/s in all\n", soakSeconds, totalRate);
+    std::printf("%6s %9s %10s %10s %11s %9s %9s %10s\n", "t [s]", "RSS [MB]", "heap [MB]", "held [MB]",
+                "delivered", "events/s", "backlog", "stall [ms]");
     std::fflush(stdout);
 
-    const unsigned long long soakBase = totalDelivered();
-    const unsigned long long soakBaseVMon = deliveredVMon;
-    QElapsedTimer soak;
-    soak.start();
+    QElapsedTimer clock; // shared by heartbeat and sampler
+    clock.start();
+    QTimer heartbeat;
+    QObject::connect(&heartbeat, &QTimer::timeout, &heartbeat, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        const qint64 gap = now - counters.lastBeatNs.exchange(now);
+        if (gap > counters.worstGapNs.load())
+            counters.worstGapNs.store(gap);
+    });
+    counters.lastBeatNs.store(clock.nsecsElapsed());
+    heartbeat.start(20);
+
+    const unsigned long long soakBase = delivered();
+    const unsigned long long soakBaseVMon = counters.deliveredVMon.load();
+    const qint64 soakStartNs = clock.nsecsElapsed();
     for (size_t i = 0; i < infos.size(); ++i)
         vhw::floodChannelEvents(infos[i].id, floodSize[i], perSecond[i]);
-    const auto offered = [&] {
-        const double s = double(soak.elapsed()) / 1000.0;
+    const auto soakVMon = [&] { return counters.deliveredVMon.load() - soakBaseVMon; };
+    const auto sent = [&] { // by the systems' pacing
+        const double s = double(clock.nsecsElapsed() - soakStartNs) / 1e9;
         unsigned long long n = 0;
         for (size_t i = 0; i < infos.size(); ++i)
             n += qMin<unsigned long long>(floodSize[i], (unsigned long long)(s * perSecond[i]));
         return n;
     };
 
+    // Taken by the sampler: the GUI thread may still be working through a
+    // backlog when it gets to read them itself.
     std::vector<double> samples;
-    unsigned long long lastDelivered = soakBase;
-    for (int t = kSampleSeconds; t <= soakSeconds; t += kSampleSeconds) {
-        runUntil([&] { return soak.elapsed() >= qint64(t) * 1000; }, (soakSeconds + 60) * 1000);
-        const double rss = rssMb();
-        samples.push_back(rss);
-        const unsigned long long now = totalDelivered();
-        const unsigned long long inSoak = now - soakBase;
-        const long long backlog = (long long)(offered()) - (long long)(deliveredVMon - soakBaseVMon);
-        std::printf("%6d %9.1f %10.1f %12llu %12.0f %10lld\n", t, rss, heapInUseMb(), inSoak,
-                    double(now - lastDelivered) / kSampleSeconds, qMax(0ll, backlog));
-        std::fflush(stdout);
-        lastDelivered = now;
-    }
-    const unsigned long long soakDelivered = deliveredVMon - soakBaseVMon;
+    unsigned long long soakSent = 0, soakDelivered = 0;
+    std::atomic<bool> soakOver{false};
+    std::thread sampler([&] {
+        const auto start = std::chrono::steady_clock::now();
+        unsigned long long lastDelivered = soakBase;
+        for (int t = kSampleSeconds; t <= soakSeconds; t += kSampleSeconds) {
+            std::this_thread::sleep_until(start + std::chrono::seconds(t));
+            const double rss = rssMb();
+            const HeapFigures heap = heapFigures();
+            const unsigned long long now = delivered();
+            soakSent = sent();
+            soakDelivered = soakVMon();
+            const long long backlog = (long long)(soakSent) - (long long)(soakDelivered);
+            const qint64 sinceBeat = clock.nsecsElapsed() - counters.lastBeatNs.load();
+            const qint64 stall = qMax(counters.worstGapNs.exchange(0), sinceBeat);
+            samples.push_back(rss);
+            std::printf("%6d %9.1f %10.1f %10.1f %11llu %9.0f %9lld %10.0f\n", t, rss, heap.inUseMb, heap.heldMb,
+                        now - soakBase, double(now - lastDelivered) / kSampleSeconds, qMax(0ll, backlog),
+                        double(stall) / 1e6);
+            std::fflush(stdout);
+            lastDelivered = now;
+        }
+        soakOver.store(true);
+    });
+    runUntil([&] { return soakOver.load(); }, (soakSeconds + 120) * 1000);
+    sampler.join();
+    heartbeat.stop();
+
     const double growth = (samples.back() - samples.front()) / samples.front() * 100.0;
-    std::printf("soak events (\"VMon\") delivered: %llu of %llu sent (%.1f %%)\n", soakDelivered, offered(),
-                100.0 * double(soakDelivered) / double(qMax(1ull, offered())));
-    std::printf("RSS growth from %d s to %d s of the soak: %.1f MB -> %.1f MB = %+.2f %%\n", kSampleSeconds,
-                soakSeconds, samples.front(), samples.back(), growth);
+    std::printf("soak events (\"VMon\") delivered during the soak: %llu of %llu sent (%.1f %%)\n", soakDelivered,
+                soakSent, 100.0 * double(soakDelivered) / double(qMax(1ull, soakSent)));
+    std::printf("RSS growth from %d s to %d s of the soak: %.1f MB -> %.1f MB = %+.2f %%; goal < %.0f %%: %s\n",
+                kSampleSeconds, soakSeconds, samples.front(), samples.back(), growth, kGrowthGoalPercent,
+                growth < kGrowthGoalPercent ? "met" : "MISSED");
 
     // Whatever was still on its way is delivered; then memory once more.
     for (size_t i = 0; i < infos.size(); ++i)
         vhw::floodChannelEvents(infos[i].id, 0);
-    for (unsigned long long last = ~0ull; last != totalDelivered();) {
-        last = totalDelivered();
+    QElapsedTimer drain;
+    drain.start();
+    for (unsigned long long last = ~0ull; last != delivered();) {
+        last = delivered();
         runFor(1000);
     }
     const double rssDrained = rssMb();
-    std::printf("after the soak, all delivered (%llu events in all): RSS %.1f MB (%+.2f %% from the first sample), "
-                "heap in use %.1f MB, peak RSS %.1f MB\n",
-                totalDelivered() - soakBase, rssDrained, (rssDrained - samples.front()) / samples.front() * 100.0,
-                heapInUseMb(), peakRssMb());
+    const HeapFigures heap = heapFigures();
+    std::printf("drained in %.1f s, %llu soak events delivered in all: RSS %.1f MB (%+.2f %% from the first "
+                "sample), heap in use %.1f MB, held %.1f MB, peak RSS %.1f MB\n",
+                double(drain.elapsed()) / 1000.0, soakVMon(), rssDrained,
+                (rssDrained - samples.front()) / samples.front() * 100.0, heap.inUseMb, heap.heldMb, peakRssMb());
+    // What of that is free memory malloc keeps rather than memory still used:
+    // handed back, RSS falls by it.
+    malloc_trim(0);
+    std::printf("after handing free heap back to the system (malloc_trim): RSS %.1f MB\n", rssMb());
     std::printf("operator messages: %d\n", operatorMessages);
     std::fflush(stdout);
 

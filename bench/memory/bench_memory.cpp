@@ -10,8 +10,9 @@
 //     subscribing (once the first values of every system have arrived);
 //   - every 10 s of the soak, taken by a thread of its own so that a busy GUI
 //     thread cannot delay it: resident memory, heap in use and heap the
-//     allocator holds, events delivered to the main window, the backlog
-//     (events the systems sent that the main window has not yet had) and the
+//     allocator holds, events delivered to the main window, the events the
+//     systems sent that the main window has not had (replaced by a newer
+//     value of the same channel while they waited, or waiting still) and the
 //     longest time the GUI thread did not get round to its event loop;
 //   - the growth of resident memory from the first soak sample (caches warm)
 //     to the last one, and once more after the backlog has drained.
@@ -266,8 +267,8 @@ int main(int argc, char **argv)
         totalRate += perSecond[i];
     }
     std::printf("soak: %d s, 10 events/s per channel, %u events/s in all\n", soakSeconds, totalRate);
-    std::printf("%6s %9s %10s %10s %11s %9s %9s %10s\n", "t [s]", "RSS [MB]", "heap [MB]", "held [MB]",
-                "delivered", "events/s", "backlog", "stall [ms]");
+    std::printf("%6s %9s %10s %10s %11s %9s %12s %10s\n", "t [s]", "RSS [MB]", "heap [MB]", "held [MB]",
+                "delivered", "events/s", "not had yet", "stall [ms]");
     std::fflush(stdout);
 
     QElapsedTimer clock; // shared by heartbeat and sampler
@@ -311,12 +312,12 @@ int main(int argc, char **argv)
             const unsigned long long now = delivered();
             soakSent = sent();
             soakDelivered = soakVMon();
-            const long long backlog = (long long)(soakSent) - (long long)(soakDelivered);
+            const long long notHad = (long long)(soakSent) - (long long)(soakDelivered);
             const qint64 sinceBeat = clock.nsecsElapsed() - counters.lastBeatNs.load();
             const qint64 stall = qMax(counters.worstGapNs.exchange(0), sinceBeat);
             samples.push_back(rss);
-            std::printf("%6d %9.1f %10.1f %10.1f %11llu %9.0f %9lld %10.0f\n", t, rss, heap.inUseMb, heap.heldMb,
-                        now - soakBase, double(now - lastDelivered) / kSampleSeconds, qMax(0ll, backlog),
+            std::printf("%6d %9.1f %10.1f %10.1f %11llu %9.0f %12lld %10.0f\n", t, rss, heap.inUseMb,
+                        heap.heldMb, now - soakBase, double(now - lastDelivered) / kSampleSeconds, qMax(0ll, notHad),
                         double(stall) / 1e6);
             std::fflush(stdout);
             lastDelivered = now;
@@ -345,9 +346,11 @@ int main(int argc, char **argv)
     }
     const double rssDrained = rssMb();
     const HeapFigures heap = heapFigures();
-    std::printf("drained in %.1f s, %llu soak events delivered in all: RSS %.1f MB (%+.2f %% from the first "
-                "sample), heap in use %.1f MB, held %.1f MB, peak RSS %.1f MB\n",
-                double(drain.elapsed()) / 1000.0, soakVMon(), rssDrained,
+    std::printf("drained in %.1f s, %llu soak events delivered in all, %lld replaced by a newer value while they "
+                "waited: RSS %.1f MB (%+.2f %% from the first sample), heap in use %.1f MB, held %.1f MB, peak RSS "
+                "%.1f MB\n",
+                double(drain.elapsed()) / 1000.0, soakVMon(), (long long)(sent()) - (long long)(soakVMon()),
+                rssDrained,
                 (rssDrained - samples.front()) / samples.front() * 100.0, heap.inUseMb, heap.heldMb, peakRssMb());
     // What of that is free memory malloc keeps rather than memory still used:
     // handed back, RSS falls by it.

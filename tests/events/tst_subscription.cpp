@@ -170,23 +170,18 @@ private slots:
         QVERIFY2(sys, qPrintable(why));
         QVERIFY(failures.isEmpty());
 
+        // The tree holds the connection items; the library is never asked for them.
+        QVERIFY(sys->systemNode()->parameter(QStringLiteral("ConnStat")));
         const QList<Call> sysCalls = callsOfKind(QStringLiteral("sys"));
         QCOMPARE(sysCalls.size(), 1);
         QVERIFY(!sysCalls.at(0).names.contains(QStringLiteral("ConnStat")));
         QVERIFY(!sysCalls.at(0).names.contains(QStringLiteral("NrOfSlot")));
-        bool hasConnStat = false;
-        for (const ORVEHVNode *p : sys->systemNode()->parameters())
-            hasConnStat = hasConnStat || p->name() == QLatin1String("ConnStat");
-        QVERIFY2(hasConnStat, "the tree should hold ConnStat for this test to mean something");
-
         int boards = 0, channels = 0;
-        const auto &crate = sys->systemNode()->children();
-        for (int s = 0; s < crate.size(); ++s) {
-            if (crate.at(s)->kind() == KindContainer)
-                continue;
-            ++boards;
-            channels += crate.at(s)->children().size();
-        }
+        for (const ORVEHVNode *slot : sys->systemNode()->children())
+            if (slot->kind() == KindBoard) {
+                ++boards;
+                channels += slot->children().size();
+            }
         QCOMPARE(callsOfKind(QStringLiteral("bd")).size(), boards);
         QCOMPARE(callsOfKind(QStringLiteral("ch")).size(), channels);
         for (const Call &c : std::as_const(g_calls))
@@ -288,9 +283,8 @@ private slots:
         QVERIFY2(sys, qPrintable(why));
         int channels = 0;
         for (const ORVEHVNode *slot : sys->systemNode()->children())
-            if (slot->kind() != KindContainer)
-                for (const ORVEHVNode *ch : slot->children())
-                    channels += ch->parameter(QStringLiteral("VSet")) ? 1 : 0;
+            for (const ORVEHVNode *ch : slot->children())
+                channels += ch->parameter(QStringLiteral("VSet")) ? 1 : 0;
         QVERIFY(channels > 0);
         QCOMPARE(failures.size(), channels);
         for (const SubscriptionFailure &f : std::as_const(failures)) {

@@ -16,12 +16,7 @@ namespace {
 
 LogEntry entry(int board, int channel, const QString &name, const QVariant &value)
 {
-    LogEntry e;
-    e.board = board;
-    e.channel = channel;
-    e.parameter = name;
-    e.value = value;
-    return e;
+    return LogEntry{board, channel, name, value};
 }
 
 // Every queued entry, batch by batch: "<batch>:<board>/<channel>/<name>=<value>".

@@ -22,12 +22,7 @@ namespace {
 
 LogEntry entry(int board, int channel, const QString &name, const QVariant &value)
 {
-    LogEntry e;
-    e.board = board;
-    e.channel = channel;
-    e.parameter = name;
-    e.value = value;
-    return e;
+    return LogEntry{board, channel, name, value};
 }
 
 int pendingBatches(QSystemInterface &sys)

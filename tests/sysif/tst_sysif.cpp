@@ -154,16 +154,6 @@ private slots:
         QVERIFY(families >= 10);
     }
 
-    void wrongLoginGives4103()
-    {
-        QSystemInterface sys(2, 0, "192.0.2.10", "crate", 0);
-        QCOMPARE(sys.connectSystem(nullptr, "admin", "wrong"), 4103);
-        QCOMPARE(sys.handle(), -1);
-        QVERIFY(!sys.systemNode());
-        QSystemInterface noLogin(16, 0, "192.0.2.20", "rack", 0);
-        QCOMPARE(noLogin.connectSystem(nullptr, QString(), QString()), 4103);
-    }
-
     void sixSlotMainframeBecomesType3()
     {
         auto big = connectTo(2, 0, "192.0.2.10");

@@ -9,43 +9,39 @@
 EventDelivery::EventDelivery(EventRouter *router, LiveCheck isLive, QObject *parent)
     : QObject(parent), m_isLive(std::move(isLive))
 {
+    connect(this, &EventDelivery::recordsWaiting, this, &EventDelivery::deliver, Qt::QueuedConnection);
     // Direct: these run on the event-data thread and touch only the mailbox.
     connect(router, &EventRouter::updateValueAndWidget, this,
             [this](QSystemInterface *sys, int bd, int ch, const QString &name, const IDValue_t &val, bool first,
                    bool last) {
                 if (sys->eventMailbox.putValue(bd, ch, name, val, first, last, sys->isLogStarted()))
-                    notify(sys);
+                    emit recordsWaiting(sys);
             },
             Qt::DirectConnection);
     connect(router, &EventRouter::systemEvStatus, this,
             [this](QSystemInterface *sys, const ORVEHV_SYSTEMSTATUS_t &status) {
                 if (sys->eventMailbox.putStatus(status))
-                    notify(sys);
+                    emit recordsWaiting(sys);
             },
             Qt::DirectConnection);
     connect(router, &EventRouter::liveInsertion, this,
             [this](QSystemInterface *sys, bool first, bool last) {
                 if (sys->eventMailbox.putBarrier(EventRecord::LiveInsertion, first, last))
-                    notify(sys);
+                    emit recordsWaiting(sys);
             },
             Qt::DirectConnection);
     connect(router, &EventRouter::TransparentMode, this,
             [this](QSystemInterface *sys) {
                 if (sys->eventMailbox.putBarrier(EventRecord::Transparent))
-                    notify(sys);
+                    emit recordsWaiting(sys);
             },
             Qt::DirectConnection);
     connect(router, &EventRouter::systemDisconnected, this,
             [this](QSystemInterface *sys, int code) {
                 if (sys->eventMailbox.putBarrier(EventRecord::Disconnected, false, false, code))
-                    notify(sys);
+                    emit recordsWaiting(sys);
             },
             Qt::DirectConnection);
-}
-
-void EventDelivery::notify(QSystemInterface *sys)
-{
-    QMetaObject::invokeMethod(this, [this, sys] { deliver(sys); }, Qt::QueuedConnection);
 }
 
 void EventDelivery::deliver(QSystemInterface *sys)
@@ -92,7 +88,7 @@ void EventDelivery::deliver(QSystemInterface *sys)
     }
     m_delivering.removeOne(sys);
     if (more) {
-        notify(sys); // the rest after painting and input had their turn
+        emit recordsWaiting(sys); // the rest after painting and input had their turn
         return;
     }
     // Records merged while waiting may have moved the burst's last one

@@ -41,8 +41,10 @@ signals:
     void systemEvStatus(QSystemInterface *sysIf, ORVEHV_SYSTEMSTATUS_t sysStatus);
     void systemDisconnected(QSystemInterface *sysIf, int errorCode);
 
+    // Queued to deliver(): a system's mailbox has records (any thread).
+    void recordsWaiting(QSystemInterface *sysIf);
+
 private:
-    void notify(QSystemInterface *sys);   // any thread
     void deliver(QSystemInterface *sys);  // GUI thread
 
     LiveCheck m_isLive;

@@ -12,6 +12,7 @@
 //                        disconnecting (the systems' queries forward there);
 //   SystemEventHandlers  what the six event reports do (the handle* slots
 //                        forward there);
+//   EventDelivery        how the event threads' reports become its signals;
 //   ViewsController      custom views, channel groups, saved configurations.
 
 #include <QMainWindow>

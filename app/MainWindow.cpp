@@ -2,18 +2,13 @@
 
 #include "app/MainWindowLogic.h"
 #include "app/QFloatingWindow.h"
+#include "app/SystemConnections.h"
+#include "app/SystemEventHandlers.h"
 #include "app/ViewAccess.h"
 #include "app/ViewsController.h"
 #include "connect/QConnectDialog.h"
-#include "connect/QDisconnectDialog.h"
-#include "device/EventDataThread.h"
 #include "device/EventDelivery.h"
-#include "device/EventServer.h"
-#include "device/LogQueue.h"
-#include "device/ORVEHVNode.h"
-#include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
-#include "device/ValueText.h"
 #include "panels/InfoDialogs.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QSystemStatusBar.h"
@@ -31,7 +26,6 @@
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,22 +33,16 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMutexLocker>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
-#include <QTextBrowser>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-using namespace MainWindowLogic;
 
 MainWindow *MainWindow::s_instance = nullptr;
 MainWindow::SearchHook MainWindow::s_searchHook;
@@ -248,6 +236,8 @@ MainWindow *MainWindow::instance()
 }
 
 MainWindow::MainWindow()
+    : m_connections(std::make_unique<SystemConnections>(*this)),
+      m_handlers(std::make_unique<SystemEventHandlers>(*this, *m_connections))
 {
     m_form.setupUi(this);
 
@@ -365,26 +355,13 @@ MainWindow::MainWindow()
 MainWindow::~MainWindow()
 {
     // Threads first: nothing may report into a half-destroyed window.
-    if (m_eventServer) {
-        for (QSystemInterface *sys : std::as_const(m_systems))
-            sys->stopRequested = true;
-        m_eventServer->stop();
-    }
+    m_connections->haltEventThreads();
     // Children still signal while QWidget's destructor tears them down (a
     // dock hiding reports its visibility): nothing may reach this window's
     // slots once its own members are going.
     for (QObject *child : findChildren<QObject *>())
         QObject::disconnect(child, nullptr, this, nullptr);
-    const QVector<QSystemInterface *> systems = m_systems;
-    m_systems.clear();
-    // Joined boards before their crate, whose tree owns their boards.
-    for (auto it = systems.crbegin(); it != systems.crend(); ++it) {
-        QSystemInterface *sys = *it;
-        removeViewsOf(sys);
-        if (!m_eventServer || m_eventServer->removeSystem(sys))
-            delete sys;
-    }
-    delete m_eventServer;
+    m_connections->deleteAllSystems();
     if (s_instance == this)
         s_instance = nullptr;
 }
@@ -536,64 +513,6 @@ void MainWindow::updateConnectAction()
     m_form.menuConnect->setEnabled(connectedSystemCount() <= 3 && eventServerReady());
 }
 
-int MainWindow::connectedSystemCount() const
-{
-    return int(std::count_if(m_systems.cbegin(), m_systems.cend(), [](const QSystemInterface *s) {
-        return s->crateOffset() == 0 && !s->representsCustomView();
-    }));
-}
-
-// ------------------------------------------------------------ systems
-
-bool MainWindow::isLiveSystem(const QSystemInterface *sysIf) const
-{
-    return sysIf && std::find(m_systems.cbegin(), m_systems.cend(), sysIf) != m_systems.cend();
-}
-
-QSystemInterface *MainWindow::topLevelSystem(int systemIndex) const
-{
-    for (QSystemInterface *sys : m_systems)
-        if (sys->crateOffset() == 0 && sys->systemIndex() == systemIndex)
-            return sys;
-    return nullptr;
-}
-
-int MainWindow::topLevelCount() const
-{
-    return int(std::count_if(m_systems.cbegin(), m_systems.cend(),
-                             [](const QSystemInterface *s) { return s->crateOffset() == 0; }));
-}
-
-QSystemInterface *MainWindow::crateOf(QSystemInterface *sysIf) const
-{
-    if (!sysIf || sysIf->systemType() != ORVEHV_SYS_VMEHV)
-        return sysIf;
-    QSystemInterface *crate = crateEntryFor(sysIf->connectionArgument());
-    // A board whose argument names no bridge joined nothing: its views are its own.
-    return crate ? crate : sysIf;
-}
-
-QSystemInterface *MainWindow::crateEntryFor(const QString &connectionArgument) const
-{
-    for (QSystemInterface *sys : m_systems)
-        if (sys->systemType() == ORVEHV_SYS_VMEHV && sameVmeBridge(sys->connectionArgument(), connectionArgument))
-            return sys;
-    return nullptr;
-}
-
-QList<ORVEHVNode *> MainWindow::boardsOf(QSystemInterface *sysIf) const
-{
-    // A crate's tree also lists the boards of joined board systems; those
-    // carry their own system's handle.
-    QList<ORVEHVNode *> boards;
-    if (!sysIf->systemNode())
-        return boards;
-    for (ORVEHVNode *b : sysIf->systemNode()->children())
-        if (b->kind() == KindBoard && b->handle() == sysIf->handle())
-            boards.append(b);
-    return boards;
-}
-
 int MainWindow::showMessage(const OperatorMessage &message)
 {
     return showOperatorMessage(message, this);
@@ -609,218 +528,67 @@ void MainWindow::setSearchHook(SearchHook hook)
     s_searchHook = std::move(hook);
 }
 
-bool MainWindow::startEventServer()
+// ------------------------------------------- systems (SystemConnections)
+
+const QVector<QSystemInterface *> &MainWindow::systems() const { return m_connections->systems(); }
+bool MainWindow::isLiveSystem(const QSystemInterface *sysIf) const { return m_connections->isLiveSystem(sysIf); }
+QSystemInterface *MainWindow::topLevelSystem(int systemIndex) const { return m_connections->topLevelSystem(systemIndex); }
+int MainWindow::topLevelCount() const { return m_connections->topLevelCount(); }
+QSystemInterface *MainWindow::crateOf(QSystemInterface *sysIf) const { return m_connections->crateOf(sysIf); }
+
+QSystemInterface *MainWindow::crateEntryFor(const QString &connectionArgument) const
 {
-    if (m_eventServer)
-        return true;
-    m_eventServer = new EventServer(m_router);
-    if (!m_eventServer->start()) {
-        delete m_eventServer;
-        m_eventServer = nullptr;
-        // Told like a server that cannot listen (which reports itself).
-        emit tcpServerError();
-        return false;
-    }
-    return true;
+    return m_connections->crateEntryFor(connectionArgument);
 }
 
-bool MainWindow::eventServerReady() const
-{
-    return !m_eventServerFailed && m_eventServer && m_eventServer->isListening();
-}
-
-void MainWindow::reportEventServerFailure()
-{
-    m_form.menuConnect->setEnabled(false);
-    const QList<QAction *> entries = m_form.menuBar->actions();
-    if (entries.size() >= 3) {
-        entries.at(1)->setEnabled(false);
-        entries.at(2)->setEnabled(false);
-    }
-    if (m_eventServerFailed)
-        return;
-    m_eventServerFailed = true;
-    if (m_connectDialog)
-        m_connectDialog->close();
-    showMessage({QMessageBox::Warning,
-                 QStringLiteral("Unable to start tcp server. Please check\nyour network connection, than restart application."),
-                 QString(), {}});
-}
-
-quint16 MainWindow::eventPort() const
-{
-    return m_eventServer ? m_eventServer->port() : 0;
-}
+int MainWindow::connectedSystemCount() const { return m_connections->connectedSystemCount(); }
+bool MainWindow::startEventServer() { return m_connections->startEventServer(); }
+bool MainWindow::eventServerReady() const { return m_connections->eventServerReady(); }
+quint16 MainWindow::eventPort() const { return m_connections->eventPort(); }
 
 int MainWindow::connectToSystem(int systemType, int linkType, const QString &connectionArgument,
                                 const QString &displayName, const QString &userName, const QString &password)
 {
-    const bool isBoard = systemType == ORVEHV_SYS_VMEHV;
-    // A VME HV board's texts name the board description the dialog passes
-    // as user name.
-    const QString shownName = isBoard ? userName : displayName;
-
-    // Without an event server the tables would never update.
-    if (!eventServerReady()) {
-        reportEventServerFailure();
-        return 1;
-    }
-    const bool joinsCrate = isBoard && crateEntryFor(connectionArgument);
-    // The connect action is disabled at four systems, but configuration
-    // loading and multi-row dialogs call in directly.
-    if (!joinsCrate && connectedSystemCount() >= 4) {
-        showMessage({QMessageBox::Warning,
-                     QStringLiteral("Unable to connect to %1.\nAt most four systems can be connected at once.")
-                         .arg(shownName.isEmpty() ? QStringLiteral("System") : shownName),
-                     QString(), {}});
-        return 1;
-    }
-
-    auto *progress = new QProgressDialog(this);
-    progress->setLabelText(QStringLiteral("Please wait while %1 is fetching data..").arg(shownName));
-    progress->setRange(0, 100);
-    progress->setCancelButton(nullptr);
-    progress->setWindowModality(Qt::WindowModal);
-    progress->setMinimumDuration(0);
-    progress->setValue(0);
-
-    QString name = displayName.isEmpty() ? QStringLiteral("System") : displayName;
-    if (!isBoard) {
-        QStringList existing;
-        for (QSystemInterface *sys : std::as_const(m_systems))
-            if (sys->systemNode())
-                existing.append(sys->systemNode()->name());
-        name = uniqueDisplayName(name, existing);
-    }
-
-    auto *sys = new QSystemInterface(systemType, linkType, connectionArgument, name, topLevelCount());
-    m_systems.append(sys);
-    if (m_eventServer)
-        m_eventServer->addSystem(sys);
-
-    auto fail = [&](int result) {
-        progress->setValue(100);
-        delete progress;
-        m_systems.removeAll(sys);
-        if (!m_eventServer || m_eventServer->removeSystem(sys))
-            delete sys;
-        showMessage({QMessageBox::Warning, connectionFailureText(shownName, result), QString(), {}});
-        return 1;
-    };
-
-    // The library's argument buffer holds 79 characters: a longer argument
-    // would reach the device cut, i.e. as a different address.
-    const int result = connectionArgumentFits(connectionArgument) ? sys->connectSystem(progress, userName, password) : -1;
-    if (result != 0)
-        return fail(result);
-
-    SubscriptionFailureList systemFailures, boardFailures, channelFailures;
-    if (sys->subscribeParameters({}, systemFailures, boardFailures, channelFailures) != 0) {
-        ORVEHV_DeinitSystem(sys->handle());
-        sys->setHandle(-1);
-        return fail(1);
-    }
-    progress->setValue(96);
-
-    QSystemInterface *crate = isBoard ? crateEntryFor(connectionArgument) : nullptr;
-    if (crate == sys)
-        crate = nullptr;
-
-    if (crate) {
-        joinCrate(crate, sys);
-        m_views->systemConnected(sys);
-    } else {
-        sys->buildPanels(m_systemsArea, m_form.viewsArea, m_form.stackedWidgetRight, -1);
-        sys->describeConnection();
-        sys->setCrateOffset(0);
-        if (QWidget *page = sys->boardInformationPanel())
-            m_form.stackedWidgetRight->setCurrentWidget(page);
-        connect(sys, &QSystemInterface::clickedExtraButton, this, &MainWindow::createConfigureTableDialog);
-        connect(sys, &QSystemInterface::clickedDisconnectButton, this, &MainWindow::disconnectFromSystem);
-        connect(sys, &QSystemInterface::clicked, this, &MainWindow::setCurrentSubWindowIndex);
-        addSubWindow(sys);
-        progress->setValue(98);
-
-        if (sys->systemIndex() == 0) {
-            // The first system brings both docks up.
-            m_form.menuLockPanels->setChecked(false);
-            tbarAllClicked();
-            m_form.menuLockPanels->setChecked(true);
-        }
-        m_views->systemConnected(sys);
-        progress->setValue(99);
-    }
-    // Every board reports what it could not subscribe, joined or not.
-    if (!systemFailures.isEmpty() || !boardFailures.isEmpty() || !channelFailures.isEmpty()) {
-        reportUnsubscribedParameters(sys->handle(), systemFailures, boardFailures, channelFailures);
-        // The box runs an event loop; the system may have gone meanwhile.
-        if (!isLiveSystem(sys)) {
-            delete progress;
-            return 0;
-        }
-    }
-
-    progress->setValue(100);
-    delete progress;
-    setSystemItemsEnabled(true);
-    {
-        QMutexLocker lock(&sys->eventStateMutex);
-        sys->eventsEnabled = true;
-    }
-    updateConnectAction();
-    setCurrentSubWindowIndex(crate ? crate->systemIndex() : sys->systemIndex());
-    return 0;
-}
-
-void MainWindow::joinCrate(QSystemInterface *crate, QSystemInterface *board)
-{
-    // The crate's tree lists the board's boards (the board system keeps
-    // owning them and its own handle for reads and writes); the crate's
-    // views are rebuilt by the join.
-    board->joinCrate(crate);
-    board->setSystemIndex(crate->systemIndex());
-    connect(board, &QSystemInterface::clickedExtraButton, this, &MainWindow::createConfigureTableDialog);
-    connect(board, &QSystemInterface::clickedDisconnectButton, this, &MainWindow::disconnectFromSystem);
-    connect(board, &QSystemInterface::clicked, this, &MainWindow::setCurrentSubWindowIndex);
+    return m_connections->connectToSystem(systemType, linkType, connectionArgument, displayName, userName, password);
 }
 
 void MainWindow::reportUnsubscribedParameters(int handle, const SubscriptionFailureList &systemFailures,
                                               const SubscriptionFailureList &boardFailures,
                                               const SubscriptionFailureList &channelFailures)
 {
-    QSystemInterface *sys = nullptr;
-    for (QSystemInterface *s : std::as_const(m_systems))
-        if (s->systemNode() && s->systemNode()->handle() == handle) {
-            sys = s;
-            break;
-        }
-    if (!sys)
-        return;
-    const QString fileName = sys->subscriptionFailureLogName();
-    const QString report = unsubscribedReport(sys->systemNode()->name(), systemFailures, boardFailures, channelFailures);
-    writeUnsubscribedReport(fileName, report);
-
-    const int pressed = showMessage({QMessageBox::Warning,
-                                     QStringLiteral("There have been some troubles in communication.\n"
-                                                    "Some items will not be updated\n"),
-                                     QStringLiteral("Please check if your firewall is\nblocking inbound connections.\n"
-                                                    "Click Details button to view logfile.\n"),
-                                     {QStringLiteral("Details.."), QStringLiteral("Ok")}});
-    if (pressed != 0)
-        return;
-    auto *browser = new QTextBrowser();
-    browser->setObjectName(QStringLiteral("subscriptionFailureLog"));
-    browser->setAttribute(Qt::WA_DeleteOnClose);
-    browser->setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
-                            | Qt::WindowCloseButtonHint);
-    browser->setWindowTitle(fileName);
-    browser->setFont(QFont(QStringLiteral("Courier")));
-    browser->setMinimumWidth(800);
-    QFile file(fileName);
-    browser->setPlainText(file.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromLocal8Bit(file.readAll())
-                                                                          : report);
-    browser->show();
+    m_connections->reportUnsubscribedParameters(handle, systemFailures, boardFailures, channelFailures);
 }
+
+void MainWindow::disconnectFromSystem(int systemIndex) { m_connections->disconnectFromSystem(systemIndex); }
+void MainWindow::removeSystem(int position) { m_connections->removeSystem(position); }
+
+// --------------------------------------- event reports (SystemEventHandlers)
+
+void MainWindow::handleUpdateValueAndWidget(QSystemInterface *sysIf, int bdIndex, int chIndex, QString itmName,
+                                            IDValue_t val, bool isFirstEv, bool isLastEv)
+{
+    m_handlers->handleUpdateValueAndWidget(sysIf, bdIndex, chIndex, itmName, val, isFirstEv, isLastEv);
+}
+
+void MainWindow::handleEventLiveInsertion(QSystemInterface *sysIf, bool isFirstEv, bool isLastEv)
+{
+    m_handlers->handleEventLiveInsertion(sysIf, isFirstEv, isLastEv);
+}
+
+void MainWindow::handleTransparentMode(QSystemInterface *sysIf) { m_handlers->handleTransparentMode(sysIf); }
+
+void MainWindow::handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_SYSTEMSTATUS_t sysStatus)
+{
+    m_handlers->handleSystemEvStatus(sysIf, sysStatus);
+}
+
+void MainWindow::handleSystemDisconnected(QSystemInterface *sysIf, int errCode)
+{
+    m_handlers->handleSystemDisconnected(sysIf, errCode);
+}
+
+void MainWindow::handleTcpServerError() { m_handlers->handleTcpServerError(); }
+QWidget *MainWindow::sessionNotice() const { return m_handlers->sessionNotice(); }
 
 // ---------------------------------------------------------- views area
 
@@ -951,7 +719,7 @@ void MainWindow::showStatusBarOf(QSystemInterface *sysIf)
     if (current) {
         // A system's bar goes back to its owner; any other bar is dropped.
         QSystemInterface *owner = nullptr;
-        for (QSystemInterface *s : std::as_const(m_systems))
+        for (QSystemInterface *s : m_connections->systems())
             if (s->statusBar() == current)
                 owner = s;
         if (qobject_cast<QSystemStatusBar *>(current) && owner) {
@@ -972,7 +740,7 @@ void MainWindow::setCurrentWidgetIndex(QMdiSubWindow *sub)
     if (!sub || !sub->widget())
         return;
     QSystemInterface *sys = nullptr;
-    for (QSystemInterface *s : std::as_const(m_systems))
+    for (QSystemInterface *s : m_connections->systems())
         if (s->crateOffset() == 0 && s->subWindow() == sub->widget())
             sys = s;
     if (!sys)
@@ -1093,21 +861,7 @@ void MainWindow::showUserManual()
                      QString(), {}});
 }
 
-// -------------------------------------------------------- disconnecting
-
-void MainWindow::stopSystem(QSystemInterface *sys, bool stillConnected)
-{
-    sys->stopRequested = true;
-    if (!stillConnected || sys->handle() < 0)
-        return;
-    SubscriptionFailureList s, b, c;
-    QList<ORVEHVNode *> boards;
-    if (sys->systemType() == ORVEHV_SYS_VMEHV)
-        boards = boardsOf(sys);
-    sys->unsubscribeParameters(boards, s, b, c);
-    ORVEHV_DeinitSystem(sys->handle());
-    sys->setHandle(-1);
-}
+// --------------------------------------------------- a system's views going
 
 void MainWindow::removeViewsOf(QSystemInterface *sys)
 {
@@ -1137,155 +891,6 @@ void MainWindow::removeViewsOf(QSystemInterface *sys)
     }
 }
 
-void MainWindow::deleteSystem(QSystemInterface *sys)
-{
-    m_views->systemGoing(sys);
-    m_systems.removeAll(sys);
-    removeViewsOf(sys);
-    // Only once its event threads have ended; an interface whose thread hangs
-    // is left alive rather than freed under it.
-    const bool stopped = m_eventServer ? m_eventServer->removeSystem(sys) : stopEventThreads(sys);
-    if (stopped)
-        delete sys;
-}
-
-void MainWindow::renumberSystems()
-{
-    int index = 0;
-    for (QSystemInterface *sys : std::as_const(m_systems)) {
-        if (sys->crateOffset() == 0) {
-            if (sys->systemIndex() != index)
-                sys->setSystemIndex(index);
-            ++index;
-        }
-    }
-    for (QSystemInterface *sys : std::as_const(m_systems)) {
-        if (sys->crateOffset() > 0) {
-            if (QSystemInterface *crate = crateOf(sys))
-                sys->setSystemIndex(crate->systemIndex());
-        }
-    }
-    // Floated tables return into the views area in the order of these indices.
-    for (QFloatingWindow *f : findChildren<QFloatingWindow *>(QString(), Qt::FindDirectChildrenOnly)) {
-        for (QSystemInterface *sys : std::as_const(m_systems))
-            if (sys->crateOffset() == 0 && sys->subWindow() && f->centralWidget() == sys->subWindow())
-                f->setIndex(sys->systemIndex());
-    }
-}
-
-void MainWindow::disconnectFromSystem(int systemIndex)
-{
-    QSystemInterface *sys = topLevelSystem(systemIndex);
-    if (!sys)
-        return;
-    QVector<QSystemInterface *> entries;
-    // Joined boards first: the crate's tree owns their boards.
-    if (sys->systemType() == ORVEHV_SYS_VMEHV) {
-        for (QSystemInterface *other : std::as_const(m_systems))
-            if (other != sys && other->crateOffset() > 0 && crateOf(other) == sys)
-                entries.append(other);
-    }
-    // A connected crate of several boards lets the operator choose the boards.
-    if (!entries.isEmpty() && sys->systemNode() && sys->systemNode()->connectionState() != ConnectionLost
-        && ViewAccess::disconnectText(sys->systemBox()) != QStringLiteral("Close")) {
-        auto *dialog = new QDisconnectDialog({[this] { return m_systems; }, [this](int p) { removeSystem(p); }, this},
-                                             sys, this);
-        dialog->open();
-        return;
-    }
-    entries.append(sys);
-    disconnectEntries(entries, true);
-}
-
-void MainWindow::removeSystem(int position)
-{
-    if (position < 0 || position >= m_systems.size())
-        return;
-    QSystemInterface *sys = m_systems.at(position);
-    QVector<QSystemInterface *> entries;
-    if (sys->crateOffset() == 0 && sys->systemType() == ORVEHV_SYS_VMEHV) {
-        for (QSystemInterface *other : std::as_const(m_systems))
-            if (other != sys && other->crateOffset() > 0 && crateOf(other) == sys)
-                entries.append(other);
-    }
-    entries.append(sys);
-    disconnectEntries(entries, false);
-}
-
-void MainWindow::disconnectEntries(const QVector<QSystemInterface *> &entries, bool)
-{
-    if (entries.isEmpty())
-        return;
-    closeTripDialog();
-    QSystemInterface *main = entries.last();
-    const QString nodeName = main->systemNode() ? main->systemNode()->name() : main->displayName();
-    auto *progress = new QProgressDialog(this);
-    progress->setLabelText(QStringLiteral("Disconnecting from %1..").arg(nodeName));
-    progress->setCancelButton(nullptr);
-    progress->setRange(0, 100);
-    progress->setWindowModality(Qt::WindowModal);
-    progress->setMinimumDuration(0);
-    progress->setValue(0);
-
-    for (QSystemInterface *sys : entries)
-        sys->stopRequested = true;
-    for (QSystemInterface *sys : entries) {
-        // A system whose connection is lost is removed without library calls.
-        // Each entry by its own node: the crate's "Close" button also follows
-        // a lost board while the crate and its other boards stay connected.
-        const bool connected = sys->systemNode() && sys->systemNode()->connectionState() != ConnectionLost;
-        if (connected)
-            progress->setValue(10);
-        stopSystem(sys, connected);
-        if (connected)
-            progress->setValue(50);
-    }
-
-    // A joined board leaves the crate's tree with its interface.
-    QSystemInterface *crate = nullptr;
-    if (entries.size() == 1 && main->crateOffset() > 0)
-        crate = crateOf(main);
-    progress->setValue(60);
-    for (QSystemInterface *sys : entries)
-        deleteSystem(sys);
-    m_views->systemsGone();
-    progress->setValue(70);
-    renumberSystems();
-    if (crate)
-        ViewAccess::rebuildViews(crate);
-    if (!m_systems.isEmpty()) {
-        QSystemInterface *next = nullptr;
-        for (QSystemInterface *s : std::as_const(m_systems))
-            if (s->crateOffset() == 0) {
-                next = s;
-                break;
-            }
-        if (next)
-            setCurrentSubWindowIndex(next->systemIndex());
-    }
-    progress->setValue(80);
-
-    updateConnectAction();
-    if (m_systems.isEmpty()) {
-        m_form.menuSave->setEnabled(false);
-        afterLastDisconnection(progress);
-    }
-    progress->setValue(100);
-    delete progress;
-}
-
-void MainWindow::afterLastDisconnection(QProgressDialog *progress)
-{
-    if (QStatusBar *bar = findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
-        delete bar;
-    m_form.menuLockPanels->setChecked(false);
-    tbarNoneClicked();
-    m_form.menuLockPanels->setChecked(true);
-    setSystemItemsEnabled(false);
-    progress->setValue(100);
-    createDialogForConnection();
-}
-
 void MainWindow::applyBackground()
 {
     if (m_background.isNull() || size().isEmpty())
@@ -1308,13 +913,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_closing = true;
     // a running script ends before its system is taken away under it
     script::stopAllRuns();
-    for (QSystemInterface *sys : std::as_const(m_systems)) {
-        if (sys->representsCustomView() || !sys->systemNode())
-            continue;
-        stopSystem(sys, sys->systemNode()->connectionState() != ConnectionLost);
-    }
-    if (m_eventServer)
-        m_eventServer->stop();
+    m_connections->stopAllSystems();
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (w != this && w->isVisible() && (qobject_cast<QDialog *>(w) || w->inherits("QTextBrowser")))
             w->close();
@@ -1322,190 +921,3 @@ void MainWindow::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-// -------------------------------------------------------------- handlers
-
-ORVEHVNode *MainWindow::findParameterNode(QSystemInterface *sysIf, int bdIndex, int chIndex, const QString &name) const
-{
-    ORVEHVNode *root = sysIf->systemNode();
-    if (!root || root->kind() != KindSystem || name.isEmpty())
-        return nullptr;
-    if (bdIndex < 0 && chIndex < 0) {
-        for (ORVEHVNode *p : root->parameters())
-            if (p->name() == name)
-                return p;
-        for (ORVEHVNode *p : root->children())
-            if (p->kind() == KindSystemProperty && p->name() == name)
-                return p;
-        return nullptr;
-    }
-    if (bdIndex < 0)
-        return nullptr;
-    ORVEHVNode *tree = root;
-    const int position = bdIndex;
-    const QVector<ORVEHVNode *> &boards = tree->children();
-    if (position >= boards.size())
-        return nullptr;
-    ORVEHVNode *board = boards.at(position);
-    if (chIndex < 0)
-        return board->parameter(name);
-    if (chIndex >= board->children().size())
-        return nullptr;
-    return board->children().at(chIndex)->parameter(name);
-}
-
-void MainWindow::handleUpdateValueAndWidget(QSystemInterface *sysIf, int bdIndex, int chIndex, QString itmName,
-                                            IDValue_t val, bool isFirstEv, bool isLastEv)
-{
-    if (!isLiveSystem(sysIf) || !sysIf->systemNode())
-        return;
-    ORVEHVNode *node = findParameterNode(sysIf, bdIndex, chIndex, itmName);
-    if (!node)
-        return;
-    const NodeValue previous = node->value();
-    const NodeValue current = eventValue(node, val.Value);
-    node->setValue(current);
-
-    LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, previous.value, current.value,
-                             isFirstEv, isLastEv);
-
-    QSystemInterface *crate = crateOf(sysIf);
-    if (node->libraryType() == 2 && node->kind() == KindChannelParameter) {
-        const bool ok = channelStatusOk(sysIf->systemType(), current.value.toInt());
-        if (!crate || !crate->subWindow())
-            return;
-        ViewAccess::markChannelState(crate->subWindow(), ok, node);
-        for (QSystemInterface *s : std::as_const(m_systems)) {
-            if (!s->representsCustomView())
-                continue;
-            if (!s->subWindow())
-                break;
-            ViewAccess::markChannelState(s->subWindow(), ok, node);
-        }
-    }
-
-    if (chIndex < 0) {
-        if (crate)
-            ViewAccess::refreshPanels(crate, node);
-        if (node->kind() == KindBoardParameter) {
-            for (QSystemInterface *s : std::as_const(m_systems))
-                if (s->representsCustomView()) {
-                    ViewAccess::refreshPanels(s, node);
-                    break;
-                }
-        }
-    }
-
-    if (node->name() == QLatin1String("Sessions"))
-        showSessionNotice(sysIf->connectionArgument());
-}
-
-void MainWindow::showSessionNotice(const QString &connectionArgument)
-{
-    auto *notice = new QFrame(this, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
-    notice->setObjectName(QStringLiteral("sessionNotice"));
-    notice->setAttribute(Qt::WA_DeleteOnClose);
-    notice->setAttribute(Qt::WA_ShowWithoutActivating);
-    notice->setStyleSheet(QStringLiteral("border: 1px solid black"));
-    auto *layout = new QVBoxLayout(notice);
-    auto *label = new QLabel(sessionNoticeText(connectionArgument), notice);
-    QFont font = label->font();
-    font.setPointSize(7);
-    label->setFont(font);
-    label->setStyleSheet(QStringLiteral("border: none"));
-    layout->addWidget(label);
-    notice->adjustSize();
-    notice->move(mapToGlobal(QPoint(noticeX(width()), noticeY(height()))));
-    notice->show();
-    QTimer::singleShot(5000, notice, &QWidget::close);
-    m_sessionNotice = notice;
-}
-
-void MainWindow::closeTripDialog()
-{
-    QTripHandlingDialog::closeOpenDialogs();
-}
-
-void MainWindow::handleEventLiveInsertion(QSystemInterface *sysIf, bool, bool)
-{
-    closeTripDialog();
-    if (!isLiveSystem(sysIf) || !sysIf->systemNode())
-        return;
-    QSystemInterface *crate = crateOf(sysIf);
-    if (crate && crate->subWindow())
-        crate->subWindow()->setEnabled(true);
-    if (crate && crate->systemCommandsPanel())
-        crate->systemCommandsPanel()->setEnabled(true);
-    sysIf->systemNode()->setConnectionState(ConnectionConnected);
-    if (crate)
-        ViewAccess::setStatus(crate->statusBar(), ConnectionConnected);
-    if (sysIf->isLogStarted())
-        LogQueue::enqueueLiveInsertion(sysIf, sysIf->systemNode()->name());
-    const QList<ORVEHVNode *> boards = sysIf->changeCrateMap(this);
-    // The crate map dialog ran an event loop: the system may be gone.
-    if (!isLiveSystem(sysIf))
-        return;
-    m_views->rebuildCustomView();
-    m_views->systemsGone();
-    if (boards.isEmpty())
-        return;
-    SubscriptionFailureList systemFailures, boardFailures, channelFailures;
-    sysIf->subscribeParameters(boards, systemFailures, boardFailures, channelFailures);
-    if (!systemFailures.isEmpty() || !boardFailures.isEmpty() || !channelFailures.isEmpty())
-        reportUnsubscribedParameters(sysIf->handle(), systemFailures, boardFailures, channelFailures);
-}
-
-void MainWindow::handleTransparentMode(QSystemInterface *sysIf)
-{
-    if (!isLiveSystem(sysIf))
-        return;
-    QSystemInterface *crate = crateOf(sysIf);
-    if (!crate)
-        return;
-    if (sysIf->systemNode())
-        sysIf->systemNode()->setConnectionState(ConnectionTransparent);
-    if (QWidget *view = crate->subWindow()) {
-        ViewAccess::clearSelection(view);
-        view->setEnabled(false);
-    }
-    ViewAccess::setStatus(crate->statusBar(), ConnectionTransparent);
-}
-
-void MainWindow::handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_SYSTEMSTATUS_t sysStatus)
-{
-    if (!isLiveSystem(sysIf) || !sysIf->statusBar())
-        return;
-    const EventLamps lamps = eventLamps(sysStatus);
-    ViewAccess::setLamps(sysIf->statusBar(), lamps.sync, lamps.warning, lamps.error);
-}
-
-void MainWindow::handleSystemDisconnected(QSystemInterface *sysIf, int errCode)
-{
-    closeTripDialog();
-    if (!isLiveSystem(sysIf) || !sysIf->systemNode())
-        return;
-    sysIf->systemNode()->setConnectionState(ConnectionLost);
-    const QString name = disconnectedSystemName(sysIf->systemNode()->name(), sysIf->systemType());
-    showMessage({QMessageBox::Warning, disconnectionText(name, errCode), QString(), {}});
-    // The box ran an event loop: the operator may have removed the system.
-    if (!isLiveSystem(sysIf))
-        return;
-    QSystemInterface *crate = crateOf(sysIf);
-    if (!crate)
-        return;
-    if (QWidget *view = crate->subWindow()) {
-        ViewAccess::clearSelection(view);
-        view->setEnabled(false);
-    }
-    if (QWidget *commands = crate->systemCommandsPanel())
-        commands->setEnabled(false);
-    ViewAccess::setPanelContentEnabled(crate->boardInformationPanel(), false);
-    ViewAccess::setStatus(crate->statusBar(), ConnectionLost);
-    ViewAccess::clearLamps(crate->statusBar());
-    ViewAccess::setDisconnectText(crate->systemBox(), QStringLiteral("Close"));
-}
-
-void MainWindow::handleTcpServerError()
-{
-    reportEventServerFailure();
-    close();
-}

@@ -3,9 +3,17 @@
 
 // The program's main window (one per process): menus, tool bar, the two docks
 // (system boxes on the left, board information on the right), the views area
-// with one channel table per system, the status bar slot, and the handling of
-// the reports the event threads send. Worker threads reach it only through
-// instance() and only to emit its six signals.
+// with one channel table per system in tabbed, tiled or floated mode, and the
+// status bar slot. Worker threads reach it only through instance() and only to
+// emit its six signals.
+//
+// Its public API stays the one place callers go; the work is done by:
+//   SystemConnections    the systems list, the event server, connecting and
+//                        disconnecting (the systems' queries forward there);
+//   SystemEventHandlers  what the six event reports do (the handle* slots
+//                        forward there);
+//   EventDelivery        how the event threads' reports become its signals;
+//   ViewsController      custom views, channel groups, saved configurations.
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -14,6 +22,7 @@
 #include <QStringList>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 #include "ORVEHVWrapper.h"
 #include "connect/SystemConnector.h"
@@ -27,14 +36,13 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QMenuBar;
-class QProgressDialog;
 class QStackedWidget;
 class QToolBar;
 class QToolButton;
 class QVBoxLayout;
 class QSystemInterface;
-class ORVEHVNode;
-class EventServer;
+class SystemConnections;
+class SystemEventHandlers;
 class ViewsController;
 
 // The window's widgets, actions and menus under their object names.
@@ -101,7 +109,7 @@ public:
 
     // Systems list in creation order (connected systems, VME HV boards joined
     // to a crate, custom views).
-    const QVector<QSystemInterface *> &systems() const { return m_systems; }
+    const QVector<QSystemInterface *> &systems() const;
     // True while the pointer is an entry of the systems list. Queued reports
     // may name an interface the operator removed meanwhile: only a live one
     // may be dereferenced.
@@ -150,7 +158,7 @@ public:
     // Connected systems (top-level entries that are not a custom view): at
     // most four at once.
     int connectedSystemCount() const;
-    QWidget *sessionNotice() const { return m_sessionNotice; }
+    QWidget *sessionNotice() const;
 
 signals:
     void tcpServerError();
@@ -207,6 +215,7 @@ protected:
 
 private:
     friend class ViewsController;
+    friend class SystemConnections;
     void applyBackground();
     MainWindow();
 
@@ -216,30 +225,21 @@ private:
     void applyLayoutButton(QToolButton *button);
     void setSystemItemsEnabled(bool enabled);
     void updateConnectAction();
-    void reportEventServerFailure();
     void markBoxes(int systemIndex);
     void showBoardPage(int systemIndex);
     void showStatusBarOf(QSystemInterface *sysIf);
     void addSubWindow(QSystemInterface *sysIf);
     void restoreFloatedWindows(bool tabbed);
     void removeViewsOf(QSystemInterface *sysIf);
-    void renumberSystems();
-    void stopSystem(QSystemInterface *sysIf, bool stillConnected);
-    void deleteSystem(QSystemInterface *sysIf);
-    void joinCrate(QSystemInterface *crate, QSystemInterface *board);
     void rebuildCrateViews(QSystemInterface *crate);
-    void afterLastDisconnection(QProgressDialog *progress);
-    void disconnectEntries(const QVector<QSystemInterface *> &entries, bool askForBoards);
-    ORVEHVNode *findParameterNode(QSystemInterface *sysIf, int bdIndex, int chIndex, const QString &name) const;
-    QList<ORVEHVNode *> boardsOf(QSystemInterface *sysIf) const;
-    void showSessionNotice(const QString &connectionArgument);
-    void closeTripDialog();
 
     static MainWindow *s_instance;
     static SearchHook s_searchHook;
 
     MainWindowForm m_form;
-    QVector<QSystemInterface *> m_systems;
+    // Built before the constructor's body; the destructor's body empties them.
+    std::unique_ptr<SystemConnections> m_connections;
+    std::unique_ptr<SystemEventHandlers> m_handlers;
     QToolButton *m_all = nullptr;
     QToolButton *m_none = nullptr;
     QToolButton *m_sys = nullptr;
@@ -247,14 +247,11 @@ private:
     QToolButton *m_lock = nullptr;
     QWidget *m_systemsArea = nullptr;
     EventRouter *m_router = nullptr;
-    EventServer *m_eventServer = nullptr;
     ViewsController *m_views = nullptr;
     QPixmap m_background;
     QPointer<QWidget> m_connectDialog;
-    QPointer<QWidget> m_sessionNotice;
     int m_connectDialogRequests = 0;
     bool m_closing = false;
-    bool m_eventServerFailed = false;
 };
 
 #endif

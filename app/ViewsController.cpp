@@ -1,6 +1,7 @@
 #include "app/ViewsController.h"
 
 #include "app/MainWindow.h"
+#include "app/SystemConnections.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
 #include "persist/QSaveCustDialog.h"
@@ -104,7 +105,7 @@ QSystemInterface *ViewsController::showCustomView()
     sys->describeConnection();
     // Indexed with the systems (box, page, sub-window), but no connection.
     sys->setCrateOffset(0);
-    m_window->m_systems.append(sys);
+    m_window->m_connections->appendEntry(sys);
     if (QWidget *page = sys->boardInformationPanel())
         form.stackedWidgetRight->setCurrentWidget(page);
     connect(sys, &QSystemInterface::clickedExtraButton, m_window, &MainWindow::createDialogForCustomView);

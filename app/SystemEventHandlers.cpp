@@ -1,0 +1,207 @@
+#include "app/SystemEventHandlers.h"
+
+#include "app/MainWindow.h"
+#include "app/MainWindowLogic.h"
+#include "app/SystemConnections.h"
+#include "app/ViewAccess.h"
+#include "app/ViewsController.h"
+#include "device/LogQueue.h"
+#include "device/ORVEHVNode.h"
+#include "device/ParameterAccess.h"
+#include "device/QSystemInterface.h"
+#include "device/ValueText.h"
+#include "views/QTripHandlingDialog.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace MainWindowLogic;
+
+SystemEventHandlers::SystemEventHandlers(MainWindow &window, SystemConnections &connections)
+    : m_window(window), m_connections(connections)
+{
+}
+
+ORVEHVNode *SystemEventHandlers::findParameterNode(QSystemInterface *sysIf, int bdIndex, int chIndex,
+                                                   const QString &name) const
+{
+    ORVEHVNode *root = sysIf->systemNode();
+    if (!root || root->kind() != KindSystem || name.isEmpty())
+        return nullptr;
+    if (bdIndex < 0 && chIndex < 0) {
+        for (ORVEHVNode *p : root->parameters())
+            if (p->name() == name)
+                return p;
+        for (ORVEHVNode *p : root->children())
+            if (p->kind() == KindSystemProperty && p->name() == name)
+                return p;
+        return nullptr;
+    }
+    if (bdIndex < 0)
+        return nullptr;
+    ORVEHVNode *tree = root;
+    const int position = bdIndex;
+    const QVector<ORVEHVNode *> &boards = tree->children();
+    if (position >= boards.size())
+        return nullptr;
+    ORVEHVNode *board = boards.at(position);
+    if (chIndex < 0)
+        return board->parameter(name);
+    if (chIndex >= board->children().size())
+        return nullptr;
+    return board->children().at(chIndex)->parameter(name);
+}
+
+void SystemEventHandlers::handleUpdateValueAndWidget(QSystemInterface *sysIf, int bdIndex, int chIndex,
+                                                     QString itmName, IDValue_t val, bool isFirstEv, bool isLastEv)
+{
+    if (!m_connections.isLiveSystem(sysIf) || !sysIf->systemNode())
+        return;
+    ORVEHVNode *node = findParameterNode(sysIf, bdIndex, chIndex, itmName);
+    if (!node)
+        return;
+    const NodeValue previous = node->value();
+    const NodeValue current = eventValue(node, val.Value);
+    node->setValue(current);
+
+    LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, previous.value, current.value,
+                             isFirstEv, isLastEv);
+
+    QSystemInterface *crate = m_connections.crateOf(sysIf);
+    if (node->libraryType() == 2 && node->kind() == KindChannelParameter) {
+        const bool ok = channelStatusOk(sysIf->systemType(), current.value.toInt());
+        if (!crate || !crate->subWindow())
+            return;
+        ViewAccess::markChannelState(crate->subWindow(), ok, node);
+        for (QSystemInterface *s : m_connections.systems()) {
+            if (!s->representsCustomView())
+                continue;
+            if (!s->subWindow())
+                break;
+            ViewAccess::markChannelState(s->subWindow(), ok, node);
+        }
+    }
+
+    if (chIndex < 0) {
+        if (crate)
+            ViewAccess::refreshPanels(crate, node);
+        if (node->kind() == KindBoardParameter) {
+            for (QSystemInterface *s : m_connections.systems())
+                if (s->representsCustomView()) {
+                    ViewAccess::refreshPanels(s, node);
+                    break;
+                }
+        }
+    }
+
+    if (node->name() == QLatin1String("Sessions"))
+        showSessionNotice(sysIf->connectionArgument());
+}
+
+void SystemEventHandlers::showSessionNotice(const QString &connectionArgument)
+{
+    auto *notice = new QFrame(&m_window, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    notice->setObjectName(QStringLiteral("sessionNotice"));
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->setAttribute(Qt::WA_ShowWithoutActivating);
+    notice->setStyleSheet(QStringLiteral("border: 1px solid black"));
+    auto *layout = new QVBoxLayout(notice);
+    auto *label = new QLabel(sessionNoticeText(connectionArgument), notice);
+    QFont font = label->font();
+    font.setPointSize(7);
+    label->setFont(font);
+    label->setStyleSheet(QStringLiteral("border: none"));
+    layout->addWidget(label);
+    notice->adjustSize();
+    notice->move(m_window.mapToGlobal(QPoint(noticeX(m_window.width()), noticeY(m_window.height()))));
+    notice->show();
+    QTimer::singleShot(5000, notice, &QWidget::close);
+    m_sessionNotice = notice;
+}
+
+void SystemEventHandlers::handleEventLiveInsertion(QSystemInterface *sysIf, bool, bool)
+{
+    QTripHandlingDialog::closeOpenDialogs();
+    if (!m_connections.isLiveSystem(sysIf) || !sysIf->systemNode())
+        return;
+    QSystemInterface *crate = m_connections.crateOf(sysIf);
+    if (crate && crate->subWindow())
+        crate->subWindow()->setEnabled(true);
+    if (crate && crate->systemCommandsPanel())
+        crate->systemCommandsPanel()->setEnabled(true);
+    sysIf->systemNode()->setConnectionState(ConnectionConnected);
+    if (crate)
+        ViewAccess::setStatus(crate->statusBar(), ConnectionConnected);
+    if (sysIf->isLogStarted())
+        LogQueue::enqueueLiveInsertion(sysIf, sysIf->systemNode()->name());
+    const QList<ORVEHVNode *> boards = sysIf->changeCrateMap(&m_window);
+    // The crate map dialog ran an event loop: the system may be gone.
+    if (!m_connections.isLiveSystem(sysIf))
+        return;
+    m_window.viewsController()->rebuildCustomView();
+    m_window.viewsController()->systemsGone();
+    if (boards.isEmpty())
+        return;
+    SubscriptionFailureList systemFailures, boardFailures, channelFailures;
+    sysIf->subscribeParameters(boards, systemFailures, boardFailures, channelFailures);
+    if (!systemFailures.isEmpty() || !boardFailures.isEmpty() || !channelFailures.isEmpty())
+        m_connections.reportUnsubscribedParameters(sysIf->handle(), systemFailures, boardFailures, channelFailures);
+}
+
+void SystemEventHandlers::handleTransparentMode(QSystemInterface *sysIf)
+{
+    if (!m_connections.isLiveSystem(sysIf))
+        return;
+    QSystemInterface *crate = m_connections.crateOf(sysIf);
+    if (!crate)
+        return;
+    if (sysIf->systemNode())
+        sysIf->systemNode()->setConnectionState(ConnectionTransparent);
+    if (QWidget *view = crate->subWindow()) {
+        ViewAccess::clearSelection(view);
+        view->setEnabled(false);
+    }
+    ViewAccess::setStatus(crate->statusBar(), ConnectionTransparent);
+}
+
+void SystemEventHandlers::handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_SYSTEMSTATUS_t sysStatus)
+{
+    if (!m_connections.isLiveSystem(sysIf) || !sysIf->statusBar())
+        return;
+    const EventLamps lamps = eventLamps(sysStatus);
+    ViewAccess::setLamps(sysIf->statusBar(), lamps.sync, lamps.warning, lamps.error);
+}
+
+void SystemEventHandlers::handleSystemDisconnected(QSystemInterface *sysIf, int errCode)
+{
+    QTripHandlingDialog::closeOpenDialogs();
+    if (!m_connections.isLiveSystem(sysIf) || !sysIf->systemNode())
+        return;
+    sysIf->systemNode()->setConnectionState(ConnectionLost);
+    const QString name = disconnectedSystemName(sysIf->systemNode()->name(), sysIf->systemType());
+    m_window.showMessage({QMessageBox::Warning, disconnectionText(name, errCode), QString(), {}});
+    // The box ran an event loop: the operator may have removed the system.
+    if (!m_connections.isLiveSystem(sysIf))
+        return;
+    QSystemInterface *crate = m_connections.crateOf(sysIf);
+    if (!crate)
+        return;
+    if (QWidget *view = crate->subWindow()) {
+        ViewAccess::clearSelection(view);
+        view->setEnabled(false);
+    }
+    if (QWidget *commands = crate->systemCommandsPanel())
+        commands->setEnabled(false);
+    ViewAccess::setPanelContentEnabled(crate->boardInformationPanel(), false);
+    ViewAccess::setStatus(crate->statusBar(), ConnectionLost);
+    ViewAccess::clearLamps(crate->statusBar());
+    ViewAccess::setDisconnectText(crate->systemBox(), QStringLiteral("Close"));
+}
+
+void SystemEventHandlers::handleTcpServerError()
+{
+    m_connections.reportEventServerFailure();
+    m_window.close();
+}

@@ -1,0 +1,46 @@
+#ifndef SYSTEMEVENTHANDLERS_H
+#define SYSTEMEVENTHANDLERS_H
+
+// What the main window does with the six reports of the event threads (each
+// queued onto the GUI thread): a value into its node, table and panels; a
+// system back, in transparent mode or lost; its status lamps; and an event
+// server that cannot listen. Every report may name a system removed
+// meanwhile, so each first asks whether it is still listed.
+
+#include "ORVEHVWrapper.h"
+
+#include <QPointer>
+#include <QString>
+
+class MainWindow;
+class ORVEHVNode;
+class QSystemInterface;
+class QWidget;
+class SystemConnections;
+
+class SystemEventHandlers
+{
+public:
+    SystemEventHandlers(MainWindow &window, SystemConnections &connections);
+
+    void handleUpdateValueAndWidget(QSystemInterface *sysIf, int bdIndex, int chIndex, QString itmName,
+                                    IDValue_t val, bool isFirstEv, bool isLastEv);
+    void handleEventLiveInsertion(QSystemInterface *sysIf, bool isFirstEv, bool isLastEv);
+    void handleTransparentMode(QSystemInterface *sysIf);
+    void handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_SYSTEMSTATUS_t sysStatus);
+    void handleSystemDisconnected(QSystemInterface *sysIf, int errCode);
+    void handleTcpServerError();
+
+    // The notice of a "Sessions" update while it shows.
+    QWidget *sessionNotice() const { return m_sessionNotice; }
+
+private:
+    ORVEHVNode *findParameterNode(QSystemInterface *sysIf, int bdIndex, int chIndex, const QString &name) const;
+    void showSessionNotice(const QString &connectionArgument);
+
+    MainWindow &m_window;
+    SystemConnections &m_connections;
+    QPointer<QWidget> m_sessionNotice;
+};
+
+#endif

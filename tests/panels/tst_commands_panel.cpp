@@ -4,9 +4,6 @@
 // nothing, and the panel follows the system's connection and read-outs.
 
 #include "tests/support/LiveWindow.h"
-#include "app/MainWindow.h"
-#include "app/SystemPanelBuilder.h"
-#include "device/EventServer.h"
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
 #include "device/QSystemInterface.h"
@@ -19,11 +16,8 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QMutexLocker>
 #include <QPointer>
 #include <QPushButton>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -88,11 +82,10 @@ class TestCommandsPanel : public QObject
 {
     Q_OBJECT
 private:
-    MainWindow *w = nullptr;
-    QTemporaryDir workDir;
-    QString oldDir;
-    QList<OperatorMessage> messages;
-    std::function<int(const OperatorMessage &)> answer;  // null: Yes to every box
+    WindowFixture fx;
+    MainWindow *&w = fx.w;
+    QList<OperatorMessage> &messages = fx.messages;
+    std::function<int(const OperatorMessage &)> &answer = fx.answer;  // null: Yes to every box
 
     QSystemInterface *connect(const Target &t)
     {
@@ -117,45 +110,10 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        static SystemPanelBuilder builder;
-        QSystemInterface::setPanelFactory(&builder);
-        QVERIFY(workDir.isValid());
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(workDir.path());
-        setOperatorMessageHook([this](const OperatorMessage &m) {
-            messages.append(m);
-            return answer ? answer(m) : 0;
-        });
-    }
-    void cleanupTestCase()
-    {
-        setOperatorMessageHook({});
-        QDir::setCurrent(oldDir);
-    }
-    void init()
-    {
-        vhw::resetWorld();
-        vhw::setTimeMode(vhw::TimeMode::Manual);
-        messages.clear();
-        answer = nullptr;
-        w = MainWindow::create();
-        QVERIFY(w);
-        QVERIFY(w->startEventServer());
-        w->resize(1400, 900);
-        w->show();
-    }
-    void cleanup()
-    {
-        w->hide();
-        delete w;
-        w = nullptr;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (qobject_cast<QDialog *>(top))
-                delete top;
-    }
+    void initTestCase() { QVERIFY(fx.setUpOnce()); }
+    void cleanupTestCase() { fx.tearDownOnce(); }
+    void init() { QVERIFY(fx.openWindow()); }
+    void cleanup() { fx.closeWindow(); }
 
     void buttonsPerSystemType_data()
     {

@@ -111,10 +111,7 @@ private slots:
         QCOMPARE(checkScript(splitActions("set VSet * 100;wait 1;wait 2;wait 3")), 0);
         QCOMPARE(checkScript({}), -1);
         QCOMPARE(describeChannels("*{1}:2{*}"), QString("ALL{1}:2{ALL}"));
-    }
-
-    void checkStopsAtFirstBadAction()
-    {
+        // the check stops at the first bad action
         int steps = 0;
         QCOMPARE(checkScript({"wait 1", "SET VSet * 100", "wait x"}, [&] { ++steps; }), 2);
         QCOMPARE(steps, 2);
@@ -166,7 +163,6 @@ private slots:
         QCOMPARE(withExtension("ramp"), QString("ramp.cas"));
         QCOMPARE(withExtension("ramp.cas"), QString("ramp.cas"));
         QCOMPARE(withExtension("ramp.txt"), QString("ramp.txt.cas"));
-        QCOMPARE(fileFilter(), QString("ORVE Actions Script File (*.cas)"));
     }
 
     void saveReplacesAtomically()

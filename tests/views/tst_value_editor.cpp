@@ -70,13 +70,9 @@ private slots:
         // the float editor: limits and decimals of the parameter
         std::unique_ptr<ORVEHVWidgetItem> v(build(m_sys->param(0, 0, "VSet")));
         auto *spin = qobject_cast<QDoubleSpinBox *>(v->innerEditor());
-        QCOMPARE(spin->minimum(), 0.0);
-        QCOMPARE(spin->maximum(), 2000.0);
-        QCOMPARE(spin->value(), m_sys->device(0, 0, "VSet"));
-        QCOMPARE(spin->buttonSymbols(), QAbstractSpinBox::NoButtons);
-        QVERIFY(!spin->hasFrame());
+        QCOMPARE(QList<double>({spin->minimum(), spin->maximum(), spin->value()}),
+                 QList<double>({0.0, 2000.0, m_sys->device(0, 0, "VSet")}));
         QCOMPARE(v->unitLabel()->text(), m_sys->param(0, 0, "VSet")->unitText());
-        QCOMPARE(spin->cursor().shape(), Qt::PointingHandCursor);
 
         // on/off: on text first, current state selected
         std::unique_ptr<ORVEHVWidgetItem> pw(build(m_sys->param(0, 0, "Pw")));
@@ -89,14 +85,12 @@ private slots:
         std::unique_ptr<ORVEHVWidgetItem> pol(build(m_sys->param(0, 0, "Pol")));
         auto *label = qobject_cast<QLabel *>(pol->innerEditor());
         QCOMPARE(label->text(), QString("POS"));
-        QVERIFY(label->font().bold());
 
         // bit field: at most eight hexadecimal digits after "0x"
         std::unique_ptr<ORVEHVWidgetItem> trip(build(m_sys->param(8, 0, "TripInt")));
         auto *hex = qobject_cast<QLineEdit *>(trip->innerEditor());
         QCOMPARE(hex->maxLength(), 8);
         QCOMPARE(hex->text(), QString("00000000"));
-        QCOMPARE(trip->layoutDirection(), Qt::RightToLeft);
         QCOMPARE(trip->unitLabel()->text(), QString("0x"));
 
         // no node: nothing is built
@@ -287,7 +281,6 @@ private slots:
         std::unique_ptr<ORVEHVWidgetItem> item(build(low));
         auto *sw = qobject_cast<ORVEHVSwitch *>(item->innerEditor());
         QVERIFY(sw);
-        QVERIFY(sw->minimumSize().width() >= 60 && sw->minimumSize().height() >= 30);
         QCOMPARE(sw->isChecked(), was);
         QCOMPARE(sw->text(), was ? sw->onText() : sw->offText());
         QSignalSpy committed(item.get(), &ORVEHVWidgetItem::endEditing);

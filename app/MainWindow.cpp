@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/EventDelivery.h"
 #include "app/MainWindowLogic.h"
 #include "app/QFloatingWindow.h"
 #include "app/ViewAccess.h"
@@ -292,16 +293,12 @@ MainWindow::MainWindow()
     connect(this, &MainWindow::systemDisconnected, this, &MainWindow::handleSystemDisconnected);
     connect(search, &QShortcut::activated, this, &MainWindow::onCtrlFPressed);
 
-    // The event threads report through the router; every report is queued
-    // onto the GUI thread and arrives as this window's own signal.
+    // The event threads report through the router: the per-system reports
+    // travel through each system's mailbox and arrive as this window's own
+    // signals on the GUI thread (EventDelivery.h).
     m_router = new EventRouter(this);
     connect(m_router, &EventRouter::tcpServerError, this, &MainWindow::tcpServerError, Qt::QueuedConnection);
-    connect(m_router, &EventRouter::liveInsertion, this, &MainWindow::liveInsertion, Qt::QueuedConnection);
-    connect(m_router, &EventRouter::TransparentMode, this, &MainWindow::TransparentMode, Qt::QueuedConnection);
-    connect(m_router, &EventRouter::updateValueAndWidget, this, &MainWindow::updateValueAndWidget,
-            Qt::QueuedConnection);
-    connect(m_router, &EventRouter::systemEvStatus, this, &MainWindow::systemEvStatus, Qt::QueuedConnection);
-    connect(m_router, &EventRouter::systemDisconnected, this, &MainWindow::systemDisconnected, Qt::QueuedConnection);
+    new EventDelivery(m_router, this);
 
     m_form.mainTBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_form.dockLeft->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);

@@ -17,6 +17,8 @@
 #include <QWidget>
 #include <atomic>
 
+#include "device/EventMailbox.h"
+
 class ORVEHVNode;
 class QProgressDialog;
 class QStackedWidget;
@@ -114,6 +116,8 @@ public:
     int logBatchCount = 0;
     LogBatch *logQueueTail = nullptr;
     std::atomic<bool> stopRequested{false};
+    // Reports of the event-data thread waiting for the GUI thread.
+    EventMailbox eventMailbox;
     std::atomic<int> eventSocket{-1};      // -1: the library supplies it (B8181)
     QThread *eventThread = nullptr;
     QThread *logWriterThread = nullptr;    // started by the event-data thread
@@ -151,7 +155,7 @@ public:
     QString subscriptionFailureLogName() const { return m_subscriptionFailureLogName; }
     int crateOffset() const { return m_crateOffset; }
     void setCrateOffset(int o) { m_crateOffset = o; }
-    bool isLogStarted() const { return m_logStarted; }
+    bool isLogStarted() const { return m_logStarted.load(); }
 
 signals:
     // Emitted (directly) by changeCrateMap before a removed board is deleted.
@@ -187,7 +191,7 @@ private:
     bool m_representsCustomView = false;
     QString m_subscriptionFailureLogName;
     int m_crateOffset = -1;
-    bool m_logStarted = false;
+    std::atomic<bool> m_logStarted{false}; // read by the event-data thread too
     QPointer<QSystemInterface> m_joinedCrate;
     QList<ORVEHVNode *> m_notOkStatusNodes;
 };

@@ -1,4 +1,6 @@
 #include "virtualhw/Engine.h"
+
+#include <algorithm>
 #include "virtualhw/SystemProperties.h"
 
 #include "virtualhw/StatusFaults.h"
@@ -194,14 +196,31 @@ void EventConnection::sendRaw(const std::string &bytes)
     cv_.notify_all();
 }
 
-void EventConnection::flood(unsigned n, const stream::Record &tmpl)
+void EventConnection::flood(unsigned n, std::vector<stream::Record> targets, unsigned perSecond)
 {
+    if (targets.empty())
+        return;
     {
         std::lock_guard<std::mutex> lk(m_);
-        flood_ += n;
-        floodTmpl_ = tmpl;
+        flood_ = n;
+        floodSeq_ = 0;
+        floodTargets_ = std::move(targets);
+        floodRate_ = perSecond;
+        floodStart_ = std::chrono::steady_clock::now();
     }
     cv_.notify_all();
+}
+
+size_t EventConnection::floodDueLocked() const
+{
+    if (!flood_)
+        return 0;
+    if (!floodRate_)
+        return std::min<size_t>(flood_, kBatchRecords);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - floodStart_).count();
+    const double due = elapsed * floodRate_ - double(floodSeq_);
+    return due < 1 ? 0 : std::min<size_t>({size_t(due), size_t(flood_), kBatchRecords});
 }
 
 bool EventConnection::sendAll(const std::string &data)
@@ -237,8 +256,11 @@ void EventConnection::run()
         ORVEHV_SYSTEMSTATUS_t st;
         {
             std::unique_lock<std::mutex> lk(m_);
-            bool woken = cv_.wait_for(lk, std::chrono::milliseconds(200),
-                                      [&] { return stop_ || !pending_.empty() || flood_ || !raw_.empty(); });
+            // A paced flood that is ahead of its rate waits a millisecond.
+            const auto wait = flood_ && floodRate_ ? std::chrono::milliseconds(1) : std::chrono::milliseconds(200);
+            bool woken = cv_.wait_for(lk, wait, [&] {
+                return stop_ || !pending_.empty() || floodDueLocked() || !raw_.empty();
+            });
             if (stop_)
                 break;
             if (woken && !pending_.empty()) {
@@ -253,9 +275,10 @@ void EventConnection::run()
                 batch.swap(pending_);
                 index_.clear();
             } else {
-                while (flood_ && batch.size() < kBatchRecords) {
-                    stream::Record r = floodTmpl_;
-                    r.value = putFloat(double(floodSeq_++ % 100000) / 10.0);
+                for (size_t due = floodDueLocked(); due > 0; --due) {
+                    stream::Record r = floodTargets_[floodSeq_ % floodTargets_.size()];
+                    r.value = putFloat(double(floodSeq_ % 100000) / 10.0);
+                    ++floodSeq_;
                     batch.push_back(std::move(r));
                     --flood_;
                 }

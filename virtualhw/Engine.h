@@ -9,6 +9,7 @@
 #include "virtualhw/World.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -40,13 +41,17 @@ public:
     void push(const stream::Record &r);     // value records of one item coalesce
     void setStatus(const ORVEHV_SYSTEMSTATUS_t &s);
     void sendRaw(const std::string &bytes);
-    void flood(unsigned n, const stream::Record &tmpl);
+    // Queues n records cycling over the targets; the k-th record of this
+    // flood carries (k % 100000) / 10. perSecond > 0 paces them (in batches
+    // of at most a millisecond's worth), 0 sends as fast as the peer reads.
+    void flood(unsigned n, std::vector<stream::Record> targets, unsigned perSecond = 0);
 
     int readerFd = -1;                      // B8181: the end handed to the program
 
 private:
     void run();
     bool sendAll(const std::string &data);
+    size_t floodDueLocked() const;          // flood records to send now (m_ held)
 
     std::mutex m_;
     std::condition_variable cv_;
@@ -55,7 +60,9 @@ private:
     std::deque<std::string> raw_;
     unsigned flood_ = 0;
     uint32_t floodSeq_ = 0;
-    stream::Record floodTmpl_;
+    std::vector<stream::Record> floodTargets_;
+    unsigned floodRate_ = 0;
+    std::chrono::steady_clock::time_point floodStart_;
     ORVEHV_SYSTEMSTATUS_t status_{};
     std::atomic<bool> stop_{false};
     std::atomic<bool> dead_{false};

@@ -398,6 +398,21 @@ int sendRawEventBytes(int sys, const std::string &bytes)
     return ORVEHV_OK;
 }
 
+namespace {
+
+stream::Record vmonRecord(const System &s, int slot, int channel)
+{
+    stream::Record r;
+    r.type = ORVEHV_EVENT_PARAMETER;
+    r.handle = s.lastHandle;
+    r.board = slot;
+    r.channel = channel;
+    r.name = "VMon";
+    return r;
+}
+
+} // namespace
+
 int floodEvents(int sys, unsigned int n)
 {
     Lock lk(E().mu);
@@ -409,17 +424,30 @@ int floodEvents(int sys, unsigned int n)
     for (auto &b : s->slots) {
         if (!b || b->channels.empty())
             continue;
-        stream::Record r;
-        r.type = ORVEHV_EVENT_PARAMETER;
-        r.handle = s->lastHandle;
-        r.board = b->slot;
-        r.channel = 0;
-        r.name = "VMon";
         E().updateEventStatus(*s);
-        s->conn->flood(n, r);
+        s->conn->flood(n, {vmonRecord(*s, b->slot, 0)});
         return ORVEHV_OK;
     }
     return ORVEHV_ERR_UNKNOWN_PARAM;
+}
+
+int floodChannelEvents(int sys, unsigned int n, unsigned int perSecond)
+{
+    Lock lk(E().mu);
+    System *s = E().byId(sys);
+    if (!s)
+        return ORVEHV_ERR_UNKNOWN_SYSTEM;
+    if (!s->conn || !s->conn->alive())
+        return ORVEHV_ERR_CONNECTION_LOST;
+    std::vector<stream::Record> targets;
+    for (auto &b : s->slots)
+        for (size_t ch = 0; b && ch < b->channels.size(); ++ch)
+            targets.push_back(vmonRecord(*s, b->slot, int(ch)));
+    if (targets.empty())
+        return ORVEHV_ERR_UNKNOWN_PARAM;
+    E().updateEventStatus(*s);
+    s->conn->flood(n, std::move(targets), perSecond);
+    return ORVEHV_OK;
 }
 
 bool hasEventConnection(int sys)

@@ -147,6 +147,10 @@ VHW_API int sendRawEventBytes(int sys, const std::string &bytes);
 // Queues n value events (type 0, "VMon" of the first channel, changing
 // values) on the open event connection; returns ORVEHV_OK once queued.
 VHW_API int floodEvents(int sys, unsigned int n);
+// Queues n "VMon" value events cycling over every channel of every board in
+// slot order; the k-th carries (k % 100000) / 10. perSecond > 0 paces them.
+// A new flood replaces what is left of the previous one.
+VHW_API int floodChannelEvents(int sys, unsigned int n, unsigned int perSecond = 0);
 // True while the system has an open event connection.
 VHW_API bool hasEventConnection(int sys);
 

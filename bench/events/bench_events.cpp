@@ -1,41 +1,82 @@
-// Floods one connected 16-slot virtual system with value events through the
-// real event port and prints:
-//   - the raw decode rate: records per second that ORVEHV_GetEventData
-//     delivers from the same kind of stream, with nothing else done;
-//   - events handled per second on the GUI thread: the full path (event
-//     server, event-data thread, queued signal, tree lookup, value stored);
-//   - the worst event-loop stall on the GUI thread meanwhile.
+// Event bursts into a visible channel table, through the real program: a main
+// window on the offscreen platform, its event server, the largest virtual
+// system connected. Prints, in one run:
+//   - the floor: 1060-byte records sent from a thread to the GUI thread as
+//     bare queued signals (what any design that posts records pays);
+//   - throughput into visible cells: a burst spread over every channel, from
+//     the flood's start until every "VMon" cell shows the burst's last value
+//     for its channel, and its ratio to the floor;
+//   - event-loop stalls (gaps of a 1 ms heartbeat, less its interval) during a
+//     paced flood: p50, p99, worst;
+//   - catch-up: from the flood's last record until every cell shows it.
 //
-// Usage: bench_events [events (default 200000)]
+// Usage: bench_events [burst events (200000)] [flood seconds (10)] [flood events/s (100000)]
 
-#include "device/Discovery.h"
-#include "device/EventRouter.h"
-#include "device/EventServer.h"
-#include "device/NodeValue.h"
+#include "app/MainWindow.h"
+#include "app/SystemPanelBuilder.h"
 #include "device/ORVEHVNode.h"
-#include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
-#include "device/SubscriptionFailure.h"
 #include "virtualhw/VirtualControl.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMutexLocker>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "device/EventServer.h"
 
 namespace {
 
-vhw::SystemInfo sixteenSlotSystem()
+// Emits records from its own thread; the receiver counts them on the GUI thread.
+class FloorSender : public QObject
 {
+    Q_OBJECT
+signals:
+    void record(int board, int channel, QString name, IDValue_t value);
+};
+
+double floorRate(QApplication &app, unsigned int count)
+{
+    qRegisterMetaType<IDValue_t>("IDValue_t");
+    FloorSender sender;
+    QObject receiver;
+    unsigned int received = 0;
+    QObject::connect(&sender, &FloorSender::record, &receiver,
+                     [&](int, int, const QString &, const IDValue_t &v) { received += v.Type == 0; },
+                     Qt::QueuedConnection);
+    QElapsedTimer t;
+    t.start();
+    QThread *thread = QThread::create([&] {
+        IDValue_t v;
+        std::memset(&v, 0, sizeof v);
+        std::strcpy(v.ItemID, "VMon");
+        for (unsigned int i = 0; i < count; ++i) {
+            v.ChannelIndex = int(i % 48);
+            emit sender.record(0, v.ChannelIndex, QString::fromLatin1(v.ItemID), v);
+        }
+    });
+    thread->start();
+    while (received < count)
+        app.processEvents(QEventLoop::AllEvents, 50);
+    const double rate = count / (double(t.nsecsElapsed()) / 1e9);
+    thread->wait();
+    delete thread;
+    return rate;
+}
+
+vhw::SystemInfo largestSystem()
+{
+    vhw::SystemInfo best;
+    int bestChannels = 0;
     for (const vhw::SystemInfo &s : vhw::listSystems()) {
         int handle = -1;
         if (ORVEHV_InitSystem(s.systemType, s.linkType, s.argument.c_str(), s.user.c_str(), s.password.c_str(),
@@ -47,8 +88,16 @@ vhw::SystemInfo sixteenSlotSystem()
         char *models = nullptr, *descriptions = nullptr;
         uint32_t *serials = nullptr;
         unsigned char *fwMin = nullptr, *fwMax = nullptr;
-        const int rc = ORVEHV_GetCrateMap(handle, &slotCount, &channels, &models, &descriptions, &serials, &fwMin,
-                                          &fwMax);
+        if (ORVEHV_GetCrateMap(handle, &slotCount, &channels, &models, &descriptions, &serials, &fwMin, &fwMax)
+            == ORVEHV_OK) {
+            int total = 0;
+            for (int i = 0; i < slotCount; ++i)
+                total += channels[i];
+            if (total > bestChannels) {
+                bestChannels = total;
+                best = s;
+            }
+        }
         ORVEHV_Free(channels);
         ORVEHV_Free(models);
         ORVEHV_Free(descriptions);
@@ -56,115 +105,57 @@ vhw::SystemInfo sixteenSlotSystem()
         ORVEHV_Free(fwMin);
         ORVEHV_Free(fwMax);
         ORVEHV_DeinitSystem(handle);
-        if (rc == ORVEHV_OK && slotCount == 16)
-            return s;
     }
-    return vhw::SystemInfo();
+    return best;
 }
 
-QSystemInterface *connectSystem(const vhw::SystemInfo &info, EventServer *server)
+// The "VMon" cells of the system in the flood's target order (slot, channel).
+std::vector<ORVEHVNode *> vmonCells(QSystemInterface *sys)
 {
-    int handle = -1;
-    if (ORVEHV_InitSystem(info.systemType, info.linkType, info.argument.c_str(), info.user.c_str(),
-                          info.password.c_str(), &handle)
-        != ORVEHV_OK)
-        return nullptr;
-    const QString arg = QString::fromStdString(info.argument);
-    auto *sys = new QSystemInterface(info.systemType, info.linkType, arg, arg, 0);
-    auto *node = new ORVEHVNode;
-    node->initialise(arg, KindSystem, info.systemType, info.linkType, arg);
-    node->setHandle(handle);
-    node->setConnectionState(ConnectionConnected);
-    sys->setHandle(handle);
-    sys->setSystemNode(node);
-    if (server)
-        server->addSystem(sys); // listed before the library opens its event connection
-    discoverSystem(node);
-    SubscriptionFailureList s, b, c;
-    if (sys->subscribeParameters({}, s, b, c) != 0) {
-        ORVEHV_DeinitSystem(handle);
-        if (server ? server->removeSystem(sys) : true)
-            delete sys;
-        return nullptr;
-    }
-    QMutexLocker lock(&sys->eventStateMutex);
-    sys->eventsEnabled = true;
-    return sys;
+    std::vector<ORVEHVNode *> cells;
+    for (ORVEHVNode *board : sys->systemNode()->children())
+        if (board->kind() == KindBoard)
+            for (ORVEHVNode *channel : board->children())
+                if (ORVEHVNode *p = channel->parameter(QStringLiteral("VMon")))
+                    cells.push_back(p);
+    return cells;
 }
 
-void disconnectSystem(QSystemInterface *sys, EventServer *server)
+// True when every cell shows the last value a flood of n records sent it.
+bool cellsShowFloodEnd(const std::vector<ORVEHVNode *> &cells, unsigned int n)
 {
-    sys->stopRequested.store(true);
-    SubscriptionFailureList s, b, c;
-    sys->unsubscribeParameters({}, s, b, c);
-    ORVEHV_DeinitSystem(sys->handle());
-    if (server ? server->removeSystem(sys) : true)
-        delete sys;
+    const size_t t = cells.size();
+    for (size_t j = 0; j < t && j < n; ++j) {
+        const size_t k = j + t * ((n - 1 - j) / t);
+        const double expected = double(k % 100000) / 10.0;
+        bool ok = false;
+        const double shown = cells[j]->text().section(QLatin1Char(' '), 0, 0).toDouble(&ok); // "192.0  V"
+        if (!ok || std::fabs(shown - expected) > 0.06)
+            return false;
+    }
+    return true;
 }
 
-// Raw decode: our own listener on the event port, the library's stream read
-// with GetEventData in a tight loop.
-double rawDecodeRate(const vhw::SystemInfo &info, quint16 port, unsigned int events)
+// Runs the event loop until the cells show the flood's end; the time that
+// took in ns, or -1 after the limit.
+qint64 waitForCells(QApplication &app, const std::vector<ORVEHVNode *> &cells, unsigned int n, qint64 limitMs)
 {
-    const int lfd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    ::setsockopt(lfd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(lfd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(lfd, 5) != 0) {
-        ::close(lfd);
-        return -1;
-    }
-    QSystemInterface *sys = connectSystem(info, nullptr); // subscribes at `port`
-    if (!sys) {
-        ::close(lfd);
-        return -1;
-    }
-    pollfd p{lfd, POLLIN, 0};
-    if (::poll(&p, 1, 5000) <= 0) {
-        ::close(lfd);
-        disconnectSystem(sys, nullptr);
-        return -1;
-    }
-    const int fd = ::accept(lfd, nullptr, nullptr);
-    char id[ORVEHV_EVENT_ID_LEN];
-    size_t got = 0;
-    while (got < sizeof id) {
-        const ssize_t n = ::recv(fd, id + got, sizeof id - got, 0);
-        if (n <= 0)
-            break;
-        got += size_t(n);
-    }
-    vhw::floodEvents(info.id, events);
-    unsigned long long records = 0;
     QElapsedTimer t;
     t.start();
-    qint64 lastRecordNs = 0;
-    while (records < events) {
-        ORVEHV_SYSTEMSTATUS_t st;
-        IDValue_t *data = nullptr;
-        unsigned int count = 0;
-        const int rc = ORVEHV_GetEventData(fd, &st, &data, &count);
-        if (rc == ORVEHV_OK) {
-            for (unsigned int i = 0; i < count; ++i)
-                if (data[i].Type == ORVEHV_EVENT_PARAMETER)
-                    ++records;
-            lastRecordNs = t.nsecsElapsed();
-        }
-        if (data)
-            ORVEHV_FreeEventData(&data);
-        if (rc != ORVEHV_OK && rc != ORVEHV_NO_EVENT_DATA)
-            break;
-        if (rc == ORVEHV_NO_EVENT_DATA)
-            break; // the stream has dried up
+    while (t.elapsed() < limitMs) {
+        app.processEvents(QEventLoop::AllEvents, 2);
+        if (cellsShowFloodEnd(cells, n))
+            return t.nsecsElapsed();
     }
-    ::shutdown(fd, SHUT_RDWR);
-    disconnectSystem(sys, nullptr);
-    ::close(fd);
-    ::close(lfd);
-    return lastRecordNs > 0 ? double(records) / (double(lastRecordNs) / 1e9) : -1;
+    return -1;
+}
+
+double percentile(std::vector<qint64> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return double(v[std::min(v.size() - 1, size_t(p * double(v.size())))]) / 1e6;
 }
 
 } // namespace
@@ -173,91 +164,90 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const unsigned int events = argc > 1 ? unsigned(atoi(argv[1])) : 200000u;
+    QStandardPaths::setTestModeEnabled(true);
+    const unsigned int burst = argc > 1 ? unsigned(atoi(argv[1])) : 200000u;
+    const int floodSeconds = argc > 2 ? atoi(argv[2]) : 10;
+    const unsigned int floodRate = argc > 3 ? unsigned(atoi(argv[3])) : 100000u;
     vhw::setTimeMode(vhw::TimeMode::Manual);
+    setOperatorMessageHook([](const OperatorMessage &m) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
+        return 0;
+    });
 
-    const vhw::SystemInfo info = sixteenSlotSystem();
-    if (info.id < 0) {
-        std::fprintf(stderr, "no 16-slot system in the virtual world\n");
+    const double floor = floorRate(app, burst);
+
+    const vhw::SystemInfo info = largestSystem();
+    static SystemPanelBuilder panels;
+    QSystemInterface::setPanelFactory(&panels);
+    MainWindow *w = MainWindow::create();
+    if (!w || !w->startEventServer() || info.id < 0) {
+        std::fprintf(stderr, "no event server or no system\n");
         return 1;
     }
-
-    EventRouter router;
-    EventServer server(&router);
-    if (!server.start() || !server.isListening()) {
-        std::fprintf(stderr, "event server did not start\n");
-        return 1;
-    }
-    const quint16 port = server.port();
-
-    // --- full path through the event server ---------------------------
-    EventRouter gui; // the main window's side: receives queued
-    QObject::connect(&router, &EventRouter::updateValueAndWidget, &gui, &EventRouter::updateValueAndWidget,
-                     Qt::QueuedConnection);
-    QSystemInterface *sys = connectSystem(info, &server);
-    if (!sys) {
+    w->resize(1400, 900);
+    w->show();
+    const QString arg = QString::fromStdString(info.argument);
+    if (w->connectToSystem(info.systemType, info.linkType, arg, QStringLiteral("Bench"),
+                           QString::fromStdString(info.user), QString::fromStdString(info.password))
+        != 0) {
         std::fprintf(stderr, "could not connect %s\n", info.argument.c_str());
         return 1;
     }
-    QElapsedTimer wait;
-    wait.start();
-    while (wait.elapsed() < 5000) {
+    QSystemInterface *sys = w->systems().last();
+    for (QElapsedTimer t; !t.isValid() || t.elapsed() < 10000;) {
+        if (!t.isValid())
+            t.start();
+        app.processEvents(QEventLoop::AllEvents, 20);
         QMutexLocker lock(&EventServer::systemsMutex());
         if (sys->eventThread)
             break;
-        lock.unlock();
-        app.processEvents();
-        QThread::msleep(5);
     }
+    const std::vector<ORVEHVNode *> cells = vmonCells(sys);
 
-    unsigned long long handled = 0;
-    QObject::connect(&gui, &EventRouter::updateValueAndWidget, &gui,
-                     [&](QSystemInterface *s, int bd, int ch, const QString &name, const IDValue_t &val, bool, bool) {
-                         ORVEHVNode *root = s->systemNode();
-                         if (bd >= 0 && bd < root->children().size()) {
-                             ORVEHVNode *board = root->children().at(bd);
-                             if (ch >= 0 && ch < board->children().size()) {
-                                 if (ORVEHVNode *p = board->children().at(ch)->parameter(name))
-                                     p->setValue(eventValue(p, val.Value));
-                             }
-                         }
-                         ++handled;
-                     });
+    // --- burst: as fast as the peer reads ---------------------------------
+    vhw::floodChannelEvents(info.id, burst);
+    const qint64 burstNs = waitForCells(app, cells, burst, 60000);
 
-    qint64 worstStallNs = 0;
+    const double cellRate = burstNs > 0 ? burst / (double(burstNs) / 1e9) : 0;
+
+    // --- paced flood: heartbeat gaps, then catch-up -------------------------
+    const unsigned int floodEvents = floodRate * unsigned(floodSeconds);
+    std::vector<qint64> gaps;
+    gaps.reserve(size_t(floodSeconds) * 1000);
     QElapsedTimer tick;
     QTimer heartbeat;
+    heartbeat.setTimerType(Qt::PreciseTimer);
     heartbeat.setInterval(1);
     QObject::connect(&heartbeat, &QTimer::timeout, &heartbeat, [&] {
-        worstStallNs = qMax(worstStallNs, tick.nsecsElapsed());
+        gaps.push_back(std::max<qint64>(0, tick.nsecsElapsed() - 1000000));
         tick.restart();
     });
-
-    QElapsedTimer run;
-    vhw::floodEvents(info.id, events);
-    run.start();
+    QElapsedTimer flood;
+    vhw::floodChannelEvents(info.id, floodEvents, floodRate);
+    flood.start();
     tick.start();
     heartbeat.start();
-    qint64 lastHandledNs = 0;
-    unsigned long long lastCount = 0;
-    while (handled < events && run.elapsed() - lastHandledNs / 1000000 < 3000) {
-        app.processEvents(QEventLoop::AllEvents, 50);
-        if (handled != lastCount) {
-            lastCount = handled;
-            lastHandledNs = run.nsecsElapsed();
-        }
-    }
+    const qint64 floodEndMs = qint64(floodSeconds) * 1000;
+    QEventLoop loop;
+    QTimer::singleShot(floodEndMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
     heartbeat.stop();
-    const double guiRate = lastHandledNs > 0 ? double(handled) / (double(lastHandledNs) / 1e9) : 0;
-    disconnectSystem(sys, &server);
-    server.stop();
+    const qint64 sinceStart = flood.nsecsElapsed();
+    const qint64 waited = waitForCells(app, cells, floodEvents, 60000);
+    const double catchUpMs = waited < 0 ? -1 : double(sinceStart + waited - floodEndMs * 1000000) / 1e6;
 
-    // --- raw decode of the same stream -----------------------------------
-    const double rawRate = rawDecodeRate(info, port, events);
-
-    std::printf("system: %s (%s), %u value events\n", info.argument.c_str(), info.description.c_str(), events);
-    std::printf("events handled on the GUI thread: %llu of %u, %.0f events/s\n", handled, events, guiRate);
-    std::printf("raw decode rate (GetEventData only): %.0f records/s\n", rawRate);
-    std::printf("worst event-loop stall during the flood: %.2f ms\n", double(worstStallNs) / 1e6);
-    return handled == events ? 0 : 2;
+    std::printf("machine: %d cores; system %s (%s), %zu channels\n", QThread::idealThreadCount(),
+                info.argument.c_str(), info.description.c_str(), cells.size());
+    std::printf("floor (bare queued signals of 1060-byte records): %.0f records/s\n", floor);
+    std::printf("burst of %u events into visible cells: %.0f events/s, %.0f %% of the floor\n", burst, cellRate,
+                floor > 0 ? 100.0 * cellRate / floor : 0.0);
+    std::printf("stall during a %d s flood of %u events/s: p50 %.2f ms, p99 %.2f ms, worst %.2f ms (%zu beats)\n",
+                floodSeconds, floodRate, percentile(gaps, 0.50), percentile(gaps, 0.99),
+                gaps.empty() ? 0.0 : double(*std::max_element(gaps.begin(), gaps.end())) / 1e6, gaps.size());
+    std::printf("catch-up after the flood: %.1f ms\n", catchUpMs);
+    delete w;
+    setOperatorMessageHook({});
+    return burstNs > 0 && waited >= 0 ? 0 : 2;
 }
+
+#include "bench_events.moc"

@@ -1,0 +1,102 @@
+#include "app/EventDelivery.h"
+
+#include "app/MainWindow.h"
+#include "device/EventRouter.h"
+#include "device/LogQueue.h"
+#include "device/QSystemInterface.h"
+
+#include <QElapsedTimer>
+
+EventDelivery::EventDelivery(EventRouter *router, MainWindow *window) : QObject(window), m_window(window)
+{
+    // Direct: these run on the event-data thread and touch only the mailbox.
+    connect(router, &EventRouter::updateValueAndWidget, this,
+            [this](QSystemInterface *sys, int bd, int ch, const QString &name, const IDValue_t &val, bool first,
+                   bool last) {
+                if (sys->eventMailbox.putValue(bd, ch, name, val, first, last, sys->isLogStarted()))
+                    notify(sys);
+            },
+            Qt::DirectConnection);
+    connect(router, &EventRouter::systemEvStatus, this,
+            [this](QSystemInterface *sys, const ORVEHV_SYSTEMSTATUS_t &status) {
+                if (sys->eventMailbox.putStatus(status))
+                    notify(sys);
+            },
+            Qt::DirectConnection);
+    connect(router, &EventRouter::liveInsertion, this,
+            [this](QSystemInterface *sys, bool first, bool last) {
+                if (sys->eventMailbox.putBarrier(EventRecord::LiveInsertion, first, last))
+                    notify(sys);
+            },
+            Qt::DirectConnection);
+    connect(router, &EventRouter::TransparentMode, this,
+            [this](QSystemInterface *sys) {
+                if (sys->eventMailbox.putBarrier(EventRecord::Transparent))
+                    notify(sys);
+            },
+            Qt::DirectConnection);
+    connect(router, &EventRouter::systemDisconnected, this,
+            [this](QSystemInterface *sys, int code) {
+                if (sys->eventMailbox.putBarrier(EventRecord::Disconnected, false, false, code))
+                    notify(sys);
+            },
+            Qt::DirectConnection);
+}
+
+void EventDelivery::notify(QSystemInterface *sys)
+{
+    QMetaObject::invokeMethod(this, [this, sys] { deliver(sys); }, Qt::QueuedConnection);
+}
+
+void EventDelivery::deliver(QSystemInterface *sys)
+{
+    // A system removed since the call was posted took its mailbox with it.
+    // A handler that runs an event loop (a message box) must not have the
+    // same system's later records handled inside it: the outer call goes on.
+    if (!m_window->isLiveSystem(sys) || m_delivering.contains(sys))
+        return;
+    m_delivering.append(sys);
+    QElapsedTimer slice;
+    slice.start();
+    EventRecord r;
+    bool more = false;
+    while ((more = sys->eventMailbox.take(r))) {
+        switch (r.kind) {
+        case EventRecord::Value: {
+            for (const EventRecord::Earlier &e : std::as_const(r.earlier))
+                emit m_window->updateValueAndWidget(sys, r.board, r.channel, r.name, r.toIDValue(e.value),
+                                                    e.isFirstEv, e.isLastEv);
+            emit m_window->updateValueAndWidget(sys, r.board, r.channel, r.name, r.toIDValue(r.value), r.isFirstEv,
+                                                r.isLastEv);
+            break;
+        }
+        case EventRecord::Status:
+            emit m_window->systemEvStatus(sys, r.toStatus());
+            break;
+        case EventRecord::LiveInsertion:
+            emit m_window->liveInsertion(sys, r.isFirstEv, r.isLastEv);
+            break;
+        case EventRecord::Transparent:
+            emit m_window->TransparentMode(sys);
+            break;
+        case EventRecord::Disconnected:
+            emit m_window->systemDisconnected(sys, r.board);
+            break;
+        }
+        if (!m_window->isLiveSystem(sys)) {
+            m_delivering.removeOne(sys);
+            return;
+        }
+        if (slice.elapsed() >= SliceMs)
+            break;
+    }
+    m_delivering.removeOne(sys);
+    if (more) {
+        notify(sys); // the rest after painting and input had their turn
+        return;
+    }
+    // Records merged while waiting may have moved the burst's last one
+    // forward: the value log is told the burst is over.
+    if (sys->isLogStarted())
+        LogQueue::wakeWriter(sys, true);
+}

@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -63,299 +62,261 @@ class TestAutodetect : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase()
+    {
+        QVERIFY2(storeIsIsolated(), "settings store is not isolated");
+        std::string error;
+        QVERIFY2(m_responder.start(0, &error), error.c_str());
+        // Probes of these tests never leave loopback.
+        qputenv("KEBO_AUTODETECT_TARGET", "127.0.0.1:" + QByteArray::number(m_responder.port()));
+    }
     void cleanupTestCase() { m_responder.stop(); }
-    void init();
 
-    void replyParsing();
-    void targetParsing();
-    void responderProbeFormat();
-    void twoMainframesInArrivalOrderAndBadRepliesDropped();
-    void busyReplyPortMovesToNext();
-    void stopEndsWithinOneReceiveTimeout();
-    void scanEndsAfterScanTimeDespiteReplies();
-    void malformedTargetSendsNothing();
-    void virtualWorldMainframesInThePanel();
-    void loopbackMainframeAnswersFromItsAddress();
+    void init()
+    {
+        m_responder.setReplies({});
+        qputenv("KEBO_AUTODETECT_TARGET", "127.0.0.1:" + QByteArray::number(m_responder.port()));
+    }
+
+    void replyParsing()
+    {
+        QStringList f;
+        QVERIFY(AutodetectScanner::parseReply("MF3300:1234:4.1.0:1.2", &f));
+        QCOMPARE(f, QStringList({ "MF3300", "1234", "4.1.0", "1.2" }));
+        QVERIFY(!AutodetectScanner::parseReply("MF3300:1234:4.1.0", &f));     // three pieces
+        QVERIFY(AutodetectScanner::parseReply("MF3500::77:2.0:9", &f));        // empty piece dropped
+        QCOMPARE(f, QStringList({ "MF3500", "77", "2.0", "9" }));
+        QVERIFY(AutodetectScanner::parseReply("A:B:C:D:E:F", &f));             // extra pieces kept aside
+        QCOMPARE(f.size(), 6);
+        QVERIFY(AutodetectScanner::parseReply(QByteArray("A:B:C:D\0garbage\xff", 16), &f));   // text ends at zero
+        QCOMPARE(f.last(), QString("D"));
+        QVERIFY(AutodetectScanner::parseReply("A:B:C:D\r\n", &f));
+        QVERIFY(!AutodetectScanner::parseReply("A:B:\x01:C:D", &f));            // control byte
+        QVERIFY(!AutodetectScanner::parseReply("A:B:C:D\xe9", &f));             // not ASCII
+        QVERIFY(!AutodetectScanner::parseReply(":::::::", &f));
+        QVERIFY(!AutodetectScanner::parseReply(QByteArray(), &f));
+        QByteArray longReply = "A:B:C:";
+        longReply += QByteArray(512 - longReply.size(), 'D');
+        QVERIFY(AutodetectScanner::parseReply(longReply, &f));
+        QVERIFY(!AutodetectScanner::parseReply(longReply + "D", &f));          // 513 bytes
+    }
+
+    void targetParsing()
+    {
+        uint32_t a = 0;
+        uint16_t p = 0;
+        QVERIFY(AutodetectScanner::parseTarget("127.0.0.1:3113", &a, &p));
+        QCOMPARE(a, 0x7f000001u);
+        QCOMPARE(p, uint16_t(3113));
+        QVERIFY(!AutodetectScanner::parseTarget("127.0.0.1", &a, &p));
+        QVERIFY(!AutodetectScanner::parseTarget("127.0.0.1:0", &a, &p));
+        QVERIFY(!AutodetectScanner::parseTarget("127.0.0.1:70000", &a, &p));
+        QVERIFY(!AutodetectScanner::parseTarget("localhost:3113", &a, &p));
+        QVERIFY(!AutodetectScanner::parseTarget(":3113", &a, &p));
+
+        qunsetenv("KEBO_AUTODETECT_TARGET");
+        QVERIFY(AutodetectScanner::probeTarget(&a, &p));
+        QCOMPARE(a, 0xffffffffu);   // the broadcast default (not sent by this test)
+        QCOMPARE(p, uint16_t(113));
+    }
+
+    void twoMainframesInArrivalOrderAndBadRepliesDropped()
+    {
+        m_responder.setReplies({ "MF3500:2001:5.0.1:1.4",
+                                 "MF3300:17:4.2.0",                 // three fields: no row
+                                 std::string("\x01\x02\xff\x00", 4),  // binary: no row
+                                 std::string(600, 'X'),             // over-long: no row
+                                 "MF3300:1002:4.1.3:1.2",
+                                 "MF3500:2001:5.0.1:1.4" });        // repeated: no second row
+        AutodetectScanner s;
+        QSignalSpy probes(&s, &AutodetectScanner::probeSent);
+        QSignalSpy bound(&s, &AutodetectScanner::replyPortBound);
+        // 2.5 s: the probe is repeated once and the same replies come again.
+        const QVector<Row> rows = scan(s, 2500);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(QStringList({ rows[0].model, rows[0].serial, rows[0].address }),
+                 QStringList({ "MF3500", "2001", "127.0.0.1" }));
+        QCOMPARE(QStringList({ rows[1].model, rows[1].firmware, rows[1].telmos }), QStringList({ "MF3300", "4.1.3", "1.2" }));
+        QVERIFY(probes.size() >= 2);
+        QCOMPARE(bound.size(), 1);
+        QCOMPARE(probes[0][0].toByteArray(), "KEBO" + QByteArray::number(bound[0][0].toInt()));
+        QVERIFY(m_responder.probesAnswered() >= 2);
+    }
+
+    void busyReplyPortMovesToNext()
+    {
+        const int held = holdPort(AutodetectScanner::kFirstReplyPort);   // -1: someone else holds it
+        const int probe3501 = holdPort(3501);
+        const bool nextFree = probe3501 >= 0;
+        if (probe3501 >= 0)
+            ::close(probe3501);
+        m_responder.setReplies({ "MF3300:1:2:3" });
+        AutodetectScanner s;
+        QSignalSpy bound(&s, &AutodetectScanner::replyPortBound);
+        const QVector<Row> rows = scan(s, 600);
+        if (held >= 0)
+            ::close(held);
+        QCOMPARE(bound.size(), 1);
+        const int port = bound[0][0].toInt();
+        QVERIFY(port > AutodetectScanner::kFirstReplyPort);
+        if (nextFree)
+            QCOMPARE(port, 3501);
+        QCOMPARE(QByteArray::fromStdString(m_responder.lastProbe()), "KEBO" + QByteArray::number(port));
+        QCOMPARE(rows.size(), 1);   // the answer came to the moved port
+    }
+
+    void stopEndsWithinOneReceiveTimeout()
+    {
+        AutodetectScanner s;
+        QSignalSpy bound(&s, &AutodetectScanner::replyPortBound);
+        QSignalSpy finished(&s, &AutodetectScanner::finished);
+        s.start();   // full timings: 0.5 s settle, 10 s scan
+        QVERIFY(bound.wait(3000));
+        QTest::qWait(100);
+        s.stop();
+        QVERIFY(!s.isRunning());
+        QVERIFY(finished.wait(AutodetectScanner::kReceiveTimeoutMs));
+
+        // Stopping during the settle time ends as quickly; a restart is clean.
+        finished.clear();
+        s.start();
+        s.stop();
+        QVERIFY(finished.wait(AutodetectScanner::kReceiveTimeoutMs));
+        s.start();
+        QVERIFY(s.isRunning());
+    }   // destroying a running scanner joins its worker
+
+    void scanEndsAfterScanTimeDespiteReplies()
+    {
+        // Many distinct replies on every probe, probes every 100 ms.
+        std::vector<std::string> flood;
+        for (int i = 0; i < 40; ++i)
+            flood.push_back("MF3300:" + std::to_string(i) + ":1:1");
+        m_responder.setReplies(flood);
+        AutodetectScanner s;
+        QSignalSpy finished(&s, &AutodetectScanner::finished);
+        int rows = 0;
+        connect(&s, &AutodetectScanner::mainframeFound, this, [&rows]() { ++rows; });
+        s.setTimings(0, 800, 100);
+        s.start();
+        QVERIFY(finished.wait(3000));   // not held open by the replies
+        QCOMPARE(rows, 40);   // each distinct reply once
+    }
+
+    void malformedTargetSendsNothing()
+    {
+        qputenv("KEBO_AUTODETECT_TARGET", "not-an-address");
+        // Answers to the last probes of an earlier scan may still be on their way.
+        QTest::qWait(500);
+        const quint64 before = m_responder.probesAnswered();
+        AutodetectScanner s;
+        QSignalSpy probes(&s, &AutodetectScanner::probeSent);
+        const QVector<Row> rows = scan(s, 300);
+        QVERIFY(rows.isEmpty());
+        QVERIFY(probes.isEmpty());
+        QCOMPARE(m_responder.probesAnswered(), before);
+    }
+
+    void virtualWorldMainframesInThePanel()
+    {
+        vhw::resetWorld();
+        m_responder.useWorld();
+        const std::vector<std::string> expected = vhw::AutodetectResponder::worldReplies();
+        QVERIFY2(!expected.empty(), "the default world has no mainframe");
+
+        NullConnector connector;
+        QConnectDialog *d = new QConnectDialog(&connector);
+        d->show();
+        d->findChild<QComboBox *>("comboPSType")->setCurrentIndex(0);
+        QAutodetectDialog *panel = d->autodetectPanel();
+        panel->scanner()->setTimings(0, 1500, 2000);
+        auto *button = d->findChild<QPushButton *>("autodetectButton");
+        auto *ok = d->findChild<QPushButton *>("okButton");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(panel->isVisible());
+        QCOMPARE(button->text(), QString("Stop"));
+        QVERIFY(!ok->isEnabled());   // no OK while scanning
+        QVERIFY(!d->findChild<QComboBox *>("comboPSType")->isEnabled());
+
+        QTableWidget *table = panel->table();
+        QTRY_COMPARE(table->rowCount(), int(expected.size()));
+        // Each default mainframe answers from its loopback alias, not from 127.0.0.1
+        // (where the power supply boxes live).
+        const QStringList addresses{ "127.0.2.10", "127.0.2.11" };
+        QCOMPARE(table->rowCount(), addresses.size());
+        for (int r = 0; r < table->rowCount(); ++r) {
+            const QStringList f = QString::fromStdString(expected[size_t(r)]).split(':');
+            QCOMPARE(table->item(r, 0)->text(), f[0]);
+            QCOMPARE(table->item(r, 1)->text(), addresses[r]);
+            QCOMPARE(table->item(r, 2)->text(), f[1]);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(button->text(), QString("Autodetect"), 4000);   // ended by itself
+        QVERIFY(d->findChild<QComboBox *>("comboPSType")->isEnabled());
+
+        // A second scan, picked during the scan: the address goes into the fields and the scan stops.
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(table->rowCount(), 0);   // results stay only until the next scan
+        QTRY_VERIFY(table->rowCount() > 0);
+        QTest::keyClicks(d->findChild<QLineEdit *>("Username"), "admin");
+        QTest::keyClicks(d->findChild<QLineEdit *>("Password"), "pw");
+        emit table->itemDoubleClicked(table->item(0, 3));
+        QCOMPARE(button->text(), QString("Autodetect"));
+        const QString picked = d->currentValues().ipAddress;
+        QCOMPARE(picked, QString("127.0.2.10"));
+        QVERIFY(ok->isEnabled());
+        // The picked address opens that very mainframe (the MF3300 of 192.0.2.10).
+        int handle = -1;
+        QCOMPARE(ORVEHV_InitSystem(2, 0, picked.toLatin1().constData(), "admin", "admin", &handle), ORVEHV_OK);
+        QCOMPARE(vhw::findSystem(picked.toStdString(), 2, 0), vhw::findSystem("192.0.2.10"));
+        ORVEHV_DeinitSystem(handle);
+        QVERIFY(table->selectedItems().isEmpty());
+
+        // Close hides the panel; a type change does the same.
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTest::mouseClick(panel->findChild<QPushButton *>("closeButton"), Qt::LeftButton);
+        QVERIFY(!panel->isVisible());
+        QCOMPARE(button->text(), QString("Autodetect"));
+        QVERIFY(ok->isEnabled());
+        QTest::mouseClick(button, Qt::LeftButton);
+        d->findChild<QComboBox *>("comboPSType")->setCurrentIndex(7);
+        QVERIFY(!panel->isVisible());
+        QVERIFY(!panel->isScanning());
+        delete d;
+    }
+
+    void loopbackMainframeAnswersFromItsAddress()
+    {
+        std::string error;
+        QVERIFY2(vhw::loadWorldJson(R"({ "systems": [
+            { "type": 2, "link": 0, "argument": "127.0.0.7", "boards": [] },
+            { "type": 3, "link": 0, "argument": "192.0.2.99", "boards": [] } ] })", &error),
+                 error.c_str());
+        m_responder.useWorld();
+        AutodetectScanner s;
+        const QVector<Row> rows = scan(s, 600);
+        vhw::resetWorld();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].address, QString("127.0.0.7"));   // picking it opens that very system
+        QCOMPARE(rows[1].address, QString("127.0.0.1"));
+        QCOMPARE(rows[1].model, QString("MF3500"));
+        QVERIFY(rows[0].serial != rows[1].serial);
+    }
 
 private:
-    QVector<Row> scan(AutodetectScanner &s, int scanMs);
+    QVector<Row> scan(AutodetectScanner &s, int scanMs)
+    {
+        QVector<Row> rows;
+        connect(&s, &AutodetectScanner::mainframeFound, this,
+                [&rows](const QString &m, const QString &a, const QString &sn, const QString &f,
+                        const QString &t) { rows.append({ m, a, sn, f, t }); });
+        QSignalSpy finished(&s, &AutodetectScanner::finished);
+        s.setTimings(0, scanMs, 2000);
+        s.start();
+        finished.wait(scanMs + 3000);
+        return rows;
+    }
     vhw::AutodetectResponder m_responder;
 };
-
-void TestAutodetect::initTestCase()
-{
-    QVERIFY2(storeIsIsolated(), "settings store is not isolated");
-    std::string error;
-    QVERIFY2(m_responder.start(0, &error), error.c_str());
-    // Probes of these tests never leave loopback.
-    qputenv("KEBO_AUTODETECT_TARGET", "127.0.0.1:" + QByteArray::number(m_responder.port()));
-}
-
-void TestAutodetect::init()
-{
-    m_responder.setReplies({});
-    qputenv("KEBO_AUTODETECT_TARGET", "127.0.0.1:" + QByteArray::number(m_responder.port()));
-}
-
-QVector<Row> TestAutodetect::scan(AutodetectScanner &s, int scanMs)
-{
-    QVector<Row> rows;
-    connect(&s, &AutodetectScanner::mainframeFound, this,
-            [&rows](const QString &m, const QString &a, const QString &sn, const QString &f,
-                    const QString &t) { rows.append({ m, a, sn, f, t }); });
-    QSignalSpy finished(&s, &AutodetectScanner::finished);
-    s.setTimings(0, scanMs, 2000);
-    s.start();
-    finished.wait(scanMs + 3000);
-    return rows;
-}
-
-void TestAutodetect::replyParsing()
-{
-    QStringList f;
-    QVERIFY(AutodetectScanner::parseReply("MF3300:1234:4.1.0:1.2", &f));
-    QCOMPARE(f, QStringList({ "MF3300", "1234", "4.1.0", "1.2" }));
-    QVERIFY(!AutodetectScanner::parseReply("MF3300:1234:4.1.0", &f));     // three pieces
-    QVERIFY(AutodetectScanner::parseReply("MF3500::77:2.0:9", &f));        // empty piece dropped
-    QCOMPARE(f, QStringList({ "MF3500", "77", "2.0", "9" }));
-    QVERIFY(AutodetectScanner::parseReply("A:B:C:D:E:F", &f));             // extra pieces kept aside
-    QCOMPARE(f.size(), 6);
-    QVERIFY(AutodetectScanner::parseReply(QByteArray("A:B:C:D\0garbage\xff", 16), &f));   // text ends at zero
-    QCOMPARE(f.last(), QString("D"));
-    QVERIFY(AutodetectScanner::parseReply("A:B:C:D\r\n", &f));
-    QVERIFY(!AutodetectScanner::parseReply("A:B:\x01:C:D", &f));            // control byte
-    QVERIFY(!AutodetectScanner::parseReply("A:B:C:D\xe9", &f));             // not ASCII
-    QVERIFY(!AutodetectScanner::parseReply(":::::::", &f));
-    QVERIFY(!AutodetectScanner::parseReply(QByteArray(), &f));
-    QByteArray longReply = "A:B:C:";
-    longReply += QByteArray(512 - longReply.size(), 'D');
-    QVERIFY(AutodetectScanner::parseReply(longReply, &f));
-    QVERIFY(!AutodetectScanner::parseReply(longReply + "D", &f));          // 513 bytes
-}
-
-void TestAutodetect::targetParsing()
-{
-    uint32_t a = 0;
-    uint16_t p = 0;
-    QVERIFY(AutodetectScanner::parseTarget("127.0.0.1:3113", &a, &p));
-    QCOMPARE(a, 0x7f000001u);
-    QCOMPARE(p, uint16_t(3113));
-    QVERIFY(!AutodetectScanner::parseTarget("127.0.0.1", &a, &p));
-    QVERIFY(!AutodetectScanner::parseTarget("127.0.0.1:0", &a, &p));
-    QVERIFY(!AutodetectScanner::parseTarget("127.0.0.1:70000", &a, &p));
-    QVERIFY(!AutodetectScanner::parseTarget("localhost:3113", &a, &p));
-    QVERIFY(!AutodetectScanner::parseTarget(":3113", &a, &p));
-
-    qunsetenv("KEBO_AUTODETECT_TARGET");
-    QVERIFY(AutodetectScanner::probeTarget(&a, &p));
-    QCOMPARE(a, 0xffffffffu);   // the broadcast default (not sent by this test)
-    QCOMPARE(p, uint16_t(113));
-}
-
-void TestAutodetect::responderProbeFormat()
-{
-    QCOMPARE(vhw::autodetectProbePort("KEBO3500", 8), 3500);
-    QCOMPARE(vhw::autodetectProbePort("KEBO65535", 9), 65535);
-    QCOMPARE(vhw::autodetectProbePort("KEBO0", 5), 0);
-    QCOMPARE(vhw::autodetectProbePort("KEBO65536", 9), 0);
-    QCOMPARE(vhw::autodetectProbePort("KEBO", 4), 0);
-    QCOMPARE(vhw::autodetectProbePort("KEBO35x0", 8), 0);
-    QCOMPARE(vhw::autodetectProbePort("XEBO3500", 8), 0);
-}
-
-void TestAutodetect::twoMainframesInArrivalOrderAndBadRepliesDropped()
-{
-    m_responder.setReplies({ "MF3500:2001:5.0.1:1.4",
-                             "MF3300:17:4.2.0",                 // three fields: no row
-                             std::string("\x01\x02\xff\x00", 4),  // binary: no row
-                             std::string(600, 'X'),             // over-long: no row
-                             "MF3300:1002:4.1.3:1.2",
-                             "MF3500:2001:5.0.1:1.4" });        // repeated: no second row
-    AutodetectScanner s;
-    QSignalSpy probes(&s, &AutodetectScanner::probeSent);
-    QSignalSpy bound(&s, &AutodetectScanner::replyPortBound);
-    // 2.5 s: the probe is repeated once and the same replies come again.
-    const QVector<Row> rows = scan(s, 2500);
-    QCOMPARE(rows.size(), 2);
-    QCOMPARE(rows[0].model, QString("MF3500"));
-    QCOMPARE(rows[0].serial, QString("2001"));
-    QCOMPARE(rows[0].address, QString("127.0.0.1"));
-    QCOMPARE(rows[1].model, QString("MF3300"));
-    QCOMPARE(rows[1].firmware, QString("4.1.3"));
-    QCOMPARE(rows[1].telmos, QString("1.2"));
-    QVERIFY(probes.size() >= 2);
-    QCOMPARE(bound.size(), 1);
-    QCOMPARE(probes[0][0].toByteArray(), "KEBO" + QByteArray::number(bound[0][0].toInt()));
-    QVERIFY(m_responder.probesAnswered() >= 2);
-}
-
-void TestAutodetect::busyReplyPortMovesToNext()
-{
-    const int held = holdPort(AutodetectScanner::kFirstReplyPort);   // -1: someone else holds it
-    const int probe3501 = holdPort(3501);
-    const bool nextFree = probe3501 >= 0;
-    if (probe3501 >= 0)
-        ::close(probe3501);
-    m_responder.setReplies({ "MF3300:1:2:3" });
-    AutodetectScanner s;
-    QSignalSpy bound(&s, &AutodetectScanner::replyPortBound);
-    const QVector<Row> rows = scan(s, 600);
-    if (held >= 0)
-        ::close(held);
-    QCOMPARE(bound.size(), 1);
-    const int port = bound[0][0].toInt();
-    QVERIFY(port > AutodetectScanner::kFirstReplyPort);
-    if (nextFree)
-        QCOMPARE(port, 3501);
-    QCOMPARE(QByteArray::fromStdString(m_responder.lastProbe()), "KEBO" + QByteArray::number(port));
-    QCOMPARE(rows.size(), 1);   // the answer came to the moved port
-}
-
-void TestAutodetect::stopEndsWithinOneReceiveTimeout()
-{
-    AutodetectScanner s;
-    QSignalSpy bound(&s, &AutodetectScanner::replyPortBound);
-    QSignalSpy finished(&s, &AutodetectScanner::finished);
-    s.start();   // full timings: 0.5 s settle, 10 s scan
-    QVERIFY(bound.wait(3000));
-    QTest::qWait(100);
-    QElapsedTimer t;
-    t.start();
-    s.stop();
-    QVERIFY(!s.isRunning());
-    QVERIFY(finished.wait(AutodetectScanner::kReceiveTimeoutMs));
-    QVERIFY2(t.elapsed() <= AutodetectScanner::kReceiveTimeoutMs, qPrintable(QString::number(t.elapsed())));
-
-    // Stopping during the settle time ends as quickly; a restart is clean.
-    finished.clear();
-    s.start();
-    s.stop();
-    QVERIFY(finished.wait(AutodetectScanner::kReceiveTimeoutMs));
-    s.start();
-    QVERIFY(s.isRunning());
-}   // destroying a running scanner joins its worker
-
-void TestAutodetect::scanEndsAfterScanTimeDespiteReplies()
-{
-    // Many distinct replies on every probe, probes every 100 ms.
-    std::vector<std::string> flood;
-    for (int i = 0; i < 40; ++i)
-        flood.push_back("MF3300:" + std::to_string(i) + ":1:1");
-    m_responder.setReplies(flood);
-    AutodetectScanner s;
-    QSignalSpy finished(&s, &AutodetectScanner::finished);
-    int rows = 0;
-    connect(&s, &AutodetectScanner::mainframeFound, this, [&rows]() { ++rows; });
-    s.setTimings(0, 800, 100);
-    QElapsedTimer t;
-    t.start();
-    s.start();
-    QVERIFY(finished.wait(3000));
-    QVERIFY2(t.elapsed() < 800 + AutodetectScanner::kReceiveTimeoutMs + 300,
-             qPrintable(QString::number(t.elapsed())));
-    QCOMPARE(rows, 40);   // each distinct reply once
-}
-
-void TestAutodetect::malformedTargetSendsNothing()
-{
-    qputenv("KEBO_AUTODETECT_TARGET", "not-an-address");
-    const quint64 before = m_responder.probesAnswered();
-    AutodetectScanner s;
-    QSignalSpy probes(&s, &AutodetectScanner::probeSent);
-    const QVector<Row> rows = scan(s, 300);
-    QVERIFY(rows.isEmpty());
-    QVERIFY(probes.isEmpty());
-    QCOMPARE(m_responder.probesAnswered(), before);
-}
-
-void TestAutodetect::virtualWorldMainframesInThePanel()
-{
-    vhw::resetWorld();
-    m_responder.useWorld();
-    const std::vector<std::string> expected = vhw::AutodetectResponder::worldReplies();
-    QVERIFY2(!expected.empty(), "the default world has no mainframe");
-
-    NullConnector connector;
-    QConnectDialog *d = new QConnectDialog(&connector);
-    d->show();
-    d->findChild<QComboBox *>("comboPSType")->setCurrentIndex(0);
-    QAutodetectDialog *panel = d->autodetectPanel();
-    panel->scanner()->setTimings(0, 1500, 2000);
-    auto *button = d->findChild<QPushButton *>("autodetectButton");
-    auto *ok = d->findChild<QPushButton *>("okButton");
-    QTest::mouseClick(button, Qt::LeftButton);
-    QVERIFY(panel->isVisible());
-    QCOMPARE(button->text(), QString("Stop"));
-    QVERIFY(!ok->isEnabled());   // no OK while scanning
-    QVERIFY(!d->findChild<QComboBox *>("comboPSType")->isEnabled());
-
-    QTableWidget *table = panel->table();
-    QCOMPARE(table->objectName(), QString("tableWidget"));
-    QCOMPARE(table->columnCount(), 5);
-    QCOMPARE(table->horizontalHeaderItem(4)->text(), QString("TELMOS"));
-    QTRY_COMPARE(table->rowCount(), int(expected.size()));
-    // Each default mainframe answers from its loopback alias, not from 127.0.0.1
-    // (where the power supply boxes live).
-    const QStringList addresses{ "127.0.2.10", "127.0.2.11" };
-    QCOMPARE(table->rowCount(), addresses.size());
-    for (int r = 0; r < table->rowCount(); ++r) {
-        const QStringList f = QString::fromStdString(expected[size_t(r)]).split(':');
-        QCOMPARE(table->item(r, 0)->text(), f[0]);
-        QCOMPARE(table->item(r, 1)->text(), addresses[r]);
-        QCOMPARE(table->item(r, 2)->text(), f[1]);
-    }
-    QTRY_COMPARE_WITH_TIMEOUT(button->text(), QString("Autodetect"), 4000);   // ended by itself
-    QVERIFY(d->findChild<QComboBox *>("comboPSType")->isEnabled());
-
-    // A second scan, picked during the scan: the address goes into the fields and the scan stops.
-    QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(table->rowCount(), 0);   // results stay only until the next scan
-    QTRY_VERIFY(table->rowCount() > 0);
-    QTest::keyClicks(d->findChild<QLineEdit *>("Username"), "admin");
-    QTest::keyClicks(d->findChild<QLineEdit *>("Password"), "pw");
-    emit table->itemDoubleClicked(table->item(0, 3));
-    QCOMPARE(button->text(), QString("Autodetect"));
-    const QString picked = d->currentValues().ipAddress;
-    QCOMPARE(picked, QString("127.0.2.10"));
-    QVERIFY(ok->isEnabled());
-    // The picked address opens that very mainframe (the MF3300 of 192.0.2.10).
-    int handle = -1;
-    QCOMPARE(ORVEHV_InitSystem(2, 0, picked.toLatin1().constData(), "admin", "admin", &handle), ORVEHV_OK);
-    QCOMPARE(vhw::findSystem(picked.toStdString(), 2, 0), vhw::findSystem("192.0.2.10"));
-    ORVEHV_DeinitSystem(handle);
-    QVERIFY(table->selectedItems().isEmpty());
-
-    // Close hides the panel; a type change does the same.
-    QTest::mouseClick(button, Qt::LeftButton);
-    QTest::mouseClick(panel->findChild<QPushButton *>("closeButton"), Qt::LeftButton);
-    QVERIFY(!panel->isVisible());
-    QCOMPARE(button->text(), QString("Autodetect"));
-    QVERIFY(ok->isEnabled());
-    QTest::mouseClick(button, Qt::LeftButton);
-    d->findChild<QComboBox *>("comboPSType")->setCurrentIndex(7);
-    QVERIFY(!panel->isVisible());
-    QVERIFY(!panel->isScanning());
-    delete d;
-}
-
-void TestAutodetect::loopbackMainframeAnswersFromItsAddress()
-{
-    std::string error;
-    QVERIFY2(vhw::loadWorldJson(R"({ "systems": [
-        { "type": 2, "link": 0, "argument": "127.0.0.7", "boards": [] },
-        { "type": 3, "link": 0, "argument": "192.0.2.99", "boards": [] } ] })", &error),
-             error.c_str());
-    m_responder.useWorld();
-    AutodetectScanner s;
-    const QVector<Row> rows = scan(s, 600);
-    vhw::resetWorld();
-    QCOMPARE(rows.size(), 2);
-    QCOMPARE(rows[0].address, QString("127.0.0.7"));   // picking it opens that very system
-    QCOMPARE(rows[1].address, QString("127.0.0.1"));
-    QCOMPARE(rows[1].model, QString("MF3500"));
-    QVERIFY(rows[0].serial != rows[1].serial);
-}
 
 KEBO_SETTINGS_TEST_MAIN(TestAutodetect)
 #include "tst_autodetect.moc"

@@ -87,396 +87,354 @@ private slots:
     void initTestCase() { QVERIFY2(storeIsIsolated(), "settings store is not isolated"); }
     void init() { clearStore(); }
 
-    void typesShowTheirLinksButtonAndWarning_data();
-    void typesShowTheirLinksButtonAndWarning();
-    void powerSupplyBoxesNeedNoInput();
-    void ipFieldsRefuseBadAddresses();
-    void returnAcceptsOnlyWhileOkIsEnabled();
-    void boardRowsAddRemoveAndConnectPerRow();
-    void baseAddressMustMatchPattern();
-    void serialLinkArgument();
-    void mainframeValuesRestoredOnNextOpen();
-    void threeVmeRowsRestored();
-    void cancelStoresNothing();
-    void typeChangeLoadsThatTypesValues();
-    void failedRowDoesNotStopTheNext();
-};
-
-void TestConnectDialog::typesShowTheirLinksButtonAndWarning_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QStringList>("links");
-    QTest::addColumn<bool>("autodetect");
-    QTest::addColumn<QString>("warning");
-    const QString mf = "WARNING: Credential are encrypted. Remote firmware >= 2.2.0 is required. ";
-    const QString b8 = "WARNING: Credential are encrypted. Remote firmware >= 1.10 is required. ";
-    QTest::newRow("MF3300 / MF3500") << 0 << QStringList{ "TCP/IP" } << true << mf;
-    QTest::newRow("VME HV") << 1 << QStringList{ "USB", "PCI OPTICAL LINK", "USB3", "ETHERNET", "J5910" } << false << "";
-    QTest::newRow("NIM / DESKTOP HV") << 2 << QStringList{ "TCP/IP", "VCP USB" } << false << "";
-    QTest::newRow("DK31XX HV") << 3 << QStringList{ "USB", "PCI OPTICAL LINK", "J5910" } << false << "";
-    QTest::newRow("DK31XXE HV") << 4 << QStringList{ "TCP/IP", "VCP USB" } << false << "";
-    QTest::newRow("BRISK HV") << 5 << QStringList{ "TCP/IP", "VCP USB" } << false << "";
-    QTest::newRow("POWER SUPPLY BOXES") << 6 << QStringList{} << false << "";
-    QTest::newRow("B8181") << 7 << QStringList{ "TCP/IP" } << false << b8;
-    QTest::newRow("PLEX") << 8 << QStringList{ "TCP/IP" } << false << "";
-}
-
-void TestConnectDialog::typesShowTheirLinksButtonAndWarning()
-{
-    QFETCH(int, type);
-    QFETCH(QStringList, links);
-    QFETCH(bool, autodetect);
-    QFETCH(QString, warning);
-    RecordingConnector connector;
-    QConnectDialog d(&connector);
-    d.setAttribute(Qt::WA_DeleteOnClose, false);
-    d.show();
-    QCOMPARE(d.windowTitle(), QString("Connect to System"));
-    auto *types = child<QComboBox>(&d, "comboPSType");
-    QCOMPARE(types->count(), 9);
-    types->setCurrentIndex(type);
-    auto *linkCombo = child<QComboBox>(&d, "comboConnType");
-    QStringList items;
-    for (int i = 0; i < linkCombo->count(); ++i)
-        items << linkCombo->itemText(i);
-    QCOMPARE(items, links);
-    QCOMPARE(shown(child<QPushButton>(&d, "autodetectButton")), autodetect);
-    auto *warn = child<QLabel>(&d, "l_warning");
-    QCOMPARE(shown(warn), !warning.isEmpty());
-    if (!warning.isEmpty())
-        QCOMPARE(warn->text(), warning);
-    QCOMPARE(warn->styleSheet(), QString("color: rgb(255, 0, 0);"));
-}
-
-void TestConnectDialog::powerSupplyBoxesNeedNoInput()
-{
-    RecordingConnector connector;
-    QPointer<QConnectDialog> d = openDialog(&connector, 6);
-    QVERIFY(!shown(child<QComboBox>(d, "comboConnType")));
-    QVERIFY(!shown(child<QWidget>(d, "connParamsGB")));
-    QCOMPARE(child<QLabel>(d, "label_3")->text(), QString("Connection Type:\t          LOCAL SERVICE "));
-    auto *ok = child<QPushButton>(d, "okButton");
-    QVERIFY(ok->isEnabled());
-    QTest::mouseClick(ok, Qt::LeftButton);
-    QTRY_VERIFY(d.isNull());   // closed and deleted
-    QCOMPARE(connector.calls.size(), 1);
-    const Call &c = connector.calls[0];
-    QCOMPARE(c.systemType, 13);
-    QCOMPARE(c.linkType, 0);
-    QCOMPARE(c.argument, QString("127.0.0.1"));
-    QCOMPARE(c.displayName, QString("PS BOXES"));
-    QCOMPARE(c.userName, QString("admin"));
-    QVERIFY(c.password.isEmpty());
-    QCOMPARE(storedKeys(), QStringList({ "lastConnType", "lastCustName", "lastPSType" }));
-}
-
-void TestConnectDialog::ipFieldsRefuseBadAddresses()
-{
-    RecordingConnector connector;
-    QConnectDialog d(&connector);
-    d.setAttribute(Qt::WA_DeleteOnClose, false);
-    d.show();
-    child<QComboBox>(&d, "comboPSType")->setCurrentIndex(0);
-    auto *ok = child<QPushButton>(&d, "okButton");
-    QTest::keyClicks(child<QLineEdit>(&d, "Username"), "admin");
-    QTest::keyClicks(child<QLineEdit>(&d, "Password"), "pw");
-    QCOMPARE(child<QLineEdit>(&d, "Password")->echoMode(), QLineEdit::Password);
-
-    typeIp(&d, { "0", "0", "0", "0" });
-    QVERIFY(!ok->isEnabled());
-    typeIp(&d, { "255", "255", "255", "255" });
-    QVERIFY(!ok->isEnabled());
-    typeIp(&d, { "192", "168", "0", "" });
-    QVERIFY(!ok->isEnabled());
-    typeIp(&d, { "192", "168", "0", "10" });
-    QVERIFY(ok->isEnabled());
-
-    // Typing past 255 or letters is refused by the field itself.
-    QLineEdit *last = ipFields(&d)[3];
-    last->clear();
-    QTest::keyClicks(last, "256");
-    QCOMPARE(last->text(), QString("25"));
-    last->clear();
-    QTest::keyClicks(last, "x9");
-    QCOMPARE(last->text(), QString("9"));
-
-    // Without the password OK goes off again.
-    child<QLineEdit>(&d, "Password")->clear();
-    QVERIFY(!ok->isEnabled());
-}
-
-void TestConnectDialog::returnAcceptsOnlyWhileOkIsEnabled()
-{
-    RecordingConnector connector;
-    QPointer<QConnectDialog> d = openDialog(&connector, 8);
-    typeIp(d, { "10", "0", "0", "" });
-    QTest::keyClick(ipFields(d)[3], Qt::Key_Return);
-    QTest::keyClick(d, Qt::Key_Enter);
-    QVERIFY(!d.isNull() && d->isVisible());
-    QVERIFY(connector.calls.isEmpty());
-    QVERIFY(storedKeys().isEmpty());
-
-    QTest::keyClicks(ipFields(d)[3], "7");
-    QTest::keyClick(ipFields(d)[3], Qt::Key_Return);
-    QTRY_VERIFY(d.isNull());
-    QCOMPARE(connector.calls.size(), 1);
-    QCOMPARE(connector.calls[0].systemType, 14);
-    QCOMPARE(connector.calls[0].argument, QString("10.0.0.7"));
-    // PLEX has no login form: no credentials of another type travel with it.
-    QVERIFY(connector.calls[0].userName.isEmpty());
-    QVERIFY(connector.calls[0].password.isEmpty());
-}
-
-void TestConnectDialog::boardRowsAddRemoveAndConnectPerRow()
-{
-    RecordingConnector connector;
-    QPointer<QConnectDialog> d = openDialog(&connector, 1, 0);   // USB
-    QLineEdit *name = child<QLineEdit>(d, "editCustName");
-    QTest::keyClicks(name, "Crate 7");
-    QCOMPARE(d->customName(), QString("Crate 7"));
-
-    QWidget *rows = nullptr;
-    for (QWidget *w : d->findChildren<QWidget *>("optWidget")) {
-        if (w->isVisible())
-            rows = w;
-    }
-    QVERIFY(rows);
-    QCOMPARE(d->optRowCount(), 1);
-    QVERIFY(!shown(child<QPushButton>(rows, "minus")));   // the first row has no "-"
-
-    // "+" on the first row adds a second; "+" moves there, "-" appears.
-    QTest::mouseClick(child<QPushButton>(rows, "plus"), Qt::LeftButton);
-    QTest::mouseClick(d->findChildren<QWidget *>("optWidget").last()->findChild<QPushButton *>("plus"),
-                      Qt::LeftButton);
-    QCOMPARE(d->optRowCount(), 3);
-    QList<QWidget *> optRows;
-    for (QWidget *w : d->findChildren<QWidget *>("optWidget"))
-        optRows << w;
-    QCOMPARE(optRows.size(), 3);
-    QVERIFY(!shown(child<QPushButton>(optRows[0], "plus")));
-    QVERIFY(shown(child<QPushButton>(optRows[1], "minus")));
-    QVERIFY(shown(child<QPushButton>(optRows[2], "plus")));
-    QVERIFY(!shown(child<QSpinBox>(optRows[0], "opt2")));   // USB has no node number
-
-    QTest::mouseClick(child<QPushButton>(optRows[2], "minus"), Qt::LeftButton);
-    QCOMPARE(d->optRowCount(), 2);
-    QTRY_COMPARE(d->findChildren<QWidget *>("optWidget").size(), 2);
-    optRows = d->findChildren<QWidget *>("optWidget");
-    QVERIFY(shown(child<QPushButton>(optRows[1], "plus")));
-
-    child<QSpinBox>(optRows[0], "opt1")->setValue(2);
-    child<QSpinBox>(optRows[1], "opt1")->setValue(3);
-    auto *ok = child<QPushButton>(d, "okButton");
-    QTest::keyClicks(child<QLineEdit>(optRows[0], "BaseAddress"), "C0");
-    QVERIFY(!ok->isEnabled());   // the second row has no base address yet
-    QTest::keyClicks(child<QLineEdit>(optRows[1], "BaseAddress"), "D0");
-    QVERIFY(ok->isEnabled());
-
-    QTest::mouseClick(ok, Qt::LeftButton);
-    QTRY_VERIFY(d.isNull());
-    QCOMPARE(connector.calls.size(), 2);
-    QCOMPARE(connector.calls[0].systemType, 5);
-    QCOMPARE(connector.calls[0].linkType, 3);
-    QCOMPARE(connector.calls[0].argument, QString("2_0_C0"));
-    QCOMPARE(connector.calls[0].userName, QString("Board00"));
-    QCOMPARE(connector.calls[0].displayName, QString("Crate 7"));
-    QCOMPARE(connector.calls[1].argument, QString("3_0_D0"));
-    QCOMPARE(connector.calls[1].userName, QString("Board01"));
-}
-
-void TestConnectDialog::baseAddressMustMatchPattern()
-{
-    RecordingConnector connector;
-    QConnectDialog d(&connector);
-    d.setAttribute(Qt::WA_DeleteOnClose, false);
-    d.show();
-    child<QComboBox>(&d, "comboPSType")->setCurrentIndex(1);
-    child<QComboBox>(&d, "comboConnType")->setCurrentIndex(2);   // USB3
-    QWidget *row = d.findChildren<QWidget *>("PIDWidget").first();
-    auto *ok = child<QPushButton>(&d, "okButton");
-    auto *base = child<QLineEdit>(row, "BaseAddress");
-    auto *pid = child<QLineEdit>(row, "PID");
-    QTest::keyClicks(pid, "12a34");   // letters refused by the field
-    QCOMPARE(pid->text(), QString("1234"));
-    QTest::keyClicks(base, "0xZ1");
-    QCOMPARE(base->text(), QString("0x1"));
-    QVERIFY(ok->isEnabled());
-    base->setText("0x");   // typed fields are checked against the pattern, not only the mask
-    QVERIFY(!ok->isEnabled());
-    base->setText("123456789");
-    QCOMPARE(base->text().size(), 8);
-    QVERIFY(ok->isEnabled());
-    pid->clear();
-    QVERIFY(!ok->isEnabled());
-}
-
-void TestConnectDialog::serialLinkArgument()
-{
-    RecordingConnector connector;
-    QPointer<QConnectDialog> d = openDialog(&connector, 5, 1);   // VCP USB
-    auto *port = child<QComboBox>(d, "Port");
-    QCOMPARE(port->count(), 22);
-    QCOMPARE(port->itemText(21), QString("COM21"));
-    auto *baud = child<QComboBox>(d, "Baud");
-    QStringList bauds;
-    for (int i = 0; i < baud->count(); ++i)
-        bauds << baud->itemText(i);
-    QCOMPARE(bauds, QStringList({ "300", "600", "1200", "2400", "4800", "9600", "19200", "38400",
-                                  "57600", "115200" }));
-    QCOMPARE(child<QComboBox>(d, "Data")->currentText(), QString("8"));
-    port->setCurrentIndex(3);
-    baud->setCurrentIndex(5);
-    child<QComboBox>(d, "serialLBusAddr")->setCurrentIndex(-1);   // no LBus selection
-    auto *ok = child<QPushButton>(d, "okButton");
-    QVERIFY(ok->isEnabled());
-    port->setEditText(QString());
-    QVERIFY(!ok->isEnabled());
-    port->setEditText("COM3");
-    QVERIFY(ok->isEnabled());
-    QTest::mouseClick(ok, Qt::LeftButton);
-    QTRY_VERIFY(d.isNull());
-    QCOMPARE(connector.calls.size(), 1);
-    QCOMPARE(connector.calls[0].systemType, 13);
-    QCOMPARE(connector.calls[0].linkType, 5);
-    QCOMPARE(connector.calls[0].argument, QString("COM3_9600_8_0_0_0"));
-}
-
-void TestConnectDialog::mainframeValuesRestoredOnNextOpen()
-{
-    RecordingConnector connector;
+    void typesShowTheirLinksButtonAndWarning_data()
     {
-        QPointer<QConnectDialog> d = new QConnectDialog(&connector);
-        d->show();
-        child<QComboBox>(d, "comboPSType")->setCurrentIndex(0);
-        QTest::keyClicks(child<QLineEdit>(d, "editCustName"), "North");
-        typeIp(d, { "192", "168", "0", "10" });
-        QTest::keyClicks(child<QLineEdit>(d, "Username"), "admin");
-        QTest::keyClicks(child<QLineEdit>(d, "Password"), "s3cret");
-        QTest::mouseClick(child<QPushButton>(d, "okButton"), Qt::LeftButton);
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QStringList>("links");
+        QTest::addColumn<bool>("autodetect");
+        QTest::addColumn<QString>("warning");
+        const QString mf = "WARNING: Credential are encrypted. Remote firmware >= 2.2.0 is required. ";
+        const QString b8 = "WARNING: Credential are encrypted. Remote firmware >= 1.10 is required. ";
+        QTest::newRow("MF3300 / MF3500") << 0 << QStringList{ "TCP/IP" } << true << mf;
+        QTest::newRow("VME HV") << 1 << QStringList{ "USB", "PCI OPTICAL LINK", "USB3", "ETHERNET", "J5910" } << false << "";
+        QTest::newRow("NIM / DESKTOP HV") << 2 << QStringList{ "TCP/IP", "VCP USB" } << false << "";
+        QTest::newRow("DK31XX HV") << 3 << QStringList{ "USB", "PCI OPTICAL LINK", "J5910" } << false << "";
+        QTest::newRow("DK31XXE HV") << 4 << QStringList{ "TCP/IP", "VCP USB" } << false << "";
+        QTest::newRow("BRISK HV") << 5 << QStringList{ "TCP/IP", "VCP USB" } << false << "";
+        QTest::newRow("POWER SUPPLY BOXES") << 6 << QStringList{} << false << "";
+        QTest::newRow("B8181") << 7 << QStringList{ "TCP/IP" } << false << b8;
+        QTest::newRow("PLEX") << 8 << QStringList{ "TCP/IP" } << false << "";
+    }
+
+    void typesShowTheirLinksButtonAndWarning()
+    {
+        QFETCH(int, type);
+        QFETCH(QStringList, links);
+        QFETCH(bool, autodetect);
+        QFETCH(QString, warning);
+        RecordingConnector connector;
+        QConnectDialog d(&connector);
+        d.setAttribute(Qt::WA_DeleteOnClose, false);
+        d.show();
+        child<QComboBox>(&d, "comboPSType")->setCurrentIndex(type);
+        auto *linkCombo = child<QComboBox>(&d, "comboConnType");
+        QStringList items;
+        for (int i = 0; i < linkCombo->count(); ++i)
+            items << linkCombo->itemText(i);
+        QCOMPARE(items, links);
+        QCOMPARE(shown(child<QPushButton>(&d, "autodetectButton")), autodetect);
+        auto *warn = child<QLabel>(&d, "l_warning");
+        QCOMPARE(shown(warn), !warning.isEmpty());
+        if (!warning.isEmpty())
+            QCOMPARE(warn->text(), warning);
+    }
+
+    void powerSupplyBoxesNeedNoInput()
+    {
+        RecordingConnector connector;
+        QPointer<QConnectDialog> d = openDialog(&connector, 6);
+        QVERIFY(!shown(child<QComboBox>(d, "comboConnType")));
+        QVERIFY(!shown(child<QWidget>(d, "connParamsGB")));
+        auto *ok = child<QPushButton>(d, "okButton");
+        QVERIFY(ok->isEnabled());
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QTRY_VERIFY(d.isNull());   // closed and deleted
+        QCOMPARE(connector.calls.size(), 1);
+        QCOMPARE(connector.calls[0].argument, QString("127.0.0.1"));
+        QCOMPARE(storedKeys(), QStringList({ "lastConnType", "lastCustName", "lastPSType" }));
+    }
+
+    void ipFieldsRefuseBadAddresses()
+    {
+        RecordingConnector connector;
+        QConnectDialog d(&connector);
+        d.setAttribute(Qt::WA_DeleteOnClose, false);
+        d.show();
+        child<QComboBox>(&d, "comboPSType")->setCurrentIndex(0);
+        auto *ok = child<QPushButton>(&d, "okButton");
+        QTest::keyClicks(child<QLineEdit>(&d, "Username"), "admin");
+        QTest::keyClicks(child<QLineEdit>(&d, "Password"), "pw");
+        QCOMPARE(child<QLineEdit>(&d, "Password")->echoMode(), QLineEdit::Password);
+
+        typeIp(&d, { "0", "0", "0", "0" });
+        QVERIFY(!ok->isEnabled());
+        typeIp(&d, { "255", "255", "255", "255" });
+        QVERIFY(!ok->isEnabled());
+        typeIp(&d, { "192", "168", "0", "" });
+        QVERIFY(!ok->isEnabled());
+        typeIp(&d, { "192", "168", "0", "10" });
+        QVERIFY(ok->isEnabled());
+
+        // Typing past 255 or letters is refused by the field itself.
+        QLineEdit *last = ipFields(&d)[3];
+        last->clear();
+        QTest::keyClicks(last, "256");
+        QCOMPARE(last->text(), QString("25"));
+        last->clear();
+        QTest::keyClicks(last, "x9");
+        QCOMPARE(last->text(), QString("9"));
+
+        // Without the password OK goes off again.
+        child<QLineEdit>(&d, "Password")->clear();
+        QVERIFY(!ok->isEnabled());
+    }
+
+    void returnAcceptsOnlyWhileOkIsEnabled()
+    {
+        RecordingConnector connector;
+        QPointer<QConnectDialog> d = openDialog(&connector, 8);
+        typeIp(d, { "10", "0", "0", "" });
+        QTest::keyClick(ipFields(d)[3], Qt::Key_Return);
+        QTest::keyClick(d, Qt::Key_Enter);
+        QVERIFY(!d.isNull() && d->isVisible());
+        QVERIFY(connector.calls.isEmpty());
+        QVERIFY(storedKeys().isEmpty());
+
+        QTest::keyClicks(ipFields(d)[3], "7");
+        QTest::keyClick(ipFields(d)[3], Qt::Key_Return);
         QTRY_VERIFY(d.isNull());
+        QCOMPARE(connector.calls.size(), 1);
+        QCOMPARE(connector.calls[0].systemType, 14);
+        QCOMPARE(connector.calls[0].argument, QString("10.0.0.7"));
+        // PLEX has no login form: no credentials of another type travel with it.
+        QVERIFY(connector.calls[0].userName.isEmpty());
+        QVERIFY(connector.calls[0].password.isEmpty());
     }
-    QCOMPARE(connector.calls.size(), 1);
-    QCOMPARE(connector.calls[0].password, QString("s3cret"));
-    for (const QString &k : storedKeys())
-        QVERIFY2(!storedValue(k).toString().contains("s3cret"), qPrintable(k));
 
-    // The next opening starts from the stored values (a new store object, as after a restart).
-    QConnectDialog d(&connector);
-    d.setAttribute(Qt::WA_DeleteOnClose, false);
-    QCOMPARE(child<QComboBox>(&d, "comboPSType")->currentIndex(), 0);
-    QCOMPARE(child<QLineEdit>(&d, "editCustName")->text(), QString("North"));
-    QStringList ip;
-    for (QLineEdit *f : ipFields(&d))
-        ip << f->text();
-    QCOMPARE(ip, QStringList({ "192", "168", "0", "10" }));
-    QCOMPARE(child<QLineEdit>(&d, "Username")->text(), QString("admin"));
-    QVERIFY(child<QLineEdit>(&d, "Password")->text().isEmpty());
-    QVERIFY(!child<QPushButton>(&d, "okButton")->isEnabled());   // the password is asked again
-}
-
-void TestConnectDialog::threeVmeRowsRestored()
-{
-    RecordingConnector connector;
+    void boardRowsAddRemoveAndConnectPerRow()
     {
-        QPointer<QConnectDialog> d = new QConnectDialog(&connector);
-        d->show();
-        child<QComboBox>(d, "comboPSType")->setCurrentIndex(1);
-        child<QComboBox>(d, "comboConnType")->setCurrentIndex(1);   // PCI optical link
-        d->addNewVMEHVConnectionParametersWidget();
+        RecordingConnector connector;
+        QPointer<QConnectDialog> d = openDialog(&connector, 1, 0);   // USB
+        QLineEdit *name = child<QLineEdit>(d, "editCustName");
+        QTest::keyClicks(name, "Crate 7");
+        QCOMPARE(d->customName(), QString("Crate 7"));
+
+        QWidget *rows = nullptr;
+        for (QWidget *w : d->findChildren<QWidget *>("optWidget")) {
+            if (w->isVisible())
+                rows = w;
+        }
+        QVERIFY(rows);
+        QCOMPARE(d->optRowCount(), 1);
+        QVERIFY(!shown(child<QPushButton>(rows, "minus")));   // the first row has no "-"
+
+        // "+" on the first row adds a second; "+" moves there, "-" appears.
+        QTest::mouseClick(child<QPushButton>(rows, "plus"), Qt::LeftButton);
+        QTest::mouseClick(d->findChildren<QWidget *>("optWidget").last()->findChild<QPushButton *>("plus"),
+                          Qt::LeftButton);
+        QList<QWidget *> optRows = d->findChildren<QWidget *>("optWidget");
+        QCOMPARE(optRows.size(), 3);
+        QVERIFY(!shown(child<QPushButton>(optRows[0], "plus")));
+        QVERIFY(shown(child<QPushButton>(optRows[1], "minus")));
+        QVERIFY(shown(child<QPushButton>(optRows[2], "plus")));
+        QVERIFY(!shown(child<QSpinBox>(optRows[0], "opt2")));   // USB has no node number
+
+        QTest::mouseClick(child<QPushButton>(optRows[2], "minus"), Qt::LeftButton);
+        QCOMPARE(d->optRowCount(), 2);
+        QTRY_COMPARE(d->findChildren<QWidget *>("optWidget").size(), 2);
+        optRows = d->findChildren<QWidget *>("optWidget");
+        QVERIFY(shown(child<QPushButton>(optRows[1], "plus")));
+
+        child<QSpinBox>(optRows[0], "opt1")->setValue(2);
+        child<QSpinBox>(optRows[1], "opt1")->setValue(3);
+        auto *ok = child<QPushButton>(d, "okButton");
+        QTest::keyClicks(child<QLineEdit>(optRows[0], "BaseAddress"), "C0");
+        QVERIFY(!ok->isEnabled());   // the second row has no base address yet
+        QTest::keyClicks(child<QLineEdit>(optRows[1], "BaseAddress"), "D0");
+        QVERIFY(ok->isEnabled());
+
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QTRY_VERIFY(d.isNull());
+        QCOMPARE(connector.calls.size(), 2);
+        QCOMPARE(connector.calls[0].argument, QString("2_0_C0"));
+        QCOMPARE(connector.calls[0].displayName, QString("Crate 7"));
+        QCOMPARE(connector.calls[1].argument, QString("3_0_D0"));
+        QCOMPARE(connector.calls[1].userName, QString("Board01"));
+    }
+
+    void baseAddressMustMatchPattern()
+    {
+        RecordingConnector connector;
+        QConnectDialog d(&connector);
+        d.setAttribute(Qt::WA_DeleteOnClose, false);
+        d.show();
+        child<QComboBox>(&d, "comboPSType")->setCurrentIndex(1);
+        child<QComboBox>(&d, "comboConnType")->setCurrentIndex(2);   // USB3
+        QWidget *row = d.findChildren<QWidget *>("PIDWidget").first();
+        auto *ok = child<QPushButton>(&d, "okButton");
+        auto *base = child<QLineEdit>(row, "BaseAddress");
+        auto *pid = child<QLineEdit>(row, "PID");
+        QTest::keyClicks(pid, "12a34");   // letters refused by the field
+        QCOMPARE(pid->text(), QString("1234"));
+        QTest::keyClicks(base, "0xZ1");
+        QCOMPARE(base->text(), QString("0x1"));
+        QVERIFY(ok->isEnabled());
+        base->setText("0x");   // typed fields are checked against the pattern, not only the mask
+        QVERIFY(!ok->isEnabled());
+        base->setText("123456789");
+        QCOMPARE(base->text().size(), 8);
+        QVERIFY(ok->isEnabled());
+        pid->clear();
+        QVERIFY(!ok->isEnabled());
+    }
+
+    void serialLinkArgument()
+    {
+        RecordingConnector connector;
+        QPointer<QConnectDialog> d = openDialog(&connector, 5, 1);   // VCP USB
+        auto *port = child<QComboBox>(d, "Port");
+        port->setCurrentIndex(3);
+        child<QComboBox>(d, "Baud")->setCurrentIndex(5);
+        child<QComboBox>(d, "serialLBusAddr")->setCurrentIndex(-1);   // no LBus selection
+        auto *ok = child<QPushButton>(d, "okButton");
+        QVERIFY(ok->isEnabled());
+        port->setEditText(QString());
+        QVERIFY(!ok->isEnabled());
+        port->setEditText("COM3");
+        QVERIFY(ok->isEnabled());
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QTRY_VERIFY(d.isNull());
+        QCOMPARE(connector.calls.size(), 1);
+        QCOMPARE(connector.calls[0].linkType, 5);
+        QCOMPARE(connector.calls[0].argument, QString("COM3_9600_8_0_0_0"));
+    }
+
+    void mainframeValuesRestoredOnNextOpen()
+    {
+        RecordingConnector connector;
+        {
+            QPointer<QConnectDialog> d = new QConnectDialog(&connector);
+            d->show();
+            child<QComboBox>(d, "comboPSType")->setCurrentIndex(0);
+            QTest::keyClicks(child<QLineEdit>(d, "editCustName"), "North");
+            typeIp(d, { "192", "168", "0", "10" });
+            QTest::keyClicks(child<QLineEdit>(d, "Username"), "admin");
+            QTest::keyClicks(child<QLineEdit>(d, "Password"), "s3cret");
+            QTest::mouseClick(child<QPushButton>(d, "okButton"), Qt::LeftButton);
+            QTRY_VERIFY(d.isNull());
+        }
+        QCOMPARE(connector.calls.size(), 1);
+        QCOMPARE(connector.calls[0].password, QString("s3cret"));
+        for (const QString &k : storedKeys())
+            QVERIFY2(!storedValue(k).toString().contains("s3cret"), qPrintable(k));
+
+        // The next opening starts from the stored values (a new store object, as after a restart).
+        QConnectDialog d(&connector);
+        d.setAttribute(Qt::WA_DeleteOnClose, false);
+        QCOMPARE(child<QComboBox>(&d, "comboPSType")->currentIndex(), 0);
+        QCOMPARE(child<QLineEdit>(&d, "editCustName")->text(), QString("North"));
+        QStringList ip;
+        for (QLineEdit *f : ipFields(&d))
+            ip << f->text();
+        QCOMPARE(ip, QStringList({ "192", "168", "0", "10" }));
+        QCOMPARE(child<QLineEdit>(&d, "Username")->text(), QString("admin"));
+        QVERIFY(child<QLineEdit>(&d, "Password")->text().isEmpty());
+        QVERIFY(!child<QPushButton>(&d, "okButton")->isEnabled());   // the password is asked again
+    }
+
+    void threeVmeRowsRestored()
+    {
+        RecordingConnector connector;
+        {
+            QPointer<QConnectDialog> d = new QConnectDialog(&connector);
+            d->show();
+            child<QComboBox>(d, "comboPSType")->setCurrentIndex(1);
+            child<QComboBox>(d, "comboConnType")->setCurrentIndex(1);   // PCI optical link
+            d->addNewVMEHVConnectionParametersWidget();
+            d->addNewVMEHVConnectionParametersWidget();
+            const QList<QWidget *> rows = d->findChildren<QWidget *>("optWidget");
+            QCOMPARE(rows.size(), 3);
+            const char *bases[] = { "C0", "D0", "E0" };
+            for (int i = 0; i < 3; ++i) {
+                QTest::keyClicks(child<QLineEdit>(rows[i], "BoardName"), QString("HV%1").arg(i));
+                child<QSpinBox>(rows[i], "opt1")->setValue(i + 1);
+                child<QSpinBox>(rows[i], "opt2")->setValue(i + 4);
+                QTest::keyClicks(child<QLineEdit>(rows[i], "BaseAddress"), bases[i]);
+            }
+            QTest::mouseClick(child<QPushButton>(d, "okButton"), Qt::LeftButton);
+            QTRY_VERIFY(d.isNull());
+        }
+        QCOMPARE(connector.calls.size(), 3);
+        QCOMPARE(connector.calls[2].argument, QString("3_6_E0"));
+        QCOMPARE(connector.calls[2].userName, QString("HV2"));
+
+        QConnectDialog d(&connector);
+        d.setAttribute(Qt::WA_DeleteOnClose, false);
+        QCOMPARE(child<QComboBox>(&d, "comboPSType")->currentIndex(), 1);
+        QCOMPARE(child<QComboBox>(&d, "comboConnType")->currentIndex(), 1);
+        const QList<QWidget *> rows = d.findChildren<QWidget *>("optWidget");
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(child<QLineEdit>(rows[1], "BoardName")->text(), QString("HV1"));
+        QCOMPARE(child<QSpinBox>(rows[2], "opt2")->value(), 6);
+        QCOMPARE(child<QLineEdit>(rows[2], "BaseAddress")->text(), QString("E0"));
+        QVERIFY(child<QPushButton>(&d, "okButton")->isEnabled());
+    }
+
+    void cancelStoresNothing()
+    {
+        RecordingConnector connector;
+        QPointer<QConnectDialog> d = openDialog(&connector, 8);
+        typeIp(d, { "10", "1", "2", "3" });
+        QTest::keyClick(d, Qt::Key_Escape);
+        QTRY_VERIFY(d.isNull());
+        QVERIFY(connector.calls.isEmpty());
+        QVERIFY(storedKeys().isEmpty());
+    }
+
+    void typeChangeLoadsThatTypesValues()
+    {
+        {
+            QSettings s(QSettings::NativeFormat, QSettings::UserScope, "ORVE", "App");
+            s.setValue("PLEX_IP", "10.9.8.7");
+            s.setValue("B8181_lastIpAddress", "172.16.0.1");
+            s.setValue("B8181_lastUserName", "op");
+            s.setValue("lastConnType", 0);
+            s.setValue("lastPSType", 42);            // out of range: the type combo stays
+            s.setValue("DKHV_lastLBusAddr", 99);     // out of range: the LBus combo stays
+            s.setValue("DKHV_IP", "1.2.3");          // damaged address: what is there is used
+        }
+        RecordingConnector connector;
+        QConnectDialog d(&connector);
+        d.setAttribute(Qt::WA_DeleteOnClose, false);
+        QCOMPARE(child<QComboBox>(&d, "comboPSType")->currentIndex(), 0);
+        auto *types = child<QComboBox>(&d, "comboPSType");
+        types->setCurrentIndex(8);
+        QCOMPARE(d.currentValues().ipAddress, QString("10.9.8.7"));
+        types->setCurrentIndex(7);
+        QCOMPARE(d.currentValues().ipAddress, QString("172.16.0.1"));
+        QCOMPARE(child<QLineEdit>(&d, "Username")->text(), QString("op"));
+        types->setCurrentIndex(2);
+        QCOMPARE(d.currentValues().ipAddress, QString("1.2.3."));
+        QCOMPARE(child<QComboBox>(&d, "tcpLBusAddr")->currentText(), QString("1"));
+        QVERIFY(!child<QPushButton>(&d, "okButton")->isEnabled());
+    }
+
+    void failedRowDoesNotStopTheNext()
+    {
+        RecordingConnector connector;
+        connector.failAll = true;
+        QPointer<QConnectDialog> d = openDialog(&connector, 3, 1);   // PCI optical link
         d->addNewVMEHVConnectionParametersWidget();
         const QList<QWidget *> rows = d->findChildren<QWidget *>("optWidget");
-        QCOMPARE(rows.size(), 3);
-        const char *bases[] = { "C0", "D0", "E0" };
-        for (int i = 0; i < 3; ++i) {
-            QTest::keyClicks(child<QLineEdit>(rows[i], "BoardName"), QString("HV%1").arg(i));
-            child<QSpinBox>(rows[i], "opt1")->setValue(i + 1);
-            child<QSpinBox>(rows[i], "opt2")->setValue(i + 4);
-            QTest::keyClicks(child<QLineEdit>(rows[i], "BaseAddress"), bases[i]);
-        }
+        QVERIFY(!shown(child<QLineEdit>(rows[0], "BaseAddress")));   // fixed address for these units
+        child<QSpinBox>(rows[0], "opt1")->setValue(1);
+        child<QSpinBox>(rows[0], "opt2")->setValue(3);
+        QVERIFY(child<QPushButton>(d, "okButton")->isEnabled());
         QTest::mouseClick(child<QPushButton>(d, "okButton"), Qt::LeftButton);
         QTRY_VERIFY(d.isNull());
+        QCOMPARE(connector.calls.size(), 2);
+        QCOMPARE(connector.calls[0].systemType, 9);
+        QCOMPARE(connector.calls[0].argument, QString("1_3_00000000"));
+        QCOMPARE(connector.calls[1].argument, QString("0_0_00000000"));
+
+        // both rows come back, though saved without a base address
+        QConnectDialog again(&connector);
+        again.setAttribute(Qt::WA_DeleteOnClose, false);
+        QCOMPARE(again.optRowCount(), 2);
+        const QList<QWidget *> back = again.findChildren<QWidget *>("optWidget");
+        QCOMPARE(child<QSpinBox>(back[0], "opt2")->value(), 3);
     }
-    QCOMPARE(connector.calls.size(), 3);
-    QCOMPARE(connector.calls[2].argument, QString("3_6_E0"));
-    QCOMPARE(connector.calls[2].userName, QString("HV2"));
-
-    QConnectDialog d(&connector);
-    d.setAttribute(Qt::WA_DeleteOnClose, false);
-    QCOMPARE(child<QComboBox>(&d, "comboPSType")->currentIndex(), 1);
-    QCOMPARE(child<QComboBox>(&d, "comboConnType")->currentIndex(), 1);
-    QCOMPARE(d.optRowCount(), 3);
-    const QList<QWidget *> rows = d.findChildren<QWidget *>("optWidget");
-    QCOMPARE(rows.size(), 3);
-    QCOMPARE(child<QLineEdit>(rows[1], "BoardName")->text(), QString("HV1"));
-    QCOMPARE(child<QSpinBox>(rows[2], "opt2")->value(), 6);
-    QCOMPARE(child<QLineEdit>(rows[2], "BaseAddress")->text(), QString("E0"));
-    QVERIFY(child<QPushButton>(&d, "okButton")->isEnabled());
-}
-
-void TestConnectDialog::cancelStoresNothing()
-{
-    RecordingConnector connector;
-    QPointer<QConnectDialog> d = openDialog(&connector, 8);
-    typeIp(d, { "10", "1", "2", "3" });
-    QTest::keyClick(d, Qt::Key_Escape);
-    QTRY_VERIFY(d.isNull());
-    QVERIFY(connector.calls.isEmpty());
-    QVERIFY(storedKeys().isEmpty());
-}
-
-void TestConnectDialog::typeChangeLoadsThatTypesValues()
-{
-    {
-        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "ORVE", "App");
-        s.setValue("PLEX_IP", "10.9.8.7");
-        s.setValue("B8181_lastIpAddress", "172.16.0.1");
-        s.setValue("B8181_lastUserName", "op");
-        s.setValue("lastConnType", 0);
-        s.setValue("lastPSType", 42);            // out of range: the type combo stays
-        s.setValue("DKHV_lastLBusAddr", 99);     // out of range: the LBus combo stays
-        s.setValue("DKHV_IP", "1.2.3");          // damaged address: what is there is used
-    }
-    RecordingConnector connector;
-    QConnectDialog d(&connector);
-    d.setAttribute(Qt::WA_DeleteOnClose, false);
-    QCOMPARE(child<QComboBox>(&d, "comboPSType")->currentIndex(), 0);
-    auto *types = child<QComboBox>(&d, "comboPSType");
-    types->setCurrentIndex(8);
-    QCOMPARE(d.currentValues().ipAddress, QString("10.9.8.7"));
-    types->setCurrentIndex(7);
-    QCOMPARE(d.currentValues().ipAddress, QString("172.16.0.1"));
-    QCOMPARE(child<QLineEdit>(&d, "Username")->text(), QString("op"));
-    types->setCurrentIndex(2);
-    QCOMPARE(d.currentValues().ipAddress, QString("1.2.3."));
-    QCOMPARE(child<QComboBox>(&d, "tcpLBusAddr")->currentText(), QString("1"));
-    QVERIFY(!child<QPushButton>(&d, "okButton")->isEnabled());
-}
-
-void TestConnectDialog::failedRowDoesNotStopTheNext()
-{
-    RecordingConnector connector;
-    connector.failAll = true;
-    QPointer<QConnectDialog> d = openDialog(&connector, 3, 1);   // PCI optical link
-    d->addNewVMEHVConnectionParametersWidget();
-    const QList<QWidget *> rows = d->findChildren<QWidget *>("optWidget");
-    QVERIFY(!shown(child<QLineEdit>(rows[0], "BaseAddress")));   // fixed address for these units
-    child<QSpinBox>(rows[0], "opt1")->setValue(1);
-    child<QSpinBox>(rows[0], "opt2")->setValue(3);
-    QVERIFY(child<QPushButton>(d, "okButton")->isEnabled());
-    QTest::mouseClick(child<QPushButton>(d, "okButton"), Qt::LeftButton);
-    QTRY_VERIFY(d.isNull());
-    QCOMPARE(connector.calls.size(), 2);
-    QCOMPARE(connector.calls[0].systemType, 9);
-    QCOMPARE(connector.calls[0].argument, QString("1_3_00000000"));
-    QCOMPARE(connector.calls[1].argument, QString("0_0_00000000"));
-
-    // both rows come back, though saved without a base address
-    QConnectDialog again(&connector);
-    again.setAttribute(Qt::WA_DeleteOnClose, false);
-    QCOMPARE(again.optRowCount(), 2);
-    const QList<QWidget *> back = again.findChildren<QWidget *>("optWidget");
-    QCOMPARE(child<QSpinBox>(back[0], "opt2")->value(), 3);
-}
+};
 
 KEBO_SETTINGS_TEST_MAIN(TestConnectDialog)
 #include "tst_connect_dialog.moc"

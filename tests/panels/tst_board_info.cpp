@@ -25,27 +25,21 @@ ORVEHVNode *makeBoard(int slot, const QString &model, quint32 serial, int handle
     b->setFirmwareMinor("05");
     b->setChannelCount(12);
 
-    auto *status = new ORVEHVNode;
-    status->initialise("BdStatus", KindBoardParameter);
-    status->setLibraryType(3);
-    status->setDataType(DataInt32);
-    status->setSlot(quint16(slot));
-    b->addParameter(status);
-
-    auto *temp = new ORVEHVNode;
-    temp->initialise("Temp", KindBoardParameter);
-    temp->setLibraryType(0);
-    temp->setDataType(DataFloat);
+    auto add = [&](const char *name, int libraryType, int dataType, int access) {
+        auto *p = new ORVEHVNode;
+        p->initialise(name, KindBoardParameter);
+        p->setLibraryType(libraryType);
+        p->setDataType(dataType);
+        p->setAccessMode(access);
+        p->setSlot(quint16(slot));
+        b->addParameter(p);
+        return p;
+    };
+    add("BdStatus", 3, DataInt32, AccessReadWrite);
+    ORVEHVNode *temp = add("Temp", 0, DataFloat, AccessReadWrite);
     temp->setDecimals(1);
-    temp->setSlot(quint16(slot));
-    b->addParameter(temp);
     temp->setUnitText(QString(" ") + QChar(0xB0) + "C");
-
-    auto *clear = new ORVEHVNode;
-    clear->initialise("ClrAlarm", KindBoardParameter);
-    clear->setAccessMode(AccessWriteOnly);
-    clear->setSlot(quint16(slot));
-    b->addParameter(clear);
+    add("ClrAlarm", 0, DataFloat, AccessWriteOnly);
 
     b->setHandle(handle);
     return b;
@@ -79,142 +73,119 @@ class TestBoardInfo : public QObject
     Q_OBJECT
 
 private slots:
-    void titles();
-    void oneBoxPerOccupiedSlot();
-    void refreshOnParameterChange();
-    void collapseAndExpand();
-    void rebuildKeepsCollapsedBoards();
+    void titles()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        ORVEHVNode *b0 = sys->children().at(0);
+        QCOMPARE(BoardInfoText::boardTitle(b0, 2), QString("Board00 - A1520  [10234]  (Fw Rel. 01.05)"));
+
+        b0->setConnectionArgument("0_0_C0");
+        QCOMPARE(BoardInfoText::boardTitle(b0, 5), QString("Board00 - A1520  [10234]  [0xC0]  (Fw Rel. 01.05)"));
+        b0->setConnectionArgument("0_0");
+        QCOMPARE(BoardInfoText::boardTitle(b0, 5), QString("Board00 - A1520  [10234]  (Fw Rel. 01.05)"));
+        QCOMPARE(BoardInfoText::vmeBaseAddress("1_0_0xA0"), QString("0xA0"));
+
+        b0->setSlot(27);
+        QCOMPARE(BoardInfoText::boardTitle(b0, 16), QString("Crate1 Board2 - A1520  [10234]  (Fw Rel. 01.05)"));
+        QCOMPARE(BoardInfoText::rackPosition(24), QString("Crate0 Board24"));
+    }
+
+    void oneBoxPerOccupiedSlot()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        QBoardInformations panel;
+        panel.setSystemNode(sys.get());
+        QCOMPARE(panel.boxCount(), 2);
+        QVERIFY(panel.box(0)->title().startsWith("Board00 - A1520"));
+        QVERIFY(panel.box(1)->title().startsWith("Board03 - A1535N"));
+
+        auto *module = panel.box(1)->findChild<QLabel *>("moduleLabel");
+        QVERIFY(module);
+        QCOMPARE(module->text(), QString("A1535N\nModule"));
+        auto *picture = panel.box(1)->findChild<QLabel *>("modulePicture");
+        QVERIFY(picture);
+        QVERIFY(!picture->pixmap().isNull());
+
+        QCOMPARE(panel.shownText("7:3:SerNum"), QString("555"));
+        QCOMPARE(panel.shownText("7:3:FmwRel"), QString("01.05"));
+        QCOMPARE(panel.shownText("7:3:ChCount"), QString("12"));
+        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("-"));   // never read yet
+        // A write-only parameter is a command: no row.
+        QVERIFY(panel.shownText("7:3:ClrAlarm").isNull());
+
+        // No boards at all.
+        ORVEHVNode bare;
+        bare.initialise("bare", KindSystem, 6);
+        panel.setSystemNode(&bare);
+        QCOMPARE(panel.boxCount(), 0);
+        panel.setSystemNode(nullptr);
+        QCOMPARE(panel.boxCount(), 0);
+    }
+
+    void refreshOnParameterChange()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        QBoardInformations panel;
+        panel.setSystemNode(sys.get());
+        ORVEHVNode *temp = sys->children().at(2)->parameter("Temp");
+        QVERIFY(temp);
+        temp->setValue(NodeValue(QVariant(float(31.25)), ValueOk));
+        QVERIFY(panel.refreshParameter(temp));
+        QCOMPARE(panel.shownText("7:3:Temp"), temp->cellText().trimmed());
+        QVERIFY(panel.shownText("7:3:Temp").startsWith("31."));
+        // The other board's row of the same name is untouched.
+        QCOMPARE(panel.shownText("7:0:Temp"), QString("-"));
+
+        ORVEHVNode *status = sys->children().at(2)->parameter("BdStatus");
+        status->setValue(NodeValue(QVariant(0), ValueOk));
+        QVERIFY(panel.refreshParameter(status));
+        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("Ok"));
+        status->setValue(NodeValue(QVariant(1 << 5), ValueOk));
+        QVERIFY(panel.refreshParameter(status));
+        QCOMPARE(panel.shownText("7:3:BdStatus"), boardStatusText(2, 1 << 5));
+        QVERIFY(BoardInfoText::isAlarm(status));
+        status->setValue(NodeValue(QVariant(1 << 7), ValueOk));   // no text for this bit
+        panel.refreshParameter(status);
+        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("0x00000080"));
+
+        // Nodes the panel does not show change nothing.
+        ORVEHVNode stranger;
+        stranger.initialise("Temp", KindBoardParameter);
+        stranger.setSlot(3);
+        stranger.setHandle(99);
+        QVERIFY(!panel.refreshParameter(&stranger));
+        QVERIFY(!panel.refreshParameter(nullptr));
+        QVERIFY(!panel.refreshParameter(sys.get()));
+    }
+
+    void collapseRebuildAndExpand()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        QBoardInformations panel;
+        panel.setSystemNode(sys.get());
+        panel.resize(230, 700);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QBoardInfoBox *box = panel.box(0);
+        QVERIFY(box->isExpanded() && box->body()->isVisible());
+        QTest::mouseClick(box->titleLabel(), Qt::LeftButton);
+        QVERIFY(!box->isExpanded() && !box->body()->isVisible());
+        QVERIFY(panel.box(1)->body()->isVisible());   // the other box is independent
+        QTest::mouseClick(box->titleLabel(), Qt::LeftButton);
+        QVERIFY(box->isExpanded() && box->body()->isVisible());
+
+        // A board arrives in the empty slot: the rebuild keeps what was collapsed.
+        panel.box(1)->setExpanded(false);
+        ORVEHVNode *container = sys->children().at(1);
+        sys->removeChildAt(1);
+        delete container;
+        sys->insertChild(makeBoard(1, "V6533", 42, 7), 1);
+        panel.rebuild();
+        QCOMPARE(panel.boxCount(), 3);
+        QVERIFY(panel.box(1)->title().startsWith("Board01 - V6533"));
+        QVERIFY(panel.box(0)->isExpanded() && panel.box(1)->isExpanded() && !panel.box(2)->isExpanded());
+    }
 };
-
-void TestBoardInfo::titles()
-{
-    std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
-    ORVEHVNode *b0 = sys->children().at(0);
-    QCOMPARE(BoardInfoText::boardTitle(b0, 2), QString("Board00 - A1520  [10234]  (Fw Rel. 01.05)"));
-
-    b0->setConnectionArgument("0_0_C0");
-    QCOMPARE(BoardInfoText::boardTitle(b0, 5), QString("Board00 - A1520  [10234]  [0xC0]  (Fw Rel. 01.05)"));
-    b0->setConnectionArgument("0_0");
-    QCOMPARE(BoardInfoText::boardTitle(b0, 5), QString("Board00 - A1520  [10234]  (Fw Rel. 01.05)"));
-    QCOMPARE(BoardInfoText::vmeBaseAddress("1_0_0xA0"), QString("0xA0"));
-
-    b0->setSlot(27);
-    QCOMPARE(BoardInfoText::boardTitle(b0, 16), QString("Crate1 Board2 - A1520  [10234]  (Fw Rel. 01.05)"));
-    QCOMPARE(BoardInfoText::rackPosition(24), QString("Crate0 Board24"));
-    QCOMPARE(BoardInfoText::rackPosition(25), QString("Crate1 Board0"));
-
-    QCOMPARE(BoardInfoText::valueKey(7, 3, "Temp"), QString("7:3:Temp"));
-}
-
-void TestBoardInfo::oneBoxPerOccupiedSlot()
-{
-    std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
-    QBoardInformations panel;
-    QCOMPARE(panel.objectName(), QString("sysBoardInfo"));
-    panel.setSystemNode(sys.get());
-    QCOMPARE(panel.boxCount(), 2);
-    QVERIFY(panel.box(0)->title().startsWith("Board00 - A1520"));
-    QVERIFY(panel.box(1)->title().startsWith("Board03 - A1535N"));
-
-    auto *module = panel.box(1)->findChild<QLabel *>("moduleLabel");
-    QVERIFY(module);
-    QCOMPARE(module->text(), QString("A1535N\nModule"));
-    QCOMPARE(module->styleSheet(), QString("color: #403b3a; font:bold;"));
-    auto *picture = panel.box(1)->findChild<QLabel *>("modulePicture");
-    QVERIFY(picture);
-    QVERIFY(!picture->pixmap().isNull());
-
-    QCOMPARE(panel.shownText("7:3:SerNum"), QString("555"));
-    QCOMPARE(panel.shownText("7:3:FmwRel"), QString("01.05"));
-    QCOMPARE(panel.shownText("7:3:ChCount"), QString("12"));
-    QCOMPARE(panel.shownText("7:3:BdStatus"), QString("-"));   // never read yet
-    // A write-only parameter is a command: no row.
-    QVERIFY(panel.shownText("7:3:ClrAlarm").isNull());
-
-    // No boards at all.
-    ORVEHVNode bare;
-    bare.initialise("bare", KindSystem, 6);
-    panel.setSystemNode(&bare);
-    QCOMPARE(panel.boxCount(), 0);
-    panel.setSystemNode(nullptr);
-    QCOMPARE(panel.boxCount(), 0);
-}
-
-void TestBoardInfo::refreshOnParameterChange()
-{
-    std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
-    QBoardInformations panel;
-    panel.setSystemNode(sys.get());
-    ORVEHVNode *temp = sys->children().at(2)->parameter("Temp");
-    QVERIFY(temp);
-    temp->setValue(NodeValue(QVariant(float(31.25)), ValueOk));
-    QVERIFY(panel.refreshParameter(temp));
-    QCOMPARE(panel.shownText("7:3:Temp"), temp->cellText().trimmed());
-    QVERIFY(panel.shownText("7:3:Temp").startsWith("31."));
-    // The other board's row of the same name is untouched.
-    QCOMPARE(panel.shownText("7:0:Temp"), QString("-"));
-
-    ORVEHVNode *status = sys->children().at(2)->parameter("BdStatus");
-    status->setValue(NodeValue(QVariant(0), ValueOk));
-    QVERIFY(panel.refreshParameter(status));
-    QCOMPARE(panel.shownText("7:3:BdStatus"), QString("Ok"));
-    status->setValue(NodeValue(QVariant(1 << 5), ValueOk));
-    QVERIFY(panel.refreshParameter(status));
-    QCOMPARE(panel.shownText("7:3:BdStatus"), boardStatusText(2, 1 << 5));
-    QVERIFY(!panel.shownText("7:3:BdStatus").isEmpty());
-    QVERIFY(BoardInfoText::isAlarm(status));
-    status->setValue(NodeValue(QVariant(1 << 7), ValueOk));   // no text for this bit
-    panel.refreshParameter(status);
-    QCOMPARE(panel.shownText("7:3:BdStatus"), QString("0x00000080"));
-
-    // Nodes the panel does not show change nothing.
-    ORVEHVNode stranger;
-    stranger.initialise("Temp", KindBoardParameter);
-    stranger.setSlot(3);
-    stranger.setHandle(99);
-    QVERIFY(!panel.refreshParameter(&stranger));
-    QVERIFY(!panel.refreshParameter(nullptr));
-    QVERIFY(!panel.refreshParameter(sys.get()));
-}
-
-void TestBoardInfo::collapseAndExpand()
-{
-    std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
-    QBoardInformations panel;
-    panel.setSystemNode(sys.get());
-    panel.resize(230, 700);
-    panel.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    QBoardInfoBox *box = panel.box(0);
-    QVERIFY(box->isExpanded());
-    QVERIFY(box->body()->isVisible());
-    QTest::mouseClick(box->titleLabel(), Qt::LeftButton);
-    QVERIFY(!box->isExpanded());
-    QVERIFY(!box->body()->isVisible());
-    QVERIFY(panel.box(1)->body()->isVisible());   // the other box is independent
-    QTest::mouseClick(box->titleLabel(), Qt::LeftButton);
-    QVERIFY(box->isExpanded());
-    QVERIFY(box->body()->isVisible());
-}
-
-void TestBoardInfo::rebuildKeepsCollapsedBoards()
-{
-    std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
-    QBoardInformations panel;
-    panel.setSystemNode(sys.get());
-    panel.box(1)->setExpanded(false);
-    // A board arrives in the empty slot.
-    ORVEHVNode *container = sys->children().at(1);
-    sys->removeChildAt(1);
-    delete container;
-    sys->insertChild(makeBoard(1, "V6533", 42, 7), 1);
-    panel.rebuild();
-    QCOMPARE(panel.boxCount(), 3);
-    QVERIFY(panel.box(1)->title().startsWith("Board01 - V6533"));
-    QVERIFY(panel.box(0)->isExpanded());
-    QVERIFY(panel.box(1)->isExpanded());
-    QVERIFY(!panel.box(2)->isExpanded());
-}
 
 QTEST_MAIN(TestBoardInfo)
 #include "tst_board_info.moc"

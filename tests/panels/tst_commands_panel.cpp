@@ -4,9 +4,6 @@
 // nothing, and the panel follows the system's connection and read-outs.
 
 #include "tests/support/LiveWindow.h"
-#include "app/MainWindow.h"
-#include "app/SystemPanelBuilder.h"
-#include "device/EventServer.h"
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
 #include "device/QSystemInterface.h"
@@ -19,11 +16,8 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QMutexLocker>
 #include <QPointer>
 #include <QPushButton>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -88,11 +82,10 @@ class TestCommandsPanel : public QObject
 {
     Q_OBJECT
 private:
-    MainWindow *w = nullptr;
-    QTemporaryDir workDir;
-    QString oldDir;
-    QList<OperatorMessage> messages;
-    std::function<int(const OperatorMessage &)> answer;  // null: Yes to every box
+    WindowFixture fx;
+    MainWindow *&w = fx.w;
+    QList<OperatorMessage> &messages = fx.messages;
+    std::function<int(const OperatorMessage &)> &answer = fx.answer;  // null: Yes to every box
 
     QSystemInterface *connect(const Target &t)
     {
@@ -117,442 +110,389 @@ private:
     }
 
 private slots:
-    void initTestCase()
+    void initTestCase() { QVERIFY(fx.setUpOnce()); }
+    void cleanupTestCase() { fx.tearDownOnce(); }
+    void init() { QVERIFY(fx.openWindow()); }
+    void cleanup() { fx.closeWindow(); }
+
+    void buttonsPerSystemType_data()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        static SystemPanelBuilder builder;
-        QSystemInterface::setPanelFactory(&builder);
-        QVERIFY(workDir.isValid());
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(workDir.path());
-        setOperatorMessageHook([this](const OperatorMessage &m) {
-            messages.append(m);
-            return answer ? answer(m) : 0;
-        });
-    }
-    void cleanupTestCase()
-    {
-        setOperatorMessageHook({});
-        QDir::setCurrent(oldDir);
-    }
-    void init()
-    {
-        vhw::resetWorld();
-        vhw::setTimeMode(vhw::TimeMode::Manual);
-        messages.clear();
-        answer = nullptr;
-        w = MainWindow::create();
-        QVERIFY(w);
-        QVERIFY(w->startEventServer());
-        w->resize(1400, 900);
-        w->show();
-    }
-    void cleanup()
-    {
-        w->hide();
-        delete w;
-        w = nullptr;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (qobject_cast<QDialog *>(top))
-                delete top;
+        QTest::addColumn<Target>("target");
+        QTest::addColumn<QStringList>("present");
+        QTest::newRow("mainframe") << Mainframe << QStringList{"KILL", "CLEAR\nALARM"};
+        QTest::newRow("B8181") << Rack << buttonLabels().mid(0, 4) + QStringList{"GLOBAL\nOFF", "48V\nPW"};
+        QTest::newRow("NIM") << Nim << QStringList{"KILL", "CLEAR\nALARM"};
+        QTest::newRow("VME") << Vme << QStringList{"KILL"};
+        QTest::newRow("BRISK") << Brisk << QStringList{"TURN OFF\nALL", "CLEAR\nALARM"};
     }
 
-    void buttonsPerSystemType_data();
-    void buttonsPerSystemType();
-    void killConfirmedSwitchesEveryChannelOff_data();
-    void killConfirmedSwitchesEveryChannelOff();
-    void answeringNoSendsNothing_data();
-    void answeringNoSendsNothing();
-    void clearAlarmClearsTrips_data();
-    void clearAlarmClearsTrips();
-    void globalOffRampsDown();
-    void refusedCommandIsReportedOnce_data();
-    void refusedCommandIsReportedOnce();
-    void pw48OffDropsEveryOutput();
-    void pw48WithoutPropertyOnlyGreys();
-    void fanLowSpeedNeedsCaution();
-    void readoutsFollowEvents();
-    void panelFollowsConnection();
-    void openDialogsCloseWithTheSystem();
-};
-
-void TestCommandsPanel::buttonsPerSystemType_data()
-{
-    QTest::addColumn<Target>("target");
-    QTest::addColumn<QStringList>("present");
-    QTest::newRow("mainframe") << Mainframe << QStringList{"KILL", "CLEAR\nALARM"};
-    QTest::newRow("B8181") << Rack << buttonLabels().mid(0, 4) + QStringList{"GLOBAL\nOFF", "48V\nPW"};
-    QTest::newRow("NIM") << Nim << QStringList{"KILL", "CLEAR\nALARM"};
-    QTest::newRow("VME") << Vme << QStringList{"KILL"};
-    QTest::newRow("BRISK") << Brisk << QStringList{"TURN OFF\nALL", "CLEAR\nALARM"};
-}
-
-// Only the commands a system type takes are offered; value logging and
-// scripts open their dialogs.
-void TestCommandsPanel::buttonsPerSystemType()
-{
-    QFETCH(Target, target);
-    QFETCH(QStringList, present);
-    QSystemInterface *sys = connect(target);
-    QVERIFY(sys);
-    QSystemInformations *panel = panelOf(sys);
-    QVERIFY(panel);
-    QVERIFY(panel->isVisible());
-    for (const QString &label : buttonLabels())
-        QCOMPARE(panel->button(label) != nullptr, present.contains(label));
-    // SCRIPT opens the script dialog of this very system
-    panel->button("SCRIPT")->click();
-    QScriptDialog *script = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *d = qobject_cast<QScriptDialog *>(w))
-            script = d;
-    QVERIFY(script);
-    QCOMPARE(script->system(), sys);
-    delete script;
-    if (target.type == 2) {
-        QCOMPARE(panel->button("ON")->toolTip(), QString("No parameters/channels selected"));
-        QVERIFY(!panel->button("OFF")->isEnabled());
-        // LOG asks for a selection; once one is accepted, ON and OFF work
-        panel->button("LOG")->click();
-        QLogDialog *log = nullptr;
+    // Only the commands a system type takes are offered; value logging and
+    // scripts open their dialogs.
+    void buttonsPerSystemType()
+    {
+        QFETCH(Target, target);
+        QFETCH(QStringList, present);
+        QSystemInterface *sys = connect(target);
+        QVERIFY(sys);
+        QSystemInformations *panel = panelOf(sys);
+        QVERIFY(panel);
+        QVERIFY(panel->isVisible());
+        for (const QString &label : buttonLabels())
+            QCOMPARE(panel->button(label) != nullptr, present.contains(label));
+        // SCRIPT opens the script dialog of this very system
+        panel->button("SCRIPT")->click();
+        QScriptDialog *script = nullptr;
         for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *d = qobject_cast<QLogDialog *>(w))
-                log = d;
-        QVERIFY(log);
-        emit log->accepted();
-        QVERIFY(panel->button("OFF")->isEnabled());
-        log->close();
-    } else {
-        // The on/off LOG button starts and stops the system's logging.
-        QVERIFY(panel->button("LOG")->isEnabled());
-        panel->button("LOG")->click();
-        QVERIFY(sys->isLogStarted());
-        panel->button("LOG")->click();
-        QVERIFY(!sys->isLogStarted());
+            if (auto *d = qobject_cast<QScriptDialog *>(w))
+                script = d;
+        QVERIFY(script);
+        QCOMPARE(script->system(), sys);
+        delete script;
+        if (target.type == 2) {
+            QCOMPARE(panel->button("ON")->toolTip(), QString("No parameters/channels selected"));
+            QVERIFY(!panel->button("OFF")->isEnabled());
+            // LOG asks for a selection; once one is accepted, ON and OFF work
+            panel->button("LOG")->click();
+            QLogDialog *log = nullptr;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *d = qobject_cast<QLogDialog *>(w))
+                    log = d;
+            QVERIFY(log);
+            emit log->accepted();
+            QVERIFY(panel->button("OFF")->isEnabled());
+            log->close();
+        } else {
+            // The on/off LOG button starts and stops the system's logging.
+            QVERIFY(panel->button("LOG")->isEnabled());
+            panel->button("LOG")->click();
+            QVERIFY(sys->isLogStarted());
+            panel->button("LOG")->click();
+            QVERIFY(!sys->isLogStarted());
+        }
     }
-}
 
-void TestCommandsPanel::killConfirmedSwitchesEveryChannelOff_data()
-{
-    QTest::addColumn<Target>("target");
-    QTest::newRow("mainframe: Kill command") << Mainframe;
-    QTest::newRow("B8181: Kill command") << Rack;
-    // NIM units and VME boards take no command: "Pw" = 0 per channel.
-    QTest::newRow("NIM: Pw per channel") << Nim;
-    QTest::newRow("VME: Pw per channel") << Vme;
-}
+    void killConfirmedSwitchesEveryChannelOff_data()
+    {
+        QTest::addColumn<Target>("target");
+        QTest::newRow("mainframe: Kill command") << Mainframe;
+        QTest::newRow("B8181: Kill command") << Rack;
+        // NIM units and VME boards take no command: "Pw" = 0 per channel.
+        QTest::newRow("NIM: Pw per channel") << Nim;
+        QTest::newRow("VME: Pw per channel") << Vme;
+    }
 
-void TestCommandsPanel::killConfirmedSwitchesEveryChannelOff()
-{
-    QFETCH(Target, target);
-    QSystemInterface *sys = connect(target);
-    QVERIFY(sys);
-    const int id = vhw::findSystem(target.argument.toStdString());
-    const QList<ORVEHVNode *> pw = powerNodes(sys->systemNode());
-    QVERIFY(!pw.isEmpty());
-    switchAllOn(sys->systemNode(), id);
-    QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), int(pw.size()), 10000);
-
-    panelOf(sys)->button("KILL")->click();
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages.first().icon, QMessageBox::Question);
-    QCOMPARE(messages.first().text, QString("You are sending kill signal to system Sys."));
-    QCOMPARE(messages.first().informativeText, QString("Are you sure?"));
-    QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), 0, 10000);
-    for (const ORVEHVNode *p : pw)
-        QCOMPARE(vhw::channelParamValue(id, p->slot(), p->channel(), "Pw"), 0.0);
-    QCOMPARE(messages.size(), 1);
-}
-
-void TestCommandsPanel::answeringNoSendsNothing_data()
-{
-    QTest::addColumn<Target>("target");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<bool>("startOn");
-    QTest::newRow("KILL") << Rack << "KILL" << true;
-    QTest::newRow("GLOBAL OFF") << Rack << "GLOBAL\nOFF" << true;
-    QTest::newRow("GLOBAL ON") << Rack << "GLOBAL\nON" << false;
-    QTest::newRow("TURN OFF ALL") << Brisk << "TURN OFF\nALL" << true;
-    QTest::newRow("NIM KILL") << Nim << "KILL" << true;
-}
-
-void TestCommandsPanel::answeringNoSendsNothing()
-{
-    QFETCH(Target, target);
-    QFETCH(QString, label);
-    QFETCH(bool, startOn);
-    QSystemInterface *sys = connect(target);
-    QVERIFY(sys);
-    QSystemInformations *panel = panelOf(sys);
-    const int id = vhw::findSystem(target.argument.toStdString());
-    const QList<ORVEHVNode *> pw = powerNodes(sys->systemNode());
-    if (startOn)
+    void killConfirmedSwitchesEveryChannelOff()
+    {
+        QFETCH(Target, target);
+        QSystemInterface *sys = connect(target);
+        QVERIFY(sys);
+        const int id = vhw::findSystem(target.argument.toStdString());
+        const QList<ORVEHVNode *> pw = powerNodes(sys->systemNode());
+        QVERIFY(!pw.isEmpty());
         switchAllOn(sys->systemNode(), id);
-    QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), startOn ? int(pw.size()) : 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), int(pw.size()), 10000);
 
-    QPushButton *button = panel->button(label);
-    const QString styleBefore = button->styleSheet();
-    QString styleWhileAsking;
-    answer = [&](const OperatorMessage &) {
-        styleWhileAsking = button->styleSheet();
-        return 1;  // No
-    };
-    button->click();
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(styleWhileAsking, QString(QSystemInformations::HighlightStyle));
-    QCOMPARE(button->styleSheet(), styleBefore);
-    vhw::advanceTime(5);
-    QTest::qWait(200);
-    QCOMPARE(countOn(pw), startOn ? int(pw.size()) : 0);
-    for (const ORVEHVNode *p : pw)
-        QCOMPARE(vhw::channelParamValue(id, p->slot(), p->channel(), "Pw"), startOn ? 1.0 : 0.0);
-}
+        panelOf(sys)->button("KILL")->click();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().icon, QMessageBox::Question);
+        QCOMPARE(messages.first().text, QString("You are sending kill signal to system Sys."));
+        QCOMPARE(messages.first().informativeText, QString("Are you sure?"));
+        QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), 0, 10000);
+        for (const ORVEHVNode *p : pw)
+            QCOMPARE(vhw::channelParamValue(id, p->slot(), p->channel(), "Pw"), 0.0);
+        QCOMPARE(messages.size(), 1);
+    }
 
-void TestCommandsPanel::clearAlarmClearsTrips_data()
-{
-    QTest::addColumn<Target>("target");
-    QTest::addColumn<int>("tripBit");
-    QTest::newRow("mainframe: ClearAlarm") << Mainframe << 9;
-    // BRISK units take "BdClr" and refuse "ClearAlarm".
-    QTest::newRow("BRISK: BdClr") << Brisk << 6;
-    // NIM units: the boards' write-only "ClrAlarm".
-    QTest::newRow("NIM: ClrAlarm per board") << Nim << 7;
-}
+    void answeringNoSendsNothing_data()
+    {
+        QTest::addColumn<Target>("target");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("startOn");
+        QTest::newRow("KILL") << Rack << "KILL" << true;
+        QTest::newRow("GLOBAL OFF") << Rack << "GLOBAL\nOFF" << true;
+        QTest::newRow("GLOBAL ON") << Rack << "GLOBAL\nON" << false;
+        QTest::newRow("TURN OFF ALL") << Brisk << "TURN OFF\nALL" << true;
+        QTest::newRow("NIM KILL") << Nim << "KILL" << true;
+    }
 
-void TestCommandsPanel::clearAlarmClearsTrips()
-{
-    QFETCH(Target, target);
-    QFETCH(int, tripBit);
-    QSystemInterface *sys = connect(target);
-    QVERIFY(sys);
-    const int id = vhw::findSystem(target.argument.toStdString());
-    ORVEHVNode *board = nullptr;
-    for (ORVEHVNode *b : sys->systemNode()->children())
-        if (b->kind() == KindBoard && !board)
-            board = b;
-    QVERIFY(board);
-    ORVEHVNode *status = board->children().first()->parameter("Status");
-    QVERIFY(status);
-    // A short circuit trips the channel.
-    const int slot = board->slot();
-    vhw::setChannelParam(id, slot, 0, "VSet", 100);
-    vhw::setChannelParam(id, slot, 0, "Trip", 0.5);
-    vhw::setChannelLoad(id, slot, 0, 0);
-    vhw::setChannelParam(id, slot, 0, "Pw", 1);
-    vhw::advanceTime(3);
-    vhw::setChannelLoad(id, slot, 0, 100);
-    QTRY_VERIFY_WITH_TIMEOUT(status->value().value.toInt() & (1 << tripBit), 10000);
+    void answeringNoSendsNothing()
+    {
+        QFETCH(Target, target);
+        QFETCH(QString, label);
+        QFETCH(bool, startOn);
+        QSystemInterface *sys = connect(target);
+        QVERIFY(sys);
+        QSystemInformations *panel = panelOf(sys);
+        const int id = vhw::findSystem(target.argument.toStdString());
+        const QList<ORVEHVNode *> pw = powerNodes(sys->systemNode());
+        if (startOn)
+            switchAllOn(sys->systemNode(), id);
+        QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), startOn ? int(pw.size()) : 0, 10000);
 
-    panelOf(sys)->button("CLEAR\nALARM")->click();
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages.first().text, QString("You are sending Clear Alarm signal to system Sys."));
-    QTRY_VERIFY_WITH_TIMEOUT(!(status->value().value.toInt() & (1 << tripBit)), 10000);
-    QCOMPARE(messages.size(), 1);
-}
+        QPushButton *button = panel->button(label);
+        const QString styleBefore = button->styleSheet();
+        QString styleWhileAsking;
+        answer = [&](const OperatorMessage &) {
+            styleWhileAsking = button->styleSheet();
+            return 1;  // No
+        };
+        button->click();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(styleWhileAsking, QString(QSystemInformations::HighlightStyle));
+        QCOMPARE(button->styleSheet(), styleBefore);
+        vhw::advanceTime(5);
+        QTest::qWait(200);
+        QCOMPARE(countOn(pw), startOn ? int(pw.size()) : 0);
+        for (const ORVEHVNode *p : pw)
+            QCOMPARE(vhw::channelParamValue(id, p->slot(), p->channel(), "Pw"), startOn ? 1.0 : 0.0);
+    }
 
-// GLOBAL OFF ramps every channel down at its own rate; KILL would drop them.
-void TestCommandsPanel::globalOffRampsDown()
-{
-    QSystemInterface *sys = connect(Rack);
-    QVERIFY(sys);
-    const int id = vhw::findSystem("192.0.2.20");
-    ORVEHVNode *board = nullptr;
-    for (ORVEHVNode *b : sys->systemNode()->children())
-        if (b->kind() == KindBoard && !board)
-            board = b;
-    ORVEHVNode *ch = board->children().first();
-    const int slot = board->slot();
-    vhw::setChannelParam(id, slot, 0, "VSet", 500);
-    vhw::setChannelParam(id, slot, 0, "RDwn", 100);
-    vhw::setChannelParam(id, slot, 0, "Pw", 1);
-    vhw::advanceTime(30);
-    QTRY_VERIFY_WITH_TIMEOUT(qAbs(ch->parameter("VMon")->value().value.toDouble() - 500) < 1, 10000);
+    void clearAlarmClearsTrips_data()
+    {
+        QTest::addColumn<Target>("target");
+        QTest::addColumn<int>("tripBit");
+        QTest::newRow("mainframe: ClearAlarm") << Mainframe << 9;
+        // BRISK units take "BdClr" and refuse "ClearAlarm".
+        QTest::newRow("BRISK: BdClr") << Brisk << 6;
+        // NIM units: the boards' write-only "ClrAlarm".
+        QTest::newRow("NIM: ClrAlarm per board") << Nim << 7;
+    }
 
-    panelOf(sys)->button("GLOBAL\nOFF")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!ch->parameter("Pw")->value().value.toBool(), 10000);
-    vhw::advanceTime(1);
-    const double after1s = vhw::channelParamValue(id, slot, 0, "VMon");
-    QVERIFY2(after1s > 300 && after1s < 500, qPrintable(QString::number(after1s)));
-    vhw::advanceTime(10);
-    QTRY_COMPARE_WITH_TIMEOUT(ch->parameter("VMon")->value().value.toDouble(), 0.0, 10000);
-    QVERIFY(warnings().isEmpty());
-}
+    void clearAlarmClearsTrips()
+    {
+        QFETCH(Target, target);
+        QFETCH(int, tripBit);
+        QSystemInterface *sys = connect(target);
+        QVERIFY(sys);
+        const int id = vhw::findSystem(target.argument.toStdString());
+        ORVEHVNode *board = nullptr;
+        for (ORVEHVNode *b : sys->systemNode()->children())
+            if (b->kind() == KindBoard && !board)
+                board = b;
+        QVERIFY(board);
+        ORVEHVNode *status = board->children().first()->parameter("Status");
+        QVERIFY(status);
+        // A short circuit trips the channel.
+        const int slot = board->slot();
+        vhw::setChannelParam(id, slot, 0, "VSet", 100);
+        vhw::setChannelParam(id, slot, 0, "Trip", 0.5);
+        vhw::setChannelLoad(id, slot, 0, 0);
+        vhw::setChannelParam(id, slot, 0, "Pw", 1);
+        vhw::advanceTime(3);
+        vhw::setChannelLoad(id, slot, 0, 100);
+        QTRY_VERIFY_WITH_TIMEOUT(status->value().value.toInt() & (1 << tripBit), 10000);
 
-void TestCommandsPanel::refusedCommandIsReportedOnce_data()
-{
-    QTest::addColumn<Target>("target");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("KILL command") << Mainframe << "KILL" << "Kill"
-                                  << "KILL failed on system Sys:\nthe system did not answer (error 4107).";
-    QTest::newRow("GLOBAL OFF command") << Rack << "GLOBAL\nOFF" << "GlobalOff"
-                                        << "GLOBAL OFF failed on system Sys:\nthe system did not answer (error 4107).";
-    QTest::newRow("NIM KILL writes") << Nim << "KILL" << "Pw"
-                                     << "KILL was not carried out completely on system Sys:\n4 of 4 channels were not "
-                                        "switched off (the system did not answer (error 4107)).";
-    QTest::newRow("TURN OFF ALL writes") << Brisk << "TURN OFF\nALL" << "Pw"
-                                         << "TURN OFF ALL was not carried out completely on system Sys:\n4 of 4 "
-                                            "channels were not switched off (the system did not answer (error 4107)).";
-    QTest::newRow("NIM CLEAR ALARM") << Nim << "CLEAR\nALARM" << "ClrAlarm"
-                                     << "CLEAR ALARM was not carried out completely on system Sys:\n1 of 1 boards "
-                                        "were not cleared (the system did not answer (error 4107)).";
-    QTest::newRow("48V off") << Rack << "48V\nPW" << "ACDCPwr"
-                             << "ACDCPwr could not be written on system Sys:\nthe system did not answer (error 4107).";
-}
+        panelOf(sys)->button("CLEAR\nALARM")->click();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().text, QString("You are sending Clear Alarm signal to system Sys."));
+        QTRY_VERIFY_WITH_TIMEOUT(!(status->value().value.toInt() & (1 << tripBit)), 10000);
+        QCOMPARE(messages.size(), 1);
+    }
 
-// A command or write the system refuses must never look like it worked:
-// one warning naming the command and the system, however many writes failed.
-void TestCommandsPanel::refusedCommandIsReportedOnce()
-{
-    QFETCH(Target, target);
-    QFETCH(QString, label);
-    QFETCH(QString, fault);
-    QFETCH(QString, expected);
-    QSystemInterface *sys = connect(target);
-    QVERIFY(sys);
-    const int id = vhw::findSystem(target.argument.toStdString());
-    QCOMPARE(vhw::failWrite(id, fault.toStdString(), ORVEHV_ERR_DEVICE), ORVEHV_OK);
-    QPushButton *button = panelOf(sys)->button(label);
-    const bool checkedBefore = button->isChecked();
-    button->click();
-    QCOMPARE(warnings().size(), 1);
-    QCOMPARE(warnings().first().text, expected);
-    QCOMPARE(messages.size(), 2);  // the question and the report
-    QCOMPARE(button->isChecked(), checkedBefore);
-}
+    // GLOBAL OFF ramps every channel down at its own rate; KILL would drop them.
+    void globalOffRampsDown()
+    {
+        QSystemInterface *sys = connect(Rack);
+        QVERIFY(sys);
+        const int id = vhw::findSystem("192.0.2.20");
+        ORVEHVNode *board = nullptr;
+        for (ORVEHVNode *b : sys->systemNode()->children())
+            if (b->kind() == KindBoard && !board)
+                board = b;
+        ORVEHVNode *ch = board->children().first();
+        const int slot = board->slot();
+        vhw::setChannelParam(id, slot, 0, "VSet", 500);
+        vhw::setChannelParam(id, slot, 0, "RDwn", 100);
+        vhw::setChannelParam(id, slot, 0, "Pw", 1);
+        vhw::advanceTime(30);
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(ch->parameter("VMon")->value().value.toDouble() - 500) < 1, 10000);
 
-void TestCommandsPanel::pw48OffDropsEveryOutput()
-{
-    QSystemInterface *sys = connect(Rack);
-    QVERIFY(sys);
-    const int id = vhw::findSystem("192.0.2.20");
-    const QList<ORVEHVNode *> pw = powerNodes(sys->systemNode());
-    switchAllOn(sys->systemNode(), id);
-    QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), int(pw.size()), 10000);
-    QPushButton *button = panelOf(sys)->button("48V\nPW");
-    QVERIFY(button->isChecked());
+        panelOf(sys)->button("GLOBAL\nOFF")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!ch->parameter("Pw")->value().value.toBool(), 10000);
+        vhw::advanceTime(1);
+        const double after1s = vhw::channelParamValue(id, slot, 0, "VMon");
+        QVERIFY2(after1s > 300 && after1s < 500, qPrintable(QString::number(after1s)));
+        vhw::advanceTime(10);
+        QTRY_COMPARE_WITH_TIMEOUT(ch->parameter("VMon")->value().value.toDouble(), 0.0, 10000);
+        QVERIFY(warnings().isEmpty());
+    }
 
-    answer = [](const OperatorMessage &) { return 1; };
-    button->click();
-    QCOMPARE(messages.last().text, QString("You are powering OFF the 48V"));
-    QVERIFY(button->isChecked());
-    QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 1.0);
+    void refusedCommandIsReportedOnce_data()
+    {
+        QTest::addColumn<Target>("target");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("KILL command") << Mainframe << "KILL" << "Kill"
+                                      << "KILL failed on system Sys:\nthe system did not answer (error 4107).";
+        QTest::newRow("GLOBAL OFF command") << Rack << "GLOBAL\nOFF" << "GlobalOff"
+                                            << "GLOBAL OFF failed on system Sys:\nthe system did not answer (error 4107).";
+        QTest::newRow("NIM KILL writes") << Nim << "KILL" << "Pw"
+                                         << "KILL was not carried out completely on system Sys:\n4 of 4 channels were not "
+                                            "switched off (the system did not answer (error 4107)).";
+        QTest::newRow("TURN OFF ALL writes") << Brisk << "TURN OFF\nALL" << "Pw"
+                                             << "TURN OFF ALL was not carried out completely on system Sys:\n4 of 4 "
+                                                "channels were not switched off (the system did not answer (error 4107)).";
+        QTest::newRow("NIM CLEAR ALARM") << Nim << "CLEAR\nALARM" << "ClrAlarm"
+                                         << "CLEAR ALARM was not carried out completely on system Sys:\n1 of 1 boards "
+                                            "were not cleared (the system did not answer (error 4107)).";
+        QTest::newRow("48V off") << Rack << "48V\nPW" << "ACDCPwr"
+                                 << "ACDCPwr could not be written on system Sys:\nthe system did not answer (error 4107).";
+    }
 
-    answer = nullptr;
-    button->click();
-    QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 0.0);
-    QVERIFY(!button->isChecked());
-    QCOMPARE(button->styleSheet(), QString(QSystemInformations::GreenStyle));
-    QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), 0, 10000);
-    QVERIFY(warnings().isEmpty());
+    // A command or write the system refuses must never look like it worked:
+    // one warning naming the command and the system, however many writes failed.
+    void refusedCommandIsReportedOnce()
+    {
+        QFETCH(Target, target);
+        QFETCH(QString, label);
+        QFETCH(QString, fault);
+        QFETCH(QString, expected);
+        QSystemInterface *sys = connect(target);
+        QVERIFY(sys);
+        const int id = vhw::findSystem(target.argument.toStdString());
+        QCOMPARE(vhw::failWrite(id, fault.toStdString(), ORVEHV_ERR_DEVICE), ORVEHV_OK);
+        QPushButton *button = panelOf(sys)->button(label);
+        const bool checkedBefore = button->isChecked();
+        button->click();
+        QCOMPARE(warnings().size(), 1);
+        QCOMPARE(warnings().first().text, expected);
+        QCOMPARE(messages.size(), 2);  // the question and the report
+        QCOMPARE(button->isChecked(), checkedBefore);
+    }
 
-    button->click();
-    QCOMPARE(messages.last().text, QString("You are powering ON the 48V"));
-    QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 1.0);
-    QCOMPARE(button->styleSheet(), QString(QSystemInformations::GreyStyle));
-}
+    void pw48OffDropsEveryOutput()
+    {
+        QSystemInterface *sys = connect(Rack);
+        QVERIFY(sys);
+        const int id = vhw::findSystem("192.0.2.20");
+        const QList<ORVEHVNode *> pw = powerNodes(sys->systemNode());
+        switchAllOn(sys->systemNode(), id);
+        QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), int(pw.size()), 10000);
+        QPushButton *button = panelOf(sys)->button("48V\nPW");
+        QVERIFY(button->isChecked());
 
-void TestCommandsPanel::pw48WithoutPropertyOnlyGreys()
-{
-    QSystemInterface *sys = connect(Rack);
-    QVERIFY(sys);
-    const int id = vhw::findSystem("192.0.2.20");
-    for (ORVEHVNode *p : sys->systemNode()->parameters())
-        if (p->name() == QLatin1String("ACDCPwr"))
-            p->setName(QStringLiteral("NoACDCPwr"));
-    QPushButton *button = panelOf(sys)->button("48V\nPW");
-    const bool checked = button->isChecked();
-    button->click();
-    QVERIFY(messages.isEmpty());
-    QCOMPARE(button->isChecked(), checked);
-    QCOMPARE(button->styleSheet(), QString(QSystemInformations::GreyStyle));
-    QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 1.0);
-}
+        answer = [](const OperatorMessage &) { return 1; };
+        button->click();
+        QCOMPARE(messages.last().text, QString("You are powering OFF the 48V"));
+        QVERIFY(button->isChecked());
+        QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 1.0);
 
-void TestCommandsPanel::fanLowSpeedNeedsCaution()
-{
-    QSystemInterface *sys = connect(Mainframe);
-    QVERIFY(sys);
-    const int id = vhw::findSystem("192.0.2.10");
-    const QList<QPushButton *> fans = panelOf(sys)->fanButtons();
-    QCOMPARE(fans.size(), 3);
-    QVERIFY(fans.at(1)->isChecked());
+        answer = nullptr;
+        button->click();
+        QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 0.0);
+        QVERIFY(!button->isChecked());
+        QCOMPARE(button->styleSheet(), QString(QSystemInformations::GreenStyle));
+        QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), 0, 10000);
+        QVERIFY(warnings().isEmpty());
 
-    answer = [](const OperatorMessage &) { return 1; };
-    fans.at(0)->click();
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages.first().title, QString("ENABLE FAN LOW SPEED"));
-    QVERIFY(messages.first().text.startsWith("CAUTION: Selecting this option restricts the flow of ventilation."));
-    QVERIFY(!fans.at(0)->isChecked());
-    QVERIFY(fans.at(1)->isChecked());
-    QCOMPARE(vhw::sysPropValue(id, "LowFanEnable"), 0.0);
-    QCOMPARE(vhw::sysPropValue(id, "HVFanSpeed"), 1.0);
+        button->click();
+        QCOMPARE(messages.last().text, QString("You are powering ON the 48V"));
+        QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 1.0);
+        QCOMPARE(button->styleSheet(), QString(QSystemInformations::GreyStyle));
+    }
 
-    answer = nullptr;
-    fans.at(0)->click();
-    QCOMPARE(vhw::sysPropValue(id, "LowFanEnable"), 1.0);
-    QCOMPARE(vhw::sysPropValue(id, "HVFanSpeed"), 0.0);
-    QVERIFY(fans.at(0)->isChecked());
-    QCOMPARE(fans.at(0)->styleSheet(), QString(QSystemInformations::GreenStyle));
+    void pw48WithoutPropertyOnlyGreys()
+    {
+        QSystemInterface *sys = connect(Rack);
+        QVERIFY(sys);
+        const int id = vhw::findSystem("192.0.2.20");
+        for (ORVEHVNode *p : sys->systemNode()->parameters())
+            if (p->name() == QLatin1String("ACDCPwr"))
+                p->setName(QStringLiteral("NoACDCPwr"));
+        QPushButton *button = panelOf(sys)->button("48V\nPW");
+        const bool checked = button->isChecked();
+        button->click();
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(button->isChecked(), checked);
+        QCOMPARE(button->styleSheet(), QString(QSystemInformations::GreyStyle));
+        QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 1.0);
+    }
 
-    // Low speed enabled: no further caution, and nothing else to report.
-    fans.at(2)->click();
-    QCOMPARE(vhw::sysPropValue(id, "HVFanSpeed"), 2.0);
-    fans.at(0)->click();
-    QCOMPARE(vhw::sysPropValue(id, "HVFanSpeed"), 0.0);
-    QCOMPARE(messages.size(), 2);
-    for (const OperatorMessage &m : messages)
-        QCOMPARE(m.title, QString("ENABLE FAN LOW SPEED"));
-}
+    void fanLowSpeedNeedsCaution()
+    {
+        QSystemInterface *sys = connect(Mainframe);
+        QVERIFY(sys);
+        const int id = vhw::findSystem("192.0.2.10");
+        const QList<QPushButton *> fans = panelOf(sys)->fanButtons();
+        QCOMPARE(fans.size(), 3);
+        QVERIFY(fans.at(1)->isChecked());
 
-void TestCommandsPanel::readoutsFollowEvents()
-{
-    QSystemInterface *sys = connect(Rack);
-    QVERIFY(sys);
-    const int id = vhw::findSystem("192.0.2.20");
-    QSystemInformations *panel = panelOf(sys);
-    QCOMPARE(panel->lampPicture("FanStat"), QString(":Resources/buttons/led_on.png"));
-    vhw::setSysProp(id, "FanStat", 2);
-    vhw::setSysProp(id, "PWVoltage", 47.25);
-    vhw::setSysProp(id, "CPULoad", "0.90:0.50:0.10");
-    QTRY_COMPARE_WITH_TIMEOUT(panel->lampPicture("FanStat"), QString(":Resources/buttons/led_err.png"), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(panel->readoutText("PWVoltage"), QString("47.3 V"), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(panel->readoutText("CPULoad"), QString("0.90 / 0.50 / 0.10"), 10000);
-    vhw::setSysProp(id, "HVFanSpeed", 2);
-    QTRY_VERIFY_WITH_TIMEOUT(panel->fanButtons().at(2)->isChecked(), 10000);
-    vhw::setSysProp(id, "ACDCPwr", 0);
-    QTRY_VERIFY_WITH_TIMEOUT(!panel->button("48V\nPW")->isChecked(), 10000);
-}
+        answer = [](const OperatorMessage &) { return 1; };
+        fans.at(0)->click();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().title, QString("ENABLE FAN LOW SPEED"));
+        QVERIFY(messages.first().text.startsWith("CAUTION: Selecting this option restricts the flow of ventilation."));
+        QVERIFY(!fans.at(0)->isChecked());
+        QVERIFY(fans.at(1)->isChecked());
+        QCOMPARE(vhw::sysPropValue(id, "LowFanEnable"), 0.0);
+        QCOMPARE(vhw::sysPropValue(id, "HVFanSpeed"), 1.0);
 
-void TestCommandsPanel::panelFollowsConnection()
-{
-    QSystemInterface *sys = connect(Mainframe);
-    QVERIFY(sys);
-    QSystemInformations *panel = panelOf(sys);
-    QVERIFY(panel->isEnabled());
-    vhw::dropEventConnection(vhw::findSystem("192.0.2.10"));
-    QTRY_VERIFY_WITH_TIMEOUT(!panel->isEnabled(), 10000);
-    emit w->liveInsertion(sys, true, true);
-    QTRY_VERIFY_WITH_TIMEOUT(panel->isEnabled(), 10000);
-    // Enabling the panel again does not make a logging selection up.
-    QVERIFY(panel->button("SCRIPT")->isEnabled());
-    QVERIFY(!panel->button("OFF")->isEnabled());
-}
+        answer = nullptr;
+        fans.at(0)->click();
+        QCOMPARE(vhw::sysPropValue(id, "LowFanEnable"), 1.0);
+        QCOMPARE(vhw::sysPropValue(id, "HVFanSpeed"), 0.0);
+        QVERIFY(fans.at(0)->isChecked());
+        QCOMPARE(fans.at(0)->styleSheet(), QString(QSystemInformations::GreenStyle));
 
-// A flag dialog left open holds the system's tree: it must not outlive it.
-void TestCommandsPanel::openDialogsCloseWithTheSystem()
-{
-    QSystemInterface *sys = connect(Mainframe);
-    QVERIFY(sys);
-    QVERIFY(connect(Nim));
-    panelOf(sys)->button("GEN SIGN\nCFG")->click();
-    QPointer<QGenSignCfgDialog> dialog = w->findChild<QGenSignCfgDialog *>();
-    QVERIFY(dialog);
-    QVERIFY(dialog->isVisible());
-    w->removeSystem(0);
-    QVERIFY(dialog.isNull());
-}
+        // Low speed enabled: no further caution, and nothing else to report.
+        fans.at(2)->click();
+        QCOMPARE(vhw::sysPropValue(id, "HVFanSpeed"), 2.0);
+        fans.at(0)->click();
+        QCOMPARE(vhw::sysPropValue(id, "HVFanSpeed"), 0.0);
+        QCOMPARE(messages.size(), 2);
+        for (const OperatorMessage &m : messages)
+            QCOMPARE(m.title, QString("ENABLE FAN LOW SPEED"));
+    }
+
+    void readoutsFollowEvents()
+    {
+        QSystemInterface *sys = connect(Rack);
+        QVERIFY(sys);
+        const int id = vhw::findSystem("192.0.2.20");
+        QSystemInformations *panel = panelOf(sys);
+        QCOMPARE(panel->lampPicture("FanStat"), QString(":Resources/buttons/led_on.png"));
+        vhw::setSysProp(id, "FanStat", 2);
+        vhw::setSysProp(id, "PWVoltage", 47.25);
+        vhw::setSysProp(id, "CPULoad", "0.90:0.50:0.10");
+        QTRY_COMPARE_WITH_TIMEOUT(panel->lampPicture("FanStat"), QString(":Resources/buttons/led_err.png"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->readoutText("PWVoltage"), QString("47.3 V"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->readoutText("CPULoad"), QString("0.90 / 0.50 / 0.10"), 10000);
+        vhw::setSysProp(id, "HVFanSpeed", 2);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->fanButtons().at(2)->isChecked(), 10000);
+        vhw::setSysProp(id, "ACDCPwr", 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->button("48V\nPW")->isChecked(), 10000);
+    }
+
+    void panelFollowsConnection()
+    {
+        QSystemInterface *sys = connect(Mainframe);
+        QVERIFY(sys);
+        QSystemInformations *panel = panelOf(sys);
+        QVERIFY(panel->isEnabled());
+        vhw::dropEventConnection(vhw::findSystem("192.0.2.10"));
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->isEnabled(), 10000);
+        emit w->liveInsertion(sys, true, true);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->isEnabled(), 10000);
+        // Enabling the panel again does not make a logging selection up.
+        QVERIFY(panel->button("SCRIPT")->isEnabled());
+        QVERIFY(!panel->button("OFF")->isEnabled());
+    }
+
+    // A flag dialog left open holds the system's tree: it must not outlive it.
+    void openDialogsCloseWithTheSystem()
+    {
+        QSystemInterface *sys = connect(Mainframe);
+        QVERIFY(sys);
+        QVERIFY(connect(Nim));
+        panelOf(sys)->button("GEN SIGN\nCFG")->click();
+        QPointer<QGenSignCfgDialog> dialog = w->findChild<QGenSignCfgDialog *>();
+        QVERIFY(dialog);
+        QVERIFY(dialog->isVisible());
+        w->removeSystem(0);
+        QVERIFY(dialog.isNull());
+    }
+};
 
 QTEST_MAIN(TestCommandsPanel)
 #include "tst_commands_panel.moc"

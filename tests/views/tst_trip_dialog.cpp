@@ -3,11 +3,8 @@
 // system.
 
 #include "ViewsTestSupport.h"
+#include "tests/support/LiveWindow.h"
 
-#include "app/MainWindow.h"
-#include "app/SystemPanelBuilder.h"
-#include "device/OperatorMessage.h"
-#include "device/QSystemInterface.h"
 #include "views/QCustomTableWidget.h"
 #include "views/QSubWindow.h"
 #include "views/QTripHandlingDialog.h"
@@ -15,7 +12,6 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -45,251 +41,7 @@ QString result(QTableWidget *t, int row)
 
 } // namespace
 
-class TstTripDialog : public QObject
-{
-    Q_OBJECT
-
-private:
-    QList<OperatorMessage> messages;
-
-private slots:
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        vhw::setTimeMode(vhw::TimeMode::Manual);
-        setOperatorMessageHook([this](const OperatorMessage &m) {
-            messages.append(m);
-            return 0;
-        });
-    }
-    void cleanupTestCase() { setOperatorMessageHook({}); }
-    void init()
-    {
-        QVERIFY(vhw::resetWorld());
-        vhw::clearFaults();
-        messages.clear();
-    }
-
-    void assignAndClearLine_data();
-    void assignAndClearLine();
-    void showsTheDeviceWords();
-    void unreadableResultIsRefused_data();
-    void unreadableResultIsRefused();
-    void refusedWritesAreNamedOnce();
-    void tripLinePropagatesThroughTheDialog();
-    void closesWhenItsSystemGoes_data();
-    void closesWhenItsSystemGoes();
-    void closedDialogLeavesFreedNodesAlone();
-};
-
-// A click gives the row the chosen line (line bit and companion bit), a
-// second click takes it away; applying writes what the row shows.
-void TstTripDialog::assignAndClearLine_data()
-{
-    QTest::addColumn<int>("flagExt");
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<int>("insertChannels"); // a board put into empty slot 5 first
-    QTest::addColumn<int>("line");
-    QTest::addColumn<int>("lines");
-    QTest::addColumn<QString>("word");
-    QTest::addColumn<bool>("deviceTakesIt");
-
-    QTest::newRow("12 channels: 6 lines, line 2") << 0 << 8 << 0 << 2 << 6 << "0x00000104" << true;
-    QTest::newRow("48 channels: 16 lines, line 15") << 0 << 3 << 0 << 15 << 16 << "0x80008000" << true;
-    QTest::newRow("40 channels: 16 lines, not 20") << 0 << 5 << 40 << 15 << 16 << "0x80008000" << false;
-    QTest::newRow("external line 3, trip-line board") << 1 << 8 << 0 << 3 << 4 << "0x00000088" << true;
-    QTest::newRow("external line 3, other board") << 1 << 3 << 0 << 3 << 4 << "0x00000088" << true;
-}
-
-void TstTripDialog::assignAndClearLine()
-{
-    QFETCH(int, flagExt);
-    QFETCH(int, slot);
-    QFETCH(int, insertChannels);
-    QFETCH(int, line);
-    QFETCH(int, lines);
-    QFETCH(QString, word);
-    QFETCH(bool, deviceTakesIt);
-    if (insertChannels)
-        QCOMPARE(vhw::insertBoard(vhw::findSystem("192.0.2.10"), 5, "A1560", insertChannels), 0);
-    auto sys = mainframe();
-    QVERIFY(sys);
-
-    QTripHandlingDialog d(flagExt, sys->node, nullptr);
-    d.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&d));
-    QCOMPARE(d.windowTitle(), flagExt ? QString("External Trip Configuration") : QString("Internal Trip Configuration"));
-    // Boards without the word get no table.
-    QCOMPARE(d.tripTables().size(), insertChannels ? 3 : 2);
-    QTableWidget *t = tableOf(d, slot);
-    QVERIFY(t);
-    const QList<QPushButton *> buttons = d.lineButtons(flagExt ? -1 : slot);
-    QCOMPARE(buttons.size(), lines);
-    QCOMPARE(buttons.at(line)->property("color").toString(), triplines::lineColours().at(line));
-
-    const int row = 3;
-    QTest::mouseClick(buttons.at(line), Qt::LeftButton);
-    clickCell(t, row, 0);
-    QCOMPARE(t->item(row, 0)->text(), QString::number(line));
-    QCOMPARE(t->item(row, 0)->background().color(), QColor(triplines::lineColours().at(line)));
-    QCOMPARE(result(t, row), word);
-
-    const char *param = flagExt ? "TripExt" : "TripInt";
-    QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Apply), Qt::LeftButton);
-    QVERIFY(d.isVisible());
-    if (deviceTakesIt) {
-        QVERIFY(messages.isEmpty());
-        QCOMPARE(quint32(qint64(sys->device(slot, row, param))), word.mid(2).toUInt(nullptr, 16));
-    } else {
-        // A word beyond what the board takes: refused and named, the row
-        // shows again what the device holds.
-        QCOMPARE(messages.size(), 1);
-        QVERIFY(messages.first().text.contains("Board05 Chan003"));
-        QCOMPARE(result(t, row), QString("0x00000000"));
-        QCOMPARE(sys->device(slot, row, param), 0.0);
-        return;
-    }
-
-    clickCell(t, row, 0);
-    QCOMPARE(t->item(row, 0)->text(), QString());
-    QCOMPARE(t->item(row, 0)->background().color(), QColor(Qt::white));
-    QCOMPARE(result(t, row), QString("0x00000000"));
-    QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-    QVERIFY(!d.isVisible());
-    QCOMPARE(d.result(), int(QDialog::Accepted));
-    QCOMPARE(sys->device(slot, row, param), 0.0);
-}
-
-// Words read from the device: upper-case digits, the last line shown, and
-// one warning half a second after opening when a word uses several lines.
-void TstTripDialog::showsTheDeviceWords()
-{
-    const int id = vhw::findSystem("192.0.2.10");
-    QCOMPARE(vhw::setChannelParam(id, 8, 1, "TripInt", 0x104), 0);
-    QCOMPARE(vhw::setChannelParam(id, 8, 2, "TripInt", 0x3), 0);   // lines 0 and 1
-    QCOMPARE(vhw::setChannelParam(id, 8, 4, "TripInt", 0xAB0), 0); // lines 4 and 5, companions
-    auto sys = mainframe();
-    QVERIFY(sys);
-
-    QTripHandlingDialog d(0, sys->node, nullptr);
-    d.show();
-    QTableWidget *t = tableOf(d, 8);
-    QCOMPARE(result(t, 0), QString("0x00000000"));
-    QCOMPARE(t->item(0, 0)->text(), QString());
-    QCOMPARE(result(t, 1), QString("0x00000104"));
-    QCOMPARE(t->item(1, 0)->text(), QString("2"));
-    QCOMPARE(t->item(1, 0)->background().color(), QColor("#00FF00"));
-    QCOMPARE(t->item(2, 0)->text(), QString("1"));
-    QCOMPARE(result(t, 4), QString("0x00000AB0"));
-    QCOMPARE(t->item(4, 0)->text(), QString("5"));
-    QVERIFY(d.hasComplexValues());
-    QVERIFY(messages.isEmpty()); // not before the half second
-    QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 1, 5000);
-    QVERIFY(messages.first().text.startsWith("Some values of the Trip parameter currently set"));
-    QTest::qWait(700);
-    QCOMPARE(messages.size(), 1);
-}
-
-// Text typed or pasted into a "Result" cell that is not a word is refused
-// and named; the device keeps its word (never 0), other rows are written.
-void TstTripDialog::unreadableResultIsRefused_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::newRow("letters") << "zz";
-    QTest::newRow("bad digit") << "0x1G";
-    QTest::newRow("empty") << "";
-    QTest::newRow("beyond 32 bits") << "0x123456789";
-    QTest::newRow("negative") << "-1";
-}
-
-void TstTripDialog::unreadableResultIsRefused()
-{
-    QFETCH(QString, typed);
-    const int id = vhw::findSystem("192.0.2.10");
-    QCOMPARE(vhw::setChannelParam(id, 8, 4, "TripInt", 0x104), 0);
-    auto sys = mainframe();
-    QVERIFY(sys);
-    QTripHandlingDialog d(0, sys->node, nullptr);
-    d.show();
-    QTableWidget *t = tableOf(d, 8);
-    t->item(4, 1)->setText(typed);
-    t->item(5, 1)->setText("0X082"); // a valid word in another spelling
-    QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-    QVERIFY(d.isVisible()); // stays open to be mended
-    QCOMPARE(messages.size(), 1);
-    QVERIFY2(messages.first().text.contains("Board08 Chan004"), qPrintable(messages.first().text));
-    QVERIFY(!messages.first().text.contains("Chan005"));
-    QCOMPARE(sys->device(8, 4, "TripInt"), double(0x104));
-    QCOMPARE(sys->device(8, 5, "TripInt"), double(0x82));
-}
-
-// Writes the device refuses: one message naming every row that kept its
-// word; the rows show the kept word again.
-void TstTripDialog::refusedWritesAreNamedOnce()
-{
-    const int id = vhw::findSystem("192.0.2.10");
-    QCOMPARE(vhw::setChannelParam(id, 3, 7, "TripExt", 0x11), 0);
-    auto sys = mainframe();
-    QVERIFY(sys);
-    QTripHandlingDialog d(1, sys->node, nullptr);
-    d.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&d));
-    QTest::mouseClick(d.lineButtons(-1).at(2), Qt::LeftButton);
-    clickCell(tableOf(d, 8), 1, 0);
-    clickCell(tableOf(d, 3), 7, 0); // showed line 0: taken away
-    QCOMPARE(result(tableOf(d, 3), 7), QString("0x00000000"));
-    QCOMPARE(vhw::failWrite(id, "TripExt", ORVEHV_ERR_WRITE_REFUSED), 0);
-    QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-    QVERIFY(d.isVisible());
-    QCOMPARE(messages.size(), 1);
-    QVERIFY(messages.first().text.contains("Board08 Chan001"));
-    QVERIFY(messages.first().text.contains("Board03 Chan007"));
-    QCOMPARE(result(tableOf(d, 3), 7), QString("0x00000011"));
-    QCOMPARE(tableOf(d, 3)->item(7, 0)->text(), QString("0"));
-    QCOMPARE(sys->device(3, 7, "TripExt"), double(0x11));
-
-    vhw::clearFaults();
-    messages.clear();
-    clickCell(tableOf(d, 3), 7, 0); // clears line 0
-    QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-    QVERIFY(messages.isEmpty());
-    QVERIFY(!d.isVisible());
-    QCOMPARE(sys->device(3, 7, "TripExt"), 0.0);
-}
-
-// Helpers for the tests that need the whole program: connection, events.
 namespace {
-
-struct Program
-{
-    MainWindow *w = nullptr;
-    Program()
-    {
-        static SystemPanelBuilder builder;
-        QSystemInterface::setPanelFactory(&builder);
-        w = MainWindow::create();
-        w->startEventServer();
-        w->resize(1400, 900);
-        w->show();
-    }
-    ~Program()
-    {
-        w->hide();
-        delete w;
-    }
-    QSystemInterface *connect()
-    {
-        return w->connectToSystem(2, 0, "192.0.2.10", "MF", "admin", "admin") == 0 ? w->systems().first() : nullptr;
-    }
-    // Opens the dialog as the operator does: the column header's icon.
-    QTripHandlingDialog *open(QSystemInterface *sys, const char *column)
-    {
-        auto *sub = qobject_cast<QSubWindow *>(sys->subWindow());
-        QCustomTableWidget *t = sub->table();
-        emit t->horizontalHeader()->sectionClicked(t->columnByName(column));
-        return w->findChild<QTripHandlingDialog *>();
-    }
-};
 
 ORVEHVNode *channelParam(QSystemInterface *sys, int slot, int ch, const char *name)
 {
@@ -301,98 +53,311 @@ ORVEHVNode *channelParam(QSystemInterface *sys, int slot, int ch, const char *na
 
 } // namespace
 
-// Two channels of the trip-line board put on one internal line through the
-// dialog: when one trips, the other follows, as its status events show.
-void TstTripDialog::tripLinePropagatesThroughTheDialog()
+class TstTripDialog : public QObject
 {
-    Program p;
-    QSystemInterface *sys = p.connect();
-    QVERIFY(sys);
-    const int id = vhw::findSystem("192.0.2.10");
-    QTRY_VERIFY_WITH_TIMEOUT(vhw::hasEventConnection(id), 5000);
-    QTripHandlingDialog *d = p.open(sys, "TripInt");
-    QVERIFY(d);
-    QVERIFY(QTest::qWaitForWindowExposed(d));
-    QTableWidget *t = tableOf(*d, 8);
-    QTest::mouseClick(d->lineButtons(8).at(1), Qt::LeftButton);
-    clickCell(t, 0, 0);
-    clickCell(t, 5, 0);
-    QTest::mouseClick(d->buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-    QVERIFY(messages.isEmpty());
-    QCOMPARE(vhw::channelParamValue(id, 8, 5, "TripInt"), double(0x82));
+    Q_OBJECT
 
-    for (int c : {0, 5, 6}) {
-        QCOMPARE(channelParam(sys, 8, c, "VSet")->writeValue(100.0), 0);
-        QCOMPARE(channelParam(sys, 8, c, "Pw")->writeValue(1), 0);
+private:
+    // Captures the messages; the tests that need the whole program (the
+    // connection, its events) open its window.
+    live_test::WindowFixture fx;
+    QList<OperatorMessage> &messages = fx.messages;
+
+    QSystemInterface *connectProgram()
+    {
+        QSystemInterface *sys = fx.openWindow() ? live_test::connectLive(fx.w, 2, 0, "192.0.2.10", "MF", "admin", "admin")
+                                                : nullptr;
+        QDeadlineTimer limit(5000);
+        while (sys && !vhw::hasEventConnection(vhw::findSystem("192.0.2.10")) && !limit.hasExpired())
+            QTest::qWait(10);
+        return sys;
     }
-    QCOMPARE(channelParam(sys, 8, 0, "Trip")->writeValue(0.5), 0);
-    vhw::advanceTime(2);
-    QCOMPARE(vhw::setChannelLoad(id, 8, 0, 0), 0); // a short on channel 0
-    vhw::advanceTime(0.6);                         // past its trip time
-    auto tripped = [&](int c) { return (channelParam(sys, 8, c, "Status")->value().value.toLongLong() >> 9) & 1; };
-    QTRY_VERIFY_WITH_TIMEOUT(tripped(0), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(tripped(5), 5000);
-    QVERIFY(!tripped(6)); // not on the line
-    QTRY_COMPARE_WITH_TIMEOUT(channelParam(sys, 8, 5, "Pw")->value().value.toInt(), 0, 5000);
-}
-
-// The dialog does not outlive its system: it closes, and nothing it does
-// afterwards reaches a node (run under AddressSanitizer).
-void TstTripDialog::closesWhenItsSystemGoes_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::newRow("lost connection") << "lost";
-    QTest::newRow("board removed live") << "removed";
-    QTest::newRow("disconnected") << "disconnected";
-}
-
-void TstTripDialog::closesWhenItsSystemGoes()
-{
-    QFETCH(QString, how);
-    Program p;
-    QSystemInterface *sys = p.connect();
-    QVERIFY(sys);
-    const int id = vhw::findSystem("192.0.2.10");
-    QTRY_VERIFY_WITH_TIMEOUT(vhw::hasEventConnection(id), 5000);
-    QPointer<QTripHandlingDialog> d = p.open(sys, "TripExt");
-    QVERIFY(d);
-    QVERIFY(QTest::qWaitForWindowExposed(d.data()));
-    QTest::mouseClick(d->lineButtons(-1).at(1), Qt::LeftButton);
-    clickCell(tableOf(*d, 8), 2, 0);
-
-    if (how == "lost") {
-        emit p.w->systemDisconnected(sys, 0);
-    } else if (how == "removed") {
-        QCOMPARE(vhw::removeBoard(id, 8), 0);
-    } else {
-        p.w->disconnectFromSystem(0);
+    // Opens the dialog as the operator does: the column header's icon.
+    QTripHandlingDialog *openFromHeader(QSystemInterface *sys, const char *column)
+    {
+        QCustomTableWidget *t = qobject_cast<QSubWindow *>(sys->subWindow())->table();
+        emit t->horizontalHeader()->sectionClicked(t->columnByName(column));
+        return fx.w->findChild<QTripHandlingDialog *>();
     }
-    QTRY_VERIFY_WITH_TIMEOUT(!d, 5000); // closed and deleted
-    if (how != "removed") // closing wrote nothing
-        QCOMPARE(vhw::channelParamValue(id, 8, 2, "TripExt"), 0.0);
-}
 
-// Closed for its system, the dialog may still get clicks before it goes:
-// none of them reaches the freed tree.
-void TstTripDialog::closedDialogLeavesFreedNodesAlone()
-{
-    auto sys = mainframe();
-    QVERIFY(sys);
-    auto *d = new QTripHandlingDialog(0, sys->node, nullptr);
-    d->setAttribute(Qt::WA_DeleteOnClose, false);
-    d->show();
-    QVERIFY(QTest::qWaitForWindowExposed(d));
-    QTableWidget *t = tableOf(*d, 8);
-    QTripHandlingDialog::closeOpenDialogs();
-    QVERIFY(!d->isVisible());
-    delete sys->node;
-    sys->node = nullptr;
-    d->checkCell(t->item(1, 0));
-    d->applyValues();
-    emit d->buttonBox()->accepted();
-    QVERIFY(messages.isEmpty());
-    delete d;
-}
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(fx.setUpOnce());
+        vhw::setTimeMode(vhw::TimeMode::Manual);
+    }
+    void cleanupTestCase() { fx.tearDownOnce(); }
+    void init()
+    {
+        QVERIFY(vhw::resetWorld());
+        vhw::clearFaults();
+        messages.clear();
+    }
+    void cleanup() { fx.closeWindow(); }
+
+    // A click gives the row the chosen line (line bit and companion bit), a
+    // second click takes it away; applying writes what the row shows.
+    void assignAndClearLine_data()
+    {
+        QTest::addColumn<int>("flagExt");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<int>("insertChannels"); // a board put into empty slot 5 first
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<bool>("deviceTakesIt");
+
+        QTest::newRow("12 channels: 6 lines, line 2") << 0 << 8 << 0 << 2 << 6 << "0x00000104" << true;
+        QTest::newRow("48 channels: 16 lines, line 15") << 0 << 3 << 0 << 15 << 16 << "0x80008000" << true;
+        QTest::newRow("40 channels: 16 lines, not 20") << 0 << 5 << 40 << 15 << 16 << "0x80008000" << false;
+        QTest::newRow("external line 3, trip-line board") << 1 << 8 << 0 << 3 << 4 << "0x00000088" << true;
+        QTest::newRow("external line 3, other board") << 1 << 3 << 0 << 3 << 4 << "0x00000088" << true;
+    }
+
+    void assignAndClearLine()
+    {
+        QFETCH(int, flagExt);
+        QFETCH(int, slot);
+        QFETCH(int, insertChannels);
+        QFETCH(int, line);
+        QFETCH(int, lines);
+        QFETCH(QString, word);
+        QFETCH(bool, deviceTakesIt);
+        if (insertChannels)
+            QCOMPARE(vhw::insertBoard(vhw::findSystem("192.0.2.10"), 5, "A1560", insertChannels), 0);
+        auto sys = mainframe();
+        QVERIFY(sys);
+
+        QTripHandlingDialog d(flagExt, sys->node, nullptr);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        // Boards without the word get no table.
+        QCOMPARE(d.tripTables().size(), insertChannels ? 3 : 2);
+        QTableWidget *t = tableOf(d, slot);
+        QVERIFY(t);
+        const QList<QPushButton *> buttons = d.lineButtons(flagExt ? -1 : slot);
+        QCOMPARE(buttons.size(), lines);
+        QCOMPARE(buttons.at(line)->property("color").toString(), triplines::lineColours().at(line));
+
+        const int row = 3;
+        QTest::mouseClick(buttons.at(line), Qt::LeftButton);
+        clickCell(t, row, 0);
+        QCOMPARE(t->item(row, 0)->text(), QString::number(line));
+        QCOMPARE(t->item(row, 0)->background().color(), QColor(triplines::lineColours().at(line)));
+        QCOMPARE(result(t, row), word);
+
+        const char *param = flagExt ? "TripExt" : "TripInt";
+        QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Apply), Qt::LeftButton);
+        QVERIFY(d.isVisible());
+        if (deviceTakesIt) {
+            QVERIFY(messages.isEmpty());
+            QCOMPARE(quint32(qint64(sys->device(slot, row, param))), word.mid(2).toUInt(nullptr, 16));
+        } else {
+            // A word beyond what the board takes: refused and named, the row
+            // shows again what the device holds.
+            QCOMPARE(messages.size(), 1);
+            QVERIFY(messages.first().text.contains("Board05 Chan003"));
+            QCOMPARE(result(t, row), QString("0x00000000"));
+            QCOMPARE(sys->device(slot, row, param), 0.0);
+            return;
+        }
+
+        clickCell(t, row, 0);
+        QCOMPARE(t->item(row, 0)->text(), QString());
+        QCOMPARE(t->item(row, 0)->background().color(), QColor(Qt::white));
+        QCOMPARE(result(t, row), QString("0x00000000"));
+        QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        QVERIFY(!d.isVisible());
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(sys->device(slot, row, param), 0.0);
+    }
+
+    // Words read from the device: upper-case digits, the last line shown, and
+    // one warning half a second after opening when a word uses several lines.
+    void showsTheDeviceWords()
+    {
+        const int id = vhw::findSystem("192.0.2.10");
+        QCOMPARE(vhw::setChannelParam(id, 8, 1, "TripInt", 0x104), 0);
+        QCOMPARE(vhw::setChannelParam(id, 8, 2, "TripInt", 0x3), 0);   // lines 0 and 1
+        QCOMPARE(vhw::setChannelParam(id, 8, 4, "TripInt", 0xAB0), 0); // lines 4 and 5, companions
+        auto sys = mainframe();
+        QVERIFY(sys);
+
+        QTripHandlingDialog d(0, sys->node, nullptr);
+        d.show();
+        QTableWidget *t = tableOf(d, 8);
+        QCOMPARE(result(t, 0), QString("0x00000000"));
+        QCOMPARE(t->item(0, 0)->text(), QString());
+        QCOMPARE(result(t, 1), QString("0x00000104"));
+        QCOMPARE(t->item(1, 0)->text(), QString("2"));
+        QCOMPARE(t->item(1, 0)->background().color(), QColor("#00FF00"));
+        QCOMPARE(t->item(2, 0)->text(), QString("1"));
+        QCOMPARE(result(t, 4), QString("0x00000AB0"));
+        QCOMPARE(t->item(4, 0)->text(), QString("5"));
+        QVERIFY(d.hasComplexValues());
+        QVERIFY(messages.isEmpty()); // not before the half second
+        QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 1, 5000);
+        QVERIFY(messages.first().text.startsWith("Some values of the Trip parameter currently set"));
+        QTest::qWait(700);
+        QCOMPARE(messages.size(), 1);
+    }
+
+    // Text typed or pasted into a "Result" cell that is not a word is refused
+    // and named; the device keeps its word (never 0), other rows are written.
+    void unreadableResultIsRefused_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("letters") << "zz";
+        QTest::newRow("bad digit") << "0x1G";
+        QTest::newRow("empty") << "";
+        QTest::newRow("beyond 32 bits") << "0x123456789";
+        QTest::newRow("negative") << "-1";
+    }
+
+    void unreadableResultIsRefused()
+    {
+        QFETCH(QString, typed);
+        const int id = vhw::findSystem("192.0.2.10");
+        QCOMPARE(vhw::setChannelParam(id, 8, 4, "TripInt", 0x104), 0);
+        auto sys = mainframe();
+        QVERIFY(sys);
+        QTripHandlingDialog d(0, sys->node, nullptr);
+        d.show();
+        QTableWidget *t = tableOf(d, 8);
+        t->item(4, 1)->setText(typed);
+        t->item(5, 1)->setText("0X082"); // a valid word in another spelling
+        QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        QVERIFY(d.isVisible()); // stays open to be mended
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages.first().text.contains("Board08 Chan004"), qPrintable(messages.first().text));
+        QVERIFY(!messages.first().text.contains("Chan005"));
+        QCOMPARE(sys->device(8, 4, "TripInt"), double(0x104));
+        QCOMPARE(sys->device(8, 5, "TripInt"), double(0x82));
+    }
+
+    // Writes the device refuses: one message naming every row that kept its
+    // word; the rows show the kept word again.
+    void refusedWritesAreNamedOnce()
+    {
+        const int id = vhw::findSystem("192.0.2.10");
+        QCOMPARE(vhw::setChannelParam(id, 3, 7, "TripExt", 0x11), 0);
+        auto sys = mainframe();
+        QVERIFY(sys);
+        QTripHandlingDialog d(1, sys->node, nullptr);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QTest::mouseClick(d.lineButtons(-1).at(2), Qt::LeftButton);
+        clickCell(tableOf(d, 8), 1, 0);
+        clickCell(tableOf(d, 3), 7, 0); // showed line 0: taken away
+        QCOMPARE(result(tableOf(d, 3), 7), QString("0x00000000"));
+        QCOMPARE(vhw::failWrite(id, "TripExt", ORVEHV_ERR_WRITE_REFUSED), 0);
+        QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        QVERIFY(d.isVisible());
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages.first().text.contains("Board08 Chan001"));
+        QVERIFY(messages.first().text.contains("Board03 Chan007"));
+        QCOMPARE(result(tableOf(d, 3), 7), QString("0x00000011"));
+        QCOMPARE(tableOf(d, 3)->item(7, 0)->text(), QString("0"));
+        QCOMPARE(sys->device(3, 7, "TripExt"), double(0x11));
+
+        vhw::clearFaults();
+        messages.clear();
+        clickCell(tableOf(d, 3), 7, 0); // clears line 0
+        QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        QVERIFY(messages.isEmpty());
+        QVERIFY(!d.isVisible());
+        QCOMPARE(sys->device(3, 7, "TripExt"), 0.0);
+    }
+
+    // Two channels of the trip-line board put on one internal line through the
+    // dialog: when one trips, the other follows, as its status events show.
+    void tripLinePropagatesThroughTheDialog()
+    {
+        QSystemInterface *sys = connectProgram();
+        QVERIFY(sys);
+        const int id = vhw::findSystem("192.0.2.10");
+        QTripHandlingDialog *d = openFromHeader(sys, "TripInt");
+        QVERIFY(d);
+        QVERIFY(QTest::qWaitForWindowExposed(d));
+        QTableWidget *t = tableOf(*d, 8);
+        QTest::mouseClick(d->lineButtons(8).at(1), Qt::LeftButton);
+        clickCell(t, 0, 0);
+        clickCell(t, 5, 0);
+        QTest::mouseClick(d->buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(vhw::channelParamValue(id, 8, 5, "TripInt"), double(0x82));
+
+        for (int c : {0, 5, 6}) {
+            QCOMPARE(channelParam(sys, 8, c, "VSet")->writeValue(100.0), 0);
+            QCOMPARE(channelParam(sys, 8, c, "Pw")->writeValue(1), 0);
+        }
+        QCOMPARE(channelParam(sys, 8, 0, "Trip")->writeValue(0.5), 0);
+        vhw::advanceTime(2);
+        QCOMPARE(vhw::setChannelLoad(id, 8, 0, 0), 0); // a short on channel 0
+        vhw::advanceTime(0.6);                         // past its trip time
+        auto tripped = [&](int c) { return (channelParam(sys, 8, c, "Status")->value().value.toLongLong() >> 9) & 1; };
+        QTRY_VERIFY_WITH_TIMEOUT(tripped(0), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(tripped(5), 5000);
+        QVERIFY(!tripped(6)); // not on the line
+        QTRY_COMPARE_WITH_TIMEOUT(channelParam(sys, 8, 5, "Pw")->value().value.toInt(), 0, 5000);
+    }
+
+    // The dialog does not outlive its system: it closes, and nothing it does
+    // afterwards reaches a node (run under AddressSanitizer).
+    void closesWhenItsSystemGoes_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("lost connection") << "lost";
+        QTest::newRow("board removed live") << "removed";
+        QTest::newRow("disconnected") << "disconnected";
+    }
+
+    void closesWhenItsSystemGoes()
+    {
+        QFETCH(QString, how);
+        QSystemInterface *sys = connectProgram();
+        QVERIFY(sys);
+        const int id = vhw::findSystem("192.0.2.10");
+        QPointer<QTripHandlingDialog> d = openFromHeader(sys, "TripExt");
+        QVERIFY(d);
+        QVERIFY(QTest::qWaitForWindowExposed(d.data()));
+        QTest::mouseClick(d->lineButtons(-1).at(1), Qt::LeftButton);
+        clickCell(tableOf(*d, 8), 2, 0);
+
+        if (how == "lost") {
+            emit fx.w->systemDisconnected(sys, 0);
+        } else if (how == "removed") {
+            QCOMPARE(vhw::removeBoard(id, 8), 0);
+        } else {
+            fx.w->disconnectFromSystem(0);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!d, 5000); // closed and deleted
+        if (how != "removed") // closing wrote nothing
+            QCOMPARE(vhw::channelParamValue(id, 8, 2, "TripExt"), 0.0);
+    }
+
+    // Closed for its system, the dialog may still get clicks before it goes:
+    // none of them reaches the freed tree.
+    void closedDialogLeavesFreedNodesAlone()
+    {
+        auto sys = mainframe();
+        QVERIFY(sys);
+        auto *d = new QTripHandlingDialog(0, sys->node, nullptr);
+        d->setAttribute(Qt::WA_DeleteOnClose, false);
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d));
+        QTableWidget *t = tableOf(*d, 8);
+        QTripHandlingDialog::closeOpenDialogs();
+        QVERIFY(!d->isVisible());
+        delete sys->node;
+        sys->node = nullptr;
+        d->checkCell(t->item(1, 0));
+        d->applyValues();
+        emit d->buttonBox()->accepted();
+        QVERIFY(messages.isEmpty());
+        delete d;
+    }
+};
 
 QTEST_MAIN(TstTripDialog)
 #include "tst_trip_dialog.moc"

@@ -15,41 +15,6 @@
 
 using namespace views_test;
 
-class TstValueEditor : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void init();
-
-    void editorByType();
-    void spinBoxCommitRules();
-    void onOffComboWriteRefused();
-    void enumerationIndex();
-    void displayTexts();
-    void keysAndLookInTable();
-    void switchWritesAndPaints();
-    void collectOnlyAndReadOnly();
-
-private:
-    std::unique_ptr<LiveSystem> m_sys;
-};
-
-void TstValueEditor::initTestCase()
-{
-    vhw::setTimeMode(vhw::TimeMode::Manual);
-}
-
-void TstValueEditor::init()
-{
-    m_sys.reset();
-    QVERIFY(vhw::resetWorld());
-    vhw::clearFaults();
-    m_sys = mainframe();
-    QVERIFY(m_sys);
-}
-
 static ORVEHVWidgetItem *build(ORVEHVNode *node, QWidget *parent = nullptr, bool commit = true)
 {
     auto *w = new ORVEHVWidgetItem(node, parent);
@@ -57,301 +22,317 @@ static ORVEHVWidgetItem *build(ORVEHVNode *node, QWidget *parent = nullptr, bool
     return w;
 }
 
-void TstValueEditor::editorByType()
+class TstValueEditor : public QObject
 {
-    ORVEHVNode *sysNode = m_sys->node;
-    struct Case { ORVEHVNode *node; const char *cls; };
-    const QList<Case> cases = {
-        {m_sys->param(0, 0, "VSet"), "QCustomDoubleSpinBox"},
-        {m_sys->param(0, 0, "Pw"), "QCustomComboBox"},
-        {m_sys->param(0, 0, "PDwn"), "QCustomComboBox"},
-        {m_sys->param(0, 0, "Pol"), "QCustomLabel"},
-        {m_sys->param(0, 0, "Status"), "QCustomLabel"},
-        {m_sys->param(8, 0, "TripInt"), "QCustomLineEdit"},
-        {m_sys->param(0, 0, "Name"), "QCustomLineEdit"},
-        {sysNode->parameter("HVFanSpeed"), "QCustomSpinBox"},
-        {sysNode->parameter("LowFanEnable"), "ORVEHVSwitch"},
-        {m_sys->board(0)->parameter("BdStatus"), "QCustomLabel"},
-    };
-    for (const Case &c : cases) {
-        QVERIFY(c.node);
-        std::unique_ptr<ORVEHVWidgetItem> w(build(c.node));
-        QVERIFY2(w->innerEditor(), qPrintable(c.node->name()));
-        QCOMPARE(w->innerEditor()->metaObject()->className(), c.cls);
-        QCOMPARE(w->focusProxy(), w->innerEditor());
-        // every kind but the enumeration carries its unit
-        QCOMPARE(w->unitLabel() != nullptr, c.node->dataType() != DataEnum);
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        vhw::setTimeMode(vhw::TimeMode::Manual);
     }
 
-    // the float editor: limits and decimals of the parameter
-    std::unique_ptr<ORVEHVWidgetItem> v(build(m_sys->param(0, 0, "VSet")));
-    auto *spin = qobject_cast<QDoubleSpinBox *>(v->innerEditor());
-    QCOMPARE(spin->minimum(), 0.0);
-    QCOMPARE(spin->maximum(), 2000.0);
-    QCOMPARE(spin->value(), m_sys->device(0, 0, "VSet"));
-    QCOMPARE(spin->buttonSymbols(), QAbstractSpinBox::NoButtons);
-    QVERIFY(!spin->hasFrame());
-    QCOMPARE(v->unitLabel()->text(), m_sys->param(0, 0, "VSet")->unitText());
-    QCOMPARE(spin->cursor().shape(), Qt::PointingHandCursor);
-
-    // on/off: on text first, current state selected
-    std::unique_ptr<ORVEHVWidgetItem> pw(build(m_sys->param(0, 0, "Pw")));
-    auto *combo = qobject_cast<QComboBox *>(pw->innerEditor());
-    QCOMPARE(combo->count(), 2);
-    QCOMPARE(combo->itemText(0), onOffText(m_sys->param(0, 0, "Pw"), true));
-    QCOMPARE(combo->currentIndex(), 0); // the world powers slot 0
-
-    // read-only on/off: bold label with the state text
-    std::unique_ptr<ORVEHVWidgetItem> pol(build(m_sys->param(0, 0, "Pol")));
-    auto *label = qobject_cast<QLabel *>(pol->innerEditor());
-    QCOMPARE(label->text(), QString("POS"));
-    QVERIFY(label->font().bold());
-
-    // bit field: at most eight hexadecimal digits after "0x"
-    std::unique_ptr<ORVEHVWidgetItem> trip(build(m_sys->param(8, 0, "TripInt")));
-    auto *hex = qobject_cast<QLineEdit *>(trip->innerEditor());
-    QCOMPARE(hex->maxLength(), 8);
-    QCOMPARE(hex->text(), QString("00000000"));
-    QCOMPARE(trip->layoutDirection(), Qt::RightToLeft);
-    QCOMPARE(trip->unitLabel()->text(), QString("0x"));
-
-    // no node: nothing is built
-    ORVEHVWidgetItem none(nullptr);
-    none.buildEditor(6, 2, 1.0, "V", true);
-    QVERIFY(!none.innerEditor());
-    none.endEdit();
-    none.commitOnEnter();
-    QCOMPARE(none.editedValue(), QVariant(0));
-}
-
-void TstValueEditor::spinBoxCommitRules()
-{
-    ORVEHVNode *fan = m_sys->node->parameter("HVFanSpeed");
-    QVERIFY(fan);
-    const int start = fan->value().value.toInt();
-    QWidget window;
-    auto *layout = new QHBoxLayout(&window);
-    ORVEHVWidgetItem *item = build(fan, &window);
-    auto *other = new QLineEdit(&window);
-    layout->addWidget(item);
-    layout->addWidget(other);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    auto *spin = qobject_cast<QSpinBox *>(item->innerEditor());
-    QVERIFY(spin);
-    QSignalSpy committed(item, &ORVEHVWidgetItem::endEditing);
-
-    // the device moves on its own; the node still shows the old value
-    auto deviceMoves = [&] {
-        QCOMPARE(vhw::setSysProp(m_sys->id, "HVFanSpeed", double((start + 1) % 3)), 0);
-    };
-
-    // focus leaves unchanged: nothing written
-    deviceMoves();
-    spin->setFocus();
-    QTRY_VERIFY(spin->hasFocus());
-    other->setFocus();
-    QTRY_VERIFY(other->hasFocus());
-    QCOMPARE(vhw::sysPropValue(m_sys->id, "HVFanSpeed"), double((start + 1) % 3));
-    QCOMPARE(committed.size(), 0);
-
-    // Enter unchanged: written all the same, once
-    spin->setFocus();
-    QTRY_VERIFY(spin->hasFocus());
-    vhw::resetLibraryCallCount();
-    QTest::keyClick(spin, Qt::Key_Return);
-    QCOMPARE(vhw::sysPropValue(m_sys->id, "HVFanSpeed"), double(start));
-    QCOMPARE(committed.size(), 1);
-    QCOMPARE(vhw::libraryCallCount(), quint64(1));
-
-    // focus leaves after a change: written
-    const int next = (start + 2) % 3;
-    spin->selectAll();
-    QTest::keyClicks(spin, QString::number(next));
-    other->setFocus();
-    QTRY_VERIFY(other->hasFocus());
-    QCOMPARE(vhw::sysPropValue(m_sys->id, "HVFanSpeed"), double(next));
-    QCOMPARE(fan->value().value.toInt(), next);
-    QCOMPARE(committed.size(), 2);
-    QCOMPARE(committed.last().at(0).toInt(), next);
-}
-
-void TstValueEditor::onOffComboWriteRefused()
-{
-    ORVEHVNode *pw = m_sys->param(0, 0, "Pw");
-    QVERIFY(pw->value().value.toBool());
-    std::unique_ptr<ORVEHVWidgetItem> item(build(pw));
-    auto *combo = qobject_cast<QComboBox *>(item->innerEditor());
-    QSignalSpy committed(item.get(), &ORVEHVWidgetItem::endEditing);
-    const QString onText = combo->itemText(0);
-    const QString offText = combo->itemText(1);
-
-    QCOMPARE(vhw::failWrite(m_sys->id, "Pw", ORVEHV_ERR_WRITE_REFUSED), 0);
-    combo->setCurrentIndex(1);
-    QCOMPARE(combo->currentText(), onText);
-    QCOMPARE(pw->value().status, int(ValueWriteFailed));
-    QVERIFY(pw->value().value.toBool());
-    QCOMPARE(m_sys->device(0, 0, "Pw"), 1.0);
-    QCOMPARE(committed.size(), 1);
-    QCOMPARE(committed.at(0).at(0), QVariant(false));
-
-    vhw::clearFaults();
-    combo->setCurrentIndex(1);
-    QCOMPARE(combo->currentText(), offText);
-    QCOMPARE(m_sys->device(0, 0, "Pw"), 0.0);
-    QCOMPARE(pw->value().value.toBool(), false);
-    QCOMPARE(pw->value().status, int(ValueOk));
-
-    // Enter writes without a change test
-    vhw::setChannelParam(m_sys->id, 0, 0, "Pw", 1);
-    item->commitOnEnter();
-    QCOMPARE(m_sys->device(0, 0, "Pw"), 0.0);
-
-    // the enumeration the same way
-    ORVEHVNode *pdwn = m_sys->param(0, 0, "PDwn");
-    std::unique_ptr<ORVEHVWidgetItem> en(build(pdwn));
-    auto *ec = qobject_cast<QComboBox *>(en->innerEditor());
-    const int was = ec->currentIndex();
-    QCOMPARE(vhw::failWrite(m_sys->id, "PDwn", ORVEHV_ERR_DEVICE), 0);
-    ec->setCurrentIndex(1 - was);
-    QCOMPARE(ec->currentIndex(), was);
-    vhw::clearFaults();
-    ec->setCurrentIndex(1 - was);
-    QCOMPARE(m_sys->device(0, 0, "PDwn"), double(1 - was));
-}
-
-void TstValueEditor::enumerationIndex()
-{
-    std::unique_ptr<ORVEHVNode> n(makeParam("Mode", DataEnum));
-    addMeta(n.get(), "Minval", 1.0);
-    addMeta(n.get(), "Maxval", 3.0);
-    addMeta(n.get(), "Enum", QStringList({"A", "B", "C"}));
-    n->setValue(NodeValue(2, ValueOk));
-    std::unique_ptr<ORVEHVWidgetItem> w(build(n.get()));
-    auto *c = qobject_cast<QComboBox *>(w->innerEditor());
-    // the shown item agrees with the cell text
-    QCOMPARE(c->currentText(), QString("B"));
-    QCOMPARE(c->currentText(), enumText(n.get(), 2));
-
-    n->setValue(NodeValue(9, ValueOk));
-    std::unique_ptr<ORVEHVWidgetItem> beyond(build(n.get()));
-    QCOMPARE(qobject_cast<QComboBox *>(beyond->innerEditor())->currentIndex(), 0);
-}
-
-void TstValueEditor::displayTexts()
-{
-    std::unique_ptr<ORVEHVNode> f(makeParam("VSet"));
-    addMeta(f.get(), "Decimal", 3.0);
-    f->setDecimals(2);
-    f->setUnitText(" V");
-    f->setValue(NodeValue(12.346f, ValueOk));
-    std::unique_ptr<ORVEHVWidgetItem> w(build(f.get()));
-    QCOMPARE(w->displayText(), QString("12.35  V"));
-    QCOMPARE(w->editedValue().typeId(), QMetaType::Float);
-
-    std::unique_ptr<ORVEHVNode> bits(makeParam("Bits", DataInt32));
-    bits->setLibraryType(4);
-    bits->setUnitText("0x");
-    bits->setValue(NodeValue(255, ValueOk));
-    std::unique_ptr<ORVEHVWidgetItem> b(build(bits.get()));
-    QCOMPARE(b->displayText(), QString("0x 000000FF"));
-
-    std::unique_ptr<ORVEHVNode> text(makeParam("Name", DataText));
-    text->setValue(NodeValue(QString("BEAM"), ValueOk));
-    std::unique_ptr<ORVEHVWidgetItem> t(build(text.get()));
-    QCOMPARE(t->displayText(), QString("BEAM "));
-}
-
-void TstValueEditor::keysAndLookInTable()
-{
-    auto *line = new QCustomLineEdit;
-    std::unique_ptr<QCustomLineEdit> owner(line);
-    line->setTableFlag(true);
-    QTest::keyClicks(line, "1,2");
-    QCOMPARE(line->text(), QString("12")); // the comma is never typed
-
-    QCustomDoubleSpinBox dspin;
-    dspin.setTableFlag(true);
-    for (Qt::Key k : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Left, Qt::Key_Right}) {
-        QKeyEvent ev(QEvent::KeyPress, k, Qt::NoModifier);
-        QApplication::sendEvent(&dspin, &ev);
-        QVERIFY2(!ev.isAccepted(), "arrow keys are the table's");
+    void init()
+    {
+        m_sys.reset();
+        QVERIFY(vhw::resetWorld());
+        vhw::clearFaults();
+        m_sys = mainframe();
+        QVERIFY(m_sys);
     }
-    QCOMPARE(dspin.value(), 0.0);
 
-    QCustomComboBox combo;
-    combo.setTableFlag(true);
-    combo.addItems({"On", "Off"});
-    QTest::keyClick(&combo, Qt::Key_Space);
-    QCOMPARE(combo.currentIndex(), 1);
-    QTest::keyClick(&combo, Qt::Key_Space);
-    QCOMPARE(combo.currentIndex(), 0); // wraps
+    void editorByType()
+    {
+        ORVEHVNode *sysNode = m_sys->node;
+        struct Case { ORVEHVNode *node; const char *cls; };
+        const QList<Case> cases = {
+            {m_sys->param(0, 0, "VSet"), "QCustomDoubleSpinBox"},
+            {m_sys->param(0, 0, "Pw"), "QCustomComboBox"},
+            {m_sys->param(0, 0, "PDwn"), "QCustomComboBox"},
+            {m_sys->param(0, 0, "Pol"), "QCustomLabel"},
+            {m_sys->param(0, 0, "Status"), "QCustomLabel"},
+            {m_sys->param(8, 0, "TripInt"), "QCustomLineEdit"},
+            {m_sys->param(0, 0, "Name"), "QCustomLineEdit"},
+            {sysNode->parameter("HVFanSpeed"), "QCustomSpinBox"},
+            {sysNode->parameter("LowFanEnable"), "ORVEHVSwitch"},
+            {m_sys->board(0)->parameter("BdStatus"), "QCustomLabel"},
+        };
+        for (const Case &c : cases) {
+            QVERIFY(c.node);
+            std::unique_ptr<ORVEHVWidgetItem> w(build(c.node));
+            QVERIFY2(w->innerEditor(), qPrintable(c.node->name()));
+            QCOMPARE(w->innerEditor()->metaObject()->className(), c.cls);
+            QCOMPARE(w->focusProxy(), w->innerEditor());
+            // every kind but the enumeration carries its unit
+            QCOMPARE(w->unitLabel() != nullptr, c.node->dataType() != DataEnum);
+        }
 
-    // a table cell editor: transparent, role passed on to the inner widget
-    ORVEHVWidgetItem cell(m_sys->param(0, 0, "VSet"), nullptr, false);
-    cell.setEditorRole(true, false);
-    cell.buildEditor(DataFloat, AccessReadWrite, 10.0, " V", true);
-    QCOMPARE(cell.styleSheet(), QString(ORVEHVWidgetItem::TransparentSheet));
-    QVERIFY(qobject_cast<QCustomDoubleSpinBox *>(cell.innerEditor())->tableFlag());
-}
+        // the float editor: limits and decimals of the parameter
+        std::unique_ptr<ORVEHVWidgetItem> v(build(m_sys->param(0, 0, "VSet")));
+        auto *spin = qobject_cast<QDoubleSpinBox *>(v->innerEditor());
+        QCOMPARE(QList<double>({spin->minimum(), spin->maximum(), spin->value()}),
+                 QList<double>({0.0, 2000.0, m_sys->device(0, 0, "VSet")}));
+        QCOMPARE(v->unitLabel()->text(), m_sys->param(0, 0, "VSet")->unitText());
 
-void TstValueEditor::switchWritesAndPaints()
-{
-    ORVEHVNode *low = m_sys->node->parameter("LowFanEnable");
-    QVERIFY(low);
-    const bool was = low->value().value.toBool();
-    std::unique_ptr<ORVEHVWidgetItem> item(build(low));
-    auto *sw = qobject_cast<ORVEHVSwitch *>(item->innerEditor());
-    QVERIFY(sw);
-    QVERIFY(sw->minimumSize().width() >= 60 && sw->minimumSize().height() >= 30);
-    QCOMPARE(sw->isChecked(), was);
-    QCOMPARE(sw->text(), was ? sw->onText() : sw->offText());
-    QSignalSpy committed(item.get(), &ORVEHVWidgetItem::endEditing);
-    sw->resize(80, 30);
-    sw->click();
-    QCOMPARE(sw->text(), !was ? sw->onText() : sw->offText());
-    QCOMPARE(vhw::sysPropValue(m_sys->id, "LowFanEnable"), was ? 0.0 : 1.0);
-    QCOMPARE(committed.size(), 1);
-    QCOMPARE(item->editedValue().toString(), sw->text());
+        // on/off: on text first, current state selected
+        std::unique_ptr<ORVEHVWidgetItem> pw(build(m_sys->param(0, 0, "Pw")));
+        auto *combo = qobject_cast<QComboBox *>(pw->innerEditor());
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->itemText(0), onOffText(m_sys->param(0, 0, "Pw"), true));
+        QCOMPARE(combo->currentIndex(), 0); // the world powers slot 0
 
-    // both states paint
-    const QImage on = sw->grab().toImage();
-    sw->setChecked(!sw->isChecked());
-    const QImage off = sw->grab().toImage();
-    QVERIFY(!on.isNull() && on != off);
-}
+        // read-only on/off: bold label with the state text
+        std::unique_ptr<ORVEHVWidgetItem> pol(build(m_sys->param(0, 0, "Pol")));
+        auto *label = qobject_cast<QLabel *>(pol->innerEditor());
+        QCOMPARE(label->text(), QString("POS"));
 
-void TstValueEditor::collectOnlyAndReadOnly()
-{
-    // without the commit connections the editor only collects a value
-    ORVEHVNode *vset = m_sys->param(0, 0, "VSet");
-    const double before = m_sys->device(0, 0, "VSet");
-    std::unique_ptr<ORVEHVWidgetItem> item(build(vset, nullptr, false));
-    QSignalSpy edited(item.get(), &ORVEHVWidgetItem::valueFieldEdited);
-    auto *spin = qobject_cast<QDoubleSpinBox *>(item->innerEditor());
-    spin->setValue(before + 10);
-    QTest::keyClick(spin, Qt::Key_Return); // not even Enter writes
-    QCOMPARE(edited.size(), 0);
-    QCOMPARE(m_sys->device(0, 0, "VSet"), before);
-    QCOMPARE(item->editedValue().toDouble(), before + 10);
+        // bit field: at most eight hexadecimal digits after "0x"
+        std::unique_ptr<ORVEHVWidgetItem> trip(build(m_sys->param(8, 0, "TripInt")));
+        auto *hex = qobject_cast<QLineEdit *>(trip->innerEditor());
+        QCOMPARE(hex->maxLength(), 8);
+        QCOMPARE(hex->text(), QString("00000000"));
+        QCOMPARE(trip->unitLabel()->text(), QString("0x"));
 
-    // with them, every change is announced
-    std::unique_ptr<ORVEHVWidgetItem> live(build(vset));
-    QSignalSpy liveEdited(live.get(), &ORVEHVWidgetItem::valueFieldEdited);
-    qobject_cast<QDoubleSpinBox *>(live->innerEditor())->setValue(before + 20);
-    QCOMPARE(liveEdited.size(), 1);
+        // no node: nothing is built
+        ORVEHVWidgetItem none(nullptr);
+        none.buildEditor(6, 2, 1.0, "V", true);
+        QVERIFY(!none.innerEditor());
+        none.endEdit();
+        none.commitOnEnter();
+        QCOMPARE(none.editedValue(), QVariant(0));
+    }
 
-    // a read-only parameter is never written, even on Enter
-    ORVEHVNode *fanStat = m_sys->node->parameter("FanStat");
-    QVERIFY(fanStat);
-    std::unique_ptr<ORVEHVWidgetItem> ro(build(fanStat));
-    QVERIFY(qobject_cast<QSpinBox *>(ro->innerEditor())->isReadOnly());
-    vhw::resetLibraryCallCount();
-    ro->commitOnEnter();
-    ro->endEdit();
-    QCOMPARE(vhw::libraryCallCount(), quint64(0));
-    QCOMPARE(fanStat->value().status, int(ValueOk));
-}
+    void spinBoxCommitRules()
+    {
+        ORVEHVNode *fan = m_sys->node->parameter("HVFanSpeed");
+        QVERIFY(fan);
+        const int start = fan->value().value.toInt();
+        QWidget window;
+        auto *layout = new QHBoxLayout(&window);
+        ORVEHVWidgetItem *item = build(fan, &window);
+        auto *other = new QLineEdit(&window);
+        layout->addWidget(item);
+        layout->addWidget(other);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto *spin = qobject_cast<QSpinBox *>(item->innerEditor());
+        QVERIFY(spin);
+        QSignalSpy committed(item, &ORVEHVWidgetItem::endEditing);
+
+        // the device moves on its own; the node still shows the old value
+        auto deviceMoves = [&] {
+            QCOMPARE(vhw::setSysProp(m_sys->id, "HVFanSpeed", double((start + 1) % 3)), 0);
+        };
+
+        // focus leaves unchanged: nothing written
+        deviceMoves();
+        spin->setFocus();
+        QTRY_VERIFY(spin->hasFocus());
+        other->setFocus();
+        QTRY_VERIFY(other->hasFocus());
+        QCOMPARE(vhw::sysPropValue(m_sys->id, "HVFanSpeed"), double((start + 1) % 3));
+        QCOMPARE(committed.size(), 0);
+
+        // Enter unchanged: written all the same, once
+        spin->setFocus();
+        QTRY_VERIFY(spin->hasFocus());
+        vhw::resetLibraryCallCount();
+        QTest::keyClick(spin, Qt::Key_Return);
+        QCOMPARE(vhw::sysPropValue(m_sys->id, "HVFanSpeed"), double(start));
+        QCOMPARE(committed.size(), 1);
+        QCOMPARE(vhw::libraryCallCount(), quint64(1));
+
+        // focus leaves after a change: written
+        const int next = (start + 2) % 3;
+        spin->selectAll();
+        QTest::keyClicks(spin, QString::number(next));
+        other->setFocus();
+        QTRY_VERIFY(other->hasFocus());
+        QCOMPARE(vhw::sysPropValue(m_sys->id, "HVFanSpeed"), double(next));
+        QCOMPARE(fan->value().value.toInt(), next);
+        QCOMPARE(committed.size(), 2);
+        QCOMPARE(committed.last().at(0).toInt(), next);
+    }
+
+    void onOffComboWriteRefused()
+    {
+        ORVEHVNode *pw = m_sys->param(0, 0, "Pw");
+        QVERIFY(pw->value().value.toBool());
+        std::unique_ptr<ORVEHVWidgetItem> item(build(pw));
+        auto *combo = qobject_cast<QComboBox *>(item->innerEditor());
+        QSignalSpy committed(item.get(), &ORVEHVWidgetItem::endEditing);
+        const QString onText = combo->itemText(0);
+        const QString offText = combo->itemText(1);
+
+        QCOMPARE(vhw::failWrite(m_sys->id, "Pw", ORVEHV_ERR_WRITE_REFUSED), 0);
+        combo->setCurrentIndex(1);
+        QCOMPARE(combo->currentText(), onText);
+        QCOMPARE(pw->value().status, int(ValueWriteFailed));
+        QVERIFY(pw->value().value.toBool());
+        QCOMPARE(m_sys->device(0, 0, "Pw"), 1.0);
+        QCOMPARE(committed.size(), 1);
+        QCOMPARE(committed.at(0).at(0), QVariant(false));
+
+        vhw::clearFaults();
+        combo->setCurrentIndex(1);
+        QCOMPARE(combo->currentText(), offText);
+        QCOMPARE(m_sys->device(0, 0, "Pw"), 0.0);
+        QCOMPARE(pw->value().value.toBool(), false);
+        QCOMPARE(pw->value().status, int(ValueOk));
+
+        // Enter writes without a change test
+        vhw::setChannelParam(m_sys->id, 0, 0, "Pw", 1);
+        item->commitOnEnter();
+        QCOMPARE(m_sys->device(0, 0, "Pw"), 0.0);
+
+        // the enumeration the same way
+        ORVEHVNode *pdwn = m_sys->param(0, 0, "PDwn");
+        std::unique_ptr<ORVEHVWidgetItem> en(build(pdwn));
+        auto *ec = qobject_cast<QComboBox *>(en->innerEditor());
+        const int was = ec->currentIndex();
+        QCOMPARE(vhw::failWrite(m_sys->id, "PDwn", ORVEHV_ERR_DEVICE), 0);
+        ec->setCurrentIndex(1 - was);
+        QCOMPARE(ec->currentIndex(), was);
+        vhw::clearFaults();
+        ec->setCurrentIndex(1 - was);
+        QCOMPARE(m_sys->device(0, 0, "PDwn"), double(1 - was));
+    }
+
+    void enumerationIndex()
+    {
+        std::unique_ptr<ORVEHVNode> n(makeParam("Mode", DataEnum));
+        addMeta(n.get(), "Minval", 1.0);
+        addMeta(n.get(), "Maxval", 3.0);
+        addMeta(n.get(), "Enum", QStringList({"A", "B", "C"}));
+        n->setValue(NodeValue(2, ValueOk));
+        std::unique_ptr<ORVEHVWidgetItem> w(build(n.get()));
+        auto *c = qobject_cast<QComboBox *>(w->innerEditor());
+        // the shown item agrees with the cell text
+        QCOMPARE(c->currentText(), QString("B"));
+        QCOMPARE(c->currentText(), enumText(n.get(), 2));
+
+        n->setValue(NodeValue(9, ValueOk));
+        std::unique_ptr<ORVEHVWidgetItem> beyond(build(n.get()));
+        QCOMPARE(qobject_cast<QComboBox *>(beyond->innerEditor())->currentIndex(), 0);
+    }
+
+    void displayTexts()
+    {
+        std::unique_ptr<ORVEHVNode> f(makeParam("VSet"));
+        addMeta(f.get(), "Decimal", 3.0);
+        f->setDecimals(2);
+        f->setUnitText(" V");
+        f->setValue(NodeValue(12.346f, ValueOk));
+        std::unique_ptr<ORVEHVWidgetItem> w(build(f.get()));
+        QCOMPARE(w->displayText(), QString("12.35  V"));
+        QCOMPARE(w->editedValue().typeId(), QMetaType::Float);
+
+        std::unique_ptr<ORVEHVNode> bits(makeParam("Bits", DataInt32));
+        bits->setLibraryType(4);
+        bits->setUnitText("0x");
+        bits->setValue(NodeValue(255, ValueOk));
+        std::unique_ptr<ORVEHVWidgetItem> b(build(bits.get()));
+        QCOMPARE(b->displayText(), QString("0x 000000FF"));
+
+        std::unique_ptr<ORVEHVNode> text(makeParam("Name", DataText));
+        text->setValue(NodeValue(QString("BEAM"), ValueOk));
+        std::unique_ptr<ORVEHVWidgetItem> t(build(text.get()));
+        QCOMPARE(t->displayText(), QString("BEAM "));
+    }
+
+    void keysAndLookInTable()
+    {
+        auto *line = new QCustomLineEdit;
+        std::unique_ptr<QCustomLineEdit> owner(line);
+        line->setTableFlag(true);
+        QTest::keyClicks(line, "1,2");
+        QCOMPARE(line->text(), QString("12")); // the comma is never typed
+
+        QCustomDoubleSpinBox dspin;
+        dspin.setTableFlag(true);
+        for (Qt::Key k : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Left, Qt::Key_Right}) {
+            QKeyEvent ev(QEvent::KeyPress, k, Qt::NoModifier);
+            QApplication::sendEvent(&dspin, &ev);
+            QVERIFY2(!ev.isAccepted(), "arrow keys are the table's");
+        }
+        QCOMPARE(dspin.value(), 0.0);
+
+        QCustomComboBox combo;
+        combo.setTableFlag(true);
+        combo.addItems({"On", "Off"});
+        QTest::keyClick(&combo, Qt::Key_Space);
+        QCOMPARE(combo.currentIndex(), 1);
+        QTest::keyClick(&combo, Qt::Key_Space);
+        QCOMPARE(combo.currentIndex(), 0); // wraps
+
+        // a table cell editor: transparent, role passed on to the inner widget
+        ORVEHVWidgetItem cell(m_sys->param(0, 0, "VSet"), nullptr, false);
+        cell.setEditorRole(true, false);
+        cell.buildEditor(DataFloat, AccessReadWrite, 10.0, " V", true);
+        QCOMPARE(cell.styleSheet(), QString(ORVEHVWidgetItem::TransparentSheet));
+        QVERIFY(qobject_cast<QCustomDoubleSpinBox *>(cell.innerEditor())->tableFlag());
+    }
+
+    void switchWritesAndPaints()
+    {
+        ORVEHVNode *low = m_sys->node->parameter("LowFanEnable");
+        QVERIFY(low);
+        const bool was = low->value().value.toBool();
+        std::unique_ptr<ORVEHVWidgetItem> item(build(low));
+        auto *sw = qobject_cast<ORVEHVSwitch *>(item->innerEditor());
+        QVERIFY(sw);
+        QCOMPARE(sw->isChecked(), was);
+        QCOMPARE(sw->text(), was ? sw->onText() : sw->offText());
+        QSignalSpy committed(item.get(), &ORVEHVWidgetItem::endEditing);
+        sw->resize(80, 30);
+        sw->click();
+        QCOMPARE(sw->text(), !was ? sw->onText() : sw->offText());
+        QCOMPARE(vhw::sysPropValue(m_sys->id, "LowFanEnable"), was ? 0.0 : 1.0);
+        QCOMPARE(committed.size(), 1);
+        QCOMPARE(item->editedValue().toString(), sw->text());
+
+        // both states paint
+        const QImage on = sw->grab().toImage();
+        sw->setChecked(!sw->isChecked());
+        const QImage off = sw->grab().toImage();
+        QVERIFY(!on.isNull() && on != off);
+    }
+
+    void collectOnlyAndReadOnly()
+    {
+        // without the commit connections the editor only collects a value
+        ORVEHVNode *vset = m_sys->param(0, 0, "VSet");
+        const double before = m_sys->device(0, 0, "VSet");
+        std::unique_ptr<ORVEHVWidgetItem> item(build(vset, nullptr, false));
+        QSignalSpy edited(item.get(), &ORVEHVWidgetItem::valueFieldEdited);
+        auto *spin = qobject_cast<QDoubleSpinBox *>(item->innerEditor());
+        spin->setValue(before + 10);
+        QTest::keyClick(spin, Qt::Key_Return); // not even Enter writes
+        QCOMPARE(edited.size(), 0);
+        QCOMPARE(m_sys->device(0, 0, "VSet"), before);
+        QCOMPARE(item->editedValue().toDouble(), before + 10);
+
+        // with them, every change is announced
+        std::unique_ptr<ORVEHVWidgetItem> live(build(vset));
+        QSignalSpy liveEdited(live.get(), &ORVEHVWidgetItem::valueFieldEdited);
+        qobject_cast<QDoubleSpinBox *>(live->innerEditor())->setValue(before + 20);
+        QCOMPARE(liveEdited.size(), 1);
+
+        // a read-only parameter is never written, even on Enter
+        ORVEHVNode *fanStat = m_sys->node->parameter("FanStat");
+        QVERIFY(fanStat);
+        std::unique_ptr<ORVEHVWidgetItem> ro(build(fanStat));
+        QVERIFY(qobject_cast<QSpinBox *>(ro->innerEditor())->isReadOnly());
+        vhw::resetLibraryCallCount();
+        ro->commitOnEnter();
+        ro->endEdit();
+        QCOMPARE(vhw::libraryCallCount(), quint64(0));
+        QCOMPARE(fanStat->value().status, int(ValueOk));
+    }
+
+private:
+    std::unique_ptr<LiveSystem> m_sys;
+};
 
 QTEST_MAIN(TstValueEditor)
 #include "tst_value_editor.moc"

@@ -1,6 +1,5 @@
 #include "app/MainWindow.h"
 
-#include "app/EventDelivery.h"
 #include "app/MainWindowLogic.h"
 #include "app/QFloatingWindow.h"
 #include "app/ViewAccess.h"
@@ -8,6 +7,7 @@
 #include "connect/QConnectDialog.h"
 #include "connect/QDisconnectDialog.h"
 #include "device/EventDataThread.h"
+#include "device/EventDelivery.h"
 #include "device/EventServer.h"
 #include "device/LogQueue.h"
 #include "device/ORVEHVNode.h"
@@ -298,7 +298,13 @@ MainWindow::MainWindow()
     // signals on the GUI thread (EventDelivery.h).
     m_router = new EventRouter(this);
     connect(m_router, &EventRouter::tcpServerError, this, &MainWindow::tcpServerError, Qt::QueuedConnection);
-    new EventDelivery(m_router, this);
+    auto *delivery = new EventDelivery(
+        m_router, [this](const QSystemInterface *sys) { return isLiveSystem(sys); }, this);
+    connect(delivery, &EventDelivery::liveInsertion, this, &MainWindow::liveInsertion);
+    connect(delivery, &EventDelivery::TransparentMode, this, &MainWindow::TransparentMode);
+    connect(delivery, &EventDelivery::updateValueAndWidget, this, &MainWindow::updateValueAndWidget);
+    connect(delivery, &EventDelivery::systemEvStatus, this, &MainWindow::systemEvStatus);
+    connect(delivery, &EventDelivery::systemDisconnected, this, &MainWindow::systemDisconnected);
 
     m_form.mainTBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_form.dockLeft->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);

@@ -58,378 +58,319 @@ class TestDeviceNode : public QObject
 {
     Q_OBJECT
 private slots:
-    void defaultsAndName();
-    void systemTypeInheritance();
-    void loggingDefault_data();
-    void loggingDefault();
-    void ownership();
-    void handleAndChildList();
-    void connectionLossMarksStale();
-    void cellTexts();
-    void editedCellIsProtected();
-    void pwColouringAndRowHeader();
-    void onOffAndEnumFromProperties();
-    void writeEmptyOrUnwritable();
-    void eventValues_data();
-    void eventValues();
-    void itemLookup();
-};
 
-void TestDeviceNode::defaultsAndName()
-{
-    ORVEHVNode n;
-    QCOMPARE(n.name(), QStringLiteral("ORVE"));
-    QCOMPARE(n.value().status, 2); // never read
-    ORVEHVNodeProperty info;
-    info.setObjectName(QStringLiteral("BdModel"));
-    QCOMPARE(info.name(), QStringLiteral("BdModel"));
-}
-
-void TestDeviceNode::systemTypeInheritance()
-{
-    ORVEHVNode system;
-    system.initialise(QStringLiteral("Crate"), KindSystem, 2, 0, QStringLiteral("192.0.2.10"));
-    auto *board = new ORVEHVNode;
-    board->setSystemType(7);
-    system.addChild(board);
-    QCOMPARE(board->systemType(), 2);
-
-    ORVEHVNode view;
-    view.initialise(QStringLiteral("customView"), KindContainer);
-    view.setSystemType(13);
-    view.addChild(board);        // lists it, does not adopt it
-    QCOMPARE(board->systemType(), 2);
-
-    auto *param = new ORVEHVNode;
-    system.insertChild(param, 0);
-    QCOMPARE(param->systemType(), 2);
-    system.removeChildAt(0);
-    delete param;
-}
-
-void TestDeviceNode::loggingDefault_data()
-{
-    QTest::addColumn<int>("systemType");
-    QTest::addColumn<bool>("logged");
-    QTest::newRow("mf3300") << 2 << false;
-    QTest::newRow("mf3500") << 3 << false;
-    QTest::newRow("8") << 8 << false;
-    QTest::newRow("12") << 12 << false;
-    QTest::newRow("none") << -1 << false;
-    QTest::newRow("vme") << 5 << true;
-    QTest::newRow("brisk") << 13 << true;
-}
-
-void TestDeviceNode::loggingDefault()
-{
-    QFETCH(int, systemType);
-    QFETCH(bool, logged);
-    ORVEHVNode n;
-    n.initialise(QStringLiteral("VMon"), KindChannelParameter, systemType);
-    QCOMPARE(n.isLogged(), logged);
-    QVERIFY(n.partner());                 // channel parameters get their mirror
-    QCOMPARE(n.partner()->partner(), &n);
-    QVERIFY(n.partner()->isMirror());
-}
-
-void TestDeviceNode::ownership()
-{
-    g_alive = 0;
-    auto *system = new CountedNode;
-    system->initialise(QStringLiteral("S"), KindSystem, 2);
-    auto *board = new CountedNode;
-    board->initialise(QStringLiteral("Board00"), KindBoard);
-    auto *channel = new CountedNode;
-    channel->initialise(QStringLiteral("Chan000"), KindChannel);
-    auto *param = new CountedNode;
-    param->initialise(QStringLiteral("VMon"), KindChannelParameter, 2);
-    channel->addParameter(param);
-    board->addChild(channel);
-    system->addChild(board);
-    auto *slot = new CountedNode; // empty slot
-    system->addChild(slot);
-    QCOMPARE(g_alive, 5);
-
-    // The mirror shown in a table disappears from it with its node.
-    QTableWidget table(1, 1);
-    table.setItem(0, 0, param->partner());
-    QCOMPARE(ORVEHVNode::fromItem(table.item(0, 0)), param);
-
+    void systemTypeInheritance()
     {
-        // A view root lists nodes and owns none of them.
-        auto *viewRoot = new CountedNode;
-        viewRoot->initialise(QStringLiteral("fakeRoot"), KindContainer);
-        viewRoot->addChild(board);
-        viewRoot->addChild(channel);
-        delete viewRoot;
+        ORVEHVNode system;
+        system.initialise(QStringLiteral("Crate"), KindSystem, 2, 0, QStringLiteral("192.0.2.10"));
+        auto *board = new ORVEHVNode;
+        board->setSystemType(7);
+        system.addChild(board);
+        QCOMPARE(board->systemType(), 2);
+
+        ORVEHVNode view;
+        view.initialise(QStringLiteral("customView"), KindContainer);
+        view.setSystemType(13);
+        view.addChild(board);        // lists it, does not adopt it
+        QCOMPARE(board->systemType(), 2);
+    }
+
+    void loggingDefault_data()
+    {
+        QTest::addColumn<int>("systemType");
+        QTest::addColumn<bool>("logged");
+        QTest::newRow("mf3300") << 2 << false;
+        QTest::newRow("mf3500") << 3 << false;
+        QTest::newRow("8") << 8 << false;
+        QTest::newRow("12") << 12 << false;
+        QTest::newRow("none") << -1 << false;
+        QTest::newRow("vme") << 5 << true;
+        QTest::newRow("brisk") << 13 << true;
+    }
+
+    void loggingDefault()
+    {
+        QFETCH(int, systemType);
+        QFETCH(bool, logged);
+        ORVEHVNode n;
+        n.initialise(QStringLiteral("VMon"), KindChannelParameter, systemType);
+        QCOMPARE(n.isLogged(), logged);
+        QCOMPARE(n.partner()->partner(), &n); // channel parameters get their mirror
+    }
+
+    void ownership()
+    {
+        g_alive = 0;
+        auto *system = new CountedNode;
+        system->initialise(QStringLiteral("S"), KindSystem, 2);
+        auto *board = new CountedNode;
+        board->initialise(QStringLiteral("Board00"), KindBoard);
+        auto *channel = new CountedNode;
+        channel->initialise(QStringLiteral("Chan000"), KindChannel);
+        auto *param = new CountedNode;
+        param->initialise(QStringLiteral("VMon"), KindChannelParameter, 2);
+        channel->addParameter(param);
+        board->addChild(channel);
+        system->addChild(board);
+        auto *slot = new CountedNode; // empty slot
+        system->addChild(slot);
         QCOMPARE(g_alive, 5);
-        QCOMPARE(board->name(), QStringLiteral("Board00"));
+
+        // The mirror shown in a table disappears from it with its node.
+        QTableWidget table(1, 1);
+        table.setItem(0, 0, param->partner());
+        QCOMPARE(ORVEHVNode::fromItem(table.item(0, 0)), param);
+        QTableWidgetItem plain;
+        QCOMPARE(ORVEHVNode::fromItem(&plain), nullptr);
+        QCOMPARE(ORVEHVNode::fromItem(nullptr), nullptr);
+
+        {
+            // A view root lists nodes and owns none of them.
+            auto *viewRoot = new CountedNode;
+            viewRoot->initialise(QStringLiteral("fakeRoot"), KindContainer);
+            viewRoot->addChild(board);
+            viewRoot->addChild(channel);
+            delete viewRoot;
+            QCOMPARE(g_alive, 5);
+            QCOMPARE(board->name(), QStringLiteral("Board00"));
+        }
+
+        delete system;
+        QCOMPARE(g_alive, 0);
+        QCOMPARE(table.item(0, 0), nullptr);
+
+        // A table destroyed while still holding a mirror deletes it: the node
+        // forgets it and keeps working.
+        std::unique_ptr<ORVEHVNode> vmon(new ORVEHVNode);
+        vmon->initialise(QStringLiteral("VMon"), KindChannelParameter, 2);
+        vmon->setDataType(DataFloat);
+        {
+            QTableWidget customView(1, 1);
+            customView.setItem(0, 0, vmon->partner());
+        }
+        QCOMPARE(vmon->partner(), nullptr);
+        vmon->setValue(NodeValue(QVariant(1.0f), ValueOk));
+        QCOMPARE(vmon->text(), QStringLiteral("1.00 "));
     }
 
-    delete system;
-    QCOMPARE(g_alive, 0);
-    QCOMPARE(table.item(0, 0), nullptr);
-
-    // A table destroyed while still holding a mirror deletes it: the node
-    // forgets it and keeps working.
-    std::unique_ptr<ORVEHVNode> vmon(new ORVEHVNode);
-    vmon->initialise(QStringLiteral("VMon"), KindChannelParameter, 2);
-    vmon->setDataType(DataFloat);
+    // Handle and connection loss reach every depth; a lost connection marks
+    // the values stale and keeps them.
+    void handleAndConnectionLossReachTheTree()
     {
-        QTableWidget customView(1, 1);
-        customView.setItem(0, 0, vmon->partner());
+        ORVEHVNode system;
+        system.initialise(QStringLiteral("S"), KindSystem, 2);
+        auto *board = new ORVEHVNode;
+        board->initialise(QStringLiteral("Board00"), KindBoard);
+        auto *channel = new ORVEHVNode;
+        channel->initialise(QStringLiteral("Chan000"), KindChannel);
+        auto *vmon = channelParameter(QStringLiteral("VMon"), 0, AccessReadOnly);
+        vmon->setValue(NodeValue(QVariant(12.5f), ValueOk));
+        auto *sysProp = new ORVEHVNode;
+        sysProp->setValue(NodeValue(QVariant(3), ValueOk));
+        channel->addParameter(vmon);
+        board->addChild(channel);
+        system.addChild(board);
+        system.addParameter(sysProp);
+        system.setHandle(7);
+        QCOMPARE(vmon->handle(), 7);
+        system.removeChildAt(1); // out of range: ignored
+        system.removeChildAt(-1);
+        QCOMPARE(system.children().size(), 1);
+
+        system.setConnectionState(ConnectionConnected);
+        QCOMPARE(vmon->value().status, 0);
+        system.setConnectionState(ConnectionLost);
+        for (ORVEHVNode *n : {board, channel, vmon, sysProp})
+            QCOMPARE(n->value().status, 1);
+        QCOMPARE(vmon->value().value.toFloat(), 12.5f);
     }
-    QCOMPARE(vmon->partner(), nullptr);
-    vmon->setValue(NodeValue(QVariant(1.0f), ValueOk));
-    QCOMPARE(vmon->text(), QStringLiteral("1.00 "));
-}
 
-void TestDeviceNode::handleAndChildList()
-{
-    ORVEHVNode system;
-    system.initialise(QStringLiteral("S"), KindSystem, 2);
-    auto *board = new ORVEHVNode;
-    board->initialise(QStringLiteral("Board00"), KindBoard);
-    auto *channel = new ORVEHVNode;
-    channel->initialise(QStringLiteral("Chan000"), KindChannel);
-    auto *cp = channelParameter(QStringLiteral("VSet"), 0);
-    channel->addParameter(cp);
-    board->addChild(channel);
-    system.addChild(board);
-    system.setHandle(7); // reaches children and parameters at every depth
-    QCOMPARE(cp->handle(), 7);
-    system.removeChildAt(1); // out of range: ignored
-    system.removeChildAt(-1);
-    QCOMPARE(system.children().size(), 1);
-}
+    void cellTexts()
+    {
+        std::unique_ptr<ORVEHVNode> v(channelParameter(QStringLiteral("VMon"), 0, AccessReadOnly));
+        v->setUnitText(QStringLiteral(" V"));
+        v->setValue(NodeValue(QVariant(12.346f), ValueOk));
+        QCOMPARE(v->text(), QStringLiteral("12.35  V"));
+        QCOMPARE(v->partner()->text(), QStringLiteral("12.35  V"));
+        v->setDecimals(0);
+        v->setUnitText(QStringLiteral("uA"));   // re-applies the value
+        QCOMPARE(v->text(), QStringLiteral("12 uA"));
 
-void TestDeviceNode::connectionLossMarksStale()
-{
-    ORVEHVNode system;
-    system.initialise(QStringLiteral("S"), KindSystem, 2);
-    auto *board = new ORVEHVNode;
-    board->initialise(QStringLiteral("Board00"), KindBoard);
-    auto *channel = new ORVEHVNode;
-    channel->initialise(QStringLiteral("Chan000"), KindChannel);
-    auto *vmon = channelParameter(QStringLiteral("VMon"), 0, AccessReadOnly);
-    vmon->setValue(NodeValue(QVariant(12.5f), ValueOk));
-    auto *sysProp = new ORVEHVNode;
-    sysProp->setValue(NodeValue(QVariant(3), ValueOk));
-    channel->addParameter(vmon);
-    board->addChild(channel);
-    system.addChild(board);
-    system.addParameter(sysProp);
+        std::unique_ptr<ORVEHVNode> bits(channelParameter(QStringLiteral("Bits"), 4));
+        bits->setUnitText(QStringLiteral("0x"));
+        bits->setValue(NodeValue(QVariant(255), ValueOk));
+        QCOMPARE(bits->text(), QStringLiteral("0x 000000FF"));
 
-    system.setConnectionState(ConnectionConnected);
-    QCOMPARE(vmon->value().status, 0);
-    system.setConnectionState(ConnectionLost);
-    QCOMPARE(system.connectionState(), 2);
-    QCOMPARE(board->value().status, 1);
-    QCOMPARE(channel->value().status, 1);
-    QCOMPARE(vmon->value().status, 1);
-    QCOMPARE(vmon->value().value.toFloat(), 12.5f); // the value stays, only marked
-    QCOMPARE(sysProp->value().status, 1);
-}
+        std::unique_ptr<ORVEHVNode> status(channelParameter(QStringLiteral("Status"), 2, AccessReadOnly));
+        status->setValue(NodeValue(QVariant(0x44), ValueOk));
+        QCOMPARE(status->text(), QStringLiteral("E-Trp-Dwn "));
 
-void TestDeviceNode::cellTexts()
-{
-    std::unique_ptr<ORVEHVNode> v(channelParameter(QStringLiteral("VMon"), 0, AccessReadOnly));
-    v->setUnitText(QStringLiteral(" V"));
-    v->setValue(NodeValue(QVariant(12.346f), ValueOk));
-    QCOMPARE(v->text(), QStringLiteral("12.35  V"));
-    QCOMPARE(v->partner()->text(), QStringLiteral("12.35  V"));
-    v->setDecimals(0);
-    v->setUnitText(QStringLiteral("uA"));   // re-applies the value
-    QCOMPARE(v->text(), QStringLiteral("12 uA"));
+        std::unique_ptr<ORVEHVNode> name(channelParameter(QStringLiteral("Name"), 5));
+        name->setValue(NodeValue(QStringLiteral("BEAM-L"), ValueOk));
+        QCOMPARE(name->text(), QStringLiteral("BEAM-L "));
 
-    std::unique_ptr<ORVEHVNode> bits(channelParameter(QStringLiteral("Bits"), 4));
-    bits->setUnitText(QStringLiteral("0x"));
-    bits->setValue(NodeValue(QVariant(255), ValueOk));
-    QCOMPARE(bits->text(), QStringLiteral("0x 000000FF"));
+        // Only channel parameters show text; other kinds just store the record.
+        ORVEHVNode boardParam;
+        boardParam.setKind(KindBoardParameter);
+        boardParam.setValue(NodeValue(QVariant(5), ValueOk));
+        QCOMPARE(boardParam.text(), QString());
+        QCOMPARE(boardParam.value().value.toInt(), 5);
+    }
 
-    std::unique_ptr<ORVEHVNode> status(channelParameter(QStringLiteral("Status"), 2, AccessReadOnly));
-    status->setValue(NodeValue(QVariant(0x44), ValueOk));
-    QCOMPARE(status->text(), QStringLiteral("E-Trp-Dwn "));
+    void editedCellIsProtected()
+    {
+        QTableWidget table(1, 3);
+        QTableWidget customView(1, 1);
+        ORVEHVNode *vset = channelParameter(QStringLiteral("VSet"), 0);
+        ORVEHVNode *vmon = channelParameter(QStringLiteral("VMon"), 0, AccessReadOnly);
+        ORVEHVNode *pw = channelParameter(QStringLiteral("Pw"), 1);
+        pw->addProperty(prop("Onstate", QStringLiteral("On")));
+        pw->addProperty(prop("Offstate", QStringLiteral("Off")));
+        table.setItem(0, 0, vset);
+        table.setItem(0, 1, vmon);
+        table.setItem(0, 2, pw);
+        customView.setItem(0, 0, vset->partner());
 
-    std::unique_ptr<ORVEHVNode> name(channelParameter(QStringLiteral("Name"), 5));
-    name->setValue(NodeValue(QStringLiteral("BEAM-L"), ValueOk));
-    QCOMPARE(name->text(), QStringLiteral("BEAM-L "));
+        vset->setValue(NodeValue(QVariant(100.0f), ValueOk));
+        QCOMPARE(vset->text(), QStringLiteral("100.00 "));
 
-    // Only channel parameters show text; other kinds just store the record.
-    ORVEHVNode boardParam;
-    boardParam.setKind(KindBoardParameter);
-    boardParam.setValue(NodeValue(QVariant(5), ValueOk));
-    QCOMPARE(boardParam.text(), QString());
-    QCOMPARE(boardParam.value().value.toInt(), 5);
-}
+        // The operator is typing into the VSet cell: an incoming value is stored
+        // but the cell keeps what is being typed; the other table is updated.
+        table.setCurrentItem(vset);
+        vset->setData(Qt::DisplayRole, QStringLiteral("25"));
+        vset->setValue(NodeValue(QVariant(101.0f), ValueOk));
+        QCOMPARE(vset->text(), QStringLiteral("25"));
+        QCOMPARE(vset->value().value.toFloat(), 101.0f);
+        QCOMPARE(vset->partner()->text(), QStringLiteral("101.00 "));
 
-void TestDeviceNode::editedCellIsProtected()
-{
-    QTableWidget table(1, 3);
-    QTableWidget customView(1, 1);
-    ORVEHVNode *vset = channelParameter(QStringLiteral("VSet"), 0);
-    ORVEHVNode *vmon = channelParameter(QStringLiteral("VMon"), 0, AccessReadOnly);
-    ORVEHVNode *pw = channelParameter(QStringLiteral("Pw"), 1);
-    pw->addProperty(prop("Onstate", QStringLiteral("On")));
-    pw->addProperty(prop("Offstate", QStringLiteral("Off")));
-    table.setItem(0, 0, vset);
-    table.setItem(0, 1, vmon);
-    table.setItem(0, 2, pw);
-    customView.setItem(0, 0, vset->partner());
+        // The same in the custom view: its current item is the mirror.
+        customView.setCurrentItem(vset->partner());
+        vset->partner()->setData(Qt::DisplayRole, QStringLiteral("7"));
+        table.setCurrentItem(vmon);
+        vset->setValue(NodeValue(QVariant(102.0f), ValueOk));
+        QCOMPARE(vset->text(), QStringLiteral("102.00 "));
+        QCOMPARE(vset->partner()->text(), QStringLiteral("7"));
 
-    vset->setValue(NodeValue(QVariant(100.0f), ValueOk));
-    QCOMPARE(vset->text(), QStringLiteral("100.00 "));
+        // Read-only and on/off cells are never typed into: always refreshed.
+        table.setCurrentItem(vmon);
+        vmon->setValue(NodeValue(QVariant(5.0f), ValueOk));
+        QCOMPARE(vmon->text(), QStringLiteral("5.00 "));
+        table.setCurrentItem(pw);
+        pw->setValue(NodeValue(QVariant(true), ValueOk));
+        QCOMPARE(pw->text(), QStringLiteral("On "));
 
-    // The operator is typing into the VSet cell: an incoming value is stored
-    // but the cell keeps what is being typed; the other table is updated.
-    table.setCurrentItem(vset);
-    vset->setData(Qt::DisplayRole, QStringLiteral("25"));
-    vset->setValue(NodeValue(QVariant(101.0f), ValueOk));
-    QCOMPARE(vset->text(), QStringLiteral("25"));
-    QCOMPARE(vset->value().value.toFloat(), 101.0f);
-    QCOMPARE(vset->partner()->text(), QStringLiteral("101.00 "));
+        // Tables never own nodes.
+        table.takeItem(0, 0);
+        table.takeItem(0, 1);
+        table.takeItem(0, 2);
+        customView.takeItem(0, 0);
+        delete vset;
+        delete vmon;
+        delete pw;
+    }
 
-    // The same in the custom view: its current item is the mirror.
-    customView.setCurrentItem(vset->partner());
-    vset->partner()->setData(Qt::DisplayRole, QStringLiteral("7"));
-    table.setCurrentItem(vmon);
-    vset->setValue(NodeValue(QVariant(102.0f), ValueOk));
-    QCOMPARE(vset->text(), QStringLiteral("102.00 "));
-    QCOMPARE(vset->partner()->text(), QStringLiteral("7"));
+    void pwColouringAndRowHeader()
+    {
+        RecordingPainter painter;
+        ORVEHVNode::setRowHeaderPainter(&painter);
+        QTableWidget table(3, 1);
+        std::unique_ptr<ORVEHVNode> pw(channelParameter(QStringLiteral("Pw"), 1));
+        pw->addProperty(prop("Onstate", QStringLiteral("On")));
+        pw->addProperty(prop("Offstate", QStringLiteral("Off")));
+        table.setItem(2, 0, pw.get());
 
-    // Read-only and on/off cells are never typed into: always refreshed.
-    table.setCurrentItem(vmon);
-    vmon->setValue(NodeValue(QVariant(5.0f), ValueOk));
-    QCOMPARE(vmon->text(), QStringLiteral("5.00 "));
-    table.setCurrentItem(pw);
-    pw->setValue(NodeValue(QVariant(true), ValueOk));
-    QCOMPARE(pw->text(), QStringLiteral("On "));
+        pw->setValue(NodeValue(QVariant(1u), ValueOk));
+        QCOMPARE(pw->foreground().color(), QColor(53, 169, 18));
+        QCOMPARE(pw->font().weight(), QFont::Bold);
+        QCOMPARE(pw->partner()->foreground().color(), QColor(53, 169, 18));
+        pw->setValue(NodeValue(QVariant(0u), ValueOk));
+        QCOMPARE(pw->foreground().color(), QColor(Qt::black));
+        QCOMPARE(pw->font().weight(), QFont::Normal);
+        QCOMPARE(painter.calls, QStringList({QStringLiteral("on 2"), QStringLiteral("off 2")}));
 
-    // Tables never own nodes.
-    table.takeItem(0, 0);
-    table.takeItem(0, 1);
-    table.takeItem(0, 2);
-    customView.takeItem(0, 0);
-    delete vset;
-    delete vmon;
-    delete pw;
-}
+        // Any other on/off parameter is not coloured.
+        std::unique_ptr<ORVEHVNode> other(channelParameter(QStringLiteral("PDwn"), 1));
+        table.setItem(0, 0, other.get());
+        other->setValue(NodeValue(QVariant(1u), ValueOk));
+        QCOMPARE(painter.calls.size(), 2);
 
-void TestDeviceNode::pwColouringAndRowHeader()
-{
-    RecordingPainter painter;
-    ORVEHVNode::setRowHeaderPainter(&painter);
-    QTableWidget table(3, 1);
-    std::unique_ptr<ORVEHVNode> pw(channelParameter(QStringLiteral("Pw"), 1));
-    pw->addProperty(prop("Onstate", QStringLiteral("On")));
-    pw->addProperty(prop("Offstate", QStringLiteral("Off")));
-    table.setItem(2, 0, pw.get());
+        table.takeItem(2, 0);
+        table.takeItem(0, 0);
+        ORVEHVNode::setRowHeaderPainter(nullptr);
+    }
 
-    pw->setValue(NodeValue(QVariant(1u), ValueOk));
-    QCOMPARE(pw->foreground().color(), QColor(53, 169, 18));
-    QCOMPARE(pw->font().weight(), QFont::Bold);
-    QCOMPARE(pw->partner()->foreground().color(), QColor(53, 169, 18));
-    pw->setValue(NodeValue(QVariant(0u), ValueOk));
-    QCOMPARE(pw->foreground().color(), QColor(Qt::black));
-    QCOMPARE(pw->font().weight(), QFont::Normal);
-    QCOMPARE(painter.calls, QStringList({QStringLiteral("on 2"), QStringLiteral("off 2")}));
+    void onOffAndEnumFromProperties()
+    {
+        std::unique_ptr<ORVEHVNode> pol(channelParameter(QStringLiteral("Pol"), 1));
+        pol->addProperty(prop("Onstate", QStringLiteral("POS")));
+        pol->addProperty(prop("Offstate", QStringLiteral("NEG")));
+        QCOMPARE(onOffText(pol.get(), false), QStringLiteral("NEG"));
+        QVERIFY(onOffFromText(pol.get(), QStringLiteral("POS")));
+        QVERIFY(!onOffFromText(pol.get(), QStringLiteral("pos")));
 
-    // Any other on/off parameter is not coloured.
-    std::unique_ptr<ORVEHVNode> other(channelParameter(QStringLiteral("PDwn"), 1));
-    table.setItem(0, 0, other.get());
-    other->setValue(NodeValue(QVariant(1u), ValueOk));
-    QCOMPARE(painter.calls.size(), 2);
+        std::unique_ptr<ORVEHVNode> mode(channelParameter(QStringLiteral("Mode"), 6));
+        mode->addProperty(prop("Minval", QVariant(1.0f)));
+        mode->addProperty(prop("Maxval", QVariant(3.0f)));
+        mode->addProperty(prop("Enum", QStringList{"A", "B", "C"}, 9));
+        QCOMPARE(enumFromText(mode.get(), QStringLiteral("C")), 3);
+        mode->setValue(NodeValue(QVariant(2.0f), ValueOk));
+        QCOMPARE(mode->text(), QStringLiteral("B "));
+        // Without limits the range is 0..0.
+        std::unique_ptr<ORVEHVNode> bare(channelParameter(QStringLiteral("X"), 6));
+        bare->addProperty(prop("Enum", QStringList{"only"}, 9));
+        QCOMPARE(enumText(bare.get(), 0), QStringLiteral("only"));
+        QCOMPARE(enumText(bare.get(), 1), QString());
+    }
 
-    table.takeItem(2, 0);
-    table.takeItem(0, 0);
-    ORVEHVNode::setRowHeaderPainter(nullptr);
-}
+    void writeEmptyOrUnwritable()
+    {
+        std::unique_ptr<ORVEHVNode> vset(channelParameter(QStringLiteral("VSet"), 0));
+        vset->setValue(NodeValue(QVariant(10.0f), ValueOk));
+        QCOMPARE(vset->writeValue(QVariant()), -1);
+        QCOMPARE(vset->value().status, 0); // nothing sent, nothing marked
+        ORVEHVNode channel;
+        channel.setKind(KindChannel);
+        QCOMPARE(channel.writeValue(5), -1);
+    }
 
-void TestDeviceNode::onOffAndEnumFromProperties()
-{
-    std::unique_ptr<ORVEHVNode> pol(channelParameter(QStringLiteral("Pol"), 1));
-    pol->addProperty(prop("Onstate", QStringLiteral("POS")));
-    pol->addProperty(prop("Offstate", QStringLiteral("NEG")));
-    QCOMPARE(onOffText(pol.get(), false), QStringLiteral("NEG"));
-    QVERIFY(onOffFromText(pol.get(), QStringLiteral("POS")));
-    QVERIFY(!onOffFromText(pol.get(), QStringLiteral("pos")));
+    void eventValues_data()
+    {
+        QTest::addColumn<int>("dataType");
+        QTest::addColumn<QByteArray>("area");
+        QTest::addColumn<QVariant>("expected");
+        auto bytes = [](const auto &v) { return QByteArray(reinterpret_cast<const char *>(&v), sizeof v); };
+        const qint32 minus2 = -2;
+        QTest::newRow("float") << int(DataFloat) << bytes(1234.5f) << QVariant(1234.5f);
+        QTest::newRow("int16") << int(DataInt16) << bytes(qint16(-3)) << QVariant(-3);
+        QTest::newRow("uint16") << int(DataUInt16) << bytes(qint16(-3)) << QVariant(65533u);
+        QTest::newRow("int32") << int(DataInt32) << bytes(minus2) << QVariant(-2);
+        QTest::newRow("status word") << 2 << bytes(minus2) << QVariant(-2);
+        QTest::newRow("uint32") << int(DataUInt32) << bytes(minus2) << QVariant(0xFFFFFFFEu);
+        QTest::newRow("on/off") << int(DataOnOff) << bytes(qint32(256)) << QVariant(true);
+        QTest::newRow("enumeration") << int(DataEnum) << bytes(qint32(1)) << QVariant(1);
+        QTest::newRow("text") << int(DataText) << QByteArray("Crate-7", 8) << QVariant(QStringLiteral("Crate-7"));
+        // A text without terminator ends with the value area.
+        QTest::newRow("text unterminated") << int(DataText) << QByteArray(ORVEHV_EVENT_VALUE_LEN, 'x')
+                                           << QVariant(QString(ORVEHV_EVENT_VALUE_LEN, QLatin1Char('x')));
+        QTest::newRow("unknown type") << 42 << bytes(minus2) << QVariant();
+    }
 
-    std::unique_ptr<ORVEHVNode> mode(channelParameter(QStringLiteral("Mode"), 6));
-    mode->addProperty(prop("Minval", QVariant(1.0f)));
-    mode->addProperty(prop("Maxval", QVariant(3.0f)));
-    mode->addProperty(prop("Enum", QStringList{"A", "B", "C"}, 9));
-    QCOMPARE(enumFromText(mode.get(), QStringLiteral("C")), 3);
-    mode->setValue(NodeValue(QVariant(2.0f), ValueOk));
-    QCOMPARE(mode->text(), QStringLiteral("B "));
-    // Without limits the range is 0..0.
-    std::unique_ptr<ORVEHVNode> bare(channelParameter(QStringLiteral("X"), 6));
-    bare->addProperty(prop("Enum", QStringList{"only"}, 9));
-    QCOMPARE(enumText(bare.get(), 0), QStringLiteral("only"));
-    QCOMPARE(enumText(bare.get(), 1), QString());
-}
-
-void TestDeviceNode::writeEmptyOrUnwritable()
-{
-    std::unique_ptr<ORVEHVNode> vset(channelParameter(QStringLiteral("VSet"), 0));
-    vset->setValue(NodeValue(QVariant(10.0f), ValueOk));
-    QCOMPARE(vset->writeValue(QVariant()), -1);
-    QCOMPARE(vset->value().status, 0); // nothing sent, nothing marked
-    ORVEHVNode channel;
-    channel.setKind(KindChannel);
-    QCOMPARE(channel.writeValue(5), -1);
-}
-
-void TestDeviceNode::eventValues_data()
-{
-    QTest::addColumn<int>("dataType");
-    QTest::addColumn<QByteArray>("area");
-    QTest::addColumn<QVariant>("expected");
-    auto bytes = [](const auto &v) { return QByteArray(reinterpret_cast<const char *>(&v), sizeof v); };
-    const qint32 minus2 = -2;
-    QTest::newRow("float") << int(DataFloat) << bytes(1234.5f) << QVariant(1234.5f);
-    QTest::newRow("int16") << int(DataInt16) << bytes(qint16(-3)) << QVariant(-3);
-    QTest::newRow("uint16") << int(DataUInt16) << bytes(qint16(-3)) << QVariant(65533u);
-    QTest::newRow("int32") << int(DataInt32) << bytes(minus2) << QVariant(-2);
-    QTest::newRow("status word") << 2 << bytes(minus2) << QVariant(-2);
-    QTest::newRow("uint32") << int(DataUInt32) << bytes(minus2) << QVariant(0xFFFFFFFEu);
-    QTest::newRow("on/off") << int(DataOnOff) << bytes(qint32(256)) << QVariant(true);
-    QTest::newRow("enumeration") << int(DataEnum) << bytes(qint32(1)) << QVariant(1);
-    QTest::newRow("text") << int(DataText) << QByteArray("Crate-7", 8) << QVariant(QStringLiteral("Crate-7"));
-    // A text without terminator ends with the value area.
-    QTest::newRow("text unterminated") << int(DataText) << QByteArray(ORVEHV_EVENT_VALUE_LEN, 'x')
-                                       << QVariant(QString(ORVEHV_EVENT_VALUE_LEN, QLatin1Char('x')));
-    QTest::newRow("unknown type") << 42 << bytes(minus2) << QVariant();
-}
-
-void TestDeviceNode::eventValues()
-{
-    QFETCH(int, dataType);
-    QFETCH(QByteArray, area);
-    QFETCH(QVariant, expected);
-    char buffer[ORVEHV_EVENT_VALUE_LEN];
-    std::memset(buffer, 0x7F, sizeof buffer);
-    std::memcpy(buffer, area.constData(), size_t(area.size()));
-    ORVEHVNode n;
-    n.setDataType(dataType);
-    const NodeValue v = eventValue(&n, buffer);
-    QCOMPARE(v.status, expected.isValid() ? 0 : 2);
-    QCOMPARE(v.value.toString(), expected.toString());
-    QCOMPARE(eventValue(nullptr, buffer).status, 2);
-}
-
-void TestDeviceNode::itemLookup()
-{
-    // Table cells of either class lead to their node; foreign items to none.
-    ORVEHVNode channel;
-    auto *vset = channelParameter(QStringLiteral("VSet"), 0);
-    channel.addParameter(vset);
-    QCOMPARE(channel.parameter(QStringLiteral("VMon")), nullptr);
-    QTableWidgetItem plain;
-    QCOMPARE(ORVEHVNode::fromItem(&plain), nullptr);
-    QCOMPARE(ORVEHVNode::fromItem(nullptr), nullptr);
-    QCOMPARE(ORVEHVNode::fromItem(vset->partner()), vset);
-    QVERIFY(ORVEHVNode::isMirrorItem(vset->partner()));
-}
+    void eventValues()
+    {
+        QFETCH(int, dataType);
+        QFETCH(QByteArray, area);
+        QFETCH(QVariant, expected);
+        char buffer[ORVEHV_EVENT_VALUE_LEN];
+        std::memset(buffer, 0x7F, sizeof buffer);
+        std::memcpy(buffer, area.constData(), size_t(area.size()));
+        ORVEHVNode n;
+        n.setDataType(dataType);
+        const NodeValue v = eventValue(&n, buffer);
+        QCOMPARE(v.status, expected.isValid() ? 0 : 2);
+        QCOMPARE(v.value.toString(), expected.toString());
+        QCOMPARE(eventValue(nullptr, buffer).status, 2);
+    }
+};
 
 QTEST_MAIN(TestDeviceNode)
 #include "tst_device_node.moc"

@@ -95,519 +95,486 @@ class TestDiscovery : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
 
-    void mainframeTree();
-    void crateWithEmptySlotBetween();
-    void boardInformation();
-    void systemPropertiesAndConnectionItems();
-    void channelParameterOrder();
-    void shownTextsAndToolTips_data();
-    void shownTextsAndToolTips();
-    void metadata();
-    void faultyStatusReported();
-    void vmeBoardIdentity();
-    void writesAndRefusals();
-    void overlongTextsRefused();
-    void failingReads();
-    void refreshUnchangedSlotCount();
-    void refreshChangedSlotCount();
-    void refusedCrate();
-    void listWalkersStayInside();
-};
+    void init()
+    {
+        vhw::setTimeMode(vhw::TimeMode::Manual);
+        QVERIFY(vhw::resetWorld());
+        vhw::clearFaults();
+    }
 
-void TestDiscovery::init()
-{
-    vhw::setTimeMode(vhw::TimeMode::Manual);
-    QVERIFY(vhw::resetWorld());
-    vhw::clearFaults();
-}
+    void cleanup()
+    {
+        vhw::clearFaults();
+    }
 
-void TestDiscovery::cleanup()
-{
-    vhw::clearFaults();
-}
-
-void TestDiscovery::mainframeTree()
-{
-    vhw::resetLibraryCallCount();
-    auto s = openMainframe();
-    QVERIFY(s->node);
-    ORVEHVNode *sys = s->node.get();
-    QCOMPARE(sys->slotCount(), quint16(16));
-    QCOMPARE(sys->children().size(), 16);
-    const int boardSlots[] = {0, 1, 3, 8};
-    const int channels[] = {12, 24, 48, 12};
-    int boards = 0;
-    for (int i = 0; i < 16; ++i) {
-        ORVEHVNode *slot = sys->children()[i];
-        QCOMPARE(slot->systemName(), QStringLiteral("Crate"));
-        if (boards < 4 && boardSlots[boards] == i) {
-            QCOMPARE(slot->kind(), int(KindBoard));
-            QCOMPARE(slot->name(), QString::asprintf("Board%02d", i));
-            QCOMPARE(slot->visualIndex(), boards);
-            QCOMPARE(slot->slot(), quint16(i));
-            QCOMPARE(slot->children().size(), channels[boards]);
-            QCOMPARE(slot->systemType(), 2);
-            ++boards;
-        } else {
-            QCOMPARE(slot->kind(), int(KindContainer));
-            QVERIFY(slot->children().isEmpty());
+    void mainframeTree()
+    {
+        auto s = openMainframe();
+        QVERIFY(s->node);
+        ORVEHVNode *sys = s->node.get();
+        QCOMPARE(sys->slotCount(), quint16(16));
+        QCOMPARE(sys->children().size(), 16);
+        const int boardSlots[] = {0, 1, 3, 8};
+        const int channels[] = {12, 24, 48, 12};
+        int boards = 0;
+        for (int i = 0; i < 16; ++i) {
+            ORVEHVNode *slot = sys->children()[i];
+            QCOMPARE(slot->systemName(), QStringLiteral("Crate"));
+            if (boards < 4 && boardSlots[boards] == i) {
+                QCOMPARE(slot->kind(), int(KindBoard));
+                QCOMPARE(slot->name(), QString::asprintf("Board%02d", i));
+                QCOMPARE(slot->visualIndex(), boards);
+                QCOMPARE(slot->slot(), quint16(i));
+                QCOMPARE(slot->children().size(), channels[boards]);
+                QCOMPARE(slot->systemType(), 2);
+                ++boards;
+            } else {
+                QCOMPARE(slot->kind(), int(KindContainer));
+                QVERIFY(slot->children().isEmpty());
+            }
         }
+        ORVEHVNode *ch = sys->children()[0]->children()[1];
+        QCOMPARE(ch->name(), QStringLiteral("Chan001"));
+        QCOMPARE(ch->boardName(), QStringLiteral("Board00"));
+        ORVEHVNode *name = ch->parameter(QStringLiteral("Name"));
+        QVERIFY(name);
+        QCOMPARE(name->value().value.toString(), QStringLiteral("BEAM-R"));
+        QCOMPARE(name->channelName(), QStringLiteral("Chan001"));
+        QVERIFY(name->partner());
+        QVERIFY(!name->isLogged());          // mainframes log what the operator picks
+        // Every value of the tree was read without a failure.
+        for (ORVEHVNode *b : sys->children())
+            for (ORVEHVNode *c : b->children())
+                for (ORVEHVNode *p : c->parameters())
+                    QVERIFY2(p->value().status == 0, qPrintable(p->name()));
     }
-    ORVEHVNode *ch = sys->children()[0]->children()[1];
-    QCOMPARE(ch->name(), QStringLiteral("Chan001"));
-    QCOMPARE(ch->boardName(), QStringLiteral("Board00"));
-    ORVEHVNode *name = ch->parameter(QStringLiteral("Name"));
-    QVERIFY(name);
-    QCOMPARE(name->value().value.toString(), QStringLiteral("BEAM-R"));
-    QCOMPARE(name->channelName(), QStringLiteral("Chan001"));
-    QVERIFY(name->partner());
-    QVERIFY(!name->isLogged());          // mainframes log what the operator picks
-    // Every value of the tree was read without a failure.
-    for (ORVEHVNode *b : sys->children())
-        for (ORVEHVNode *c : b->children())
-            for (ORVEHVNode *p : c->parameters())
-                QVERIFY2(p->value().status == 0, qPrintable(p->name()));
-    QVERIFY(vhw::libraryCallCount() > 0);
-}
 
-void TestDiscovery::crateWithEmptySlotBetween()
-{
-    QVERIFY(vhw::loadWorldJson(R"({ "systems": [ { "type": 13, "link": 0, "argument": "192.0.2.99",
-        "slots": 3, "boards": [ { "slot": 0, "model": "S2104" }, { "slot": 2, "model": "S2104" } ] } ] })"));
-    auto s = open(13, 0, "192.0.2.99", "", "", QStringLiteral("Boxes"));
-    QVERIFY(s->node);
-    const auto &kids = s->node->children();
-    QCOMPARE(kids.size(), 3);
-    QCOMPARE(kids[0]->kind(), int(KindBoard));
-    QCOMPARE(kids[0]->visualIndex(), 0);
-    QCOMPARE(kids[1]->kind(), int(KindContainer));
-    QCOMPARE(kids[1]->name(), QStringLiteral("ORVE")); // empty name
-    QCOMPARE(kids[2]->kind(), int(KindBoard));
-    QCOMPARE(kids[2]->visualIndex(), 1);
-    QCOMPARE(kids[2]->name(), QStringLiteral("Board02"));
-    QCOMPARE(kids[2]->model(), QStringLiteral("S2104"));
-    QCOMPARE(kids[2]->children().size(), 4);
-    // Not a mainframe: no "Name" parameter, values logged by default.
-    ORVEHVNode *ch = kids[2]->children()[0];
-    QVERIFY(!ch->parameter(QStringLiteral("Name")));
-    QVERIFY(ch->parameter(QStringLiteral("VSet"))->isLogged());
-    // Board status of a type-13 board with nothing set.
-    ORVEHVNode *bd = kids[2]->parameter(QStringLiteral("BdStatus"));
-    QVERIFY(bd);
-    QCOMPARE(boardStatusText(13, bd->value().value.toInt()), QStringLiteral("Good"));
-}
-
-void TestDiscovery::boardInformation()
-{
-    auto s = openMainframe();
-    ORVEHVNode *board = s->node->children()[1];
-    QCOMPARE(board->description(), QStringLiteral("24 Ch Neg. 3.5KV 3mA"));
-    QCOMPARE(board->firmwareMajor(), QStringLiteral("02"));
-    QCOMPARE(propertyNames(board), QStringList({"ChCount", "BdModel", "BdDescr", "SerNum", "FmwRel"}));
-    QCOMPARE(board->properties()[0]->objectName(), QStringLiteral("ChCount"));
-    QCOMPARE(board->propertyValue(QStringLiteral("SerNum")).toUInt(), 1002u);
-    QCOMPARE(board->propertyValue(QStringLiteral("FmwRel")).toString(), QStringLiteral("02.01"));
-    QVERIFY(readBoardInformation(nullptr).isEmpty());
-}
-
-void TestDiscovery::systemPropertiesAndConnectionItems()
-{
-    auto s = openMainframe();
-    ORVEHVNode *sys = s->node.get();
-    ORVEHVNode *fan = sys->parameter(QStringLiteral("HVFanSpeed"));
-    QVERIFY(fan);
-    QCOMPARE(fan->kind(), int(KindSystemProperty));
-    QCOMPARE(fan->dataType(), int(DataUInt16));
-    QCOMPARE(fan->accessMode(), 2);
-    QCOMPARE(fan->value().value.toUInt(), 1u);
-    QCOMPARE(sys->parameter(QStringLiteral("LowFanEnable"))->dataType(), int(DataOnOff));
-    QCOMPARE(sys->parameter(QStringLiteral("PWVoltage"))->dataType(), int(DataFloat));
-    QCOMPARE(sys->parameter(QStringLiteral("PWVoltage"))->value().value.toFloat(), 48.2f);
-    QCOMPARE(sys->parameter(QStringLiteral("SwRelease"))->value().value.toString(), QStringLiteral("3.02.01"));
-    QCOMPARE(sys->parameter(QStringLiteral("SwRelease"))->accessMode(), 0);
-    // Library order kept, connection items last.
-    const QStringList names = parameterNames(sys);
-    QCOMPARE(names.first(), QStringLiteral("Sessions"));
-    QCOMPARE(names.mid(names.size() - 2), QStringList({"ConnStat", "NrOfSlot"}));
-    ORVEHVNode *conn = sys->parameter(QStringLiteral("ConnStat"));
-    QCOMPARE(conn->kind(), int(KindConnectionItem));
-    QCOMPARE(conn->value().value.toString(), QStringLiteral("Connection Ok"));
-    QCOMPARE(conn->handle(), s->handle);
-    QCOMPARE(sys->parameter(QStringLiteral("NrOfSlot"))->value().value.toUInt(), 16u);
-
-    // The B8181 event socket is no property to show: reading it would open
-    // the event connection before anything is subscribed.
-    auto rack = open(16, 0, "192.0.2.20", "admin", "admin", QStringLiteral("Rack"));
-    QVERIFY(rack->node && rack->node->parameter(QStringLiteral("HighFreq")));
-    QVERIFY(!rack->node->parameter(QStringLiteral("EventDataSocket")));
-    QVERIFY(!vhw::hasEventConnection(rack->id));
-
-    const QList<ORVEHVNode *> pending = readConnectionItems(ConnectionPending, 4);
-    QCOMPARE(pending.size(), 1);
-    QCOMPARE(pending[0]->value().value.toString(), QStringLiteral("Connection Pending"));
-    qDeleteAll(pending);
-}
-
-void TestDiscovery::channelParameterOrder()
-{
-    auto s = openMainframe();
-    // A1535N lists VMon, Pw, ISet, VSet, Status, IMon, ...
-    const QStringList neg = parameterNames(s->node->children()[1]->children()[0]);
-    QCOMPARE(neg, QStringList({"Name", "ISet", "VSet", "IMon", "VMon", "Pw", "Status", "RUp", "RDwn",
-                               "Trip", "SVMax", "PDwn", "Pol"}));
-    // VME boards: no "Name", the zero-named set values go first.
-    auto vme = open(5, 3, "0_0_C0", "Board A", "", QStringLiteral("VME"));
-    QVERIFY(vme->node);
-    const QStringList v = parameterNames(vme->node->children()[0]->children()[0]);
-    QCOMPARE(v, QStringList({"I0Set", "V0Set", "IMon", "VMon", "Pw", "Status", "RUp", "RDwn", "Trip",
-                             "SVMax", "PDwn", "Pol"}));
-}
-
-// What discovery makes of the library's metadata: the cell text with its
-// unit, and the limits tool tip (only where a limit is 0).
-void TestDiscovery::shownTextsAndToolTips_data()
-{
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<int>("channel");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("toolTip");
-    QTest::newRow("numeric") << 0 << 0 << "VSet" << "1000.0  V" << "Minval : 0\nMaxval : 2000";
-    QTest::newRow("micro") << 0 << 0 << "ISet" << "250.00 uA" << "Minval : 0\nMaxval : 1000";
-    QTest::newRow("no zero limit") << 0 << 0 << "RUp" << "50  Vps" << "";
-    QTest::newRow("bit field") << 8 << 0 << "TripInt" << "0x 00000000" << "Minval : 00000000\nMaxval : 00000FFF";
-    QTest::newRow("polarity +") << 0 << 0 << "Pol" << "POS " << "";
-    QTest::newRow("polarity -") << 1 << 0 << "Pol" << "NEG " << "";
-    QTest::newRow("on") << 0 << 0 << "Pw" << "On " << "";
-    QTest::newRow("off") << 1 << 0 << "Pw" << "Off " << "";
-    QTest::newRow("enumeration") << 0 << 0 << "PDwn" << "Ramp  " << "Minval : Kill\nMaxval : Ramp";
-    QTest::newRow("status") << 0 << 0 << "Status" << " " << "";
-}
-
-void TestDiscovery::shownTextsAndToolTips()
-{
-    QFETCH(int, slot);
-    QFETCH(int, channel);
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QFETCH(QString, toolTip);
-    auto s = openMainframe();
-    ORVEHVNode *node = channelParam(*s, slot, channel, name.toLatin1().constData());
-    QVERIFY(node);
-    QCOMPARE(node->text(), text);
-    QCOMPARE(node->toolTip(), toolTip);
-    QCOMPARE(node->partner()->toolTip(), toolTip);
-}
-
-void TestDiscovery::metadata()
-{
-    auto s = openMainframe();
-    ORVEHVNode *iset = channelParam(*s, 0, 0, "ISet");
-    QCOMPARE(propertyNames(iset), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
-    QVERIFY(channelParam(*s, 0, 0, "Status")->properties().isEmpty());
-    // Board parameter: degrees.
-    ORVEHVNode *temp = s->node->children()[0]->parameter(QStringLiteral("Temp"));
-    QCOMPARE(temp->unitText(), QString(QStringLiteral(" ")) + QChar(0xB0) + QLatin1Char('C'));
-    QCOMPARE(temp->value().value.toFloat(), 31.0f);
-    // "+" / "-" become "POS" / "NEG" on channels only; a failing read keeps nothing.
-    QVERIFY(readParameterMetadata(KindBoardParameter, s->handle, 0, 0, QStringLiteral("Pol"), 1).isEmpty());
-    ORVEHVNode *pdwn = channelParam(*s, 0, 0, "PDwn");
-    QCOMPARE(pdwn->propertyValue(QStringLiteral("Enum")).toStringList(), QStringList({"Kill", "Ramp"}));
-    QCOMPARE(pdwn->property(QStringLiteral("Enum"))->dataType(), 9);
-    // Board enumeration with all ten cells used.
-    ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
-    QVERIFY(avg);
-    const QStringList texts = avg->propertyValue(QStringLiteral("Enum")).toStringList();
-    QCOMPARE(texts.size(), 10);
-    QCOMPARE(enumText(avg, int(avg->value().value.toInt())), QStringLiteral("8"));
-}
-
-void TestDiscovery::faultyStatusReported()
-{
-    const int sys = vhw::findSystem("192.0.2.10");
-    // A short circuit on a powered channel trips it.
-    QCOMPARE(vhw::setChannelLoad(sys, 0, 5, 0), ORVEHV_OK);
-    vhw::advanceTime(30);
-    const int word = int(vhw::channelParamValue(sys, 0, 5, "Status"));
-    QVERIFY(!channelStatusOk(2, word));
-    auto s = openMainframe();
-    QCOMPARE(s->notOk.size(), 1);
-    QCOMPARE(s->notOk[0], channelParam(*s, 0, 5, "Status"));
-    QCOMPARE(s->notOk[0]->text(), channelStatusText(2, word) + QLatin1Char(' '));
-    QVERIFY(!s->notOk[0]->text().trimmed().isEmpty());
-}
-
-void TestDiscovery::vmeBoardIdentity()
-{
-    auto s = open(5, 3, "0_0_C1", "Board B", "", QStringLiteral("VME HV"));
-    QVERIFY(s->node);
-    ORVEHVNode *board = s->node->children()[0];
-    ORVEHVNode *ch = board->children()[0];
-    for (ORVEHVNode *n : {board, ch, ch->parameter(QStringLiteral("VMon")), board->parameter(QStringLiteral("Temp"))}) {
-        QCOMPARE(n->systemName(), QStringLiteral("Board B"));
-        QCOMPARE(n->connectionArgument(), QStringLiteral("0_0_C1"));
+    void crateWithEmptySlotBetween()
+    {
+        QVERIFY(vhw::loadWorldJson(R"({ "systems": [ { "type": 13, "link": 0, "argument": "192.0.2.99",
+            "slots": 3, "boards": [ { "slot": 0, "model": "S2104" }, { "slot": 2, "model": "S2104" } ] } ] })"));
+        auto s = open(13, 0, "192.0.2.99", "", "", QStringLiteral("Boxes"));
+        QVERIFY(s->node);
+        const auto &kids = s->node->children();
+        QCOMPARE(kids.size(), 3);
+        QCOMPARE(kids[1]->kind(), int(KindContainer));
+        QCOMPARE(kids[1]->name(), QStringLiteral("ORVE")); // empty name
+        QCOMPARE(kids[2]->visualIndex(), 1); // boards are counted, empty slots not
+        QCOMPARE(kids[2]->name(), QStringLiteral("Board02"));
+        QCOMPARE(kids[2]->children().size(), 4);
+        // Not a mainframe: no "Name" parameter, values logged by default.
+        ORVEHVNode *ch = kids[2]->children()[0];
+        QVERIFY(!ch->parameter(QStringLiteral("Name")));
+        QVERIFY(ch->parameter(QStringLiteral("VSet"))->isLogged());
+        // Board status of a type-13 board with nothing set.
+        ORVEHVNode *bd = kids[2]->parameter(QStringLiteral("BdStatus"));
+        QVERIFY(bd);
+        QCOMPARE(boardStatusText(13, bd->value().value.toInt()), QStringLiteral("Good"));
     }
-    QVERIFY(ch->parameter(QStringLiteral("VMon"))->isLogged());
-}
 
-void TestDiscovery::writesAndRefusals()
-{
-    auto s = openMainframe();
-    const int sys = s->id;
-    ORVEHVNode *vset = channelParam(*s, 0, 3, "VSet");
-    QCOMPARE(vset->writeValue(QStringLiteral("1234.56")), 0);
-    QCOMPARE(vset->value().status, 0);
-    QCOMPARE(vset->value().value.toFloat(), 1234.56f); // the float actually sent
-    QCOMPARE(vset->text(), QStringLiteral("1234.6  V"));
-    QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
+    void boardInformation()
+    {
+        auto s = openMainframe();
+        ORVEHVNode *board = s->node->children()[1];
+        QCOMPARE(board->description(), QStringLiteral("24 Ch Neg. 3.5KV 3mA"));
+        QCOMPARE(board->firmwareMajor(), QStringLiteral("02"));
+        QCOMPARE(propertyNames(board), QStringList({"ChCount", "BdModel", "BdDescr", "SerNum", "FmwRel"}));
+        QCOMPARE(board->propertyValue(QStringLiteral("SerNum")).toUInt(), 1002u);
+        QCOMPARE(board->propertyValue(QStringLiteral("FmwRel")).toString(), QStringLiteral("02.01"));
+        QVERIFY(readBoardInformation(nullptr).isEmpty());
+    }
 
-    // Refused by the device: the old value stays on screen, marked.
-    QCOMPARE(vhw::failWrite(sys, "VSet", ORVEHV_ERR_WRITE_REFUSED), ORVEHV_OK);
-    QCOMPARE(vset->writeValue(1500), ORVEHV_ERR_WRITE_REFUSED);
-    QCOMPARE(vset->value().status, 3);
-    QCOMPARE(vset->value().value.toFloat(), 1234.56f);
-    QCOMPARE(vset->text(), QStringLiteral("1234.6  V"));
-    QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
-    vhw::clearFaults(sys);
+    void systemPropertiesAndConnectionItems()
+    {
+        auto s = openMainframe();
+        ORVEHVNode *sys = s->node.get();
+        ORVEHVNode *fan = sys->parameter(QStringLiteral("HVFanSpeed"));
+        QVERIFY(fan);
+        QCOMPARE(fan->kind(), int(KindSystemProperty));
+        QCOMPARE(fan->dataType(), int(DataUInt16));
+        QCOMPARE(fan->accessMode(), 2);
+        QCOMPARE(fan->value().value.toUInt(), 1u);
+        QCOMPARE(sys->parameter(QStringLiteral("LowFanEnable"))->dataType(), int(DataOnOff));
+        QCOMPARE(sys->parameter(QStringLiteral("PWVoltage"))->dataType(), int(DataFloat));
+        QCOMPARE(sys->parameter(QStringLiteral("PWVoltage"))->value().value.toFloat(), 48.2f);
+        QCOMPARE(sys->parameter(QStringLiteral("SwRelease"))->value().value.toString(), QStringLiteral("3.02.01"));
+        QCOMPARE(sys->parameter(QStringLiteral("SwRelease"))->accessMode(), 0);
+        // Library order kept, connection items last.
+        const QStringList names = parameterNames(sys);
+        QCOMPARE(names.first(), QStringLiteral("Sessions"));
+        QCOMPARE(names.mid(names.size() - 2), QStringList({"ConnStat", "NrOfSlot"}));
+        ORVEHVNode *conn = sys->parameter(QStringLiteral("ConnStat"));
+        QCOMPARE(conn->kind(), int(KindConnectionItem));
+        QCOMPARE(conn->value().value.toString(), QStringLiteral("Connection Ok"));
+        QCOMPARE(conn->handle(), s->handle);
+        QCOMPARE(sys->parameter(QStringLiteral("NrOfSlot"))->value().value.toUInt(), 16u);
 
-    // A typo is not sent as 0 volts.
-    QCOMPARE(vset->writeValue(QStringLiteral("12,5x")), ORVEHV_ERR_BAD_ARGUMENT);
-    QCOMPARE(vset->value().status, 3);
-    QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
+        // The B8181 event socket is no property to show: reading it would open
+        // the event connection before anything is subscribed.
+        auto rack = open(16, 0, "192.0.2.20", "admin", "admin", QStringLiteral("Rack"));
+        QVERIFY(rack->node && rack->node->parameter(QStringLiteral("HighFreq")));
+        QVERIFY(!rack->node->parameter(QStringLiteral("EventDataSocket")));
+        QVERIFY(!vhw::hasEventConnection(rack->id));
 
-    QCOMPARE(vset->writeValue(1e39), ORVEHV_ERR_BAD_ARGUMENT); // no infinity sent
-    QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
+        const QList<ORVEHVNode *> pending = readConnectionItems(ConnectionPending, 4);
+        QCOMPARE(pending.size(), 1);
+        QCOMPARE(pending[0]->value().value.toString(), QStringLiteral("Connection Pending"));
+        qDeleteAll(pending);
+    }
 
-    // Empty text: nothing sent.
-    vhw::resetLibraryCallCount();
-    QCOMPARE(vset->writeValue(QString()), -1);
-    QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
+    void channelParameterOrder()
+    {
+        auto s = openMainframe();
+        // A1535N lists VMon, Pw, ISet, VSet, Status, IMon, ...
+        const QStringList neg = parameterNames(s->node->children()[1]->children()[0]);
+        QCOMPARE(neg, QStringList({"Name", "ISet", "VSet", "IMon", "VMon", "Pw", "Status", "RUp", "RDwn",
+                                   "Trip", "SVMax", "PDwn", "Pol"}));
+        // VME boards: no "Name", the zero-named set values go first.
+        auto vme = open(5, 3, "0_0_C0", "Board A", "", QStringLiteral("VME"));
+        QVERIFY(vme->node);
+        const QStringList v = parameterNames(vme->node->children()[0]->children()[0]);
+        QCOMPARE(v, QStringList({"I0Set", "V0Set", "IMon", "VMon", "Pw", "Status", "RUp", "RDwn", "Trip",
+                                 "SVMax", "PDwn", "Pol"}));
+    }
 
-    // On/off, enumeration and system property writes.
-    ORVEHVNode *pw = channelParam(*s, 0, 3, "Pw");
-    QCOMPARE(pw->writeValue(1), 0);
-    QCOMPARE(vhw::channelParamValue(sys, 0, 3, "Pw"), 1.0);
-    ORVEHVNode *pdwn = channelParam(*s, 0, 3, "PDwn");
-    QCOMPARE(pdwn->writeValue(enumFromText(pdwn, QStringLiteral("Kill"))), 0);
-    QCOMPARE(vhw::channelParamValue(sys, 0, 3, "PDwn"), 0.0);
-    QCOMPARE(pdwn->text(), QStringLiteral("Kill  "));
-    ORVEHVNode *fan = s->node->parameter(QStringLiteral("HVFanSpeed"));
-    QCOMPARE(fan->writeValue(2), 0);
-    QCOMPARE(vhw::sysPropValue(sys, "HVFanSpeed"), 2.0);
-    ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
-    QCOMPARE(avg->writeValue(5), 0);
-    QCOMPARE(vhw::boardParamValue(sys, 3, "AvgFilter"), 5.0);
+    // What discovery makes of the library's metadata: the cell text with its
+    // unit, and the limits tool tip (only where a limit is 0).
+    void shownTextsAndToolTips_data()
+    {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("numeric") << 0 << 0 << "VSet" << "1000.0  V" << "Minval : 0\nMaxval : 2000";
+        QTest::newRow("micro") << 0 << 0 << "ISet" << "250.00 uA" << "Minval : 0\nMaxval : 1000";
+        QTest::newRow("no zero limit") << 0 << 0 << "RUp" << "50  Vps" << "";
+        QTest::newRow("bit field") << 8 << 0 << "TripInt" << "0x 00000000" << "Minval : 00000000\nMaxval : 00000FFF";
+        QTest::newRow("polarity +") << 0 << 0 << "Pol" << "POS " << "";
+        QTest::newRow("polarity -") << 1 << 0 << "Pol" << "NEG " << "";
+        QTest::newRow("on") << 0 << 0 << "Pw" << "On " << "";
+        QTest::newRow("off") << 1 << 0 << "Pw" << "Off " << "";
+        QTest::newRow("enumeration") << 0 << 0 << "PDwn" << "Ramp  " << "Minval : Kill\nMaxval : Ramp";
+        QTest::newRow("status") << 0 << 0 << "Status" << " " << "";
+    }
 
-    // Out of range according to the device: its code comes back.
-    const int r = vset->writeValue(999999);
-    QVERIFY(r != 0);
-    QCOMPARE(vset->value().status, 3);
+    void shownTextsAndToolTips()
+    {
+        QFETCH(int, slot);
+        QFETCH(int, channel);
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QString, toolTip);
+        auto s = openMainframe();
+        ORVEHVNode *node = channelParam(*s, slot, channel, name.toLatin1().constData());
+        QVERIFY(node);
+        QCOMPARE(node->text(), text);
+        QCOMPARE(node->toolTip(), toolTip);
+        QCOMPARE(node->partner()->toolTip(), toolTip);
+    }
 
-    // Read-only parameters are refused by the library, old text kept.
-    ORVEHVNode *vmon = channelParam(*s, 0, 3, "VMon");
-    const QString before = vmon->text();
-    QVERIFY(vmon->writeValue(5) != 0);
-    QCOMPARE(vmon->text(), before);
-    QCOMPARE(vmon->value().status, 3);
+    void metadata()
+    {
+        auto s = openMainframe();
+        ORVEHVNode *iset = channelParam(*s, 0, 0, "ISet");
+        QCOMPARE(propertyNames(iset), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
+        QVERIFY(channelParam(*s, 0, 0, "Status")->properties().isEmpty());
+        // Board parameter: degrees.
+        ORVEHVNode *temp = s->node->children()[0]->parameter(QStringLiteral("Temp"));
+        QCOMPARE(temp->unitText(), QString(QStringLiteral(" ")) + QChar(0xB0) + QLatin1Char('C'));
+        QCOMPARE(temp->value().value.toFloat(), 31.0f);
+        // "+" / "-" become "POS" / "NEG" on channels only; a failing read keeps nothing.
+        QVERIFY(readParameterMetadata(KindBoardParameter, s->handle, 0, 0, QStringLiteral("Pol"), 1).isEmpty());
+        ORVEHVNode *pdwn = channelParam(*s, 0, 0, "PDwn");
+        QCOMPARE(pdwn->propertyValue(QStringLiteral("Enum")).toStringList(), QStringList({"Kill", "Ramp"}));
+        // Board enumeration with all ten cells used.
+        ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
+        QVERIFY(avg);
+        const QStringList texts = avg->propertyValue(QStringLiteral("Enum")).toStringList();
+        QCOMPARE(texts.size(), 10);
+        QCOMPARE(enumText(avg, int(avg->value().value.toInt())), QStringLiteral("8"));
+    }
 
-    // Channel names through the name call.
-    ORVEHVNode *name = channelParam(*s, 0, 3, "Name");
-    QCOMPARE(name->writeValue(QStringLiteral("ELEVEN-CHAR")), 0);
-    QCOMPARE(QString::fromStdString(vhw::channelName(sys, 0, 3)), QStringLiteral("ELEVEN-CHAR"));
-}
+    void faultyStatusReported()
+    {
+        const int sys = vhw::findSystem("192.0.2.10");
+        // A short circuit on a powered channel trips it.
+        QCOMPARE(vhw::setChannelLoad(sys, 0, 5, 0), ORVEHV_OK);
+        vhw::advanceTime(30);
+        const int word = int(vhw::channelParamValue(sys, 0, 5, "Status"));
+        QVERIFY(!channelStatusOk(2, word));
+        auto s = openMainframe();
+        QCOMPARE(s->notOk.size(), 1);
+        QCOMPARE(s->notOk[0], channelParam(*s, 0, 5, "Status"));
+        QCOMPARE(s->notOk[0]->text(), channelStatusText(2, word) + QLatin1Char(' '));
+        QVERIFY(!s->notOk[0]->text().trimmed().isEmpty());
+    }
 
-void TestDiscovery::overlongTextsRefused()
-{
-    auto s = openMainframe();
-    const int sys = s->id;
-    // A channel name of twelve characters does not fit: refused, not cut.
-    ORVEHVNode *name = channelParam(*s, 0, 0, "Name");
-    QCOMPARE(name->writeValue(QStringLiteral("TWELVE-CHARS")), ORVEHV_ERR_OUT_OF_RANGE);
-    QCOMPARE(name->value().value.toString(), QStringLiteral("BEAM-L"));
-    QCOMPARE(name->value().status, 3);
-    QCOMPARE(name->text(), QStringLiteral("BEAM-L "));
-    QCOMPARE(QString::fromStdString(vhw::channelName(sys, 0, 0)), QStringLiteral("BEAM-L"));
+    void vmeBoardIdentity()
+    {
+        auto s = open(5, 3, "0_0_C1", "Board B", "", QStringLiteral("VME HV"));
+        QVERIFY(s->node);
+        ORVEHVNode *board = s->node->children()[0];
+        ORVEHVNode *ch = board->children()[0];
+        ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));
+        for (ORVEHVNode *n : {board, ch, vmon, board->parameter(QStringLiteral("Temp"))}) {
+            QCOMPARE(n->systemName(), QStringLiteral("Board B"));
+            QCOMPARE(n->connectionArgument(), QStringLiteral("0_0_C1"));
+        }
+        QVERIFY(vmon->isLogged());
+    }
 
-    // A text property longer than its 80-byte buffer: refused, nothing sent.
-    ORVEHVNode *gw = s->node->parameter(QStringLiteral("IPGw"));
-    QVERIFY(gw);
-    const QString fits(79, QLatin1Char('g'));
-    QCOMPARE(gw->writeValue(fits), 0);
-    QCOMPARE(QString::fromStdString(vhw::sysPropText(sys, "IPGw")), fits);
-    vhw::resetLibraryCallCount();
-    QCOMPARE(gw->writeValue(QString(80, QLatin1Char('h'))), ORVEHV_ERR_OUT_OF_RANGE);
-    QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
-    QCOMPARE(gw->value().status, 3);
-    QCOMPARE(gw->value().value.toString(), fits);
-    QCOMPARE(QString::fromStdString(vhw::sysPropText(sys, "IPGw")), fits);
+    void writesAndRefusals()
+    {
+        auto s = openMainframe();
+        const int sys = s->id;
+        ORVEHVNode *vset = channelParam(*s, 0, 3, "VSet");
+        QCOMPARE(vset->writeValue(QStringLiteral("1234.56")), 0);
+        QCOMPARE(vset->value().status, 0);
+        QCOMPARE(vset->value().value.toFloat(), 1234.56f); // the float actually sent
+        QCOMPARE(vset->text(), QStringLiteral("1234.6  V"));
+        QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
 
-    // Text channel parameters other than "Name" are never written.
-    QVariant v(QStringLiteral("x"));
-    QCOMPARE(writeChannelParameter(s->handle, 0, QStringLiteral("Label"), 0, ORVEHV_PARAM_STRING, v), -1);
-    QCOMPARE(writeSystemProperty(s->handle, QStringLiteral("X"), 99, 1), -1);
-}
+        // Refused by the device: the old value stays on screen, marked.
+        QCOMPARE(vhw::failWrite(sys, "VSet", ORVEHV_ERR_WRITE_REFUSED), ORVEHV_OK);
+        QCOMPARE(vset->writeValue(1500), ORVEHV_ERR_WRITE_REFUSED);
+        QCOMPARE(vset->value().status, 3);
+        QCOMPARE(vset->value().value.toFloat(), 1234.56f);
+        QCOMPARE(vset->text(), QStringLiteral("1234.6  V"));
+        QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
+        vhw::clearFaults(sys);
 
-void TestDiscovery::failingReads()
-{
-    const int sys = vhw::findSystem("192.0.2.10");
-    QCOMPARE(vhw::failRead(sys, "VMon", ORVEHV_ERR_DEVICE), ORVEHV_OK);
-    QCOMPARE(vhw::failRead(sys, "IPAddr", ORVEHV_ERR_DEVICE), ORVEHV_OK);
-    QCOMPARE(vhw::failRead(sys, "HVMax", ORVEHV_ERR_DEVICE), ORVEHV_OK);
-    auto s = openMainframe();
-    ORVEHVNode *vmon = channelParam(*s, 0, 0, "VMon");
-    QVERIFY(vmon); // the item stays, its value is marked
-    QCOMPARE(vmon->value().status, 1);
-    QCOMPARE(vmon->value().value.toInt(), 0);
-    QCOMPARE(vmon->text(), QStringLiteral("0.0  V"));
-    QCOMPARE(s->node->parameter(QStringLiteral("IPAddr"))->value().status, 1);
-    QCOMPARE(s->node->children()[0]->parameter(QStringLiteral("HVMax"))->value().status, 1);
-    QCOMPARE(channelParam(*s, 0, 0, "VSet")->value().status, 0);
+        // A typo is not sent as 0 volts.
+        QCOMPARE(vset->writeValue(QStringLiteral("12,5x")), ORVEHV_ERR_BAD_ARGUMENT);
+        QCOMPARE(vset->value().status, 3);
+        QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
 
-    // Failing channel names leave the channels out; a failing crate map
-    // leaves an empty crate; a failing property list no properties.
-    vhw::clearFaults(sys);
-    vhw::failRead(sys, "Name", ORVEHV_ERR_DEVICE);
-    QVERIFY(readChannels(s->handle, 0, 12).isEmpty());
-    vhw::failRead(sys, "CrateMap", ORVEHV_ERR_DEVICE);
-    quint16 count = 99;
-    QVERIFY(readCrateMap(s->handle, &count).isEmpty());
-    QCOMPARE(count, quint16(0));
-    vhw::failRead(sys, "SysPropList", ORVEHV_ERR_DEVICE);
-    QVERIFY(readSystemProperties(s->handle).isEmpty());
-    // A closed handle: every read fails with status 1.
-    const NodeValue v = readChannelParameter(-5, 0, 0, QStringLiteral("VMon"), 0);
-    QCOMPARE(v.status, 1);
-    QCOMPARE(readChannelParameter(-5, 0, 0, QStringLiteral("Name"), 5).value.toString(), QString());
-    QCOMPARE(readBoardParameter(s->handle, 0, QStringLiteral("Label"), ORVEHV_PARAM_STRING).status, 1);
-}
+        QCOMPARE(vset->writeValue(1e39), ORVEHV_ERR_BAD_ARGUMENT); // no infinity sent
+        QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
 
-void TestDiscovery::refreshUnchangedSlotCount()
-{
-    auto s = openMainframe();
-    const int sys = s->id;
-    ORVEHVNode *sysNode = s->node.get();
-    ORVEHVNode *untouched = sysNode->children()[0];
-    QCOMPARE(vhw::removeBoard(sys, 1), ORVEHV_OK);
-    QCOMPARE(vhw::insertBoard(sys, 5, "A1520"), ORVEHV_OK);
+        // Empty text: nothing sent.
+        vhw::resetLibraryCallCount();
+        QCOMPARE(vset->writeValue(QString()), -1);
+        QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
 
-    QList<QPair<ORVEHVNode *, int>> gone;
-    const QList<ORVEHVNode *> fresh = refreshCrateMap(s->handle, sysNode, [&](ORVEHVNode *b, int slot) {
-        gone.append(qMakePair(b, slot));
-        QCOMPARE(b->name(), QStringLiteral("Board01")); // still alive when reported
-    });
-    QCOMPARE(gone.size(), 1);
-    QCOMPARE(gone[0].second, 1);
-    QCOMPARE(sysNode->children().size(), 16);
-    QCOMPARE(sysNode->children()[0], untouched);
-    QCOMPARE(sysNode->children()[1]->kind(), int(KindContainer));
-    QCOMPARE(sysNode->children()[1]->visualIndex(), 1);
-    QCOMPARE(fresh.size(), 1);
-    ORVEHVNode *board = fresh[0];
-    QCOMPARE(sysNode->children()[5], board);
-    QCOMPARE(board->kind(), int(KindBoard));
-    QCOMPARE(board->name(), QStringLiteral("Board05"));
-    QCOMPARE(board->visualIndex(), 5);
-    QCOMPARE(board->handle(), s->handle);
-    QCOMPARE(board->systemType(), 2);
-    QVERIFY(board->children().isEmpty());
-    discoverBoard(sysNode, board);
-    QCOMPARE(board->children().size(), 12);
-    QCOMPARE(board->systemName(), QStringLiteral("Crate"));
-    QCOMPARE(board->children()[0]->parameters().first()->name(), QStringLiteral("Name"));
+        // On/off, enumeration and system property writes.
+        ORVEHVNode *pw = channelParam(*s, 0, 3, "Pw");
+        QCOMPARE(pw->writeValue(1), 0);
+        QCOMPARE(vhw::channelParamValue(sys, 0, 3, "Pw"), 1.0);
+        ORVEHVNode *pdwn = channelParam(*s, 0, 3, "PDwn");
+        QCOMPARE(pdwn->writeValue(enumFromText(pdwn, QStringLiteral("Kill"))), 0);
+        QCOMPARE(vhw::channelParamValue(sys, 0, 3, "PDwn"), 0.0);
+        QCOMPARE(pdwn->text(), QStringLiteral("Kill  "));
+        ORVEHVNode *fan = s->node->parameter(QStringLiteral("HVFanSpeed"));
+        QCOMPARE(fan->writeValue(2), 0);
+        QCOMPARE(vhw::sysPropValue(sys, "HVFanSpeed"), 2.0);
+        ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
+        QCOMPARE(avg->writeValue(5), 0);
+        QCOMPARE(vhw::boardParamValue(sys, 3, "AvgFilter"), 5.0);
 
-    // Nothing changed: nothing touched, nothing returned.
-    QVERIFY(refreshCrateMap(s->handle, sysNode).isEmpty());
-    QCOMPARE(sysNode->children()[5], board);
-    QVERIFY(refreshCrateMap(s->handle, nullptr).isEmpty());
-}
+        // Out of range according to the device: its code comes back.
+        const int r = vset->writeValue(999999);
+        QVERIFY(r != 0);
+        QCOMPARE(vset->value().status, 3);
 
-void TestDiscovery::refreshChangedSlotCount()
-{
-    auto s = openMainframe();
-    ORVEHVNode *sysNode = s->node.get();
-    // The tree holds one slot less than the crate reports.
-    ORVEHVNode *last = sysNode->children().last();
-    sysNode->removeChildAt(sysNode->children().size() - 1);
-    delete last;
-    vhw::removeBoard(s->id, 0);
-    const QVector<ORVEHVNode *> before = sysNode->children();
-    const QList<ORVEHVNode *> all = refreshCrateMap(s->handle, sysNode, [](ORVEHVNode *, int) {
-        QFAIL("nothing may be removed");
-    });
-    QCOMPARE(sysNode->children(), before);
-    QCOMPARE(all.size(), 15);
-    QCOMPARE(all[0], before[0]);
-    QCOMPARE(sysNode->children()[0]->kind(), int(KindBoard));
+        // Read-only parameters are refused by the library, old text kept.
+        ORVEHVNode *vmon = channelParam(*s, 0, 3, "VMon");
+        const QString before = vmon->text();
+        QVERIFY(vmon->writeValue(5) != 0);
+        QCOMPARE(vmon->text(), before);
+        QCOMPARE(vmon->value().status, 3);
 
-    // A failing crate map read counts as a changed slot count.
-    vhw::failRead(s->id, "CrateMap", ORVEHV_ERR_DEVICE);
-    QCOMPARE(refreshCrateMap(s->handle, sysNode).size(), 15);
-    QCOMPARE(sysNode->children(), before);
-}
+        // Channel names through the name call.
+        ORVEHVNode *name = channelParam(*s, 0, 3, "Name");
+        QCOMPARE(name->writeValue(QStringLiteral("ELEVEN-CHAR")), 0);
+        QCOMPARE(QString::fromStdString(vhw::channelName(sys, 0, 3)), QStringLiteral("ELEVEN-CHAR"));
+    }
 
-void TestDiscovery::refusedCrate()
-{
-    auto s = openMainframe(false);
-    DiscoveryHooks hooks;
-    quint16 seen = 0;
-    QList<int> slotsSeen;
-    hooks.acceptCrate = [&](quint16 n) { seen = n; return false; };
-    hooks.beforeSlot = [&](int i) { slotsSeen.append(i); };
-    QCOMPARE(discoverSystem(s->node.get(), hooks), -1);
-    QCOMPARE(seen, quint16(16));
-    QVERIFY(s->node->children().isEmpty());
-    QVERIFY(slotsSeen.isEmpty());
-    QVERIFY(s->node->parameter(QStringLiteral("IPAddr")));
+    void overlongTextsRefused()
+    {
+        auto s = openMainframe();
+        const int sys = s->id;
+        // A channel name of twelve characters does not fit: refused, not cut.
+        ORVEHVNode *name = channelParam(*s, 0, 0, "Name");
+        QCOMPARE(name->writeValue(QStringLiteral("TWELVE-CHARS")), ORVEHV_ERR_OUT_OF_RANGE);
+        QCOMPARE(name->value().value.toString(), QStringLiteral("BEAM-L"));
+        QCOMPARE(name->value().status, 3);
+        QCOMPARE(name->text(), QStringLiteral("BEAM-L "));
+        QCOMPARE(QString::fromStdString(vhw::channelName(sys, 0, 0)), QStringLiteral("BEAM-L"));
 
-    auto t = openMainframe(false);
-    hooks.acceptCrate = [](quint16) { return true; };
-    QCOMPARE(discoverSystem(t->node.get(), hooks), 0);
-    QCOMPARE(slotsSeen.size(), 16);
-    QCOMPARE(slotsSeen.first(), 0);
-}
+        // A text property longer than its 80-byte buffer: refused, nothing sent.
+        ORVEHVNode *gw = s->node->parameter(QStringLiteral("IPGw"));
+        QVERIFY(gw);
+        const QString fits(79, QLatin1Char('g'));
+        QCOMPARE(gw->writeValue(fits), 0);
+        QCOMPARE(QString::fromStdString(vhw::sysPropText(sys, "IPGw")), fits);
+        vhw::resetLibraryCallCount();
+        QCOMPARE(gw->writeValue(QString(80, QLatin1Char('h'))), ORVEHV_ERR_OUT_OF_RANGE);
+        QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
+        QCOMPARE(gw->value().status, 3);
+        QCOMPARE(gw->value().value.toString(), fits);
+        QCOMPARE(QString::fromStdString(vhw::sysPropText(sys, "IPGw")), fits);
 
-void TestDiscovery::listWalkersStayInside()
-{
-    // Name cells without the closing empty cell: the count bounds the walk.
-    char cells[3 * ORVEHV_PARAM_NAME_CELL];
-    std::memset(cells, 0, sizeof cells);
-    std::strcpy(cells, "VSet");
-    std::strcpy(cells + 10, "ISet");
-    std::memcpy(cells + 20, "ABCDEFGHIJ", 10); // a full cell, no terminator
-    QCOMPARE(parameterNameCells(cells, 3), QStringList({"VSet", "ISet", "ABCDEFGHIJ"}));
-    // More counted than listed: the empty cell ends it.
-    char short_[3 * ORVEHV_PARAM_NAME_CELL];
-    std::memset(short_, 0, sizeof short_);
-    std::strcpy(short_, "VMon");
-    QCOMPARE(parameterNameCells(short_, 50), QStringList({"VMon"}));
-    QCOMPARE(parameterNameCells(short_, -1), QStringList({"VMon"}));
-    QVERIFY(parameterNameCells(nullptr, 3).isEmpty());
+        // Text channel parameters other than "Name" are never written.
+        QVariant v(QStringLiteral("x"));
+        QCOMPARE(writeChannelParameter(s->handle, 0, QStringLiteral("Label"), 0, ORVEHV_PARAM_STRING, v), -1);
+        QCOMPARE(writeSystemProperty(s->handle, QStringLiteral("X"), 99, 1), -1);
+    }
 
-    // NUL-separated names: fewer than counted, ended by a double terminator.
-    const char names[] = "Sessions\0IPAddr\0\0";
-    QCOMPARE(separatedListTexts(names, 5, true), QStringList({"Sessions", "IPAddr"}));
-    // Crate map texts: empty entries are real (empty slots), the count rules.
-    const char models[] = "A1520\0\0A1535N";
-    QCOMPARE(separatedListTexts(models, 3, false), QStringList({"A1520", "", "A1535N"}));
+    void failingReads()
+    {
+        const int sys = vhw::findSystem("192.0.2.10");
+        QCOMPARE(vhw::failRead(sys, "VMon", ORVEHV_ERR_DEVICE), ORVEHV_OK);
+        QCOMPARE(vhw::failRead(sys, "IPAddr", ORVEHV_ERR_DEVICE), ORVEHV_OK);
+        QCOMPARE(vhw::failRead(sys, "HVMax", ORVEHV_ERR_DEVICE), ORVEHV_OK);
+        auto s = openMainframe();
+        ORVEHVNode *vmon = channelParam(*s, 0, 0, "VMon");
+        QVERIFY(vmon); // the item stays, its value is marked
+        QCOMPARE(vmon->value().status, 1);
+        QCOMPARE(vmon->value().value.toInt(), 0);
+        QCOMPARE(vmon->text(), QStringLiteral("0.0  V"));
+        QCOMPARE(s->node->parameter(QStringLiteral("IPAddr"))->value().status, 1);
+        QCOMPARE(s->node->children()[0]->parameter(QStringLiteral("HVMax"))->value().status, 1);
+        QCOMPARE(channelParam(*s, 0, 0, "VSet")->value().status, 0);
 
-    // "Enum": a range wider than the ten cells keeps the first ten texts.
-    char buffer[ORVEHV_ENUM_BUFFER];
-    std::memset(buffer, 0, sizeof buffer);
-    for (int i = 0; i < ORVEHV_ENUM_MAX_TEXTS; ++i)
-        std::snprintf(buffer + i * ORVEHV_ENUM_CELL, ORVEHV_ENUM_CELL, "T%d", i);
-    std::memset(buffer + 9 * ORVEHV_ENUM_CELL, 'z', ORVEHV_ENUM_CELL); // last cell unterminated
-    const QStringList texts = enumCellTexts(buffer, 0, 40);
-    QCOMPARE(texts.size(), 10);
-    QCOMPARE(texts[0], QStringLiteral("T0"));
-    QCOMPARE(texts[9], QString(ORVEHV_ENUM_CELL, QLatin1Char('z')));
-    QCOMPARE(enumCellTexts(buffer, 2, 4).size(), 3);
-    QVERIFY(enumCellTexts(buffer, 3, 1).isEmpty());
-    QVERIFY(enumCellTexts(buffer, 0, qQNaN()).isEmpty());
-    QVERIFY(enumCellTexts(buffer, -1e30, 1e30).size() == 10);
-}
+        // Failing channel names leave the channels out; a failing crate map
+        // leaves an empty crate; a failing property list no properties.
+        vhw::clearFaults(sys);
+        vhw::failRead(sys, "Name", ORVEHV_ERR_DEVICE);
+        QVERIFY(readChannels(s->handle, 0, 12).isEmpty());
+        vhw::failRead(sys, "CrateMap", ORVEHV_ERR_DEVICE);
+        quint16 count = 99;
+        QVERIFY(readCrateMap(s->handle, &count).isEmpty());
+        QCOMPARE(count, quint16(0));
+        vhw::failRead(sys, "SysPropList", ORVEHV_ERR_DEVICE);
+        QVERIFY(readSystemProperties(s->handle).isEmpty());
+        // A closed handle: every read fails with status 1.
+        const NodeValue v = readChannelParameter(-5, 0, 0, QStringLiteral("VMon"), 0);
+        QCOMPARE(v.status, 1);
+        QCOMPARE(readChannelParameter(-5, 0, 0, QStringLiteral("Name"), 5).value.toString(), QString());
+        QCOMPARE(readBoardParameter(s->handle, 0, QStringLiteral("Label"), ORVEHV_PARAM_STRING).status, 1);
+    }
+
+    void refreshUnchangedSlotCount()
+    {
+        auto s = openMainframe();
+        const int sys = s->id;
+        ORVEHVNode *sysNode = s->node.get();
+        ORVEHVNode *untouched = sysNode->children()[0];
+        QCOMPARE(vhw::removeBoard(sys, 1), ORVEHV_OK);
+        QCOMPARE(vhw::insertBoard(sys, 5, "A1520"), ORVEHV_OK);
+
+        QList<QPair<ORVEHVNode *, int>> gone;
+        const QList<ORVEHVNode *> fresh = refreshCrateMap(s->handle, sysNode, [&](ORVEHVNode *b, int slot) {
+            gone.append(qMakePair(b, slot));
+            QCOMPARE(b->name(), QStringLiteral("Board01")); // still alive when reported
+        });
+        QCOMPARE(gone.size(), 1);
+        QCOMPARE(gone[0].second, 1);
+        QCOMPARE(sysNode->children().size(), 16);
+        QCOMPARE(sysNode->children()[0], untouched);
+        QCOMPARE(sysNode->children()[1]->kind(), int(KindContainer));
+        QCOMPARE(sysNode->children()[1]->visualIndex(), 1);
+        QCOMPARE(fresh.size(), 1);
+        ORVEHVNode *board = fresh[0];
+        QCOMPARE(sysNode->children()[5], board);
+        QCOMPARE(board->name(), QStringLiteral("Board05"));
+        QCOMPARE(board->visualIndex(), 5);
+        QCOMPARE(board->systemType(), 2);
+        QVERIFY(board->children().isEmpty()); // discovered by the caller
+
+        // Nothing changed: nothing touched, nothing returned.
+        QVERIFY(refreshCrateMap(s->handle, sysNode).isEmpty());
+        QCOMPARE(sysNode->children()[5], board);
+        QVERIFY(refreshCrateMap(s->handle, nullptr).isEmpty());
+    }
+
+    void refreshChangedSlotCount()
+    {
+        auto s = openMainframe();
+        ORVEHVNode *sysNode = s->node.get();
+        // The tree holds one slot less than the crate reports.
+        ORVEHVNode *last = sysNode->children().last();
+        sysNode->removeChildAt(sysNode->children().size() - 1);
+        delete last;
+        vhw::removeBoard(s->id, 0);
+        const QVector<ORVEHVNode *> before = sysNode->children();
+        const QList<ORVEHVNode *> all = refreshCrateMap(s->handle, sysNode, [](ORVEHVNode *, int) {
+            QFAIL("nothing may be removed");
+        });
+        QCOMPARE(sysNode->children(), before);
+        QCOMPARE(all.size(), 15);
+        QCOMPARE(all[0], before[0]);
+        QCOMPARE(sysNode->children()[0]->kind(), int(KindBoard));
+
+        // A failing crate map read counts as a changed slot count.
+        vhw::failRead(s->id, "CrateMap", ORVEHV_ERR_DEVICE);
+        QCOMPARE(refreshCrateMap(s->handle, sysNode).size(), 15);
+        QCOMPARE(sysNode->children(), before);
+    }
+
+    void refusedCrate()
+    {
+        auto s = openMainframe(false);
+        DiscoveryHooks hooks;
+        quint16 seen = 0;
+        QList<int> slotsSeen;
+        hooks.acceptCrate = [&](quint16 n) { seen = n; return false; };
+        hooks.beforeSlot = [&](int i) { slotsSeen.append(i); };
+        QCOMPARE(discoverSystem(s->node.get(), hooks), -1);
+        QCOMPARE(seen, quint16(16));
+        QVERIFY(s->node->children().isEmpty());
+        QVERIFY(slotsSeen.isEmpty());
+        QVERIFY(s->node->parameter(QStringLiteral("IPAddr")));
+
+        auto t = openMainframe(false);
+        hooks.acceptCrate = [](quint16) { return true; };
+        QCOMPARE(discoverSystem(t->node.get(), hooks), 0);
+        QCOMPARE(slotsSeen.size(), 16);
+        QCOMPARE(slotsSeen.first(), 0);
+    }
+
+    void listWalkersStayInside()
+    {
+        // Name cells without the closing empty cell: the count bounds the walk.
+        char cells[3 * ORVEHV_PARAM_NAME_CELL];
+        std::memset(cells, 0, sizeof cells);
+        std::strcpy(cells, "VSet");
+        std::strcpy(cells + 10, "ISet");
+        std::memcpy(cells + 20, "ABCDEFGHIJ", 10); // a full cell, no terminator
+        QCOMPARE(parameterNameCells(cells, 3), QStringList({"VSet", "ISet", "ABCDEFGHIJ"}));
+        // More counted than listed: the empty cell ends it.
+        char short_[3 * ORVEHV_PARAM_NAME_CELL];
+        std::memset(short_, 0, sizeof short_);
+        std::strcpy(short_, "VMon");
+        QCOMPARE(parameterNameCells(short_, 50), QStringList({"VMon"}));
+        QCOMPARE(parameterNameCells(short_, -1), QStringList({"VMon"}));
+        QVERIFY(parameterNameCells(nullptr, 3).isEmpty());
+
+        // NUL-separated names: fewer than counted, ended by a double terminator.
+        const char names[] = "Sessions\0IPAddr\0\0";
+        QCOMPARE(separatedListTexts(names, 5, true), QStringList({"Sessions", "IPAddr"}));
+        // Crate map texts: empty entries are real (empty slots), the count rules.
+        const char models[] = "A1520\0\0A1535N";
+        QCOMPARE(separatedListTexts(models, 3, false), QStringList({"A1520", "", "A1535N"}));
+
+        // "Enum": a range wider than the ten cells keeps the first ten texts.
+        char buffer[ORVEHV_ENUM_BUFFER];
+        std::memset(buffer, 0, sizeof buffer);
+        for (int i = 0; i < ORVEHV_ENUM_MAX_TEXTS; ++i)
+            std::snprintf(buffer + i * ORVEHV_ENUM_CELL, ORVEHV_ENUM_CELL, "T%d", i);
+        std::memset(buffer + 9 * ORVEHV_ENUM_CELL, 'z', ORVEHV_ENUM_CELL); // last cell unterminated
+        const QStringList texts = enumCellTexts(buffer, 0, 40);
+        QCOMPARE(texts.size(), 10);
+        QCOMPARE(texts[0], QStringLiteral("T0"));
+        QCOMPARE(texts[9], QString(ORVEHV_ENUM_CELL, QLatin1Char('z')));
+        QCOMPARE(enumCellTexts(buffer, 2, 4).size(), 3);
+        QVERIFY(enumCellTexts(buffer, 3, 1).isEmpty());
+        QVERIFY(enumCellTexts(buffer, 0, qQNaN()).isEmpty());
+        QVERIFY(enumCellTexts(buffer, -1e30, 1e30).size() == 10);
+    }
+};
 
 QTEST_MAIN(TestDiscovery)
 #include "tst_discovery.moc"

@@ -6,7 +6,6 @@
 // a QSystemInterface to a virtual system (library, discovery, subscription,
 // events enabled) without any widget.
 
-#include "device/Discovery.h"
 #include "device/EventRouter.h"
 #include "device/EventDataThread.h"
 #include "device/EventServer.h"
@@ -48,45 +47,32 @@ inline vhw::SystemInfo findVirtualSystem(int systemType)
     return vhw::SystemInfo();
 }
 
-// Opens the system in the library, discovers its tree, subscribes it and
-// enables events, as the connection sequence does. The interface is known to
-// the server before it subscribes, as the main window lists it before it
-// connects (the library opens the event connection while subscribing).
-// Null on failure.
+// Opens the system and discovers its tree (the interface's own sequence),
+// subscribes it and enables events, as the main window does. The interface
+// is known to the server before it subscribes, as the main window lists it
+// before it connects (the library opens the event connection while
+// subscribing). Null on failure.
 inline QSystemInterface *connectVirtualSystem(const vhw::SystemInfo &info, EventServer *server,
                                               QString *why = nullptr,
                                               SubscriptionFailureList *failures = nullptr)
 {
-    auto fail = [&](const QString &w) -> QSystemInterface * {
+    const QString argument = QString::fromStdString(info.argument);
+    auto *sys = new QSystemInterface(info.systemType, info.linkType, argument, argument, 0);
+    if (server)
+        server->addSystem(sys);
+    auto drop = [&](const QString &w) -> QSystemInterface * {
+        if (sys->handle() >= 0)
+            ORVEHV_DeinitSystem(sys->handle());
+        if (server ? server->removeSystem(sys) : stopEventThreads(sys))
+            delete sys;
         if (why)
             *why = w;
         return nullptr;
     };
-    int handle = -1;
-    const QByteArray arg = QByteArray::fromStdString(info.argument);
-    const int rc = ORVEHV_InitSystem(info.systemType, info.linkType, arg.constData(), info.user.c_str(),
-                                     info.password.c_str(), &handle);
-    if (rc != ORVEHV_OK)
-        return fail(QStringLiteral("InitSystem %1").arg(rc));
-    auto *sys = new QSystemInterface(info.systemType, info.linkType, QString::fromStdString(info.argument),
-                                     QString::fromStdString(info.argument), 0);
-    auto *node = new ORVEHVNode;
-    node->initialise(QString::fromStdString(info.argument), KindSystem, info.systemType, info.linkType,
-                     QString::fromStdString(info.argument));
-    node->setHandle(handle);
-    node->setConnectionState(ConnectionConnected);
-    sys->setHandle(handle);
-    sys->setSystemNode(node);
-    if (server)
-        server->addSystem(sys);
-    auto drop = [&](const QString &w) {
-        ORVEHV_DeinitSystem(handle);
-        if (server ? server->removeSystem(sys) : stopEventThreads(sys))
-            delete sys;
-        return fail(w);
-    };
-    if (discoverSystem(node) != 0)
-        return drop(QStringLiteral("discovery"));
+    const int rc = sys->connectSystem(nullptr, QString::fromStdString(info.user),
+                                      QString::fromStdString(info.password));
+    if (rc != 0)
+        return drop(QStringLiteral("connection %1").arg(rc));
     SubscriptionFailureList s, b, c;
     if (sys->subscribeParameters({}, s, b, c) != 0)
         return drop(QStringLiteral("subscription"));

@@ -57,22 +57,6 @@ private slots:
     void init() { QVERIFY(fx.openWindow()); }
     void cleanup() { fx.closeWindow(); }
 
-    void deviceChangeReachesItsCell()
-    {
-        QSystemInterface *sys = connectMainframe();
-        QVERIFY(sys);
-        QCustomTableWidget *table = tableOf(sys);
-        QVERIFY(table);
-        ORVEHVNode *vset = boardInSlot(sys, 1)->children().at(4)->parameter(QStringLiteral("VSet"));
-        QVERIFY(vset);
-        QCOMPARE(vset->tableWidget(), static_cast<QTableWidget *>(table));
-        const int id = vhw::findSystem("192.0.2.10");
-        QCOMPARE(vhw::setChannelParam(id, 1, 4, "VSet", 1234.5), ORVEHV_OK);
-        QTRY_VERIFY_WITH_TIMEOUT(vset->text().contains(QStringLiteral("1234.5")), 5000);
-        QCOMPARE(table->item(vset->row(), vset->column()), static_cast<QTableWidgetItem *>(vset));
-        QVERIFY(messages.isEmpty());
-    }
-
     // The rows of the other boards keep their cells; the new board's cells
     // receive events at once.
     void liveInsertionRebuildsOnlyTheChangedSlot()

@@ -1,16 +1,19 @@
-// A flood of value events over every channel of a shown mainframe, through
-// the real event port: every "VMon" cell ends on the last value the flood
-// sent it, and with the value log on every update reaches the log, in order.
+// A flood of value events over every channel of a mainframe, through the real
+// event port, the event-data thread, the mailbox and its delivery on the GUI
+// thread (no widget, so it runs under the race detector too): every "VMon"
+// cell ends on the last value the flood sent it, and with the value log on
+// every update reaches the log, in order.
 
-#include "tests/support/LiveWindow.h"
+#include "tests/events/EventTestSupport.h"
+#include "device/EventDelivery.h"
 #include "device/LogQueue.h"
+#include "device/ParameterAccess.h"
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <vector>
-
-using namespace live_test;
 
 namespace {
 
@@ -42,23 +45,36 @@ double shown(const ORVEHVNode *cell)
     return cell->text().section(QLatin1Char(' '), 0, 0).toDouble(); // "192.0  V"
 }
 
+// Logged "VMon" values per cell, in file order.
+QHash<ORVEHVNode *, QList<double>> loggedValues(const QString &path, QSystemInterface *sys)
+{
+    static const QRegularExpression line(
+        QStringLiteral(R"(bd \[(\d+)\] ch \[(\d+)\] par \[VMon\] val \[([^\]]*)\])"));
+    QHash<ORVEHVNode *, QList<double>> values;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return values;
+    for (const QByteArray &text : f.readAll().split('\n')) {
+        const QRegularExpressionMatch m = line.match(QString::fromUtf8(text));
+        ORVEHVNode *board = m.hasMatch() ? sys->systemNode()->children().value(m.captured(1).toInt()) : nullptr;
+        ORVEHVNode *channel = board ? board->children().value(m.captured(2).toInt()) : nullptr;
+        if (channel)
+            values[channel->parameter(QStringLiteral("VMon"))] << m.captured(3).toDouble();
+    }
+    return values;
+}
+
 } // namespace
 
 class TestEventFlood : public QObject
 {
     Q_OBJECT
-private:
-    WindowFixture fx;
-
 private slots:
-    void initTestCase() { QVERIFY(fx.setUpOnce()); }
-    void cleanupTestCase()
+    void initTestCase()
     {
-        fx.tearDownOnce();
-        LogQueue::setConfiguredPath(QString());
+        EventRouter::registerEventMetaTypes();
+        vhw::setTimeMode(vhw::TimeMode::Manual);
     }
-    void init() { QVERIFY(fx.openWindow()); }
-    void cleanup() { fx.closeWindow(); }
 
     void floodEndsOnTheNewestValues_data()
     {
@@ -69,67 +85,78 @@ private slots:
     void floodEndsOnTheNewestValues()
     {
         QFETCH(bool, logged);
-        QSystemInterface *sys = connectLive(fx.w, 2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("Crate"),
-                                            QStringLiteral("admin"), QStringLiteral("admin"));
+        QVERIFY(vhw::resetWorld());
+        QTemporaryDir dir;
+        const QString logPath = dir.filePath(QStringLiteral("flood.log"));
+        LogQueue::setConfiguredPath(logPath);
+
+        EventRouter router;
+        EventServer server(&router);
+        QVERIFY(server.start());
+        QList<QSystemInterface *> live;
+        EventDelivery delivery(&router, [&](const QSystemInterface *s) { return live.contains(s); });
+        // What the window's handler does with a value: the cell, then the log.
+        connect(&delivery, &EventDelivery::updateValueAndWidget, this,
+                [](QSystemInterface *sys, int bd, int ch, const QString &name, const IDValue_t &val, bool first,
+                   bool last) {
+                    ORVEHVNode *p = sys->systemNode()->children().at(bd)->children().at(ch)->parameter(name);
+                    const NodeValue previous = p->value();
+                    p->setValue(eventValue(p, val.Value));
+                    LogQueue::logValueUpdate(sys, p->isLogged(), bd, ch, name, previous.value, p->value().value,
+                                             first, last);
+                });
+
+        const vhw::SystemInfo info = vhw::listSystems().front();
+        QCOMPARE(QString::fromStdString(info.argument), QStringLiteral("192.0.2.10"));
+        QSystemInterface *sys = connectVirtualSystem(info, &server);
         QVERIFY(sys);
+        live << sys;
+        QTRY_VERIFY_WITH_TIMEOUT([&] {
+            QMutexLocker lock(&EventServer::systemsMutex());
+            return sys->eventThread != nullptr;
+        }(), 10000);
         const std::vector<ORVEHVNode *> cells = vmonCells(sys);
         QVERIFY(cells.size() > 10);
-        const QString logPath = fx.workDir.filePath(QStringLiteral("flood.log"));
-        QFile::remove(logPath);
-        LogQueue::setConfiguredPath(logPath);
         if (logged) {
             for (ORVEHVNode *cell : cells)
                 cell->setIsLogged(true);
             sys->setIsLogStarted(true);
         }
 
-        QCOMPARE(vhw::floodChannelEvents(vhw::findSystem("192.0.2.10"), FloodEvents), ORVEHV_OK);
+        QCOMPARE(vhw::floodChannelEvents(info.id, FloodEvents), ORVEHV_OK);
+        auto lastOf = [&](size_t j) { return sentTo(j, cells.size()).last(); };
         QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
                 for (size_t j = 0; j < cells.size(); ++j)
-                    if (qAbs(shown(cells[j]) - sentTo(j, cells.size()).last()) > 0.01)
+                    if (qAbs(shown(cells[j]) - lastOf(j)) > 0.01)
                         return false;
                 return true;
             }(),
             120000);
-        QVERIFY(fx.messages.isEmpty());
-        if (!logged) {
+        if (logged) {
+            // Every value the flood sent, per channel and in order, ends its log.
+            QHash<ORVEHVNode *, QList<double>> got;
+            QTRY_VERIFY_WITH_TIMEOUT((got = loggedValues(logPath, sys)).value(cells.back()).size() > 0
+                                         && qAbs(got.value(cells.back()).last() - lastOf(cells.size() - 1)) < 0.01,
+                                     60000);
+            for (size_t j = 0; j < cells.size(); ++j) {
+                const QList<double> sent = sentTo(j, cells.size());
+                const QList<double> values = got.value(cells[j]);
+                QVERIFY2(values.size() >= sent.size(), qPrintable(QString("channel %1: %2 of %3 logged")
+                                                                      .arg(j)
+                                                                      .arg(values.size())
+                                                                      .arg(sent.size())));
+                for (int i = 0; i < sent.size(); ++i)
+                    QVERIFY2(qAbs(values[values.size() - sent.size() + i] - sent[i]) < 0.01,
+                             qPrintable(QString("channel %1, update %2").arg(j).arg(i)));
+            }
+        } else {
             QVERIFY(!QFile::exists(logPath));
-            return;
         }
-
-        // Every value the flood sent, per channel and in order, ends its log.
-        static const QRegularExpression line(
-            QStringLiteral(R"(bd \[(\d+)\] ch \[(\d+)\] par \[VMon\] val \[([^\]]*)\])"));
-        QHash<ORVEHVNode *, QList<double>> logValues;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                QFile f(logPath);
-                if (!f.open(QIODevice::ReadOnly))
-                    return false;
-                logValues.clear();
-                for (const QByteArray &text : f.readAll().split('\n')) {
-                    const QRegularExpressionMatch m = line.match(QString::fromUtf8(text));
-                    if (!m.hasMatch())
-                        continue;
-                    ORVEHVNode *board = sys->systemNode()->children().value(m.captured(1).toInt());
-                    ORVEHVNode *channel = board ? board->children().value(m.captured(2).toInt()) : nullptr;
-                    if (channel)
-                        logValues[channel->parameter(QStringLiteral("VMon"))] << m.captured(3).toDouble();
-                }
-                const QList<double> &lastCell = logValues.value(cells.back());
-                return !lastCell.isEmpty() && qAbs(lastCell.last() - sentTo(cells.size() - 1, cells.size()).last()) < 0.01;
-            }(),
-            60000);
-        for (size_t j = 0; j < cells.size(); ++j) {
-            const QList<double> sent = sentTo(j, cells.size());
-            const QList<double> got = logValues.value(cells[j]);
-            QVERIFY2(got.size() >= sent.size(),
-                     qPrintable(QString("channel %1: %2 of %3 logged").arg(j).arg(got.size()).arg(sent.size())));
-            for (int i = 0; i < sent.size(); ++i)
-                QVERIFY2(qAbs(got[got.size() - sent.size() + i] - sent[i]) < 0.01,
-                         qPrintable(QString("channel %1, update %2").arg(j).arg(i)));
-        }
+        live.clear();
+        disconnectVirtualSystem(&server, sys);
+        server.stop();
+        LogQueue::setConfiguredPath(QString());
     }
 };
 

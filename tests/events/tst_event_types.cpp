@@ -5,23 +5,8 @@
 // a red row).
 
 #include "tests/support/LiveWindow.h"
-#include "app/MainWindow.h"
-#include "app/SystemPanelBuilder.h"
-#include "device/EventServer.h"
-#include "device/ORVEHVNode.h"
-#include "device/OperatorMessage.h"
-#include "device/QSystemInterface.h"
 #include "device/ValueText.h"
 #include "views/QCustomTableWidget.h"
-#include "views/QSubWindow.h"
-#include "virtualhw/VirtualControl.h"
-
-#include <QApplication>
-#include <QDialog>
-#include <QMutexLocker>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <functional>
 
@@ -100,9 +85,9 @@ class TestEventTypes : public QObject
 {
     Q_OBJECT
 private:
-    MainWindow *w = nullptr;
-    QTemporaryDir workDir;
-    QString oldDir;
+    // One window for all cases: a connected system stays for the next case.
+    WindowFixture fx;
+    MainWindow *&w = fx.w;
     int connected = -1;
 
     // The one connected system, switched when a case needs another family
@@ -127,34 +112,11 @@ private:
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        static SystemPanelBuilder builder;
-        QSystemInterface::setPanelFactory(&builder);
-        QVERIFY(workDir.isValid());
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(workDir.path());
-        setOperatorMessageHook([](const OperatorMessage &m) {
-            qWarning("operator message: %s", qPrintable(m.text));
-            return 1;
-        });
-        vhw::setTimeMode(vhw::TimeMode::Manual);
-        QVERIFY(vhw::resetWorld());
-        w = MainWindow::create();
-        QVERIFY(w);
-        QVERIFY(w->startEventServer());
-        w->resize(1400, 900);
-        w->show();
+        QVERIFY(fx.setUpOnce());
+        QVERIFY(fx.openWindow());
+        fx.answer = [](const OperatorMessage &) { return 1; };
     }
-    void cleanupTestCase()
-    {
-        w->hide();
-        delete w;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (qobject_cast<QDialog *>(top))
-                delete top;
-        setOperatorMessageHook({});
-        QDir::setCurrent(oldDir);
-    }
+    void cleanupTestCase() { fx.tearDownOnce(); }
 
     void valueReachesWhatIsShown_data()
     {

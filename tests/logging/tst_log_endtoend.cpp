@@ -3,24 +3,12 @@
 // system's writer puts the line into the file in the home directory.
 
 #include "tests/support/LiveWindow.h"
-#include "app/MainWindow.h"
-#include "app/SystemPanelBuilder.h"
-#include "device/EventServer.h"
 #include "device/LogQueue.h"
-#include "device/ORVEHVNode.h"
-#include "device/QSystemInterface.h"
 #include "logging/QLogDialog.h"
-#include "virtualhw/VirtualControl.h"
 
-#include <QApplication>
-#include <QDialog>
 #include <QFile>
 #include <QListWidget>
-#include <QMutexLocker>
 #include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTreeWidget>
 #include <cstring>
 
@@ -49,78 +37,45 @@ QRegularExpression channelLine(const QString &system, int bd, int ch, const QStr
 class TestLogEndToEnd : public QObject
 {
     Q_OBJECT
-    MainWindow *w = nullptr;
-    QTemporaryDir home;
+    WindowFixture fx;
+    MainWindow *&w = fx.w;
     QByteArray oldHome;
-    QString oldDir;
 
-    QString homeLog() const { return home.filePath(QStringLiteral("ORVEKEBODESK.log")); }
+    // The shared value log lands in the home directory, here the work one.
+    QString homeLog() const { return fx.workDir.filePath(QStringLiteral("ORVEKEBODESK.log")); }
 
-    QSystemInterface *connect(int type, int link, const QString &arg, const QString &name)
+    QSystemInterface *connectMainframe()
     {
-        const bool mf = type == 2;
-        return connectLive(w, type, link, arg, name, mf ? QStringLiteral("admin") : QString(),
-                           mf ? QStringLiteral("admin") : QString());
+        return connectLive(w, 2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("Crate"), QStringLiteral("admin"),
+                           QStringLiteral("admin"));
     }
 
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        static SystemPanelBuilder builder;
-        QSystemInterface::setPanelFactory(&builder);
-        QVERIFY(home.isValid());
+        QVERIFY(fx.setUpOnce());
         oldHome = qgetenv("HOME");
-        qputenv("HOME", home.path().toLocal8Bit());
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(home.path());
-        MainWindow::setMessageHook([](const OperatorMessage &) { return 0; });
+        qputenv("HOME", fx.workDir.path().toLocal8Bit());
     }
     void cleanupTestCase()
     {
-        MainWindow::setMessageHook({});
-        QDir::setCurrent(oldDir);
+        fx.tearDownOnce();
         qputenv("HOME", oldHome);
     }
     void init()
     {
         QFile::remove(homeLog());
         LogQueue::setConfiguredPath(QString());
-        vhw::resetWorld();
-        vhw::setTimeMode(vhw::TimeMode::Manual);
-        w = MainWindow::create();
-        QVERIFY(w);
-        QVERIFY(w->startEventServer());
-        w->show();
+        QVERIFY(fx.openWindow());
     }
-    void cleanup()
-    {
-        if (w) {
-            w->hide();
-            delete w;
-            w = nullptr;
-        }
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (qobject_cast<QDialog *>(top))
-                delete top;
-    }
-
-    // A desk unit logs every parameter once logging is on, without a selection.
-    void deskUnitLogsToHome()
-    {
-        QSystemInterface *sys = connect(9, 3, QStringLiteral("0_0_0"), QStringLiteral("Dk"));
-        QVERIFY(sys);
-        sys->setIsLogStarted(true);
-        QCOMPARE(vhw::setChannelParam(vhw::findSystem("0_0_0"), 0, 1, "VSet", 77), ORVEHV_OK);
-        QTRY_VERIFY_WITH_TIMEOUT(channelLine("Dk", 0, 1, "VSet", "77").match(readAll(homeLog())).hasMatch(), 10000);
-    }
+    void cleanup() { fx.closeWindow(); }
 
     // On a mainframe only what the dialog selected is logged. The device
     // reports a set value together with the channel's status word, which is
     // not logged and ends the burst: the writer must still be woken.
     void mainframeLogsTheSelection()
     {
-        QSystemInterface *sys = connect(2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("Crate"));
+        QSystemInterface *sys = connectMainframe();
         QVERIFY(sys);
         QLogDialog d(w, sys->systemNode());
         auto *tree = d.findChild<QTreeWidget *>(QStringLiteral("channelTree"));
@@ -141,7 +96,7 @@ private slots:
     // is written when the window closes.
     void programEndWritesOpenBurst()
     {
-        QSystemInterface *sys = connect(2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("Crate"));
+        QSystemInterface *sys = connectMainframe();
         QVERIFY(sys);
         sys->systemNode()->children().first()->children().first()->parameter(QStringLiteral("VSet"))->setIsLogged(
             true);
@@ -155,9 +110,7 @@ private slots:
         QTest::qWait(200);
         QVERIFY(!readAll(homeLog()).contains(QStringLiteral("432.5")));
         w->close();
-        w->hide();
-        delete w;
-        w = nullptr;
+        fx.closeWindow();
         QVERIFY(channelLine("Crate", 0, 0, "VSet", "432.5").match(readAll(homeLog())).hasMatch());
     }
 };

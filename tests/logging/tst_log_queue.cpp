@@ -16,12 +16,7 @@ namespace {
 
 LogEntry entry(int board, int channel, const QString &name, const QVariant &value)
 {
-    LogEntry e;
-    e.board = board;
-    e.channel = channel;
-    e.parameter = name;
-    e.value = value;
-    return e;
+    return LogEntry{board, channel, name, value};
 }
 
 // Every queued entry, batch by batch: "<batch>:<board>/<channel>/<name>=<value>".
@@ -201,10 +196,6 @@ private slots:
         update(2, 4, false);
         QCOMPARE(queued(s.sys), (QStringList{"0:0/0/VMon=1", "0:0/1/VMon=2", "1:0/0/VMon=3", "2:-1/-1/=0",
                                               "2:0/2/VMon=4"}));
-        QMutexLocker lock(&s.sys.logMutex);
-        QCOMPARE(s.sys.logBatchCount, 3);
-        QCOMPARE(s.sys.logQueueTail->systemType, 9);
-        QCOMPARE(s.sys.logQueueTail->systemName, QStringLiteral("S"));
     }
 
     // A mainframe's writer is woken once, at the end of the burst, also when

@@ -3,7 +3,6 @@
 // its bound) while the log file cannot be written, telling the operator once
 // when the file fails and once when it works again.
 
-#include "device/EventThreadSync.h"
 #include "device/LogBacklog.h"
 #include "device/LogQueue.h"
 #include "device/LogWriter.h"
@@ -23,12 +22,7 @@ namespace {
 
 LogEntry entry(int board, int channel, const QString &name, const QVariant &value)
 {
-    LogEntry e;
-    e.board = board;
-    e.channel = channel;
-    e.parameter = name;
-    e.value = value;
-    return e;
+    return LogEntry{board, channel, name, value};
 }
 
 int pendingBatches(QSystemInterface &sys)
@@ -139,24 +133,6 @@ private slots:
         QTRY_COMPARE(pendingBatches(sys), 0);
         QVERIFY(LogWriter::stop(&sys, 5000));
         QCOMPARE(lineCount(path), n);
-    }
-
-    // The old end signal (negative count) still ends the writer.
-    void negativeCountEndsWriter()
-    {
-        QSystemInterface sys(9, 0, QStringLiteral("x"), QStringLiteral("x"), 0);
-        QThread *writer = LogWriter::start(&sys);
-        {
-            QMutexLocker lock(&sys.logMutex);
-            sys.logBatchCount = -1;
-            sys.logCondition.wakeAll();
-        }
-        QVERIFY(EventThreadSync::join(writer, QDeadlineTimer(5000)));
-        {
-            QMutexLocker lock(&sys.logMutex);
-            sys.logBatchCount = 0;
-        }
-        QVERIFY(LogWriter::stop(&sys, 100));
     }
 
     // Two systems of type 13 and the same name, each with its writer, log

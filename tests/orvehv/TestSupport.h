@@ -48,17 +48,6 @@ public:
             accepted.push_back(c);
         return c;
     }
-    // The dotted address a connection came from.
-    static std::string peer(int c)
-    {
-        sockaddr_in a{};
-        socklen_t len = sizeof a;
-        char text[INET_ADDRSTRLEN] = {};
-        if (::getpeername(c, reinterpret_cast<sockaddr *>(&a), &len) != 0 ||
-            !::inet_ntop(AF_INET, &a.sin_addr, text, sizeof text))
-            return std::string();
-        return text;
-    }
     // Reads the 40-byte identifier block of a new connection.
     static std::string identifier(int c)
     {

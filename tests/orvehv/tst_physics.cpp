@@ -172,33 +172,6 @@ private slots:
         ORVEHV_DeinitSystem(h);
     }
 
-    void tripLinesPropagate()
-    {
-        int h = openSystem("192.0.2.10", 2, 0, "admin", "admin");
-        int sys = vhw::findSystem("192.0.2.10");
-        // Slot 8 (12 channels, 6 internal lines): channels 0 and 3 on line 2,
-        // channel 5 on line 1; channels 0 and 7 on external line 3.
-        QCOMPARE(setChUInt(h, 8, 0, "TripInt", 0x104), ORVEHV_OK);
-        QCOMPARE(setChUInt(h, 8, 3, "TripInt", 0x104), ORVEHV_OK);
-        QCOMPARE(setChUInt(h, 8, 5, "TripInt", 0x082), ORVEHV_OK);
-        QCOMPARE(setChUInt(h, 8, 0, "TripExt", 0x88), ORVEHV_OK);
-        QCOMPARE(setChUInt(h, 8, 7, "TripExt", 0x88), ORVEHV_OK);
-        for (int c : {0, 3, 5, 7}) {
-            QCOMPARE(setChFloat(h, 8, c, "VSet", 100), ORVEHV_OK);
-            QCOMPARE(setChUInt(h, 8, c, "Pw", 1), ORVEHV_OK);
-        }
-        QCOMPARE(setChFloat(h, 8, 0, "Trip", 0), ORVEHV_OK);
-        vhw::advanceTime(1);
-        QCOMPARE(vhw::setChannelLoad(sys, 8, 0, 0), ORVEHV_OK);
-        vhw::advanceTime(0.1);
-        QVERIFY(bit(chInt(h, 8, 0, "Status"), 9));
-        QVERIFY(bit(chInt(h, 8, 3, "Status"), 9));
-        QVERIFY(bit(chInt(h, 8, 7, "Status"), 9));
-        QVERIFY(!bit(chInt(h, 8, 5, "Status"), 9));
-        QCOMPARE(chInt(h, 8, 5, "Pw"), 1);
-        ORVEHV_DeinitSystem(h);
-    }
-
     // A trip drives the lines named by the low bits of the tripping channel's
     // word; only channels whose companion bit listens to such a line follow.
     // Internal lines stay on their board, external ones reach every board.

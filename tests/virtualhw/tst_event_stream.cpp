@@ -34,7 +34,8 @@ std::string sampleBatch()
     return encodeBatch(st, {a, b, c});
 }
 
-int decode(const std::string &s, std::vector<IDValue_t> *out = nullptr, size_t *used = nullptr)
+int decode(const std::string &s, std::vector<IDValue_t> *out = nullptr, size_t *used = nullptr,
+           ORVEHV_SYSTEMSTATUS_t *status = nullptr)
 {
     ORVEHV_SYSTEMSTATUS_t st;
     size_t consumed = 0;
@@ -44,6 +45,8 @@ int decode(const std::string &s, std::vector<IDValue_t> *out = nullptr, size_t *
         *out = recs;
     if (used)
         *used = consumed;
+    if (status)
+        *status = st;
     return rc;
 }
 
@@ -65,10 +68,8 @@ private slots:
         std::vector<IDValue_t> recs;
         size_t used = 0;
         ORVEHV_SYSTEMSTATUS_t st;
-        size_t consumed = 0;
-        QCOMPARE(decodeBatch(reinterpret_cast<const uint8_t *>(s.data()), s.size(), &consumed, &st, &recs),
-                 ORVEHV_OK);
-        QCOMPARE(consumed, s.size());
+        QCOMPARE(decode(s, &recs, &used, &st), ORVEHV_OK);
+        QCOMPARE(used, s.size());
         QCOMPARE(st.System, 1);
         QCOMPARE(st.Board[15], 2);
         QCOMPARE(recs.size(), size_t(3));

@@ -1,13 +1,13 @@
-#include "app/EventDelivery.h"
+#include "device/EventDelivery.h"
 
-#include "app/MainWindow.h"
 #include "device/EventRouter.h"
 #include "device/LogQueue.h"
 #include "device/QSystemInterface.h"
 
 #include <QElapsedTimer>
 
-EventDelivery::EventDelivery(EventRouter *router, MainWindow *window) : QObject(window), m_window(window)
+EventDelivery::EventDelivery(EventRouter *router, LiveCheck isLive, QObject *parent)
+    : QObject(parent), m_isLive(std::move(isLive))
 {
     // Direct: these run on the event-data thread and touch only the mailbox.
     connect(router, &EventRouter::updateValueAndWidget, this,
@@ -53,7 +53,7 @@ void EventDelivery::deliver(QSystemInterface *sys)
     // A system removed since the call was posted took its mailbox with it.
     // A handler that runs an event loop (a message box) must not have the
     // same system's later records handled inside it: the outer call goes on.
-    if (!m_window->isLiveSystem(sys) || m_delivering.contains(sys))
+    if (!m_isLive(sys) || m_delivering.contains(sys))
         return;
     m_delivering.append(sys);
     QElapsedTimer slice;
@@ -64,26 +64,26 @@ void EventDelivery::deliver(QSystemInterface *sys)
         switch (r.kind) {
         case EventRecord::Value: {
             for (const EventRecord::Earlier &e : std::as_const(r.earlier))
-                emit m_window->updateValueAndWidget(sys, r.board, r.channel, r.name, r.toIDValue(e.value),
+                emit updateValueAndWidget(sys, r.board, r.channel, r.name, r.toIDValue(e.value),
                                                     e.isFirstEv, e.isLastEv);
-            emit m_window->updateValueAndWidget(sys, r.board, r.channel, r.name, r.toIDValue(r.value), r.isFirstEv,
+            emit updateValueAndWidget(sys, r.board, r.channel, r.name, r.toIDValue(r.value), r.isFirstEv,
                                                 r.isLastEv);
             break;
         }
         case EventRecord::Status:
-            emit m_window->systemEvStatus(sys, r.toStatus());
+            emit systemEvStatus(sys, r.toStatus());
             break;
         case EventRecord::LiveInsertion:
-            emit m_window->liveInsertion(sys, r.isFirstEv, r.isLastEv);
+            emit liveInsertion(sys, r.isFirstEv, r.isLastEv);
             break;
         case EventRecord::Transparent:
-            emit m_window->TransparentMode(sys);
+            emit TransparentMode(sys);
             break;
         case EventRecord::Disconnected:
-            emit m_window->systemDisconnected(sys, r.board);
+            emit systemDisconnected(sys, r.board);
             break;
         }
-        if (!m_window->isLiveSystem(sys)) {
+        if (!m_isLive(sys)) {
             m_delivering.removeOne(sys);
             return;
         }

@@ -14,3 +14,12 @@ ORVEHVMirrorNode::~ORVEHVMirrorNode()
     if (m_partner && m_partner->partner() == this)
         m_partner->setPartner(nullptr);
 }
+
+QVariant ORVEHVMirrorNode::data(int role) const
+{
+    const QVariant own = QTableWidgetItem::data(role);
+    if (own.isValid())
+        return own;
+    return celllook::data(role, m_shade, m_partner && m_partner->accessMode() == AccessReadOnly,
+                          m_partner && m_partner->name() == QLatin1String("Pw"));
+}

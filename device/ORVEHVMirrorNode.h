@@ -7,6 +7,8 @@
 // Code holding a cell of either class reaches the
 // node with ORVEHVNode::fromItem().
 
+#include "device/CellLook.h"
+
 #include <QTableWidgetItem>
 
 class ORVEHVNode;
@@ -21,8 +23,13 @@ public:
     void setPartner(ORVEHVNode *n) { m_partner = n; }
     bool isMirror() const { return true; }
 
+    CellShade shade() const { return m_shade; }
+    void setShade(CellShade s) { m_shade = s; }
+    QVariant data(int role) const override;
+
 private:
     ORVEHVNode *m_partner = nullptr;
+    CellShade m_shade = ShadeNone;
 };
 
 #endif

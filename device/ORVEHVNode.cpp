@@ -49,6 +49,15 @@ ORVEHVNode *ORVEHVNode::fromItem(QTableWidgetItem *item)
     return nullptr;
 }
 
+QVariant ORVEHVNode::data(int role) const
+{
+    const QVariant own = QTableWidgetItem::data(role);
+    if (own.isValid())
+        return own;
+    return celllook::data(role, m_shade, m_accessMode == AccessReadOnly,
+                          m_name == QLatin1String("Pw"));
+}
+
 bool ORVEHVNode::isMirrorItem(const QTableWidgetItem *item)
 {
     return dynamic_cast<const ORVEHVMirrorNode *>(item) != nullptr;

@@ -15,6 +15,7 @@
 //
 // GUI thread only.
 
+#include "device/CellLook.h"
 #include "device/NodeValue.h"
 
 #include <QList>
@@ -175,6 +176,11 @@ public:
     bool notOk() const { return m_notOk; }
     void setNotOk(bool n) { m_notOk = n; }
 
+    // Stripe or fault colour of this cell's row (see CellLook.h).
+    CellShade shade() const { return m_shade; }
+    void setShade(CellShade s) { m_shade = s; }
+    QVariant data(int role) const override;
+
 private:
     void applyText();
     void markChildrenStale();
@@ -217,6 +223,7 @@ private:
     bool m_isEnabledInCustomView = false;
     bool m_isLogged = false;
     bool m_notOk = false;
+    CellShade m_shade = ShadeNone;
 };
 
 #endif

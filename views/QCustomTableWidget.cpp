@@ -13,9 +13,9 @@
 #include <QStyle>
 #include <QStyleFactory>
 
-const QColor QCustomTableWidget::EvenRow(238, 238, 238);
-const QColor QCustomTableWidget::OddRow(213, 213, 213);
-const QColor QCustomTableWidget::FaultyRow(238, 0, 0);
+const QColor QCustomTableWidget::EvenRow = celllook::shadeColor(ShadeEven);
+const QColor QCustomTableWidget::OddRow = celllook::shadeColor(ShadeOdd);
+const QColor QCustomTableWidget::FaultyRow = celllook::shadeColor(ShadeFaulty);
 const QColor QCustomTableWidget::HeaderText(85, 85, 85);
 const char *const QCustomTableWidget::EmptyCellText = "...";
 
@@ -261,7 +261,7 @@ void QCustomTableWidget::dimRowHeader(int row)
     }
 }
 
-QColor QCustomTableWidget::rowColor(int row) const
+CellShade QCustomTableWidget::rowShade(int row) const
 {
     const QHeaderView *vh = verticalHeader();
     const int target = vh->visualIndex(row);
@@ -269,27 +269,42 @@ QColor QCustomTableWidget::rowColor(int row) const
     for (int v = 0; v < target; ++v)
         if (!isRowHidden(vh->logicalIndex(v)))
             ++shown;
-    return shown % 2 == 0 ? EvenRow : OddRow;
+    return shown % 2 == 0 ? ShadeEven : ShadeOdd;
 }
 
-void QCustomTableWidget::paintRow(int row, const QColor &stripe, bool markFaults)
+QColor QCustomTableWidget::rowColor(int row) const
+{
+    return celllook::shadeColor(rowShade(row));
+}
+
+bool QCustomTableWidget::setParameterCellShade(QTableWidgetItem *item, CellShade shade)
+{
+    if (auto *node = dynamic_cast<ORVEHVNode *>(item)) {
+        node->setShade(shade);
+        return true;
+    }
+    if (auto *mirror = dynamic_cast<ORVEHVMirrorNode *>(item)) {
+        mirror->setShade(shade);
+        return true;
+    }
+    return false;
+}
+
+void QCustomTableWidget::paintRow(int row, CellShade stripe, bool markFaults)
 {
     for (int c = 0; c < columnCount(); ++c) {
         QTableWidgetItem *it = item(row, c);
         if (!it)
             continue;
         ORVEHVNode *node = nodeOf(it);
-        const bool pw = columnName(c) == QLatin1String("Pw");
-        if (node && markFaults && node->notOk()) {
-            it->setBackground(FaultyRow);
-            if (!pw)
-                it->setForeground(QBrush(Qt::white));
-        } else {
-            it->setBackground(stripe);
-            if (!pw || !node)
-                it->setForeground(QBrush(Qt::black));
+        const bool faulty = node && markFaults && node->notOk();
+        // parameter cells take their colours from the shade; the "Pw" cell
+        // keeps the text colour its state gives it
+        if (!setParameterCellShade(it, faulty ? ShadeFaulty : stripe)) {
+            it->setBackground(celllook::shadeColor(stripe));
+            it->setForeground(QBrush(Qt::black));
         }
-        if (pw && node) {
+        if (node && columnName(c) == QLatin1String("Pw")) {
             if (node->value().value.toBool())
                 highlightRowHeader(row);
             else
@@ -307,9 +322,10 @@ void QCustomTableWidget::alternateRowColors()
         const int row = vh->logicalIndex(v);
         if (isRowHidden(row))
             continue;
-        paintRow(row, shown % 2 == 0 ? EvenRow : OddRow, true);
+        paintRow(row, shown % 2 == 0 ? ShadeEven : ShadeOdd, true);
         ++shown;
     }
+    viewport()->update(); // a shade is no item data: the view is not told
 }
 
 // ------------------------------------------------------------ selection

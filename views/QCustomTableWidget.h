@@ -12,6 +12,8 @@
 // in offset mode (table properties "Offset_I" / "Offset_V"), as an offset
 // added to each cell's own value.
 
+#include "device/CellLook.h"
+
 #include <QBrush>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
@@ -66,6 +68,10 @@ public:
     QString columnName(int column) const;
     // Stripe colour of a row: alternating over the visible rows in visual order.
     QColor rowColor(int row) const;
+    CellShade rowShade(int row) const;
+    // Gives a node's or mirror's cell the shade it paints itself in; false
+    // for any other item, which needs brushes of its own.
+    static bool setParameterCellShade(QTableWidgetItem *item, CellShade shade);
     bool isEmptyCell(const QTableWidgetItem *item) const;
 
 signals:
@@ -87,7 +93,7 @@ protected:
 private:
     void selectOnlyCurrent();
     bool selectionSpansColumns() const;
-    void paintRow(int row, const QColor &stripe, bool markFaults);
+    void paintRow(int row, CellShade stripe, bool markFaults);
 
     bool m_customView;
     QBrush m_grey;

@@ -173,15 +173,12 @@ void QSubWindow::placeCell(int row, int column, ORVEHVNode *node)
         cell = node->partner();
     if (!cell)
         return;
-    cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // alignment and the bold text of read-only parameters come from the
+    // cell's data() (CellLook.h)
     switch (node->accessMode()) {
-    case AccessReadOnly: {
+    case AccessReadOnly:
         cell->setFlags(Qt::ItemIsEnabled);
-        QFont f = cell->font();
-        f.setBold(true);
-        cell->setFont(f);
         break;
-    }
     case AccessWriteOnly:
     case AccessReadWrite:
         cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled);
@@ -526,18 +523,23 @@ void QSubWindow::markChannelState(bool ok, QTableWidgetItem *item)
     if (row < 0 || m_table->isRowHidden(row))
         return;
     node->setNotOk(!ok);
-    const QColor bg = ok ? m_table->rowColor(row) : QCustomTableWidget::FaultyRow;
+    const CellShade shade = ok ? m_table->rowShade(row) : ShadeFaulty;
     const QBrush fg(ok ? Qt::black : Qt::white);
     for (int c = 0; c < m_table->columnCount(); ++c) {
         QTableWidgetItem *it = m_table->item(row, c);
         if (!it)
             continue;
-        it->setBackground(bg);
-        if (m_table->columnName(c) != QLatin1String("Pw"))
-            it->setForeground(fg);
+        if (!QCustomTableWidget::setParameterCellShade(it, shade)) {
+            it->setBackground(celllook::shadeColor(shade));
+            if (m_table->columnName(c) != QLatin1String("Pw"))
+                it->setForeground(fg);
+        }
         if (ORVEHVNode *n = ORVEHVNode::fromItem(it))
             n->setNotOk(!ok);
     }
+    // a shade is no item data: the view repaints the row when told
+    m_table->viewport()->update(
+        QRect(0, m_table->rowViewportPosition(row), m_table->viewport()->width(), m_table->rowHeight(row)));
 }
 
 int QSubWindow::findRowByName(const QString &name) const

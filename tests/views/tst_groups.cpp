@@ -124,10 +124,8 @@ private slots:
             offered << combo->itemText(i);
         QVERIFY(offered.contains(QStringLiteral("Pw")) && !offered.contains(QStringLiteral("VMon")));   // read-only
         QCOMPARE(offered.count(QStringLiteral("VSet")), 1);
-        QVERIFY(!dialog.okButton()->isEnabled());
 
         combo->setCurrentText(QStringLiteral("VSet"));
-        QVERIFY(dialog.okButton()->isEnabled());
         dialog.clickedOkButton();   // nothing chosen
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.first().text, QStringLiteral("Select at least one channel"));
@@ -219,7 +217,6 @@ private slots:
         QVERIFY2(note.contains(QStringLiteral("Small")) && note.contains(QStringLiteral("keep their other channels: Both."))
                      && note.contains(QStringLiteral("deleted: SmallOnly.")), qPrintable(note));
         QCOMPARE(actionTexts(), (QStringList{"0:Both", "1:BigOnly"}));
-        QCOMPARE(groups->groups().first().members, members(*mf, 0, QStringLiteral("VSet"), 2));
         QVERIFY(!open || !open->isVisible());
         // An edit dialog listing the going channels is closed; the value
         // dialog of the group that kept channels shows what is left.

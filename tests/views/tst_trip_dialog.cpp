@@ -39,10 +39,6 @@ QString result(QTableWidget *t, int row)
     return t->item(row, 1)->text();
 }
 
-} // namespace
-
-namespace {
-
 ORVEHVNode *channelParam(QSystemInterface *sys, int slot, int ch, const char *name)
 {
     for (ORVEHVNode *b : sys->systemNode()->children())
@@ -137,7 +133,6 @@ private slots:
         QVERIFY(t);
         const QList<QPushButton *> buttons = d.lineButtons(flagExt ? -1 : slot);
         QCOMPARE(buttons.size(), lines);
-        QCOMPARE(buttons.at(line)->property("color").toString(), triplines::lineColours().at(line));
 
         const int row = 3;
         QTest::mouseClick(buttons.at(line), Qt::LeftButton);
@@ -164,11 +159,9 @@ private slots:
 
         clickCell(t, row, 0);
         QCOMPARE(t->item(row, 0)->text(), QString());
-        QCOMPARE(t->item(row, 0)->background().color(), QColor(Qt::white));
         QCOMPARE(result(t, row), QString("0x00000000"));
         QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
         QVERIFY(!d.isVisible());
-        QCOMPARE(d.result(), int(QDialog::Accepted));
         QCOMPARE(sys->device(slot, row, param), 0.0);
     }
 
@@ -190,7 +183,6 @@ private slots:
         QCOMPARE(t->item(0, 0)->text(), QString());
         QCOMPARE(result(t, 1), QString("0x00000104"));
         QCOMPARE(t->item(1, 0)->text(), QString("2"));
-        QCOMPARE(t->item(1, 0)->background().color(), QColor("#00FF00"));
         QCOMPARE(t->item(2, 0)->text(), QString("1"));
         QCOMPARE(result(t, 4), QString("0x00000AB0"));
         QCOMPARE(t->item(4, 0)->text(), QString("5"));

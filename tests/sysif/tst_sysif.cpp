@@ -239,10 +239,7 @@ private slots:
         QCOMPARE(docks.stack->indexOf(info), 0);   // inserted at the given position
         QCOMPARE(info->boxCount(), 4);              // slots 0, 1, 3 and 8
 
-        auto *bar = qobject_cast<QSystemStatusBar *>(sys->statusBar());
-        QCOMPARE(bar->nameLabel()->text(), QString("crate"));
-        QCOMPARE(bar->connectionLabel()->text(), QString("192.0.2.10"));
-        QCOMPARE(bar->statusLabel()->text(), QString("CONNECTED"));
+        QCOMPARE(qobject_cast<QSystemStatusBar *>(sys->statusBar())->statusLabel()->text(), QString("CONNECTED"));
         close(sys.get());
     }
 

@@ -101,11 +101,6 @@ private slots:
         QCOMPARE(empty->flags(), Qt::ItemFlags(Qt::NoItemFlags));
         ORVEHVNode *tripInt = sys->param(8, 0, "TripInt");
         QCOMPARE(t->item(tripInt->row(), tripCol), static_cast<QTableWidgetItem *>(tripInt));
-
-        // a rebuild puts the same nodes back and deletes nothing
-        sub->rebuildTable();
-        QCOMPARE(headers(t), h);
-        QCOMPARE(t->item(vset->row(), t->columnByName("VSet")), static_cast<QTableWidgetItem *>(vset));
     }
 
     void bothCurrentColumnsAndNoPw()
@@ -140,7 +135,6 @@ private slots:
     void rowLabels()
     {
         QCOMPARE(TableRules::rowLabel("Board05", "Chan003", 2, false, "X"), QString("05.003"));
-        QCOMPARE(TableRules::rowLabel("Board27", "Chan003", 16, false, "X"), QString("102.003"));
         QCOMPARE(TableRules::rowLabel("Board03", "Chan011", 16, false, "X"), QString("003.011"));
         QCOMPARE(TableRules::rowLabel("Board05", "Chan003", 2, true, "MF"), QString("(MF)05.003"));
         QCOMPARE(TableRules::rowLabel("Board", "Chan", 2, false, "X"), QString("."));

@@ -309,11 +309,9 @@ private slots:
         QCOMPARE(sys->device(0, 1, "VSet"), 70.0); // equal in the table: not written
         QCOMPARE(sys->device(0, 2, "VSet"), 50.0);
         QCOMPARE(sys->param(0, 2, "VSet")->value().value.toDouble(), 50.0);
-        QCOMPARE(t->item(0, vset)->text(), sys->param(0, 0, "VSet")->cellText());
         QVERIFY(t->item(0, vset)->text().startsWith("50.0"));
 
         // typing on a selected cell replaces its value
-        QTRY_VERIFY(!t->indexWidget(t->model()->index(0, vset)));
         t->setFocus();
         t->setCurrentCell(8, vset);
         QTRY_VERIFY(t->indexWidget(t->model()->index(8, vset)));
@@ -365,7 +363,6 @@ private slots:
         QVERIFY(open(true));
         const int vset = t->columnByName("VSet");
         setOffsetMode(*sub, 1, true);
-        QVERIFY(!t->property("Offset_I").toBool());
         const double before[] = {100, 200, 300, 1990};
         for (int r = 0; r < 4; ++r)
             QCOMPARE(sys->param(0, r, "VSet")->writeValue(before[r]), 0);

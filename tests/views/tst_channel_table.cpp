@@ -10,13 +10,10 @@
 #include "views/TableRules.h"
 #include "device/OperatorMessage.h"
 
-#include <QAbstractSpinBox>
 #include <QAction>
-#include <QActionGroup>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QScopeGuard>

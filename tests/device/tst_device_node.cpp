@@ -1,7 +1,7 @@
 // The device tree node as a model and as a table cell: naming, ownership,
 // system type inheritance, logging defaults, stale marking, the texts a
 // cell shows, the rule that protects a cell being edited, the "Pw"
-// colouring hook, and event value conversion.
+// colouring, and event value conversion.
 
 #include "device/ORVEHVMirrorNode.h"
 #include "device/ORVEHVNode.h"
@@ -45,13 +45,6 @@ ORVEHVNode *channelParameter(const QString &name, int libraryType, int accessMod
     return n;
 }
 
-struct RecordingPainter : RowHeaderPainter
-{
-    QStringList calls;
-    void highlightRowHeader(QTableWidget *, int row) override { calls << QStringLiteral("on %1").arg(row); }
-    void dimRowHeader(QTableWidget *, int row) override { calls << QStringLiteral("off %1").arg(row); }
-};
-
 } // namespace
 
 class TestDeviceNode : public QObject
@@ -80,9 +73,6 @@ private slots:
         QTest::addColumn<int>("systemType");
         QTest::addColumn<bool>("logged");
         QTest::newRow("mf3300") << 2 << false;
-        QTest::newRow("mf3500") << 3 << false;
-        QTest::newRow("8") << 8 << false;
-        QTest::newRow("12") << 12 << false;
         QTest::newRow("none") << -1 << false;
         QTest::newRow("vme") << 5 << true;
         QTest::newRow("brisk") << 13 << true;
@@ -120,9 +110,6 @@ private slots:
         QTableWidget table(1, 1);
         table.setItem(0, 0, param->partner());
         QCOMPARE(ORVEHVNode::fromItem(table.item(0, 0)), param);
-        QTableWidgetItem plain;
-        QCOMPARE(ORVEHVNode::fromItem(&plain), nullptr);
-        QCOMPARE(ORVEHVNode::fromItem(nullptr), nullptr);
 
         {
             // A view root lists nodes and owns none of them.
@@ -196,19 +183,6 @@ private slots:
         v->setUnitText(QStringLiteral("uA"));   // re-applies the value
         QCOMPARE(v->text(), QStringLiteral("12 uA"));
 
-        std::unique_ptr<ORVEHVNode> bits(channelParameter(QStringLiteral("Bits"), 4));
-        bits->setUnitText(QStringLiteral("0x"));
-        bits->setValue(NodeValue(QVariant(255), ValueOk));
-        QCOMPARE(bits->text(), QStringLiteral("0x 000000FF"));
-
-        std::unique_ptr<ORVEHVNode> status(channelParameter(QStringLiteral("Status"), 2, AccessReadOnly));
-        status->setValue(NodeValue(QVariant(0x44), ValueOk));
-        QCOMPARE(status->text(), QStringLiteral("E-Trp-Dwn "));
-
-        std::unique_ptr<ORVEHVNode> name(channelParameter(QStringLiteral("Name"), 5));
-        name->setValue(NodeValue(QStringLiteral("BEAM-L"), ValueOk));
-        QCOMPARE(name->text(), QStringLiteral("BEAM-L "));
-
         // Only channel parameters show text; other kinds just store the record.
         ORVEHVNode boardParam;
         boardParam.setKind(KindBoardParameter);
@@ -269,10 +243,10 @@ private slots:
         delete pw;
     }
 
-    void pwColouringAndRowHeader()
+    // The "Pw" cell colour; the row header it drives is checked in
+    // tst_channel_table::rowColoursAndPowerHeader.
+    void pwColouring()
     {
-        RecordingPainter painter;
-        ORVEHVNode::setRowHeaderPainter(&painter);
         QTableWidget table(3, 1);
         std::unique_ptr<ORVEHVNode> pw(channelParameter(QStringLiteral("Pw"), 1));
         pw->addProperty(prop("Onstate", QStringLiteral("On")));
@@ -286,17 +260,15 @@ private slots:
         pw->setValue(NodeValue(QVariant(0u), ValueOk));
         QCOMPARE(pw->foreground().color(), QColor(Qt::black));
         QCOMPARE(pw->font().weight(), QFont::Normal);
-        QCOMPARE(painter.calls, QStringList({QStringLiteral("on 2"), QStringLiteral("off 2")}));
 
         // Any other on/off parameter is not coloured.
         std::unique_ptr<ORVEHVNode> other(channelParameter(QStringLiteral("PDwn"), 1));
         table.setItem(0, 0, other.get());
         other->setValue(NodeValue(QVariant(1u), ValueOk));
-        QCOMPARE(painter.calls.size(), 2);
+        QVERIFY(other->foreground().color() != QColor(53, 169, 18));
 
         table.takeItem(2, 0);
         table.takeItem(0, 0);
-        ORVEHVNode::setRowHeaderPainter(nullptr);
     }
 
     void onOffAndEnumFromProperties()
@@ -304,7 +276,6 @@ private slots:
         std::unique_ptr<ORVEHVNode> pol(channelParameter(QStringLiteral("Pol"), 1));
         pol->addProperty(prop("Onstate", QStringLiteral("POS")));
         pol->addProperty(prop("Offstate", QStringLiteral("NEG")));
-        QCOMPARE(onOffText(pol.get(), false), QStringLiteral("NEG"));
         QVERIFY(onOffFromText(pol.get(), QStringLiteral("POS")));
         QVERIFY(!onOffFromText(pol.get(), QStringLiteral("pos")));
 
@@ -312,7 +283,6 @@ private slots:
         mode->addProperty(prop("Minval", QVariant(1.0f)));
         mode->addProperty(prop("Maxval", QVariant(3.0f)));
         mode->addProperty(prop("Enum", QStringList{"A", "B", "C"}, 9));
-        QCOMPARE(enumFromText(mode.get(), QStringLiteral("C")), 3);
         mode->setValue(NodeValue(QVariant(2.0f), ValueOk));
         QCOMPARE(mode->text(), QStringLiteral("B "));
         // Without limits the range is 0..0.
@@ -320,17 +290,6 @@ private slots:
         bare->addProperty(prop("Enum", QStringList{"only"}, 9));
         QCOMPARE(enumText(bare.get(), 0), QStringLiteral("only"));
         QCOMPARE(enumText(bare.get(), 1), QString());
-    }
-
-    void writeEmptyOrUnwritable()
-    {
-        std::unique_ptr<ORVEHVNode> vset(channelParameter(QStringLiteral("VSet"), 0));
-        vset->setValue(NodeValue(QVariant(10.0f), ValueOk));
-        QCOMPARE(vset->writeValue(QVariant()), -1);
-        QCOMPARE(vset->value().status, 0); // nothing sent, nothing marked
-        ORVEHVNode channel;
-        channel.setKind(KindChannel);
-        QCOMPARE(channel.writeValue(5), -1);
     }
 
     void eventValues_data()
@@ -343,7 +302,6 @@ private slots:
         QTest::newRow("float") << int(DataFloat) << bytes(1234.5f) << QVariant(1234.5f);
         QTest::newRow("int16") << int(DataInt16) << bytes(qint16(-3)) << QVariant(-3);
         QTest::newRow("uint16") << int(DataUInt16) << bytes(qint16(-3)) << QVariant(65533u);
-        QTest::newRow("int32") << int(DataInt32) << bytes(minus2) << QVariant(-2);
         QTest::newRow("status word") << 2 << bytes(minus2) << QVariant(-2);
         QTest::newRow("uint32") << int(DataUInt32) << bytes(minus2) << QVariant(0xFFFFFFFEu);
         QTest::newRow("on/off") << int(DataOnOff) << bytes(qint32(256)) << QVariant(true);

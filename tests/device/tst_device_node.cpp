@@ -1,5 +1,5 @@
 // The device tree node as a model and as a table cell: naming, ownership,
-// system type inheritance, logging defaults, stale marking, the texts a
+// system type inheritance, stale marking, the texts a
 // cell shows, the rule that protects a cell being edited, the "Pw"
 // colouring, and event value conversion.
 
@@ -66,26 +66,6 @@ private slots:
         view.setSystemType(13);
         view.addChild(board);        // lists it, does not adopt it
         QCOMPARE(board->systemType(), 2);
-    }
-
-    void loggingDefault_data()
-    {
-        QTest::addColumn<int>("systemType");
-        QTest::addColumn<bool>("logged");
-        QTest::newRow("mf3300") << 2 << false;
-        QTest::newRow("none") << -1 << false;
-        QTest::newRow("vme") << 5 << true;
-        QTest::newRow("brisk") << 13 << true;
-    }
-
-    void loggingDefault()
-    {
-        QFETCH(int, systemType);
-        QFETCH(bool, logged);
-        ORVEHVNode n;
-        n.initialise(QStringLiteral("VMon"), KindChannelParameter, systemType);
-        QCOMPARE(n.isLogged(), logged);
-        QCOMPARE(n.partner()->partner(), &n); // channel parameters get their mirror
     }
 
     void ownership()

@@ -116,18 +116,14 @@ private slots:
         QVERIFY(system("192.0.2.11"));
     }
 
-    void configureDialogFromTheBox()
+    // An open configuration dialog goes with its system (what it changes in
+    // the table is checked by saveDisconnectLoad).
+    void configureDialogGoesWithItsSystem()
     {
         QVERIFY(connectTo("192.0.2.11", 2, QStringLiteral("Small")));
         QSystemInterface *sys = system("192.0.2.11");
-        auto *dialog = qobject_cast<QConfigureViewDialog *>(views->createConfigureTableDialog(sys->systemIndex()));
-        QVERIFY(dialog);
-        dialog->changeItemVisibility(dialog->channelTree()->topLevelItem(0));   // hide board 00
-        dialog->clickedOkButton();
-        QVERIFY(!shownRows(subOf(sys)).contains(QStringLiteral("00.000")));
-        QVERIFY(shownRows(subOf(sys)).contains(QStringLiteral("02.000")));
-        // An open configuration dialog goes with its system.
         QPointer<QWidget> open = views->createConfigureTableDialog(sys->systemIndex());
+        QVERIFY(open);
         w->disconnectFromSystem(sys->systemIndex());
         QVERIFY(!open);
     }

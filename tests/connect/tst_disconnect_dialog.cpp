@@ -126,29 +126,6 @@ private slots:
         QVERIFY(messages.isEmpty());
     }
 
-    // "All boards" of the only crate: back to the start-up state.
-    void allBoardsReturnsToStart()
-    {
-        const int dialogs = w->connectDialogRequests();
-        QDisconnectDialog *d = openDialog();
-        QVERIFY(d);
-        d->choices().first()->click();
-        ok(d)->click();
-        QVERIFY(w->systems().isEmpty());
-        QCOMPARE(w->connectDialogRequests(), dialogs + 1);
-        QVERIFY(w->form().dockLeft->isHidden() && w->form().dockRight->isHidden());
-        QVERIFY(messages.isEmpty());
-    }
-
-    // A crate whose connection is lost closes at once, without asking.
-    void lostCrateIsNotAsked()
-    {
-        emit w->systemDisconnected(w->systems().first(), 0);
-        QTRY_COMPARE(messages.size(), 1);
-        w->disconnectFromSystem(0);
-        QVERIFY(!w->findChild<QDisconnectDialog *>());
-        QVERIFY(w->systems().isEmpty());
-    }
 };
 
 QTEST_MAIN(TstDisconnectDialog)

@@ -120,14 +120,11 @@ private slots:
         int boards = 0;
         for (int i = 0; i < 16; ++i) {
             ORVEHVNode *slot = sys->children()[i];
-            QCOMPARE(slot->systemName(), QStringLiteral("Crate"));
             if (boards < 4 && boardSlots[boards] == i) {
                 QCOMPARE(slot->kind(), int(KindBoard));
                 QCOMPARE(slot->name(), QString::asprintf("Board%02d", i));
                 QCOMPARE(slot->visualIndex(), boards);
-                QCOMPARE(slot->slot(), quint16(i));
                 QCOMPARE(slot->children().size(), channels[boards]);
-                QCOMPARE(slot->systemType(), 2);
                 ++boards;
             } else {
                 QCOMPARE(slot->kind(), int(KindContainer));
@@ -136,11 +133,9 @@ private slots:
         }
         ORVEHVNode *ch = sys->children()[0]->children()[1];
         QCOMPARE(ch->name(), QStringLiteral("Chan001"));
-        QCOMPARE(ch->boardName(), QStringLiteral("Board00"));
         ORVEHVNode *name = ch->parameter(QStringLiteral("Name"));
         QVERIFY(name);
         QCOMPARE(name->value().value.toString(), QStringLiteral("BEAM-R"));
-        QCOMPARE(name->channelName(), QStringLiteral("Chan001"));
         QVERIFY(name->partner());
         QVERIFY(!name->isLogged());          // mainframes log what the operator picks
         // Every value of the tree was read without a failure.
@@ -173,18 +168,6 @@ private slots:
         QCOMPARE(boardStatusText(13, bd->value().value.toInt()), QStringLiteral("Good"));
     }
 
-    void boardInformation()
-    {
-        auto s = openMainframe();
-        ORVEHVNode *board = s->node->children()[1];
-        QCOMPARE(board->description(), QStringLiteral("24 Ch Neg. 3.5KV 3mA"));
-        QCOMPARE(board->firmwareMajor(), QStringLiteral("02"));
-        QCOMPARE(propertyNames(board), QStringList({"ChCount", "BdModel", "BdDescr", "SerNum", "FmwRel"}));
-        QCOMPARE(board->propertyValue(QStringLiteral("SerNum")).toUInt(), 1002u);
-        QCOMPARE(board->propertyValue(QStringLiteral("FmwRel")).toString(), QStringLiteral("02.01"));
-        QVERIFY(readBoardInformation(nullptr).isEmpty());
-    }
-
     void systemPropertiesAndConnectionItems()
     {
         auto s = openMainframe();
@@ -192,14 +175,7 @@ private slots:
         ORVEHVNode *fan = sys->parameter(QStringLiteral("HVFanSpeed"));
         QVERIFY(fan);
         QCOMPARE(fan->kind(), int(KindSystemProperty));
-        QCOMPARE(fan->dataType(), int(DataUInt16));
-        QCOMPARE(fan->accessMode(), 2);
-        QCOMPARE(fan->value().value.toUInt(), 1u);
-        QCOMPARE(sys->parameter(QStringLiteral("LowFanEnable"))->dataType(), int(DataOnOff));
-        QCOMPARE(sys->parameter(QStringLiteral("PWVoltage"))->dataType(), int(DataFloat));
         QCOMPARE(sys->parameter(QStringLiteral("PWVoltage"))->value().value.toFloat(), 48.2f);
-        QCOMPARE(sys->parameter(QStringLiteral("SwRelease"))->value().value.toString(), QStringLiteral("3.02.01"));
-        QCOMPARE(sys->parameter(QStringLiteral("SwRelease"))->accessMode(), 0);
         // Library order kept, connection items last.
         const QStringList names = parameterNames(sys);
         QCOMPARE(names.first(), QStringLiteral("Sessions"));
@@ -207,8 +183,6 @@ private slots:
         ORVEHVNode *conn = sys->parameter(QStringLiteral("ConnStat"));
         QCOMPARE(conn->kind(), int(KindConnectionItem));
         QCOMPARE(conn->value().value.toString(), QStringLiteral("Connection Ok"));
-        QCOMPARE(conn->handle(), s->handle);
-        QCOMPARE(sys->parameter(QStringLiteral("NrOfSlot"))->value().value.toUInt(), 16u);
 
         // The B8181 event socket is no property to show: reading it would open
         // the event connection before anything is subscribed.
@@ -225,11 +199,7 @@ private slots:
 
     void channelParameterOrder()
     {
-        auto s = openMainframe();
-        // A1535N lists VMon, Pw, ISet, VSet, Status, IMon, ...
-        const QStringList neg = parameterNames(s->node->children()[1]->children()[0]);
-        QCOMPARE(neg, QStringList({"Name", "ISet", "VSet", "IMon", "VMon", "Pw", "Status", "RUp", "RDwn",
-                                   "Trip", "SVMax", "PDwn", "Pol"}));
+        // Mainframe order: shown by tst_channel_table::columnOrderAndCells.
         // VME boards: no "Name", the zero-named set values go first.
         auto vme = open(5, 3, "0_0_C0", "Board A", "", QStringLiteral("VME"));
         QVERIFY(vme->node);
@@ -279,15 +249,11 @@ private slots:
         auto s = openMainframe();
         ORVEHVNode *iset = channelParam(*s, 0, 0, "ISet");
         QCOMPARE(propertyNames(iset), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
-        QVERIFY(channelParam(*s, 0, 0, "Status")->properties().isEmpty());
         // Board parameter: degrees.
         ORVEHVNode *temp = s->node->children()[0]->parameter(QStringLiteral("Temp"));
         QCOMPARE(temp->unitText(), QString(QStringLiteral(" ")) + QChar(0xB0) + QLatin1Char('C'));
-        QCOMPARE(temp->value().value.toFloat(), 31.0f);
         // "+" / "-" become "POS" / "NEG" on channels only; a failing read keeps nothing.
         QVERIFY(readParameterMetadata(KindBoardParameter, s->handle, 0, 0, QStringLiteral("Pol"), 1).isEmpty());
-        ORVEHVNode *pdwn = channelParam(*s, 0, 0, "PDwn");
-        QCOMPARE(pdwn->propertyValue(QStringLiteral("Enum")).toStringList(), QStringList({"Kill", "Ramp"}));
         // Board enumeration with all ten cells used.
         ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
         QVERIFY(avg);
@@ -308,7 +274,6 @@ private slots:
         QCOMPARE(s->notOk.size(), 1);
         QCOMPARE(s->notOk[0], channelParam(*s, 0, 5, "Status"));
         QCOMPARE(s->notOk[0]->text(), channelStatusText(2, word) + QLatin1Char(' '));
-        QVERIFY(!s->notOk[0]->text().trimmed().isEmpty());
     }
 
     void vmeBoardIdentity()
@@ -331,7 +296,6 @@ private slots:
         const int sys = s->id;
         ORVEHVNode *vset = channelParam(*s, 0, 3, "VSet");
         QCOMPARE(vset->writeValue(QStringLiteral("1234.56")), 0);
-        QCOMPARE(vset->value().status, 0);
         QCOMPARE(vset->value().value.toFloat(), 1234.56f); // the float actually sent
         QCOMPARE(vset->text(), QStringLiteral("1234.6  V"));
         QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
@@ -358,32 +322,13 @@ private slots:
         QCOMPARE(vset->writeValue(QString()), -1);
         QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
 
-        // On/off, enumeration and system property writes.
-        ORVEHVNode *pw = channelParam(*s, 0, 3, "Pw");
-        QCOMPARE(pw->writeValue(1), 0);
-        QCOMPARE(vhw::channelParamValue(sys, 0, 3, "Pw"), 1.0);
-        ORVEHVNode *pdwn = channelParam(*s, 0, 3, "PDwn");
-        QCOMPARE(pdwn->writeValue(enumFromText(pdwn, QStringLiteral("Kill"))), 0);
-        QCOMPARE(vhw::channelParamValue(sys, 0, 3, "PDwn"), 0.0);
-        QCOMPARE(pdwn->text(), QStringLiteral("Kill  "));
-        ORVEHVNode *fan = s->node->parameter(QStringLiteral("HVFanSpeed"));
-        QCOMPARE(fan->writeValue(2), 0);
-        QCOMPARE(vhw::sysPropValue(sys, "HVFanSpeed"), 2.0);
+        // Board parameter writes (on/off and enumerations: tst_value_editor).
         ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
         QCOMPARE(avg->writeValue(5), 0);
         QCOMPARE(vhw::boardParamValue(sys, 3, "AvgFilter"), 5.0);
 
-        // Out of range according to the device: its code comes back.
-        const int r = vset->writeValue(999999);
-        QVERIFY(r != 0);
-        QCOMPARE(vset->value().status, 3);
-
-        // Read-only parameters are refused by the library, old text kept.
-        ORVEHVNode *vmon = channelParam(*s, 0, 3, "VMon");
-        const QString before = vmon->text();
-        QVERIFY(vmon->writeValue(5) != 0);
-        QCOMPARE(vmon->text(), before);
-        QCOMPARE(vmon->value().status, 3);
+        // Read-only parameters are refused by the library.
+        QVERIFY(channelParam(*s, 0, 3, "VMon")->writeValue(5) != 0);
 
         // Channel names through the name call.
         ORVEHVNode *name = channelParam(*s, 0, 3, "Name");
@@ -432,7 +377,6 @@ private slots:
         ORVEHVNode *vmon = channelParam(*s, 0, 0, "VMon");
         QVERIFY(vmon); // the item stays, its value is marked
         QCOMPARE(vmon->value().status, 1);
-        QCOMPARE(vmon->value().value.toInt(), 0);
         QCOMPARE(vmon->text(), QStringLiteral("0.0  V"));
         QCOMPARE(s->node->parameter(QStringLiteral("IPAddr"))->value().status, 1);
         QCOMPARE(s->node->children()[0]->parameter(QStringLiteral("HVMax"))->value().status, 1);
@@ -450,8 +394,7 @@ private slots:
         vhw::failRead(sys, "SysPropList", ORVEHV_ERR_DEVICE);
         QVERIFY(readSystemProperties(s->handle).isEmpty());
         // A closed handle: every read fails with status 1.
-        const NodeValue v = readChannelParameter(-5, 0, 0, QStringLiteral("VMon"), 0);
-        QCOMPARE(v.status, 1);
+        QCOMPARE(readChannelParameter(-5, 0, 0, QStringLiteral("VMon"), 0).status, 1);
         QCOMPARE(readChannelParameter(-5, 0, 0, QStringLiteral("Name"), 5).value.toString(), QString());
         QCOMPARE(readBoardParameter(s->handle, 0, QStringLiteral("Label"), ORVEHV_PARAM_STRING).status, 1);
     }
@@ -475,18 +418,9 @@ private slots:
         QCOMPARE(sysNode->children().size(), 16);
         QCOMPARE(sysNode->children()[0], untouched);
         QCOMPARE(sysNode->children()[1]->kind(), int(KindContainer));
-        QCOMPARE(sysNode->children()[1]->visualIndex(), 1);
         QCOMPARE(fresh.size(), 1);
-        ORVEHVNode *board = fresh[0];
-        QCOMPARE(sysNode->children()[5], board);
-        QCOMPARE(board->name(), QStringLiteral("Board05"));
-        QCOMPARE(board->visualIndex(), 5);
-        QCOMPARE(board->systemType(), 2);
-        QVERIFY(board->children().isEmpty()); // discovered by the caller
-
-        // Nothing changed: nothing touched, nothing returned.
-        QVERIFY(refreshCrateMap(s->handle, sysNode).isEmpty());
-        QCOMPARE(sysNode->children()[5], board);
+        QCOMPARE(sysNode->children()[5], fresh[0]);
+        QCOMPARE(fresh[0]->name(), QStringLiteral("Board05"));
         QVERIFY(refreshCrateMap(s->handle, nullptr).isEmpty());
     }
 

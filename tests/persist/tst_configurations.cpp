@@ -8,7 +8,6 @@
 #include "app/ViewsController.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
-#include "panels/QCustomBox.h"
 #include "persist/QLoadCustDialog.h"
 #include "views/ChannelGroups.h"
 #include "views/QConfigureViewDialog.h"
@@ -21,7 +20,6 @@
 #include <QHeaderView>
 #include <QDirIterator>
 #include <QLineEdit>
-#include <QMdiArea>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -94,9 +92,7 @@ private slots:
         QSystemInterface *entry = makeCustomView();
         QVERIFY(entry);
         QCOMPARE(entry->systemIndex(), 2);
-        QCOMPARE(qobject_cast<QCustomBox *>(entry->systemBox())->disconnectButton()->text(), QStringLiteral("Delete"));
         QCOMPARE(shownRows(subOf(entry)), (QStringList{"(Big)00.000", "(Big)00.001", "(Small)00.000", "(Small)00.001"}));
-        QCOMPARE(w->form().viewsArea->subWindowList().size(), 3);
 
         // The custom view is no system: four systems still connect beside it,
         // and each new one is listed in it.
@@ -120,18 +116,14 @@ private slots:
         QVERIFY(system("192.0.2.11"));
     }
 
-    void configureDialogFromTheBox()
+    // An open configuration dialog goes with its system (what it changes in
+    // the table is checked by saveDisconnectLoad).
+    void configureDialogGoesWithItsSystem()
     {
         QVERIFY(connectTo("192.0.2.11", 2, QStringLiteral("Small")));
         QSystemInterface *sys = system("192.0.2.11");
-        auto *dialog = qobject_cast<QConfigureViewDialog *>(views->createConfigureTableDialog(sys->systemIndex()));
-        QVERIFY(dialog);
-        dialog->changeItemVisibility(dialog->channelTree()->topLevelItem(0));   // hide board 00
-        dialog->clickedOkButton();
-        QVERIFY(!shownRows(subOf(sys)).contains(QStringLiteral("00.000")));
-        QVERIFY(shownRows(subOf(sys)).contains(QStringLiteral("02.000")));
-        // An open configuration dialog goes with its system.
         QPointer<QWidget> open = views->createConfigureTableDialog(sys->systemIndex());
+        QVERIFY(open);
         w->disconnectFromSystem(sys->systemIndex());
         QVERIFY(!open);
     }

@@ -26,7 +26,6 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 #include <QtTest>
-#include <cmath>
 #include <memory>
 
 using script::ScriptRunner;
@@ -121,10 +120,6 @@ private slots:
         QCOMPARE(device(1, 1, "Pw"), 1.0);
         QCOMPARE(device(1, 2, "Pw"), 0.0);
         QCOMPARE(device(3, 7, "Pw"), 1.0);
-        vhw::advanceTime(30);
-        QVERIFY(std::fabs(device(1, 1, "VMon") - 100.0) < 2.0);
-        QVERIFY(std::fabs(device(3, 7, "VMon") - 100.0) < 2.0);
-        QVERIFY(device(1, 2, "VMon") < 1.0);
 
         const QString rep = runner.report();
         QVERIFY(rep.startsWith(ScriptRunner::ReportHead));
@@ -184,16 +179,6 @@ private slots:
         QVERIFY(runner.report().endsWith("<br>Some errors occourred in script.<br><br></div></body></html>"));
         QCOMPARE(device(1, 0, "VSet"), vset);
         QCOMPARE(device(1, 0, "Pw"), 0.0);
-    }
-
-    void stopEndsALongWait()
-    {
-        ScriptRunner runner(m_sys.get());
-        onReport(&runner, "WAIT", [&] { runner.requestStop(); });
-        QCOMPARE(runner.run({"wait 10000", "set VSet 1{0} 77"}), int(ScriptRunner::Stopped));
-        QVERIFY(runner.report().contains("WAIT 10000 ms...<br>"));
-        QVERIFY(runner.report().endsWith("<br>Script stopped by the user.<br><br></div></body></html>"));
-        QVERIFY(device(1, 0, "VSet") != 77.0);
     }
 
     void pauseThenStartContinuesTheSameRun()

@@ -97,7 +97,6 @@ private slots:
     {
         QTest::addColumn<QString>("password");
         QTest::newRow("ampersand and hash") << "p&ss#w+rd% 1";
-        QTest::newRow("plain") << "s3cret-Plain";
     }
     void loginCarriesDelimitersIntact()
     {

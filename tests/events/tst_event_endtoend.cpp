@@ -1,12 +1,11 @@
 // Events from the virtual hardware through the real event port into the main
 // window and its tables: a device change reaches its cell, a live insertion
 // rebuilds only the changed slot and subscribes it, a lost event connection
-// disables the views (one report), and logging writes what arrives.
+// disables the views (one report).
 
 #include "tests/support/LiveWindow.h"
 #include "app/MainWindow.h"
 #include "device/EventServer.h"
-#include "device/LogQueue.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
 #include "panels/QCustomBox.h"
@@ -15,7 +14,6 @@
 #include "views/QSubWindow.h"
 #include "virtualhw/VirtualControl.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QMutexLocker>
 #include <QPushButton>
@@ -49,11 +47,7 @@ private:
 
 private slots:
     void initTestCase() { QVERIFY(fx.setUpOnce()); }
-    void cleanupTestCase()
-    {
-        fx.tearDownOnce();
-        LogQueue::setConfiguredPath(QString());
-    }
+    void cleanupTestCase() { fx.tearDownOnce(); }
     void init() { QVERIFY(fx.openWindow()); }
     void cleanup() { fx.closeWindow(); }
 
@@ -113,29 +107,6 @@ private slots:
         QVERIFY(w->systems().isEmpty());
         QTest::qWait(300);
         QCOMPARE(messages.size(), 1);
-    }
-
-    // Logging on a desktop unit: every change that arrives is written by the
-    // system's log writer thread, in the channel line format.
-    void loggedChangesReachTheFile()
-    {
-        const QString path = fx.workDir.filePath(QStringLiteral("values.log"));
-        LogQueue::setConfiguredPath(path);
-        QCOMPARE(w->connectToSystem(11, 0, QStringLiteral("192.0.2.50"), QStringLiteral("Desk"), QString(),
-                                    QString()), 0);
-        QSystemInterface *sys = w->systems().first();
-        QTRY_VERIFY_WITH_TIMEOUT(eventThreadOf(sys), 5000);
-        sys->setIsLogStarted(true);
-        const int id = vhw::findSystem("192.0.2.50");
-        QCOMPARE(vhw::setChannelParam(id, 0, 1, "VSet", 77), ORVEHV_OK);
-        auto fileText = [&] {
-            QFile f(path);
-            return f.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromUtf8(f.readAll()) : QString();
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(fileText().contains(QStringLiteral("] bd [0] ch [1] par [VSet] val [77]; \n")),
-                                 5000);
-        QVERIFY(fileText().contains(QStringLiteral("[Desk]")));
-        LogQueue::setConfiguredPath(QString());
     }
 };
 

@@ -174,8 +174,6 @@ private slots:
             state << s;
         }
         QCOMPARE(state.join(QLatin1Char(' ')), expected);
-        QCOMPARE(ui.channel(0, 0)->font(0).weight(), QLogDialog::isItemOn(ui.channel(0, 0)) ? QFont::Bold
-                                                                                             : QFont::Normal);
     }
 
     // A real click on a tree item switches it.

@@ -135,27 +135,6 @@ private slots:
         QCOMPARE(lineCount(path), n);
     }
 
-    // Two systems of type 13 and the same name, each with its writer, log
-    // into two files.
-    void sameNameSystemsWriteTwoFiles()
-    {
-        QTemporaryDir dir;
-        qputenv("HOME", dir.path().toLocal8Bit());
-        QSystemInterface a(13, 0, QStringLiteral("a"), QStringLiteral("Box"), 0);
-        QSystemInterface b(13, 0, QStringLiteral("b"), QStringLiteral("Box"), 1);
-        LogWriter::start(&a);
-        WriterGuard ga{a};
-        LogWriter::start(&b);
-        WriterGuard gb{b};
-        logOne(a, QStringLiteral("Box"), 1);
-        QTRY_COMPARE(lineCount(dir.filePath(QStringLiteral("ORVEKEBOLog_Box.log"))), 1);
-        logOne(b, QStringLiteral("Box"), 2);
-        QTRY_COMPARE(lineCount(dir.filePath(QStringLiteral("ORVEKEBOLog_Box_2.log"))), 1);
-        logOne(a, QStringLiteral("Box"), 3);
-        QTRY_COMPARE(lineCount(dir.filePath(QStringLiteral("ORVEKEBOLog_Box.log"))), 2);
-        QVERIFY(readAll(dir.filePath(QStringLiteral("ORVEKEBOLog_Box_2.log"))).contains(QStringLiteral("val [2]")));
-    }
-
     // The log directory disappears (a file takes its place, which stops root
     // too) while a system logs, and comes back: the operator hears once of
     // the failure and once of the recovery; within the bound nothing is lost,

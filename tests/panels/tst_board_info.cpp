@@ -99,13 +99,6 @@ private slots:
         QVERIFY(panel.box(0)->title().startsWith("Board00 - A1520"));
         QVERIFY(panel.box(1)->title().startsWith("Board03 - A1535N"));
 
-        auto *module = panel.box(1)->findChild<QLabel *>("moduleLabel");
-        QVERIFY(module);
-        QCOMPARE(module->text(), QString("A1535N\nModule"));
-        auto *picture = panel.box(1)->findChild<QLabel *>("modulePicture");
-        QVERIFY(picture);
-        QVERIFY(!picture->pixmap().isNull());
-
         QCOMPARE(panel.shownText("7:3:SerNum"), QString("555"));
         QCOMPARE(panel.shownText("7:3:FmwRel"), QString("01.05"));
         QCOMPARE(panel.shownText("7:3:ChCount"), QString("12"));

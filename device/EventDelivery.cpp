@@ -60,10 +60,10 @@ void EventDelivery::deliver(QSystemInterface *sys)
         switch (r.kind) {
         case EventRecord::Value: {
             for (const EventRecord::Earlier &e : std::as_const(r.earlier))
-                emit updateValueAndWidget(sys, r.board, r.channel, r.name, r.toIDValue(e.value),
-                                                    e.isFirstEv, e.isLastEv);
+                emit updateValueAndWidget(sys, r.board, r.channel, r.name, r.toIDValue(e.value), e.isFirstEv,
+                                          e.isLastEv);
             emit updateValueAndWidget(sys, r.board, r.channel, r.name, r.toIDValue(r.value), r.isFirstEv,
-                                                r.isLastEv);
+                                      r.isLastEv);
             break;
         }
         case EventRecord::Status:

@@ -4,8 +4,8 @@
 // The program's main window (one per process): menus, tool bar, the two docks
 // (system boxes on the left, board information on the right), the views area
 // with one channel table per system in tabbed, tiled or floated mode, and the
-// status bar slot. Worker threads reach it only through instance() and only to
-// emit its six signals.
+// status bar slot. Worker threads never touch it: they emit the router's
+// signals, which arrive here as the window's own six signals on the GUI thread.
 //
 // Its public API stays the one place callers go; the work is done by:
 //   SystemConnections    the systems list, the event server, connecting and

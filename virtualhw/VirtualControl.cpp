@@ -386,68 +386,66 @@ int dropEventConnection(int sys)
     return ORVEHV_OK;
 }
 
-int sendRawEventBytes(int sys, const std::string &bytes)
+namespace {
+
+// The system behind `sys` with an open event connection (E().mu held), or
+// the error why there is none.
+int connectedSystem(int sys, System *&s)
 {
-    Lock lk(E().mu);
-    System *s = E().byId(sys);
+    s = E().byId(sys);
     if (!s)
         return ORVEHV_ERR_UNKNOWN_SYSTEM;
     if (!s->conn || !s->conn->alive())
         return ORVEHV_ERR_CONNECTION_LOST;
-    s->conn->sendRaw(bytes);
     return ORVEHV_OK;
 }
 
-namespace {
-
-stream::Record vmonRecord(const System &s, int slot, int channel)
-{
-    stream::Record r;
-    r.type = ORVEHV_EVENT_PARAMETER;
-    r.handle = s.lastHandle;
-    r.board = slot;
-    r.channel = channel;
-    r.name = "VMon";
-    return r;
-}
-
-} // namespace
-
-int floodEvents(int sys, unsigned int n)
+// "VMon" records of every channel in slot order (only the first when
+// firstOnly), flooded n times over.
+int floodVmon(int sys, unsigned int n, unsigned int perSecond, bool firstOnly)
 {
     Lock lk(E().mu);
-    System *s = E().byId(sys);
-    if (!s)
-        return ORVEHV_ERR_UNKNOWN_SYSTEM;
-    if (!s->conn || !s->conn->alive())
-        return ORVEHV_ERR_CONNECTION_LOST;
-    for (auto &b : s->slots) {
-        if (!b || b->channels.empty())
-            continue;
-        E().updateEventStatus(*s);
-        s->conn->flood(n, {vmonRecord(*s, b->slot, 0)});
-        return ORVEHV_OK;
-    }
-    return ORVEHV_ERR_UNKNOWN_PARAM;
-}
-
-int floodChannelEvents(int sys, unsigned int n, unsigned int perSecond)
-{
-    Lock lk(E().mu);
-    System *s = E().byId(sys);
-    if (!s)
-        return ORVEHV_ERR_UNKNOWN_SYSTEM;
-    if (!s->conn || !s->conn->alive())
-        return ORVEHV_ERR_CONNECTION_LOST;
+    System *s = nullptr;
+    if (const int rc = connectedSystem(sys, s))
+        return rc;
     std::vector<stream::Record> targets;
     for (auto &b : s->slots)
-        for (size_t ch = 0; b && ch < b->channels.size(); ++ch)
-            targets.push_back(vmonRecord(*s, b->slot, int(ch)));
+        for (size_t ch = 0; b && ch < b->channels.size() && !(firstOnly && !targets.empty()); ++ch) {
+            stream::Record r;
+            r.type = ORVEHV_EVENT_PARAMETER;
+            r.handle = s->lastHandle;
+            r.board = b->slot;
+            r.channel = int(ch);
+            r.name = "VMon";
+            targets.push_back(std::move(r));
+        }
     if (targets.empty())
         return ORVEHV_ERR_UNKNOWN_PARAM;
     E().updateEventStatus(*s);
     s->conn->flood(n, std::move(targets), perSecond);
     return ORVEHV_OK;
+}
+
+} // namespace
+
+int sendRawEventBytes(int sys, const std::string &bytes)
+{
+    Lock lk(E().mu);
+    System *s = nullptr;
+    if (const int rc = connectedSystem(sys, s))
+        return rc;
+    s->conn->sendRaw(bytes);
+    return ORVEHV_OK;
+}
+
+int floodEvents(int sys, unsigned int n)
+{
+    return floodVmon(sys, n, 0, true);
+}
+
+int floodChannelEvents(int sys, unsigned int n, unsigned int perSecond)
+{
+    return floodVmon(sys, n, perSecond, false);
 }
 
 bool hasEventConnection(int sys)

@@ -66,6 +66,17 @@ ORVEHVNode *makeSystem(int systemType, const QString &argument, int handle = 7)
     return sys;
 }
 
+// Text colour of the (first) label showing `text`, as its style makes it.
+QColor textColour(const QBoardInformations &panel, const QString &text)
+{
+    for (QLabel *l : panel.findChildren<QLabel *>())
+        if (l->text() == text) {
+            l->ensurePolished();
+            return l->palette().color(QPalette::WindowText);
+        }
+    return QColor();
+}
+
 } // namespace
 
 class TestBoardInfo : public QObject
@@ -133,10 +144,19 @@ private slots:
         status->setValue(NodeValue(QVariant(0), ValueOk));
         QVERIFY(panel.refreshParameter(status));
         QCOMPARE(panel.shownText("7:3:BdStatus"), QString("Ok"));
+        QCOMPARE(textColour(panel, "Ok"), QColor("#1d1d1d"));
         status->setValue(NodeValue(QVariant(1 << 5), ValueOk));
         QVERIFY(panel.refreshParameter(status));
         QCOMPARE(panel.shownText("7:3:BdStatus"), boardStatusText(2, 1 << 5));
         QVERIFY(BoardInfoText::isAlarm(status));
+        // An alarm shows red, and dark again once it is over.
+        QCOMPARE(textColour(panel, boardStatusText(2, 1 << 5)), QColor("#c81e1e"));
+        status->setValue(NodeValue(QVariant(0), ValueOk));
+        QVERIFY(panel.refreshParameter(status));
+        QCOMPARE(textColour(panel, "Ok"), QColor("#1d1d1d"));
+        QCOMPARE(textColour(panel, "SerNum"), QColor("#4a5c62"));   // a row's name
+        status->setValue(NodeValue(QVariant(1 << 5), ValueOk));
+        QVERIFY(panel.refreshParameter(status));
         status->setValue(NodeValue(QVariant(1 << 7), ValueOk));   // no text for this bit
         panel.refreshParameter(status);
         QCOMPARE(panel.shownText("7:3:BdStatus"), QString("0x00000080"));

@@ -256,13 +256,15 @@ MainWindow::MainWindow()
 
     auto *search = new QShortcut(QKeySequence(QStringLiteral("Ctrl+F")), this);
 
-    // Background picture stretched over the window (again on every resize,
-    // so a maximised window does not tile it).
+    // Background picture stretched over the window on every resize, so a
+    // maximised window does not tile it. The first one comes when the window
+    // is shown, at its final size: a picture of the size the window had
+    // before would stay in the palettes that style sheets keep of the widgets
+    // polished meanwhile (3 MB).
     m_backgroundRelease = new QTimer(this);
     m_backgroundRelease->setSingleShot(true);
     m_backgroundRelease->setInterval(2000);
     connect(m_backgroundRelease, &QTimer::timeout, this, [this] { m_background = QPixmap(); });
-    applyBackground();
     setWindowTitle(QStringLiteral("KEBODESK"));
     setWindowIcon(QIcon(QStringLiteral(":/Resources/buttons/n_icon.png")));
     setDockNestingEnabled(true);

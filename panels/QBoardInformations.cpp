@@ -38,6 +38,28 @@ const char *const PageStyle =
     "QLabel[boardRow=\"alarm\"] { color: #c81e1e; font:bold; }";
 const char *const RowProperty = "boardRow";
 
+// The value rows can be selected and copied. A selectable label holds a text
+// document of its own (kB each, hundreds of rows): a row is made selectable
+// when the mouse first comes over it, before it can press or ask for the
+// menu there. It looks the same either way.
+class SelectableOnHover : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Enter) {
+            if (auto *label = qobject_cast<QLabel *>(watched)) {
+                label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+                label->removeEventFilter(this);
+            }
+        }
+        return false;
+    }
+};
+
 // A value row's look follows its parameter's alarm state.
 void setValueLook(QLabel *label, bool alarm)
 {
@@ -126,6 +148,7 @@ QBoardInformations::QBoardInformations(QWidget *parent)
     m_content = new QWidget;
     m_content->setObjectName(QStringLiteral("boardInfoContent"));
     m_content->setStyleSheet(QLatin1String(PageStyle));
+    m_selectableOnHover = new SelectableOnHover(this);
     m_layout = new QVBoxLayout(m_content);
     m_layout->setContentsMargins(3, 3, 3, 3);
     m_layout->setSpacing(6);
@@ -205,7 +228,7 @@ QBoardInfoBox *QBoardInformations::makeBox(const ORVEHVNode *board, int systemTy
         v->setProperty(RowProperty, QStringLiteral("value"));
         v->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         v->setWordWrap(true);   // long texts wrap inside the dock's width
-        v->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        v->installEventFilter(m_selectableOnHover);
         if (!tip.isEmpty()) {
             n->setToolTip(tip);
             v->setToolTip(tip);

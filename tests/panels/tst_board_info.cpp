@@ -6,7 +6,10 @@
 #include "device/ValueText.h"
 #include "panels/QBoardInformations.h"
 
+#include <QApplication>
+#include <QEnterEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTest>
 
 #include <memory>
@@ -169,6 +172,30 @@ private slots:
         QVERIFY(!panel.refreshParameter(&stranger));
         QVERIFY(!panel.refreshParameter(nullptr));
         QVERIFY(!panel.refreshParameter(sys.get()));
+    }
+
+    // A value row can be selected with the mouse (and so copied).
+    void valueSelectableWithTheMouse()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        QBoardInformations panel;
+        panel.setSystemNode(sys.get());
+        panel.resize(230, 700);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QLabel *serial = nullptr;
+        for (QLabel *l : panel.findChildren<QLabel *>())
+            if (l->text() == "555")
+                serial = l;
+        QVERIFY(serial);
+        const QPoint from(1, serial->height() / 2), to(serial->width() - 1, serial->height() / 2);
+        QEnterEvent enter(from, serial->mapTo(&panel, from), serial->mapToGlobal(from));
+        QApplication::sendEvent(serial, &enter);
+        QTest::mousePress(serial, Qt::LeftButton, {}, from);
+        QMouseEvent drag(QEvent::MouseMove, to, serial->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(serial, &drag);
+        QTest::mouseRelease(serial, Qt::LeftButton, {}, to);
+        QCOMPARE(serial->selectedText(), QString("555"));
     }
 
     void collapseRebuildAndExpand()

@@ -263,7 +263,7 @@ MainWindow::MainWindow()
     // polished meanwhile (3 MB).
     m_backgroundRelease = new QTimer(this);
     m_backgroundRelease->setSingleShot(true);
-    m_backgroundRelease->setInterval(2000);
+    m_backgroundRelease->setInterval(500);
     connect(m_backgroundRelease, &QTimer::timeout, this, [this] { m_background = QPixmap(); });
     setWindowTitle(QStringLiteral("KEBODESK"));
     setWindowIcon(QIcon(QStringLiteral(":/Resources/buttons/n_icon.png")));

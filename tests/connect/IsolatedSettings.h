@@ -3,6 +3,7 @@
 // Points the per-user settings store at a fresh temporary folder before any
 // settings object exists, so the tests never read or write the user's own
 // connection settings.
+#include <QApplication>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>

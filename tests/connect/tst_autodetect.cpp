@@ -8,15 +8,12 @@
 #include "connect/QConnectDialog.h"
 #include "connect/SystemConnector.h"
 #include "virtualhw/AutodetectResponder.h"
-#include "virtualhw/VirtualControl.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
-#include <QtTest>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

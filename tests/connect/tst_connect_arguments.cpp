@@ -5,9 +5,6 @@
 #include "connect/ConnectionArguments.h"
 #include "persist/ConnectionSettings.h"
 
-#include <QApplication>
-#include <QtTest>
-
 using namespace ConnectionArguments;
 
 namespace {

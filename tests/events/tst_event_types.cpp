@@ -90,7 +90,6 @@ private:
     // One window for all cases: a connected system stays for the next case.
     WindowFixture fx;
     MainWindow *&w = fx.w;
-    QList<OperatorMessage> &messages = fx.messages;
     int connected = -1;
 
     // The one connected system, switched when a case needs another family
@@ -257,7 +256,7 @@ private slots:
     // board's cells receive events at once) ...
     void liveInsertionRebuildsOnlyTheChangedSlot()
     {
-        messages.clear();
+        fx.messages.clear();
         QSystemInterface *sys = systemFor(MF3300);
         QVERIFY(sys);
         QTableWidget *table = qobject_cast<QSubWindow *>(sys->subWindow())->table();
@@ -284,13 +283,13 @@ private slots:
         ORVEHVNode *old = boardInSlot(sys, 1)->children().at(0)->parameter(QStringLiteral("VSet"));
         QCOMPARE(vhw::setChannelParam(id, 1, 0, "VSet", 654), ORVEHV_OK);
         QTRY_VERIFY_WITH_TIMEOUT(old->text().contains(QStringLiteral("654")), 5000);
-        QVERIFY(messages.isEmpty());
+        QVERIFY(fx.messages.isEmpty());
     }
 
     // ... and a lost event connection disables the views, reported once.
     void lostEventConnectionShowsDisconnectedOnce()
     {
-        messages.clear();
+        fx.messages.clear();
         QSystemInterface *sys = systemFor(MF3300);
         QVERIFY(sys);
         auto *bar = qobject_cast<QSystemStatusBar *>(sys->statusBar());
@@ -299,13 +298,13 @@ private slots:
         QVERIFY(!sys->subWindow()->isEnabled());
         QCOMPARE(sys->systemNode()->connectionState(), int(ConnectionLost));
         QTest::qWait(1500);
-        QCOMPARE(messages.size(), 1);
+        QCOMPARE(fx.messages.size(), 1);
         QVERIFY(!eventsOn(sys));
         // "Close" removes it; nothing more is reported.
         qobject_cast<QCustomBox *>(sys->systemBox())->disconnectButton()->click();
         QVERIFY(w->systems().isEmpty());
         QTest::qWait(300);
-        QCOMPARE(messages.size(), 1);
+        QCOMPARE(fx.messages.size(), 1);
     }
 };
 

@@ -7,8 +7,8 @@
 // own table cell: the channel table puts the parameter node itself into the
 // cell, so a new value shows at once.
 //
-// Ownership: a node owns its children, parameters, properties and mirror
-// item and deletes them (each list from last to first) when destroyed. A
+// Ownership: a node owns its children, parameters and mirror item and
+// deletes them (each list from last to first) when destroyed. A
 // container (kind 8) owns nothing; it only lists nodes of system trees.
 // Table cells never own nodes: a table must take a node out
 // (QTableWidget::takeItem) before the table is destroyed.
@@ -17,6 +17,7 @@
 
 #include "device/CellLook.h"
 #include "device/NodeValue.h"
+#include "device/ORVEHVNodeProperty.h"
 
 #include <QList>
 #include <QString>
@@ -25,7 +26,6 @@
 #include <QVector>
 
 class ORVEHVMirrorNode;
-class ORVEHVNodeProperty;
 class QTableWidget;
 
 // Row header colouring of the table that shows a "Pw" cell. The device tree
@@ -60,7 +60,7 @@ public:
     static RowHeaderPainter *rowHeaderPainter();
 
     // Sets name and kind; for kind 0 also system type, link type and the
-    // connection strings; for kind 6 creates the mirror item; isLogged
+    // connection strings; isLogged
     // becomes true for a system type that is not negative and not 2, 3, 8, 12.
     void initialise(const QString &name, int kind, int systemType = -1, int linkType = -1,
                     const QString &connectionArgument = QString(),
@@ -71,17 +71,20 @@ public:
     void addChild(ORVEHVNode *node);
     void insertChild(ORVEHVNode *node, int index);
     void addParameter(ORVEHVNode *node);
-    void addProperty(ORVEHVNodeProperty *property);
+    void addProperty(const ORVEHVNodeProperty &property);
+    // Replaces the properties by a list that may be shared with other nodes.
+    void setProperties(const ORVEHVNodeProperties &list) { m_properties = list; }
     // Removes without deleting; ignored for an index not below the count.
     void removeChildAt(int index);
 
     const QVector<ORVEHVNode *> &children() const { return m_children; }
     const QVector<ORVEHVNode *> &parameters() const { return m_parameters; }
-    const QVector<ORVEHVNodeProperty *> &properties() const { return m_properties; }
+    const ORVEHVNodeProperties &properties() const { return m_properties; }
 
     // Lookups by name (case-sensitive); null when absent.
     ORVEHVNode *parameter(const QString &name) const;
-    ORVEHVNodeProperty *property(const QString &name) const;
+    // The pointer is valid until this node's properties change.
+    const ORVEHVNodeProperty *property(const QString &name) const;
     // Value of a property, or an invalid variant when the property is absent.
     QVariant propertyValue(const QString &name) const;
 
@@ -109,8 +112,13 @@ public:
     void setHandle(int handle);
 
     // --- plain fields ---------------------------------------------------
+    // The mirror item, null until mirror() made it (or after its table
+    // deleted it).
     ORVEHVMirrorNode *partner() const { return m_partner; }
     void setPartner(ORVEHVMirrorNode *mirror) { m_partner = mirror; }
+    // The mirror item of a channel parameter, made on first use with the
+    // current text: only a custom view shows it. Null for other kinds.
+    ORVEHVMirrorNode *mirror();
     bool isMirror() const { return m_isMirror; }
 
     // An empty name reads as "ORVE".
@@ -179,9 +187,11 @@ public:
     // Stripe or fault colour of this cell's row (see CellLook.h).
     CellShade shade() const { return m_shade; }
     void setShade(CellShade s) { m_shade = s; }
+    // Adds the tool tip of a channel parameter, made from its metadata.
     QVariant data(int role) const override;
 
 private:
+    QString metadataToolTip() const;
     void applyText();
     void markChildrenStale();
 
@@ -189,7 +199,7 @@ private:
     bool m_isMirror = false;
     QVector<ORVEHVNode *> m_children;
     QVector<ORVEHVNode *> m_parameters;
-    QVector<ORVEHVNodeProperty *> m_properties;
+    ORVEHVNodeProperties m_properties;
     QString m_name;
     int m_kind = KindContainer;
     int m_accessMode = AccessReadOnly;

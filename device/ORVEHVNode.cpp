@@ -76,8 +76,8 @@ void ORVEHVNode::initialise(const QString &name, int kind, int systemType, int l
         m_systemType = systemType;
         m_linkType = linkType;
         m_connectionArgument = connectionArgument;
-        m_userName = userName;
-        m_password = password;
+        setUserName(userName);
+        setPassword(password);
     }
     // Mainframes (2, 3) log only what the operator picks; other systems log
     // everything by default.

@@ -25,6 +25,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
+
 class ORVEHVMirrorNode;
 class QTableWidget;
 
@@ -141,23 +143,23 @@ public:
     void setLinkType(int t) { m_linkType = t; }
     QString connectionArgument() const { return m_connectionArgument; }
     void setConnectionArgument(const QString &a) { m_connectionArgument = a; }
-    QString userName() const { return m_userName; }
-    void setUserName(const QString &u) { m_userName = u; }
-    QString password() const { return m_password; }
-    void setPassword(const QString &p) { m_password = p; }
+    QString userName() const { return identityText(&Identity::userName); }
+    void setUserName(const QString &u) { identity().userName = u; }
+    QString password() const { return identityText(&Identity::password); }
+    void setPassword(const QString &p) { identity().password = p; }
     quint16 slotCount() const { return m_slotCount; }
     void setSlotCount(quint16 n) { m_slotCount = n; }
     int connectionState() const { return m_connectionState; }
-    QString model() const { return m_model; }
-    void setModel(const QString &m) { m_model = m; }
-    QString description() const { return m_description; }
-    void setDescription(const QString &d) { m_description = d; }
+    QString model() const { return identityText(&Identity::model); }
+    void setModel(const QString &m) { identity().model = m; }
+    QString description() const { return identityText(&Identity::description); }
+    void setDescription(const QString &d) { identity().description = d; }
     quint32 serialNumber() const { return m_serialNumber; }
     void setSerialNumber(quint32 n) { m_serialNumber = n; }
-    QString firmwareMinor() const { return m_firmwareMinor; }
-    void setFirmwareMinor(const QString &f) { m_firmwareMinor = f; }
-    QString firmwareMajor() const { return m_firmwareMajor; }
-    void setFirmwareMajor(const QString &f) { m_firmwareMajor = f; }
+    QString firmwareMinor() const { return identityText(&Identity::firmwareMinor); }
+    void setFirmwareMinor(const QString &f) { identity().firmwareMinor = f; }
+    QString firmwareMajor() const { return identityText(&Identity::firmwareMajor); }
+    void setFirmwareMajor(const QString &f) { identity().firmwareMajor = f; }
     quint16 channelCount() const { return m_channelCount; }
     void setChannelCount(quint16 n) { m_channelCount = n; }
     quint16 slot() const { return m_slot; }
@@ -191,6 +193,24 @@ public:
     QVariant data(int role) const override;
 
 private:
+    // Texts only a system (its log-in) or a board (its identity) has: kept
+    // apart, so that the tens of thousands of parameter nodes of a large
+    // system do not carry them.
+    struct Identity
+    {
+        QString userName, password, model, description, firmwareMinor, firmwareMajor;
+    };
+    Identity &identity()
+    {
+        if (!m_identity)
+            m_identity = std::make_unique<Identity>();
+        return *m_identity;
+    }
+    QString identityText(QString Identity::*field) const
+    {
+        return m_identity ? (*m_identity).*field : QString();
+    }
+
     QString metadataToolTip() const;
     void applyText();
     void markChildrenStale();
@@ -210,16 +230,11 @@ private:
     int m_visualIndex = -1;
     int m_customViewVisualIndex = -1;
     int m_linkType = -1;
+    std::unique_ptr<Identity> m_identity;
     QString m_connectionArgument;
-    QString m_userName;
-    QString m_password;
     quint16 m_slotCount = 0;
     int m_connectionState = ConnectionPending;
-    QString m_model;
-    QString m_description;
     quint32 m_serialNumber = 0;
-    QString m_firmwareMinor;
-    QString m_firmwareMajor;
     quint16 m_channelCount = 0;
     quint16 m_slot = 0;
     quint16 m_channel = 0;

@@ -14,11 +14,6 @@ Q_DECLARE_METATYPE(LogEntry)
 
 namespace {
 
-LogEntry entry(int board, int channel, const QString &name, const QVariant &value)
-{
-    return LogEntry{board, channel, name, value};
-}
-
 // Every queued entry, batch by batch: "<batch>:<board>/<channel>/<name>=<value>".
 QStringList queued(QSystemInterface &sys)
 {
@@ -65,12 +60,12 @@ private slots:
         QTest::addColumn<LogEntry>("e");
         QTest::addColumn<QString>("line");
         const QString t = QStringLiteral("[2026-03-04T05:06:07.089]: [HV1] ");
-        QTest::newRow("channel") << entry(0, 5, "VMon", 12.5) << t + "bd [0] ch [5] par [VMon] val [12.5]; \n";
-        QTest::newRow("board") << entry(0, -1, "Temp", 31) << t + "bd [0] par [Temp] val [31]; \n";
-        QTest::newRow("system") << entry(-1, -1, "Sessions", "a b") << t + "par [Sessions] val [a b]; \n";
-        QTest::newRow("live insertion") << entry(-1, -1, QString(), 0) << t + "live inserted/removed board; \n";
-        QTest::newRow("placeholders kept") << entry(-1, -1, "P%2", "%1") << t + "par [P%2] val [%1]; \n";
-        QTest::newRow("text value") << entry(3, 11, "Name", QString::fromUtf8("µ det"))
+        QTest::newRow("channel") << LogEntry{0, 5, "VMon", 12.5} << t + "bd [0] ch [5] par [VMon] val [12.5]; \n";
+        QTest::newRow("board") << LogEntry{0, -1, "Temp", 31} << t + "bd [0] par [Temp] val [31]; \n";
+        QTest::newRow("system") << LogEntry{-1, -1, "Sessions", "a b"} << t + "par [Sessions] val [a b]; \n";
+        QTest::newRow("live insertion") << LogEntry{-1, -1, QString(), 0} << t + "live inserted/removed board; \n";
+        QTest::newRow("placeholders kept") << LogEntry{-1, -1, "P%2", "%1"} << t + "par [P%2] val [%1]; \n";
+        QTest::newRow("text value") << LogEntry{3, 11, "Name", QString::fromUtf8("µ det")}
                                     << t + QString::fromUtf8("bd [3] ch [11] par [Name] val [µ det]; \n");
     }
     // The single-entry and the writer's batch formatting give the same text.

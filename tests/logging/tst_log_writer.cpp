@@ -20,22 +20,25 @@
 
 namespace {
 
-LogEntry entry(int board, int channel, const QString &name, const QVariant &value)
-{
-    return LogEntry{board, channel, name, value};
-}
-
 int pendingBatches(QSystemInterface &sys)
 {
     QMutexLocker lock(&sys.logMutex);
     return sys.logBatchCount;
 }
 
-// Ends the writer however the test function leaves.
-struct WriterGuard
+// A system of `type` logging to `file` in a temporary directory; its writer
+// runs until the test function leaves, however it leaves.
+struct Writing
 {
-    QSystemInterface &sys;
-    ~WriterGuard() { LogWriter::stop(&sys, 5000); }
+    QTemporaryDir dir;
+    QString path;
+    QSystemInterface sys;
+    Writing(int type, const QString &file) : path(dir.filePath(file)), sys(type, 0, "x", "x", 0)
+    {
+        LogQueue::setConfiguredPath(path);
+        LogWriter::start(&sys);
+    }
+    ~Writing() { LogWriter::stop(&sys, 5000); }
 };
 
 QString readAll(const QString &path)
@@ -49,9 +52,9 @@ QString readAll(const QString &path)
 int lineCount(const QString &path) { return int(readAll(path).count(QLatin1Char('\n'))); }
 
 // One value event of a desk unit: its own batch, writer woken.
-void logOne(QSystemInterface &sys, const QString &name, int value)
+void logOne(QSystemInterface &sys, int value)
 {
-    LogQueue::enqueue(&sys, name, entry(0, 1, QStringLiteral("VSet"), value), true);
+    LogQueue::enqueue(&sys, QStringLiteral("D"), LogEntry{0, 1, QStringLiteral("VSet"), value}, true);
     LogQueue::wakeWriter(&sys, true);
 }
 
@@ -84,55 +87,44 @@ private slots:
     // still queued and ends the thread.
     void writerThread()
     {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString path = dir.filePath(QStringLiteral("v.log"));
-        LogQueue::setConfiguredPath(path);
-        QSystemInterface sys(2, 0, QStringLiteral("x"), QStringLiteral("x"), 0);
-        QThread *writer = LogWriter::start(&sys);
-        WriterGuard guard{sys};
-        QVERIFY(writer);
-        QCOMPARE(LogWriter::start(&sys), writer); // one writer per system
+        Writing w(2, QStringLiteral("v.log"));
+        QVERIFY(w.sys.logWriterThread);
+        QCOMPARE(LogWriter::start(&w.sys), w.sys.logWriterThread); // one writer per system
 
-        LogQueue::enqueue(&sys, QStringLiteral("MF"), entry(0, 0, QStringLiteral("VMon"), 1), true);
-        LogQueue::wakeWriter(&sys, false);
-        LogQueue::enqueue(&sys, QStringLiteral("MF"), entry(0, 1, QStringLiteral("VMon"), 2), false);
-        LogQueue::wakeWriter(&sys, false);
+        LogQueue::enqueue(&w.sys, QStringLiteral("MF"), LogEntry{0, 0, QStringLiteral("VMon"), 1}, true);
+        LogQueue::wakeWriter(&w.sys, false);
+        LogQueue::enqueue(&w.sys, QStringLiteral("MF"), LogEntry{0, 1, QStringLiteral("VMon"), 2}, false);
+        LogQueue::wakeWriter(&w.sys, false);
         QTest::qWait(100);
-        QCOMPARE(pendingBatches(sys), 1); // not woken mid-burst
-        LogQueue::enqueue(&sys, QStringLiteral("MF"), entry(0, 2, QStringLiteral("VMon"), 3), false);
-        LogQueue::wakeWriter(&sys, true);
-        QTRY_COMPARE(lineCount(path), 3);
+        QCOMPARE(pendingBatches(w.sys), 1); // not woken mid-burst
+        LogQueue::enqueue(&w.sys, QStringLiteral("MF"), LogEntry{0, 2, QStringLiteral("VMon"), 3}, false);
+        LogQueue::wakeWriter(&w.sys, true);
+        QTRY_COMPARE(lineCount(w.path), 3);
 
         // Queued but never woken: the stop writes it.
-        LogQueue::enqueue(&sys, QStringLiteral("MF"), entry(-1, -1, QStringLiteral("Sessions"), "s"), true);
-        QVERIFY(LogWriter::stop(&sys, 5000));
-        QVERIFY(!sys.logWriterThread);
-        const QString text = readAll(path);
-        QCOMPARE(lineCount(path), 4);
+        LogQueue::enqueue(&w.sys, QStringLiteral("MF"), LogEntry{-1, -1, QStringLiteral("Sessions"), "s"}, true);
+        QVERIFY(LogWriter::stop(&w.sys, 5000));
+        QVERIFY(!w.sys.logWriterThread);
+        const QString text = readAll(w.path);
+        QCOMPARE(lineCount(w.path), 4);
         QVERIFY(text.contains(QStringLiteral("[MF] bd [0] ch [2] par [VMon] val [3]; \n")));
         QVERIFY(text.endsWith(QStringLiteral("[MF] par [Sessions] val [s]; \n")));
-        QVERIFY(LogWriter::stop(&sys, 100)); // second stop is harmless
+        QVERIFY(LogWriter::stop(&w.sys, 100)); // second stop is harmless
         QVERIFY(messages.isEmpty());
     }
 
     // A wake that arrives while the writer is busy must not strand a batch.
     void noLostWakeUnderLoad()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("w.log"));
-        LogQueue::setConfiguredPath(path);
-        QSystemInterface sys(9, 0, QStringLiteral("x"), QStringLiteral("x"), 0);
-        LogWriter::start(&sys);
-        WriterGuard guard{sys};
+        Writing w(9, QStringLiteral("w.log"));
         const int n = 2000;
         for (int i = 0; i < n; ++i) {
-            LogQueue::enqueue(&sys, QStringLiteral("D"), entry(0, i % 12, QStringLiteral("VMon"), i), i % 3 == 0);
-            LogQueue::wakeWriter(&sys, i % 3 == 2);
+            LogQueue::enqueue(&w.sys, QStringLiteral("D"), LogEntry{0, i % 12, QStringLiteral("VMon"), i}, i % 3 == 0);
+            LogQueue::wakeWriter(&w.sys, i % 3 == 2);
         }
-        QTRY_COMPARE(pendingBatches(sys), 0);
-        QVERIFY(LogWriter::stop(&sys, 5000));
-        QCOMPARE(lineCount(path), n);
+        QTRY_COMPARE(pendingBatches(w.sys), 0);
+        QVERIFY(LogWriter::stop(&w.sys, 5000));
+        QCOMPARE(lineCount(w.path), n);
     }
 
     // The log directory disappears (a file takes its place, which stops root
@@ -141,9 +133,9 @@ private slots:
     // past it the oldest entries go and one line counts them.
     void unwritableDirectory()
     {
-        QTemporaryDir dir;
-        const QString logDir = dir.filePath(QStringLiteral("logs"));
-        const QString path = logDir + QStringLiteral("/v.log");
+        LogBacklog::setLimit(5);
+        Writing w(9, QStringLiteral("logs/v.log"));
+        const QString logDir = w.dir.filePath(QStringLiteral("logs"));
         auto breakDir = [&] {
             QVERIFY(QDir(logDir).removeRecursively());
             QFile blocker(logDir);
@@ -154,29 +146,24 @@ private slots:
             QVERIFY(QDir().mkpath(logDir));
         };
         QVERIFY(QDir().mkpath(logDir));
-        LogQueue::setConfiguredPath(path);
-        LogBacklog::setLimit(5);
-        QSystemInterface sys(9, 0, QStringLiteral("x"), QStringLiteral("x"), 0);
-        LogWriter::start(&sys);
-        WriterGuard guard{sys};
 
-        logOne(sys, QStringLiteral("D"), 0);
-        QTRY_COMPARE(lineCount(path), 1);
+        logOne(w.sys, 0);
+        QTRY_COMPARE(lineCount(w.path), 1);
 
         // Within the bound: nothing lost.
         breakDir();
         for (int v = 1; v <= 4; ++v)
-            logOne(sys, QStringLiteral("D"), v);
+            logOne(w.sys, v);
         QTRY_COMPARE(messages.size(), 1);
-        QTRY_COMPARE(pendingBatches(sys), 0); // every batch reached the writer
+        QTRY_COMPARE(pendingBatches(w.sys), 0); // every batch reached the writer
         QTest::qWait(1500);                   // and a retry failed too
         QCOMPARE(messages.size(), 1);         // once per outage, not per batch
-        QVERIFY(messages.at(0).text.contains(path));
+        QVERIFY(messages.at(0).text.contains(w.path));
         QCOMPARE(messages.at(0).icon, QMessageBox::Warning);
         mendDir();
-        QTRY_COMPARE_WITH_TIMEOUT(lineCount(path), 4, 10000); // retried without a new batch
+        QTRY_COMPARE_WITH_TIMEOUT(lineCount(w.path), 4, 10000); // retried without a new batch
         for (int v = 1; v <= 4; ++v)
-            QVERIFY(readAll(path).contains(QStringLiteral("val [%1]; \n").arg(v)));
+            QVERIFY(readAll(w.path).contains(QStringLiteral("val [%1]; \n").arg(v)));
         QTRY_COMPARE(messages.size(), 2);
         QVERIFY(messages.at(1).text.contains(QStringLiteral("written again")));
         QVERIFY(messages.at(1).informativeText.contains(QStringLiteral("No logged value was lost")));
@@ -184,12 +171,12 @@ private slots:
         // Past the bound: 8 entries, the 3 oldest dropped and counted.
         breakDir();
         for (int v = 10; v < 18; ++v)
-            logOne(sys, QStringLiteral("D"), v);
+            logOne(w.sys, v);
         QTRY_COMPARE(messages.size(), 3);
-        QTRY_COMPARE(pendingBatches(sys), 0);
+        QTRY_COMPARE(pendingBatches(w.sys), 0);
         mendDir();
-        QTRY_COMPARE_WITH_TIMEOUT(lineCount(path), 6, 10000);
-        const QString text = readAll(path);
+        QTRY_COMPARE_WITH_TIMEOUT(lineCount(w.path), 6, 10000);
+        const QString text = readAll(w.path);
         static const QRegularExpression lost(QStringLiteral(
             "^\\[([-0-9T:.]+)\\]: \\[D\\] log lost 3 entries between \\[([-0-9T:.]+)\\] and \\[\\1\\]; \n"));
         QVERIFY2(lost.match(text).hasMatch(), qPrintable(text));
@@ -205,18 +192,13 @@ private slots:
     // written whole.
     void largeBurstWrittenWhole()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("big.log"));
-        LogQueue::setConfiguredPath(path);
         LogBacklog::setLimit(5);
-        QSystemInterface sys(2, 0, QStringLiteral("x"), QStringLiteral("x"), 0);
-        LogWriter::start(&sys);
-        WriterGuard guard{sys};
+        Writing w(2, QStringLiteral("big.log"));
         for (int i = 0; i < 20; ++i)
-            LogQueue::enqueue(&sys, QStringLiteral("MF"), entry(0, i, QStringLiteral("VMon"), i), i == 0);
-        LogQueue::wakeWriter(&sys, true);
-        QTRY_COMPARE(lineCount(path), 20);
-        QVERIFY(!readAll(path).contains(QStringLiteral("lost")));
+            LogQueue::enqueue(&w.sys, QStringLiteral("MF"), LogEntry{0, i, QStringLiteral("VMon"), i}, i == 0);
+        LogQueue::wakeWriter(&w.sys, true);
+        QTRY_COMPARE(lineCount(w.path), 20);
+        QVERIFY(!readAll(w.path).contains(QStringLiteral("lost")));
         QVERIFY(messages.isEmpty());
     }
 
@@ -227,23 +209,19 @@ private slots:
     {
         if (!QFile::exists(QStringLiteral("/dev/full")))
             QSKIP("no full device here");
-        QTemporaryDir dir;
+        Writing w(9, QStringLiteral("good.log"));
         LogQueue::setConfiguredPath(QStringLiteral("/dev/full"));
-        QSystemInterface sys(9, 0, QStringLiteral("x"), QStringLiteral("x"), 0);
-        LogWriter::start(&sys);
-        WriterGuard guard{sys};
-        logOne(sys, QStringLiteral("D"), 1);
-        logOne(sys, QStringLiteral("D"), 2);
+        logOne(w.sys, 1);
+        logOne(w.sys, 2);
         QTRY_COMPARE(messages.size(), 1);
-        const QString good = dir.filePath(QStringLiteral("good.log"));
-        LogQueue::setConfiguredPath(good);
-        QTRY_COMPARE_WITH_TIMEOUT(lineCount(good), 2, 10000);
+        LogQueue::setConfiguredPath(w.path);
+        QTRY_COMPARE_WITH_TIMEOUT(lineCount(w.path), 2, 10000);
         QTRY_COMPARE(messages.size(), 2);
 
         LogQueue::setConfiguredPath(QStringLiteral("/dev/full"));
-        logOne(sys, QStringLiteral("D"), 3);
+        logOne(w.sys, 3);
         QTRY_COMPARE(messages.size(), 3);
-        QVERIFY(LogWriter::stop(&sys, 5000));
+        QVERIFY(LogWriter::stop(&w.sys, 5000));
         QTRY_COMPARE(messages.size(), 4);
         QVERIFY(messages.at(3).informativeText.startsWith(QStringLiteral("Logged values not written: 1.")));
     }

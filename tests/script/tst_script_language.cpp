@@ -119,6 +119,7 @@ private slots:
             << QByteArray("set\nVSet\n*\n100;\nwait\n   2000;") << true << QStringList{"set VSet * 100", "wait 2000"};
         QTest::newRow("empty") << QByteArray() << true << QStringList{};
         QTest::newRow("bad action") << QByteArray("set VSet * 100;SET Pw * 1;") << false << QStringList{};
+        QTest::newRow("huge board index") << QByteArray("set VSet 99999999999{1} 5;") << false << QStringList{};
         QTest::newRow("binary") << QByteArray("set VSet * 1\0\x01\x02;", 16) << false << QStringList{};
         QTest::newRow("not UTF-8") << QByteArray("set VSet * \xe9t\xe9;") << false << QStringList{};
         QTest::newRow("UTF-8 value") << QByteArray("set Name 0{0} \xc3\xa9t\xc3\xa9;") << true
@@ -159,19 +160,15 @@ private slots:
         QCOMPARE(bytes, QByteArray("wait 1;"));
     }
 
-    void unreadableAndOversizedFiles()
+    void oversizedFileRefused()
     {
         QTemporaryDir dir;
         QByteArray bytes;
         QString error;
-        QVERIFY(!readScriptFile(dir.filePath("missing.cas"), &bytes, &error));
-        QVERIFY(!error.isEmpty());
-
         QFile big(dir.filePath("big.cas"));
         QVERIFY(big.open(QIODevice::WriteOnly));
         QVERIFY(big.resize(50 * 1024 * 1024));
         big.close();
-        error.clear();
         QVERIFY(!readScriptFile(big.fileName(), &bytes, &error));
         QVERIFY(error.contains("larger"));
         QVERIFY(bytes.isEmpty());

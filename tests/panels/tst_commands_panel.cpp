@@ -1,7 +1,9 @@
 // The commands panel against the virtual hardware through the main window:
 // every command is judged by what the channels then report through events,
 // a refused command or write reaches the operator once, answering No sends
-// nothing, and the panel follows the system's connection and read-outs.
+// nothing, and the panel follows the system's connection and read-outs. The
+// flag and B8181 dialogs it opens write what the operator chose, bit for bit:
+// bits the operator cannot see are kept, an unchanged limit is not written.
 
 #include "tests/support/LiveWindow.h"
 #include "device/ORVEHVNode.h"
@@ -10,10 +12,14 @@
 #include "logging/QLogDialog.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QFlagWordDialog.h"
+#include "panels/QHVOutputDialog.h"
+#include "panels/QSysInfoB8181Dialog.h"
 #include "panels/QSystemInformations.h"
 #include "script/QScriptDialog.h"
 #include "virtualhw/VirtualControl.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -422,6 +428,122 @@ private slots:
         QVERIFY(dialog->isVisible());
         w->removeSystem(0);
         QVERIFY(dialog.isNull());
+    }
+
+    void resetFlagsKeepHiddenBits_data()
+    {
+        QTest::addColumn<int>("word");
+        QTest::addColumn<int>("toggle");
+        QTest::addColumn<int>("written");
+        QTest::newRow("bit 1 kept") << 2 << 0 << 3;
+        QTest::newRow("bits 4 and 5 kept") << 50 << 2 << 54;
+        QTest::newRow("clear bit 3") << 13 << 3 << 5;
+        QTest::newRow("bits above 5 dropped") << 0x1C1 << 0 << 0;
+    }
+
+    void resetFlagsKeepHiddenBits()
+    {
+        QFETCH(int, word);
+        QFETCH(int, toggle);
+        QFETCH(int, written);
+        QSystemInterface *sys = connect(Mainframe);
+        QVERIFY(sys);
+        auto *d = new QResetFlagsDialog(w, word, sys->systemNode());
+        d->show();
+        for (int bit = 0; bit < 6; ++bit)
+            QCOMPARE(d->checkBox(bit)->isHidden(), bit == 1 || bit >= 4);
+        d->checkBox(toggle)->click();
+        d->accept();
+        QCOMPARE(vhw::sysPropValue(id, "ResFlagCfg"), double(written));
+        QVERIFY(messages.isEmpty());
+    }
+
+    // The panel reads the word afresh and only opens the dialog; the dialog
+    // writes.
+    void panelOpensWordReadFromSystem()
+    {
+        QSystemInterface *sys = connect(Mainframe);
+        QVERIFY(sys);
+        vhw::setSysProp(id, "GenSignCfg", 37);
+        panelOf(sys)->button("GEN SIGN\nCFG")->click();
+        QPointer<QGenSignCfgDialog> d = w->findChild<QGenSignCfgDialog *>();
+        QVERIFY(d);
+        QCOMPARE(d->word(), 37);
+        d->checkBox(5)->click();
+        d->accept();
+        QCOMPARE(vhw::sysPropValue(id, "GenSignCfg"), 5.0);
+        QTRY_VERIFY(d.isNull()); // deletes itself when closed
+
+        // A word that cannot be read is not offered for editing: its hidden bits
+        // would be written back as 0.
+        vhw::setSysProp(id, "ResFlagCfg", 2);
+        vhw::failRead(id, "ResFlagCfg", ORVEHV_ERR_DEVICE);
+        panelOf(sys)->button("RESET\nFLAG CFG")->click();
+        QVERIFY(!w->findChild<QResetFlagsDialog *>());
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().text, QString("ResFlagCfg could not be read from system Sys; it was not changed."));
+        QCOMPARE(vhw::sysPropValue(id, "ResFlagCfg"), 2.0);
+    }
+
+    void hvButtonsWriteOneBit_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<int>("written");
+        QTest::newRow("HV Reset 2") << "HV\nRESET" << 1024;
+        QTest::newRow("HV Recovery 2") << "RECOVERY\nFLAG" << 4;
+    }
+
+    void hvButtonsWriteOneBit()
+    {
+        QFETCH(QString, label);
+        QFETCH(int, written);
+        QSystemInterface *sys = connect(Rack);
+        QVERIFY(sys);
+        panelOf(sys)->button(label)->click();
+        auto *d = w->findChild<QHVOutputDialog *>();
+        QVERIFY(d);
+        d->outputButtons().at(2)->click();
+        QCOMPARE(vhw::sysPropValue(id, "RstRecFlag"), double(written));
+        QVERIFY(d->isVisible());
+        QVERIFY(messages.isEmpty());
+        d->okButton()->click();
+        QVERIFY(!d->isVisible());
+    }
+
+    void b8181LimitWrittenOnlyWhenChanged()
+    {
+        QSystemInterface *sys = connect(Rack);
+        QVERIFY(sys);
+        vhw::setSysProp(id, "ACDCIlim", 2);
+        vhw::setSysProp(id, "HighFreq", 40000);
+        // Any write of the limit would be refused and reported.
+        vhw::failWrite(id, "ACDCIlim", ORVEHV_ERR_WRITE_REFUSED);
+        auto *d = new QSysInfoB8181Dialog(w, sys->systemNode());
+        QCOMPARE(d->shownText("HighFreq"), QString("40000"));
+        QCOMPARE(d->limitCombo()->currentText(), QString("5"));
+        d->okButtonClicked();
+        QVERIFY(messages.isEmpty());
+
+        // A changed limit is written; refused, it is reported and the dialog
+        // stays open with the operator's choice.
+        d = new QSysInfoB8181Dialog(w, sys->systemNode());
+        d->show();
+        d->limitCombo()->setCurrentIndex(3);
+        d->okButtonClicked();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages.first().text.startsWith("ACDCIlim could not be written on system Sys"));
+        QVERIFY(d->isVisible());
+        vhw::clearFaults(id);
+        d->okButtonClicked();
+        QCOMPARE(vhw::sysPropValue(id, "ACDCIlim"), 3.0);
+        QVERIFY(!d->isVisible());
+
+        // A limit that cannot be read is not offered.
+        vhw::failRead(id, "ACDCIlim", ORVEHV_ERR_DEVICE);
+        auto *u = new QSysInfoB8181Dialog(w, sys->systemNode());
+        QVERIFY(!u->limitCombo()->isEnabled());
+        u->okButtonClicked();
+        QCOMPARE(messages.size(), 1);
     }
 };
 

@@ -6,7 +6,6 @@
 
 #include "tests/support/LiveWindow.h"
 #include "device/LogQueue.h"
-#include "device/NodeValue.h"
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
 #include "logging/QLogDialog.h"

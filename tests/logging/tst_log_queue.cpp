@@ -19,7 +19,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
 Q_DECLARE_METATYPE(LogEntry)
 

@@ -11,7 +11,6 @@
 #include "script/ScriptLanguage.h"
 #include "script/ScriptRunLock.h"
 #include "script/ScriptRunner.h"
-#include "views/ORVEHVWidgetItem.h"
 #include "views/QCustomTableWidget.h"
 #include "virtualhw/VirtualControl.h"
 
@@ -21,7 +20,6 @@
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTreeWidget>

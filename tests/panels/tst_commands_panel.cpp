@@ -332,20 +332,16 @@ private slots:
         button->click();
         QCOMPARE(messages.last().text, QString("You are powering ON the 48V"));
         QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 1.0);
-    }
 
-    void pw48WithoutPropertyOnlyGreys()
-    {
-        QSystemInterface *sys = connect(Rack);
-        QVERIFY(sys);
+        // A system without the property: the button only greys, nothing is
+        // asked or written.
         for (ORVEHVNode *p : sys->systemNode()->parameters())
             if (p->name() == QLatin1String("ACDCPwr"))
                 p->setName(QStringLiteral("NoACDCPwr"));
-        QPushButton *button = panelOf(sys)->button("48V\nPW");
-        const bool checked = button->isChecked();
+        messages.clear();
         button->click();
         QVERIFY(messages.isEmpty());
-        QCOMPARE(button->isChecked(), checked);
+        QVERIFY(button->isChecked());
         QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 1.0);
     }
 

@@ -159,42 +159,70 @@ private slots:
         }
     }
 
-    void confirmedCommandReachesEveryChannel_data()
+    void commandAskedThenCarriedOut_data()
     {
         QTest::addColumn<Target>("target");
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("question");
         QTest::addColumn<bool>("yes");
         QTest::addColumn<bool>("startOn");
+        QTest::addColumn<QString>("fault");   // a write the system refuses
+        QTest::addColumn<QString>("report");  // and the one warning about it
         const QString kill = "You are sending kill signal to system Sys.";
         const QString globalOff = "You are sending Global OFF signal to system Sys.";
-        QTest::newRow("mainframe: Kill command") << Mainframe << "KILL" << kill << true << true;
-        QTest::newRow("B8181: Kill command") << Rack << "KILL" << kill << true << true;
+        const QString turnOff = "You are turning off all channels of the system Sys.";
+        QTest::newRow("mainframe: Kill command") << Mainframe << "KILL" << kill << true << true << "" << "";
+        QTest::newRow("B8181: Kill command") << Rack << "KILL" << kill << true << true << "" << "";
         // NIM units and VME boards take no command: "Pw" = 0 per channel.
-        QTest::newRow("NIM: Pw per channel") << Nim << "KILL" << kill << true << true;
-        QTest::newRow("VME: Pw per channel") << Vme << "KILL" << kill << true << true;
-        QTest::newRow("B8181: GlobalOff command") << Rack << "GLOBAL\nOFF" << globalOff << true << true;
+        QTest::newRow("NIM: Pw per channel") << Nim << "KILL" << kill << true << true << "" << "";
+        QTest::newRow("VME: Pw per channel") << Vme << "KILL" << kill << true << true << "" << "";
+        QTest::newRow("B8181: GlobalOff command") << Rack << "GLOBAL\nOFF" << globalOff << true << true << "" << "";
         // Answering No sends nothing.
-        QTest::newRow("No: KILL") << Rack << "KILL" << kill << false << true;
-        QTest::newRow("No: GLOBAL OFF") << Rack << "GLOBAL\nOFF" << globalOff << false << true;
+        QTest::newRow("No: KILL") << Rack << "KILL" << kill << false << true << "" << "";
+        QTest::newRow("No: GLOBAL OFF") << Rack << "GLOBAL\nOFF" << globalOff << false << true << "" << "";
         QTest::newRow("No: GLOBAL ON") << Rack << "GLOBAL\nON" << "You are sending Global ON signal to system Sys."
-                                       << false << false;
-        QTest::newRow("No: TURN OFF ALL") << Brisk << "TURN OFF\nALL"
-                                          << "You are turning off all channels of the system Sys." << false << true;
-        QTest::newRow("No: NIM KILL") << Nim << "KILL" << kill << false << true;
+                                       << false << false << "" << "";
+        QTest::newRow("No: TURN OFF ALL") << Brisk << "TURN OFF\nALL" << turnOff << false << true << "" << "";
+        QTest::newRow("No: NIM KILL") << Nim << "KILL" << kill << false << true << "" << "";
+        // A command or write the system refuses must never look like it worked:
+        // one warning naming the command and the system, however many writes
+        // failed, and the channels as they were.
+        QTest::newRow("refused KILL command") << Mainframe << "KILL" << kill << true << true << "Kill"
+                                              << "KILL failed on system Sys:\nthe system did not answer (error 4107).";
+        QTest::newRow("refused GLOBAL OFF command")
+            << Rack << "GLOBAL\nOFF" << globalOff << true << true << "GlobalOff"
+            << "GLOBAL OFF failed on system Sys:\nthe system did not answer (error 4107).";
+        QTest::newRow("refused NIM KILL writes") << Nim << "KILL" << kill << true << true << "Pw"
+                                                 << "KILL was not carried out completely on system Sys:\n4 of 4 channels "
+                                                    "were not switched off (the system did not answer (error 4107)).";
+        QTest::newRow("refused TURN OFF ALL writes")
+            << Brisk << "TURN OFF\nALL" << turnOff << true << true << "Pw"
+            << "TURN OFF ALL was not carried out completely on system Sys:\n4 of 4 channels were not switched off (the "
+               "system did not answer (error 4107)).";
+        QTest::newRow("refused NIM CLEAR ALARM")
+            << Nim << "CLEAR\nALARM" << "You are sending Clear Alarm signal to system Sys." << true << false << "ClrAlarm"
+            << "CLEAR ALARM was not carried out completely on system Sys:\n1 of 1 boards were not cleared (the system "
+               "did not answer (error 4107)).";
+        QTest::newRow("refused 48V off") << Rack << "48V\nPW" << "You are powering OFF the 48V" << true << true << "ACDCPwr"
+                                         << "ACDCPwr could not be written on system Sys:\nthe system did not answer "
+                                            "(error 4107).";
     }
 
     // The button is highlighted while the operator is asked; the answer
     // decides what reaches the channels.
-    void confirmedCommandReachesEveryChannel()
+    void commandAskedThenCarriedOut()
     {
         QFETCH(Target, target);
         QFETCH(QString, label);
         QFETCH(QString, question);
         QFETCH(bool, yes);
         QFETCH(bool, startOn);
+        QFETCH(QString, fault);
+        QFETCH(QString, report);
         QSystemInterface *sys = connect(target);
         QVERIFY(sys);
+        if (!fault.isEmpty())
+            QCOMPARE(vhw::failWrite(id, fault.toStdString(), ORVEHV_ERR_DEVICE), ORVEHV_OK);
         const QList<ORVEHVNode *> pw = powerNodes(sys->systemNode());
         QVERIFY(!pw.isEmpty());
         if (startOn)
@@ -203,26 +231,36 @@ private slots:
 
         QPushButton *button = panelOf(sys)->button(label);
         const QString styleBefore = button->styleSheet();
+        const bool checkedBefore = button->isChecked();
         QString styleWhileAsking;
-        answer = [&](const OperatorMessage &) {
-            styleWhileAsking = button->styleSheet();
+        answer = [&](const OperatorMessage &m) {
+            if (m.icon == QMessageBox::Question)
+                styleWhileAsking = button->styleSheet();
             return yes ? 0 : 1;
         };
         button->click();
-        QCOMPARE(messages.size(), 1);
+        const int shown = report.isEmpty() ? 1 : 2;  // the question, and the report
+        QCOMPARE(messages.size(), shown);
         QCOMPARE(messages.first().icon, QMessageBox::Question);
         QCOMPARE(messages.first().text, question);
-        QCOMPARE(styleWhileAsking, QString(QSystemInformations::HighlightStyle));
+        if (!report.isEmpty()) {
+            QCOMPARE(messages.last().icon, QMessageBox::Warning);
+            QCOMPARE(messages.last().text, report);
+        }
+        if (!button->isCheckable()) // the on/off 48V button is no highlighted command
+            QCOMPARE(styleWhileAsking, QString(QSystemInformations::HighlightStyle));
         QCOMPARE(button->styleSheet(), styleBefore);
-        const bool onAfter = startOn && !yes;
-        if (!yes) {
+        QCOMPARE(button->isChecked(), checkedBefore);
+        const bool unchanged = !yes || !fault.isEmpty();
+        if (unchanged) {
             vhw::advanceTime(5);
             QTest::qWait(200);
         }
+        const bool onAfter = startOn && unchanged;
         QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), onAfter ? int(pw.size()) : 0, 10000);
         for (const ORVEHVNode *p : pw)
             QCOMPARE(vhw::channelParamValue(id, p->slot(), p->channel(), "Pw"), onAfter ? 1.0 : 0.0);
-        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.size(), shown);
     }
 
     void clearAlarmClearsTrips_data()
@@ -261,49 +299,6 @@ private slots:
         QCOMPARE(messages.first().text, QString("You are sending Clear Alarm signal to system Sys."));
         QTRY_VERIFY_WITH_TIMEOUT(!(status->value().value.toInt() & (1 << tripBit)), 10000);
         QCOMPARE(messages.size(), 1);
-    }
-
-    void refusedCommandIsReportedOnce_data()
-    {
-        QTest::addColumn<Target>("target");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("KILL command") << Mainframe << "KILL" << "Kill"
-                                      << "KILL failed on system Sys:\nthe system did not answer (error 4107).";
-        QTest::newRow("GLOBAL OFF command") << Rack << "GLOBAL\nOFF" << "GlobalOff"
-                                            << "GLOBAL OFF failed on system Sys:\nthe system did not answer (error 4107).";
-        QTest::newRow("NIM KILL writes") << Nim << "KILL" << "Pw"
-                                         << "KILL was not carried out completely on system Sys:\n4 of 4 channels were not "
-                                            "switched off (the system did not answer (error 4107)).";
-        QTest::newRow("TURN OFF ALL writes") << Brisk << "TURN OFF\nALL" << "Pw"
-                                             << "TURN OFF ALL was not carried out completely on system Sys:\n4 of 4 "
-                                                "channels were not switched off (the system did not answer (error 4107)).";
-        QTest::newRow("NIM CLEAR ALARM") << Nim << "CLEAR\nALARM" << "ClrAlarm"
-                                         << "CLEAR ALARM was not carried out completely on system Sys:\n1 of 1 boards "
-                                            "were not cleared (the system did not answer (error 4107)).";
-        QTest::newRow("48V off") << Rack << "48V\nPW" << "ACDCPwr"
-                                 << "ACDCPwr could not be written on system Sys:\nthe system did not answer (error 4107).";
-    }
-
-    // A command or write the system refuses must never look like it worked:
-    // one warning naming the command and the system, however many writes failed.
-    void refusedCommandIsReportedOnce()
-    {
-        QFETCH(Target, target);
-        QFETCH(QString, label);
-        QFETCH(QString, fault);
-        QFETCH(QString, expected);
-        QSystemInterface *sys = connect(target);
-        QVERIFY(sys);
-        QCOMPARE(vhw::failWrite(id, fault.toStdString(), ORVEHV_ERR_DEVICE), ORVEHV_OK);
-        QPushButton *button = panelOf(sys)->button(label);
-        const bool checkedBefore = button->isChecked();
-        button->click();
-        QCOMPARE(messages.size(), 2);  // the question and the report
-        QCOMPARE(messages.last().icon, QMessageBox::Warning);
-        QCOMPARE(messages.last().text, expected);
-        QCOMPARE(button->isChecked(), checkedBefore);
     }
 
     void pw48OffDropsEveryOutput()

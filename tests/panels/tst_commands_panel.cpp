@@ -140,7 +140,6 @@ private slots:
         auto *script = w->findChild<QScriptDialog *>();
         QVERIFY(script);
         QCOMPARE(script->system(), sys);
-        delete script;
         if (target.type == 2) {
             QVERIFY(!panel->button("OFF")->isEnabled());
             // LOG asks for a selection; once one is accepted, ON and OFF work
@@ -149,7 +148,6 @@ private slots:
             QVERIFY(log);
             emit log->accepted();
             QVERIFY(panel->button("OFF")->isEnabled());
-            log->close();
         } else {
             // The on/off LOG button starts and stops the system's logging.
             panel->button("LOG")->click();
@@ -285,13 +283,12 @@ private slots:
         ORVEHVNode *status = board->children().first()->parameter("Status");
         QVERIFY(status);
         // A short circuit trips the channel.
-        const int slot = board->slot();
-        vhw::setChannelParam(id, slot, 0, "VSet", 100);
-        vhw::setChannelParam(id, slot, 0, "Trip", 0.5);
-        vhw::setChannelLoad(id, slot, 0, 0);
-        vhw::setChannelParam(id, slot, 0, "Pw", 1);
+        vhw::setChannelParam(id, 0, 0, "VSet", 100);
+        vhw::setChannelParam(id, 0, 0, "Trip", 0.5);
+        vhw::setChannelLoad(id, 0, 0, 0);
+        vhw::setChannelParam(id, 0, 0, "Pw", 1);
         vhw::advanceTime(3);
-        vhw::setChannelLoad(id, slot, 0, 100);
+        vhw::setChannelLoad(id, 0, 0, 100);
         QTRY_VERIFY_WITH_TIMEOUT(status->value().value.toInt() & (1 << tripBit), 10000);
 
         panelOf(sys)->button("CLEAR\nALARM")->click();

@@ -100,8 +100,6 @@ private slots:
         QCOMPARE(a.size(), 4);
         QCOMPARE(tokens(a.at(3)), (QStringList{"wait", "5"}));
         QCOMPARE(splitActions("set VSet * 100;\n\n  \n").size(), 1);
-        QCOMPARE(checkScript(splitActions("set VSet * 100;wait 1;wait 2;wait x")), 4);
-        QCOMPARE(checkScript(splitActions("set VSet * 100;wait 1;wait 2;wait 3")), 0);
         QCOMPARE(checkScript({}), -1);
         QCOMPARE(describeChannels("*{1}:2{*}"), QString("ALL{1}:2{ALL}"));
         // the check stops at the first bad action
@@ -115,8 +113,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QStringList>("actions");
-        QTest::newRow("one action over lines")
-            << QByteArray("set\nVSet\n*\n100;\nwait\n   2000;") << true << QStringList{"set VSet * 100", "wait 2000"};
+        // (Actions over several lines: tst_script_run::loadAndSave.)
         QTest::newRow("empty") << QByteArray() << true << QStringList{};
         QTest::newRow("bad action") << QByteArray("set VSet * 100;SET Pw * 1;") << false << QStringList{};
         QTest::newRow("huge board index") << QByteArray("set VSet 99999999999{1} 5;") << false << QStringList{};

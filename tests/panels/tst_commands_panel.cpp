@@ -306,7 +306,6 @@ private slots:
         switchAllOn(sys->systemNode(), id);
         QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), int(pw.size()), 10000);
         QPushButton *button = panelOf(sys)->button("48V\nPW");
-        QVERIFY(button->isChecked());
 
         answer = [](const OperatorMessage &) { return 1; };
         button->click();
@@ -343,7 +342,6 @@ private slots:
         QVERIFY(sys);
         const QList<QPushButton *> fans = panelOf(sys)->fanButtons();
         QCOMPARE(fans.size(), 3);
-        QVERIFY(fans.at(1)->isChecked());
 
         answer = [](const OperatorMessage &) { return 1; };
         fans.at(0)->click();

@@ -120,7 +120,6 @@ private slots:
         QCOMPARE(device(3, 7, "Pw"), 1.0);
 
         const QString rep = runner.report();
-        QVERIFY(rep.startsWith(ScriptRunner::ReportHead));
         QVERIFY(rep.contains("SET [VSet]for [ALL]to [100]...<b>OK</b><br>"));
         QVERIFY(rep.contains("WAIT 200 ms...<b>OK</b><br>"));
         QVERIFY(rep.endsWith("<br>Script successfully executed.<br><br></div></body></html>"));

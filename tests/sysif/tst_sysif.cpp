@@ -1,12 +1,18 @@
 // QSystemInterface against the default virtual systems: connection sequence,
 // refusals, mainframe model rule, panels built by the panel builder, signal
-// relays, index pushes, crate map changes, VME HV crates, destruction.
+// relays, index pushes, crate map changes, VME HV crates, destruction. Then
+// the panels alone: status bar texts, styles and lamps; system boxes and the
+// collapsible list; the board information panel: titles per system family,
+// one box per occupied slot, rows, refresh on a parameter change, collapsing.
 
 #include "ORVEHVWrapper.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/ORVEHVNode.h"
 #include "device/ORVEHVNodeProperty.h"
 #include "device/QSystemInterface.h"
+#include "device/ValueText.h"
+#include "panels/BoardInfoText.h"
+#include "panels/PanelPictures.h"
 #include "panels/QBoardInformations.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QCustomBox.h"
@@ -22,6 +28,7 @@
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTest>
+#include <QToolButton>
 
 #include <memory>
 
@@ -62,6 +69,59 @@ int boardCount(const ORVEHVNode *n)
     for (const ORVEHVNode *c : n->children())
         boards += c->kind() == KindBoard;
     return boards;
+}
+
+ORVEHVNode *makeBoard(int slot, const QString &model, quint32 serial, int handle)
+{
+    auto *b = new ORVEHVNode;
+    b->initialise(QString("Board%1").arg(slot, 2, 10, QChar('0')), KindBoard);
+    b->setSlot(quint16(slot));
+    b->setModel(model);
+    b->setDescription(model + " 12 Ch 3KV/3mA");
+    b->setSerialNumber(serial);
+    b->setFirmwareMajor("01");
+    b->setFirmwareMinor("05");
+    b->setChannelCount(12);
+
+    auto add = [&](const char *name, int libraryType, int dataType, int access) {
+        auto *p = new ORVEHVNode;
+        p->initialise(name, KindBoardParameter);
+        p->setLibraryType(libraryType);
+        p->setDataType(dataType);
+        p->setAccessMode(access);
+        p->setSlot(quint16(slot));
+        b->addParameter(p);
+        return p;
+    };
+    add("BdStatus", 3, DataInt32, AccessReadWrite);
+    ORVEHVNode *temp = add("Temp", 0, DataFloat, AccessReadWrite);
+    temp->setDecimals(1);
+    temp->setUnitText(QString(" ") + QChar(0xB0) + "C");
+    add("ClrAlarm", 0, DataFloat, AccessWriteOnly);
+
+    b->setHandle(handle);
+    return b;
+}
+
+// A system node with boards in slots 0 and 3 and an empty slot between.
+ORVEHVNode *makeSystem(int systemType, const QString &argument, int handle = 7)
+{
+    auto *sys = new ORVEHVNode;
+    sys->initialise("crate", KindSystem, systemType, 0, argument);
+    sys->addChild(makeBoard(0, "A1520", 10234, handle));
+    auto *empty = new ORVEHVNode;
+    empty->initialise(QString(), KindContainer);
+    sys->addChild(empty);
+    sys->addChild(makeBoard(3, "A1535N", 555, handle));
+    // Discovery adds parameters to boards already in the tree, so they carry
+    // the system type too.
+    for (ORVEHVNode *c : sys->children()) {
+        c->setConnectionArgument(argument);
+        for (ORVEHVNode *p : c->parameters())
+            p->setSystemType(systemType);
+    }
+    sys->setHandle(handle);
+    return sys;
 }
 
 } // namespace
@@ -353,6 +413,327 @@ private slots:
         }
         for (const auto &p : boardProps)
             QVERIFY(p.isNull());
+    }
+
+    void connectionDescription_data()
+    {
+        QTest::addColumn<int>("link");
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("tcp") << 0 << "192.0.2.10" << "192.0.2.10";
+        QTest::newRow("usb") << 3 << "0_0_C0" << "USB 0";
+        QTest::newRow("usb empty") << 3 << "" << "";
+        QTest::newRow("optical") << 4 << "1_0_A0" << "OPTICAL LINK 1_0";
+        QTest::newRow("optical short") << 4 << "1_" << "";
+        QTest::newRow("serial 1.5 odd") << 5 << "3_9600_8_1_2_0" << "COM3, BaudRate: 9600, Data: 8, Stop: 1.5, Parity: Odd";
+        // The connect dialog passes the port as "COM3": no second prefix.
+        QTest::newRow("serial port text") << 5 << "COM3_9600_8_0_0_0"
+                                          << "COM3, BaudRate: 9600, Data: 8, Stop: 1, Parity: None";
+        QTest::newRow("serial five parts") << 5 << "3_9600_8_1_2" << "";
+        QTest::newRow("serial unknown codes") << 5 << "4_19200_7_7_9_0" << "COM4, BaudRate: 19200, Data: 7, Stop: , Parity: ";
+        QTest::newRow("serial not a number") << 5 << "4_19200_7_x_y_0" << "COM4, BaudRate: 19200, Data: 7, Stop: 1, Parity: None";
+        QTest::newRow("serial empty parts kept") << 5 << "_____" << "COM, BaudRate: , Data: , Stop: 1, Parity: None";
+        QTest::newRow("usb3") << 6 << "0_0_0" << "0_0_0";
+    }
+
+    void connectionDescription()
+    {
+        QFETCH(int, link);
+        QFETCH(QString, argument);
+        QFETCH(QString, text);
+        QCOMPARE(QSystemStatusBar::connectionDescription(link, argument), text);
+    }
+
+    // A lost connection turns the status red; other states keep the colour
+    // the label had. (The texts are checked through the main window.)
+    void statusColourRule()
+    {
+        QSystemStatusBar bar;
+        bar.setConnectionStatus(1);
+        QCOMPARE(bar.statusLabel()->styleSheet(), QString("QLabel {color : green; }"));
+        bar.setConnectionStatus(2);
+        QCOMPARE(bar.statusLabel()->styleSheet(), QString("QLabel {color : red; }"));
+        bar.setConnectionStatus(1);
+        bar.setConnectionStatus(0);
+        QCOMPARE(bar.statusLabel()->styleSheet(), QString("QLabel {color : green; }"));
+        bar.setConnectionStatus(7);
+        QCOMPARE(bar.statusLabel()->text(), QString());
+
+        QCOMPARE(QSystemStatusBar::systemNameText(5, "crate"), QString("VME HV Crate"));
+        QCOMPARE(QSystemStatusBar::systemNameText(2, "crate"), QString("crate"));
+    }
+
+    void lampsFromStatusRecord_data()
+    {
+        QTest::addColumn<int>("system");
+        QTest::addColumn<QList<int>>("boards");   // board words set, the rest stay 5 (no lamp)
+        QTest::addColumn<bool>("sync");
+        QTest::addColumn<bool>("warning");
+        QTest::addColumn<bool>("error");
+        QTest::newRow("all fine") << 0 << QList<int>{0, 0} << true << false << false;
+        QTest::newRow("0 and 2") << 0 << QList<int>{5, 2} << true << false << true;
+        QTest::newRow("board warning only") << 9 << QList<int>{1} << false << true << false;
+        QTest::newRow("last board error") << 9 << QList<int>{5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 2}
+                                          << false << false << true;
+        QTest::newRow("nothing known") << -1 << QList<int>{} << false << false << false;
+    }
+
+    void lampsFromStatusRecord()
+    {
+        QFETCH(int, system);
+        QFETCH(QList<int>, boards);
+        QFETCH(bool, sync);
+        QFETCH(bool, warning);
+        QFETCH(bool, error);
+        ORVEHV_SYSTEMSTATUS_t st;
+        st.System = system;
+        for (int i = 0; i < ORVEHV_MAX_BOARDS; ++i)
+            st.Board[i] = i < boards.size() ? boards.at(i) : 5;
+
+        QSystemStatusBar bar;
+        bar.setEventStatus(st);
+        QCOMPARE(bar.indicatorPicture(0), QString(sync ? ":Resources/buttons/led_on_mid.png" : ":Resources/buttons/led_off_mid.png"));
+        QCOMPARE(bar.indicatorPicture(1), QString(warning ? ":Resources/buttons/led_warn_mid.png" : ":Resources/buttons/led_off_mid.png"));
+        QCOMPARE(bar.indicatorPicture(2), QString(error ? ":Resources/buttons/led_err_mid.png" : ":Resources/buttons/led_off_mid.png"));
+    }
+
+    void missingPicturesAreDrawn()
+    {
+        const QPixmap lamp = PanelPictures::load(":Resources/nothing/led_err_mid.png", QSize(16, 16));
+        QCOMPARE(lamp.size(), QSize(16, 16));
+        const QImage img = lamp.toImage();
+        const QColor centre = img.pixelColor(8, 8);
+        QVERIFY2(centre.red() > 150 && centre.green() < 120, qPrintable(centre.name()));
+        QCOMPARE(img.pixelColor(0, 0).alpha(), 0);
+        QVERIFY(!PanelPictures::load(":Resources/nothing/Modulo-dock.png", QSize(36, 72)).isNull());
+    }
+
+    void boxSignalsCarryIndex()
+    {
+        QCustomBox box(2, "crate", ":Resources/Elementi/sistema-vme.png", "Configure", "Disconnect");
+        QSignalSpy item(&box, &QCustomBox::itemClicked);
+        QSignalSpy extra(&box, &QCustomBox::clickedExtraButton);
+        QSignalSpy disc(&box, &QCustomBox::clickedDisconnectButton);
+        QSignalSpy expand(&box, &QCustomBox::clickedExpandButton);
+        box.resize(240, 60);
+        box.show();
+        QTest::mouseClick(box.extraButton(), Qt::LeftButton);
+        QTest::mouseClick(box.disconnectButton(), Qt::LeftButton);
+        QTest::mouseClick(box.expandButton(), Qt::LeftButton);
+        QTest::mouseClick(box.titleLabel(), Qt::LeftButton);
+        // Buttons do not count as a click on the box; the name label does.
+        for (QSignalSpy *spy : {&extra, &disc, &expand, &item}) {
+            QCOMPARE(spy->size(), 1);
+            QCOMPARE(spy->at(0).at(0).toInt(), 2);
+        }
+        // A right click selects nothing.
+        QTest::mouseClick(box.titleLabel(), Qt::RightButton);
+        QCOMPARE(item.size(), 1);
+    }
+
+    void boxListExpandsOneAtATime()
+    {
+        QCollapsibleWidget list;
+        QWidget *panels[3];
+        for (int i = 0; i < 3; ++i) {
+            auto *box = new QCustomBox(i, QString("sys%1").arg(i), QString(), "Configure", "Disconnect");
+            panels[i] = new QLabel(QString("commands %1").arg(i));
+            box->setContentWidget(panels[i]);
+            list.addBox(box);
+        }
+        list.resize(250, 600);
+        list.show();
+
+        QTest::mouseClick(list.box(1)->expandButton(), Qt::LeftButton);
+        QVERIFY(panels[1]->isVisible());
+
+        list.expandItem(2);   // another box: the first one closes
+        QCOMPARE(list.expandedIndex(), 2);
+        QVERIFY(!panels[1]->isVisible());
+        QVERIFY(panels[2]->isVisible());
+
+        list.expandItem(2);   // the same box again: collapses
+        QCOMPARE(list.expandedIndex(), -1);
+        QVERIFY(!panels[2]->isVisible());
+
+        list.expandItem(7);   // no such box: nothing happens
+        QCOMPARE(list.expandedIndex(), -1);
+
+        list.box(0)->setPowerSwitch(1);
+        QCOMPARE(list.box(0)->expandPicture(), QString(":Resources/Elementi/switch_ON.gif"));
+        list.box(0)->setPowerSwitch(-1);
+        QCOMPARE(list.box(0)->expandPicture(), QString(":Resources/Elementi/arrr.png"));
+    }
+
+    void boxListFollowsIndexChanges()
+    {
+        QCollapsibleWidget list;
+        auto *a = new QCustomBox(0, "a", QString(), "Configure", "Disconnect");
+        auto *b = new QCustomBox(1, "b", QString(), "Configure", "Disconnect");
+        auto *c = new QCustomBox(2, "c", QString(), "Configure", "Disconnect");
+        list.addBox(a);
+        list.addBox(b);
+        list.addBox(c);
+        delete a;   // the first system is removed; the others move up
+        b->setSystemIndex(0);
+        c->setSystemIndex(1);
+        QCOMPARE(list.count(), 2);
+        QCOMPARE(list.box(0), b);
+        QCOMPARE(list.boxWithIndex(1), c);
+
+        // (The renumbered index in the box's signals: tst_sysif::panelSignalsAndIndex.)
+        c->expandButtonClick();
+        QCOMPARE(list.expandedIndex(), 1);
+        QVERIFY(c->isExpanded());
+        QVERIFY(!b->isExpanded());
+
+        auto *d = new QCustomBox(2, "d", QString(), "Configure", "Disconnect");
+        list.insertBox(0, d);
+        QCOMPARE(list.box(0), d);
+        QCOMPARE(list.box(2), c);
+        list.removeBox(d);
+        QCOMPARE(list.count(), 2);
+        delete d;
+    }
+
+    void boxListSelection()
+    {
+        QCollapsibleWidget list;
+        for (int i = 0; i < 3; ++i)
+            list.addBox(new QCustomBox(i, QString::number(i), QString(), "Configure", "Disconnect"));
+        list.setSelectedIndex(1);
+        QVERIFY(!list.box(0)->isSelected() && list.box(1)->isSelected());
+        list.setSelectedIndex(2);
+        QVERIFY(!list.box(1)->isSelected() && list.box(2)->isSelected());
+        // A deleted box leaves the list; its index selects and expands nothing.
+        list.expandItem(0);
+        delete list.box(0);
+        QCOMPARE(list.count(), 2);
+        QCOMPARE(list.expandedIndex(), -1);
+        list.expandItem(2);
+        list.setSelectedIndex(2);
+        QCOMPARE(list.box(2), nullptr);
+    }
+
+    void longNameIsShortened()
+    {
+        QCollapsibleWidget list;
+        list.setFixedWidth(250);
+        const QString name = "Detector high voltage, east hall, second floor rack";
+        auto *box = new QCustomBox(0, name, QString(), "Configure", "Disconnect");
+        list.addBox(box);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QCOMPARE(box->title(), name);
+        QCOMPARE(box->titleLabel()->toolTip(), name);
+        QVERIFY(box->width() <= 250);
+        QVERIFY(box->titleLabel()->text().endsWith(QChar(0x2026)));
+        box->setTitle("short");
+        QCOMPARE(box->titleLabel()->text(), QString("short"));
+    }
+
+    void titles()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        ORVEHVNode *b0 = sys->children().at(0);
+        QCOMPARE(BoardInfoText::boardTitle(b0, 2), QString("Board00 - A1520  [10234]  (Fw Rel. 01.05)"));
+
+        b0->setConnectionArgument("0_0_C0");
+        QCOMPARE(BoardInfoText::boardTitle(b0, 5), QString("Board00 - A1520  [10234]  [0xC0]  (Fw Rel. 01.05)"));
+        b0->setConnectionArgument("0_0");
+        QCOMPARE(BoardInfoText::boardTitle(b0, 5), QString("Board00 - A1520  [10234]  (Fw Rel. 01.05)"));
+        QCOMPARE(BoardInfoText::vmeBaseAddress("1_0_0xA0"), QString("0xA0"));
+
+        b0->setSlot(27);
+        QCOMPARE(BoardInfoText::boardTitle(b0, 16), QString("Crate1 Board2 - A1520  [10234]  (Fw Rel. 01.05)"));
+        QCOMPARE(BoardInfoText::rackPosition(24), QString("Crate0 Board24"));
+    }
+
+    void oneBoxPerOccupiedSlot()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        QBoardInformations panel;
+        panel.setSystemNode(sys.get());
+        QCOMPARE(panel.boxCount(), 2);
+        QVERIFY(panel.box(0)->title().startsWith("Board00 - A1520"));
+        QVERIFY(panel.box(1)->title().startsWith("Board03 - A1535N"));
+
+        QCOMPARE(panel.shownText("7:3:SerNum"), QString("555"));
+        QCOMPARE(panel.shownText("7:3:FmwRel"), QString("01.05"));
+        QCOMPARE(panel.shownText("7:3:ChCount"), QString("12"));
+        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("-"));   // never read yet
+        // A write-only parameter is a command: no row.
+        QVERIFY(panel.shownText("7:3:ClrAlarm").isNull());
+
+        // No boards at all.
+        ORVEHVNode bare;
+        bare.initialise("bare", KindSystem, 6);
+        panel.setSystemNode(&bare);
+        QCOMPARE(panel.boxCount(), 0);
+        panel.setSystemNode(nullptr);
+        QCOMPARE(panel.boxCount(), 0);
+    }
+
+    void refreshOnParameterChange()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        QBoardInformations panel;
+        panel.setSystemNode(sys.get());
+        ORVEHVNode *temp = sys->children().at(2)->parameter("Temp");
+        temp->setValue(NodeValue(QVariant(float(31.25)), ValueOk));
+        QVERIFY(panel.refreshParameter(temp));
+        QCOMPARE(panel.shownText("7:3:Temp"), temp->cellText().trimmed());
+        // The other board's row of the same name is untouched.
+        QCOMPARE(panel.shownText("7:0:Temp"), QString("-"));
+
+        ORVEHVNode *status = sys->children().at(2)->parameter("BdStatus");
+        status->setValue(NodeValue(QVariant(0), ValueOk));
+        QVERIFY(panel.refreshParameter(status));
+        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("Ok"));
+        status->setValue(NodeValue(QVariant(1 << 5), ValueOk));
+        QVERIFY(panel.refreshParameter(status));
+        QCOMPARE(panel.shownText("7:3:BdStatus"), boardStatusText(2, 1 << 5));
+        QVERIFY(BoardInfoText::isAlarm(status));
+        status->setValue(NodeValue(QVariant(1 << 7), ValueOk));   // no text for this bit
+        panel.refreshParameter(status);
+        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("0x00000080"));
+
+        // Nodes the panel does not show change nothing.
+        ORVEHVNode stranger;
+        stranger.initialise("Temp", KindBoardParameter);
+        stranger.setSlot(3);
+        stranger.setHandle(99);
+        QVERIFY(!panel.refreshParameter(&stranger));
+        QVERIFY(!panel.refreshParameter(nullptr));
+        QVERIFY(!panel.refreshParameter(sys.get()));
+    }
+
+    void collapseRebuildAndExpand()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        QBoardInformations panel;
+        panel.setSystemNode(sys.get());
+        panel.resize(230, 700);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QBoardInfoBox *box = panel.box(0);
+        QVERIFY(box->isExpanded() && box->body()->isVisible());
+        QTest::mouseClick(box->titleLabel(), Qt::LeftButton);
+        QVERIFY(!box->isExpanded() && !box->body()->isVisible());
+        QVERIFY(panel.box(1)->body()->isVisible());   // the other box is independent
+        QTest::mouseClick(box->titleLabel(), Qt::LeftButton);
+        QVERIFY(box->isExpanded() && box->body()->isVisible());
+
+        // A board arrives in the empty slot: the rebuild keeps what was collapsed.
+        panel.box(1)->setExpanded(false);
+        ORVEHVNode *container = sys->children().at(1);
+        sys->removeChildAt(1);
+        delete container;
+        sys->insertChild(makeBoard(1, "V6533", 42, 7), 1);
+        panel.rebuild();
+        QCOMPARE(panel.boxCount(), 3);
+        QVERIFY(panel.box(1)->title().startsWith("Board01 - V6533"));
+        QVERIFY(panel.box(0)->isExpanded() && panel.box(1)->isExpanded() && !panel.box(2)->isExpanded());
     }
 };
 

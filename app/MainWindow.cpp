@@ -27,6 +27,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -37,6 +38,7 @@
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -254,10 +256,15 @@ MainWindow::MainWindow()
 
     auto *search = new QShortcut(QKeySequence(QStringLiteral("Ctrl+F")), this);
 
-    // Background picture stretched over the window (again on every resize,
-    // so a maximised window does not tile it).
-    m_background = QPixmap(QStringLiteral(":/Resources/Elementi/Kebo_only_trasparent.png"));
-    applyBackground();
+    // Background picture stretched over the window on every resize, so a
+    // maximised window does not tile it. The first one comes when the window
+    // is shown, at its final size: a picture of the size the window had
+    // before would stay in the palettes that style sheets keep of the widgets
+    // polished meanwhile (3 MB).
+    m_backgroundRelease = new QTimer(this);
+    m_backgroundRelease->setSingleShot(true);
+    m_backgroundRelease->setInterval(500);
+    connect(m_backgroundRelease, &QTimer::timeout, this, [this] { m_background = QPixmap(); });
     setWindowTitle(QStringLiteral("KEBODESK"));
     setWindowIcon(QIcon(QStringLiteral(":/Resources/buttons/n_icon.png")));
     setDockNestingEnabled(true);
@@ -893,8 +900,14 @@ void MainWindow::removeViewsOf(QSystemInterface *sys)
 
 void MainWindow::applyBackground()
 {
-    if (m_background.isNull() || size().isEmpty())
+    if (size().isEmpty())
         return;
+    // Read as an image: a pixmap read from a file would stay in the pixmap cache.
+    if (m_background.isNull())
+        m_background = QPixmap::fromImage(QImage(QStringLiteral(":/Resources/Elementi/Kebo_only_trasparent.png")));
+    if (m_background.isNull())
+        return;
+    m_backgroundRelease->start();
     QPalette pal = palette();
     const QBrush brush(m_background.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})

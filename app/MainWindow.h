@@ -37,6 +37,7 @@ class QMdiSubWindow;
 class QMenu;
 class QMenuBar;
 class QStackedWidget;
+class QTimer;
 class QToolBar;
 class QToolButton;
 class QVBoxLayout;
@@ -248,7 +249,10 @@ private:
     QWidget *m_systemsArea = nullptr;
     EventRouter *m_router = nullptr;
     ViewsController *m_views = nullptr;
+    // The background picture as decoded (6 MB): kept while the window is
+    // being resized, let go once the resizing has stopped.
     QPixmap m_background;
+    QTimer *m_backgroundRelease = nullptr;
     QPointer<QWidget> m_connectDialog;
     int m_connectDialogRequests = 0;
     bool m_closing = false;

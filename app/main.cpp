@@ -33,6 +33,9 @@ int main(int argc, char *argv[])
     if (!commandLine.worldFile.isEmpty())
         qputenv("ORVEHV_WORLD", QFile::encodeName(commandLine.worldFile));
 
+    // The web engine, loaded when the first web page opens, draws through the
+    // OpenGL context this shares (it cannot be made once the application runs).
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     // Numbers are read and shown with a decimal point in every language.
     QLocale::setDefault(QLocale::c());

@@ -9,7 +9,7 @@
 #include "panels/QSysInfoDialog.h"
 #include "panels/QTechInfoB8181Dialog.h"
 #include "panels/QTechInfoDialog.h"
-#include "panels/web/QWebBrowserDialog.h"
+#include "panels/WebPageLoader.h"
 #include "panels/web/WebAddress.h"
 
 namespace InfoDialogs {
@@ -73,7 +73,17 @@ void openWebPage(QWidget *parent, ORVEHVNode *systemNode, const QString &connect
                             parent);
         return;
     }
-    showModeless(new QWebBrowserDialog(parent, base, systemNode->userName(), systemNode->password()));
+    QString error;
+    QDialog *dialog = WebPageLoader::createDialog(parent, base, systemNode->userName(), systemNode->password(), &error);
+    if (!dialog) {
+        showOperatorMessage({QMessageBox::Warning,
+                             QStringLiteral("The web page of system %0 cannot be shown: the web page component "
+                                            "did not load (%1).").arg(systemNode->name(), error),
+                             QString(), {}},
+                            parent);
+        return;
+    }
+    showModeless(dialog);
 }
 
 void openAbout(QWidget *parent)

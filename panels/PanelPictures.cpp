@@ -4,6 +4,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <QRadialGradient>
 
 namespace {
@@ -127,12 +128,21 @@ QPixmap drawn(const QString &path, const QSize &size)
 
 QPixmap load(const QString &path, const QSize &size)
 {
-    QPixmap pm(path);
+    // Kept in the pixmap cache as shown: every board's box shows the same
+    // picture, and shares it instead of holding a scaled copy of its own.
+    const QString key = QStringLiteral("kebo-panel:%1:%2x%3").arg(path).arg(size.width()).arg(size.height());
+    QPixmap shown;
+    if (QPixmapCache::find(key, &shown))
+        return shown;
+    const QPixmap pm(path);
     if (pm.isNull())
-        return drawn(path, size);
-    if (size.isValid() && !size.isEmpty() && pm.size() != size)
-        return pm.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return pm;
+        shown = drawn(path, size);
+    else if (size.isValid() && !size.isEmpty() && pm.size() != size)
+        shown = pm.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    else
+        shown = pm;
+    QPixmapCache::insert(key, shown);
+    return shown;
 }
 
 } // namespace PanelPictures

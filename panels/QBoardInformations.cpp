@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 
 const char *const QBoardInformations::ModulePicture = ":Resources/Elementi/Modulo-dock.png";
@@ -19,16 +20,58 @@ namespace {
 const QSize ModuleSize(36, 72);
 const QSize ArrowSize(12, 12);
 
-const char *const HeaderStyle =
+// One style sheet for the whole page, set on its content widget: a style
+// sheet of a widget's own costs that widget a style object and parsed rules
+// of its own (some kB each, for hundreds of labels).
+const char *const PageStyle =
     "QFrame#boardHeader { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #7dadcb, stop:1 #4a5c62);"
     " border: none; border-top-left-radius: 4px; border-top-right-radius: 4px; }"
-    "QLabel { background: transparent; color: white; font: bold; }";
-const char *const BodyStyle =
+    "QFrame#boardHeader QLabel { background: transparent; color: white; font: bold; }"
     "QWidget#boardBody { background: #f4f4f4; border: 1px solid #b9c3c7; border-top: none; }"
-    "QLabel { background: transparent; border: none; }";
-const char *const NameStyle = "color: #4a5c62;";
-const char *const ValueStyle = "color: #1d1d1d; font:bold;";
-const char *const AlarmStyle = "color: #c81e1e; font:bold;";
+    "QWidget#boardBody QLabel { background: transparent; border: none; }"
+    "QLabel#moduleLabel { color: #403b3a; font:bold; }"
+    "QLabel#boardDescription { color: #403b3a; font-style: italic; }"
+    "QFrame#boardSeparator { color: #b9c3c7; }"
+    "QLabel#noBoards { color: #403b3a; }"
+    "QLabel[boardRow=\"name\"] { color: #4a5c62; }"
+    "QLabel[boardRow=\"value\"] { color: #1d1d1d; font:bold; }"
+    "QLabel[boardRow=\"alarm\"] { color: #c81e1e; font:bold; }";
+const char *const RowProperty = "boardRow";
+
+// The value rows can be selected and copied. A selectable label holds a text
+// document of its own (kB each, hundreds of rows): a row is made selectable
+// when the mouse first comes over it, before it can press or ask for the
+// menu there. It looks the same either way.
+class SelectableOnHover : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Enter) {
+            if (auto *label = qobject_cast<QLabel *>(watched)) {
+                label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+                label->removeEventFilter(this);
+            }
+        }
+        return false;
+    }
+};
+
+// A value row's look follows its parameter's alarm state.
+void setValueLook(QLabel *label, bool alarm)
+{
+    const QLatin1String row(alarm ? "alarm" : "value");
+    if (label->property(RowProperty).toString() == row)
+        return;
+    label->setProperty(RowProperty, row);
+    // Rules with a property selector apply on the next polish.
+    label->style()->unpolish(label);
+    label->style()->polish(label);
+    label->update();
+}
 } // namespace
 
 // ---------------------------------------------------------------- QBoardInfoBox
@@ -39,7 +82,6 @@ QBoardInfoBox::QBoardInfoBox(const QString &title, QWidget *parent)
     setObjectName(QStringLiteral("boardInfoBox"));
     m_header = new QFrame(this);
     m_header->setObjectName(QStringLiteral("boardHeader"));
-    m_header->setStyleSheet(QLatin1String(HeaderStyle));
     m_header->setCursor(Qt::PointingHandCursor);
     m_arrow = new QLabel(m_header);
     m_arrow->setFixedSize(ArrowSize);
@@ -58,7 +100,6 @@ QBoardInfoBox::QBoardInfoBox(const QString &title, QWidget *parent)
     m_body = new QWidget(this);
     m_body->setObjectName(QStringLiteral("boardBody"));
     m_body->setAttribute(Qt::WA_StyledBackground);
-    m_body->setStyleSheet(QLatin1String(BodyStyle));
 
     auto *v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
@@ -106,12 +147,14 @@ QBoardInformations::QBoardInformations(QWidget *parent)
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_content = new QWidget;
     m_content->setObjectName(QStringLiteral("boardInfoContent"));
+    m_content->setStyleSheet(QLatin1String(PageStyle));
+    m_selectableOnHover = new SelectableOnHover(this);
     m_layout = new QVBoxLayout(m_content);
     m_layout->setContentsMargins(3, 3, 3, 3);
     m_layout->setSpacing(6);
     m_empty = new QLabel(tr("No boards present"), m_content);
     m_empty->setAlignment(Qt::AlignCenter);
-    m_empty->setStyleSheet(QStringLiteral("color: #403b3a;"));
+    m_empty->setObjectName(QStringLiteral("noBoards"));
     m_layout->addWidget(m_empty);
     m_layout->addStretch(1);
     m_scroll->setWidget(m_content);
@@ -172,7 +215,6 @@ QBoardInfoBox *QBoardInformations::makeBox(const ORVEHVNode *board, int systemTy
     picture->setFixedSize(ModuleSize);
     auto *module = new QLabel(QStringLiteral("%0\nModule").arg(board->model()), body);
     module->setObjectName(QStringLiteral("moduleLabel"));
-    module->setStyleSheet(QStringLiteral("color: #403b3a; font:bold;"));
 
     auto *grid = new QGridLayout;
     grid->setContentsMargins(0, 0, 0, 0);
@@ -181,12 +223,12 @@ QBoardInfoBox *QBoardInformations::makeBox(const ORVEHVNode *board, int systemTy
     int row = 0;
     auto addRow = [&](const QString &name, const QString &text, const QString &key, const QString &tip) {
         auto *n = new QLabel(name, body);
-        n->setStyleSheet(QLatin1String(NameStyle));
+        n->setProperty(RowProperty, QStringLiteral("name"));
         auto *v = new QLabel(text, body);
-        v->setStyleSheet(QLatin1String(ValueStyle));
+        v->setProperty(RowProperty, QStringLiteral("value"));
         v->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         v->setWordWrap(true);   // long texts wrap inside the dock's width
-        v->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        v->installEventFilter(m_selectableOnHover);
         if (!tip.isEmpty()) {
             n->setToolTip(tip);
             v->setToolTip(tip);
@@ -216,7 +258,6 @@ QBoardInfoBox *QBoardInformations::makeBox(const ORVEHVNode *board, int systemTy
         auto *d = new QLabel(board->description(), body);
         d->setObjectName(QStringLiteral("boardDescription"));
         d->setWordWrap(true);
-        d->setStyleSheet(QStringLiteral("color: #403b3a; font-style: italic;"));
         grid->addWidget(d, row++, 0, 1, 2);
     }
     bool separated = false;
@@ -226,14 +267,14 @@ QBoardInfoBox *QBoardInformations::makeBox(const ORVEHVNode *board, int systemTy
         if (!separated) {
             auto *line = new QFrame(body);
             line->setFrameShape(QFrame::HLine);
-            line->setStyleSheet(QStringLiteral("color: #b9c3c7;"));
+            line->setObjectName(QStringLiteral("boardSeparator"));
             grid->addWidget(line, row++, 0, 1, 2);
             separated = true;
         }
         addRow(p->name(), BoardInfoText::parameterText(p), BoardInfoText::valueKey(handle, slot, p->name()),
                p->toolTip());
         if (BoardInfoText::isAlarm(p))
-            m_values.value(BoardInfoText::valueKey(handle, slot, p->name()))->setStyleSheet(QLatin1String(AlarmStyle));
+            m_values.value(BoardInfoText::valueKey(handle, slot, p->name()))->setProperty(RowProperty, QStringLiteral("alarm"));
     }
 
     auto *top = new QHBoxLayout;
@@ -257,6 +298,6 @@ bool QBoardInformations::refreshParameter(const ORVEHVNode *parameter)
     if (!l)
         return false;
     l->setText(BoardInfoText::parameterText(parameter));
-    l->setStyleSheet(QLatin1String(BoardInfoText::isAlarm(parameter) ? AlarmStyle : ValueStyle));
+    setValueLook(l, BoardInfoText::isAlarm(parameter));
     return true;
 }

@@ -85,6 +85,7 @@ private:
     QWidget *m_content;
     QVBoxLayout *m_layout;
     QLabel *m_empty;
+    QObject *m_selectableOnHover;   // makes a value row selectable
     QList<QBoardInfoBox *> m_boxes;
     QHash<QString, QLabel *> m_values;
 };

@@ -149,6 +149,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("ORVEHV_WORLD", worldFile); // read by the library at first use
 
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // as the program does
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale::c());
     QStandardPaths::setTestModeEnabled(true); // no settings of the operator touched

@@ -19,8 +19,11 @@
 #include "views/QSubWindow.h"
 #include "virtualhw/VirtualControl.h"
 
+#include <QApplication>
+#include <QEnterEvent>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -111,6 +114,17 @@ ORVEHVNode *makeSystem(int systemType, const QString &argument, int handle = 7)
     }
     sys->setHandle(handle);
     return sys;
+}
+
+// Text colour of the (first) label showing `text`, as its style makes it.
+QColor textColour(const QBoardInformations &panel, const QString &text)
+{
+    for (QLabel *l : panel.findChildren<QLabel *>())
+        if (l->text() == text) {
+            l->ensurePolished();
+            return l->palette().color(QPalette::WindowText);
+        }
+    return QColor();
 }
 
 } // namespace
@@ -669,10 +683,19 @@ private slots:
         status->setValue(NodeValue(QVariant(0), ValueOk));
         QVERIFY(panel.refreshParameter(status));
         QCOMPARE(panel.shownText("7:3:BdStatus"), QString("Ok"));
+        QCOMPARE(textColour(panel, "Ok"), QColor("#1d1d1d"));
         status->setValue(NodeValue(QVariant(1 << 5), ValueOk));
         QVERIFY(panel.refreshParameter(status));
         QCOMPARE(panel.shownText("7:3:BdStatus"), boardStatusText(2, 1 << 5));
         QVERIFY(BoardInfoText::isAlarm(status));
+        // An alarm shows red, and dark again once it is over.
+        QCOMPARE(textColour(panel, boardStatusText(2, 1 << 5)), QColor("#c81e1e"));
+        status->setValue(NodeValue(QVariant(0), ValueOk));
+        QVERIFY(panel.refreshParameter(status));
+        QCOMPARE(textColour(panel, "Ok"), QColor("#1d1d1d"));
+        QCOMPARE(textColour(panel, "SerNum"), QColor("#4a5c62"));   // a row's name
+        status->setValue(NodeValue(QVariant(1 << 5), ValueOk));
+        QVERIFY(panel.refreshParameter(status));
         status->setValue(NodeValue(QVariant(1 << 7), ValueOk));   // no text for this bit
         panel.refreshParameter(status);
         QCOMPARE(panel.shownText("7:3:BdStatus"), QString("0x00000080"));
@@ -685,6 +708,29 @@ private slots:
         QVERIFY(!panel.refreshParameter(&stranger));
         QVERIFY(!panel.refreshParameter(nullptr));
         QVERIFY(!panel.refreshParameter(sys.get()));
+    }
+
+    void valueSelectableWithTheMouse()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        QBoardInformations panel;
+        panel.setSystemNode(sys.get());
+        panel.resize(230, 700);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QLabel *serial = nullptr;
+        for (QLabel *l : panel.findChildren<QLabel *>())
+            if (l->text() == "555")
+                serial = l;
+        QVERIFY(serial);
+        const QPoint from(1, serial->height() / 2), to(serial->width() - 1, serial->height() / 2);
+        QEnterEvent enter(from, serial->mapTo(&panel, from), serial->mapToGlobal(from));
+        QApplication::sendEvent(serial, &enter);
+        QTest::mousePress(serial, Qt::LeftButton, {}, from);
+        QMouseEvent drag(QEvent::MouseMove, to, serial->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(serial, &drag);
+        QTest::mouseRelease(serial, Qt::LeftButton, {}, to);
+        QCOMPARE(serial->selectedText(), QString("555"));
     }
 
     void collapseRebuildAndExpand()

@@ -9,6 +9,7 @@
 #include "app/MainWindow.h"
 #include "app/MainWindowLogic.h"
 #include "app/SystemPanelBuilder.h"
+#include "connect/QDisconnectDialog.h"
 #include "device/QSystemInterface.h"
 #include "virtualhw/VirtualControl.h"
 
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QLocale>
+#include <QRadioButton>
 #include <QThread>
 
 namespace {
@@ -38,10 +40,17 @@ void closeDialogs(QWidget *window)
             w->close();
 }
 
+// A crate of several boards asks which boards to let go: all of them.
 void disconnectAll(MainWindow *window)
 {
-    while (window->topLevelCount() > 0)
+    while (window->topLevelCount() > 0) {
         window->disconnectFromSystem(0);
+        if (auto *ask = window->findChild<QDisconnectDialog *>()) {
+            ask->choices().first()->click();   // "All boards"
+            ask->okButtonClicked();
+            delete ask;
+        }
+    }
     closeDialogs(window);
 }
 

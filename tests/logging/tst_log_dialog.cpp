@@ -1,19 +1,27 @@
 // The logging selection dialog of a mainframe: what it shows, switching
-// channels, the file name, and what OK does with each kind of selection.
+// channels, the file name, and what OK does with each kind of selection. Then
+// logging through the whole program: a change on the virtual device travels
+// the event port to the main window, the producer queues it and the system's
+// writer puts the line into the file in the home directory.
 
+#include "tests/support/LiveWindow.h"
 #include "device/LogQueue.h"
-#include "device/NodeValue.h"
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
 #include "logging/QLogDialog.h"
 
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
+#include <cstring>
 #include <memory>
+
+using namespace live_test;
 
 namespace {
 
@@ -93,28 +101,62 @@ struct Ui
     QTreeWidgetItem *channel(int b, int c) { return tree->topLevelItem(b)->child(c); }
 };
 
+QString readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+// One channel line of the system, exactly as written.
+QRegularExpression channelLine(const QString &system, int bd, int ch, const QString &par, const QString &val)
+{
+    return QRegularExpression(
+        QStringLiteral("^\\[\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]: \\[%1\\] bd \\[%2\\] ch \\[%3\\] "
+                       "par \\[%4\\] val \\[%5\\]; \\n")
+            .arg(QRegularExpression::escape(system)).arg(bd).arg(ch).arg(par, QRegularExpression::escape(val)),
+        QRegularExpression::MultilineOption);
+}
+
 } // namespace
 
 class TestLogDialog : public QObject
 {
     Q_OBJECT
-    QList<OperatorMessage> messages;
-    int answer = 0;
+    WindowFixture fx;  // the window is opened only by the tests through the program
+    QList<OperatorMessage> &messages = fx.messages;
+    QByteArray oldHome;
+
+    // The shared value log lands in the home directory, here the work one.
+    QString homeLog() const { return fx.workDir.filePath(QStringLiteral("ORVEKEBODESK.log")); }
+
+    QSystemInterface *connectMainframe()
+    {
+        if (!fx.openWindow())
+            return nullptr;
+        return connectLive(fx.w, 2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("Crate"), QStringLiteral("admin"),
+                           QStringLiteral("admin"));
+    }
+
 private slots:
     void initTestCase()
     {
-        setOperatorMessageHook([this](const OperatorMessage &m) {
-            messages.append(m);
-            return answer;
-        });
+        QVERIFY(fx.setUpOnce());
+        oldHome = qgetenv("HOME");
+        qputenv("HOME", fx.workDir.path().toLocal8Bit());
     }
-    void cleanupTestCase() { setOperatorMessageHook({}); }
+    void cleanupTestCase()
+    {
+        fx.tearDownOnce();
+        qputenv("HOME", oldHome);
+    }
     void init()
     {
         messages.clear();
-        answer = 0;
+        fx.answer = nullptr;
+        QFile::remove(homeLog());
         LogQueue::setConfiguredPath(QString());
     }
+    void cleanup() { fx.closeWindow(); }
 
     // Channels that log something start switched on with their board, their
     // parameters and the logged system parameters start selected.
@@ -152,6 +194,7 @@ private slots:
         QTest::newRow("one channel left keeps its board") << QList<QPoint>{{0, -1}, {0, 0}} << "1:01 0:00";
         QTest::newRow("board off takes its channels") << QList<QPoint>{{0, 0}, {0, -1}} << "0:00 0:00";
     }
+    // Real clicks on the tree items.
     void changeItemVisibility()
     {
         QFETCH(QList<QPoint>, clicks);
@@ -159,10 +202,12 @@ private slots:
         auto sys = mainframe();
         QLogDialog d(nullptr, sys.get());
         Ui ui(d);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        ui.tree->expandAll();
         for (const QPoint &c : clicks) {
             QTreeWidgetItem *item = c.y() < 0 ? ui.tree->topLevelItem(c.x()) : ui.channel(c.x(), c.y());
-            item->setSelected(true);
-            d.changeItemVisibility(item);
+            QTest::mouseClick(ui.tree->viewport(), Qt::LeftButton, {}, ui.tree->visualItemRect(item).center());
             QVERIFY(!item->isSelected());
         }
         QStringList state;
@@ -174,20 +219,6 @@ private slots:
             state << s;
         }
         QCOMPARE(state.join(QLatin1Char(' ')), expected);
-    }
-
-    // A real click on a tree item switches it.
-    void clickSwitches()
-    {
-        auto sys = mainframe();
-        QLogDialog d(nullptr, sys.get());
-        Ui ui(d);
-        d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
-        QTreeWidgetItem *board = ui.tree->topLevelItem(0);
-        QTest::mouseClick(ui.tree->viewport(), Qt::LeftButton, {}, ui.tree->visualItemRect(board).center());
-        QVERIFY(QLogDialog::isItemOn(board));
-        QVERIFY(QLogDialog::isItemOn(board->child(1)));
     }
 
     void fileName_data()
@@ -267,7 +298,7 @@ private slots:
         QFETCH(bool, accepted);
         QFETCH(QStringList, logged);
         QFETCH(int, answer);
-        this->answer = answer;
+        fx.answer = [answer](const OperatorMessage &) { return answer; };
         auto sys = mainframe();
         channelParam(sys.get(), 0, 0, "IMon")->setIsLogged(true);
         QLogDialog d(nullptr, sys.get());
@@ -286,6 +317,46 @@ private slots:
         }
         QCOMPARE(d.result() == QDialog::Accepted, accepted);
         QCOMPARE(loggedOf(sys.get()), logged);
+    }
+
+    // On a mainframe only what is selected (by the dialog: okButton) is
+    // logged. The device reports a set value together with the channel's
+    // status word, which is not logged and ends the burst: the writer must
+    // still be woken.
+    void mainframeLogsTheSelection()
+    {
+        QSystemInterface *sys = connectMainframe();
+        QVERIFY(sys);
+        boardInSlot(sys, 0)->children().at(2)->parameter(QStringLiteral("VSet"))->setIsLogged(true);
+        sys->setIsLogStarted(true);
+        const int id = vhw::findSystem("192.0.2.10");
+        QCOMPARE(vhw::setChannelParam(id, 0, 3, "VSet", 55), ORVEHV_OK);
+        QCOMPARE(vhw::setChannelParam(id, 0, 2, "VSet", 321), ORVEHV_OK);
+        QTRY_VERIFY2_WITH_TIMEOUT(channelLine("Crate", 0, 2, "VSet", "321").match(readAll(homeLog())).hasMatch(),
+                                  qPrintable(readAll(homeLog())), 10000);
+        QVERIFY(!readAll(homeLog()).contains(QStringLiteral("ch [3]")));
+    }
+
+    // A burst still open when the program ends (its last event never came)
+    // is written when the window closes.
+    void programEndWritesOpenBurst()
+    {
+        QSystemInterface *sys = connectMainframe();
+        QVERIFY(sys);
+        sys->systemNode()->children().first()->children().first()->parameter(QStringLiteral("VSet"))->setIsLogged(
+            true);
+        sys->setIsLogStarted(true);
+        IDValue_t v;
+        std::memset(&v, 0, sizeof v);
+        std::strncpy(v.ItemID, "VSet", sizeof v.ItemID - 1);
+        const float volts = 432.5f;
+        std::memcpy(v.Value, &volts, sizeof volts);
+        emit fx.w->updateValueAndWidget(sys, 0, 0, QStringLiteral("VSet"), v, true, false);
+        QTest::qWait(200);
+        QVERIFY(!readAll(homeLog()).contains(QStringLiteral("432.5")));
+        fx.w->close();
+        fx.closeWindow();
+        QVERIFY(channelLine("Crate", 0, 0, "VSet", "432.5").match(readAll(homeLog())).hasMatch());
     }
 };
 

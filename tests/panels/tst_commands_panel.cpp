@@ -1,7 +1,9 @@
 // The commands panel against the virtual hardware through the main window:
 // every command is judged by what the channels then report through events,
 // a refused command or write reaches the operator once, answering No sends
-// nothing, and the panel follows the system's connection and read-outs.
+// nothing, and the panel follows the system's connection and read-outs. The
+// flag and B8181 dialogs it opens write what the operator chose, bit for bit:
+// bits the operator cannot see are kept, an unchanged limit is not written.
 
 #include "tests/support/LiveWindow.h"
 #include "device/ORVEHVNode.h"
@@ -10,12 +12,14 @@
 #include "logging/QLogDialog.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QFlagWordDialog.h"
+#include "panels/QHVOutputDialog.h"
+#include "panels/QSysInfoB8181Dialog.h"
 #include "panels/QSystemInformations.h"
 #include "script/QScriptDialog.h"
 #include "virtualhw/VirtualControl.h"
 
-#include <QApplication>
-#include <QDialog>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -86,10 +90,12 @@ private:
     MainWindow *&w = fx.w;
     QList<OperatorMessage> &messages = fx.messages;
     std::function<int(const OperatorMessage &)> &answer = fx.answer;  // null: Yes to every box
+    int id = -1;  // the virtual system last connected
 
     QSystemInterface *connect(const Target &t)
     {
         QSystemInterface *sys = connectLive(w, t.type, t.link, t.argument, QStringLiteral("Sys"), t.user, t.password);
+        id = vhw::findSystem(t.argument.toStdString());
         if (sys)
             if (auto *list = w->findChild<QCollapsibleWidget *>())
                 list->expandItem(sys->systemIndex());
@@ -99,14 +105,6 @@ private:
     static QSystemInformations *panelOf(QSystemInterface *sys)
     {
         return qobject_cast<QSystemInformations *>(sys->systemCommandsPanel());
-    }
-    QList<OperatorMessage> warnings() const
-    {
-        QList<OperatorMessage> out;
-        for (const OperatorMessage &m : messages)
-            if (m.icon == QMessageBox::Warning)
-                out.append(m);
-        return out;
     }
 
 private slots:
@@ -135,33 +133,23 @@ private slots:
         QSystemInterface *sys = connect(target);
         QVERIFY(sys);
         QSystemInformations *panel = panelOf(sys);
-        QVERIFY(panel);
         for (const QString &label : buttonLabels())
             QCOMPARE(panel->button(label) != nullptr, present.contains(label));
         // SCRIPT opens the script dialog of this very system
         panel->button("SCRIPT")->click();
-        QScriptDialog *script = nullptr;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *d = qobject_cast<QScriptDialog *>(w))
-                script = d;
+        auto *script = w->findChild<QScriptDialog *>();
         QVERIFY(script);
         QCOMPARE(script->system(), sys);
-        delete script;
         if (target.type == 2) {
             QVERIFY(!panel->button("OFF")->isEnabled());
             // LOG asks for a selection; once one is accepted, ON and OFF work
             panel->button("LOG")->click();
-            QLogDialog *log = nullptr;
-            for (QWidget *w : QApplication::topLevelWidgets())
-                if (auto *d = qobject_cast<QLogDialog *>(w))
-                    log = d;
+            auto *log = w->findChild<QLogDialog *>();
             QVERIFY(log);
             emit log->accepted();
             QVERIFY(panel->button("OFF")->isEnabled());
-            log->close();
         } else {
             // The on/off LOG button starts and stops the system's logging.
-            QVERIFY(panel->button("LOG")->isEnabled());
             panel->button("LOG")->click();
             QVERIFY(sys->isLogStarted());
             panel->button("LOG")->click();
@@ -169,43 +157,70 @@ private slots:
         }
     }
 
-    void confirmedCommandReachesEveryChannel_data()
+    void commandAskedThenCarriedOut_data()
     {
         QTest::addColumn<Target>("target");
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("question");
         QTest::addColumn<bool>("yes");
         QTest::addColumn<bool>("startOn");
+        QTest::addColumn<QString>("fault");   // a write the system refuses
+        QTest::addColumn<QString>("report");  // and the one warning about it
         const QString kill = "You are sending kill signal to system Sys.";
         const QString globalOff = "You are sending Global OFF signal to system Sys.";
-        QTest::newRow("mainframe: Kill command") << Mainframe << "KILL" << kill << true << true;
-        QTest::newRow("B8181: Kill command") << Rack << "KILL" << kill << true << true;
+        const QString turnOff = "You are turning off all channels of the system Sys.";
+        QTest::newRow("mainframe: Kill command") << Mainframe << "KILL" << kill << true << true << "" << "";
+        QTest::newRow("B8181: Kill command") << Rack << "KILL" << kill << true << true << "" << "";
         // NIM units and VME boards take no command: "Pw" = 0 per channel.
-        QTest::newRow("NIM: Pw per channel") << Nim << "KILL" << kill << true << true;
-        QTest::newRow("VME: Pw per channel") << Vme << "KILL" << kill << true << true;
-        QTest::newRow("B8181: GlobalOff command") << Rack << "GLOBAL\nOFF" << globalOff << true << true;
+        QTest::newRow("NIM: Pw per channel") << Nim << "KILL" << kill << true << true << "" << "";
+        QTest::newRow("VME: Pw per channel") << Vme << "KILL" << kill << true << true << "" << "";
+        QTest::newRow("B8181: GlobalOff command") << Rack << "GLOBAL\nOFF" << globalOff << true << true << "" << "";
         // Answering No sends nothing.
-        QTest::newRow("No: KILL") << Rack << "KILL" << kill << false << true;
-        QTest::newRow("No: GLOBAL OFF") << Rack << "GLOBAL\nOFF" << globalOff << false << true;
+        QTest::newRow("No: KILL") << Rack << "KILL" << kill << false << true << "" << "";
+        QTest::newRow("No: GLOBAL OFF") << Rack << "GLOBAL\nOFF" << globalOff << false << true << "" << "";
         QTest::newRow("No: GLOBAL ON") << Rack << "GLOBAL\nON" << "You are sending Global ON signal to system Sys."
-                                       << false << false;
-        QTest::newRow("No: TURN OFF ALL") << Brisk << "TURN OFF\nALL"
-                                          << "You are turning off all channels of the system Sys." << false << true;
-        QTest::newRow("No: NIM KILL") << Nim << "KILL" << kill << false << true;
+                                       << false << false << "" << "";
+        QTest::newRow("No: TURN OFF ALL") << Brisk << "TURN OFF\nALL" << turnOff << false << true << "" << "";
+        QTest::newRow("No: NIM KILL") << Nim << "KILL" << kill << false << true << "" << "";
+        // A command or write the system refuses must never look like it worked:
+        // one warning naming the command and the system, however many writes
+        // failed, and the channels as they were.
+        QTest::newRow("refused KILL command") << Mainframe << "KILL" << kill << true << true << "Kill"
+                                              << "KILL failed on system Sys:\nthe system did not answer (error 4107).";
+        QTest::newRow("refused GLOBAL OFF command")
+            << Rack << "GLOBAL\nOFF" << globalOff << true << true << "GlobalOff"
+            << "GLOBAL OFF failed on system Sys:\nthe system did not answer (error 4107).";
+        QTest::newRow("refused NIM KILL writes") << Nim << "KILL" << kill << true << true << "Pw"
+                                                 << "KILL was not carried out completely on system Sys:\n4 of 4 channels "
+                                                    "were not switched off (the system did not answer (error 4107)).";
+        QTest::newRow("refused TURN OFF ALL writes")
+            << Brisk << "TURN OFF\nALL" << turnOff << true << true << "Pw"
+            << "TURN OFF ALL was not carried out completely on system Sys:\n4 of 4 channels were not switched off (the "
+               "system did not answer (error 4107)).";
+        QTest::newRow("refused NIM CLEAR ALARM")
+            << Nim << "CLEAR\nALARM" << "You are sending Clear Alarm signal to system Sys." << true << false << "ClrAlarm"
+            << "CLEAR ALARM was not carried out completely on system Sys:\n1 of 1 boards were not cleared (the system "
+               "did not answer (error 4107)).";
+        QTest::newRow("refused 48V off") << Rack << "48V\nPW" << "You are powering OFF the 48V" << true << true << "ACDCPwr"
+                                         << "ACDCPwr could not be written on system Sys:\nthe system did not answer "
+                                            "(error 4107).";
     }
 
     // The button is highlighted while the operator is asked; the answer
     // decides what reaches the channels.
-    void confirmedCommandReachesEveryChannel()
+    void commandAskedThenCarriedOut()
     {
         QFETCH(Target, target);
         QFETCH(QString, label);
         QFETCH(QString, question);
         QFETCH(bool, yes);
         QFETCH(bool, startOn);
+        QFETCH(QString, fault);
+        QFETCH(QString, report);
         QSystemInterface *sys = connect(target);
         QVERIFY(sys);
-        const int id = vhw::findSystem(target.argument.toStdString());
+        if (!fault.isEmpty())
+            QCOMPARE(vhw::failWrite(id, fault.toStdString(), ORVEHV_ERR_DEVICE), ORVEHV_OK);
         const QList<ORVEHVNode *> pw = powerNodes(sys->systemNode());
         QVERIFY(!pw.isEmpty());
         if (startOn)
@@ -214,26 +229,36 @@ private slots:
 
         QPushButton *button = panelOf(sys)->button(label);
         const QString styleBefore = button->styleSheet();
+        const bool checkedBefore = button->isChecked();
         QString styleWhileAsking;
-        answer = [&](const OperatorMessage &) {
-            styleWhileAsking = button->styleSheet();
+        answer = [&](const OperatorMessage &m) {
+            if (m.icon == QMessageBox::Question)
+                styleWhileAsking = button->styleSheet();
             return yes ? 0 : 1;
         };
         button->click();
-        QCOMPARE(messages.size(), 1);
+        const int shown = report.isEmpty() ? 1 : 2;  // the question, and the report
+        QCOMPARE(messages.size(), shown);
         QCOMPARE(messages.first().icon, QMessageBox::Question);
         QCOMPARE(messages.first().text, question);
-        QCOMPARE(styleWhileAsking, QString(QSystemInformations::HighlightStyle));
+        if (!report.isEmpty()) {
+            QCOMPARE(messages.last().icon, QMessageBox::Warning);
+            QCOMPARE(messages.last().text, report);
+        }
+        if (!button->isCheckable()) // the on/off 48V button is no highlighted command
+            QCOMPARE(styleWhileAsking, QString(QSystemInformations::HighlightStyle));
         QCOMPARE(button->styleSheet(), styleBefore);
-        const bool onAfter = startOn && !yes;
-        if (!yes) {
+        QCOMPARE(button->isChecked(), checkedBefore);
+        const bool unchanged = !yes || !fault.isEmpty();
+        if (unchanged) {
             vhw::advanceTime(5);
             QTest::qWait(200);
         }
+        const bool onAfter = startOn && unchanged;
         QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), onAfter ? int(pw.size()) : 0, 10000);
         for (const ORVEHVNode *p : pw)
             QCOMPARE(vhw::channelParamValue(id, p->slot(), p->channel(), "Pw"), onAfter ? 1.0 : 0.0);
-        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.size(), shown);
     }
 
     void clearAlarmClearsTrips_data()
@@ -253,22 +278,17 @@ private slots:
         QFETCH(int, tripBit);
         QSystemInterface *sys = connect(target);
         QVERIFY(sys);
-        const int id = vhw::findSystem(target.argument.toStdString());
-        ORVEHVNode *board = nullptr;
-        for (ORVEHVNode *b : sys->systemNode()->children())
-            if (b->kind() == KindBoard && !board)
-                board = b;
+        ORVEHVNode *board = boardInSlot(sys, 0);
         QVERIFY(board);
         ORVEHVNode *status = board->children().first()->parameter("Status");
         QVERIFY(status);
         // A short circuit trips the channel.
-        const int slot = board->slot();
-        vhw::setChannelParam(id, slot, 0, "VSet", 100);
-        vhw::setChannelParam(id, slot, 0, "Trip", 0.5);
-        vhw::setChannelLoad(id, slot, 0, 0);
-        vhw::setChannelParam(id, slot, 0, "Pw", 1);
+        vhw::setChannelParam(id, 0, 0, "VSet", 100);
+        vhw::setChannelParam(id, 0, 0, "Trip", 0.5);
+        vhw::setChannelLoad(id, 0, 0, 0);
+        vhw::setChannelParam(id, 0, 0, "Pw", 1);
         vhw::advanceTime(3);
-        vhw::setChannelLoad(id, slot, 0, 100);
+        vhw::setChannelLoad(id, 0, 0, 100);
         QTRY_VERIFY_WITH_TIMEOUT(status->value().value.toInt() & (1 << tripBit), 10000);
 
         panelOf(sys)->button("CLEAR\nALARM")->click();
@@ -278,60 +298,14 @@ private slots:
         QCOMPARE(messages.size(), 1);
     }
 
-    void refusedCommandIsReportedOnce_data()
-    {
-        QTest::addColumn<Target>("target");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("KILL command") << Mainframe << "KILL" << "Kill"
-                                      << "KILL failed on system Sys:\nthe system did not answer (error 4107).";
-        QTest::newRow("GLOBAL OFF command") << Rack << "GLOBAL\nOFF" << "GlobalOff"
-                                            << "GLOBAL OFF failed on system Sys:\nthe system did not answer (error 4107).";
-        QTest::newRow("NIM KILL writes") << Nim << "KILL" << "Pw"
-                                         << "KILL was not carried out completely on system Sys:\n4 of 4 channels were not "
-                                            "switched off (the system did not answer (error 4107)).";
-        QTest::newRow("TURN OFF ALL writes") << Brisk << "TURN OFF\nALL" << "Pw"
-                                             << "TURN OFF ALL was not carried out completely on system Sys:\n4 of 4 "
-                                                "channels were not switched off (the system did not answer (error 4107)).";
-        QTest::newRow("NIM CLEAR ALARM") << Nim << "CLEAR\nALARM" << "ClrAlarm"
-                                         << "CLEAR ALARM was not carried out completely on system Sys:\n1 of 1 boards "
-                                            "were not cleared (the system did not answer (error 4107)).";
-        QTest::newRow("48V off") << Rack << "48V\nPW" << "ACDCPwr"
-                                 << "ACDCPwr could not be written on system Sys:\nthe system did not answer (error 4107).";
-    }
-
-    // A command or write the system refuses must never look like it worked:
-    // one warning naming the command and the system, however many writes failed.
-    void refusedCommandIsReportedOnce()
-    {
-        QFETCH(Target, target);
-        QFETCH(QString, label);
-        QFETCH(QString, fault);
-        QFETCH(QString, expected);
-        QSystemInterface *sys = connect(target);
-        QVERIFY(sys);
-        const int id = vhw::findSystem(target.argument.toStdString());
-        QCOMPARE(vhw::failWrite(id, fault.toStdString(), ORVEHV_ERR_DEVICE), ORVEHV_OK);
-        QPushButton *button = panelOf(sys)->button(label);
-        const bool checkedBefore = button->isChecked();
-        button->click();
-        QCOMPARE(warnings().size(), 1);
-        QCOMPARE(warnings().first().text, expected);
-        QCOMPARE(messages.size(), 2);  // the question and the report
-        QCOMPARE(button->isChecked(), checkedBefore);
-    }
-
     void pw48OffDropsEveryOutput()
     {
         QSystemInterface *sys = connect(Rack);
         QVERIFY(sys);
-        const int id = vhw::findSystem("192.0.2.20");
         const QList<ORVEHVNode *> pw = powerNodes(sys->systemNode());
         switchAllOn(sys->systemNode(), id);
         QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), int(pw.size()), 10000);
         QPushButton *button = panelOf(sys)->button("48V\nPW");
-        QVERIFY(button->isChecked());
 
         answer = [](const OperatorMessage &) { return 1; };
         button->click();
@@ -344,26 +318,21 @@ private slots:
         QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 0.0);
         QVERIFY(!button->isChecked());
         QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), 0, 10000);
-        QVERIFY(warnings().isEmpty());
+        QCOMPARE(messages.size(), 2);  // the two questions, no report
 
         button->click();
         QCOMPARE(messages.last().text, QString("You are powering ON the 48V"));
         QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 1.0);
-    }
 
-    void pw48WithoutPropertyOnlyGreys()
-    {
-        QSystemInterface *sys = connect(Rack);
-        QVERIFY(sys);
-        const int id = vhw::findSystem("192.0.2.20");
+        // A system without the property: the button only greys, nothing is
+        // asked or written.
         for (ORVEHVNode *p : sys->systemNode()->parameters())
             if (p->name() == QLatin1String("ACDCPwr"))
                 p->setName(QStringLiteral("NoACDCPwr"));
-        QPushButton *button = panelOf(sys)->button("48V\nPW");
-        const bool checked = button->isChecked();
+        messages.clear();
         button->click();
         QVERIFY(messages.isEmpty());
-        QCOMPARE(button->isChecked(), checked);
+        QVERIFY(button->isChecked());
         QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 1.0);
     }
 
@@ -371,10 +340,8 @@ private slots:
     {
         QSystemInterface *sys = connect(Mainframe);
         QVERIFY(sys);
-        const int id = vhw::findSystem("192.0.2.10");
         const QList<QPushButton *> fans = panelOf(sys)->fanButtons();
         QCOMPARE(fans.size(), 3);
-        QVERIFY(fans.at(1)->isChecked());
 
         answer = [](const OperatorMessage &) { return 1; };
         fans.at(0)->click();
@@ -398,15 +365,13 @@ private slots:
         fans.at(0)->click();
         QCOMPARE(vhw::sysPropValue(id, "HVFanSpeed"), 0.0);
         QCOMPARE(messages.size(), 2);
-        for (const OperatorMessage &m : messages)
-            QCOMPARE(m.title, QString("ENABLE FAN LOW SPEED"));
+        QCOMPARE(messages.last().title, QString("ENABLE FAN LOW SPEED"));
     }
 
     void readoutsFollowEvents()
     {
         QSystemInterface *sys = connect(Rack);
         QVERIFY(sys);
-        const int id = vhw::findSystem("192.0.2.20");
         QSystemInformations *panel = panelOf(sys);
         QCOMPARE(panel->lampPicture("FanStat"), QString(":Resources/buttons/led_on.png"));
         vhw::setSysProp(id, "FanStat", 2);
@@ -427,7 +392,7 @@ private slots:
         QVERIFY(sys);
         QSystemInformations *panel = panelOf(sys);
         QVERIFY(panel->isEnabled());
-        vhw::dropEventConnection(vhw::findSystem("192.0.2.10"));
+        vhw::dropEventConnection(id);
         QTRY_VERIFY_WITH_TIMEOUT(!panel->isEnabled(), 10000);
         emit w->liveInsertion(sys, true, true);
         QTRY_VERIFY_WITH_TIMEOUT(panel->isEnabled(), 10000);
@@ -436,18 +401,127 @@ private slots:
         QVERIFY(!panel->button("OFF")->isEnabled());
     }
 
-    // A flag dialog left open holds the system's tree: it must not outlive it.
-    void openDialogsCloseWithTheSystem()
+    void resetFlagsKeepHiddenBits_data()
+    {
+        QTest::addColumn<int>("word");
+        QTest::addColumn<int>("toggle");
+        QTest::addColumn<int>("written");
+        QTest::newRow("bit 1 kept") << 2 << 0 << 3;
+        QTest::newRow("bits 4 and 5 kept") << 50 << 2 << 54;
+        QTest::newRow("clear bit 3") << 13 << 3 << 5;
+        QTest::newRow("bits above 5 dropped") << 0x1C1 << 0 << 0;
+    }
+
+    void resetFlagsKeepHiddenBits()
+    {
+        QFETCH(int, word);
+        QFETCH(int, toggle);
+        QFETCH(int, written);
+        QSystemInterface *sys = connect(Mainframe);
+        QVERIFY(sys);
+        auto *d = new QResetFlagsDialog(w, word, sys->systemNode());
+        d->show();
+        for (int bit = 0; bit < 6; ++bit)
+            QCOMPARE(d->checkBox(bit)->isHidden(), bit == 1 || bit >= 4);
+        d->checkBox(toggle)->click();
+        d->accept();
+        QCOMPARE(vhw::sysPropValue(id, "ResFlagCfg"), double(written));
+        QVERIFY(messages.isEmpty());
+    }
+
+    // The panel reads the word afresh and only opens the dialog; the dialog
+    // writes. A dialog left open holds the system's tree: it must not outlive it.
+    void panelOpensWordReadFromSystem()
     {
         QSystemInterface *sys = connect(Mainframe);
         QVERIFY(sys);
+        vhw::setSysProp(id, "GenSignCfg", 37);
+        panelOf(sys)->button("GEN SIGN\nCFG")->click();
+        QPointer<QGenSignCfgDialog> d = w->findChild<QGenSignCfgDialog *>();
+        QVERIFY(d);
+        QCOMPARE(d->word(), 37);
+        d->checkBox(5)->click();
+        d->accept();
+        QCOMPARE(vhw::sysPropValue(id, "GenSignCfg"), 5.0);
+        QTRY_VERIFY(d.isNull()); // deletes itself when closed
+
+        // A word that cannot be read is not offered for editing: its hidden bits
+        // would be written back as 0.
+        vhw::setSysProp(id, "ResFlagCfg", 2);
+        vhw::failRead(id, "ResFlagCfg", ORVEHV_ERR_DEVICE);
+        panelOf(sys)->button("RESET\nFLAG CFG")->click();
+        QVERIFY(!w->findChild<QResetFlagsDialog *>());
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().text, QString("ResFlagCfg could not be read from system Sys; it was not changed."));
+        QCOMPARE(vhw::sysPropValue(id, "ResFlagCfg"), 2.0);
+
         QVERIFY(connect(Nim));
         panelOf(sys)->button("GEN SIGN\nCFG")->click();
-        QPointer<QGenSignCfgDialog> dialog = w->findChild<QGenSignCfgDialog *>();
-        QVERIFY(dialog);
-        QVERIFY(dialog->isVisible());
+        d = w->findChild<QGenSignCfgDialog *>();
+        QVERIFY(d && d->isVisible());
         w->removeSystem(0);
-        QVERIFY(dialog.isNull());
+        QVERIFY(d.isNull());
+    }
+
+    void hvButtonsWriteOneBit_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<int>("written");
+        QTest::newRow("HV Reset 2") << "HV\nRESET" << 1024;
+        QTest::newRow("HV Recovery 2") << "RECOVERY\nFLAG" << 4;
+    }
+
+    void hvButtonsWriteOneBit()
+    {
+        QFETCH(QString, label);
+        QFETCH(int, written);
+        QSystemInterface *sys = connect(Rack);
+        QVERIFY(sys);
+        panelOf(sys)->button(label)->click();
+        auto *d = w->findChild<QHVOutputDialog *>();
+        QVERIFY(d);
+        d->outputButtons().at(2)->click();
+        QCOMPARE(vhw::sysPropValue(id, "RstRecFlag"), double(written));
+        QVERIFY(d->isVisible());
+        QVERIFY(messages.isEmpty());
+        d->okButton()->click();
+        QVERIFY(!d->isVisible());
+    }
+
+    void b8181LimitWrittenOnlyWhenChanged()
+    {
+        QSystemInterface *sys = connect(Rack);
+        QVERIFY(sys);
+        vhw::setSysProp(id, "ACDCIlim", 2);
+        vhw::setSysProp(id, "HighFreq", 40000);
+        // Any write of the limit would be refused and reported.
+        vhw::failWrite(id, "ACDCIlim", ORVEHV_ERR_WRITE_REFUSED);
+        auto *d = new QSysInfoB8181Dialog(w, sys->systemNode());
+        QCOMPARE(d->shownText("HighFreq"), QString("40000"));
+        QCOMPARE(d->limitCombo()->currentText(), QString("5"));
+        d->okButtonClicked();
+        QVERIFY(messages.isEmpty());
+
+        // A changed limit is written; refused, it is reported and the dialog
+        // stays open with the operator's choice.
+        d = new QSysInfoB8181Dialog(w, sys->systemNode());
+        d->show();
+        d->limitCombo()->setCurrentIndex(3);
+        d->okButtonClicked();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages.first().text.startsWith("ACDCIlim could not be written on system Sys"));
+        QVERIFY(d->isVisible());
+        vhw::clearFaults(id);
+        d->okButtonClicked();
+        QCOMPARE(vhw::sysPropValue(id, "ACDCIlim"), 3.0);
+        QVERIFY(!d->isVisible());
+
+        // A limit that cannot be read is not offered.
+        vhw::failRead(id, "ACDCIlim", ORVEHV_ERR_DEVICE);
+        auto *u = new QSysInfoB8181Dialog(w, sys->systemNode());
+        QVERIFY(!u->limitCombo()->isEnabled());
+        u->okButtonClicked();
+        QCOMPARE(messages.size(), 1);
     }
 };
 

@@ -11,7 +11,6 @@
 #include "script/ScriptLanguage.h"
 #include "script/ScriptRunLock.h"
 #include "script/ScriptRunner.h"
-#include "views/ORVEHVWidgetItem.h"
 #include "views/QCustomTableWidget.h"
 #include "virtualhw/VirtualControl.h"
 
@@ -21,7 +20,6 @@
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTreeWidget>
@@ -122,7 +120,6 @@ private slots:
         QCOMPARE(device(3, 7, "Pw"), 1.0);
 
         const QString rep = runner.report();
-        QVERIFY(rep.startsWith(ScriptRunner::ReportHead));
         QVERIFY(rep.contains("SET [VSet]for [ALL]to [100]...<b>OK</b><br>"));
         QVERIFY(rep.contains("WAIT 200 ms...<b>OK</b><br>"));
         QVERIFY(rep.endsWith("<br>Script successfully executed.<br><br></div></body></html>"));
@@ -135,7 +132,6 @@ private slots:
         QCOMPARE(r, int(ScriptRunner::Failed));
         const QString rep = runner.report();
         const int channels = m_sys->systemNode()->children().at(3)->children().size();
-        QVERIFY(channels > 0);
         QCOMPARE(rep.count("Unknown parameter [Bogus]"), channels);
         QVERIFY(rep.contains("<br><p style=\"text-indent:10px;\"><b>ERROR</b> - Unknown parameter [Bogus] for bd[3] ch[0] <br></p>"));
         // the run goes on, and parameter names match without regard to case
@@ -297,16 +293,13 @@ private slots:
         QCOMPARE(dialog.actionsEdit()->toPlainText(), QString("set VSet * 100;\nwait 2000;"));
         QVERIFY(m_messages.isEmpty());
 
-        // a bad file: one message, the editor keeps its script
+        // a bad file (which files are bad: tst_script_language::decodeFile):
+        // one message, the editor keeps its script
         const QString before = dialog.actionsEdit()->toPlainText();
-        for (const QByteArray &bad : {QByteArray("SET VSet * 100;"), QByteArray("\x01\x02\0\x7f garbage", 12),
-                                      QByteArray("set VSet * \xff\xfe;"), QByteArray("set VSet 99999999999{1} 5;")}) {
-            m_messages.clear();
-            QVERIFY(!dialog.loadScriptFrom(write("bad.cas", bad)));
-            QCOMPARE(m_messages.size(), 1);
-            QCOMPARE(m_messages.first().text, QString("Incorrect file format."));
-            QCOMPARE(dialog.actionsEdit()->toPlainText(), before);
-        }
+        QVERIFY(!dialog.loadScriptFrom(write("bad.cas", QByteArray("\x01\x02\0\x7f garbage", 12))));
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().text, QString("Incorrect file format."));
+        QCOMPARE(dialog.actionsEdit()->toPlainText(), before);
         m_messages.clear();
         QVERIFY(!dialog.loadScriptFrom(dir.filePath("missing.cas")));
         QCOMPARE(m_messages.size(), 1);
@@ -376,7 +369,6 @@ private slots:
         choose(w->parameterCombo(), "VSet");
         choose(w->channelsCombo(), "Misc.");
         QTreeWidget *tree = w->channelTree();
-        QVERIFY(tree);
         QTreeWidgetItem *board1 = nullptr;
         for (int i = 0; i < tree->topLevelItemCount(); ++i)
             if (tree->topLevelItem(i)->data(0, Qt::UserRole).toInt() == 1)

@@ -1,11 +1,17 @@
 // QSystemInterface against the default virtual systems: connection sequence,
 // refusals, mainframe model rule, panels built by the panel builder, signal
-// relays, index pushes, crate map changes, VME HV crates, destruction.
+// relays, index pushes, crate map changes, VME HV crates, destruction. Then
+// the panels alone: status bar texts, styles and lamps; system boxes and the
+// collapsible list; the board information panel: titles per system family,
+// one box per occupied slot, rows, refresh on a parameter change, collapsing.
 
 #include "ORVEHVWrapper.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
+#include "device/ValueText.h"
+#include "panels/BoardInfoText.h"
+#include "panels/PanelPictures.h"
 #include "panels/QBoardInformations.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QCustomBox.h"
@@ -13,31 +19,29 @@
 #include "views/QSubWindow.h"
 #include "virtualhw/VirtualControl.h"
 
+#include <QApplication>
+#include <QEnterEvent>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTest>
+#include <QToolButton>
 
 #include <memory>
 
 namespace {
 
-struct Login
+// The default system's own login (user and password).
+vhw::SystemInfo loginOf(const std::string &argument, int type)
 {
-    QString user;
-    QString password;
-};
-
-Login loginOf(const std::string &argument, int type)
-{
-    for (const vhw::SystemInfo &s : vhw::listSystems()) {
-        if (s.argument == argument && (type < 0 || s.systemType == type))
-            return {QString::fromStdString(s.user), QString::fromStdString(s.password)};
-    }
+    for (const vhw::SystemInfo &s : vhw::listSystems())
+        if (s.argument == argument && s.systemType == type)
+            return s;
     return {};
 }
 
@@ -57,6 +61,70 @@ int boardCount(const ORVEHVNode *n)
     for (const ORVEHVNode *c : n->children())
         boards += c->kind() == KindBoard;
     return boards;
+}
+
+ORVEHVNode *makeBoard(int slot, const QString &model, quint32 serial, int handle)
+{
+    auto *b = new ORVEHVNode;
+    b->initialise(QString("Board%1").arg(slot, 2, 10, QChar('0')), KindBoard);
+    b->setSlot(quint16(slot));
+    b->setModel(model);
+    b->setDescription(model + " 12 Ch 3KV/3mA");
+    b->setSerialNumber(serial);
+    b->setFirmwareMajor("01");
+    b->setFirmwareMinor("05");
+    b->setChannelCount(12);
+
+    auto add = [&](const char *name, int libraryType, int dataType, int access) {
+        auto *p = new ORVEHVNode;
+        p->initialise(name, KindBoardParameter);
+        p->setLibraryType(libraryType);
+        p->setDataType(dataType);
+        p->setAccessMode(access);
+        p->setSlot(quint16(slot));
+        b->addParameter(p);
+        return p;
+    };
+    add("BdStatus", 3, DataInt32, AccessReadWrite);
+    ORVEHVNode *temp = add("Temp", 0, DataFloat, AccessReadWrite);
+    temp->setDecimals(1);
+    temp->setUnitText(QString(" ") + QChar(0xB0) + "C");
+    add("ClrAlarm", 0, DataFloat, AccessWriteOnly);
+
+    b->setHandle(handle);
+    return b;
+}
+
+// A system node with boards in slots 0 and 3 and an empty slot between.
+ORVEHVNode *makeSystem(int systemType, const QString &argument, int handle = 7)
+{
+    auto *sys = new ORVEHVNode;
+    sys->initialise("crate", KindSystem, systemType, 0, argument);
+    sys->addChild(makeBoard(0, "A1520", 10234, handle));
+    auto *empty = new ORVEHVNode;
+    empty->initialise(QString(), KindContainer);
+    sys->addChild(empty);
+    sys->addChild(makeBoard(3, "A1535N", 555, handle));
+    // Discovery adds parameters to boards already in the tree, so they carry
+    // the system type too.
+    for (ORVEHVNode *c : sys->children()) {
+        c->setConnectionArgument(argument);
+        for (ORVEHVNode *p : c->parameters())
+            p->setSystemType(systemType);
+    }
+    sys->setHandle(handle);
+    return sys;
+}
+
+// Text colour of the (first) label showing `text`, as its style makes it.
+QColor textColour(const QBoardInformations &panel, const QString &text)
+{
+    for (QLabel *l : panel.findChildren<QLabel *>())
+        if (l->text() == text) {
+            l->ensurePolished();
+            return l->palette().color(QPalette::WindowText);
+        }
+    return QColor();
 }
 
 } // namespace
@@ -89,22 +157,17 @@ private:
 
     // Connects a default system; null (and a failure) when it does not connect.
     std::unique_ptr<QSystemInterface> connectTo(int type, int link, const QString &arg, const QString &name = "sys",
-                                              int index = 0)
+                                              int index = 0, QProgressDialog *progress = nullptr)
     {
         std::unique_ptr<QSystemInterface> sys(new QSystemInterface(type, link, arg, name, index));
-        const Login login = loginOf(arg.toStdString(), type);
-        const int rc = sys->connectSystem(nullptr, login.user, login.password);
+        const vhw::SystemInfo login = loginOf(arg.toStdString(), type);
+        const int rc =
+            sys->connectSystem(progress, QString::fromStdString(login.user), QString::fromStdString(login.password));
         if (rc != 0) {
             qWarning("connectSystem(%d, %d, %s) = %d", type, link, qPrintable(arg), rc);
             return nullptr;
         }
         return sys;
-    }
-
-    static void close(QSystemInterface *sys)
-    {
-        if (sys && sys->handle() >= 0)
-            ORVEHV_DeinitSystem(sys->handle());
     }
 
 private slots:
@@ -115,6 +178,7 @@ private slots:
         QSystemInterface::setPanelFactory(&m_builder);
     }
 
+    // A fresh world also closes every library handle the last test left open.
     void init()
     {
         QVERIFY(vhw::resetWorld());
@@ -125,38 +189,36 @@ private slots:
         int families = 0;
         for (const vhw::SystemInfo &s : vhw::listSystems()) {
             const QString arg = QString::fromStdString(s.argument);
-            auto sys = connectTo(s.systemType, s.linkType, arg, QString::fromStdString(s.description));
+            QProgressDialog progress("Please wait", QString(), 0, 100);
+            progress.setMinimumDuration(0);
+            progress.setValue(0);
+            auto sys = connectTo(s.systemType, s.linkType, arg, QString::fromStdString(s.description), 0, &progress);
             QVERIFY2(sys, qPrintable(arg));
+            // Never ran into the maximum (which would have closed the dialog).
+            QCOMPARE(progress.value(), 95);
+            QVERIFY(!progress.wasCanceled());
             ORVEHVNode *node = sys->systemNode();
             QCOMPARE(node->handle(), sys->handle());
+            // The six-slot mainframe is the smaller model, type 3, down to its boards.
+            const int type = arg == "192.0.2.11" ? 3 : s.systemType;
+            QCOMPARE(sys->systemType(), type);
+            for (const ORVEHVNode *child : node->children())
+                QCOMPARE(child->systemType(), type);
             QVERIFY2(boardCount(node) > 0, qPrintable(arg));
             QCOMPARE(int(node->slotCount()), node->children().size());
             if (ORVEHVNode *ip = node->parameter("IPAddr"))
                 QCOMPARE(ip->value().value.toString(), arg);
             Docks docks;
-            sys->buildPanels(docks.list, docks.views, docks.stack, -1);
+            docks.stack->addWidget(new QLabel("other system's page"));
+            sys->buildPanels(docks.list, docks.views, docks.stack, 0);
             sys->describeConnection();
-            QVERIFY(sys->subWindow() && docks.stack->count() == 1 && docks.list->count() == 1);
-            close(sys.get());
+            QCOMPARE(docks.list->box(0), sys->systemBox());
+            QCOMPARE(qobject_cast<QSubWindow *>(sys->subWindow())->systemInterface(), sys.get());
+            QCOMPARE(docks.stack->indexOf(sys->boardInformationPanel()), 0); // inserted at the given position
+            QCOMPARE(qobject_cast<QSystemStatusBar *>(sys->statusBar())->statusLabel()->text(), QString("CONNECTED"));
             ++families;
         }
         QVERIFY(families >= 10);
-    }
-
-    void sixSlotMainframeBecomesType3()
-    {
-        auto big = connectTo(2, 0, "192.0.2.10");
-        QVERIFY(big);
-        QCOMPARE(big->systemType(), 2);
-
-        auto small = connectTo(2, 0, "192.0.2.11");
-        QVERIFY(small);
-        QCOMPARE(small->systemType(), 3);
-        QCOMPARE(small->systemNode()->systemType(), 3);
-        for (const ORVEHVNode *board : small->systemNode()->children())
-            QCOMPARE(board->systemType(), 3);
-        close(big.get());
-        close(small.get());
     }
 
     void unknownSlotCountIsRefused()
@@ -196,42 +258,6 @@ private slots:
         QCOMPARE(sys.handle(), -1);
     }
 
-    void progressEndsAt95()
-    {
-        QWidget parent;
-        for (const char *arg : {"192.0.2.10", "192.0.2.20"}) {
-            QProgressDialog progress("Please wait", QString(), 0, 100, &parent);
-            progress.setMinimumDuration(0);
-            progress.setValue(0);
-            QSystemInterface sys(QString(arg) == "192.0.2.20" ? 16 : 2, 0, arg, "p", 0);
-            QCOMPARE(sys.connectSystem(&progress, "admin", "admin"), 0);
-            // Never ran into the maximum (which would have closed the dialog).
-            QCOMPARE(progress.value(), 95);
-            QVERIFY(!progress.wasCanceled());
-            close(&sys);
-        }
-    }
-
-    void panelsOfAMainframe()
-    {
-        Docks docks;
-        auto sys = connectTo(2, 0, "192.0.2.10", "crate", 0);
-        QVERIFY(sys);
-        docks.stack->addWidget(new QLabel("other system's page"));
-        sys->buildPanels(docks.list, docks.views, docks.stack, 0);
-        sys->describeConnection();
-
-        QCOMPARE(docks.list->box(0), sys->systemBox());
-        QCOMPARE(qobject_cast<QSubWindow *>(sys->subWindow())->systemInterface(), sys.get());
-
-        auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel());
-        QCOMPARE(docks.stack->indexOf(info), 0);   // inserted at the given position
-        QCOMPARE(info->boxCount(), 4);              // slots 0, 1, 3 and 8
-
-        QCOMPARE(qobject_cast<QSystemStatusBar *>(sys->statusBar())->statusLabel()->text(), QString("CONNECTED"));
-        close(sys.get());
-    }
-
     // The box's buttons and clicks are relayed with the system index, which
     // follows renumbering in every panel.
     void panelSignalsAndIndex()
@@ -258,7 +284,6 @@ private slots:
         sys->setSystemBox(box);
         box->extraButton()->click();
         QCOMPARE(extra.size(), 2);
-        close(sys.get());
     }
 
     void boardParameterChangeRefreshesPanel()
@@ -269,25 +294,14 @@ private slots:
         sys->buildPanels(docks.list, docks.views, docks.stack, -1);
         auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel());
         ORVEHVNode *board = sys->systemNode()->children().at(0);
-        QVERIFY(board->kind() == KindBoard);
-        ORVEHVNode *param = nullptr;
-        for (ORVEHVNode *p : board->parameters()) {
-            if (p->accessMode() != AccessWriteOnly && p->libraryType() != 3) {
-                param = p;
-                break;
-            }
-        }
-        QVERIFY2(param, "a board parameter to show");
-        const QString key = QString("%0:%1:%2").arg(board->handle()).arg(board->slot()).arg(param->name());
-        QVERIFY(!info->shownText(key).isNull());
+        ORVEHVNode *temp = board->parameter("Temp");
+        QVERIFY(temp);
+        const QString key = QString("%0:%1:Temp").arg(board->handle()).arg(board->slot());
         // As the main window applies an event: new value stored, then the panels refreshed.
-        const QVariant changed = param->dataType() == DataFloat ? QVariant(float(param->value().value.toFloat() + 7.5f))
-                                                                : QVariant(param->value().value.toInt() + 3);
-        param->setValue(NodeValue(changed, ValueOk));
-        sys->refreshPanels(param);
-        QCOMPARE(info->shownText(key), param->cellText().trimmed());
+        temp->setValue(NodeValue(QVariant(temp->value().value.toFloat() + 7.5f), ValueOk));
+        sys->refreshPanels(temp);
+        QCOMPARE(info->shownText(key), temp->cellText().trimmed());
         sys->refreshPanels(nullptr);   // nothing to refresh, nothing happens
-        close(sys.get());
     }
 
     void crateMapChange()
@@ -318,7 +332,6 @@ private slots:
         QCOMPARE(gone.at(0).at(1).toInt(), 3);
         QCOMPARE(sys->systemNode()->children().at(3)->kind(), int(KindContainer));
         QCOMPARE(info->boxCount(), 4);
-        close(sys.get());
     }
 
     void destructionFreesTreeAndPanels()
@@ -346,8 +359,6 @@ private slots:
         again->describeConnection();
         docks.reset();
         QVERIFY(!again->systemBox() && !again->subWindow() && !again->boardInformationPanel());
-        close(again.get());
-        again.reset();
     }
 
     void vmeBoardsJoinOneCrate_data()
@@ -373,9 +384,16 @@ private slots:
         QVERIFY(info->box(1)->title().contains("[0xC1]"));
         board->joinCrate(crate.get());                   // joining twice lists nothing twice
         QCOMPARE(boardCount(crate->systemNode()), 2);
+        // Logging follows the crate entry; a mainframe's changes only itself.
+        crate->setIsLogStarted(true);
+        QVERIFY(board->isLogStarted());
+        crate->setIsLogStarted(false);
+        QVERIFY(!board->isLogStarted());
+        auto other = connectTo(2, 0, "192.0.2.10", "crate", 1);
+        QVERIFY(other);
+        other->setIsLogStarted(true);
+        QVERIFY(!crate->isLogStarted() && !board->isLogStarted());
 
-        close(crate.get());
-        close(board.get());
         if (crateFirst) {
             crate.reset();
             // The joined board survived its crate entry (read under ASan).
@@ -390,61 +408,358 @@ private slots:
         }
     }
 
-    void joinedCrateFollowsCrateMapChanges_data()
+    void connectionDescription_data()
     {
-        QTest::addColumn<bool>("onCrateEntry");
-        QTest::newRow("joined board") << false;
-        QTest::newRow("crate entry") << true;
+        QTest::addColumn<int>("link");
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("tcp") << 0 << "192.0.2.10" << "192.0.2.10";
+        QTest::newRow("usb") << 3 << "0_0_C0" << "USB 0";
+        QTest::newRow("usb empty") << 3 << "" << "";
+        QTest::newRow("optical") << 4 << "1_0_A0" << "OPTICAL LINK 1_0";
+        QTest::newRow("optical short") << 4 << "1_" << "";
+        QTest::newRow("serial 1.5 odd") << 5 << "3_9600_8_1_2_0" << "COM3, BaudRate: 9600, Data: 8, Stop: 1.5, Parity: Odd";
+        // The connect dialog passes the port as "COM3": no second prefix.
+        QTest::newRow("serial port text") << 5 << "COM3_9600_8_0_0_0"
+                                          << "COM3, BaudRate: 9600, Data: 8, Stop: 1, Parity: None";
+        QTest::newRow("serial five parts") << 5 << "3_9600_8_1_2" << "";
+        QTest::newRow("serial unknown codes") << 5 << "4_19200_7_7_9_0" << "COM4, BaudRate: 19200, Data: 7, Stop: , Parity: ";
+        QTest::newRow("serial not a number") << 5 << "4_19200_7_x_y_0" << "COM4, BaudRate: 19200, Data: 7, Stop: 1, Parity: None";
+        QTest::newRow("serial empty parts kept") << 5 << "_____" << "COM, BaudRate: , Data: , Stop: 1, Parity: None";
+        QTest::newRow("usb3") << 6 << "0_0_0" << "0_0_0";
     }
 
-    // A board leaving or entering either system of a joined crate: the crate's
-    // list of boards and its board information follow (never a freed board).
-    void joinedCrateFollowsCrateMapChanges()
+    void connectionDescription()
     {
-        QFETCH(bool, onCrateEntry);
-        Docks docks;
-        auto [crate, board, info] = joinedVmeCrate(docks);
-        QVERIFY(crate && board);
-        board->joinCrate(crate.get());
-        QSystemInterface *owner = onCrateEntry ? crate.get() : board.get();
-        const int id = vhw::findSystem(owner->connectionArgument().toStdString());
-
-        QCOMPARE(vhw::removeBoard(id, 0), ORVEHV_OK);
-        QVERIFY(owner->changeCrateMap(&docks.window).isEmpty());
-        QCOMPARE(boardCount(crate->systemNode()), 1);
-        QCOMPARE(info->boxCount(), 1);
-
-        QCOMPARE(vhw::insertBoard(id, 0, onCrateEntry ? "V6533" : "V6519"), ORVEHV_OK);
-        const QList<ORVEHVNode *> fresh = owner->changeCrateMap(&docks.window);
-        QCOMPARE(fresh.size(), 1);
-        QCOMPARE(boardCount(crate->systemNode()), 2);
-        QVERIFY(crate->systemNode()->children().contains(fresh.first()));
-        QCOMPARE(info->boxCount(), 2);
-        close(crate.get());
-        close(board.get());
+        QFETCH(int, link);
+        QFETCH(QString, argument);
+        QFETCH(QString, text);
+        QCOMPARE(QSystemStatusBar::connectionDescription(link, argument), text);
     }
 
-    void loggingFollowsCrate()
+    // A lost connection turns the status red; other states keep the colour
+    // the label had. (The texts are checked through the main window.)
+    void statusColourRule()
     {
-        auto crate = connectTo(5, 3, "0_0_C0", "vme", 0);
-        auto board = connectTo(5, 3, "0_0_C1", "vme", 0);
-        auto other = connectTo(2, 0, "192.0.2.10", "crate", 1);
-        QVERIFY(crate && board && other);
-        board->joinCrate(crate.get());
-        crate->setIsLogStarted(true);
-        QVERIFY(crate->isLogStarted());
-        QVERIFY(board->isLogStarted());
-        QVERIFY(!other->isLogStarted());
-        crate->setIsLogStarted(false);
-        QVERIFY(!board->isLogStarted());
-        // A mainframe changes only itself.
-        other->setIsLogStarted(true);
-        QVERIFY(!crate->isLogStarted());
-        close(crate.get());
-        close(board.get());
-        close(other.get());
+        QSystemStatusBar bar;
+        bar.setConnectionStatus(1);
+        QCOMPARE(bar.statusLabel()->styleSheet(), QString("QLabel {color : green; }"));
+        bar.setConnectionStatus(2);
+        QCOMPARE(bar.statusLabel()->styleSheet(), QString("QLabel {color : red; }"));
+        bar.setConnectionStatus(1);
+        bar.setConnectionStatus(0);
+        QCOMPARE(bar.statusLabel()->styleSheet(), QString("QLabel {color : green; }"));
+        bar.setConnectionStatus(7);
+        QCOMPARE(bar.statusLabel()->text(), QString());
+
+        QCOMPARE(QSystemStatusBar::systemNameText(5, "crate"), QString("VME HV Crate"));
+        QCOMPARE(QSystemStatusBar::systemNameText(2, "crate"), QString("crate"));
     }
 
+    void lampsFromStatusRecord_data()
+    {
+        QTest::addColumn<int>("system");
+        QTest::addColumn<QList<int>>("boards");   // board words set, the rest stay 5 (no lamp)
+        QTest::addColumn<bool>("sync");
+        QTest::addColumn<bool>("warning");
+        QTest::addColumn<bool>("error");
+        QTest::newRow("all fine") << 0 << QList<int>{0, 0} << true << false << false;
+        QTest::newRow("0 and 2") << 0 << QList<int>{5, 2} << true << false << true;
+        QTest::newRow("board warning only") << 9 << QList<int>{1} << false << true << false;
+        QTest::newRow("last board error") << 9 << QList<int>{5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 2}
+                                          << false << false << true;
+        QTest::newRow("nothing known") << -1 << QList<int>{} << false << false << false;
+    }
+
+    void lampsFromStatusRecord()
+    {
+        QFETCH(int, system);
+        QFETCH(QList<int>, boards);
+        QFETCH(bool, sync);
+        QFETCH(bool, warning);
+        QFETCH(bool, error);
+        ORVEHV_SYSTEMSTATUS_t st;
+        st.System = system;
+        for (int i = 0; i < ORVEHV_MAX_BOARDS; ++i)
+            st.Board[i] = i < boards.size() ? boards.at(i) : 5;
+
+        QSystemStatusBar bar;
+        bar.setEventStatus(st);
+        QCOMPARE(bar.indicatorPicture(0), QString(sync ? ":Resources/buttons/led_on_mid.png" : ":Resources/buttons/led_off_mid.png"));
+        QCOMPARE(bar.indicatorPicture(1), QString(warning ? ":Resources/buttons/led_warn_mid.png" : ":Resources/buttons/led_off_mid.png"));
+        QCOMPARE(bar.indicatorPicture(2), QString(error ? ":Resources/buttons/led_err_mid.png" : ":Resources/buttons/led_off_mid.png"));
+    }
+
+    void missingPicturesAreDrawn()
+    {
+        const QPixmap lamp = PanelPictures::load(":Resources/nothing/led_err_mid.png", QSize(16, 16));
+        QCOMPARE(lamp.size(), QSize(16, 16));
+        const QImage img = lamp.toImage();
+        const QColor centre = img.pixelColor(8, 8);
+        QVERIFY2(centre.red() > 150 && centre.green() < 120, qPrintable(centre.name()));
+        QCOMPARE(img.pixelColor(0, 0).alpha(), 0);
+        QVERIFY(!PanelPictures::load(":Resources/nothing/Modulo-dock.png", QSize(36, 72)).isNull());
+    }
+
+    void boxSignalsCarryIndex()
+    {
+        QCustomBox box(2, "crate", ":Resources/Elementi/sistema-vme.png", "Configure", "Disconnect");
+        QSignalSpy item(&box, &QCustomBox::itemClicked);
+        QSignalSpy extra(&box, &QCustomBox::clickedExtraButton);
+        QSignalSpy disc(&box, &QCustomBox::clickedDisconnectButton);
+        QSignalSpy expand(&box, &QCustomBox::clickedExpandButton);
+        box.resize(240, 60);
+        box.show();
+        QTest::mouseClick(box.extraButton(), Qt::LeftButton);
+        QTest::mouseClick(box.disconnectButton(), Qt::LeftButton);
+        QTest::mouseClick(box.expandButton(), Qt::LeftButton);
+        QTest::mouseClick(box.titleLabel(), Qt::LeftButton);
+        // Buttons do not count as a click on the box; the name label does.
+        for (QSignalSpy *spy : {&extra, &disc, &expand, &item}) {
+            QCOMPARE(spy->size(), 1);
+            QCOMPARE(spy->at(0).at(0).toInt(), 2);
+        }
+        // A right click selects nothing.
+        QTest::mouseClick(box.titleLabel(), Qt::RightButton);
+        QCOMPARE(item.size(), 1);
+    }
+
+    void boxListExpandsOneAtATime()
+    {
+        QCollapsibleWidget list;
+        QWidget *panels[3];
+        for (int i = 0; i < 3; ++i) {
+            auto *box = new QCustomBox(i, QString("sys%1").arg(i), QString(), "Configure", "Disconnect");
+            panels[i] = new QLabel(QString("commands %1").arg(i));
+            box->setContentWidget(panels[i]);
+            list.addBox(box);
+        }
+        list.resize(250, 600);
+        list.show();
+
+        QTest::mouseClick(list.box(1)->expandButton(), Qt::LeftButton);
+        QVERIFY(panels[1]->isVisible());
+
+        list.expandItem(2);   // another box: the first one closes
+        QCOMPARE(list.expandedIndex(), 2);
+        QVERIFY(!panels[1]->isVisible());
+        QVERIFY(panels[2]->isVisible());
+
+        list.expandItem(2);   // the same box again: collapses
+        QCOMPARE(list.expandedIndex(), -1);
+        QVERIFY(!panels[2]->isVisible());
+
+        list.expandItem(7);   // no such box: nothing happens
+        QCOMPARE(list.expandedIndex(), -1);
+
+        list.box(0)->setPowerSwitch(1);
+        QCOMPARE(list.box(0)->expandPicture(), QString(":Resources/Elementi/switch_ON.gif"));
+        list.box(0)->setPowerSwitch(-1);
+        QCOMPARE(list.box(0)->expandPicture(), QString(":Resources/Elementi/arrr.png"));
+    }
+
+    void boxListFollowsIndexChanges()
+    {
+        QCollapsibleWidget list;
+        auto *a = new QCustomBox(0, "a", QString(), "Configure", "Disconnect");
+        auto *b = new QCustomBox(1, "b", QString(), "Configure", "Disconnect");
+        auto *c = new QCustomBox(2, "c", QString(), "Configure", "Disconnect");
+        list.addBox(a);
+        list.addBox(b);
+        list.addBox(c);
+        delete a;   // the first system is removed; the others move up
+        b->setSystemIndex(0);
+        c->setSystemIndex(1);
+        QCOMPARE(list.count(), 2);
+        QCOMPARE(list.box(0), b);
+        QCOMPARE(list.boxWithIndex(1), c);
+
+        // (The renumbered index in the box's signals: tst_sysif::panelSignalsAndIndex.)
+        c->expandButtonClick();
+        QCOMPARE(list.expandedIndex(), 1);
+        QVERIFY(c->isExpanded());
+        QVERIFY(!b->isExpanded());
+
+        auto *d = new QCustomBox(2, "d", QString(), "Configure", "Disconnect");
+        list.insertBox(0, d);
+        QCOMPARE(list.box(0), d);
+        QCOMPARE(list.box(2), c);
+        list.removeBox(d);
+        QCOMPARE(list.count(), 2);
+        delete d;
+    }
+
+    void boxListSelection()
+    {
+        QCollapsibleWidget list;
+        for (int i = 0; i < 3; ++i)
+            list.addBox(new QCustomBox(i, QString::number(i), QString(), "Configure", "Disconnect"));
+        list.setSelectedIndex(1);
+        QVERIFY(!list.box(0)->isSelected() && list.box(1)->isSelected());
+        list.setSelectedIndex(2);
+        QVERIFY(!list.box(1)->isSelected() && list.box(2)->isSelected());
+        // A deleted box leaves the list; its index selects and expands nothing.
+        list.expandItem(0);
+        delete list.box(0);
+        QCOMPARE(list.count(), 2);
+        QCOMPARE(list.expandedIndex(), -1);
+        list.expandItem(2);
+        list.setSelectedIndex(2);
+        QCOMPARE(list.box(2), nullptr);
+    }
+
+    void longNameIsShortened()
+    {
+        QCollapsibleWidget list;
+        list.setFixedWidth(250);
+        const QString name = "Detector high voltage, east hall, second floor rack";
+        auto *box = new QCustomBox(0, name, QString(), "Configure", "Disconnect");
+        list.addBox(box);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QCOMPARE(box->title(), name);
+        QCOMPARE(box->titleLabel()->toolTip(), name);
+        QVERIFY(box->width() <= 250);
+        QVERIFY(box->titleLabel()->text().endsWith(QChar(0x2026)));
+        box->setTitle("short");
+        QCOMPARE(box->titleLabel()->text(), QString("short"));
+    }
+
+    void titles()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        ORVEHVNode *b0 = sys->children().at(0);
+        QCOMPARE(BoardInfoText::boardTitle(b0, 2), QString("Board00 - A1520  [10234]  (Fw Rel. 01.05)"));
+
+        b0->setConnectionArgument("0_0_C0");
+        QCOMPARE(BoardInfoText::boardTitle(b0, 5), QString("Board00 - A1520  [10234]  [0xC0]  (Fw Rel. 01.05)"));
+        b0->setConnectionArgument("0_0");
+        QCOMPARE(BoardInfoText::boardTitle(b0, 5), QString("Board00 - A1520  [10234]  (Fw Rel. 01.05)"));
+        QCOMPARE(BoardInfoText::vmeBaseAddress("1_0_0xA0"), QString("0xA0"));
+
+        b0->setSlot(27);
+        QCOMPARE(BoardInfoText::boardTitle(b0, 16), QString("Crate1 Board2 - A1520  [10234]  (Fw Rel. 01.05)"));
+        QCOMPARE(BoardInfoText::rackPosition(24), QString("Crate0 Board24"));
+    }
+
+    void oneBoxPerOccupiedSlot()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        QBoardInformations panel;
+        panel.setSystemNode(sys.get());
+        QCOMPARE(panel.boxCount(), 2);
+        QVERIFY(panel.box(0)->title().startsWith("Board00 - A1520"));
+        QVERIFY(panel.box(1)->title().startsWith("Board03 - A1535N"));
+
+        QCOMPARE(panel.shownText("7:3:SerNum"), QString("555"));
+        QCOMPARE(panel.shownText("7:3:FmwRel"), QString("01.05"));
+        QCOMPARE(panel.shownText("7:3:ChCount"), QString("12"));
+        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("-"));   // never read yet
+        // A write-only parameter is a command: no row.
+        QVERIFY(panel.shownText("7:3:ClrAlarm").isNull());
+
+        // No boards at all.
+        ORVEHVNode bare;
+        bare.initialise("bare", KindSystem, 6);
+        panel.setSystemNode(&bare);
+        QCOMPARE(panel.boxCount(), 0);
+        panel.setSystemNode(nullptr);
+        QCOMPARE(panel.boxCount(), 0);
+    }
+
+    void refreshOnParameterChange()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        QBoardInformations panel;
+        panel.setSystemNode(sys.get());
+        ORVEHVNode *temp = sys->children().at(2)->parameter("Temp");
+        temp->setValue(NodeValue(QVariant(float(31.25)), ValueOk));
+        QVERIFY(panel.refreshParameter(temp));
+        QCOMPARE(panel.shownText("7:3:Temp"), temp->cellText().trimmed());
+        // The other board's row of the same name is untouched.
+        QCOMPARE(panel.shownText("7:0:Temp"), QString("-"));
+
+        ORVEHVNode *status = sys->children().at(2)->parameter("BdStatus");
+        status->setValue(NodeValue(QVariant(0), ValueOk));
+        QVERIFY(panel.refreshParameter(status));
+        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("Ok"));
+        QCOMPARE(textColour(panel, "Ok"), QColor("#1d1d1d"));
+        status->setValue(NodeValue(QVariant(1 << 5), ValueOk));
+        QVERIFY(panel.refreshParameter(status));
+        QCOMPARE(panel.shownText("7:3:BdStatus"), boardStatusText(2, 1 << 5));
+        QVERIFY(BoardInfoText::isAlarm(status));
+        // An alarm shows red, and dark again once it is over.
+        QCOMPARE(textColour(panel, boardStatusText(2, 1 << 5)), QColor("#c81e1e"));
+        status->setValue(NodeValue(QVariant(0), ValueOk));
+        QVERIFY(panel.refreshParameter(status));
+        QCOMPARE(textColour(panel, "Ok"), QColor("#1d1d1d"));
+        QCOMPARE(textColour(panel, "SerNum"), QColor("#4a5c62"));   // a row's name
+        status->setValue(NodeValue(QVariant(1 << 5), ValueOk));
+        QVERIFY(panel.refreshParameter(status));
+        status->setValue(NodeValue(QVariant(1 << 7), ValueOk));   // no text for this bit
+        panel.refreshParameter(status);
+        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("0x00000080"));
+
+        // Nodes the panel does not show change nothing.
+        ORVEHVNode stranger;
+        stranger.initialise("Temp", KindBoardParameter);
+        stranger.setSlot(3);
+        stranger.setHandle(99);
+        QVERIFY(!panel.refreshParameter(&stranger));
+        QVERIFY(!panel.refreshParameter(nullptr));
+        QVERIFY(!panel.refreshParameter(sys.get()));
+    }
+
+    void valueSelectableWithTheMouse()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        QBoardInformations panel;
+        panel.setSystemNode(sys.get());
+        panel.resize(230, 700);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QLabel *serial = nullptr;
+        for (QLabel *l : panel.findChildren<QLabel *>())
+            if (l->text() == "555")
+                serial = l;
+        QVERIFY(serial);
+        const QPoint from(1, serial->height() / 2), to(serial->width() - 1, serial->height() / 2);
+        QEnterEvent enter(from, serial->mapTo(&panel, from), serial->mapToGlobal(from));
+        QApplication::sendEvent(serial, &enter);
+        QTest::mousePress(serial, Qt::LeftButton, {}, from);
+        QMouseEvent drag(QEvent::MouseMove, to, serial->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(serial, &drag);
+        QTest::mouseRelease(serial, Qt::LeftButton, {}, to);
+        QCOMPARE(serial->selectedText(), QString("555"));
+    }
+
+    void collapseRebuildAndExpand()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        QBoardInformations panel;
+        panel.setSystemNode(sys.get());
+        panel.resize(230, 700);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QBoardInfoBox *box = panel.box(0);
+        QVERIFY(box->isExpanded() && box->body()->isVisible());
+        QTest::mouseClick(box->titleLabel(), Qt::LeftButton);
+        QVERIFY(!box->isExpanded() && !box->body()->isVisible());
+        QVERIFY(panel.box(1)->body()->isVisible());   // the other box is independent
+        QTest::mouseClick(box->titleLabel(), Qt::LeftButton);
+        QVERIFY(box->isExpanded() && box->body()->isVisible());
+
+        // A board arrives in the empty slot: the rebuild keeps what was collapsed.
+        panel.box(1)->setExpanded(false);
+        ORVEHVNode *container = sys->children().at(1);
+        sys->removeChildAt(1);
+        delete container;
+        sys->insertChild(makeBoard(1, "V6533", 42, 7), 1);
+        panel.rebuild();
+        QCOMPARE(panel.boxCount(), 3);
+        QVERIFY(panel.box(1)->title().startsWith("Board01 - V6533"));
+        QVERIFY(panel.box(0)->isExpanded() && panel.box(1)->isExpanded() && !panel.box(2)->isExpanded());
+    }
 };
 
 QTEST_MAIN(TestSystemInterface)

@@ -93,14 +93,9 @@ private slots:
             delete d;
     }
 
-    void loginCarriesDelimitersIntact_data()
-    {
-        QTest::addColumn<QString>("password");
-        QTest::newRow("ampersand and hash") << "p&ss#w+rd% 1";
-    }
     void loginCarriesDelimitersIntact()
     {
-        QFETCH(QString, password);
+        const QString password = "p&ss#w+rd% 1";
         const std::string world = "{ \"systems\": [ { \"type\": 2, \"link\": 0, \"argument\": \"192.0.2.10\", "
                                   "\"loopbackAddress\": \"127.0.2.10\", \"user\": \"ad min\", \"password\": \"" +
                                   password.toStdString() + "\", \"slots\": 2 } ] }";

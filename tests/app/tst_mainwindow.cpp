@@ -8,14 +8,10 @@
 #include "app/QFloatingWindow.h"
 #include "app/ViewAccess.h"
 #include "connect/QDisconnectDialog.h"
-#include "device/ORVEHVNode.h"
-#include "device/QSystemInterface.h"
-#include "panels/QBoardInformations.h"
 #include "panels/QCustomBox.h"
 #include "panels/QSystemStatusBar.h"
 #include "views/QCustomTableWidget.h"
 #include "views/QSubWindow.h"
-#include "virtualhw/VirtualControl.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
@@ -333,16 +329,14 @@ private slots:
         connectVmeCrate();
         QSystemInterface *crate = w->systems().at(0);
         QSystemInterface *owner = w->systems().at(argument == "0_0_C0" ? 0 : 1);
-        auto *info = qobject_cast<QBoardInformations *>(crate->boardInformationPanel());
         const int id = vhw::findSystem(argument.toStdString());
         const int before = rows(crate);
         QTRY_VERIFY_WITH_TIMEOUT(vhw::hasEventConnection(id), 5000);
+        // (the board information follows as well: tst_sysif joinedCrateFollowsCrateMapChanges)
         QCOMPARE(vhw::removeBoard(id, 0), ORVEHV_OK);
-        QTRY_VERIFY_WITH_TIMEOUT(info->boxCount() == 1, 5000);
-        QVERIFY(rows(crate) < before);
+        QTRY_VERIFY_WITH_TIMEOUT(rows(crate) < before, 5000);
         QCOMPARE(vhw::insertBoard(id, 0, model.toStdString()), ORVEHV_OK);
-        QTRY_VERIFY_WITH_TIMEOUT(info->boxCount() == 2, 5000);
-        QCOMPARE(rows(crate), before);
+        QTRY_COMPARE_WITH_TIMEOUT(rows(crate), before, 5000);
         // The new board is subscribed: its values arrive.
         ORVEHVNode *vset = owner->systemNode()->children().first()->children().first()->parameter("V0Set");
         QVERIFY(vset);
@@ -450,14 +444,8 @@ private slots:
         auto *sub = qobject_cast<QSubWindow *>(w->systems().first()->subWindow());
         w->onCtrlFPressed();
         QVERIFY(asked);
+        // (a name found nowhere selects nothing: tst_channel_table searchAndTripHeaders)
         QVERIFY(!sub->table()->selectedItems().isEmpty());
-        MainWindow::setSearchHook([](QString *name) {
-            *name = "no such channel";
-            return true;
-        });
-        sub->clearTableSelection();
-        w->onCtrlFPressed();
-        QVERIFY(sub->table()->selectedItems().isEmpty());
         MainWindow::setSearchHook({});
     }
 
@@ -467,8 +455,7 @@ private slots:
     {
         QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
         QSystemInterface *sys = w->systems().first();
-        ORVEHVNode *board = sys->systemNode()->children().first();
-        ORVEHVNode *vset = board->children().first()->parameter("VSet");
+        ORVEHVNode *vset = sys->systemNode()->children().first()->children().first()->parameter("VSet");
         QVERIFY(vset);
         const NodeValue before = vset->value();
 
@@ -480,24 +467,20 @@ private slots:
         QCOMPARE(vset->value().value, before.value);
         QVERIFY(messages.isEmpty());
 
-        // An update for a system removed meanwhile is ignored.
-        QSystemInterface *gone = sys;
+        // Reports for a system removed meanwhile are ignored.
         w->disconnectFromSystem(0);
-        emit w->updateValueAndWidget(gone, 0, 0, "VSet", eventRecord(0, 0, "VSet", 1234.5f), true, true);
-        emit w->systemDisconnected(gone, 0);
-        emit w->TransparentMode(gone);
-        emit w->liveInsertion(gone, true, true);
-        ORVEHV_SYSTEMSTATUS_t st{};
-        emit w->systemEvStatus(gone, st);
+        emit w->updateValueAndWidget(sys, 0, 0, "VSet", eventRecord(0, 0, "VSet", 1234.5f), true, true);
+        emit w->systemDisconnected(sys, 0);
+        emit w->TransparentMode(sys);
+        emit w->liveInsertion(sys, true, true);
+        emit w->systemEvStatus(sys, ORVEHV_SYSTEMSTATUS_t{});
         QVERIFY(messages.isEmpty());
     }
 
     void sessionsNoticeGoesAfterFiveSeconds()
     {
         QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
-        QSystemInterface *sys = w->systems().first();
-        IDValue_t v = eventRecord(-1, -1, "Sessions");
-        emit w->updateValueAndWidget(sys, -1, -1, "Sessions", v, true, true);
+        emit w->updateValueAndWidget(w->systems().first(), -1, -1, "Sessions", eventRecord(-1, -1, "Sessions"), true, true);
         QPointer<QWidget> notice = w->sessionNotice();
         QVERIFY(notice && notice->isVisible());
         QCOMPARE(notice->findChild<QLabel *>()->text(), QString("Someone has connected to\n(disconnected from)\n 192.0.2.10"));
@@ -558,9 +541,7 @@ private slots:
 
     void unsubscribedParametersReport()
     {
-        const int id = vhw::findSystem("192.0.2.50");
-        QVERIFY(id >= 0);
-        vhw::refuseSubscriptions(id, {"VMon", "Sessions"});
+        vhw::refuseSubscriptions(vhw::findSystem("192.0.2.50"), {"VMon", "Sessions"});
         fx.answer = nullptr;  // "Details.."
         QVERIFY(connectTo("192.0.2.50", 11, 0, "Desk", "", ""));
         QCOMPARE(messages.size(), 1);

@@ -15,7 +15,6 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
-#include <QDirIterator>
 #include <QRadioButton>
 #include <QDockWidget>
 #include <QLabel>
@@ -349,19 +348,6 @@ private slots:
         QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
         QVERIFY(f.menuTab->isEnabled() && f.menuPanels->isEnabled() && w->buttonLock()->isEnabled());
         QVERIFY(f.dockLeft->isVisible());
-    }
-
-    void passwordsStayInMemory()
-    {
-        const char *secret = "admin";  // the default world's password
-        QVERIFY(connectTo("192.0.2.20", 16, 0, "Secret", "admin", secret));
-        w->close();
-        QDirIterator it(fx.workDir.path(), QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            QFile f(it.next());
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QVERIFY2(!f.readAll().contains("admin"), qPrintable(f.fileName()));
-        }
     }
 
     // -------------------------------------------------------- view modes

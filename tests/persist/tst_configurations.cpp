@@ -202,7 +202,9 @@ private slots:
         QCOMPARE(views_test::visibleHeaders(subOf(system("192.0.2.10"))->table()), ownColumns);
         QCOMPARE(shownRows(subOf(views->customViewEntry())), customRows);
 
-        // The typed credentials were handed over, not stored anywhere.
+        // The typed credentials were handed over, not stored anywhere, not
+        // even once the program has closed.
+        QVERIFY(w->close());
         const QStringList places{dir.path(), fx.workDir.path()};
         for (const QString &place : places) {
             QDirIterator it(place, QDir::Files, QDirIterator::Subdirectories);

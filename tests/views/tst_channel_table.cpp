@@ -209,13 +209,9 @@ private slots:
         QVERIFY(sub.table()->isHidden());
 
         // channels arrive: the label goes
-        auto *board = new ORVEHVNode;
-        board->initialise("Board00", KindBoard);
-        auto *ch = new ORVEHVNode;
-        ch->initialise("Chan000", KindChannel);
-        ch->addParameter(makeParam("VSet"));
-        board->addChild(ch);
-        sys->addChild(board);
+        std::unique_ptr<ORVEHVNode> other(makeTree({{"VSet"}}, 1));
+        sys->addChild(other->children().first());
+        other->removeChildAt(0);
         sub.rebuildTable();
         QVERIFY(!sub.noChannelsLabel());
         QVERIFY(!sub.table()->isHidden());

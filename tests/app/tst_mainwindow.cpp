@@ -207,7 +207,8 @@ private slots:
         QCOMPARE(vhw::libraryCallCount() == 0, argument.size() >= 80);
     }
 
-    void namesAreMadeUnique()
+    // Names made unique; at most four systems.
+    void namesAndAtMostFourSystems()
     {
         QCOMPARE(uniqueDisplayName("Crate", {"crate", "crate(1)"}), QString("Crate(1)(2)"));
         QCOMPARE(uniqueDisplayName("", {"SYSTEM"}), QString("System(1)"));
@@ -215,13 +216,6 @@ private slots:
         QVERIFY(connectTo("192.0.2.11", 2, 0, "crate"));
         QVERIFY(connectTo("192.0.2.50", 11, 0, "", "", ""));
         QCOMPARE(names(), QStringList({"Crate", "crate(1)", "System"}));
-    }
-
-    void atMostFourSystems()
-    {
-        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
-        QVERIFY(connectTo("192.0.2.11", 2, 0, "B"));
-        QVERIFY(connectTo("192.0.2.50", 11, 0, "C", "", ""));
         QVERIFY(connectTo("192.0.2.60", 13, 0, "D", "", ""));
         // A fifth call (configuration loading, multi-row dialog) is refused too.
         QVERIFY(!connectTo("192.0.2.30", 14, 0, "E", "", ""));
@@ -229,7 +223,7 @@ private slots:
         QCOMPARE(messages.size(), 1);
         w->disconnectFromSystem(1);
         // Indices stay consecutive and each points at its own views.
-        QCOMPARE(names(), QStringList({"A", "C", "D"}));
+        QCOMPARE(names(), QStringList({"Crate", "System", "D"}));
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(w->systems().at(i)->systemIndex(), i);
             QCOMPARE(qobject_cast<QCustomBox *>(w->systems().at(i)->systemBox())->index(), i);
@@ -441,6 +435,15 @@ private slots:
         QCOMPARE(vset->value().value, before.value);
         QVERIFY(messages.isEmpty());
 
+        // "Sessions": a notice that stays five seconds.
+        emit w->updateValueAndWidget(sys, -1, -1, "Sessions", eventRecord(-1, -1, "Sessions"), true, true);
+        QPointer<QWidget> notice = w->sessionNotice();
+        QVERIFY(notice && notice->isVisible());
+        QCOMPARE(notice->findChild<QLabel *>()->text(), QString("Someone has connected to\n(disconnected from)\n 192.0.2.10"));
+        QTest::qWait(4000);
+        QVERIFY(notice);
+        QTRY_VERIFY_WITH_TIMEOUT(notice.isNull(), 3000);
+
         // Reports for a system removed meanwhile are ignored.
         w->disconnectFromSystem(0);
         emit w->updateValueAndWidget(sys, 0, 0, "VSet", eventRecord(0, 0, "VSet", 1234.5f), true, true);
@@ -449,18 +452,6 @@ private slots:
         emit w->liveInsertion(sys, true, true);
         emit w->systemEvStatus(sys, ORVEHV_SYSTEMSTATUS_t{});
         QVERIFY(messages.isEmpty());
-    }
-
-    void sessionsNoticeGoesAfterFiveSeconds()
-    {
-        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
-        emit w->updateValueAndWidget(w->systems().first(), -1, -1, "Sessions", eventRecord(-1, -1, "Sessions"), true, true);
-        QPointer<QWidget> notice = w->sessionNotice();
-        QVERIFY(notice && notice->isVisible());
-        QCOMPARE(notice->findChild<QLabel *>()->text(), QString("Someone has connected to\n(disconnected from)\n 192.0.2.10"));
-        QTest::qWait(4000);
-        QVERIFY(notice);
-        QTRY_VERIFY_WITH_TIMEOUT(notice.isNull(), 3000);
     }
 
     void lostConnectionAndTransparentMode()

@@ -41,7 +41,9 @@ ORVEHVNode *sampleTree(quint32 firstSerial = 111, quint32 secondSerial = BigSeri
 
 // The view of channel 1 of the board with serial BigSerial: shown at row 4,
 // VMon shown at column 0, the rest hidden; in the custom view the channel at
-// 7 with VSet. `nestedReversed`: the items of every nested hash last first.
+// 7 with VSet. The channel also lists a parameter renamed since ("V0Set" at
+// VSet's index), which must change nothing. `nestedReversed`: the items of
+// every nested hash last first.
 Hash handWrittenSystem(bool nestedReversed = false)
 {
     auto order = [nestedReversed](const Hash &h) { return nestedReversed ? h.reversed() : h; };
@@ -62,7 +64,8 @@ Hash handWrittenSystem(bool nestedReversed = false)
                                    .add("customViewVisualIndex", vInt(7))
                                    .add("parameters", param(0, "VSet", false, 2, true, 0))
                                    .add("parameters", param(1, "VMon", true, 0, false, 1))
-                                   .add("parameters", param(2, "Pw", false, 1, false, 2)));
+                                   .add("parameters", param(2, "Pw", false, 1, false, 2))
+                                   .add("parameters", param(0, "V0Set", true, 5, true, 5)));
     const Hash hidden =
         order(Hash().add("vectorIndex", vInt(0)).add("isEnabled", vBool(false)).add("visualIndex", vInt(3)));
     const Hash board = order(Hash()
@@ -348,23 +351,6 @@ private slots:
                 QCOMPARE(attributes(now->children().at(j)), attributes(was->children().at(j)));
         }
         // A board the file does not know stays hidden: repeatedKeysLoadCompletely.
-    }
-
-    void renamedParameterIsIgnored()
-    {
-        Hash param = Hash().add("vectorIndex", vInt(0)).add("name", vStr("V0Set")).add("isEnabled", vBool(true));
-        Hash channel = Hash().add("vectorIndex", vInt(0)).add("isEnabled", vBool(true)).add("parameters", param);
-        Hash board = Hash().add("isPresent", vInt(1)).add("serialNumber", vUInt(111)).add("visualIndex", vInt(0))
-                         .add("channels", channel);
-        Hash system = Hash().add("name", vStr("Crate")).add("boards", board);
-        ViewHash hash;
-        QString error;
-        QVERIFY2(ViewFileFormat::parse(system.bytes(), &hash, &error), qPrintable(error));
-        std::unique_ptr<ORVEHVNode> tree(sampleTree());
-        ViewFiles::applyViewHash(tree.get(), hash);
-        ORVEHVNode *ch = tree->children().at(0)->children().at(0);
-        QVERIFY(ch->isEnabled());
-        QVERIFY(!ch->parameters().at(0)->isEnabled()); // "VSet" now, not the saved "V0Set"
     }
 
     // -------------------------------------------------------- untrusted input

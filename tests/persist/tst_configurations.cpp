@@ -6,22 +6,18 @@
 #include "tests/support/LiveWindow.h"
 #include "tests/views/ViewsTestSupport.h"
 #include "app/ViewsController.h"
-#include "device/ORVEHVNode.h"
-#include "device/QSystemInterface.h"
 #include "persist/QLoadCustDialog.h"
 #include "views/ChannelGroups.h"
 #include "views/QConfigureViewDialog.h"
 #include "views/QCustomTableWidget.h"
 #include "views/QCustomViewDialog.h"
 #include "views/QSubWindow.h"
-#include "virtualhw/VirtualControl.h"
 
 #include <QAction>
 #include <QHeaderView>
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>

@@ -12,7 +12,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>

@@ -14,7 +14,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QMenu>
-#include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 

@@ -179,7 +179,6 @@ private slots:
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.first().text, QStringLiteral("VSet was not set on 3 of the channels of Mixed."));
         QCOMPARE(messages.first().informativeText.count(QLatin1Char('\n')), 2);
-        vhw::clearFaults();
     }
 
     void editingReplacesMembersAndTitle()

@@ -75,7 +75,6 @@ private slots:
     void init()
     {
         QVERIFY(vhw::resetWorld());
-        vhw::clearFaults();
         messages.clear();
     }
     void cleanup()

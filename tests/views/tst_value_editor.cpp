@@ -36,7 +36,6 @@ private slots:
     {
         m_sys.reset();
         QVERIFY(vhw::resetWorld());
-        vhw::clearFaults();
         m_sys = mainframe();
         QVERIFY(m_sys);
     }

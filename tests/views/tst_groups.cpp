@@ -65,14 +65,8 @@ private slots:
         mf2 = connectSystem(2, 0, "192.0.2.11", "admin", "admin", QStringLiteral("Small"));
         QVERIFY(mf && mf2);
         menu = std::make_unique<QMenu>(QStringLiteral("Groups"));
-        groups = std::make_unique<ChannelGroups>(menu.get(), [this] {
-            QList<ORVEHVNode *> n;
-            if (mf)
-                n << mf->node;
-            if (mf2)
-                n << mf2->node;
-            return n;
-        }, nullptr);
+        groups = std::make_unique<ChannelGroups>(menu.get(), [this] { return QList<ORVEHVNode *>{mf->node, mf2->node}; },
+                                                 nullptr);
         messages.clear();
         answer = 0;
     }

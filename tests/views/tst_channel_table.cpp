@@ -80,7 +80,6 @@ private slots:
         // every cell is the node itself; positions are written back
         ORVEHVNode *vset = sys->param(1, 4, "VSet");
         QVERIFY(vset);
-        QCOMPARE(vset->tableWidget(), static_cast<QTableWidget *>(t));
         QCOMPARE(t->item(vset->row(), t->columnByName("VSet")), static_cast<QTableWidgetItem *>(vset));
         QCOMPARE(sys->channel(1, 4)->visualIndex(), 12 + 4);
         QCOMPARE(sys->param(1, 4, "VMon")->flags(), Qt::ItemFlags(Qt::ItemIsEnabled)); // a monitor is never edited

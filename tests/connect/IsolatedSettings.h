@@ -3,6 +3,7 @@
 // Points the per-user settings store at a fresh temporary folder before any
 // settings object exists, so the tests never read or write the user's own
 // connection settings.
+#include <QApplication>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 inline QTemporaryDir &isolatedConfigDir()
 {
@@ -28,37 +30,37 @@ inline void isolateSettings()
     QStandardPaths::setTestModeEnabled(true);
 }
 
+// The per-user store the connect dialog keeps its values in.
+inline std::unique_ptr<QSettings> store()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ORVE"),
+                                       QStringLiteral("App"));
+}
+
 inline void clearStore()
 {
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ORVE"),
-                QStringLiteral("App"));
-    s.clear();
-    s.sync();
+    const auto s = store();
+    s->clear();
+    s->sync();
 }
 
 inline QStringList storedKeys()
 {
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ORVE"),
-                QStringLiteral("App"));
-    QStringList keys = s.allKeys();
+    QStringList keys = store()->allKeys();
     keys.sort();
     return keys;
 }
 
 inline QVariant storedValue(const QString &key)
 {
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ORVE"),
-                QStringLiteral("App"));
-    return s.value(key);
+    return store()->value(key);
 }
 
 // Refuses to run when the store is not inside the temporary folder.
 inline bool storeIsIsolated()
 {
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("ORVE"),
-                QStringLiteral("App"));
-    return s.fileName().startsWith(isolatedConfigDir().path())
-        || s.fileName().contains(QLatin1String(".qttest"));
+    const QString file = store()->fileName();
+    return file.startsWith(isolatedConfigDir().path()) || file.contains(QLatin1String(".qttest"));
 }
 
 #define KEBO_SETTINGS_TEST_MAIN(TestClass)                                                        \

@@ -1,19 +1,22 @@
 // The connect dialog: types, links, validation, Return, board rows,
-// the calls it makes and the values it remembers between openings.
+// the calls it makes and the values it remembers between openings; below it,
+// the connection arguments for every type and link, field validation, and the
+// connection settings store (keys, rows, passwords).
 #include "IsolatedSettings.h"
 
+#include "connect/ConnectionArguments.h"
 #include "connect/QAutodetectDialog.h"
 #include "connect/QConnectDialog.h"
 #include "connect/SystemConnector.h"
+#include "persist/ConnectionSettings.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QtTest>
-#include <memory>
+
+using namespace ConnectionArguments;
 
 namespace {
 
@@ -60,12 +63,6 @@ void typeIp(QWidget *d, const QStringList &parts)
     }
 }
 
-// Visible within the dialog (the dialog itself is shown).
-bool shown(QWidget *w)
-{
-    return w->isVisible();
-}
-
 // A shown dialog with a type chosen (and a link, when given); it deletes
 // itself when it closes.
 QConnectDialog *openDialog(SystemConnector *connector, int type, int link = -1)
@@ -86,14 +83,35 @@ std::unique_ptr<QConnectDialog> keptDialog(SystemConnector *connector, int type,
     return d;
 }
 
+BoardRowValues row(const QString &name, int opt1, int opt2, const QString &base, const QString &pid = {})
+{
+    return BoardRowValues{ name, opt1, opt2, base, pid };
+}
+
+ConnectionValues values(int type, int link)
+{
+    ConnectionValues v;
+    v.psType = type;
+    v.linkIndex = link;
+    v.optRows = v.ethRows = v.pidRows = v.j5910Rows = { BoardRowValues() };
+    return v;
+}
+
 } // namespace
 
 class TestConnectDialog : public QObject
 {
     Q_OBJECT
+    RecordingConnector connector; // what every test's dialog asks for
+
 private slots:
     void initTestCase() { QVERIFY2(storeIsIsolated(), "settings store is not isolated"); }
-    void init() { clearStore(); }
+    void init()
+    {
+        clearStore();
+        connector.calls.clear();
+        connector.failAll = false;
+    }
 
     // The links each type offers and the one type that can autodetect.
     void typesShowTheirLinksAndButton_data()
@@ -117,34 +135,28 @@ private slots:
         QFETCH(int, type);
         QFETCH(QStringList, links);
         QFETCH(bool, autodetect);
-        RecordingConnector connector;
         const auto d = keptDialog(&connector, type);
         auto *linkCombo = child<QComboBox>(d.get(), "comboConnType");
         QStringList items;
         for (int i = 0; i < linkCombo->count(); ++i)
             items << linkCombo->itemText(i);
         QCOMPARE(items, links);
-        QCOMPARE(shown(child<QPushButton>(d.get(), "autodetectButton")), autodetect);
+        QCOMPARE(child<QPushButton>(d.get(), "autodetectButton")->isVisible(), autodetect);
     }
 
     void powerSupplyBoxesNeedNoInput()
     {
-        RecordingConnector connector;
         QPointer<QConnectDialog> d = openDialog(&connector, 6);
-        QVERIFY(!shown(child<QComboBox>(d, "comboConnType")));
-        QVERIFY(!shown(child<QWidget>(d, "connParamsGB")));
-        auto *ok = child<QPushButton>(d, "okButton");
-        QVERIFY(ok->isEnabled());
-        QTest::mouseClick(ok, Qt::LeftButton);
+        QVERIFY(!child<QComboBox>(d, "comboConnType")->isVisible());
+        QVERIFY(!child<QWidget>(d, "connParamsGB")->isVisible());
+        QTest::mouseClick(child<QPushButton>(d, "okButton"), Qt::LeftButton);
         QTRY_VERIFY(d.isNull());   // closed and deleted
         QCOMPARE(connector.calls.size(), 1);
-        QCOMPARE(connector.calls[0].argument, QString("127.0.0.1"));
         QCOMPARE(storedKeys(), QStringList({ "lastConnType", "lastCustName", "lastPSType" }));
     }
 
     void ipFieldsRefuseBadAddresses()
     {
-        RecordingConnector connector;
         const auto d = keptDialog(&connector, 0);
         auto *ok = child<QPushButton>(d.get(), "okButton");
         QTest::keyClicks(child<QLineEdit>(d.get(), "Username"), "admin");
@@ -170,9 +182,14 @@ private slots:
         QVERIFY(!ok->isEnabled());
     }
 
+    // Escape and an incomplete Return connect and store nothing.
     void returnAcceptsOnlyWhileOkIsEnabled()
     {
-        RecordingConnector connector;
+        QPointer<QConnectDialog> cancelled = openDialog(&connector, 8);
+        typeIp(cancelled, { "10", "1", "2", "3" });
+        QTest::keyClick(cancelled, Qt::Key_Escape);
+        QTRY_VERIFY(cancelled.isNull());
+
         QPointer<QConnectDialog> d = openDialog(&connector, 8);
         typeIp(d, { "10", "0", "0", "" });
         QTest::keyClick(ipFields(d)[3], Qt::Key_Return);
@@ -185,7 +202,6 @@ private slots:
         QTest::keyClick(ipFields(d)[3], Qt::Key_Return);
         QTRY_VERIFY(d.isNull());
         QCOMPARE(connector.calls.size(), 1);
-        QCOMPARE(connector.calls[0].systemType, 14);
         QCOMPARE(connector.calls[0].argument, QString("10.0.0.7"));
         // PLEX has no login form: no credentials of another type travel with it.
         QVERIFY(connector.calls[0].userName.isEmpty());
@@ -194,20 +210,11 @@ private slots:
 
     void boardRowsAddRemoveAndConnectPerRow()
     {
-        RecordingConnector connector;
         QPointer<QConnectDialog> d = openDialog(&connector, 1, 0);   // USB
-        QLineEdit *name = child<QLineEdit>(d, "editCustName");
-        QTest::keyClicks(name, "Crate 7");
-        QCOMPARE(d->customName(), QString("Crate 7"));
+        QTest::keyClicks(child<QLineEdit>(d, "editCustName"), "Crate 7");
 
-        QWidget *rows = nullptr;
-        for (QWidget *w : d->findChildren<QWidget *>("optWidget")) {
-            if (w->isVisible())
-                rows = w;
-        }
-        QVERIFY(rows);
-        QCOMPARE(d->optRowCount(), 1);
-        QVERIFY(!shown(child<QPushButton>(rows, "minus")));   // the first row has no "-"
+        QWidget *rows = d->findChildren<QWidget *>("optWidget").first();
+        QVERIFY(!child<QPushButton>(rows, "minus")->isVisible());   // the first row has no "-"
 
         // "+" adds a row after the last.
         QTest::mouseClick(child<QPushButton>(rows, "plus"), Qt::LeftButton);
@@ -215,10 +222,9 @@ private slots:
                           Qt::LeftButton);
         QList<QWidget *> optRows = d->findChildren<QWidget *>("optWidget");
         QCOMPARE(optRows.size(), 3);
-        QVERIFY(!shown(child<QSpinBox>(optRows[0], "opt2")));   // USB has no node number
+        QVERIFY(!child<QSpinBox>(optRows[0], "opt2")->isVisible());   // USB has no node number
 
         QTest::mouseClick(child<QPushButton>(optRows[2], "minus"), Qt::LeftButton);
-        QCOMPARE(d->optRowCount(), 2);
         QTRY_COMPARE(d->findChildren<QWidget *>("optWidget").size(), 2);
         optRows = d->findChildren<QWidget *>("optWidget");
 
@@ -241,7 +247,6 @@ private slots:
 
     void baseAddressMustMatchPattern()
     {
-        RecordingConnector connector;
         const auto d = keptDialog(&connector, 1, 2);   // USB3
         QWidget *row = d->findChildren<QWidget *>("PIDWidget").first();
         auto *ok = child<QPushButton>(d.get(), "okButton");
@@ -263,7 +268,6 @@ private slots:
 
     void serialLinkArgument()
     {
-        RecordingConnector connector;
         QPointer<QConnectDialog> d = openDialog(&connector, 5, 1);   // VCP USB
         auto *port = child<QComboBox>(d, "Port");
         port->setCurrentIndex(3);
@@ -274,7 +278,6 @@ private slots:
         port->setEditText(QString());
         QVERIFY(!ok->isEnabled());
         port->setEditText("COM3");
-        QVERIFY(ok->isEnabled());
         QTest::mouseClick(ok, Qt::LeftButton);
         QTRY_VERIFY(d.isNull());
         QCOMPARE(connector.calls.size(), 1);
@@ -284,11 +287,8 @@ private slots:
 
     void mainframeValuesRestoredOnNextOpen()
     {
-        RecordingConnector connector;
         {
-            QPointer<QConnectDialog> d = new QConnectDialog(&connector);
-            d->show();
-            child<QComboBox>(d, "comboPSType")->setCurrentIndex(0);
+            QPointer<QConnectDialog> d = openDialog(&connector, 0);
             QTest::keyClicks(child<QLineEdit>(d, "editCustName"), "North");
             typeIp(d, { "192", "168", "0", "10" });
             QTest::keyClicks(child<QLineEdit>(d, "Username"), "admin");
@@ -305,38 +305,23 @@ private slots:
         QConnectDialog d(&connector);
         d.setAttribute(Qt::WA_DeleteOnClose, false);
         QCOMPARE(child<QLineEdit>(&d, "editCustName")->text(), QString("North"));
-        QStringList ip;
-        for (QLineEdit *f : ipFields(&d))
-            ip << f->text();
-        QCOMPARE(ip, QStringList({ "192", "168", "0", "10" }));
+        QCOMPARE(d.currentValues().ipAddress, QString("192.168.0.10"));
         QVERIFY(child<QLineEdit>(&d, "Password")->text().isEmpty());
         QVERIFY(!child<QPushButton>(&d, "okButton")->isEnabled());   // the password is asked again
-    }
-
-    void cancelStoresNothing()
-    {
-        RecordingConnector connector;
-        QPointer<QConnectDialog> d = openDialog(&connector, 8);
-        typeIp(d, { "10", "1", "2", "3" });
-        QTest::keyClick(d, Qt::Key_Escape);
-        QTRY_VERIFY(d.isNull());
-        QVERIFY(connector.calls.isEmpty());
-        QVERIFY(storedKeys().isEmpty());
     }
 
     void typeChangeLoadsThatTypesValues()
     {
         {
-            QSettings s(QSettings::NativeFormat, QSettings::UserScope, "ORVE", "App");
-            s.setValue("PLEX_IP", "10.9.8.7");
-            s.setValue("B8181_lastIpAddress", "172.16.0.1");
-            s.setValue("B8181_lastUserName", "op");
-            s.setValue("lastConnType", 0);
-            s.setValue("lastPSType", 42);            // out of range: the type combo stays
-            s.setValue("DKHV_lastLBusAddr", 99);     // out of range: the LBus combo stays
-            s.setValue("DKHV_IP", "1.2.3");          // damaged address: what is there is used
+            const auto s = store();
+            s->setValue("PLEX_IP", "10.9.8.7");
+            s->setValue("B8181_lastIpAddress", "172.16.0.1");
+            s->setValue("B8181_lastUserName", "op");
+            s->setValue("lastConnType", 0);
+            s->setValue("lastPSType", 42);            // out of range: the type combo stays
+            s->setValue("DKHV_lastLBusAddr", 99);     // out of range: the LBus combo stays
+            s->setValue("DKHV_IP", "1.2.3");          // damaged address: what is there is used
         }
-        RecordingConnector connector;
         QConnectDialog d(&connector);
         d.setAttribute(Qt::WA_DeleteOnClose, false);
         QCOMPARE(child<QComboBox>(&d, "comboPSType")->currentIndex(), 0);
@@ -354,15 +339,13 @@ private slots:
 
     void failedRowDoesNotStopTheNext()
     {
-        RecordingConnector connector;
         connector.failAll = true;
         QPointer<QConnectDialog> d = openDialog(&connector, 3, 1);   // PCI optical link
         d->addNewVMEHVConnectionParametersWidget();
         const QList<QWidget *> rows = d->findChildren<QWidget *>("optWidget");
-        QVERIFY(!shown(child<QLineEdit>(rows[0], "BaseAddress")));   // fixed address for these units
+        QVERIFY(!child<QLineEdit>(rows[0], "BaseAddress")->isVisible());   // fixed address for these units
         child<QSpinBox>(rows[0], "opt1")->setValue(1);
         child<QSpinBox>(rows[0], "opt2")->setValue(3);
-        QVERIFY(child<QPushButton>(d, "okButton")->isEnabled());
         QTest::mouseClick(child<QPushButton>(d, "okButton"), Qt::LeftButton);
         QTRY_VERIFY(d.isNull());
         QCOMPARE(connector.calls.size(), 2);
@@ -376,6 +359,263 @@ private slots:
         QCOMPARE(again.optRowCount(), 2);
         const QList<QWidget *> back = again.findChildren<QWidget *>("optWidget");
         QCOMPARE(child<QSpinBox>(back[0], "opt2")->value(), 3);
+    }
+
+    // ---------------------------------------- arguments and the store
+
+    void ipAddress_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("plain") << "192.168.0.10" << "192.168.0.10";
+        QTest::newRow("leading zeros") << "010.001.000.009" << "10.1.0.9";
+        QTest::newRow("all zero") << "0.0.0.0" << "";
+        QTest::newRow("all zero written long") << "000.0.00.0" << "";
+        QTest::newRow("broadcast") << "255.255.255.255" << "";
+        QTest::newRow("above 255") << "192.168.0.256" << "";
+        QTest::newRow("empty field") << "192.168..1" << "";
+        QTest::newRow("three fields") << "192.168.1" << "";
+        QTest::newRow("five fields") << "1.2.3.4.5" << "";
+        QTest::newRow("sign") << "+1.2.3.4" << "";
+        QTest::newRow("letters") << "a.2.3.4" << "";
+        QTest::newRow("four digits") << "1000.2.3.4" << "";
+    }
+
+    void ipAddress()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, address);
+        QCOMPARE(normalizedIpAddress(typed), address);
+    }
+
+    void baseAddressAndPid()
+    {
+        for (const char *ok : { "C0", "c0", "12345678", "0xC0", "0X1f", "DEADBEEF", "0" })
+            QVERIFY2(isValidBaseAddress(QString::fromLatin1(ok)), ok);
+        for (const char *bad : { "", "G1", "0xG1", "123456789", "0x", "12 34", "-1", "0x1234567" "8" })
+            QVERIFY2(!isValidBaseAddress(QString::fromLatin1(bad)), bad);
+        QVERIFY(!isValidBaseAddress(QString::fromUtf8("\u0661\u0662")));   // non-ASCII digits
+
+        QVERIFY(isValidPid("0") && isValidPid("999999"));
+        for (const char *bad : { "1000000", "", "12a", "-5" })
+            QVERIFY2(!isValidPid(QString::fromLatin1(bad)), bad);
+    }
+
+    void completeness()
+    {
+        // Login, base address, PID and port checks are shown through the
+        // dialog's OK button; these are the cases it does not reach.
+        ConnectionValues eth = values(PsType::VmeHv, VmeLink::Ethernet);
+        eth.ethRows = { row("", 0, 0, "C0") };
+        QVERIFY(!isComplete(eth));
+        eth.ipAddress = "10.1.1.1";
+        QVERIFY(isComplete(eth));
+
+        ConnectionValues j = values(PsType::VmeHv, VmeLink::J5910);
+        j.j5910Rows = { row("", 0, 0, "C0", "77"), row("", 1, 0, "D0", "") };
+        QVERIFY(!isComplete(j));   // every row carries its own PID
+        j.j5910Rows[1].pid = "78";
+        QVERIFY(isComplete(j));
+
+        QVERIFY(isComplete(values(PsType::Dk31xx, Dk31Link::Usb)));
+        ConnectionValues dkj = values(PsType::Dk31xx, Dk31Link::J5910);
+        QVERIFY(!isComplete(dkj));
+        dkj.j5910Rows[0].pid = "5";
+        QVERIFY(isComplete(dkj));
+
+        ConnectionValues serial = values(PsType::Brisk, SerialLink::VcpUsb);
+        serial.commPort = "COM3";
+        QVERIFY(isComplete(serial));
+        serial.parityIndex = -1;
+        QVERIFY(!isComplete(serial));
+        serial.parityIndex = 0;
+        serial.commPort = "  ";
+        QVERIFY(!isComplete(serial));
+        serial.commPort = "COM_3";   // would split the argument
+        QVERIFY(!isComplete(serial));
+
+        QVERIFY(isComplete(values(PsType::PsBoxes, -1)));
+        QVERIFY(!isComplete(values(PsType::VmeHv, -1)));
+    }
+
+    void arguments_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("link");
+        QTest::addColumn<int>("systemType");
+        QTest::addColumn<int>("linkType");
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("user");
+
+        QTest::newRow("MF3300") << 0 << 0 << 2 << 0 << "192.168.0.10" << "admin";
+        QTest::newRow("VME USB") << 1 << 0 << 5 << 3 << "2_0_C0" << "Board00";
+        QTest::newRow("VME PCI") << 1 << 1 << 5 << 4 << "2_4_C0" << "Board00";
+        QTest::newRow("VME USB3") << 1 << 2 << 5 << 6 << "4321_0_C0" << "Board00";
+        QTest::newRow("VME ETH") << 1 << 3 << 5 << 0 << "192.168.0.10_0_C0" << "Board00";
+        QTest::newRow("VME J5910") << 1 << 4 << 5 << 7 << "4321_2_C0" << "Board00";
+        QTest::newRow("NIM TCP") << 2 << 0 << 6 << 0 << "192.168.0.10_7" << "";
+        QTest::newRow("NIM VCP") << 2 << 1 << 6 << 5 << "COM3_9600_8_1_2_5" << "";
+        QTest::newRow("DK31 USB") << 3 << 0 << 9 << 3 << "2_0_0" << "Board00";
+        QTest::newRow("DK31 PCI") << 3 << 1 << 9 << 4 << "2_4_00000000" << "Board00";
+        QTest::newRow("DK31 J5910") << 3 << 2 << 9 << 7 << "4321" << "DK31XX";
+        QTest::newRow("DK31E TCP") << 4 << 0 << 11 << 0 << "192.168.0.10" << "";
+        QTest::newRow("DK31E VCP") << 4 << 1 << 11 << 5 << "COM3_9600_8_1_2" << "";
+        QTest::newRow("BRISK TCP") << 5 << 0 << 13 << 0 << "192.168.0.10" << "";
+        QTest::newRow("BRISK VCP") << 5 << 1 << 13 << 5 << "COM3_9600_8_1_2_5" << "";
+        QTest::newRow("B8181") << 7 << 0 << 16 << 0 << "192.168.0.10" << "admin";
+        QTest::newRow("PLEX") << 8 << 0 << 14 << 0 << "192.168.0.10" << "";
+    }
+
+    void arguments()
+    {
+        QFETCH(int, type);
+        QFETCH(int, link);
+        ConnectionValues v = values(type, link);
+        v.ipAddress = "192.168.000.010";
+        if (type == PsType::MF3300 || type == PsType::B8181) {
+            v.userName = "admin";
+            v.password = "secret";
+        }
+        v.tcpLBus = 7;
+        v.commPort = "COM3";
+        v.baudRate = 9600;
+        v.dataBits = 8;
+        v.stopIndex = 1;
+        v.parityIndex = 2;
+        v.serialLBus = 5;
+        const BoardRowValues r = row("", 2, 4, "C0", "4321");
+        v.optRows = v.ethRows = v.pidRows = v.j5910Rows = { r };
+
+        const QVector<ConnectionRequest> calls = requests(v, "crate A");
+        QCOMPARE(calls.size(), 1);
+        QTEST(calls[0].systemType, "systemType");
+        QTEST(calls[0].linkType, "linkType");
+        QTEST(calls[0].argument, "argument");
+        QTEST(calls[0].userName, "user");
+        QCOMPARE(calls[0].displayName, QString("crate A"));
+        QCOMPARE(calls[0].password, v.password);
+    }
+
+    void rowsAndFixedArguments()
+    {
+        // Per-row arguments and default names are shown through the dialog.
+        ConnectionValues usb3 = values(PsType::VmeHv, VmeLink::Usb3);
+        usb3.pidRows = { row("", 0, 0, "C0", "17"), row("HV-left", 0, 0, "D0", "") };
+        QVector<ConnectionRequest> calls = requests(usb3, "u");
+        QCOMPARE(calls.size(), 2);
+        QCOMPARE(calls[1].argument, QString("17_0_D0"));   // every row uses the first row's PID
+        QCOMPARE(calls[1].userName, QString("HV-left"));
+
+        // A port text is taken as it is, never as a placeholder.
+        ConnectionValues brisk = values(PsType::Brisk, SerialLink::VcpUsb);
+        brisk.commPort = "ttyS%1";
+        brisk.baudRate = 9600;
+        brisk.dataBits = 8;
+        brisk.stopIndex = 0;
+        brisk.parityIndex = 0;
+        brisk.serialLBus = -1;
+        calls = requests(brisk, "b");
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls[0].argument, QString("ttyS%1_9600_8_0_0_0"));
+
+        calls = requests(values(PsType::PsBoxes, -1), "ignored");
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(QList<int>({ calls[0].systemType, calls[0].linkType }), QList<int>({ 13, 0 }));
+        QCOMPARE(QStringList({ calls[0].argument, calls[0].displayName, calls[0].userName, calls[0].password }),
+                 QStringList({ "127.0.0.1", "PS BOXES", "admin", "" }));
+
+        // Incomplete values connect nothing.
+        ConnectionValues bad = values(PsType::VmeHv, VmeLink::Usb);
+        bad.optRows = { row("", 0, 0, "xyz") };
+        QVERIFY(requests(bad, "x").isEmpty());
+    }
+
+    void settingsMainframeKeys()
+    {
+        ConnectionValues v = values(PsType::MF3300, 0);
+        v.ipAddress = "192.168.0.10";
+        v.userName = "admin";
+        v.password = "do-not-store";
+        ConnectionSettings::saveTypeValues(v);
+        ConnectionSettings::saveNameAndType("North crate", PsType::MF3300);
+
+        // The key names are those earlier settings were stored under.
+        QCOMPARE(storedKeys(), QStringList({ "MF3300_lastIpAddress", "MF3300_lastUserName",
+                                             "lastConnType", "lastCustName", "lastPSType" }));
+    }
+
+    void settingsRowsAndStaleRows()
+    {
+        ConnectionValues v = values(PsType::VmeHv, VmeLink::OpticalLink);
+        v.optRows = { row("A", 1, 2, "C0"), row("", 3, 4, "D0"), row("C", 5, 6, "0xE0") };
+        ConnectionSettings::saveTypeValues(v);
+        QCOMPARE(storedValue("HV_W1610_lastOptical3_2").toString(), QString("0xE0"));
+        QCOMPARE(storedValue("lastConnType").toInt(), 1);
+
+        ConnectionValues back = ConnectionSettings::loadTypeValues(PsType::VmeHv);
+        QCOMPARE(back.linkIndex, 1);
+        QCOMPARE(back.optRows, v.optRows);
+
+        // A shorter save must not let the third row come back.
+        v.optRows = { row("only", 7, 8, "F0") };
+        ConnectionSettings::saveTypeValues(v);
+        back = ConnectionSettings::loadTypeValues(PsType::VmeHv);
+        QCOMPARE(back.optRows.size(), 1);
+        QCOMPARE(back.optRows[0], row("only", 7, 8, "F0"));
+        QVERIFY(!storedKeys().contains("HV_W1610_lastOptical1_2"));
+
+        // The other prefix keeps its rows.
+        ConnectionValues dk = values(PsType::Dk31xx, Dk31Link::Usb);
+        dk.optRows = { row("x", 1, 0, ""), row("y", 2, 0, "") };   // as the dialog saves them
+        ConnectionSettings::saveTypeValues(dk);
+        QCOMPARE(ConnectionSettings::loadTypeValues(PsType::VmeHv).optRows.size(), 1);
+        QCOMPARE(ConnectionSettings::loadTypeValues(PsType::Dk31xx).optRows.size(), 2);
+    }
+
+    void settingsRowRestorationStopsAtIncompleteRow()
+    {
+        {
+            const auto s = store();
+            for (int i = 0; i < 4; ++i) {
+                s->setValue(QString("HV_W1610_lastBdName_%1").arg(i), QString("B%1").arg(i));
+                s->setValue(QString("HV_W1610_lastOptical1_%1").arg(i), QString::number(i));
+                s->setValue(QString("HV_W1610_lastOptical2_%1").arg(i), "0");
+                s->setValue(QString("HV_W1610_lastOptical3_%1").arg(i), i == 2 ? "" : "C0");
+            }
+        }
+        const QVector<BoardRowValues> rows = ConnectionSettings::loadRows("HV_W1610");
+        QCOMPARE(rows.size(), 2);   // row 2 has no base address: restoration ends there
+        QCOMPARE(rows[1].name, QString("B1"));
+
+        // Row 0 always exists, even empty; garbage numbers read as 0.
+        clearStore();
+        store()->setValue("DKHV_31_lastOptical1_0", "seven");
+        const QVector<BoardRowValues> one = ConnectionSettings::loadRows("DKHV_31");
+        QCOMPARE(one.size(), 1);
+        QCOMPARE(one[0].opt1, 0);
+    }
+
+    void settingsSerialAndMissingKeys()
+    {
+        ConnectionValues v = values(PsType::Brisk, SerialLink::VcpUsb);
+        v.commPort = "COM7";
+        v.baudRate = 57600;
+        v.dataBits = 7;
+        v.stopIndex = 2;
+        v.parityIndex = 3;
+        v.serialLBus = 9;
+        ConnectionSettings::saveTypeValues(v);
+        // "BRISK HV" and "DK31XXE HV" share the DKEHV keys.
+        const ConnectionValues back = ConnectionSettings::loadTypeValues(PsType::Dk31xxE);
+        QCOMPARE(back.commPort, QString("COM7"));
+        QCOMPARE(QList<int>({ back.baudRate, back.dataBits, back.stopIndex, back.parityIndex, back.serialLBus }),
+                 QList<int>({ 57600, 7, 2, 3, 9 }));
+        QCOMPARE(storedValue("DKEHV_lastBaudRate").toInt(), 57600);
+
+        // Nothing stored: 0 for ints.
+        const ConnectionValues nim = ConnectionSettings::loadTypeValues(PsType::NimDesktop);
+        QCOMPARE(nim.baudRate, 0);
+        QCOMPARE(nim.tcpLBus, 0);
     }
 };
 

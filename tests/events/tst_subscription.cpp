@@ -75,7 +75,7 @@ RECORD_AND_FORWARD(ORVEHV_UnSubscribeChannelParams, "-ch", slot, ch, CH)
 
 namespace {
 
-ORVEHVNode *parameterNode(const QString &name, int kind, int access = AccessReadWrite)
+ORVEHVNode *treeNode(const QString &name, int kind, int access = AccessReadWrite)
 {
     auto *p = new ORVEHVNode;
     p->initialise(name, kind);
@@ -135,11 +135,21 @@ private slots:
     }
 
     // A discovered system: one system call, one call per board and per
-    // channel, every call at the server's port. (Which names are left out is
+    // channel, every call at the server's port; a B8181's subscription counts
+    // an event start, its unsubscription none. (Which names are left out is
     // checked on the hand-made tree below.)
+    void wholeSystem_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("eventStarts");
+        QTest::newRow("mainframe") << 2 << 0;
+        QTest::newRow("B8181") << 16 << 1;
+    }
     void wholeSystem()
     {
-        const vhw::SystemInfo info = findVirtualSystem(2);
+        QFETCH(int, type);
+        QFETCH(int, eventStarts);
+        const vhw::SystemInfo info = findVirtualSystem(type);
         QString why;
         SubscriptionFailureList failures;
         QSystemInterface *sys = connectVirtualSystem(info, nullptr, &why, &failures);
@@ -157,13 +167,14 @@ private slots:
         QCOMPARE(callsOfKind(QStringLiteral("ch")).size(), channels);
         for (const Call &c : std::as_const(g_calls))
             QCOMPARE(c.port, server->port());
-        QCOMPARE(EventServer::pendingEventStarts().load(), 0); // not a B8181
+        QCOMPARE(EventServer::pendingEventStarts().load(), eventStarts);
 
         g_calls.clear();
         SubscriptionFailureList s, b, c;
         QCOMPARE(sys->unsubscribeParameters({}, s, b, c), 0);
         QCOMPARE(callsOfKind(QStringLiteral("-sys")).size(), 1);
         QCOMPARE(callsOfKind(QStringLiteral("-ch")).size(), channels);
+        QCOMPARE(EventServer::pendingEventStarts().load(), eventStarts);
         disconnectVirtualSystem(nullptr, sys);
     }
 
@@ -180,21 +191,17 @@ private slots:
         auto *root = new ORVEHVNode;
         root->initialise(QStringLiteral("n"), KindSystem, 2, 0, QStringLiteral("made-up"));
         for (const char *n : {"Sessions", "ConnStat", "NrOfSlot", "DummyReg", "CMDExecMode", "ModelName"})
-            root->addParameter(parameterNode(QString::fromLatin1(n), KindSystemProperty));
-        root->addParameter(parameterNode(QStringLiteral("ClearAlarm"), KindSystemProperty, AccessWriteOnly));
-        auto *empty = new ORVEHVNode;
-        empty->initialise(QString(), KindContainer);
-        root->addChild(empty);
-        auto *board = new ORVEHVNode;
-        board->initialise(QStringLiteral("B"), KindBoard);
+            root->addParameter(treeNode(QString::fromLatin1(n), KindSystemProperty));
+        root->addParameter(treeNode(QStringLiteral("ClearAlarm"), KindSystemProperty, AccessWriteOnly));
+        root->addChild(treeNode(QString(), KindContainer));
+        ORVEHVNode *board = treeNode(QStringLiteral("B"), KindBoard);
         board->setSlot(1);
-        board->addParameter(parameterNode(QStringLiteral("Temp"), KindBoardParameter));
-        board->addParameter(parameterNode(QStringLiteral("BdClr"), KindBoardParameter, AccessWriteOnly));
+        board->addParameter(treeNode(QStringLiteral("Temp"), KindBoardParameter));
+        board->addParameter(treeNode(QStringLiteral("BdClr"), KindBoardParameter, AccessWriteOnly));
         for (int ch = 0; ch < 2; ++ch) {
-            auto *channel = new ORVEHVNode;
-            channel->initialise(QStringLiteral("C"), KindChannel);
-            channel->addParameter(parameterNode(QStringLiteral("VSet"), KindChannelParameter));
-            channel->addParameter(parameterNode(QStringLiteral("VMon"), KindChannelParameter, AccessReadOnly));
+            ORVEHVNode *channel = treeNode(QStringLiteral("C"), KindChannel);
+            channel->addParameter(treeNode(QStringLiteral("VSet"), KindChannelParameter));
+            channel->addParameter(treeNode(QStringLiteral("VMon"), KindChannelParameter, AccessReadOnly));
             board->addChild(channel);
         }
         root->addChild(board);
@@ -238,23 +245,6 @@ private slots:
         QCOMPARE(g_calls.size(), 3);
         QCOMPARE(s.size(), 1);
         QVERIFY(b.isEmpty() && c.isEmpty());
-
-        for (const Call &call : std::as_const(g_calls))
-            QCOMPARE(call.port, server->port());
-    }
-
-    void b8181CountsPendingEventStart()
-    {
-        const vhw::SystemInfo info = findVirtualSystem(16);
-        QString why;
-        QSystemInterface *sys = connectVirtualSystem(info, nullptr, &why);
-        QVERIFY2(sys, qPrintable(why));
-        QCOMPARE(EventServer::pendingEventStarts().load(), 1);
-        SubscriptionFailureList s, b, c;
-        QCOMPARE(sys->unsubscribeParameters({}, s, b, c), 0);
-        QCOMPARE(EventServer::pendingEventStarts().load(), 1); // unsubscribing starts nothing
-        EventServer::pendingEventStarts().store(0);
-        disconnectVirtualSystem(server, sys);
     }
 };
 

@@ -73,9 +73,7 @@ public:
 // A port nobody listens on (bound, then released).
 inline unsigned short deadPort()
 {
-    Listener l;
-    unsigned short p = l.port;
-    return p;
+    return Listener().port;
 }
 
 inline int openSystem(const char *arg, int type, int link, const char *user = "", const char *pass = "")
@@ -89,9 +87,8 @@ inline int openSystem(const char *arg, int type, int link, const char *user = ""
 struct Crate {
     int rc = -1;
     std::vector<int> channels;
-    std::vector<std::string> models, descriptions;
     std::vector<uint32_t> serials;
-    std::vector<int> fwMinor, fwMajor;
+    std::vector<int> fwMajor;
 };
 
 inline Crate crateMap(int h)
@@ -102,48 +99,36 @@ inline Crate crateMap(int h)
     uint32_t *serials = nullptr;
     unsigned char *fmin = nullptr, *fmax = nullptr;
     c.rc = ORVEHV_GetCrateMap(h, &n, &ch, &models, &descr, &serials, &fmin, &fmax);
-    if (c.rc == ORVEHV_OK) {
-        const char *m = models, *d = descr;
-        for (int i = 0; i < n; ++i, m += std::strlen(m) + 1, d += std::strlen(d) + 1) {
-            c.channels.push_back(ch[i]);
-            c.models.push_back(m);
-            c.descriptions.push_back(d);
-            c.serials.push_back(serials[i]);
-            c.fwMinor.push_back(fmin[i]);
-            c.fwMajor.push_back(fmax[i]);
-        }
+    for (int i = 0; c.rc == ORVEHV_OK && i < n; ++i) {
+        c.channels.push_back(ch[i]);
+        c.serials.push_back(serials[i]);
+        c.fwMajor.push_back(fmax[i]);
     }
     for (void *l : {(void *)ch, (void *)models, (void *)descr, (void *)serials, (void *)fmin, (void *)fmax})
         ORVEHV_Free(l);
     return c;
 }
 
-inline float chFloat(int h, int slot, int ch, const char *name)
+// One channel's value (-1 when it cannot be read) and its write.
+template <typename T>
+T chValue(int h, int slot, int ch, const char *name)
 {
     unsigned short c = (unsigned short)ch;
-    float v = -1;
+    T v = T(-1);
     ORVEHV_GetChParam(h, (unsigned short)slot, name, 1, &c, &v);
     return v;
 }
 
-inline int32_t chInt(int h, int slot, int ch, const char *name)
-{
-    unsigned short c = (unsigned short)ch;
-    int32_t v = -1;
-    ORVEHV_GetChParam(h, (unsigned short)slot, name, 1, &c, &v);
-    return v;
-}
-
-inline int setChFloat(int h, int slot, int ch, const char *name, float v)
+template <typename T>
+int setChValue(int h, int slot, int ch, const char *name, T v)
 {
     unsigned short c = (unsigned short)ch;
     return ORVEHV_SetChParam(h, (unsigned short)slot, name, 1, &c, &v);
 }
 
-inline int setChUInt(int h, int slot, int ch, const char *name, uint32_t v)
-{
-    unsigned short c = (unsigned short)ch;
-    return ORVEHV_SetChParam(h, (unsigned short)slot, name, 1, &c, &v);
-}
+inline float chFloat(int h, int slot, int ch, const char *name) { return chValue<float>(h, slot, ch, name); }
+inline int32_t chInt(int h, int slot, int ch, const char *name) { return chValue<int32_t>(h, slot, ch, name); }
+inline int setChFloat(int h, int slot, int ch, const char *name, float v) { return setChValue(h, slot, ch, name, v); }
+inline int setChUInt(int h, int slot, int ch, const char *name, uint32_t v) { return setChValue(h, slot, ch, name, v); }
 
 #endif

@@ -1,18 +1,29 @@
 // The device library's C contract: systems and logins, list layouts and their
-// release, buffer limits, value cells and result codes.
+// release, buffer limits, value cells and result codes; and the behaviour of
+// the simulated channels in manual time: ramps, trips and the status bits each
+// family shows for them, commands and trip lines.
 #include "TestSupport.h"
 
 #include <QtTest>
 
-#include <cmath>
 #include <limits>
+
+namespace {
+
+bool bit(int32_t word, int b)
+{
+    return (word >> b) & 1;
+}
+
+} // namespace
 
 class TestContract : public QObject
 {
     Q_OBJECT
 
 private:
-    int mf = -1;
+    int mf = -1;    // the MF3300 at 192.0.2.10, opened for every test
+    int mfSys = -1; // its virtual system
 
 private slots:
     void init()
@@ -20,7 +31,8 @@ private slots:
         vhw::setTimeMode(vhw::TimeMode::Manual);
         QVERIFY(vhw::resetWorld());
         mf = openSystem("192.0.2.10", ORVEHV_SYS_MF3300, ORVEHV_LINK_TCPIP, "admin", "admin");
-        QVERIFY(mf > 0);
+        mfSys = vhw::findSystem("192.0.2.10");
+        QVERIFY(mf > 0 && mfSys >= 0);
     }
     void cleanup() { ORVEHV_DeinitSystem(mf); }
 
@@ -50,9 +62,6 @@ private slots:
         QFETCH(bool, login);
         const QByteArray a = arg.toLatin1(), u = user.toLatin1(), p = pass.toLatin1();
         int h = -1;
-        QCOMPARE(ORVEHV_InitSystem(type, link, a.constData(), u.constData(), p.constData(), &h), ORVEHV_OK);
-        QVERIFY(h > 0);
-        QCOMPARE(ORVEHV_DeinitSystem(h), ORVEHV_OK);
         // The argument is matched without regard to case.
         const QByteArray lower = arg.toLower().toLatin1();
         QCOMPARE(ORVEHV_InitSystem(type, link, lower.constData(), u.constData(), p.constData(), &h), ORVEHV_OK);
@@ -102,7 +111,6 @@ private slots:
         int h = -1;
         QCOMPARE(ORVEHV_InitSystem(2, 0, "127.0.2.10", "admin", "admin", &h), ORVEHV_OK);
         QCOMPARE(crateMap(h).serials, crateMap(mf).serials);
-        QCOMPARE(vhw::findSystem("127.0.2.10"), vhw::findSystem("192.0.2.10"));
         // One system: a value written through one handle is read through the other.
         QCOMPARE(setChFloat(h, 0, 1, "VSet", 1234), ORVEHV_OK);
         QCOMPARE(chFloat(mf, 0, 1, "VSet"), 1234.0f);
@@ -119,7 +127,7 @@ private slots:
     // them is safe. (The layout itself is checked through discovery.)
     void failedCrateMapLeavesNoLists()
     {
-        vhw::failRead(vhw::findSystem("192.0.2.10"), "CrateMap", ORVEHV_ERR_DEVICE);
+        vhw::failRead(mfSys, "CrateMap", ORVEHV_ERR_DEVICE);
         unsigned short nslots = 0, *ch = reinterpret_cast<unsigned short *>(0x10);
         char *models = nullptr, *descr = nullptr;
         uint32_t *serials = nullptr;
@@ -185,9 +193,8 @@ private slots:
     void systemProperties()
     {
         // Text reads stay inside 2048 bytes even for a long text.
-        int sys = vhw::findSystem("192.0.2.10");
-        QCOMPARE(vhw::setSysProp(sys, "CmdQueueStatus", std::string(2047, 'q')), ORVEHV_OK);
-        QCOMPARE(vhw::setSysProp(sys, "CmdQueueStatus", std::string(2048, 'q')), ORVEHV_ERR_OUT_OF_RANGE);
+        QCOMPARE(vhw::setSysProp(mfSys, "CmdQueueStatus", std::string(2047, 'q')), ORVEHV_OK);
+        QCOMPARE(vhw::setSysProp(mfSys, "CmdQueueStatus", std::string(2048, 'q')), ORVEHV_ERR_OUT_OF_RANGE);
         std::vector<char> text(ORVEHV_SYSPROP_TEXT_READ + 8, 0x5A);
         QCOMPARE(ORVEHV_GetSysProp(mf, "CmdQueueStatus", text.data()), ORVEHV_OK);
         QCOMPARE(std::strlen(text.data()), size_t(2047));
@@ -197,7 +204,7 @@ private slots:
         std::string ip79(79, '1'), ip80(80, '1');
         QCOMPARE(ORVEHV_SetSysProp(mf, "IPAddr", const_cast<char *>(ip79.c_str())), ORVEHV_OK);
         QCOMPARE(ORVEHV_SetSysProp(mf, "IPAddr", const_cast<char *>(ip80.c_str())), ORVEHV_ERR_BAD_ARGUMENT);
-        QCOMPARE(QString::fromStdString(vhw::sysPropText(sys, "IPAddr")), QString::fromStdString(ip79));
+        QCOMPARE(QString::fromStdString(vhw::sysPropText(mfSys, "IPAddr")), QString::fromStdString(ip79));
 
         uint16_t speed = 3;
         QCOMPARE(ORVEHV_SetSysProp(mf, "HVFanSpeed", &speed), ORVEHV_ERR_OUT_OF_RANGE);
@@ -248,25 +255,20 @@ private slots:
         // The NIM unit's write-only "ClrAlarm".
         int nim = openSystem("192.0.2.40_1", 6, 0);
         uint32_t one = 1;
-        QCOMPARE(ORVEHV_SetBdParam(nim, 1, &slot, "ClrAlarm", &one), ORVEHV_OK);
         QCOMPARE(ORVEHV_GetBdParam(nim, 1, &slot, "ClrAlarm", &one), ORVEHV_ERR_UNSUPPORTED);
         uint32_t mode = 9;
         QCOMPARE(ORVEHV_GetBdParamProp(nim, 0, "ClrAlarm", "Mode", &mode), ORVEHV_OK);
         QCOMPARE(mode, uint32_t(ORVEHV_MODE_WRONLY));
         ORVEHV_DeinitSystem(nim);
 
-        // Named faults.
-        int sys = vhw::findSystem("192.0.2.10");
-        vhw::failRead(sys, "VSet", ORVEHV_ERR_DEVICE);
-        unsigned short c = 0;
-        float v;
-        QCOMPARE(ORVEHV_GetChParam(mf, 0, "VSet", 1, &c, &v), ORVEHV_ERR_DEVICE);
-        QCOMPARE(ORVEHV_GetChParam(mf, 0, "ISet", 1, &c, &v), ORVEHV_OK);
-        vhw::failWrite(sys, "*", ORVEHV_ERR_WRITE_REFUSED);
+        // A write fault on every name refuses commands too; cleared faults
+        // let reads and writes through again.
+        vhw::failRead(mfSys, "VSet", ORVEHV_ERR_DEVICE);
+        vhw::failWrite(mfSys, "*", ORVEHV_ERR_WRITE_REFUSED);
         QCOMPARE(setChFloat(mf, 0, 0, "ISet", 10), ORVEHV_ERR_WRITE_REFUSED);
         QCOMPARE(ORVEHV_ExecComm(mf, "Kill"), ORVEHV_ERR_WRITE_REFUSED);
-        vhw::clearFaults(sys);
-        QCOMPARE(ORVEHV_GetChParam(mf, 0, "VSet", 1, &c, &v), ORVEHV_OK);
+        vhw::clearFaults(mfSys);
+        QCOMPARE(chFloat(mf, 0, 2, "VSet"), 1500.5f);
     }
 
     void channelNames()
@@ -277,26 +279,250 @@ private slots:
         QCOMPARE(ORVEHV_GetChName(mf, 0, 1, &c, names), ORVEHV_OK);
         QCOMPARE(QString(names[0]), QString("BEAM-R"));
         QCOMPARE(names[1][0], char(0x5A));
-        QCOMPARE(vhw::setChannelName(vhw::findSystem("192.0.2.10"), 0, 1, std::string(12, 'x')),
-                 ORVEHV_ERR_OUT_OF_RANGE);
+        QCOMPARE(vhw::setChannelName(mfSys, 0, 1, std::string(12, 'x')), ORVEHV_ERR_OUT_OF_RANGE);
         c = 12;
         QCOMPARE(ORVEHV_GetChName(mf, 0, 1, &c, names), ORVEHV_ERR_UNKNOWN_PARAM);
     }
 
     void commandsPerFamily()
     {
-        QCOMPARE(ORVEHV_ExecComm(mf, "ClearAlarm"), ORVEHV_OK);
         QCOMPARE(ORVEHV_ExecComm(mf, "BdClr"), ORVEHV_ERR_UNSUPPORTED);
         QCOMPARE(ORVEHV_ExecComm(mf, "Explode"), ORVEHV_ERR_UNSUPPORTED);
         QCOMPARE(ORVEHV_ExecComm(mf, nullptr), ORVEHV_ERR_BAD_ARGUMENT);
         int brisk = openSystem("192.0.2.60", 13, 0);
-        QCOMPARE(ORVEHV_ExecComm(brisk, "BdClr"), ORVEHV_OK);
         QCOMPARE(ORVEHV_ExecComm(brisk, "ClearAlarm"), ORVEHV_ERR_UNSUPPORTED);
         ORVEHV_DeinitSystem(brisk);
         // NIM and VME channels are switched off by writes, not by commands.
         int nim = openSystem("COM3_9600_8_0_0_0", 6, 5);
         QCOMPARE(ORVEHV_ExecComm(nim, "Kill"), ORVEHV_ERR_UNSUPPORTED);
         ORVEHV_DeinitSystem(nim);
+    }
+
+    // ------------------------------------------------- channel behaviour
+
+    void rampReachesSetVoltageInTime()
+    {
+        // Slot 1, channel 4: off, at 0 V.
+        QCOMPARE(setChFloat(mf, 1, 4, "RUp", 50), ORVEHV_OK);
+        QCOMPARE(setChFloat(mf, 1, 4, "RDwn", 100), ORVEHV_OK);
+        QCOMPARE(setChFloat(mf, 1, 4, "VSet", 1000), ORVEHV_OK);
+        QCOMPARE(setChUInt(mf, 1, 4, "Pw", 1), ORVEHV_OK);
+        QVERIFY(bit(chInt(mf, 1, 4, "Status"), 1)); // "Up" at once
+        vhw::advanceTime(19.9);
+        QVERIFY(qAbs(chFloat(mf, 1, 4, "VMon") - 995.0f) < 0.01f);
+        QVERIFY(bit(chInt(mf, 1, 4, "Status"), 1));
+        vhw::advanceTime(0.1);
+        QCOMPARE(chFloat(mf, 1, 4, "VMon"), 1000.0f);
+        QCOMPARE(chInt(mf, 1, 4, "Status"), 1); // on, neither up nor down
+        // IMon follows the load (default 100 Mohm: 10 uA at 1 kV).
+        QVERIFY(qAbs(chFloat(mf, 1, 4, "IMon") - 10.0f) < 0.001f);
+        // Down at RDwn.
+        QCOMPARE(setChUInt(mf, 1, 4, "Pw", 0), ORVEHV_OK);
+        QVERIFY(bit(chInt(mf, 1, 4, "Status"), 2));
+        vhw::advanceTime(9.9);
+        QVERIFY(chFloat(mf, 1, 4, "VMon") > 0);
+        vhw::advanceTime(0.1);
+        QCOMPARE(chFloat(mf, 1, 4, "VMon"), 0.0f);
+        QCOMPARE(chInt(mf, 1, 4, "Status"), 0);
+    }
+
+    // The trip shows with the bit each family decodes as tripped.
+    void tripAfterTripTime_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("link");
+        QTest::addColumn<QString>("arg");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<int>("tripBit");
+        QTest::newRow("mf3300 I-Tripped") << 2 << 0 << "192.0.2.10" << "admin" << 9;
+        QTest::newRow("vme Trip") << 5 << 3 << "0_0_C0" << "" << 8;
+        QTest::newRow("nim Tripped") << 6 << 0 << "192.0.2.40_1" << "" << 7;
+        QTest::newRow("dk31xx Ovc") << 9 << 3 << "0_0_0" << "" << 3;
+        QTest::newRow("dk31xxe Tripped") << 11 << 0 << "192.0.2.50" << "" << 7;
+        QTest::newRow("brisk Tripped") << 13 << 0 << "192.0.2.60" << "" << 6;
+        QTest::newRow("plex") << 14 << 0 << "192.0.2.30" << "" << 9;
+        QTest::newRow("b8181 I-Tripped") << 16 << 0 << "192.0.2.20" << "admin" << 9;
+    }
+    void tripAfterTripTime()
+    {
+        QFETCH(int, type);
+        QFETCH(int, link);
+        QFETCH(QString, arg);
+        QFETCH(QString, user);
+        QFETCH(int, tripBit);
+        const QByteArray a = arg.toLatin1(), u = user.toLatin1();
+        int h = openSystem(a.constData(), type, link, u.constData(), u.constData());
+        QVERIFY(h > 0);
+        int sys = vhw::findSystem(a.toStdString(), type, link);
+        QCOMPARE(setChFloat(h, 0, 0, type == 5 ? "V0Set" : "VSet", 400), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, 0, 0, "RUp", 400), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, 0, 0, "RDwn", 400), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, 0, 0, "Trip", 2.0f), ORVEHV_OK);
+        QCOMPARE(setChUInt(h, 0, 0, "PDwn", 1), ORVEHV_OK); // ramp down after a trip
+        QCOMPARE(setChUInt(h, 0, 0, "Pw", 1), ORVEHV_OK);
+        vhw::advanceTime(2.0);
+        QCOMPARE(chFloat(h, 0, 0, "VMon"), 400.0f);
+        // A load that draws 400 uA, above the limit of 10 uA.
+        QCOMPARE(vhw::setChannelLoad(sys, 0, 0, 1.0), ORVEHV_OK);
+        QCOMPARE(setChFloat(h, 0, 0, type == 5 ? "I0Set" : "ISet", 10), ORVEHV_OK);
+        vhw::advanceTime(1.9);
+        int32_t st = chInt(h, 0, 0, "Status");
+        QVERIFY(bit(st, 3));         // over current, not yet tripped
+        QCOMPARE(chInt(h, 0, 0, "Pw"), 1);
+        if (tripBit != 3)
+            QVERIFY(!bit(st, tripBit));
+        vhw::advanceTime(0.2);
+        st = chInt(h, 0, 0, "Status");
+        QVERIFY2(bit(st, tripBit), qPrintable(QString::number(st, 16)));
+        QVERIFY(bit(st, 2)); // falling
+        QCOMPARE(chInt(h, 0, 0, "Pw"), 0);
+        vhw::advanceTime(5);
+        QCOMPARE(chFloat(h, 0, 0, "VMon"), 0.0f);
+        st = chInt(h, 0, 0, "Status");
+        QVERIFY(bit(st, tripBit) && !bit(st, 2) && !bit(st, 0));
+        if (type == 6) {
+            // The NIM board word flags the alarmed channel.
+            unsigned short slot = 0;
+            int32_t bd = 0;
+            QCOMPARE(ORVEHV_GetBdParam(h, 1, &slot, "BdStatus", &bd), ORVEHV_OK);
+            QCOMPARE(bd, 1);
+            uint32_t one = 1;
+            QCOMPARE(ORVEHV_SetBdParam(h, 1, &slot, "ClrAlarm", &one), ORVEHV_OK);
+            QCOMPARE(ORVEHV_GetBdParam(h, 1, &slot, "BdStatus", &bd), ORVEHV_OK);
+            QCOMPARE(bd, 0);
+        } else {
+            QCOMPARE(ORVEHV_ExecComm(h, type == 13 ? "BdClr" : "ClearAlarm"),
+                     (type == 5) ? ORVEHV_ERR_UNSUPPORTED : ORVEHV_OK);
+            if (type == 5) // VME: switching on again clears the trip
+                QCOMPARE(setChUInt(h, 0, 0, "Pw", 1), ORVEHV_OK);
+        }
+        QVERIFY(!bit(chInt(h, 0, 0, "Status"), tripBit));
+        ORVEHV_DeinitSystem(h);
+    }
+
+    void tripWithKillPowerDownDropsAtOnce()
+    {
+        // Slot 0 channel 5 starts at 1000 V (default world); PDwn "Kill".
+        QCOMPARE(chFloat(mf, 0, 5, "VMon"), 1000.0f);
+        QCOMPARE(setChUInt(mf, 0, 5, "PDwn", 0), ORVEHV_OK);
+        QCOMPARE(setChFloat(mf, 0, 5, "Trip", 0), ORVEHV_OK);
+        QCOMPARE(vhw::setChannelLoad(mfSys, 0, 5, 0), ORVEHV_OK); // short circuit
+        vhw::advanceTime(0.1);
+        QCOMPARE(chFloat(mf, 0, 5, "VMon"), 0.0f);
+        QCOMPARE(chInt(mf, 0, 5, "Status"), 1 << 9);
+        // A trip time of 1000 s means "never trip".
+        QCOMPARE(setChFloat(mf, 0, 6, "Trip", 1000), ORVEHV_OK);
+        QCOMPARE(vhw::setChannelLoad(mfSys, 0, 6, 0), ORVEHV_OK);
+        vhw::advanceTime(30);
+        QCOMPARE(chInt(mf, 0, 6, "Pw"), 1);
+        QVERIFY(bit(chInt(mf, 0, 6, "Status"), 3));
+    }
+
+    void commandsAct()
+    {
+        int h = openSystem("192.0.2.50", 11, 0);
+        QCOMPARE(setChFloat(h, 0, 1, "VSet", 100), ORVEHV_OK);
+        QCOMPARE(ORVEHV_ExecComm(h, "GlobalOn"), ORVEHV_OK);
+        for (int c = 0; c < 8; ++c)
+            QCOMPARE(chInt(h, 0, c, "Pw"), 1);
+        vhw::advanceTime(5);
+        QCOMPARE(chFloat(h, 0, 1, "VMon"), 100.0f);
+        QCOMPARE(ORVEHV_ExecComm(h, "Kill"), ORVEHV_OK);
+        QCOMPARE(chFloat(h, 0, 1, "VMon"), 0.0f);
+        QCOMPARE(chInt(h, 0, 1, "Status"), 1 << 11); // "Kill" with the channel off
+        QCOMPARE(ORVEHV_ExecComm(h, "ClearAlarm"), ORVEHV_OK);
+        QCOMPARE(chInt(h, 0, 1, "Status"), 0);
+        QCOMPARE(ORVEHV_ExecComm(h, "GlobalOn"), ORVEHV_OK);
+        QCOMPARE(ORVEHV_ExecComm(h, "GlobalOff"), ORVEHV_OK);
+        QCOMPARE(chInt(h, 0, 1, "Pw"), 0);
+        ORVEHV_DeinitSystem(h);
+    }
+
+    // A trip drives the lines named by the low bits of the tripping channel's
+    // word; only channels whose companion bit listens to such a line follow.
+    // Internal lines stay on their board, external ones reach every board.
+    void tripLinesListenAndDrive_data()
+    {
+        QTest::addColumn<QString>("param");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<uint>("tripperWord");
+        QTest::addColumn<uint>("followerWord");
+        QTest::addColumn<bool>("follows");
+        // slot 8: 12 channels, 6 internal lines; slot 3: 48 channels, 16 lines
+        QTest::newRow("listens to the driven line") << "TripInt" << 8 << 4 << 0x104u << 0x100u << true;
+        QTest::newRow("drives the line, does not listen") << "TripInt" << 8 << 4 << 0x104u << 0x004u << false;
+        QTest::newRow("listens to another line") << "TripInt" << 8 << 4 << 0x104u << 0x200u << false;
+        QTest::newRow("tripper only listens") << "TripInt" << 8 << 4 << 0x100u << 0x104u << false;
+        QTest::newRow("internal line of another board") << "TripInt" << 3 << 4 << 0x104u << 0x40004u << false;
+        QTest::newRow("16th line of a 48-channel board") << "TripInt" << 3 << 47 << 0x104u << 0x80000000u << false;
+        QTest::newRow("external line across boards") << "TripExt" << 3 << 40 << 0x88u << 0x80u << true;
+        QTest::newRow("external driver only") << "TripExt" << 3 << 40 << 0x88u << 0x08u << false;
+    }
+
+    void tripLinesListenAndDrive()
+    {
+        QFETCH(QString, param);
+        QFETCH(int, slot);
+        QFETCH(int, channel);
+        QFETCH(uint, tripperWord);
+        QFETCH(uint, followerWord);
+        QFETCH(bool, follows);
+        const QByteArray name = param.toLatin1();
+        QCOMPARE(setChUInt(mf, 8, 0, name.constData(), tripperWord), ORVEHV_OK);
+        QCOMPARE(setChUInt(mf, slot, channel, name.constData(), followerWord), ORVEHV_OK);
+        QCOMPARE(setChFloat(mf, 8, 0, "VSet", 100), ORVEHV_OK);
+        QCOMPARE(setChFloat(mf, slot, channel, "VSet", 100), ORVEHV_OK);
+        QCOMPARE(setChUInt(mf, 8, 0, "Pw", 1), ORVEHV_OK);
+        QCOMPARE(setChUInt(mf, slot, channel, "Pw", 1), ORVEHV_OK);
+        QCOMPARE(setChFloat(mf, 8, 0, "Trip", 0), ORVEHV_OK);
+        vhw::advanceTime(1);
+        QCOMPARE(vhw::setChannelLoad(mfSys, 8, 0, 0), ORVEHV_OK);
+        vhw::advanceTime(0.1);
+        QVERIFY(bit(chInt(mf, 8, 0, "Status"), 9));
+        QCOMPARE(bit(chInt(mf, slot, channel, "Status"), 9), follows);
+        QCOMPARE(chInt(mf, slot, channel, "Pw"), follows ? 0 : 1);
+    }
+
+    // Raised conditions stand in the status words until cleared; an interlock
+    // holds the output off and switching on is refused, not silently ignored.
+    void standingConditions()
+    {
+        int h = openSystem("192.0.2.50", 11, 0);
+        int sys = vhw::findSystem("192.0.2.50");
+        QCOMPARE(setChFloat(h, 0, 1, "VSet", 100), ORVEHV_OK);
+        QCOMPARE(setChUInt(h, 0, 1, "Pw", 1), ORVEHV_OK);
+        vhw::advanceTime(5);
+        QCOMPARE(vhw::setChannelFault(sys, 0, 1, vhw::ChannelFault::Interlock), ORVEHV_OK);
+        QCOMPARE(chInt(h, 0, 1, "Pw"), 0);
+        QCOMPARE(setChUInt(h, 0, 1, "Pw", 1), ORVEHV_ERR_WRITE_REFUSED);
+        QCOMPARE(ORVEHV_ExecComm(h, "GlobalOn"), ORVEHV_OK);
+        QCOMPARE(chInt(h, 0, 1, "Pw"), 0);
+        vhw::advanceTime(5);
+        QCOMPARE(chInt(h, 0, 1, "Status"), 1 << 12);
+        QCOMPARE(vhw::setChannelFault(sys, 0, 1, vhw::ChannelFault::Interlock, false), ORVEHV_OK);
+        QCOMPARE(chInt(h, 0, 1, "Status"), 0);
+        QCOMPARE(setChUInt(h, 0, 1, "Pw", 1), ORVEHV_OK);
+
+        // Board conditions join what the board reports by itself.
+        unsigned short slot = 0;
+        int32_t bd = -1;
+        QCOMPARE(vhw::setBoardFault(sys, 0, vhw::BoardFault::TemperatureError), ORVEHV_OK);
+        QCOMPARE(ORVEHV_GetBdParam(h, 1, &slot, "BdStatus", &bd), ORVEHV_OK);
+        QCOMPARE(bd, 1 << vhw::boardFaultBit(11, vhw::BoardFault::TemperatureError));
+        vhw::clearFaults(sys);
+        QCOMPARE(ORVEHV_GetBdParam(h, 1, &slot, "BdStatus", &bd), ORVEHV_OK);
+        QCOMPARE(bd, 0);
+        // A condition the family cannot report is refused.
+        QCOMPARE(vhw::setChannelFault(sys, 0, 1, vhw::ChannelFault::Unplugged), ORVEHV_ERR_UNSUPPORTED);
+        QCOMPARE(vhw::setBoardFault(sys, 0, vhw::BoardFault::ClockFail), ORVEHV_ERR_UNSUPPORTED);
+        QCOMPARE(vhw::setChannelFault(sys, 0, 99, vhw::ChannelFault::Kill), ORVEHV_ERR_UNKNOWN_PARAM);
+        ORVEHV_DeinitSystem(h);
+
+        // An injected status word survives a quiet channel.
+        QCOMPARE(vhw::setChannelParam(mfSys, 1, 0, "Status", 1 << 11), ORVEHV_OK);
+        vhw::advanceTime(1);
+        QCOMPARE(chInt(mf, 1, 0, "Status"), 1 << 11);
     }
 };
 

@@ -16,21 +16,11 @@ std::string sampleBatch()
     ORVEHV_SYSTEMSTATUS_t st{};
     st.System = 1;
     st.Board[15] = 2;
-    Record a;
-    a.type = ORVEHV_EVENT_PARAMETER;
-    a.handle = 7;
-    a.board = 3;
-    a.channel = 47;
-    a.name = "VMon";
-    float f = 1234.5f;
-    a.value.assign(reinterpret_cast<const char *>(&f), 4);
-    Record b;
-    b.type = ORVEHV_EVENT_KEEPALIVE;
-    Record c;
-    c.type = ORVEHV_EVENT_PARAMETER;
-    c.board = -1;
-    c.name = std::string(40, 'N');  // cut to 19
-    c.value = std::string(2000, 'v'); // cut to 1024
+    const float f = 1234.5f;
+    const Record a{ORVEHV_EVENT_PARAMETER, 7, 3, 47, "VMon", std::string(reinterpret_cast<const char *>(&f), 4)};
+    const Record b{ORVEHV_EVENT_KEEPALIVE};
+    // Name and value cut to 19 and 1024 bytes.
+    const Record c{ORVEHV_EVENT_PARAMETER, 0, -1, -1, std::string(40, 'N'), std::string(2000, 'v')};
     return encodeBatch(st, {a, b, c});
 }
 
@@ -50,9 +40,15 @@ int decode(const std::string &s, std::vector<IDValue_t> *out = nullptr, size_t *
     return rc;
 }
 
-void poke32(std::string &s, size_t at, uint32_t v)
+// A copy of the batch with `bytes` written at `at`.
+std::string poked(std::string s, size_t at, const std::string &bytes)
 {
-    std::memcpy(&s[at], &v, 4);
+    return s.replace(at, bytes.size(), bytes);
+}
+
+std::string poked32(const std::string &s, size_t at, uint32_t v)
+{
+    return poked(s, at, std::string(reinterpret_cast<const char *>(&v), 4));
 }
 
 } // namespace
@@ -97,36 +93,19 @@ private slots:
 
     void limitsAndLies()
     {
-        std::string s = sampleBatch();
-        std::string t = s;
-        t[0] = 'X';
-        QCOMPARE(decode(t.substr(0, 1)), ORVEHV_ERR_BAD_EVENT_DATA); // refused at the first byte
-        t = s;
-        t[4] = 2; // version
-        QCOMPARE(decode(t), ORVEHV_ERR_BAD_EVENT_DATA);
-        t = s;
-        poke32(t, 8, kMaxRecords + 1);
-        QCOMPARE(decode(t.substr(0, 12)), ORVEHV_ERR_BAD_EVENT_DATA);
-        t = s;
-        poke32(t, 12, 0xFFFFFFF0u); // oversized payload refused before any read
-        QCOMPARE(decode(t.substr(0, 16)), ORVEHV_ERR_BAD_EVENT_DATA);
-        t = s;
-        poke32(t, 12, uint32_t(s.size() - kHeaderSize + 1)); // one byte more than the records take
-        QCOMPARE(decode(t + "x"), ORVEHV_ERR_BAD_EVENT_DATA);
-        t = s;
-        poke32(t, 8, 4); // more records announced than present
-        QCOMPARE(decode(t), ORVEHV_ERR_BAD_EVENT_DATA);
-        t = s;
-        poke32(t, 8, 2); // fewer records announced: bytes left over
-        QCOMPARE(decode(t), ORVEHV_ERR_BAD_EVENT_DATA);
-        t = s;
-        size_t rec0 = kHeaderSize + kStatusSize;
-        t[rec0 + 16] = char(kMaxName + 1); // name longer than the item cell
-        QCOMPARE(decode(t), ORVEHV_ERR_BAD_EVENT_DATA);
-        t = s;
-        t[rec0 + 18] = char(0x01); // value length 1025
-        t[rec0 + 19] = char(0x04);
-        QCOMPARE(decode(t), ORVEHV_ERR_BAD_EVENT_DATA);
+        const std::string s = sampleBatch();
+        const int bad = ORVEHV_ERR_BAD_EVENT_DATA;
+        QCOMPARE(decode(poked(s, 0, "X").substr(0, 1)), bad); // refused at the first byte
+        QCOMPARE(decode(poked(s, 4, "\x02")), bad);           // version
+        QCOMPARE(decode(poked32(s, 8, kMaxRecords + 1).substr(0, 12)), bad);
+        QCOMPARE(decode(poked32(s, 12, 0xFFFFFFF0u).substr(0, 16)), bad); // oversized payload refused before any read
+        // One byte more than the records take.
+        QCOMPARE(decode(poked32(s, 12, uint32_t(s.size() - kHeaderSize + 1)) + "x"), bad);
+        QCOMPARE(decode(poked32(s, 8, 4)), bad); // more records announced than present
+        QCOMPARE(decode(poked32(s, 8, 2)), bad); // fewer records announced: bytes left over
+        const size_t rec0 = kHeaderSize + kStatusSize;
+        QCOMPARE(decode(poked(s, rec0 + 16, std::string(1, char(kMaxName + 1)))), bad); // name longer than the cell
+        QCOMPARE(decode(poked(s, rec0 + 18, "\x01\x04")), bad);                          // value length 1025
         // The checked header bounds the payload by what `count` records can take.
         uint32_t count = 0, len = 0;
         QCOMPARE(checkHeader(reinterpret_cast<const uint8_t *>(s.data()), kHeaderSize, &count, &len), ORVEHV_OK);

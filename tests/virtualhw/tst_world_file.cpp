@@ -1,10 +1,12 @@
 // World files: faults are refused with file, line and reason and leave the
-// running world alone; a valid world is what the library then serves.
+// running world alone; a valid world is what the library then serves. A
+// mainframe's web administration site: it logs in only with the system's
+// user and password, decoded from the query, and stays up whatever a client
+// sends.
 #include "../orvehv/TestSupport.h"
+#include "virtualhw/WebAdmin.h"
 
 #include <QtTest>
-
-#include <QTemporaryDir>
 
 namespace {
 
@@ -14,6 +16,43 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArra
     f.open(QIODevice::WriteOnly);
     f.write(text);
     return f.fileName();
+}
+
+// One HTTP exchange with a site: the whole response ("" when none came).
+std::string request(const std::string &address, uint16_t port, const std::string &raw)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    ::inet_pton(AF_INET, address.c_str(), &a.sin_addr);
+    std::string out;
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0) {
+        ::send(fd, raw.data(), raw.size(), MSG_NOSIGNAL);
+        char buf[4096];
+        for (;;) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 5000) != 1)
+                break;
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            out.append(buf, size_t(n));
+        }
+    }
+    ::close(fd);
+    return out;
+}
+
+std::string get(uint16_t port, const std::string &target, const std::string &headers = std::string())
+{
+    return request("127.0.2.10", port, "GET " + target + " HTTP/1.1\r\nHost: x\r\n" + headers + "\r\n");
+}
+
+std::string cookieOf(const std::string &response)
+{
+    const size_t at = response.find("Set-Cookie: ");
+    return at == std::string::npos ? std::string() : response.substr(at + 12, response.find(';', at) - at - 12);
 }
 
 } // namespace
@@ -35,20 +74,18 @@ private slots:
         QTest::addColumn<int>("line");
         QTest::addColumn<QString>("what");
         const QByteArray head = "{\n  \"systems\": [\n    { \"type\": 13, \"link\": 0,\n";
+        const QByteArray a = head + "      \"argument\": \"a\",\n"; // line 5 follows
+        const QByteArray board = a + "      \"boards\": [ { \"slot\": 0, \"model\": \"B5600\",\n"; // line 6 follows
         QTest::newRow("missing comma") << head + "      \"argument\": \"192.0.2.7\"\n      \"slots\": 1 } ] }" << 5
                                        << "expected ',' or '}'";
-        QTest::newRow("unknown key") << head + "      \"argument\": \"a\",\n      \"slot\": 1 } ] }" << 5
-                                     << "unknown key \"slot\"";
-        QTest::newRow("unknown model") << head + "      \"argument\": \"a\",\n      \"boards\": [\n"
-                                                 "        { \"slot\": 0, \"model\": \"Z9\" } ] } ] }"
+        QTest::newRow("unknown key") << a + "      \"slot\": 1 } ] }" << 5 << "unknown key \"slot\"";
+        QTest::newRow("unknown model") << a + "      \"boards\": [\n        { \"slot\": 0, \"model\": \"Z9\" } ] } ] }"
                                        << 6 << "unknown board model \"Z9\"";
         QTest::newRow("slot outside crate") << head + "      \"argument\": \"a\", \"slots\": 2,\n      \"boards\": [\n"
                                                       "        { \"slot\": 2, \"model\": \"B5600\" } ] } ] }"
                                             << 6 << "between 0 and 1";
-        QTest::newRow("long channel name")
-            << head + "      \"argument\": \"a\",\n      \"boards\": [ { \"slot\": 0, \"model\": \"B5600\",\n"
-                      "        \"names\": [\"TWELVE-CHARS\"] } ] } ] }"
-            << 6 << "longer than 11";
+        QTest::newRow("long channel name") << board + "        \"names\": [\"TWELVE-CHARS\"] } ] } ] }" << 6
+                                           << "longer than 11";
         QTest::newRow("duplicate system")
             << head + "      \"argument\": \"a\" },\n    { \"type\": 13, \"link\": 0,\n      \"argument\": \"A\" } ] }" << 6
             << "exists already";
@@ -57,16 +94,13 @@ private slots:
         QTest::newRow("duplicate key") << QByteArray("{ \"systems\": [],\n\n \"systems\": [] }") << 3
                                        << "given twice";
         QTest::newRow("wrong kind") << QByteArray("{ \"systems\": {} }") << 1 << "must be a list";
-        QTest::newRow("value out of range")
-            << head + "      \"argument\": \"a\",\n      \"boards\": [ { \"slot\": 0, \"model\": \"B5600\",\n"
-                      "        \"values\": { \"VSet\": 99999 } } ] } ] }"
-            << 6 << "outside";
+        QTest::newRow("value out of range") << board + "        \"values\": { \"VSet\": 99999 } } ] } ] }" << 6
+                                            << "outside";
         QTest::newRow("unclosed text") << QByteArray("{ \"systems\": [ { \"argument\": \"abc\n } ] }") << 1
                                        << "control character";
         QTest::newRow("truncated") << head << 4 << "unexpected end";
-        QTest::newRow("alias not loopback")
-            << head + "      \"argument\": \"a\",\n      \"loopbackAddress\": \"192.0.2.10\" } ] }" << 5
-            << "\"loopbackAddress\" must be a dotted address in 127.0.0.0/8";
+        QTest::newRow("alias not loopback") << a + "      \"loopbackAddress\": \"192.0.2.10\" } ] }" << 5
+                                            << "\"loopbackAddress\" must be a dotted address in 127.0.0.0/8";
         QTest::newRow("alias not dotted")
             << head + "      \"argument\": \"a\", \"loopbackAddress\": \"127.1\" } ] }" << 4 << "127.0.0.0/8";
         QTest::newRow("alias of another system")
@@ -89,7 +123,6 @@ private slots:
         QVERIFY2(e.startsWith(path + ":" + QString::number(line) + ": "), qPrintable(e));
         QVERIFY2(e.contains(what), qPrintable(e));
         // The running world is untouched.
-        QVERIFY(vhw::findSystem("192.0.2.10") >= 0);
         QCOMPARE(vhw::listSystems().size(), size_t(13));
     }
 
@@ -128,14 +161,10 @@ private slots:
         QCOMPARE(ORVEHV_GetChParamProp(h, 9, 0, "VSet", "Maxval", &maxv), ORVEHV_OK);
         QCOMPARE(maxv, 500.0f);
         // Powered channels start settled; the load gives IMon.
-        unsigned short c = 15;
-        float v = 0;
-        QCOMPARE(ORVEHV_GetChParam(h, 9, "VMon", 1, &c, &v), ORVEHV_OK);
-        QCOMPARE(v, 400.0f);
-        QCOMPARE(ORVEHV_GetChParam(h, 9, "IMon", 1, &c, &v), ORVEHV_OK);
-        QCOMPARE(v, 8.0f);
+        QCOMPARE(chFloat(h, 9, 15, "VMon"), 400.0f);
+        QCOMPARE(chFloat(h, 9, 15, "IMon"), 8.0f);
         char name[1][ORVEHV_CHANNEL_NAME_LEN];
-        c = 1;
+        unsigned short c = 1;
         QCOMPARE(ORVEHV_GetChName(h, 9, 1, &c, name), ORVEHV_OK);
         QCOMPARE(QString(name[0]), QString("B"));
         uint16_t speed = 0;
@@ -171,6 +200,64 @@ private slots:
         QVERIFY(vhw::loadWorldJson(vhw::defaultWorldJson()));
         QCOMPARE(vhw::listSystems().size(), size_t(13));
         QCOMPARE(vhw::boardModels().size(), size_t(13));
+    }
+
+    void siteLogsInWithTheSystemsCredentialsOnly_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("right") << "admin" << "user=admin&pass=admin" << true;
+        QTest::newRow("wrong") << "admin" << "user=admin&pass=admim" << false;
+        QTest::newRow("no password") << "admin" << "user=admin" << false;
+        QTest::newRow("form blank") << "a b" << "user=admin&pass=a+b" << true;
+        QTest::newRow("raw delimiter cuts") << "a&b" << "user=admin&pass=a&b" << false;
+        QTest::newRow("bad escape kept") << "%zz" << "user=admin&pass=%zz" << true;
+    }
+    void siteLogsInWithTheSystemsCredentialsOnly()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, query);
+        QFETCH(bool, accepted);
+        const std::string world = "{ \"systems\": [ { \"type\": 2, \"link\": 0, \"argument\": \"192.0.2.10\", "
+                                  "\"loopbackAddress\": \"127.0.2.10\", \"user\": \"admin\", \"password\": \"" +
+                                  password.toStdString() + "\", \"slots\": 2 } ] }";
+        std::string error;
+        QVERIFY2(vhw::loadWorldJson(world, &error), error.c_str());
+        vhw::WebAdmin site;
+        QVERIFY2(site.start(0, &error), error.c_str());
+
+        QVERIFY(get(site.port(), "/").find("action=\"session_login.cgi\"") != std::string::npos);
+        const std::string reply = get(site.port(), "/session_login.cgi?" + query.toStdString());
+        QCOMPARE(site.logins().size(), size_t(1));
+        QCOMPARE(site.logins().front().accepted, accepted);
+        if (!accepted) {
+            QVERIFY(reply.find("Wrong user name or password.") != std::string::npos);
+            QVERIFY(cookieOf(reply).empty());
+            return;
+        }
+        QCOMPARE(site.logins().front().password, password.toStdString());
+        QVERIFY(reply.compare(0, 12, "HTTP/1.0 303") == 0);
+        const std::string page = get(site.port(), "/", "Cookie: " + cookieOf(reply) + "\r\n");
+        QVERIFY(page.find("Logged in as admin") != std::string::npos);
+        // A made-up session is not logged in.
+        QVERIFY(get(site.port(), "/", "Cookie: session=0123\r\n").find("Logged in") == std::string::npos);
+    }
+
+    void siteSurvivesBadClientsAndEscapesWhatItShows()
+    {
+        vhw::WebAdmin site;
+        std::string error;
+        QVERIFY2(site.start(0, &error), error.c_str());
+        QCOMPARE(site.addresses(), (std::vector<std::string>{"127.0.2.10", "127.0.2.11"}));
+        QVERIFY(request("127.0.2.10", site.port(), "garbage\r\n\r\n").compare(0, 12, "HTTP/1.0 400") == 0);
+        QVERIFY(request("127.0.2.10", site.port(), std::string(20000, 'x')).compare(0, 12, "HTTP/1.0 431") == 0);
+        QVERIFY(get(site.port(), "/nothing").compare(0, 12, "HTTP/1.0 404") == 0);
+        // A user name is shown back only as text.
+        const std::string reply = get(site.port(), "/session_login.cgi?user=%3Cb%3Ex&pass=admin");
+        QVERIFY(reply.find("<b>x") == std::string::npos);
+        // Still serving.
+        QVERIFY(get(site.port(), "/").find("HTTP/1.0 200") == 0);
     }
 };
 

@@ -1,15 +1,13 @@
 #include "device/Discovery.h"
 
-#include "device/ORVEHVMirrorNode.h"
 #include "device/ORVEHVNode.h"
-#include "device/ORVEHVNodeProperty.h"
 #include "device/ParameterAccess.h"
 #include "device/ValueText.h"
 
 #include "ORVEHVWrapper.h"
 
 #include <QByteArray>
-#include <QPair>
+#include <QHash>
 #include <QVariant>
 #include <cmath>
 #include <cstring>
@@ -200,20 +198,52 @@ void applySystemIdentity(const ORVEHVNode *systemNode, ORVEHVNode *node)
     }
 }
 
-struct UnitParts
+// The unit text of a parameter from its "Unit" and "Exp" metadata.
+QString metadataUnitText(int libraryType, const ORVEHVNodeProperties &metadata)
 {
     bool hasUnit = false, hasExp = false;
     int unit = 0, exp = 0;
-    void take(const ORVEHVNodeProperty *p)
-    {
-        if (p->name().compare(QLatin1String("Unit"), Qt::CaseInsensitive) == 0) {
+    for (const ORVEHVNodeProperty &p : metadata) {
+        if (p.name().compare(QLatin1String("Unit"), Qt::CaseInsensitive) == 0) {
             hasUnit = true;
-            unit = p->value().value.toInt();
-        } else if (p->name().compare(QLatin1String("Exp"), Qt::CaseInsensitive) == 0) {
+            unit = p.value().value.toInt();
+        } else if (p.name().compare(QLatin1String("Exp"), Qt::CaseInsensitive) == 0) {
             hasExp = true;
-            exp = p->value().value.toInt();
+            exp = p.value().value.toInt();
         }
     }
+    return unitText(libraryType, hasUnit, unit, hasExp, exp);
+}
+
+// The channels of a board nearly always have the same metadata for a
+// parameter. One copy of it, of its unit text and of the parameter's name
+// then serves every channel: a large system has some hundred thousand
+// metadata items, which would otherwise be stored once per channel.
+class SharedMetadata
+{
+public:
+    void apply(ORVEHVNode *par, const ORVEHVNodeProperties &metadata)
+    {
+        Entry &e = m_entries[par->name()];
+        if (e.name.isEmpty() || e.libraryType != par->libraryType() || e.metadata != metadata)
+            e = Entry{par->name(), par->libraryType(), metadata,
+                      metadataUnitText(par->libraryType(), metadata)};
+        par->setName(e.name);
+        par->setProperties(e.metadata);
+        if (const ORVEHVNodeProperty *d = par->property(QStringLiteral("Decimal")))
+            par->setDecimals(d->value().value.toInt());
+        par->setUnitText(e.unitText);
+    }
+
+private:
+    struct Entry
+    {
+        QString name;
+        int libraryType = 0;
+        ORVEHVNodeProperties metadata;
+        QString unitText;
+    };
+    QHash<QString, Entry> m_entries;
 };
 
 } // namespace
@@ -276,16 +306,13 @@ QList<ORVEHVNode *> readCrateMap(int handle, quint16 *slotCount)
     return result;
 }
 
-QList<ORVEHVNodeProperty *> readBoardInformation(const ORVEHVNode *board)
+ORVEHVNodeProperties readBoardInformation(const ORVEHVNode *board)
 {
-    QList<ORVEHVNodeProperty *> result;
+    ORVEHVNodeProperties result;
     if (!board)
         return result;
     auto make = [&](const char *name, int dataType, const QVariant &value) {
-        auto *p = new ORVEHVNodeProperty(QLatin1String(name), dataType);
-        p->setObjectName(QLatin1String(name));
-        p->setValue(NodeValue(value, ValueOk));
-        result.append(p);
+        result.append(ORVEHVNodeProperty(QLatin1String(name), dataType, NodeValue(value, ValueOk)));
     };
     make("ChCount", DataInt16, QVariant(uint(board->channelCount())));
     make("BdModel", DataText, board->model());
@@ -418,11 +445,10 @@ QList<ORVEHVNode *> readChannelParameters(int handle, int systemType, quint16 sl
     return ordered;
 }
 
-QList<ORVEHVNodeProperty *> readParameterMetadata(int kind, int handle, quint16 slot,
-                                                  quint16 channel, const QString &parameterName,
-                                                  int libraryType)
+ORVEHVNodeProperties readParameterMetadata(int kind, int handle, quint16 slot, quint16 channel,
+                                           const QString &parameterName, int libraryType)
 {
-    QList<ORVEHVNodeProperty *> result;
+    ORVEHVNodeProperties result;
     const QByteArray par = parameterName.toLatin1();
     const bool channelParameter = kind == KindChannelParameter;
     auto get = [&](const char *prop, void *buffer) {
@@ -434,7 +460,6 @@ QList<ORVEHVNodeProperty *> readParameterMetadata(int kind, int handle, quint16 
     double minval = 0, maxval = 0;
     for (const QString &name : metadataNames(libraryType)) {
         const QByteArray prop = name.toLatin1();
-        auto *p = new ORVEHVNodeProperty(name, name == QLatin1String("Enum") ? DataEnum : DataFloat);
         QVariant value;
         bool ok = false;
         PropCell cell = zeroPropCell();
@@ -471,12 +496,9 @@ QList<ORVEHVNodeProperty *> readParameterMetadata(int kind, int handle, quint16 
             ok = true;
             value = QVariant(0);
         }
-        if (!ok) {
-            delete p;
-            continue;
-        }
-        p->setValue(NodeValue(value, ValueOk));
-        result.append(p);
+        if (ok)
+            result.append(ORVEHVNodeProperty(name, name == QLatin1String("Enum") ? DataEnum : DataFloat,
+                                             NodeValue(value, ValueOk)));
     }
     return result;
 }
@@ -538,17 +560,12 @@ void discoverBoard(ORVEHVNode *systemNode, ORVEHVNode *board,
     const int systemType = board->systemType();
     applySystemIdentity(systemNode, board);
 
-    for (ORVEHVNodeProperty *p : readBoardInformation(board))
-        board->addProperty(p);
+    board->setProperties(readBoardInformation(board));
 
     for (ORVEHVNode *par : readBoardParameters(handle, slot, systemType)) {
-        UnitParts unit;
-        for (ORVEHVNodeProperty *p : readParameterMetadata(KindBoardParameter, handle, slot, 0,
-                                                           par->name(), par->libraryType())) {
-            unit.take(p);
-            par->addProperty(p);
-        }
-        par->setUnitText(unitText(par->libraryType(), unit.hasUnit, unit.unit, unit.hasExp, unit.exp));
+        par->setProperties(readParameterMetadata(KindBoardParameter, handle, slot, 0, par->name(),
+                                                 par->libraryType()));
+        par->setUnitText(metadataUnitText(par->libraryType(), par->properties()));
         applySystemIdentity(systemNode, par);
         par->setBoardName(board->name());
         board->addParameter(par);
@@ -561,6 +578,7 @@ void discoverBoard(ORVEHVNode *systemNode, ORVEHVNode *board,
         board->addChild(ch);
     }
 
+    SharedMetadata metadata;
     for (ORVEHVNode *ch : channels) {
         for (ORVEHVNode *par : readChannelParameters(handle, systemType, slot, ch->channel())) {
             applySystemIdentity(systemNode, par);
@@ -572,22 +590,9 @@ void discoverBoard(ORVEHVNode *systemNode, ORVEHVNode *board,
                 && !channelStatusOk(systemType, par->value().value.toInt()) && channelNotOk)
                 channelNotOk(par);
 
-            UnitParts unit;
-            QList<QPair<QString, QVariant>> tipItems;
-            for (ORVEHVNodeProperty *p : readParameterMetadata(KindChannelParameter, handle, slot,
-                                                               ch->channel(), par->name(),
-                                                               par->libraryType())) {
-                unit.take(p);
-                if (p->name() == QLatin1String("Decimal"))
-                    par->setDecimals(p->value().value.toInt());
-                tipItems.append(qMakePair(p->name(), p->value().value));
-                par->addProperty(p);
-            }
-            par->setUnitText(unitText(par->libraryType(), unit.hasUnit, unit.unit, unit.hasExp, unit.exp));
-            const QString tip = parameterToolTip(par->libraryType(), tipItems);
-            par->setToolTip(tip);
-            if (par->partner())
-                par->partner()->setToolTip(tip);
+            metadata.apply(par, readParameterMetadata(KindChannelParameter, handle, slot,
+                                                      ch->channel(), par->name(),
+                                                      par->libraryType()));
         }
     }
 }

@@ -7,7 +7,9 @@
 // call blocks the GUI thread while the library answers. No step shows a
 // message: a failed read leaves the item out or gives an empty list.
 //
-// Caller owns every node and property returned until it adds them to a tree.
+// Caller owns every node returned until it adds it to a tree.
+
+#include "device/ORVEHVNodeProperty.h"
 
 #include <QList>
 #include <QStringList>
@@ -15,7 +17,6 @@
 #include <functional>
 
 class ORVEHVNode;
-class ORVEHVNodeProperty;
 
 // Kind-2 nodes, library order, values read.
 QList<ORVEHVNode *> readSystemProperties(int handle);
@@ -23,15 +24,14 @@ QList<ORVEHVNode *> readSystemProperties(int handle);
 // `slotCount` (optional) receives the slot count reported (0 on failure).
 QList<ORVEHVNode *> readCrateMap(int handle, quint16 *slotCount = nullptr);
 // "ChCount", "BdModel", "BdDescr", "SerNum", "FmwRel".
-QList<ORVEHVNodeProperty *> readBoardInformation(const ORVEHVNode *board);
+ORVEHVNodeProperties readBoardInformation(const ORVEHVNode *board);
 QList<ORVEHVNode *> readBoardParameters(int handle, quint16 slot, int systemType);
 QList<ORVEHVNode *> readChannels(int handle, quint16 slot, quint16 channelCount);
 // Reordered: ("Name"), ISet, VSet, IMon, VMon, Pw, Status, RUp, RDwn, Trip, rest.
 QList<ORVEHVNode *> readChannelParameters(int handle, int systemType, quint16 slot, quint16 channel);
 // kind 4 (board) or 6 (channel).
-QList<ORVEHVNodeProperty *> readParameterMetadata(int kind, int handle, quint16 slot,
-                                                  quint16 channel, const QString &parameterName,
-                                                  int libraryType);
+ORVEHVNodeProperties readParameterMetadata(int kind, int handle, quint16 slot, quint16 channel,
+                                           const QString &parameterName, int libraryType);
 // "ConnStat" and, when connected, "NrOfSlot".
 QList<ORVEHVNode *> readConnectionItems(int connectionState, quint16 slotCount);
 

@@ -20,6 +20,8 @@ QVariant ORVEHVMirrorNode::data(int role) const
     const QVariant own = QTableWidgetItem::data(role);
     if (own.isValid())
         return own;
+    if (role == Qt::ToolTipRole)
+        return m_partner ? m_partner->data(role) : QVariant();
     return celllook::data(role, m_shade, m_partner && m_partner->accessMode() == AccessReadOnly,
                           m_partner && m_partner->name() == QLatin1String("Pw"));
 }

@@ -1,7 +1,6 @@
 #include "device/ORVEHVNode.h"
 
 #include "device/ORVEHVMirrorNode.h"
-#include "device/ORVEHVNodeProperty.h"
 #include "device/ParameterAccess.h"
 #include "device/ValueText.h"
 
@@ -29,7 +28,6 @@ ORVEHVNode::~ORVEHVNode()
     if (m_kind != KindContainer) {
         deleteBackwards(m_children);
         deleteBackwards(m_parameters);
-        deleteBackwards(m_properties);
         if (ORVEHVMirrorNode *mirror = m_partner) {
             m_partner = nullptr;
             mirror->setPartner(nullptr);
@@ -54,6 +52,8 @@ QVariant ORVEHVNode::data(int role) const
     const QVariant own = QTableWidgetItem::data(role);
     if (own.isValid())
         return own;
+    if (role == Qt::ToolTipRole)
+        return m_kind == KindChannelParameter ? QVariant(metadataToolTip()) : QVariant();
     return celllook::data(role, m_shade, m_accessMode == AccessReadOnly,
                           m_name == QLatin1String("Pw"));
 }
@@ -76,11 +76,9 @@ void ORVEHVNode::initialise(const QString &name, int kind, int systemType, int l
         m_systemType = systemType;
         m_linkType = linkType;
         m_connectionArgument = connectionArgument;
-        m_userName = userName;
-        m_password = password;
+        setUserName(userName);
+        setPassword(password);
     }
-    if (kind == KindChannelParameter && !m_partner)
-        m_partner = new ORVEHVMirrorNode(this);
     // Mainframes (2, 3) log only what the operator picks; other systems log
     // everything by default.
     m_isLogged = systemType >= 0 && systemType != 2 && systemType != 3 && systemType != 8
@@ -115,10 +113,9 @@ void ORVEHVNode::addParameter(ORVEHVNode *node)
     m_parameters.append(node);
 }
 
-void ORVEHVNode::addProperty(ORVEHVNodeProperty *property)
+void ORVEHVNode::addProperty(const ORVEHVNodeProperty &property)
 {
-    if (property)
-        m_properties.append(property);
+    m_properties.append(property);
 }
 
 void ORVEHVNode::removeChildAt(int index)
@@ -135,11 +132,11 @@ ORVEHVNode *ORVEHVNode::parameter(const QString &name) const
     return nullptr;
 }
 
-ORVEHVNodeProperty *ORVEHVNode::property(const QString &name) const
+const ORVEHVNodeProperty *ORVEHVNode::property(const QString &name) const
 {
-    for (ORVEHVNodeProperty *p : m_properties)
-        if (p->name() == name)
-            return p;
+    for (const ORVEHVNodeProperty &p : m_properties)
+        if (p.name() == name)
+            return &p;
     return nullptr;
 }
 
@@ -147,6 +144,25 @@ QVariant ORVEHVNode::propertyValue(const QString &name) const
 {
     const ORVEHVNodeProperty *p = property(name);
     return p ? p->value().value : QVariant();
+}
+
+// Made when asked for (the pointer goes over it), so the tip of every cell
+// is not stored.
+QString ORVEHVNode::metadataToolTip() const
+{
+    QList<QPair<QString, QVariant>> items;
+    for (const ORVEHVNodeProperty &p : m_properties)
+        items.append(qMakePair(p.name(), p.value().value));
+    return parameterToolTip(m_libraryType, items);
+}
+
+ORVEHVMirrorNode *ORVEHVNode::mirror()
+{
+    if (!m_partner && m_kind == KindChannelParameter) {
+        m_partner = new ORVEHVMirrorNode(this);
+        applyText();
+    }
+    return m_partner;
 }
 
 QString ORVEHVNode::name() const

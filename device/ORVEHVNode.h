@@ -7,8 +7,8 @@
 // own table cell: the channel table puts the parameter node itself into the
 // cell, so a new value shows at once.
 //
-// Ownership: a node owns its children, parameters, properties and mirror
-// item and deletes them (each list from last to first) when destroyed. A
+// Ownership: a node owns its children, parameters and mirror item and
+// deletes them (each list from last to first) when destroyed. A
 // container (kind 8) owns nothing; it only lists nodes of system trees.
 // Table cells never own nodes: a table must take a node out
 // (QTableWidget::takeItem) before the table is destroyed.
@@ -17,6 +17,7 @@
 
 #include "device/CellLook.h"
 #include "device/NodeValue.h"
+#include "device/ORVEHVNodeProperty.h"
 
 #include <QList>
 #include <QString>
@@ -24,8 +25,9 @@
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
+
 class ORVEHVMirrorNode;
-class ORVEHVNodeProperty;
 class QTableWidget;
 
 // Row header colouring of the table that shows a "Pw" cell. The device tree
@@ -60,7 +62,7 @@ public:
     static RowHeaderPainter *rowHeaderPainter();
 
     // Sets name and kind; for kind 0 also system type, link type and the
-    // connection strings; for kind 6 creates the mirror item; isLogged
+    // connection strings; isLogged
     // becomes true for a system type that is not negative and not 2, 3, 8, 12.
     void initialise(const QString &name, int kind, int systemType = -1, int linkType = -1,
                     const QString &connectionArgument = QString(),
@@ -71,17 +73,20 @@ public:
     void addChild(ORVEHVNode *node);
     void insertChild(ORVEHVNode *node, int index);
     void addParameter(ORVEHVNode *node);
-    void addProperty(ORVEHVNodeProperty *property);
+    void addProperty(const ORVEHVNodeProperty &property);
+    // Replaces the properties by a list that may be shared with other nodes.
+    void setProperties(const ORVEHVNodeProperties &list) { m_properties = list; }
     // Removes without deleting; ignored for an index not below the count.
     void removeChildAt(int index);
 
     const QVector<ORVEHVNode *> &children() const { return m_children; }
     const QVector<ORVEHVNode *> &parameters() const { return m_parameters; }
-    const QVector<ORVEHVNodeProperty *> &properties() const { return m_properties; }
+    const ORVEHVNodeProperties &properties() const { return m_properties; }
 
     // Lookups by name (case-sensitive); null when absent.
     ORVEHVNode *parameter(const QString &name) const;
-    ORVEHVNodeProperty *property(const QString &name) const;
+    // The pointer is valid until this node's properties change.
+    const ORVEHVNodeProperty *property(const QString &name) const;
     // Value of a property, or an invalid variant when the property is absent.
     QVariant propertyValue(const QString &name) const;
 
@@ -109,8 +114,13 @@ public:
     void setHandle(int handle);
 
     // --- plain fields ---------------------------------------------------
+    // The mirror item, null until mirror() made it (or after its table
+    // deleted it).
     ORVEHVMirrorNode *partner() const { return m_partner; }
     void setPartner(ORVEHVMirrorNode *mirror) { m_partner = mirror; }
+    // The mirror item of a channel parameter, made on first use with the
+    // current text: only a custom view shows it. Null for other kinds.
+    ORVEHVMirrorNode *mirror();
     bool isMirror() const { return m_isMirror; }
 
     // An empty name reads as "ORVE".
@@ -133,23 +143,23 @@ public:
     void setLinkType(int t) { m_linkType = t; }
     QString connectionArgument() const { return m_connectionArgument; }
     void setConnectionArgument(const QString &a) { m_connectionArgument = a; }
-    QString userName() const { return m_userName; }
-    void setUserName(const QString &u) { m_userName = u; }
-    QString password() const { return m_password; }
-    void setPassword(const QString &p) { m_password = p; }
+    QString userName() const { return identityText(&Identity::userName); }
+    void setUserName(const QString &u) { identity().userName = u; }
+    QString password() const { return identityText(&Identity::password); }
+    void setPassword(const QString &p) { identity().password = p; }
     quint16 slotCount() const { return m_slotCount; }
     void setSlotCount(quint16 n) { m_slotCount = n; }
     int connectionState() const { return m_connectionState; }
-    QString model() const { return m_model; }
-    void setModel(const QString &m) { m_model = m; }
-    QString description() const { return m_description; }
-    void setDescription(const QString &d) { m_description = d; }
+    QString model() const { return identityText(&Identity::model); }
+    void setModel(const QString &m) { identity().model = m; }
+    QString description() const { return identityText(&Identity::description); }
+    void setDescription(const QString &d) { identity().description = d; }
     quint32 serialNumber() const { return m_serialNumber; }
     void setSerialNumber(quint32 n) { m_serialNumber = n; }
-    QString firmwareMinor() const { return m_firmwareMinor; }
-    void setFirmwareMinor(const QString &f) { m_firmwareMinor = f; }
-    QString firmwareMajor() const { return m_firmwareMajor; }
-    void setFirmwareMajor(const QString &f) { m_firmwareMajor = f; }
+    QString firmwareMinor() const { return identityText(&Identity::firmwareMinor); }
+    void setFirmwareMinor(const QString &f) { identity().firmwareMinor = f; }
+    QString firmwareMajor() const { return identityText(&Identity::firmwareMajor); }
+    void setFirmwareMajor(const QString &f) { identity().firmwareMajor = f; }
     quint16 channelCount() const { return m_channelCount; }
     void setChannelCount(quint16 n) { m_channelCount = n; }
     quint16 slot() const { return m_slot; }
@@ -179,9 +189,29 @@ public:
     // Stripe or fault colour of this cell's row (see CellLook.h).
     CellShade shade() const { return m_shade; }
     void setShade(CellShade s) { m_shade = s; }
+    // Adds the tool tip of a channel parameter, made from its metadata.
     QVariant data(int role) const override;
 
 private:
+    // Texts only a system (its log-in) or a board (its identity) has: kept
+    // apart, so that the tens of thousands of parameter nodes of a large
+    // system do not carry them.
+    struct Identity
+    {
+        QString userName, password, model, description, firmwareMinor, firmwareMajor;
+    };
+    Identity &identity()
+    {
+        if (!m_identity)
+            m_identity = std::make_unique<Identity>();
+        return *m_identity;
+    }
+    QString identityText(QString Identity::*field) const
+    {
+        return m_identity ? (*m_identity).*field : QString();
+    }
+
+    QString metadataToolTip() const;
     void applyText();
     void markChildrenStale();
 
@@ -189,7 +219,7 @@ private:
     bool m_isMirror = false;
     QVector<ORVEHVNode *> m_children;
     QVector<ORVEHVNode *> m_parameters;
-    QVector<ORVEHVNodeProperty *> m_properties;
+    ORVEHVNodeProperties m_properties;
     QString m_name;
     int m_kind = KindContainer;
     int m_accessMode = AccessReadOnly;
@@ -200,16 +230,11 @@ private:
     int m_visualIndex = -1;
     int m_customViewVisualIndex = -1;
     int m_linkType = -1;
+    std::unique_ptr<Identity> m_identity;
     QString m_connectionArgument;
-    QString m_userName;
-    QString m_password;
     quint16 m_slotCount = 0;
     int m_connectionState = ConnectionPending;
-    QString m_model;
-    QString m_description;
     quint32 m_serialNumber = 0;
-    QString m_firmwareMinor;
-    QString m_firmwareMajor;
     quint16 m_channelCount = 0;
     quint16 m_slot = 0;
     quint16 m_channel = 0;

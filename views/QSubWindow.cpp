@@ -170,7 +170,7 @@ void QSubWindow::placeCell(int row, int column, ORVEHVNode *node)
 {
     QTableWidgetItem *cell = node;
     if (m_customView)
-        cell = node->partner();
+        cell = node->mirror();
     if (!cell)
         return;
     // alignment and the bold text of read-only parameters come from the

@@ -42,12 +42,10 @@ ORVEHVNode *syntheticTree(int channels, const QStringList &names)
             p->setLibraryType(pw ? 1 : 0);
             p->setAccessMode(n.endsWith(QLatin1String("Mon")) ? AccessReadOnly : AccessReadWrite);
             if (pw) {
-                auto *on = new ORVEHVNodeProperty(QStringLiteral("Onstate"), 6);
-                on->setValue(NodeValue(QStringLiteral("On"), ValueOk));
-                auto *off = new ORVEHVNodeProperty(QStringLiteral("Offstate"), 6);
-                off->setValue(NodeValue(QStringLiteral("Off"), ValueOk));
-                p->addProperty(on);
-                p->addProperty(off);
+                p->addProperty(ORVEHVNodeProperty(QStringLiteral("Onstate"), DataFloat,
+                                                  NodeValue(QStringLiteral("On"), ValueOk)));
+                p->addProperty(ORVEHVNodeProperty(QStringLiteral("Offstate"), DataFloat,
+                                                  NodeValue(QStringLiteral("Off"), ValueOk)));
             }
             p->setUnitText(QStringLiteral(" V"));
             ch->addParameter(p);

@@ -25,11 +25,9 @@ struct CountedNode : ORVEHVNode
     ~CountedNode() override { --g_alive; }
 };
 
-ORVEHVNodeProperty *prop(const char *name, const QVariant &v, int dataType = 6)
+ORVEHVNodeProperty prop(const char *name, const QVariant &v, int dataType = 6)
 {
-    auto *p = new ORVEHVNodeProperty(QLatin1String(name), dataType);
-    p->setValue(NodeValue(v, ValueOk));
-    return p;
+    return ORVEHVNodeProperty(QLatin1String(name), dataType, NodeValue(v, ValueOk));
 }
 
 // A channel parameter as discovery makes it.
@@ -88,7 +86,7 @@ private slots:
 
         // The mirror shown in a table disappears from it with its node.
         QTableWidget table(1, 1);
-        table.setItem(0, 0, param->partner());
+        table.setItem(0, 0, param->mirror());
         QCOMPARE(ORVEHVNode::fromItem(table.item(0, 0)), param);
 
         // A view root that lists nodes owns none of them: see
@@ -104,11 +102,13 @@ private slots:
         vmon->setDataType(DataFloat);
         {
             QTableWidget customView(1, 1);
-            customView.setItem(0, 0, vmon->partner());
+            customView.setItem(0, 0, vmon->mirror());
         }
         QCOMPARE(vmon->partner(), nullptr);
         vmon->setValue(NodeValue(QVariant(1.0f), ValueOk));
         QCOMPARE(vmon->text(), QStringLiteral("1.00 "));
+        // A custom view built again gets a new mirror showing the current value.
+        QCOMPARE(vmon->mirror()->text(), QStringLiteral("1.00 "));
     }
 
     // Handle and connection loss reach every depth; a lost connection marks
@@ -146,10 +146,11 @@ private slots:
     void cellTexts()
     {
         std::unique_ptr<ORVEHVNode> v(channelParameter(QStringLiteral("VMon"), 0, AccessReadOnly));
+        v->mirror();
         v->setUnitText(QStringLiteral(" V"));
         v->setValue(NodeValue(QVariant(12.346f), ValueOk));
         QCOMPARE(v->text(), QStringLiteral("12.35  V"));
-        QCOMPARE(v->partner()->text(), QStringLiteral("12.35  V"));
+        QCOMPARE(v->mirror()->text(), QStringLiteral("12.35  V"));
         v->setDecimals(0);
         v->setUnitText(QStringLiteral("uA"));   // re-applies the value
         QCOMPARE(v->text(), QStringLiteral("12 uA"));
@@ -174,7 +175,7 @@ private slots:
         table.setItem(0, 0, vset);
         table.setItem(0, 1, vmon);
         table.setItem(0, 2, pw);
-        customView.setItem(0, 0, vset->partner());
+        customView.setItem(0, 0, vset->mirror());
 
         vset->setValue(NodeValue(QVariant(100.0f), ValueOk));
         QCOMPARE(vset->text(), QStringLiteral("100.00 "));
@@ -186,15 +187,15 @@ private slots:
         vset->setValue(NodeValue(QVariant(101.0f), ValueOk));
         QCOMPARE(vset->text(), QStringLiteral("25"));
         QCOMPARE(vset->value().value.toFloat(), 101.0f);
-        QCOMPARE(vset->partner()->text(), QStringLiteral("101.00 "));
+        QCOMPARE(vset->mirror()->text(), QStringLiteral("101.00 "));
 
         // The same in the custom view: its current item is the mirror.
-        customView.setCurrentItem(vset->partner());
-        vset->partner()->setData(Qt::DisplayRole, QStringLiteral("7"));
+        customView.setCurrentItem(vset->mirror());
+        vset->mirror()->setData(Qt::DisplayRole, QStringLiteral("7"));
         table.setCurrentItem(vmon);
         vset->setValue(NodeValue(QVariant(102.0f), ValueOk));
         QCOMPARE(vset->text(), QStringLiteral("102.00 "));
-        QCOMPARE(vset->partner()->text(), QStringLiteral("7"));
+        QCOMPARE(vset->mirror()->text(), QStringLiteral("7"));
 
         // Read-only and on/off cells are never typed into: always refreshed.
         table.setCurrentItem(vmon);
@@ -227,7 +228,7 @@ private slots:
         pw->setValue(NodeValue(QVariant(1u), ValueOk));
         QCOMPARE(pw->foreground().color(), QColor(53, 169, 18));
         QCOMPARE(pw->font().weight(), QFont::Bold);
-        QCOMPARE(pw->partner()->foreground().color(), QColor(53, 169, 18));
+        QCOMPARE(pw->mirror()->foreground().color(), QColor(53, 169, 18));
         pw->setValue(NodeValue(QVariant(0u), ValueOk));
         QCOMPARE(pw->foreground().color(), QColor(Qt::black));
         QCOMPARE(pw->font().weight(), QFont::Normal);

@@ -29,9 +29,7 @@ ORVEHVNode *board(int slot, const QString &model, quint32 serial, const QString 
     b->setFirmwareMajor("1");
     b->setFirmwareMinor("05");
     b->setConnectionArgument(argument);
-    auto *fw = new ORVEHVNodeProperty("FmwRel", DataText);
-    fw->setValue(NodeValue(QString("1.05"), ValueOk));
-    b->addProperty(fw);
+    b->addProperty(ORVEHVNodeProperty("FmwRel", DataText, NodeValue(QString("1.05"), ValueOk)));
     return b;
 }
 

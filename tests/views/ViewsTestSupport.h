@@ -97,9 +97,7 @@ inline ORVEHVNode *makeParam(const QString &name, int dataType = DataFloat, int 
 
 inline void addMeta(ORVEHVNode *p, const QString &name, const QVariant &value)
 {
-    auto *prop = new ORVEHVNodeProperty(name, name == QLatin1String("Enum") ? 9 : 6);
-    prop->setValue(NodeValue(value, ValueOk));
-    p->addProperty(prop);
+    p->addProperty(ORVEHVNodeProperty(name, name == QLatin1String("Enum") ? 9 : 6, NodeValue(value, ValueOk)));
 }
 
 // A system with one board per entry of `boards`, each with `channels`

@@ -10,7 +10,6 @@
 #include "device/ORVEHVNodeProperty.h"
 #include "virtualhw/VirtualControl.h"
 
-#include <QByteArray>
 #include <QHeaderView>
 #include <QTableWidget>
 #include <QString>

@@ -12,7 +12,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -21,20 +20,12 @@
 
 using namespace views_test;
 
-// The table of `system` in `sub`, built (and shown and active with showTable).
+// The table of `system` in `sub`, built.
 static QCustomTableWidget *buildTable(QSubWindow &sub, ORVEHVNode *system)
 {
     sub.setSystemNode(system);
     sub.buildTableInitial();
     return sub.table();
-}
-
-static QCustomTableWidget *showTable(QSubWindow &sub, ORVEHVNode *system)
-{
-    buildTable(sub, system);
-    sub.resize(1200, 800);
-    sub.show();
-    return QTest::qWaitForWindowActive(&sub) ? sub.table() : nullptr;
 }
 
 class TstChannelTable : public QObject
@@ -51,8 +42,12 @@ class TstChannelTable : public QObject
         if (!sys)
             return false;
         sub = std::make_unique<QSubWindow>(nullptr, false);
-        t = show ? showTable(*sub, sys->node) : buildTable(*sub, sys->node);
-        return t;
+        t = buildTable(*sub, sys->node);
+        if (!show)
+            return true;
+        sub->resize(1200, 800);
+        sub->show();
+        return QTest::qWaitForWindowActive(sub.get());
     }
 
 private slots:
@@ -60,7 +55,6 @@ private slots:
     void init()
     {
         QVERIFY(vhw::resetWorld());
-        vhw::clearFaults();
     }
     void cleanup()
     {
@@ -86,7 +80,6 @@ private slots:
         // every cell is the node itself; positions are written back
         ORVEHVNode *vset = sys->param(1, 4, "VSet");
         QVERIFY(vset);
-        QCOMPARE(vset->tableWidget(), static_cast<QTableWidget *>(t));
         QCOMPARE(t->item(vset->row(), t->columnByName("VSet")), static_cast<QTableWidgetItem *>(vset));
         QCOMPARE(sys->channel(1, 4)->visualIndex(), 12 + 4);
         QCOMPARE(sys->param(1, 4, "VMon")->flags(), Qt::ItemFlags(Qt::ItemIsEnabled)); // a monitor is never edited
@@ -107,8 +100,7 @@ private slots:
         ORVEHVNode *tree = makeTree({{"VMon", "Trip", "ISet", "I0Set", "VSet", "Extra"},
                                      {"Status", "IMon", "RDwn", "RUp", "VSet"}});
         QSubWindow sub(nullptr, false);
-        buildTable(sub, tree);
-        QCustomTableWidget *t = sub.table();
+        QCustomTableWidget *t = buildTable(sub, tree);
         QCOMPARE(headers(t), QStringList({"ISet", "I0Set", "VSet", "IMon", "VMon", "Status", "RUp", "RDwn",
                                           "Trip", "Extra"}));
         // the second board lacks ISet: "..." there
@@ -119,8 +111,7 @@ private slots:
         const int x = t->horizontalHeader()->sectionViewportPosition(1) + 5;
         t->emitSelectOffsetSettingModality(QPoint(x, 5));
         QCOMPARE(offsetSpy.size(), 1);
-        QCOMPARE(offsetSpy.at(0).at(1).toInt(), 1);
-        QCOMPARE(offsetSpy.at(0).at(2).toInt(), 0);
+        QCOMPARE(offsetSpy.first().mid(1), QVariantList({1, 0})); // column 1, a current
         t->emitSelectOffsetSettingModality(QPoint(t->horizontalHeader()->sectionViewportPosition(3) + 5, 5));
         QCOMPARE(offsetSpy.size(), 1);
 
@@ -133,7 +124,6 @@ private slots:
     {
         QCOMPARE(TableRules::rowLabel("Board05", "Chan003", 2, false, "X"), QString("05.003"));
         QCOMPARE(TableRules::rowLabel("Board03", "Chan011", 16, false, "X"), QString("003.011"));
-        QCOMPARE(TableRules::rowLabel("Board05", "Chan003", 2, true, "MF"), QString("(MF)05.003"));
         QCOMPARE(TableRules::rowLabel("Board", "Chan", 2, false, "X"), QString("."));
 
         // crate/slot numbering on the two-crate rack
@@ -158,8 +148,7 @@ private slots:
                                                  "RDwn", "Trip"}));
 
         // Custom: the stored positions and visible flags
-        ORVEHVNode *ch5 = sys->channel(0, 5);
-        ch5->setIsEnabled(false);
+        sys->channel(0, 5)->setIsEnabled(false);
         for (ORVEHVNode *b : sys->node->children())
             for (ORVEHVNode *c : b->children()) {
                 if (ORVEHVNode *p = c->parameter("Status"))
@@ -186,14 +175,18 @@ private slots:
         sub->setViewTableMode("whatever");
         QCOMPARE(sub->viewMode(), int(QSubWindow::FullMode));
 
+        // the tree outlives its table and takes values without it
+        sub.reset();
+        ORVEHVNode *vset = sys->param(0, 0, "VSet");
+        QVERIFY(!vset->tableWidget());
+        vset->setValue(NodeValue(10.0f, ValueOk));
+
         // Minimal with none of the twelve names: the first three columns
-        ORVEHVNode *odd = makeTree({{"Alpha", "Beta", "Gamma", "Delta", "Epsilon"}});
+        std::unique_ptr<ORVEHVNode> odd(makeTree({{"Alpha", "Beta", "Gamma", "Delta", "Epsilon"}}));
         QSubWindow sub2(nullptr, false);
-        buildTable(sub2, odd);
+        buildTable(sub2, odd.get());
         sub2.applyMinimalMode();
         QCOMPARE(visibleHeaders(sub2.table()), QStringList({"Alpha", "Beta", "Gamma"}));
-        sub2.setSystemNode(nullptr);
-        delete odd;
     }
 
     void emptyTreeAndUnsetRoot()
@@ -204,25 +197,19 @@ private slots:
         unset.rebuildTable();
         QCOMPARE(unset.table()->rowCount(), 0);
 
-        ORVEHVNode *sys = makeTree({});
+        std::unique_ptr<ORVEHVNode> sys(makeTree({}));
         QSubWindow sub(nullptr, false);
-        buildTable(sub, sys);
+        buildTable(sub, sys.get());
         QCOMPARE(sub.noChannelsLabel()->text(), QString("No channels present"));
         QVERIFY(sub.table()->isHidden());
 
         // channels arrive: the label goes
-        auto *board = new ORVEHVNode;
-        board->initialise("Board00", KindBoard);
-        auto *ch = new ORVEHVNode;
-        ch->initialise("Chan000", KindChannel);
-        ch->addParameter(makeParam("VSet"));
-        board->addChild(ch);
-        sys->addChild(board);
+        std::unique_ptr<ORVEHVNode> other(makeTree({{"VSet"}}, 1));
+        sys->addChild(other->children().first());
+        other->removeChildAt(0);
         sub.rebuildTable();
         QVERIFY(!sub.noChannelsLabel());
         QVERIFY(!sub.table()->isHidden());
-        sub.setSystemNode(nullptr);
-        delete sys;
     }
 
     void selectionRules()
@@ -324,18 +311,6 @@ private slots:
         typeInto(*sub, name, {3, 4}, "DET-A");
         QCOMPARE(QString::fromStdString(vhw::channelName(sys->id, 0, 3)), QString("DET-A"));
         QVERIFY(QString::fromStdString(vhw::channelName(sys->id, 0, 4)) != QString("DET-A"));
-
-        // a refused write in one cell does not stop the others
-        QTRY_VERIFY(!t->indexWidget(t->model()->index(3, name)));
-        QCOMPARE(vhw::failWrite(sys->id, "ISet", ORVEHV_ERR_DEVICE), 0);
-        const int iset = t->columnByName("ISet");
-        const double before = sys->device(0, 6, "ISet");
-        typeInto(*sub, iset, {5, 6}, "12");
-        QCOMPARE(sys->param(0, 6, "ISet")->value().status, int(ValueWriteFailed));
-        QCOMPARE(sys->device(0, 6, "ISet"), before);
-        // the edited cell shows the old value again after the refusal
-        QTRY_VERIFY(!t->indexWidget(t->model()->index(5, iset)));
-        QCOMPARE(t->item(5, iset)->text(), sys->param(0, 5, "ISet")->cellText());
     }
 
     void offsetMode_data()
@@ -456,8 +431,10 @@ private slots:
         QCOMPARE(shown, messages);
         QCOMPARE(sys->device(slot, 0, name.constData()), qIsNaN(expected) ? 5.0 : expected);
         QCOMPARE(sys->device(slot, 1, name.constData()), qIsNaN(expected) ? 3.0 : expected);
-        // the cells show what the device holds
+        // the cells show what the device holds, after a refusal too
+        const int row = sys->param(slot, 0, param)->row();
         QCOMPARE(sys->param(slot, 0, param)->value().value.toDouble(), sys->device(slot, 0, name.constData()));
+        QCOMPARE(t->item(row, col)->text(), sys->param(slot, 0, param)->cellText());
     }
 
     void rowColoursAndPowerHeader()
@@ -511,11 +488,10 @@ private slots:
         QVERIFY(open(false));
 
         QCOMPARE(sub->findRowByName("BEAM-R"), 1);
-        QCOMPARE(sub->findRowByName("nobody"), -1);
         sub->selectChannelRow(1);
+        sub->selectChannelRow(sub->findRowByName("nobody")); // not found: nothing changes
         QCOMPARE(t->currentRow(), 1);
         QCOMPARE(t->currentColumn(), 0);
-        sub->selectChannelRow(-3); // ignored
 
         // a header click opens the dialog of its trip line, other headers none
         QList<int> opened;
@@ -583,26 +559,12 @@ private slots:
         delete root;
     }
 
-    void nodesOutliveTables()
-    {
-        auto sys = mainframe();
-        QVERIFY(sys);
-        {
-            QSubWindow sub(nullptr, false);
-            buildTable(sub, sys->node);
-            sub.applyFullMode();
-        }
-        // the tree is intact and can be shown again
-        ORVEHVNode *vset = sys->param(0, 0, "VSet");
-        QVERIFY(vset);
-        QVERIFY(!vset->tableWidget());
-        vset->setValue(NodeValue(10.0f, ValueOk));
-    }
-
 private:
-    // Opens the editor of a cell, selects `rows` of its column as well.
-
-    ORVEHVWidgetItem *editWithSelection(QSubWindow &sub, int column, const QList<int> &rows)
+    // Opens the editor of the first of `rows` in `column` with all of them
+    // selected, types `text` into it (replacing its value) and presses `key`
+    // (none: Qt::Key_unknown).
+    void typeInto(QSubWindow &sub, int column, const QList<int> &rows, const QString &text,
+                  Qt::Key key = Qt::Key_Return)
     {
         QCustomTableWidget *t = sub.table();
         const QModelIndex first = t->model()->index(rows.first(), column);
@@ -612,15 +574,7 @@ private:
             t->selectionModel()->select(t->model()->index(r, column), QItemSelectionModel::Select);
         if (!t->indexWidget(first)) // already current: open it as a double-click would
             t->edit(first);
-        return qobject_cast<ORVEHVWidgetItem *>(t->indexWidget(first));
-    }
-    // Types `text` into that editor (replacing its value) and presses `key`
-    // (none: Qt::Key_unknown).
-
-    void typeInto(QSubWindow &sub, int column, const QList<int> &rows, const QString &text,
-                  Qt::Key key = Qt::Key_Return)
-    {
-        ORVEHVWidgetItem *ed = editWithSelection(sub, column, rows);
+        auto *ed = qobject_cast<ORVEHVWidgetItem *>(t->indexWidget(first));
         QVERIFY(ed);
         QWidget *field = ed->innerEditor();
         QTRY_VERIFY(field->hasFocus());

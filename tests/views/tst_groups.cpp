@@ -14,7 +14,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QMenu>
-#include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -66,14 +65,8 @@ private slots:
         mf2 = connectSystem(2, 0, "192.0.2.11", "admin", "admin", QStringLiteral("Small"));
         QVERIFY(mf && mf2);
         menu = std::make_unique<QMenu>(QStringLiteral("Groups"));
-        groups = std::make_unique<ChannelGroups>(menu.get(), [this] {
-            QList<ORVEHVNode *> n;
-            if (mf)
-                n << mf->node;
-            if (mf2)
-                n << mf2->node;
-            return n;
-        }, nullptr);
+        groups = std::make_unique<ChannelGroups>(menu.get(), [this] { return QList<ORVEHVNode *>{mf->node, mf2->node}; },
+                                                 nullptr);
         messages.clear();
         answer = 0;
     }
@@ -180,7 +173,6 @@ private slots:
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.first().text, QStringLiteral("VSet was not set on 3 of the channels of Mixed."));
         QCOMPARE(messages.first().informativeText.count(QLatin1Char('\n')), 2);
-        vhw::clearFaults();
     }
 
     void editingReplacesMembersAndTitle()

@@ -39,14 +39,6 @@ QString result(QTableWidget *t, int row)
     return t->item(row, 1)->text();
 }
 
-ORVEHVNode *channelParam(QSystemInterface *sys, int slot, int ch, const char *name)
-{
-    for (ORVEHVNode *b : sys->systemNode()->children())
-        if (b->kind() == KindBoard && b->slot() == slot)
-            return b->children().at(ch)->parameter(name);
-    return nullptr;
-}
-
 } // namespace
 
 class TstTripDialog : public QObject
@@ -58,22 +50,19 @@ private:
     // connection, its events) open its window.
     live_test::WindowFixture fx;
     QList<OperatorMessage> &messages = fx.messages;
+    // The default mainframe and its dialog, for the tests without the program.
+    std::unique_ptr<LiveSystem> sys;
+    std::unique_ptr<QTripHandlingDialog> d;
 
-    QSystemInterface *connectProgram()
+    // The dialog of the internal (0) or external (1) lines, shown.
+    bool openDialog(int flagExt)
     {
-        QSystemInterface *sys = fx.openWindow() ? live_test::connectLive(fx.w, 2, 0, "192.0.2.10", "MF", "admin", "admin")
-                                                : nullptr;
-        QDeadlineTimer limit(5000);
-        while (sys && !vhw::hasEventConnection(vhw::findSystem("192.0.2.10")) && !limit.hasExpired())
-            QTest::qWait(10);
-        return sys;
-    }
-    // Opens the dialog as the operator does: the column header's icon.
-    QTripHandlingDialog *openFromHeader(QSystemInterface *sys, const char *column)
-    {
-        QCustomTableWidget *t = qobject_cast<QSubWindow *>(sys->subWindow())->table();
-        emit t->horizontalHeader()->sectionClicked(t->columnByName(column));
-        return fx.w->findChild<QTripHandlingDialog *>();
+        sys = mainframe();
+        if (!sys)
+            return false;
+        d = std::make_unique<QTripHandlingDialog>(flagExt, sys->node, nullptr);
+        d->show();
+        return QTest::qWaitForWindowExposed(d.get());
     }
 
 private slots:
@@ -86,10 +75,14 @@ private slots:
     void init()
     {
         QVERIFY(vhw::resetWorld());
-        vhw::clearFaults();
         messages.clear();
     }
-    void cleanup() { fx.closeWindow(); }
+    void cleanup()
+    {
+        d.reset();
+        sys.reset();
+        fx.closeWindow();
+    }
 
     // A click gives the row the chosen line (line bit and companion bit), a
     // second click takes it away; applying writes what the row shows.
@@ -121,17 +114,12 @@ private slots:
         QFETCH(bool, deviceTakesIt);
         if (insertChannels)
             QCOMPARE(vhw::insertBoard(vhw::findSystem("192.0.2.10"), 5, "A1560", insertChannels), 0);
-        auto sys = mainframe();
-        QVERIFY(sys);
-
-        QTripHandlingDialog d(flagExt, sys->node, nullptr);
-        d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(openDialog(flagExt));
         // Boards without the word get no table.
-        QCOMPARE(d.tripTables().size(), insertChannels ? 3 : 2);
-        QTableWidget *t = tableOf(d, slot);
+        QCOMPARE(d->tripTables().size(), insertChannels ? 3 : 2);
+        QTableWidget *t = tableOf(*d, slot);
         QVERIFY(t);
-        const QList<QPushButton *> buttons = d.lineButtons(flagExt ? -1 : slot);
+        const QList<QPushButton *> buttons = d->lineButtons(flagExt ? -1 : slot);
         QCOMPARE(buttons.size(), lines);
 
         const int row = 3;
@@ -142,8 +130,8 @@ private slots:
         QCOMPARE(result(t, row), word);
 
         const char *param = flagExt ? "TripExt" : "TripInt";
-        QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Apply), Qt::LeftButton);
-        QVERIFY(d.isVisible());
+        QTest::mouseClick(d->buttonBox()->button(QDialogButtonBox::Apply), Qt::LeftButton);
+        QVERIFY(d->isVisible());
         if (deviceTakesIt) {
             QVERIFY(messages.isEmpty());
             QCOMPARE(quint32(qint64(sys->device(slot, row, param))), word.mid(2).toUInt(nullptr, 16));
@@ -160,8 +148,8 @@ private slots:
         clickCell(t, row, 0);
         QCOMPARE(t->item(row, 0)->text(), QString());
         QCOMPARE(result(t, row), QString("0x00000000"));
-        QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-        QVERIFY(!d.isVisible());
+        QTest::mouseClick(d->buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        QVERIFY(!d->isVisible());
         QCOMPARE(sys->device(slot, row, param), 0.0);
     }
 
@@ -173,12 +161,8 @@ private slots:
         QCOMPARE(vhw::setChannelParam(id, 8, 1, "TripInt", 0x104), 0);
         QCOMPARE(vhw::setChannelParam(id, 8, 2, "TripInt", 0x3), 0);   // lines 0 and 1
         QCOMPARE(vhw::setChannelParam(id, 8, 4, "TripInt", 0xAB0), 0); // lines 4 and 5, companions
-        auto sys = mainframe();
-        QVERIFY(sys);
-
-        QTripHandlingDialog d(0, sys->node, nullptr);
-        d.show();
-        QTableWidget *t = tableOf(d, 8);
+        QVERIFY(openDialog(0));
+        QTableWidget *t = tableOf(*d, 8);
         QCOMPARE(result(t, 0), QString("0x00000000"));
         QCOMPARE(t->item(0, 0)->text(), QString());
         QCOMPARE(result(t, 1), QString("0x00000104"));
@@ -186,7 +170,7 @@ private slots:
         QCOMPARE(t->item(2, 0)->text(), QString("1"));
         QCOMPARE(result(t, 4), QString("0x00000AB0"));
         QCOMPARE(t->item(4, 0)->text(), QString("5"));
-        QVERIFY(d.hasComplexValues());
+        QVERIFY(d->hasComplexValues());
         QVERIFY(messages.isEmpty()); // not before the half second
         QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 1, 5000);
         QVERIFY(messages.first().text.startsWith("Some values of the Trip parameter currently set"));
@@ -209,17 +193,13 @@ private slots:
     void unreadableResultIsRefused()
     {
         QFETCH(QString, typed);
-        const int id = vhw::findSystem("192.0.2.10");
-        QCOMPARE(vhw::setChannelParam(id, 8, 4, "TripInt", 0x104), 0);
-        auto sys = mainframe();
-        QVERIFY(sys);
-        QTripHandlingDialog d(0, sys->node, nullptr);
-        d.show();
-        QTableWidget *t = tableOf(d, 8);
+        QCOMPARE(vhw::setChannelParam(vhw::findSystem("192.0.2.10"), 8, 4, "TripInt", 0x104), 0);
+        QVERIFY(openDialog(0));
+        QTableWidget *t = tableOf(*d, 8);
         t->item(4, 1)->setText(typed);
         t->item(5, 1)->setText("0X082"); // a valid word in another spelling
-        QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-        QVERIFY(d.isVisible()); // stays open to be mended
+        QTest::mouseClick(d->buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        QVERIFY(d->isVisible()); // stays open to be mended
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages.first().text.contains("Board08 Chan004"), qPrintable(messages.first().text));
         QVERIFY(!messages.first().text.contains("Chan005"));
@@ -233,65 +213,28 @@ private slots:
     {
         const int id = vhw::findSystem("192.0.2.10");
         QCOMPARE(vhw::setChannelParam(id, 3, 7, "TripExt", 0x11), 0);
-        auto sys = mainframe();
-        QVERIFY(sys);
-        QTripHandlingDialog d(1, sys->node, nullptr);
-        d.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
-        QTest::mouseClick(d.lineButtons(-1).at(2), Qt::LeftButton);
-        clickCell(tableOf(d, 8), 1, 0);
-        clickCell(tableOf(d, 3), 7, 0); // showed line 0: taken away
-        QCOMPARE(result(tableOf(d, 3), 7), QString("0x00000000"));
+        QVERIFY(openDialog(1));
+        QTest::mouseClick(d->lineButtons(-1).at(2), Qt::LeftButton);
+        clickCell(tableOf(*d, 8), 1, 0);
+        clickCell(tableOf(*d, 3), 7, 0); // showed line 0: taken away
+        QCOMPARE(result(tableOf(*d, 3), 7), QString("0x00000000"));
         QCOMPARE(vhw::failWrite(id, "TripExt", ORVEHV_ERR_WRITE_REFUSED), 0);
-        QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-        QVERIFY(d.isVisible());
+        QTest::mouseClick(d->buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        QVERIFY(d->isVisible());
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages.first().text.contains("Board08 Chan001"));
         QVERIFY(messages.first().text.contains("Board03 Chan007"));
-        QCOMPARE(result(tableOf(d, 3), 7), QString("0x00000011"));
-        QCOMPARE(tableOf(d, 3)->item(7, 0)->text(), QString("0"));
+        QCOMPARE(result(tableOf(*d, 3), 7), QString("0x00000011"));
+        QCOMPARE(tableOf(*d, 3)->item(7, 0)->text(), QString("0"));
         QCOMPARE(sys->device(3, 7, "TripExt"), double(0x11));
 
         vhw::clearFaults();
         messages.clear();
-        clickCell(tableOf(d, 3), 7, 0); // clears line 0
-        QTest::mouseClick(d.buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-        QVERIFY(messages.isEmpty());
-        QVERIFY(!d.isVisible());
-        QCOMPARE(sys->device(3, 7, "TripExt"), 0.0);
-    }
-
-    // Two channels of the trip-line board put on one internal line through the
-    // dialog: when one trips, the other follows, as its status events show.
-    void tripLinePropagatesThroughTheDialog()
-    {
-        QSystemInterface *sys = connectProgram();
-        QVERIFY(sys);
-        const int id = vhw::findSystem("192.0.2.10");
-        QTripHandlingDialog *d = openFromHeader(sys, "TripInt");
-        QVERIFY(d);
-        QVERIFY(QTest::qWaitForWindowExposed(d));
-        QTableWidget *t = tableOf(*d, 8);
-        QTest::mouseClick(d->lineButtons(8).at(1), Qt::LeftButton);
-        clickCell(t, 0, 0);
-        clickCell(t, 5, 0);
+        clickCell(tableOf(*d, 3), 7, 0); // clears line 0
         QTest::mouseClick(d->buttonBox()->button(QDialogButtonBox::Ok), Qt::LeftButton);
         QVERIFY(messages.isEmpty());
-        QCOMPARE(vhw::channelParamValue(id, 8, 5, "TripInt"), double(0x82));
-
-        for (int c : {0, 5, 6}) {
-            QCOMPARE(channelParam(sys, 8, c, "VSet")->writeValue(100.0), 0);
-            QCOMPARE(channelParam(sys, 8, c, "Pw")->writeValue(1), 0);
-        }
-        QCOMPARE(channelParam(sys, 8, 0, "Trip")->writeValue(0.5), 0);
-        vhw::advanceTime(2);
-        QCOMPARE(vhw::setChannelLoad(id, 8, 0, 0), 0); // a short on channel 0
-        vhw::advanceTime(0.6);                         // past its trip time
-        auto tripped = [&](int c) { return (channelParam(sys, 8, c, "Status")->value().value.toLongLong() >> 9) & 1; };
-        QTRY_VERIFY_WITH_TIMEOUT(tripped(0), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(tripped(5), 5000);
-        QVERIFY(!tripped(6)); // not on the line
-        QTRY_COMPARE_WITH_TIMEOUT(channelParam(sys, 8, 5, "Pw")->value().value.toInt(), 0, 5000);
+        QVERIFY(!d->isVisible());
+        QCOMPARE(sys->device(3, 7, "TripExt"), 0.0);
     }
 
     // The dialog does not outlive its system: it closes, and nothing it does
@@ -307,23 +250,28 @@ private slots:
     void closesWhenItsSystemGoes()
     {
         QFETCH(QString, how);
-        QSystemInterface *sys = connectProgram();
-        QVERIFY(sys);
+        QVERIFY(fx.openWindow());
+        QSystemInterface *live = live_test::connectLive(fx.w, 2, 0, "192.0.2.10", "MF", "admin", "admin");
+        QVERIFY(live);
         const int id = vhw::findSystem("192.0.2.10");
-        QPointer<QTripHandlingDialog> d = openFromHeader(sys, "TripExt");
-        QVERIFY(d);
-        QVERIFY(QTest::qWaitForWindowExposed(d.data()));
-        QTest::mouseClick(d->lineButtons(-1).at(1), Qt::LeftButton);
-        clickCell(tableOf(*d, 8), 2, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(vhw::hasEventConnection(id), 5000);
+        // Opened as the operator does: the column header's icon.
+        QCustomTableWidget *t = qobject_cast<QSubWindow *>(live->subWindow())->table();
+        emit t->horizontalHeader()->sectionClicked(t->columnByName("TripExt"));
+        QPointer<QTripHandlingDialog> open = fx.w->findChild<QTripHandlingDialog *>();
+        QVERIFY(open);
+        QVERIFY(QTest::qWaitForWindowExposed(open.data()));
+        QTest::mouseClick(open->lineButtons(-1).at(1), Qt::LeftButton);
+        clickCell(tableOf(*open, 8), 2, 0);
 
         if (how == "lost") {
-            emit fx.w->systemDisconnected(sys, 0);
+            emit fx.w->systemDisconnected(live, 0);
         } else if (how == "removed") {
             QCOMPARE(vhw::removeBoard(id, 8), 0);
         } else {
             fx.w->disconnectFromSystem(0);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(!d, 5000); // closed and deleted
+        QTRY_VERIFY_WITH_TIMEOUT(!open, 5000); // closed and deleted
         if (how != "removed") // closing wrote nothing
             QCOMPARE(vhw::channelParamValue(id, 8, 2, "TripExt"), 0.0);
     }
@@ -332,12 +280,7 @@ private slots:
     // none of them reaches the freed tree.
     void closedDialogLeavesFreedNodesAlone()
     {
-        auto sys = mainframe();
-        QVERIFY(sys);
-        auto *d = new QTripHandlingDialog(0, sys->node, nullptr);
-        d->setAttribute(Qt::WA_DeleteOnClose, false);
-        d->show();
-        QVERIFY(QTest::qWaitForWindowExposed(d));
+        QVERIFY(openDialog(0));
         QTableWidget *t = tableOf(*d, 8);
         QTripHandlingDialog::closeOpenDialogs();
         QVERIFY(!d->isVisible());
@@ -347,7 +290,6 @@ private slots:
         d->applyValues();
         emit d->buttonBox()->accepted();
         QVERIFY(messages.isEmpty());
-        delete d;
     }
 };
 

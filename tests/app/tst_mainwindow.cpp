@@ -8,6 +8,7 @@
 #include "app/QFloatingWindow.h"
 #include "app/ViewAccess.h"
 #include "connect/QDisconnectDialog.h"
+#include "panels/QBoardInformations.h"
 #include "panels/QCustomBox.h"
 #include "panels/QSystemStatusBar.h"
 #include "views/QCustomTableWidget.h"
@@ -307,14 +308,16 @@ private slots:
         connectVmeCrate();
         QSystemInterface *crate = w->systems().at(0);
         QSystemInterface *owner = w->systems().at(argument == "0_0_C0" ? 0 : 1);
+        auto *info = qobject_cast<QBoardInformations *>(crate->boardInformationPanel());
         const int id = vhw::findSystem(argument.toStdString());
         const int before = rows(crate);
         QTRY_VERIFY_WITH_TIMEOUT(vhw::hasEventConnection(id), 5000);
-        // (the board information follows as well: tst_sysif joinedCrateFollowsCrateMapChanges)
         QCOMPARE(vhw::removeBoard(id, 0), ORVEHV_OK);
         QTRY_VERIFY_WITH_TIMEOUT(rows(crate) < before, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(info->boxCount(), 1, 5000);
         QCOMPARE(vhw::insertBoard(id, 0, model.toStdString()), ORVEHV_OK);
         QTRY_COMPARE_WITH_TIMEOUT(rows(crate), before, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(info->boxCount(), 2, 5000);
         // The new board is subscribed: its values arrive.
         ORVEHVNode *vset = owner->systemNode()->children().first()->children().first()->parameter("V0Set");
         QVERIFY(vset);

@@ -11,58 +11,15 @@
 #include "device/ValueText.h"
 
 #include "ORVEHVWrapper.h"
+#include "tests/views/ViewsTestSupport.h"
 #include "virtualhw/VirtualControl.h"
 
 #include <QtTest>
 #include <cstring>
-#include <memory>
+
+using namespace views_test;
 
 namespace {
-
-struct OpenSystem
-{
-    int handle = -1;
-    int id = -1;
-    std::unique_ptr<ORVEHVNode> node;
-    QList<ORVEHVNode *> notOk;
-    ~OpenSystem()
-    {
-        node.reset();
-        if (handle >= 0)
-            ORVEHV_DeinitSystem(handle);
-    }
-};
-
-// Opens a system of the world and builds its node the way the connection
-// sequence does; discovery is run unless told otherwise.
-std::unique_ptr<OpenSystem> open(int type, int link, const char *arg, const char *user,
-                                 const char *password, const QString &display, bool discover = true)
-{
-    auto s = std::make_unique<OpenSystem>();
-    s->id = vhw::findSystem(arg, type, link);
-    if (ORVEHV_InitSystem(type, link, arg, user, password, &s->handle) != ORVEHV_OK) {
-        s->handle = -1;
-        return s;
-    }
-    s->node = std::make_unique<ORVEHVNode>();
-    s->node->initialise(display, KindSystem, type, link, QString::fromLatin1(arg),
-                        QString::fromLatin1(user), QString::fromLatin1(password));
-    s->node->setAccessMode(AccessOther);
-    s->node->setHandle(s->handle);
-    s->node->setConnectionState(ConnectionConnected);
-    if (discover) {
-        DiscoveryHooks hooks;
-        OpenSystem *raw = s.get();
-        hooks.channelNotOk = [raw](ORVEHVNode *n) { raw->notOk.append(n); };
-        discoverSystem(s->node.get(), hooks);
-    }
-    return s;
-}
-
-std::unique_ptr<OpenSystem> openMainframe(bool discover = true)
-{
-    return open(2, 0, "192.0.2.10", "admin", "admin", QStringLiteral("Crate"), discover);
-}
 
 QStringList parameterNames(const ORVEHVNode *n)
 {
@@ -78,15 +35,6 @@ QStringList propertyNames(const ORVEHVNode *n)
     for (const ORVEHVNodeProperty &p : n->properties())
         names.append(p.name());
     return names;
-}
-
-ORVEHVNode *channelParam(OpenSystem &s, int slot, int channel, const char *name)
-{
-    ORVEHVNode *board = s.node->children().value(slot);
-    if (!board)
-        return nullptr;
-    ORVEHVNode *ch = board->children().value(channel);
-    return ch ? ch->parameter(QLatin1String(name)) : nullptr;
 }
 
 } // namespace
@@ -110,9 +58,9 @@ private slots:
 
     void mainframeTree()
     {
-        auto s = openMainframe();
-        QVERIFY(s->node);
-        ORVEHVNode *sys = s->node.get();
+        auto s = mainframe();
+        QVERIFY(s);
+        ORVEHVNode *sys = s->node;
         QCOMPARE(sys->slotCount(), quint16(16));
         QCOMPARE(sys->children().size(), 16);
         const int boardSlots[] = {0, 1, 3, 8};
@@ -148,8 +96,8 @@ private slots:
     {
         QVERIFY(vhw::loadWorldJson(R"({ "systems": [ { "type": 13, "link": 0, "argument": "192.0.2.99",
             "slots": 3, "boards": [ { "slot": 0, "model": "S2104" }, { "slot": 2, "model": "S2104" } ] } ] })"));
-        auto s = open(13, 0, "192.0.2.99", "", "", QStringLiteral("Boxes"));
-        QVERIFY(s->node);
+        auto s = connectSystem(13, 0, "192.0.2.99");
+        QVERIFY(s);
         const auto &kids = s->node->children();
         QCOMPARE(kids.size(), 3);
         QCOMPARE(kids[1]->kind(), int(KindContainer));
@@ -161,16 +109,12 @@ private slots:
         ORVEHVNode *ch = kids[2]->children()[0];
         QVERIFY(!ch->parameter(QStringLiteral("Name")));
         QVERIFY(ch->parameter(QStringLiteral("VSet"))->isLogged());
-        // Board status of a type-13 board with nothing set.
-        ORVEHVNode *bd = kids[2]->parameter(QStringLiteral("BdStatus"));
-        QVERIFY(bd);
-        QCOMPARE(boardStatusText(13, bd->value().value.toInt()), QStringLiteral("Good"));
     }
 
     void systemPropertiesAndConnectionItems()
     {
-        auto s = openMainframe();
-        ORVEHVNode *sys = s->node.get();
+        auto s = mainframe();
+        ORVEHVNode *sys = s->node;
         ORVEHVNode *fan = sys->parameter(QStringLiteral("HVFanSpeed"));
         QVERIFY(fan);
         QCOMPARE(fan->kind(), int(KindSystemProperty));
@@ -185,8 +129,8 @@ private slots:
 
         // The B8181 event socket is no property to show: reading it would open
         // the event connection before anything is subscribed.
-        auto rack = open(16, 0, "192.0.2.20", "admin", "admin", QStringLiteral("Rack"));
-        QVERIFY(rack->node && rack->node->parameter(QStringLiteral("HighFreq")));
+        auto rack = connectSystem(16, 0, "192.0.2.20", "admin", "admin");
+        QVERIFY(rack && rack->node->parameter(QStringLiteral("HighFreq")));
         QVERIFY(!rack->node->parameter(QStringLiteral("EventDataSocket")));
         QVERIFY(!vhw::hasEventConnection(rack->id));
 
@@ -200,8 +144,8 @@ private slots:
     {
         // Mainframe order: shown by tst_channel_table::columnOrderAndCells.
         // VME boards: no "Name", the zero-named set values go first.
-        auto vme = open(5, 3, "0_0_C0", "Board A", "", QStringLiteral("VME"));
-        QVERIFY(vme->node);
+        auto vme = connectSystem(5, 3, "0_0_C0", "Board A");
+        QVERIFY(vme);
         const QStringList v = parameterNames(vme->node->children()[0]->children()[0]);
         QCOMPARE(v, QStringList({"I0Set", "V0Set", "IMon", "VMon", "Pw", "Status", "RUp", "RDwn", "Trip",
                                  "SVMax", "PDwn", "Pol"}));
@@ -235,8 +179,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, text);
         QFETCH(QString, toolTip);
-        auto s = openMainframe();
-        ORVEHVNode *node = channelParam(*s, slot, channel, name.toLatin1().constData());
+        auto s = mainframe();
+        ORVEHVNode *node = s->param(slot, channel, name);
         QVERIFY(node);
         QCOMPARE(node->text(), text);
         QCOMPARE(node->toolTip(), toolTip);
@@ -245,11 +189,11 @@ private slots:
 
     void metadata()
     {
-        auto s = openMainframe();
-        ORVEHVNode *iset = channelParam(*s, 0, 0, "ISet");
+        auto s = mainframe();
+        ORVEHVNode *iset = s->param(0, 0, "ISet");
         QCOMPARE(propertyNames(iset), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
         // The channels of a board keep one copy of the same metadata.
-        QVERIFY(iset->properties().isSharedWith(channelParam(*s, 0, 1, "ISet")->properties()));
+        QVERIFY(iset->properties().isSharedWith(s->param(0, 1, "ISet")->properties()));
         // Board parameter: degrees.
         ORVEHVNode *temp = s->node->children()[0]->parameter(QStringLiteral("Temp"));
         QCOMPARE(temp->unitText(), QString(QStringLiteral(" ")) + QChar(0xB0) + QLatin1Char('C'));
@@ -271,16 +215,20 @@ private slots:
         vhw::advanceTime(30);
         const int word = int(vhw::channelParamValue(sys, 0, 5, "Status"));
         QVERIFY(!channelStatusOk(2, word));
-        auto s = openMainframe();
-        QCOMPARE(s->notOk.size(), 1);
-        QCOMPARE(s->notOk[0], channelParam(*s, 0, 5, "Status"));
-        QCOMPARE(s->notOk[0]->text(), channelStatusText(2, word) + QLatin1Char(' '));
+        auto s = openSystem(2, 0, "192.0.2.10", "admin", "admin");
+        QList<ORVEHVNode *> notOk;
+        DiscoveryHooks hooks;
+        hooks.channelNotOk = [&](ORVEHVNode *n) { notOk.append(n); };
+        QCOMPARE(discoverSystem(s->node, hooks), 0);
+        QCOMPARE(notOk.size(), 1);
+        QCOMPARE(notOk[0], s->param(0, 5, "Status"));
+        QCOMPARE(notOk[0]->text(), channelStatusText(2, word) + QLatin1Char(' '));
     }
 
     void vmeBoardIdentity()
     {
-        auto s = open(5, 3, "0_0_C1", "Board B", "", QStringLiteral("VME HV"));
-        QVERIFY(s->node);
+        auto s = connectSystem(5, 3, "0_0_C1", "Board B");
+        QVERIFY(s);
         ORVEHVNode *board = s->node->children()[0];
         ORVEHVNode *ch = board->children()[0];
         ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));
@@ -293,9 +241,9 @@ private slots:
 
     void writesAndRefusals()
     {
-        auto s = openMainframe();
+        auto s = mainframe();
         const int sys = s->id;
-        ORVEHVNode *vset = channelParam(*s, 0, 3, "VSet");
+        ORVEHVNode *vset = s->param(0, 3, "VSet");
         QCOMPARE(vset->writeValue(QStringLiteral("1234.56")), 0);
         QCOMPARE(vset->value().value.toFloat(), 1234.56f); // the float actually sent
         QCOMPARE(vset->text(), QStringLiteral("1234.6  V"));
@@ -329,20 +277,20 @@ private slots:
         QCOMPARE(vhw::boardParamValue(sys, 3, "AvgFilter"), 5.0);
 
         // Read-only parameters are refused by the library.
-        QVERIFY(channelParam(*s, 0, 3, "VMon")->writeValue(5) != 0);
+        QVERIFY(s->param(0, 3, "VMon")->writeValue(5) != 0);
 
         // Channel names through the name call.
-        ORVEHVNode *name = channelParam(*s, 0, 3, "Name");
+        ORVEHVNode *name = s->param(0, 3, "Name");
         QCOMPARE(name->writeValue(QStringLiteral("ELEVEN-CHAR")), 0);
         QCOMPARE(QString::fromStdString(vhw::channelName(sys, 0, 3)), QStringLiteral("ELEVEN-CHAR"));
     }
 
     void overlongTextsRefused()
     {
-        auto s = openMainframe();
+        auto s = mainframe();
         const int sys = s->id;
         // A channel name of twelve characters does not fit: refused, not cut.
-        ORVEHVNode *name = channelParam(*s, 0, 0, "Name");
+        ORVEHVNode *name = s->param(0, 0, "Name");
         QCOMPARE(name->writeValue(QStringLiteral("TWELVE-CHARS")), ORVEHV_ERR_OUT_OF_RANGE);
         QCOMPARE(name->value().value.toString(), QStringLiteral("BEAM-L"));
         QCOMPARE(name->value().status, 3);
@@ -374,14 +322,14 @@ private slots:
         QCOMPARE(vhw::failRead(sys, "VMon", ORVEHV_ERR_DEVICE), ORVEHV_OK);
         QCOMPARE(vhw::failRead(sys, "IPAddr", ORVEHV_ERR_DEVICE), ORVEHV_OK);
         QCOMPARE(vhw::failRead(sys, "HVMax", ORVEHV_ERR_DEVICE), ORVEHV_OK);
-        auto s = openMainframe();
-        ORVEHVNode *vmon = channelParam(*s, 0, 0, "VMon");
+        auto s = mainframe();
+        ORVEHVNode *vmon = s->param(0, 0, "VMon");
         QVERIFY(vmon); // the item stays, its value is marked
         QCOMPARE(vmon->value().status, 1);
         QCOMPARE(vmon->text(), QStringLiteral("0.0  V"));
         QCOMPARE(s->node->parameter(QStringLiteral("IPAddr"))->value().status, 1);
         QCOMPARE(s->node->children()[0]->parameter(QStringLiteral("HVMax"))->value().status, 1);
-        QCOMPARE(channelParam(*s, 0, 0, "VSet")->value().status, 0);
+        QCOMPARE(s->param(0, 0, "VSet")->value().status, 0);
 
         // Failing channel names leave the channels out; a failing crate map
         // leaves an empty crate; a failing property list no properties.
@@ -402,9 +350,9 @@ private slots:
 
     void refreshUnchangedSlotCount()
     {
-        auto s = openMainframe();
+        auto s = mainframe();
         const int sys = s->id;
-        ORVEHVNode *sysNode = s->node.get();
+        ORVEHVNode *sysNode = s->node;
         ORVEHVNode *untouched = sysNode->children()[0];
         QCOMPARE(vhw::removeBoard(sys, 1), ORVEHV_OK);
         QCOMPARE(vhw::insertBoard(sys, 5, "A1520"), ORVEHV_OK);
@@ -427,8 +375,8 @@ private slots:
 
     void refreshChangedSlotCount()
     {
-        auto s = openMainframe();
-        ORVEHVNode *sysNode = s->node.get();
+        auto s = mainframe();
+        ORVEHVNode *sysNode = s->node;
         // The tree holds one slot less than the crate reports.
         ORVEHVNode *last = sysNode->children().last();
         sysNode->removeChildAt(sysNode->children().size() - 1);
@@ -451,21 +399,21 @@ private slots:
 
     void refusedCrate()
     {
-        auto s = openMainframe(false);
+        auto s = openSystem(2, 0, "192.0.2.10", "admin", "admin");
         DiscoveryHooks hooks;
         quint16 seen = 0;
         QList<int> slotsSeen;
         hooks.acceptCrate = [&](quint16 n) { seen = n; return false; };
         hooks.beforeSlot = [&](int i) { slotsSeen.append(i); };
-        QCOMPARE(discoverSystem(s->node.get(), hooks), -1);
+        QCOMPARE(discoverSystem(s->node, hooks), -1);
         QCOMPARE(seen, quint16(16));
         QVERIFY(s->node->children().isEmpty());
         QVERIFY(slotsSeen.isEmpty());
         QVERIFY(s->node->parameter(QStringLiteral("IPAddr")));
 
-        auto t = openMainframe(false);
+        auto t = openSystem(2, 0, "192.0.2.10", "admin", "admin");
         hooks.acceptCrate = [](quint16) { return true; };
-        QCOMPARE(discoverSystem(t->node.get(), hooks), 0);
+        QCOMPARE(discoverSystem(t->node, hooks), 0);
         QCOMPARE(slotsSeen.size(), 16);
         QCOMPARE(slotsSeen.first(), 0);
     }

@@ -8,6 +8,7 @@
 #include "device/ORVEHVNodeProperty.h"
 #include "device/ParameterAccess.h"
 #include "device/ValueText.h"
+#include "tests/views/ViewsTestSupport.h"
 
 #include "ORVEHVWrapper.h"
 
@@ -15,6 +16,8 @@
 #include <QtTest>
 #include <cstring>
 #include <memory>
+
+using namespace views_test;
 
 namespace {
 
@@ -24,24 +27,6 @@ struct CountedNode : ORVEHVNode
     CountedNode() { ++g_alive; }
     ~CountedNode() override { --g_alive; }
 };
-
-ORVEHVNodeProperty prop(const char *name, const QVariant &v, int dataType = 6)
-{
-    return ORVEHVNodeProperty(QLatin1String(name), dataType, NodeValue(v, ValueOk));
-}
-
-// A channel parameter as discovery makes it.
-ORVEHVNode *channelParameter(const QString &name, int libraryType, int accessMode = AccessReadWrite,
-                             int systemType = 2)
-{
-    auto *n = new ORVEHVNode;
-    n->initialise(name, KindChannelParameter, systemType);
-    n->setSystemType(systemType);
-    n->setLibraryType(libraryType);
-    n->setDataType(parameterDataType(libraryType));
-    n->setAccessMode(accessMode);
-    return n;
-}
 
 } // namespace
 
@@ -115,29 +100,23 @@ private slots:
     // the values stale and keeps them.
     void handleAndConnectionLossReachTheTree()
     {
-        ORVEHVNode system;
-        system.initialise(QStringLiteral("S"), KindSystem, 2);
-        auto *board = new ORVEHVNode;
-        board->initialise(QStringLiteral("Board00"), KindBoard);
-        auto *channel = new ORVEHVNode;
-        channel->initialise(QStringLiteral("Chan000"), KindChannel);
-        auto *vmon = channelParameter(QStringLiteral("VMon"), 0, AccessReadOnly);
+        std::unique_ptr<ORVEHVNode> system(makeTree({{"VMon"}}, 1));
+        ORVEHVNode *board = system->children().at(0);
+        ORVEHVNode *channel = board->children().at(0);
+        ORVEHVNode *vmon = channel->parameter(QStringLiteral("VMon"));
         vmon->setValue(NodeValue(QVariant(12.5f), ValueOk));
         auto *sysProp = new ORVEHVNode;
         sysProp->setValue(NodeValue(QVariant(3), ValueOk));
-        channel->addParameter(vmon);
-        board->addChild(channel);
-        system.addChild(board);
-        system.addParameter(sysProp);
-        system.setHandle(7);
+        system->addParameter(sysProp);
+        system->setHandle(7);
         QCOMPARE(vmon->handle(), 7);
-        system.removeChildAt(1); // out of range: ignored
-        system.removeChildAt(-1);
-        QCOMPARE(system.children().size(), 1);
+        system->removeChildAt(1); // out of range: ignored
+        system->removeChildAt(-1);
+        QCOMPARE(system->children().size(), 1);
 
-        system.setConnectionState(ConnectionConnected);
+        system->setConnectionState(ConnectionConnected);
         QCOMPARE(vmon->value().status, 0);
-        system.setConnectionState(ConnectionLost);
+        system->setConnectionState(ConnectionLost);
         for (ORVEHVNode *n : {board, channel, vmon, sysProp})
             QCOMPARE(n->value().status, 1);
         QCOMPARE(vmon->value().value.toFloat(), 12.5f);
@@ -145,7 +124,7 @@ private slots:
 
     void cellTexts()
     {
-        std::unique_ptr<ORVEHVNode> v(channelParameter(QStringLiteral("VMon"), 0, AccessReadOnly));
+        std::unique_ptr<ORVEHVNode> v(makeParam(QStringLiteral("VMon"), DataFloat, AccessReadOnly));
         v->mirror();
         v->setUnitText(QStringLiteral(" V"));
         v->setValue(NodeValue(QVariant(12.346f), ValueOk));
@@ -167,11 +146,11 @@ private slots:
     {
         QTableWidget table(1, 3);
         QTableWidget customView(1, 1);
-        ORVEHVNode *vset = channelParameter(QStringLiteral("VSet"), 0);
-        ORVEHVNode *vmon = channelParameter(QStringLiteral("VMon"), 0, AccessReadOnly);
-        ORVEHVNode *pw = channelParameter(QStringLiteral("Pw"), 1);
-        pw->addProperty(prop("Onstate", QStringLiteral("On")));
-        pw->addProperty(prop("Offstate", QStringLiteral("Off")));
+        ORVEHVNode *vset = makeParam(QStringLiteral("VSet"));
+        ORVEHVNode *vmon = makeParam(QStringLiteral("VMon"), DataFloat, AccessReadOnly);
+        ORVEHVNode *pw = makeParam(QStringLiteral("Pw"), DataOnOff);
+        addMeta(pw, QStringLiteral("Onstate"), QStringLiteral("On"));
+        addMeta(pw, QStringLiteral("Offstate"), QStringLiteral("Off"));
         table.setItem(0, 0, vset);
         table.setItem(0, 1, vmon);
         table.setItem(0, 2, pw);
@@ -220,9 +199,9 @@ private slots:
     void pwColouring()
     {
         QTableWidget table(3, 1);
-        std::unique_ptr<ORVEHVNode> pw(channelParameter(QStringLiteral("Pw"), 1));
-        pw->addProperty(prop("Onstate", QStringLiteral("On")));
-        pw->addProperty(prop("Offstate", QStringLiteral("Off")));
+        std::unique_ptr<ORVEHVNode> pw(makeParam(QStringLiteral("Pw"), DataOnOff));
+        addMeta(pw.get(), QStringLiteral("Onstate"), QStringLiteral("On"));
+        addMeta(pw.get(), QStringLiteral("Offstate"), QStringLiteral("Off"));
         table.setItem(2, 0, pw.get());
 
         pw->setValue(NodeValue(QVariant(1u), ValueOk));
@@ -234,7 +213,7 @@ private slots:
         QCOMPARE(pw->font().weight(), QFont::Normal);
 
         // Any other on/off parameter is not coloured.
-        std::unique_ptr<ORVEHVNode> other(channelParameter(QStringLiteral("PDwn"), 1));
+        std::unique_ptr<ORVEHVNode> other(makeParam(QStringLiteral("PDwn"), DataOnOff));
         table.setItem(0, 0, other.get());
         other->setValue(NodeValue(QVariant(1u), ValueOk));
         QVERIFY(other->foreground().color() != QColor(53, 169, 18));
@@ -245,21 +224,21 @@ private slots:
 
     void onOffAndEnumFromProperties()
     {
-        std::unique_ptr<ORVEHVNode> pol(channelParameter(QStringLiteral("Pol"), 1));
-        pol->addProperty(prop("Onstate", QStringLiteral("POS")));
-        pol->addProperty(prop("Offstate", QStringLiteral("NEG")));
+        std::unique_ptr<ORVEHVNode> pol(makeParam(QStringLiteral("Pol"), DataOnOff));
+        addMeta(pol.get(), QStringLiteral("Onstate"), QStringLiteral("POS"));
+        addMeta(pol.get(), QStringLiteral("Offstate"), QStringLiteral("NEG"));
         QVERIFY(onOffFromText(pol.get(), QStringLiteral("POS")));
         QVERIFY(!onOffFromText(pol.get(), QStringLiteral("pos")));
 
-        std::unique_ptr<ORVEHVNode> mode(channelParameter(QStringLiteral("Mode"), 6));
-        mode->addProperty(prop("Minval", QVariant(1.0f)));
-        mode->addProperty(prop("Maxval", QVariant(3.0f)));
-        mode->addProperty(prop("Enum", QStringList{"A", "B", "C"}, 9));
+        std::unique_ptr<ORVEHVNode> mode(makeParam(QStringLiteral("Mode"), DataEnum));
+        addMeta(mode.get(), QStringLiteral("Minval"), QVariant(1.0f));
+        addMeta(mode.get(), QStringLiteral("Maxval"), QVariant(3.0f));
+        addMeta(mode.get(), QStringLiteral("Enum"), QStringList{"A", "B", "C"});
         mode->setValue(NodeValue(QVariant(2.0f), ValueOk));
         QCOMPARE(mode->text(), QStringLiteral("B "));
         // Without limits the range is 0..0.
-        std::unique_ptr<ORVEHVNode> bare(channelParameter(QStringLiteral("X"), 6));
-        bare->addProperty(prop("Enum", QStringList{"only"}, 9));
+        std::unique_ptr<ORVEHVNode> bare(makeParam(QStringLiteral("X"), DataEnum));
+        addMeta(bare.get(), QStringLiteral("Enum"), QStringList{"only"});
         QCOMPARE(enumText(bare.get(), 0), QStringLiteral("only"));
         QCOMPARE(enumText(bare.get(), 1), QString());
     }
@@ -271,14 +250,11 @@ private slots:
         QTest::addColumn<QVariant>("expected");
         auto bytes = [](const auto &v) { return QByteArray(reinterpret_cast<const char *>(&v), sizeof v); };
         const qint32 minus2 = -2;
-        QTest::newRow("float") << int(DataFloat) << bytes(1234.5f) << QVariant(1234.5f);
         QTest::newRow("int16") << int(DataInt16) << bytes(qint16(-3)) << QVariant(-3);
         QTest::newRow("uint16") << int(DataUInt16) << bytes(qint16(-3)) << QVariant(65533u);
         QTest::newRow("status word") << 2 << bytes(minus2) << QVariant(-2);
         QTest::newRow("uint32") << int(DataUInt32) << bytes(minus2) << QVariant(0xFFFFFFFEu);
         QTest::newRow("on/off") << int(DataOnOff) << bytes(qint32(256)) << QVariant(true);
-        QTest::newRow("enumeration") << int(DataEnum) << bytes(qint32(1)) << QVariant(1);
-        QTest::newRow("text") << int(DataText) << QByteArray("Crate-7", 8) << QVariant(QStringLiteral("Crate-7"));
         // A text without terminator ends with the value area.
         QTest::newRow("text unterminated") << int(DataText) << QByteArray(ORVEHV_EVENT_VALUE_LEN, 'x')
                                            << QVariant(QString(ORVEHV_EVENT_VALUE_LEN, QLatin1Char('x')));

@@ -125,11 +125,9 @@ private slots:
     void cellTexts()
     {
         std::unique_ptr<ORVEHVNode> v(makeParam(QStringLiteral("VMon"), DataFloat, AccessReadOnly));
-        v->mirror();
         v->setUnitText(QStringLiteral(" V"));
         v->setValue(NodeValue(QVariant(12.346f), ValueOk));
         QCOMPARE(v->text(), QStringLiteral("12.35  V"));
-        QCOMPARE(v->mirror()->text(), QStringLiteral("12.35  V"));
         v->setDecimals(0);
         v->setUnitText(QStringLiteral("uA"));   // re-applies the value
         QCOMPARE(v->text(), QStringLiteral("12 uA"));
@@ -146,14 +144,15 @@ private slots:
     {
         QTableWidget table(1, 3);
         QTableWidget customView(1, 1);
-        ORVEHVNode *vset = makeParam(QStringLiteral("VSet"));
-        ORVEHVNode *vmon = makeParam(QStringLiteral("VMon"), DataFloat, AccessReadOnly);
-        ORVEHVNode *pw = makeParam(QStringLiteral("Pw"), DataOnOff);
-        addMeta(pw, QStringLiteral("Onstate"), QStringLiteral("On"));
-        addMeta(pw, QStringLiteral("Offstate"), QStringLiteral("Off"));
-        table.setItem(0, 0, vset);
-        table.setItem(0, 1, vmon);
-        table.setItem(0, 2, pw);
+        // Declared after the tables: a node leaves its table when deleted.
+        std::unique_ptr<ORVEHVNode> vset(makeParam(QStringLiteral("VSet")));
+        std::unique_ptr<ORVEHVNode> vmon(makeParam(QStringLiteral("VMon"), DataFloat, AccessReadOnly));
+        std::unique_ptr<ORVEHVNode> pw(makeParam(QStringLiteral("Pw"), DataOnOff));
+        addMeta(pw.get(), QStringLiteral("Onstate"), QStringLiteral("On"));
+        addMeta(pw.get(), QStringLiteral("Offstate"), QStringLiteral("Off"));
+        table.setItem(0, 0, vset.get());
+        table.setItem(0, 1, vmon.get());
+        table.setItem(0, 2, pw.get());
         customView.setItem(0, 0, vset->mirror());
 
         vset->setValue(NodeValue(QVariant(100.0f), ValueOk));
@@ -161,7 +160,7 @@ private slots:
 
         // The operator is typing into the VSet cell: an incoming value is stored
         // but the cell keeps what is being typed; the other table is updated.
-        table.setCurrentItem(vset);
+        table.setCurrentItem(vset.get());
         vset->setData(Qt::DisplayRole, QStringLiteral("25"));
         vset->setValue(NodeValue(QVariant(101.0f), ValueOk));
         QCOMPARE(vset->text(), QStringLiteral("25"));
@@ -171,27 +170,18 @@ private slots:
         // The same in the custom view: its current item is the mirror.
         customView.setCurrentItem(vset->mirror());
         vset->mirror()->setData(Qt::DisplayRole, QStringLiteral("7"));
-        table.setCurrentItem(vmon);
+        table.setCurrentItem(vmon.get());
         vset->setValue(NodeValue(QVariant(102.0f), ValueOk));
         QCOMPARE(vset->text(), QStringLiteral("102.00 "));
         QCOMPARE(vset->mirror()->text(), QStringLiteral("7"));
 
         // Read-only and on/off cells are never typed into: always refreshed.
-        table.setCurrentItem(vmon);
+        table.setCurrentItem(vmon.get());
         vmon->setValue(NodeValue(QVariant(5.0f), ValueOk));
         QCOMPARE(vmon->text(), QStringLiteral("5.00 "));
-        table.setCurrentItem(pw);
+        table.setCurrentItem(pw.get());
         pw->setValue(NodeValue(QVariant(true), ValueOk));
         QCOMPARE(pw->text(), QStringLiteral("On "));
-
-        // Tables never own nodes.
-        table.takeItem(0, 0);
-        table.takeItem(0, 1);
-        table.takeItem(0, 2);
-        customView.takeItem(0, 0);
-        delete vset;
-        delete vmon;
-        delete pw;
     }
 
     // The "Pw" cell colour; the row header it drives is checked in
@@ -217,9 +207,6 @@ private slots:
         table.setItem(0, 0, other.get());
         other->setValue(NodeValue(QVariant(1u), ValueOk));
         QVERIFY(other->foreground().color() != QColor(53, 169, 18));
-
-        table.takeItem(2, 0);
-        table.takeItem(0, 0);
     }
 
     void onOffAndEnumFromProperties()

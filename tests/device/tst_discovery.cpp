@@ -63,8 +63,8 @@ private slots:
         ORVEHVNode *sys = s->node;
         QCOMPARE(sys->slotCount(), quint16(16));
         QCOMPARE(sys->children().size(), 16);
+        // The channel counts and the "Name" values: tst_channel_table.
         const int boardSlots[] = {0, 1, 3, 8};
-        const int channels[] = {12, 24, 48, 12};
         int boards = 0;
         for (int i = 0; i < 16; ++i) {
             ORVEHVNode *slot = sys->children()[i];
@@ -72,7 +72,6 @@ private slots:
                 QCOMPARE(slot->kind(), int(KindBoard));
                 QCOMPARE(slot->name(), QString::asprintf("Board%02d", i));
                 QCOMPARE(slot->visualIndex(), boards);
-                QCOMPARE(slot->children().size(), channels[boards]);
                 ++boards;
             } else {
                 QCOMPARE(slot->kind(), int(KindContainer));
@@ -81,10 +80,7 @@ private slots:
         }
         ORVEHVNode *ch = sys->children()[0]->children()[1];
         QCOMPARE(ch->name(), QStringLiteral("Chan001"));
-        ORVEHVNode *name = ch->parameter(QStringLiteral("Name"));
-        QVERIFY(name);
-        QCOMPARE(name->value().value.toString(), QStringLiteral("BEAM-R"));
-        QVERIFY(!name->isLogged());          // mainframes log what the operator picks
+        QVERIFY(!ch->parameter(QStringLiteral("Name"))->isLogged()); // mainframes log what the operator picks
         // Every value of the tree was read without a failure.
         for (ORVEHVNode *b : sys->children())
             for (ORVEHVNode *c : b->children())
@@ -246,16 +242,13 @@ private slots:
         ORVEHVNode *vset = s->param(0, 3, "VSet");
         QCOMPARE(vset->writeValue(QStringLiteral("1234.56")), 0);
         QCOMPARE(vset->value().value.toFloat(), 1234.56f); // the float actually sent
-        QCOMPARE(vset->text(), QStringLiteral("1234.6  V"));
         QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
 
-        // Refused by the device: the old value stays on screen, marked.
+        // Refused by the device: marked (that the old value stays on device
+        // and screen: tst_channel_table::oneActionOneWrite).
         QCOMPARE(vhw::failWrite(sys, "VSet", ORVEHV_ERR_WRITE_REFUSED), ORVEHV_OK);
         QCOMPARE(vset->writeValue(1500), ORVEHV_ERR_WRITE_REFUSED);
         QCOMPARE(vset->value().status, 3);
-        QCOMPARE(vset->value().value.toFloat(), 1234.56f);
-        QCOMPARE(vset->text(), QStringLiteral("1234.6  V"));
-        QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
         vhw::clearFaults(sys);
 
         // A typo is not sent as 0 volts.
@@ -278,11 +271,7 @@ private slots:
 
         // Read-only parameters are refused by the library.
         QVERIFY(s->param(0, 3, "VMon")->writeValue(5) != 0);
-
-        // Channel names through the name call.
-        ORVEHVNode *name = s->param(0, 3, "Name");
-        QCOMPARE(name->writeValue(QStringLiteral("ELEVEN-CHAR")), 0);
-        QCOMPARE(QString::fromStdString(vhw::channelName(sys, 0, 3)), QStringLiteral("ELEVEN-CHAR"));
+        // Channel names written: tst_channel_table::multiSetAbsolute.
     }
 
     void overlongTextsRefused()
@@ -348,28 +337,23 @@ private slots:
         QCOMPARE(readBoardParameter(s->handle, 0, QStringLiteral("Label"), ORVEHV_PARAM_STRING).status, 1);
     }
 
+    // What the system's crate map change shows (new boards discovered, a
+    // gone board reported by slot): tst_sysif::crateMapChange.
     void refreshUnchangedSlotCount()
     {
         auto s = mainframe();
-        const int sys = s->id;
-        ORVEHVNode *sysNode = s->node;
-        ORVEHVNode *untouched = sysNode->children()[0];
-        QCOMPARE(vhw::removeBoard(sys, 1), ORVEHV_OK);
-        QCOMPARE(vhw::insertBoard(sys, 5, "A1520"), ORVEHV_OK);
-
-        QList<QPair<ORVEHVNode *, int>> gone;
-        const QList<ORVEHVNode *> fresh = refreshCrateMap(s->handle, sysNode, [&](ORVEHVNode *b, int slot) {
-            gone.append(qMakePair(b, slot));
+        ORVEHVNode *untouched = s->node->children()[0];
+        QCOMPARE(vhw::removeBoard(s->id, 1), ORVEHV_OK);
+        QCOMPARE(vhw::insertBoard(s->id, 5, "A1520"), ORVEHV_OK);
+        int gone = 0;
+        const QList<ORVEHVNode *> fresh = refreshCrateMap(s->handle, s->node, [&](ORVEHVNode *b, int) {
+            ++gone;
             QCOMPARE(b->name(), QStringLiteral("Board01")); // still alive when reported
         });
-        QCOMPARE(gone.size(), 1);
-        QCOMPARE(gone[0].second, 1);
-        QCOMPARE(sysNode->children().size(), 16);
-        QCOMPARE(sysNode->children()[0], untouched);
-        QCOMPARE(sysNode->children()[1]->kind(), int(KindContainer));
+        QCOMPARE(gone, 1);
+        QCOMPARE(s->node->children()[0], untouched);
         QCOMPARE(fresh.size(), 1);
-        QCOMPARE(sysNode->children()[5], fresh[0]);
-        QCOMPARE(fresh[0]->name(), QStringLiteral("Board05"));
+        QCOMPARE(s->node->children()[5], fresh[0]);
         QVERIFY(refreshCrateMap(s->handle, nullptr).isEmpty());
     }
 

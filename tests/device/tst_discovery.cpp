@@ -111,9 +111,6 @@ private slots:
     {
         auto s = mainframe();
         ORVEHVNode *sys = s->node;
-        ORVEHVNode *fan = sys->parameter(QStringLiteral("HVFanSpeed"));
-        QVERIFY(fan);
-        QCOMPARE(fan->kind(), int(KindSystemProperty));
         QCOMPARE(sys->parameter(QStringLiteral("PWVoltage"))->value().value.toFloat(), 48.2f);
         // Library order kept, connection items last.
         const QStringList names = parameterNames(sys);
@@ -162,7 +159,6 @@ private slots:
         QTest::newRow("bit field") << 8 << 0 << "TripInt" << "0x 00000000" << "Minval : 00000000\nMaxval : 00000FFF";
         QTest::newRow("polarity +") << 0 << 0 << "Pol" << "POS " << "";
         QTest::newRow("polarity -") << 1 << 0 << "Pol" << "NEG " << "";
-        QTest::newRow("on") << 0 << 0 << "Pw" << "On " << "";
         QTest::newRow("off") << 1 << 0 << "Pw" << "Off " << "";
         QTest::newRow("enumeration") << 0 << 0 << "PDwn" << "Ramp  " << "Minval : Kill\nMaxval : Ramp";
         QTest::newRow("status") << 0 << 0 << "Status" << " " << "";

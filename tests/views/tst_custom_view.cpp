@@ -62,9 +62,7 @@ private slots:
     {
         std::unique_ptr<ORVEHVNode> sys(makeTree({{"VSet", "VMon"}, {"VSet", "VMon"}}, 3));
         QConfigureViewDialog dialog(sys.get(), nullptr);
-        QTreeWidget *tree = dialog.channelTree();
-        QCOMPARE(tree->topLevelItemCount(), 2);
-        QTreeWidgetItem *board = tree->topLevelItem(1);
+        QTreeWidgetItem *board = dialog.channelTree()->topLevelItem(1);
 
         dialog.changeItemVisibility(board);
         QVERIFY(!shown(board));

@@ -133,17 +133,6 @@ private slots:
         qDeleteAll(pending);
     }
 
-    void channelParameterOrder()
-    {
-        // Mainframe order: shown by tst_channel_table::columnOrderAndCells.
-        // VME boards: no "Name", the zero-named set values go first.
-        auto vme = connectSystem(5, 3, "0_0_C0", "Board A");
-        QVERIFY(vme);
-        const QStringList v = parameterNames(vme->node->children()[0]->children()[0]);
-        QCOMPARE(v, QStringList({"I0Set", "V0Set", "IMon", "VMon", "Pw", "Status", "RUp", "RDwn", "Trip",
-                                 "SVMax", "PDwn", "Pol"}));
-    }
-
     // What discovery makes of the library's metadata: the cell text with its
     // unit, and the limits tool tip (only where a limit is 0).
     void shownTextsAndToolTips_data()
@@ -173,7 +162,6 @@ private slots:
         QFETCH(QString, toolTip);
         auto s = mainframe();
         ORVEHVNode *node = s->param(slot, channel, name);
-        QVERIFY(node);
         QCOMPARE(node->text(), text);
         QCOMPARE(node->toolTip(), toolTip);
         QCOMPARE(node->mirror()->toolTip(), toolTip);
@@ -193,7 +181,6 @@ private slots:
         QVERIFY(readParameterMetadata(KindBoardParameter, s->handle, 0, 0, QStringLiteral("Pol"), 1).isEmpty());
         // Board enumeration with all ten cells used.
         ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
-        QVERIFY(avg);
         const QStringList texts = avg->propertyValue(QStringLiteral("Enum")).toStringList();
         QCOMPARE(texts.size(), 10);
         QCOMPARE(enumText(avg, int(avg->value().value.toInt())), QStringLiteral("8"));
@@ -217,12 +204,17 @@ private slots:
         QCOMPARE(notOk[0]->text(), channelStatusText(2, word) + QLatin1Char(' '));
     }
 
-    void vmeBoardIdentity()
+    // VME boards: no "Name", the zero-named set values go first (mainframe
+    // order: tst_channel_table::columnOrderAndCells); each node knows the
+    // board system it belongs to.
+    void vmeBoard()
     {
         auto s = connectSystem(5, 3, "0_0_C1", "Board B");
         QVERIFY(s);
         ORVEHVNode *board = s->node->children()[0];
         ORVEHVNode *ch = board->children()[0];
+        QCOMPARE(parameterNames(ch), QStringList({"I0Set", "V0Set", "IMon", "VMon", "Pw", "Status", "RUp", "RDwn",
+                                                  "Trip", "SVMax", "PDwn", "Pol"}));
         ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));
         for (ORVEHVNode *n : {board, ch, vmon, board->parameter(QStringLiteral("Temp"))}) {
             QCOMPARE(n->systemName(), QStringLiteral("Board B"));
@@ -284,7 +276,6 @@ private slots:
 
         // A text property longer than its 80-byte buffer: refused, nothing sent.
         ORVEHVNode *gw = s->node->parameter(QStringLiteral("IPGw"));
-        QVERIFY(gw);
         const QString fits(79, QLatin1Char('g'));
         QCOMPARE(gw->writeValue(fits), 0);
         QCOMPARE(QString::fromStdString(vhw::sysPropText(sys, "IPGw")), fits);

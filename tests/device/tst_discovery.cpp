@@ -21,20 +21,17 @@ using namespace views_test;
 
 namespace {
 
-QStringList parameterNames(const ORVEHVNode *n)
-{
-    QStringList names;
-    for (const ORVEHVNode *p : n->parameters())
-        names.append(p->name());
-    return names;
-}
+QString nameOf(const ORVEHVNode *n) { return n->name(); }
+QString nameOf(const ORVEHVNodeProperty &p) { return p.name(); }
 
-QStringList propertyNames(const ORVEHVNode *n)
+// The names of a node's parameters or properties, in order.
+template <typename List>
+QStringList namesOf(const List &list)
 {
-    QStringList names;
-    for (const ORVEHVNodeProperty &p : n->properties())
-        names.append(p.name());
-    return names;
+    QStringList out;
+    for (const auto &e : list)
+        out.append(nameOf(e));
+    return out;
 }
 
 } // namespace
@@ -113,7 +110,7 @@ private slots:
         ORVEHVNode *sys = s->node;
         QCOMPARE(sys->parameter(QStringLiteral("PWVoltage"))->value().value.toFloat(), 48.2f);
         // Library order kept, connection items last.
-        const QStringList names = parameterNames(sys);
+        const QStringList names = namesOf(sys->parameters());
         QCOMPARE(names.first(), QStringLiteral("Sessions"));
         QCOMPARE(names.mid(names.size() - 2), QStringList({"ConnStat", "NrOfSlot"}));
         ORVEHVNode *conn = sys->parameter(QStringLiteral("ConnStat"));
@@ -171,7 +168,7 @@ private slots:
     {
         auto s = mainframe();
         ORVEHVNode *iset = s->param(0, 0, "ISet");
-        QCOMPARE(propertyNames(iset), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
+        QCOMPARE(namesOf(iset->properties()), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
         // The channels of a board keep one copy of the same metadata.
         QVERIFY(iset->properties().isSharedWith(s->param(0, 1, "ISet")->properties()));
         // Board parameter: degrees.
@@ -213,8 +210,8 @@ private slots:
         QVERIFY(s);
         ORVEHVNode *board = s->node->children()[0];
         ORVEHVNode *ch = board->children()[0];
-        QCOMPARE(parameterNames(ch), QStringList({"I0Set", "V0Set", "IMon", "VMon", "Pw", "Status", "RUp", "RDwn",
-                                                  "Trip", "SVMax", "PDwn", "Pol"}));
+        QCOMPARE(namesOf(ch->parameters()), QStringList({"I0Set", "V0Set", "IMon", "VMon", "Pw", "Status", "RUp",
+                                                         "RDwn", "Trip", "SVMax", "PDwn", "Pol"}));
         ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));
         for (ORVEHVNode *n : {board, ch, vmon, board->parameter(QStringLiteral("Temp"))}) {
             QCOMPARE(n->systemName(), QStringLiteral("Board B"));
@@ -368,25 +365,19 @@ private slots:
         QCOMPARE(sysNode->children(), before);
     }
 
+    // The slot count a crate is judged by, and the progress over the slots of
+    // an accepted one: tst_sysif (unknownSlotCountIsRefused, connectsEveryFamily).
     void refusedCrate()
     {
         auto s = openSystem(2, 0, "192.0.2.10", "admin", "admin");
         DiscoveryHooks hooks;
-        quint16 seen = 0;
-        QList<int> slotsSeen;
-        hooks.acceptCrate = [&](quint16 n) { seen = n; return false; };
-        hooks.beforeSlot = [&](int i) { slotsSeen.append(i); };
+        int slotsSeen = 0;
+        hooks.acceptCrate = [](quint16) { return false; };
+        hooks.beforeSlot = [&](int) { ++slotsSeen; };
         QCOMPARE(discoverSystem(s->node, hooks), -1);
-        QCOMPARE(seen, quint16(16));
         QVERIFY(s->node->children().isEmpty());
-        QVERIFY(slotsSeen.isEmpty());
+        QCOMPARE(slotsSeen, 0);
         QVERIFY(s->node->parameter(QStringLiteral("IPAddr")));
-
-        auto t = openSystem(2, 0, "192.0.2.10", "admin", "admin");
-        hooks.acceptCrate = [](quint16) { return true; };
-        QCOMPARE(discoverSystem(t->node, hooks), 0);
-        QCOMPARE(slotsSeen.size(), 16);
-        QCOMPARE(slotsSeen.first(), 0);
     }
 
     void listWalkersStayInside()

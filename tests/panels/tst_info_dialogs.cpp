@@ -26,18 +26,9 @@ ORVEHVNode *board(int slot, const QString &model, quint32 serial, const QString 
     b->setModel(model);
     b->setDescription(model + " 12 Ch 3KV/3mA");
     b->setSerialNumber(serial);
-    b->setFirmwareMajor("1");
-    b->setFirmwareMinor("05");
     b->setConnectionArgument(argument);
     b->addProperty(ORVEHVNodeProperty("FmwRel", DataText, NodeValue(QString("1.05"), ValueOk)));
     return b;
-}
-
-ORVEHVNode *emptySlot()
-{
-    auto *e = new ORVEHVNode;
-    e->initialise(QString(), KindContainer);
-    return e;
 }
 
 void addProperty(ORVEHVNode *sys, const QString &name, const QVariant &value, int dataType = DataText)
@@ -158,8 +149,8 @@ private slots:
         QFETCH(QStringList, emptyPlace);
         std::unique_ptr<ORVEHVNode> sys(new ORVEHVNode);
         sys->initialise("crate", KindSystem, type, 3, argument);
-        for (int i = 0; i < slotCount; ++i)
-            sys->addChild(i == 0 || i == slotCount - 2 ? board(i, "V6533", 501, argument) : emptySlot());
+        for (int i = 0; i < slotCount; ++i) // a fresh node is an empty slot
+            sys->addChild(i == 0 || i == slotCount - 2 ? board(i, "V6533", 501, argument) : new ORVEHVNode);
         QCrateMapDialog dialog(nullptr, sys.get(), type);
         QCOMPARE(dialog.tree()->topLevelItemCount(), slotCount);
         QCOMPARE(dialog.tree()->headerItem()->text(0), firstHeader);

@@ -98,7 +98,7 @@ private slots:
         QVERIFY(ch->parameter(QStringLiteral("VSet"))->isLogged());
     }
 
-    void systemPropertiesAndConnectionItems()
+    void propertiesMetadataAndConnectionItems()
     {
         auto s = mainframe();
         ORVEHVNode *sys = s->node;
@@ -110,6 +110,21 @@ private slots:
         ORVEHVNode *conn = sys->parameter(QStringLiteral("ConnStat"));
         QCOMPARE(conn->kind(), int(KindConnectionItem));
         QCOMPARE(conn->value().value.toString(), QStringLiteral("Connection Ok"));
+
+        // Metadata of channel and board parameters.
+        ORVEHVNode *iset = s->param(0, 0, "ISet");
+        QCOMPARE(namesOf(iset->properties()), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
+        // The channels of a board keep one copy of the same metadata.
+        QVERIFY(iset->properties().isSharedWith(s->param(0, 1, "ISet")->properties()));
+        // Board parameter: degrees.
+        ORVEHVNode *temp = s->node->children()[0]->parameter(QStringLiteral("Temp"));
+        QCOMPARE(temp->unitText(), QString(QStringLiteral(" ")) + QChar(0xB0) + QLatin1Char('C'));
+        // "+" / "-" become "POS" / "NEG" on channels only; a failing read keeps nothing.
+        QVERIFY(readParameterMetadata(KindBoardParameter, s->handle, 0, 0, QStringLiteral("Pol"), 1).isEmpty());
+        // Board enumeration with all ten cells used.
+        ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
+        QCOMPARE(avg->propertyValue(QStringLiteral("Enum")).toStringList().size(), 10);
+        QCOMPARE(enumText(avg, int(avg->value().value.toInt())), QStringLiteral("8"));
 
         // The B8181 event socket is no property to show: reading it would open
         // the event connection before anything is subscribed.
@@ -156,25 +171,6 @@ private slots:
         QCOMPARE(node->text(), text);
         QCOMPARE(node->toolTip(), toolTip);
         QCOMPARE(node->mirror()->toolTip(), toolTip);
-    }
-
-    void metadata()
-    {
-        auto s = mainframe();
-        ORVEHVNode *iset = s->param(0, 0, "ISet");
-        QCOMPARE(namesOf(iset->properties()), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
-        // The channels of a board keep one copy of the same metadata.
-        QVERIFY(iset->properties().isSharedWith(s->param(0, 1, "ISet")->properties()));
-        // Board parameter: degrees.
-        ORVEHVNode *temp = s->node->children()[0]->parameter(QStringLiteral("Temp"));
-        QCOMPARE(temp->unitText(), QString(QStringLiteral(" ")) + QChar(0xB0) + QLatin1Char('C'));
-        // "+" / "-" become "POS" / "NEG" on channels only; a failing read keeps nothing.
-        QVERIFY(readParameterMetadata(KindBoardParameter, s->handle, 0, 0, QStringLiteral("Pol"), 1).isEmpty());
-        // Board enumeration with all ten cells used.
-        ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
-        const QStringList texts = avg->propertyValue(QStringLiteral("Enum")).toStringList();
-        QCOMPARE(texts.size(), 10);
-        QCOMPARE(enumText(avg, int(avg->value().value.toInt())), QStringLiteral("8"));
     }
 
     void faultyStatusReported()

@@ -132,14 +132,8 @@ private slots:
         QCOMPARE(enumFromText(abc, qQNaN(), QStringLiteral("A")), 0);
     }
 
-    void numbersAndConnection()
-    {
-        QCOMPARE(fixedText(1.5, -4), QStringLiteral("2")); // a bad "Decimal" cannot break the text
-        QCOMPARE(connectionText(2), QStringLiteral("Connection Ko"));
-        QCOMPARE(connectionText(3), QString());
-    }
-
-    void unitTexts()
+    // Units, states, numbers and the connection item.
+    void shortTexts()
     {
         QCOMPARE(unitText(0, true, 2, true, 3), QStringLiteral("KV"));
         QCOMPARE(unitText(0, true, 99, true, -9), QStringLiteral("n"));
@@ -148,14 +142,13 @@ private slots:
         // A bit field is always hexadecimal, whatever its unit says.
         QCOMPARE(unitText(4, true, 2, true, -3), QStringLiteral("0x"));
         QCOMPARE(unitText(4, false, 0, false, 0), QStringLiteral("0x"));
-    }
-
-    void stateTexts()
-    {
         // "+" / "-" become "POS" / "NEG" on channels (shown by discovery), padded or not.
         QCOMPARE(stateText(QStringLiteral(" - "), true), QStringLiteral("NEG"));
         QCOMPARE(stateText(QStringLiteral("+"), false), QStringLiteral("+"));
         QCOMPARE(stateText(QStringLiteral("++"), true), QStringLiteral("++"));
+        QCOMPARE(fixedText(1.5, -4), QStringLiteral("2")); // a bad "Decimal" cannot break the text
+        QCOMPARE(connectionText(2), QStringLiteral("Connection Ko"));
+        QCOMPARE(connectionText(3), QString());
     }
 
     void parameterOrder_data()

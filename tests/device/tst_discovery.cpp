@@ -11,82 +11,27 @@
 #include "device/ValueText.h"
 
 #include "ORVEHVWrapper.h"
+#include "tests/views/ViewsTestSupport.h"
 #include "virtualhw/VirtualControl.h"
 
 #include <QtTest>
 #include <cstring>
-#include <memory>
+
+using namespace views_test;
 
 namespace {
 
-struct OpenSystem
-{
-    int handle = -1;
-    int id = -1;
-    std::unique_ptr<ORVEHVNode> node;
-    QList<ORVEHVNode *> notOk;
-    ~OpenSystem()
-    {
-        node.reset();
-        if (handle >= 0)
-            ORVEHV_DeinitSystem(handle);
-    }
-};
+QString nameOf(const ORVEHVNode *n) { return n->name(); }
+QString nameOf(const ORVEHVNodeProperty &p) { return p.name(); }
 
-// Opens a system of the world and builds its node the way the connection
-// sequence does; discovery is run unless told otherwise.
-std::unique_ptr<OpenSystem> open(int type, int link, const char *arg, const char *user,
-                                 const char *password, const QString &display, bool discover = true)
+// The names of a node's parameters or properties, in order.
+template <typename List>
+QStringList namesOf(const List &list)
 {
-    auto s = std::make_unique<OpenSystem>();
-    s->id = vhw::findSystem(arg, type, link);
-    if (ORVEHV_InitSystem(type, link, arg, user, password, &s->handle) != ORVEHV_OK) {
-        s->handle = -1;
-        return s;
-    }
-    s->node = std::make_unique<ORVEHVNode>();
-    s->node->initialise(display, KindSystem, type, link, QString::fromLatin1(arg),
-                        QString::fromLatin1(user), QString::fromLatin1(password));
-    s->node->setAccessMode(AccessOther);
-    s->node->setHandle(s->handle);
-    s->node->setConnectionState(ConnectionConnected);
-    if (discover) {
-        DiscoveryHooks hooks;
-        OpenSystem *raw = s.get();
-        hooks.channelNotOk = [raw](ORVEHVNode *n) { raw->notOk.append(n); };
-        discoverSystem(s->node.get(), hooks);
-    }
-    return s;
-}
-
-std::unique_ptr<OpenSystem> openMainframe(bool discover = true)
-{
-    return open(2, 0, "192.0.2.10", "admin", "admin", QStringLiteral("Crate"), discover);
-}
-
-QStringList parameterNames(const ORVEHVNode *n)
-{
-    QStringList names;
-    for (const ORVEHVNode *p : n->parameters())
-        names.append(p->name());
-    return names;
-}
-
-QStringList propertyNames(const ORVEHVNode *n)
-{
-    QStringList names;
-    for (const ORVEHVNodeProperty &p : n->properties())
-        names.append(p.name());
-    return names;
-}
-
-ORVEHVNode *channelParam(OpenSystem &s, int slot, int channel, const char *name)
-{
-    ORVEHVNode *board = s.node->children().value(slot);
-    if (!board)
-        return nullptr;
-    ORVEHVNode *ch = board->children().value(channel);
-    return ch ? ch->parameter(QLatin1String(name)) : nullptr;
+    QStringList out;
+    for (const auto &e : list)
+        out.append(nameOf(e));
+    return out;
 }
 
 } // namespace
@@ -103,20 +48,14 @@ private slots:
         vhw::clearFaults();
     }
 
-    void cleanup()
-    {
-        vhw::clearFaults();
-    }
-
     void mainframeTree()
     {
-        auto s = openMainframe();
-        QVERIFY(s->node);
-        ORVEHVNode *sys = s->node.get();
-        QCOMPARE(sys->slotCount(), quint16(16));
+        auto s = mainframe();
+        QVERIFY(s);
+        ORVEHVNode *sys = s->node;
         QCOMPARE(sys->children().size(), 16);
+        // The channel counts and the "Name" values: tst_channel_table.
         const int boardSlots[] = {0, 1, 3, 8};
-        const int channels[] = {12, 24, 48, 12};
         int boards = 0;
         for (int i = 0; i < 16; ++i) {
             ORVEHVNode *slot = sys->children()[i];
@@ -124,7 +63,6 @@ private slots:
                 QCOMPARE(slot->kind(), int(KindBoard));
                 QCOMPARE(slot->name(), QString::asprintf("Board%02d", i));
                 QCOMPARE(slot->visualIndex(), boards);
-                QCOMPARE(slot->children().size(), channels[boards]);
                 ++boards;
             } else {
                 QCOMPARE(slot->kind(), int(KindContainer));
@@ -133,10 +71,7 @@ private slots:
         }
         ORVEHVNode *ch = sys->children()[0]->children()[1];
         QCOMPARE(ch->name(), QStringLiteral("Chan001"));
-        ORVEHVNode *name = ch->parameter(QStringLiteral("Name"));
-        QVERIFY(name);
-        QCOMPARE(name->value().value.toString(), QStringLiteral("BEAM-R"));
-        QVERIFY(!name->isLogged());          // mainframes log what the operator picks
+        QVERIFY(!ch->parameter(QStringLiteral("Name"))->isLogged()); // mainframes log what the operator picks
         // Every value of the tree was read without a failure.
         for (ORVEHVNode *b : sys->children())
             for (ORVEHVNode *c : b->children())
@@ -148,45 +83,52 @@ private slots:
     {
         QVERIFY(vhw::loadWorldJson(R"({ "systems": [ { "type": 13, "link": 0, "argument": "192.0.2.99",
             "slots": 3, "boards": [ { "slot": 0, "model": "S2104" }, { "slot": 2, "model": "S2104" } ] } ] })"));
-        auto s = open(13, 0, "192.0.2.99", "", "", QStringLiteral("Boxes"));
-        QVERIFY(s->node);
+        auto s = connectSystem(13, 0, "192.0.2.99");
+        QVERIFY(s);
         const auto &kids = s->node->children();
         QCOMPARE(kids.size(), 3);
         QCOMPARE(kids[1]->kind(), int(KindContainer));
         QCOMPARE(kids[1]->name(), QStringLiteral("ORVE")); // empty name
         QCOMPARE(kids[2]->visualIndex(), 1); // boards are counted, empty slots not
-        QCOMPARE(kids[2]->name(), QStringLiteral("Board02"));
         QCOMPARE(kids[2]->children().size(), 4);
         // Not a mainframe: no "Name" parameter, values logged by default.
         ORVEHVNode *ch = kids[2]->children()[0];
         QVERIFY(!ch->parameter(QStringLiteral("Name")));
         QVERIFY(ch->parameter(QStringLiteral("VSet"))->isLogged());
-        // Board status of a type-13 board with nothing set.
-        ORVEHVNode *bd = kids[2]->parameter(QStringLiteral("BdStatus"));
-        QVERIFY(bd);
-        QCOMPARE(boardStatusText(13, bd->value().value.toInt()), QStringLiteral("Good"));
     }
 
-    void systemPropertiesAndConnectionItems()
+    void propertiesMetadataAndConnectionItems()
     {
-        auto s = openMainframe();
-        ORVEHVNode *sys = s->node.get();
-        ORVEHVNode *fan = sys->parameter(QStringLiteral("HVFanSpeed"));
-        QVERIFY(fan);
-        QCOMPARE(fan->kind(), int(KindSystemProperty));
+        auto s = mainframe();
+        ORVEHVNode *sys = s->node;
         QCOMPARE(sys->parameter(QStringLiteral("PWVoltage"))->value().value.toFloat(), 48.2f);
         // Library order kept, connection items last.
-        const QStringList names = parameterNames(sys);
+        const QStringList names = namesOf(sys->parameters());
         QCOMPARE(names.first(), QStringLiteral("Sessions"));
         QCOMPARE(names.mid(names.size() - 2), QStringList({"ConnStat", "NrOfSlot"}));
         ORVEHVNode *conn = sys->parameter(QStringLiteral("ConnStat"));
         QCOMPARE(conn->kind(), int(KindConnectionItem));
         QCOMPARE(conn->value().value.toString(), QStringLiteral("Connection Ok"));
 
+        // Metadata of channel and board parameters.
+        ORVEHVNode *iset = s->param(0, 0, "ISet");
+        QCOMPARE(namesOf(iset->properties()), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
+        // The channels of a board keep one copy of the same metadata.
+        QVERIFY(iset->properties().isSharedWith(s->param(0, 1, "ISet")->properties()));
+        // Board parameter: degrees.
+        ORVEHVNode *temp = s->node->children()[0]->parameter(QStringLiteral("Temp"));
+        QCOMPARE(temp->unitText(), QString(QStringLiteral(" ")) + QChar(0xB0) + QLatin1Char('C'));
+        // "+" / "-" become "POS" / "NEG" on channels only; a failing read keeps nothing.
+        QVERIFY(readParameterMetadata(KindBoardParameter, s->handle, 0, 0, QStringLiteral("Pol"), 1).isEmpty());
+        // Board enumeration with all ten cells used.
+        ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
+        QCOMPARE(avg->propertyValue(QStringLiteral("Enum")).toStringList().size(), 10);
+        QCOMPARE(enumText(avg, int(avg->value().value.toInt())), QStringLiteral("8"));
+
         // The B8181 event socket is no property to show: reading it would open
         // the event connection before anything is subscribed.
-        auto rack = open(16, 0, "192.0.2.20", "admin", "admin", QStringLiteral("Rack"));
-        QVERIFY(rack->node && rack->node->parameter(QStringLiteral("HighFreq")));
+        auto rack = connectSystem(16, 0, "192.0.2.20", "admin", "admin");
+        QVERIFY(rack && rack->node->parameter(QStringLiteral("HighFreq")));
         QVERIFY(!rack->node->parameter(QStringLiteral("EventDataSocket")));
         QVERIFY(!vhw::hasEventConnection(rack->id));
 
@@ -194,17 +136,6 @@ private slots:
         QCOMPARE(pending.size(), 1);
         QCOMPARE(pending[0]->value().value.toString(), QStringLiteral("Connection Pending"));
         qDeleteAll(pending);
-    }
-
-    void channelParameterOrder()
-    {
-        // Mainframe order: shown by tst_channel_table::columnOrderAndCells.
-        // VME boards: no "Name", the zero-named set values go first.
-        auto vme = open(5, 3, "0_0_C0", "Board A", "", QStringLiteral("VME"));
-        QVERIFY(vme->node);
-        const QStringList v = parameterNames(vme->node->children()[0]->children()[0]);
-        QCOMPARE(v, QStringList({"I0Set", "V0Set", "IMon", "VMon", "Pw", "Status", "RUp", "RDwn", "Trip",
-                                 "SVMax", "PDwn", "Pol"}));
     }
 
     // What discovery makes of the library's metadata: the cell text with its
@@ -222,7 +153,6 @@ private slots:
         QTest::newRow("bit field") << 8 << 0 << "TripInt" << "0x 00000000" << "Minval : 00000000\nMaxval : 00000FFF";
         QTest::newRow("polarity +") << 0 << 0 << "Pol" << "POS " << "";
         QTest::newRow("polarity -") << 1 << 0 << "Pol" << "NEG " << "";
-        QTest::newRow("on") << 0 << 0 << "Pw" << "On " << "";
         QTest::newRow("off") << 1 << 0 << "Pw" << "Off " << "";
         QTest::newRow("enumeration") << 0 << 0 << "PDwn" << "Ramp  " << "Minval : Kill\nMaxval : Ramp";
         QTest::newRow("status") << 0 << 0 << "Status" << " " << "";
@@ -235,32 +165,11 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, text);
         QFETCH(QString, toolTip);
-        auto s = openMainframe();
-        ORVEHVNode *node = channelParam(*s, slot, channel, name.toLatin1().constData());
-        QVERIFY(node);
+        auto s = mainframe();
+        ORVEHVNode *node = s->param(slot, channel, name);
         QCOMPARE(node->text(), text);
         QCOMPARE(node->toolTip(), toolTip);
         QCOMPARE(node->mirror()->toolTip(), toolTip);
-    }
-
-    void metadata()
-    {
-        auto s = openMainframe();
-        ORVEHVNode *iset = channelParam(*s, 0, 0, "ISet");
-        QCOMPARE(propertyNames(iset), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
-        // The channels of a board keep one copy of the same metadata.
-        QVERIFY(iset->properties().isSharedWith(channelParam(*s, 0, 1, "ISet")->properties()));
-        // Board parameter: degrees.
-        ORVEHVNode *temp = s->node->children()[0]->parameter(QStringLiteral("Temp"));
-        QCOMPARE(temp->unitText(), QString(QStringLiteral(" ")) + QChar(0xB0) + QLatin1Char('C'));
-        // "+" / "-" become "POS" / "NEG" on channels only; a failing read keeps nothing.
-        QVERIFY(readParameterMetadata(KindBoardParameter, s->handle, 0, 0, QStringLiteral("Pol"), 1).isEmpty());
-        // Board enumeration with all ten cells used.
-        ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
-        QVERIFY(avg);
-        const QStringList texts = avg->propertyValue(QStringLiteral("Enum")).toStringList();
-        QCOMPARE(texts.size(), 10);
-        QCOMPARE(enumText(avg, int(avg->value().value.toInt())), QStringLiteral("8"));
     }
 
     void faultyStatusReported()
@@ -271,18 +180,27 @@ private slots:
         vhw::advanceTime(30);
         const int word = int(vhw::channelParamValue(sys, 0, 5, "Status"));
         QVERIFY(!channelStatusOk(2, word));
-        auto s = openMainframe();
-        QCOMPARE(s->notOk.size(), 1);
-        QCOMPARE(s->notOk[0], channelParam(*s, 0, 5, "Status"));
-        QCOMPARE(s->notOk[0]->text(), channelStatusText(2, word) + QLatin1Char(' '));
+        auto s = openSystem(2, 0, "192.0.2.10", "admin", "admin");
+        QList<ORVEHVNode *> notOk;
+        DiscoveryHooks hooks;
+        hooks.channelNotOk = [&](ORVEHVNode *n) { notOk.append(n); };
+        QCOMPARE(discoverSystem(s->node, hooks), 0);
+        QCOMPARE(notOk.size(), 1);
+        QCOMPARE(notOk[0], s->param(0, 5, "Status"));
+        QCOMPARE(notOk[0]->text(), channelStatusText(2, word) + QLatin1Char(' '));
     }
 
-    void vmeBoardIdentity()
+    // VME boards: no "Name", the zero-named set values go first (mainframe
+    // order: tst_channel_table::columnOrderAndCells); each node knows the
+    // board system it belongs to.
+    void vmeBoard()
     {
-        auto s = open(5, 3, "0_0_C1", "Board B", "", QStringLiteral("VME HV"));
-        QVERIFY(s->node);
+        auto s = connectSystem(5, 3, "0_0_C1", "Board B");
+        QVERIFY(s);
         ORVEHVNode *board = s->node->children()[0];
         ORVEHVNode *ch = board->children()[0];
+        QCOMPARE(namesOf(ch->parameters()), QStringList({"I0Set", "V0Set", "IMon", "VMon", "Pw", "Status", "RUp",
+                                                         "RDwn", "Trip", "SVMax", "PDwn", "Pol"}));
         ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));
         for (ORVEHVNode *n : {board, ch, vmon, board->parameter(QStringLiteral("Temp"))}) {
             QCOMPARE(n->systemName(), QStringLiteral("Board B"));
@@ -293,26 +211,22 @@ private slots:
 
     void writesAndRefusals()
     {
-        auto s = openMainframe();
+        auto s = mainframe();
         const int sys = s->id;
-        ORVEHVNode *vset = channelParam(*s, 0, 3, "VSet");
+        ORVEHVNode *vset = s->param(0, 3, "VSet");
         QCOMPARE(vset->writeValue(QStringLiteral("1234.56")), 0);
         QCOMPARE(vset->value().value.toFloat(), 1234.56f); // the float actually sent
-        QCOMPARE(vset->text(), QStringLiteral("1234.6  V"));
         QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
 
-        // Refused by the device: the old value stays on screen, marked.
+        // Refused by the device: marked (that the old value stays on device
+        // and screen: tst_channel_table::oneActionOneWrite).
         QCOMPARE(vhw::failWrite(sys, "VSet", ORVEHV_ERR_WRITE_REFUSED), ORVEHV_OK);
         QCOMPARE(vset->writeValue(1500), ORVEHV_ERR_WRITE_REFUSED);
         QCOMPARE(vset->value().status, 3);
-        QCOMPARE(vset->value().value.toFloat(), 1234.56f);
-        QCOMPARE(vset->text(), QStringLiteral("1234.6  V"));
-        QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
         vhw::clearFaults(sys);
 
         // A typo is not sent as 0 volts.
         QCOMPARE(vset->writeValue(QStringLiteral("12,5x")), ORVEHV_ERR_BAD_ARGUMENT);
-        QCOMPARE(vset->value().status, 3);
         QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
 
         QCOMPARE(vset->writeValue(1e39), ORVEHV_ERR_BAD_ARGUMENT); // no infinity sent
@@ -329,20 +243,11 @@ private slots:
         QCOMPARE(vhw::boardParamValue(sys, 3, "AvgFilter"), 5.0);
 
         // Read-only parameters are refused by the library.
-        QVERIFY(channelParam(*s, 0, 3, "VMon")->writeValue(5) != 0);
+        QVERIFY(s->param(0, 3, "VMon")->writeValue(5) != 0);
+        // Channel names written: tst_channel_table::multiSetAbsolute.
 
-        // Channel names through the name call.
-        ORVEHVNode *name = channelParam(*s, 0, 3, "Name");
-        QCOMPARE(name->writeValue(QStringLiteral("ELEVEN-CHAR")), 0);
-        QCOMPARE(QString::fromStdString(vhw::channelName(sys, 0, 3)), QStringLiteral("ELEVEN-CHAR"));
-    }
-
-    void overlongTextsRefused()
-    {
-        auto s = openMainframe();
-        const int sys = s->id;
         // A channel name of twelve characters does not fit: refused, not cut.
-        ORVEHVNode *name = channelParam(*s, 0, 0, "Name");
+        ORVEHVNode *name = s->param(0, 0, "Name");
         QCOMPARE(name->writeValue(QStringLiteral("TWELVE-CHARS")), ORVEHV_ERR_OUT_OF_RANGE);
         QCOMPARE(name->value().value.toString(), QStringLiteral("BEAM-L"));
         QCOMPARE(name->value().status, 3);
@@ -351,7 +256,6 @@ private slots:
 
         // A text property longer than its 80-byte buffer: refused, nothing sent.
         ORVEHVNode *gw = s->node->parameter(QStringLiteral("IPGw"));
-        QVERIFY(gw);
         const QString fits(79, QLatin1Char('g'));
         QCOMPARE(gw->writeValue(fits), 0);
         QCOMPARE(QString::fromStdString(vhw::sysPropText(sys, "IPGw")), fits);
@@ -360,7 +264,6 @@ private slots:
         QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
         QCOMPARE(gw->value().status, 3);
         QCOMPARE(gw->value().value.toString(), fits);
-        QCOMPARE(QString::fromStdString(vhw::sysPropText(sys, "IPGw")), fits);
 
         // Text channel parameters other than "Name" are never written.
         QVariant v(QStringLiteral("x"));
@@ -374,14 +277,14 @@ private slots:
         QCOMPARE(vhw::failRead(sys, "VMon", ORVEHV_ERR_DEVICE), ORVEHV_OK);
         QCOMPARE(vhw::failRead(sys, "IPAddr", ORVEHV_ERR_DEVICE), ORVEHV_OK);
         QCOMPARE(vhw::failRead(sys, "HVMax", ORVEHV_ERR_DEVICE), ORVEHV_OK);
-        auto s = openMainframe();
-        ORVEHVNode *vmon = channelParam(*s, 0, 0, "VMon");
+        auto s = mainframe();
+        ORVEHVNode *vmon = s->param(0, 0, "VMon");
         QVERIFY(vmon); // the item stays, its value is marked
         QCOMPARE(vmon->value().status, 1);
         QCOMPARE(vmon->text(), QStringLiteral("0.0  V"));
         QCOMPARE(s->node->parameter(QStringLiteral("IPAddr"))->value().status, 1);
         QCOMPARE(s->node->children()[0]->parameter(QStringLiteral("HVMax"))->value().status, 1);
-        QCOMPARE(channelParam(*s, 0, 0, "VSet")->value().status, 0);
+        QCOMPARE(s->param(0, 0, "VSet")->value().status, 0);
 
         // Failing channel names leave the channels out; a failing crate map
         // leaves an empty crate; a failing property list no properties.
@@ -400,35 +303,30 @@ private slots:
         QCOMPARE(readBoardParameter(s->handle, 0, QStringLiteral("Label"), ORVEHV_PARAM_STRING).status, 1);
     }
 
+    // What the system's crate map change shows (new boards discovered, a
+    // gone board reported by slot): tst_sysif::crateMapChange.
     void refreshUnchangedSlotCount()
     {
-        auto s = openMainframe();
-        const int sys = s->id;
-        ORVEHVNode *sysNode = s->node.get();
-        ORVEHVNode *untouched = sysNode->children()[0];
-        QCOMPARE(vhw::removeBoard(sys, 1), ORVEHV_OK);
-        QCOMPARE(vhw::insertBoard(sys, 5, "A1520"), ORVEHV_OK);
-
-        QList<QPair<ORVEHVNode *, int>> gone;
-        const QList<ORVEHVNode *> fresh = refreshCrateMap(s->handle, sysNode, [&](ORVEHVNode *b, int slot) {
-            gone.append(qMakePair(b, slot));
+        auto s = mainframe();
+        ORVEHVNode *untouched = s->node->children()[0];
+        QCOMPARE(vhw::removeBoard(s->id, 1), ORVEHV_OK);
+        QCOMPARE(vhw::insertBoard(s->id, 5, "A1520"), ORVEHV_OK);
+        int gone = 0;
+        const QList<ORVEHVNode *> fresh = refreshCrateMap(s->handle, s->node, [&](ORVEHVNode *b, int) {
+            ++gone;
             QCOMPARE(b->name(), QStringLiteral("Board01")); // still alive when reported
         });
-        QCOMPARE(gone.size(), 1);
-        QCOMPARE(gone[0].second, 1);
-        QCOMPARE(sysNode->children().size(), 16);
-        QCOMPARE(sysNode->children()[0], untouched);
-        QCOMPARE(sysNode->children()[1]->kind(), int(KindContainer));
+        QCOMPARE(gone, 1);
+        QCOMPARE(s->node->children()[0], untouched);
         QCOMPARE(fresh.size(), 1);
-        QCOMPARE(sysNode->children()[5], fresh[0]);
-        QCOMPARE(fresh[0]->name(), QStringLiteral("Board05"));
+        QCOMPARE(s->node->children()[5], fresh[0]);
         QVERIFY(refreshCrateMap(s->handle, nullptr).isEmpty());
     }
 
     void refreshChangedSlotCount()
     {
-        auto s = openMainframe();
-        ORVEHVNode *sysNode = s->node.get();
+        auto s = mainframe();
+        ORVEHVNode *sysNode = s->node;
         // The tree holds one slot less than the crate reports.
         ORVEHVNode *last = sysNode->children().last();
         sysNode->removeChildAt(sysNode->children().size() - 1);
@@ -449,25 +347,19 @@ private slots:
         QCOMPARE(sysNode->children(), before);
     }
 
+    // The slot count a crate is judged by, and the progress over the slots of
+    // an accepted one: tst_sysif (unknownSlotCountIsRefused, connectsEveryFamily).
     void refusedCrate()
     {
-        auto s = openMainframe(false);
+        auto s = openSystem(2, 0, "192.0.2.10", "admin", "admin");
         DiscoveryHooks hooks;
-        quint16 seen = 0;
-        QList<int> slotsSeen;
-        hooks.acceptCrate = [&](quint16 n) { seen = n; return false; };
-        hooks.beforeSlot = [&](int i) { slotsSeen.append(i); };
-        QCOMPARE(discoverSystem(s->node.get(), hooks), -1);
-        QCOMPARE(seen, quint16(16));
+        int slotsSeen = 0;
+        hooks.acceptCrate = [](quint16) { return false; };
+        hooks.beforeSlot = [&](int) { ++slotsSeen; };
+        QCOMPARE(discoverSystem(s->node, hooks), -1);
         QVERIFY(s->node->children().isEmpty());
-        QVERIFY(slotsSeen.isEmpty());
+        QCOMPARE(slotsSeen, 0);
         QVERIFY(s->node->parameter(QStringLiteral("IPAddr")));
-
-        auto t = openMainframe(false);
-        hooks.acceptCrate = [](quint16) { return true; };
-        QCOMPARE(discoverSystem(t->node.get(), hooks), 0);
-        QCOMPARE(slotsSeen.size(), 16);
-        QCOMPARE(slotsSeen.first(), 0);
     }
 
     void listWalkersStayInside()

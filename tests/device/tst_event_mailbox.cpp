@@ -1,7 +1,8 @@
 // The mailbox between an event-data thread and the GUI thread: what the GUI
 // thread takes out after a sequence of puts (order, newest value per item,
 // values kept for the log, barriers, status words), when it is told, and
-// that value areas survive the trip unchanged.
+// that value areas survive the trip unchanged (that each reaches its own
+// item: tst_event_types).
 
 #include "device/EventMailbox.h"
 
@@ -123,9 +124,6 @@ private slots:
         QVERIFY(box.take(r));
         const IDValue_t out = r.toIDValue(r.value);
         QCOMPARE(QByteArray(out.Value, sizeof out.Value), QByteArray(in.Value, sizeof in.Value));
-        QCOMPARE(out.BoardIndex, 3);
-        QCOMPARE(out.ChannelIndex, 7);
-        QCOMPARE(QByteArray(out.ItemID), QByteArray("TripInt"));
         QVERIFY(r.isFirstEv && r.isLastEv);
     }
 };

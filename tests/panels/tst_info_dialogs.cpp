@@ -26,18 +26,9 @@ ORVEHVNode *board(int slot, const QString &model, quint32 serial, const QString 
     b->setModel(model);
     b->setDescription(model + " 12 Ch 3KV/3mA");
     b->setSerialNumber(serial);
-    b->setFirmwareMajor("1");
-    b->setFirmwareMinor("05");
     b->setConnectionArgument(argument);
     b->addProperty(ORVEHVNodeProperty("FmwRel", DataText, NodeValue(QString("1.05"), ValueOk)));
     return b;
-}
-
-ORVEHVNode *emptySlot()
-{
-    auto *e = new ORVEHVNode;
-    e->initialise(QString(), KindContainer);
-    return e;
 }
 
 void addProperty(ORVEHVNode *sys, const QString &name, const QVariant &value, int dataType = DataText)
@@ -87,8 +78,6 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QList<QStringList>, rows);
-        QCOMPARE(InfoTexts::sessionRows(text), rows);
-
         // The dialog shows one row per record.
         QSessionDialog dialog(nullptr, text);
         QCOMPARE(dialog.tree()->topLevelItemCount(), rows.size());
@@ -133,44 +122,41 @@ private slots:
         QCOMPARE(queueShown, !shown.last().isEmpty());
     }
 
-    void rackMapShowsCrateAndSlot()
-    {
-        std::unique_ptr<ORVEHVNode> sys(new ORVEHVNode);
-        sys->initialise("rack", KindSystem, 16, 0, "192.0.2.20");
-        for (int i = 0; i < 50; ++i)
-            sys->addChild(i == 0 || i == 27 ? board(i, "B8001", 1600 + i) : emptySlot());
-        QCrateMapDialog dialog(nullptr, sys.get(), 16);
-        QCOMPARE(dialog.tree()->topLevelItemCount(), 50);
-        QCOMPARE(rowTexts(dialog.tree(), 27),
-                 (QStringList{"1", "2", "B8001", "B8001 12 Ch 3KV/3mA", "1627", "1.05"}));
-        QCOMPARE(rowTexts(dialog.tree(), 26), (QStringList{"1", "1", "...", "...", "...", "..."}));
-        QCOMPARE(rowTexts(dialog.tree(), 49), (QStringList{"1", "24", "...", "...", "...", "..."}));
-    }
-
+    // A rack numbers its 50 slots by crate and slot.
     void crateMapColumns_data()
     {
         QTest::addColumn<int>("type");
         QTest::addColumn<QString>("argument");
+        QTest::addColumn<int>("slotCount");
         QTest::addColumn<QString>("firstHeader");
-        QTest::addColumn<QString>("firstCell");
-        QTest::newRow("VME crate: base address") << 5 << "0_0_C0" << "Base Address" << "0xC0";
-        QTest::newRow("VME argument of four fields") << 5 << "0_0_C0_1" << "Base Address" << "";
-        QTest::newRow("mainframe: slot") << 2 << "192.0.2.10" << "Slot Nr" << "0";
+        QTest::addColumn<QStringList>("place"); // of the board in the last but one slot
+        QTest::addColumn<QStringList>("emptyPlace"); // of the last slot
+        QTest::newRow("VME crate: base address") << 5 << "0_0_C0" << 2 << "Base Address" << QStringList{"0xC0"}
+                                                 << QStringList{};
+        QTest::newRow("VME argument of four fields") << 5 << "0_0_C0_1" << 2 << "Base Address" << QStringList{""}
+                                                     << QStringList{};
+        QTest::newRow("mainframe: slot") << 2 << "192.0.2.10" << 2 << "Slot Nr" << QStringList{"0"} << QStringList{};
+        QTest::newRow("rack: crate and slot") << 16 << "192.0.2.20" << 50 << "Crate Nr" << QStringList{"1", "23"}
+                                              << QStringList{"24"};
     }
     void crateMapColumns()
     {
         QFETCH(int, type);
         QFETCH(QString, argument);
+        QFETCH(int, slotCount);
         QFETCH(QString, firstHeader);
-        QFETCH(QString, firstCell);
+        QFETCH(QStringList, place);
+        QFETCH(QStringList, emptyPlace);
         std::unique_ptr<ORVEHVNode> sys(new ORVEHVNode);
         sys->initialise("crate", KindSystem, type, 3, argument);
-        sys->addChild(board(0, "V6533", 501, argument));
-        sys->addChild(emptySlot());
+        for (int i = 0; i < slotCount; ++i) // a fresh node is an empty slot
+            sys->addChild(i == 0 || i == slotCount - 2 ? board(i, "V6533", 501, argument) : new ORVEHVNode);
         QCrateMapDialog dialog(nullptr, sys.get(), type);
+        QCOMPARE(dialog.tree()->topLevelItemCount(), slotCount);
         QCOMPARE(dialog.tree()->headerItem()->text(0), firstHeader);
-        QCOMPARE(rowTexts(dialog.tree(), 0), (QStringList{firstCell, "V6533", "V6533 12 Ch 3KV/3mA", "501", "1.05"}));
-        QCOMPARE(rowTexts(dialog.tree(), 1).mid(1), (QStringList{"...", "...", "...", "..."}));
+        const QStringList boardTexts{"V6533", "V6533 12 Ch 3KV/3mA", "501", "1.05"}, dots(4, QStringLiteral("..."));
+        QCOMPARE(rowTexts(dialog.tree(), slotCount - 2), place + boardTexts);
+        QCOMPARE(rowTexts(dialog.tree(), slotCount - 1).mid(place.size() - emptyPlace.size()), emptyPlace + dots);
 
         // Without a system node the map stays empty.
         QCrateMapDialog none(nullptr, nullptr, type);
@@ -197,13 +183,13 @@ private slots:
         QCOMPARE(mainframe.shownValue("Logic"), QString());   // the rack's only
     }
 
+    // A given port and what the login address carries: tst_web_page.
     void webAddresses_data()
     {
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QString>("port");
         QTest::addColumn<QString>("base");
         QTest::newRow("default port") << "192.0.2.10" << "" << "http://192.0.2.10";
-        QTest::newRow("given port") << "127.0.2.10" << "8080" << "http://127.0.2.10:8080";
         QTest::newRow("port out of range") << "127.0.2.10" << "70000" << "http://127.0.2.10";
         QTest::newRow("host name") << "crate-7.lab" << "" << "http://crate-7.lab";
     }
@@ -213,7 +199,6 @@ private slots:
         QFETCH(QString, port);
         QFETCH(QString, base);
         QCOMPARE(WebAddress::webBaseAddress(argument, port).toString(), base);
-        // What the login address carries is checked through the web page.
     }
 };
 

@@ -58,9 +58,10 @@ struct LiveSystem
     }
 };
 
-inline std::unique_ptr<LiveSystem> connectSystem(int type, int link, const char *arg,
-                                                 const char *user = "", const char *pw = "",
-                                                 const QString &display = QStringLiteral("SYS"))
+// A system opened and its node set up as the connection sequence does, not
+// yet discovered.
+inline std::unique_ptr<LiveSystem> openSystem(int type, int link, const char *arg, const char *user = "",
+                                              const char *pw = "", const QString &display = QStringLiteral("SYS"))
 {
     auto s = std::make_unique<LiveSystem>();
     s->id = vhw::findSystem(arg, type, link);
@@ -73,7 +74,15 @@ inline std::unique_ptr<LiveSystem> connectSystem(int type, int link, const char 
                         QString::fromLatin1(user), QString::fromLatin1(pw));
     s->node->setHandle(handle);
     s->node->setConnectionState(ConnectionConnected);
-    if (discoverSystem(s->node) != 0)
+    return s;
+}
+
+inline std::unique_ptr<LiveSystem> connectSystem(int type, int link, const char *arg,
+                                                 const char *user = "", const char *pw = "",
+                                                 const QString &display = QStringLiteral("SYS"))
+{
+    auto s = openSystem(type, link, arg, user, pw, display);
+    if (!s || discoverSystem(s->node) != 0)
         return nullptr;
     return s;
 }

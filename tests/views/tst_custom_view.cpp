@@ -11,7 +11,6 @@
 
 #include <QComboBox>
 #include <QListWidget>
-#include <QSignalSpy>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
@@ -27,20 +26,15 @@ bool shown(const QTreeWidgetItem *item)
     return item->flags() & Qt::ItemIsEnabled;
 }
 
-struct Snapshot
+// What the dialogs may change in a tree.
+QList<int> snapshot(const ORVEHVNode *sys)
 {
-    QList<int> values;
-    bool operator==(const Snapshot &o) const { return values == o.values; }
-};
-Snapshot snapshot(const ORVEHVNode *sys)
-{
-    Snapshot s;
+    QList<int> s;
     for (const ORVEHVNode *b : sys->children())
         for (const ORVEHVNode *c : b->children()) {
-            s.values << c->isEnabled() << c->visualIndex() << c->isEnabledInCustomView() << c->customViewVisualIndex();
+            s << c->isEnabled() << c->visualIndex() << c->isEnabledInCustomView() << c->customViewVisualIndex();
             for (const ORVEHVNode *p : c->parameters())
-                s.values << p->isEnabled() << p->visualIndex() << p->isEnabledInCustomView()
-                         << p->customViewVisualIndex();
+                s << p->isEnabled() << p->visualIndex() << p->isEnabledInCustomView() << p->customViewVisualIndex();
         }
     return s;
 }
@@ -68,9 +62,7 @@ private slots:
     {
         std::unique_ptr<ORVEHVNode> sys(makeTree({{"VSet", "VMon"}, {"VSet", "VMon"}}, 3));
         QConfigureViewDialog dialog(sys.get(), nullptr);
-        QTreeWidget *tree = dialog.channelTree();
-        QCOMPARE(tree->topLevelItemCount(), 2);
-        QTreeWidgetItem *board = tree->topLevelItem(1);
+        QTreeWidgetItem *board = dialog.channelTree()->topLevelItem(1);
 
         dialog.changeItemVisibility(board);
         QVERIFY(!shown(board));
@@ -95,14 +87,12 @@ private slots:
         sub.setSystemNode(sys.get());
         sub.buildTableInitial();
         sub.applyCustomMode();
-        QCOMPARE(visibleHeaders(sub.table()), (QStringList{"VSet", "VMon", "Pw", "Extra"}));
 
         QConfigureViewDialog dialog(sys.get(), &sub);
         QHeaderView *h = dialog.preview()->horizontalHeader();
         const int vmon = dialog.previewColumn(QStringLiteral("VMon"));
         h->moveSection(h->visualIndex(vmon), h->visualIndex(dialog.previewColumn(QStringLiteral("VSet"))));
         dialog.parameterButton(QStringLiteral("Extra"))->click();   // hide it
-        QCOMPARE(dialog.parameterButton(QStringLiteral("Extra"))->property("chk").toBool(), false);
         QCOMPARE(dialog.shownParametersInOrder(), (QStringList{"VMon", "VSet", "Pw"}));
         dialog.clickedOkButton();
         QCOMPARE(visibleHeaders(sub.table()), (QStringList{"VMon", "VSet", "Pw"}));
@@ -137,7 +127,7 @@ private slots:
         QFETCH(bool, hideParameters);
         QFETCH(QString, message);
         std::unique_ptr<ORVEHVNode> sys(makeTree({{"VSet", "VMon"}, {"VSet"}}, 2));
-        const Snapshot before = snapshot(sys.get());
+        const QList<int> before = snapshot(sys.get());
         for (bool custom : {false, true}) {
             std::unique_ptr<QViewSelectionDialog> dialog;
             if (custom) {
@@ -162,7 +152,7 @@ private slots:
             QCOMPARE(messages.first().icon, QMessageBox::Critical);
             QCOMPARE(messages.first().text, message);
             QVERIFY(dialog->isVisible());
-            QVERIFY(snapshot(sys.get()) == before);
+            QCOMPARE(snapshot(sys.get()), before);
         }
     }
 
@@ -172,7 +162,6 @@ private slots:
         std::unique_ptr<ORVEHVNode> b(makeTree({{"VMon", "Temp"}}, 1, 16, QStringLiteral("B")));
         b->children().at(0)->setName(QStringLiteral("Board27"));
         QCustomViewDialog dialog({a.get(), b.get()});
-        QCOMPARE(dialog.channelTree()->topLevelItemCount(), 2);
         QCOMPARE(dialog.channelTree()->topLevelItem(1)->child(0)->text(0), QStringLiteral("Crate1.Board02 [Board27]"));
         // Parameters of every system, each once, all hidden at first.
         QCOMPARE(dialog.parameterButtons().size(), 3);
@@ -181,16 +170,12 @@ private slots:
         dialog.changeItemVisibility(dialog.channelTree()->topLevelItem(0)->child(0)->child(1));
         dialog.changeItemVisibility(dialog.channelTree()->topLevelItem(1));
         QCOMPARE(dialog.listWidget()->count(), 2);
-        QSignalSpy configured(&dialog, &QCustomViewDialog::viewConfigured);
-        const bool ownBefore = a->children().at(0)->children().at(0)->isEnabled();
-        dialog.clickedOkButton();
-        QCOMPARE(configured.size(), 1);
         ORVEHVNode *ch0 = a->children().at(0)->children().at(0);
-        ORVEHVNode *ch1 = a->children().at(0)->children().at(1);
+        const bool ownBefore = ch0->isEnabled();
+        dialog.clickedOkButton();
+        // Which rows the custom view then shows, in which order, across
+        // systems: tst_configurations::customViewFollowsTheSystems.
         QVERIFY(!ch0->isEnabledInCustomView());
-        QVERIFY(ch1->isEnabledInCustomView());
-        QCOMPARE(ch1->customViewVisualIndex(), 1);
-        QCOMPARE(b->children().at(0)->children().at(0)->customViewVisualIndex(), 2);
         QVERIFY(b->children().at(0)->children().at(0)->parameter(QStringLiteral("Temp"))->isEnabledInCustomView());
         QCOMPARE(ch0->isEnabled(), ownBefore);   // the own view is not touched
     }

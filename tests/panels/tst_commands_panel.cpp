@@ -443,7 +443,7 @@ private slots:
         d->checkBox(5)->click();
         d->accept();
         QCOMPARE(vhw::sysPropValue(id, "GenSignCfg"), 5.0);
-        QTRY_VERIFY(d.isNull()); // deletes itself when closed
+        QTRY_VERIFY_WITH_TIMEOUT(d.isNull(), 10000); // deletes itself when closed
 
         // A word that cannot be read is not offered for editing: its hidden bits
         // would be written back as 0.

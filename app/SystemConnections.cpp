@@ -10,7 +10,6 @@
 #include "device/EventServer.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
-#include "views/QTripHandlingDialog.h"
 
 #include <QAction>
 #include <QFile>
@@ -400,7 +399,9 @@ void SystemConnections::disconnectEntries(const QVector<QSystemInterface *> &ent
 {
     if (entries.isEmpty())
         return;
-    QTripHandlingDialog::closeOpenDialogs();
+    // Whoever holds nodes of these systems lets go before anything is freed.
+    for (QSystemInterface *sys : entries)
+        emit sys->boardsAboutToChange();
     QSystemInterface *main = entries.last();
     const QString nodeName = main->systemNode() ? main->systemNode()->name() : main->displayName();
     auto *progress = new QProgressDialog(&m_window);

@@ -10,7 +10,6 @@
 #include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
 #include "device/ValueText.h"
-#include "views/QTripHandlingDialog.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -123,7 +122,6 @@ void SystemEventHandlers::showSessionNotice(const QString &connectionArgument)
 
 void SystemEventHandlers::handleEventLiveInsertion(QSystemInterface *sysIf, bool, bool)
 {
-    QTripHandlingDialog::closeOpenDialogs();
     if (!m_connections.isLiveSystem(sysIf) || !sysIf->systemNode())
         return;
     QSystemInterface *crate = m_connections.crateOf(sysIf);
@@ -176,10 +174,10 @@ void SystemEventHandlers::handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_S
 
 void SystemEventHandlers::handleSystemDisconnected(QSystemInterface *sysIf, int errCode)
 {
-    QTripHandlingDialog::closeOpenDialogs();
     if (!m_connections.isLiveSystem(sysIf) || !sysIf->systemNode())
         return;
-    sysIf->systemNode()->setConnectionState(ConnectionLost);
+    // Dialogs that follow the system close before the box below.
+    sysIf->markConnectionLost();
     const QString name = disconnectedSystemName(sysIf->systemNode()->name(), sysIf->systemType());
     m_window.showMessage({QMessageBox::Warning, disconnectionText(name, errCode), QString(), {}});
     // The box ran an event loop: the operator may have removed the system.

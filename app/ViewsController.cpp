@@ -203,8 +203,6 @@ void ViewsController::systemGoing(QSystemInterface *sys)
     const QString note = m_groups->dropSystem(sys->systemNode());
     if (!note.isEmpty())
         m_pendingNotes.append(note);
-    if (m_customDialog)
-        m_customDialog->close();
     if (QSystemInterface *entry = customViewEntry()) {
         pauseCustomView();
         ORVEHVNode *root = entry->systemNode();

@@ -72,6 +72,8 @@ QSystemInterface::QSystemInterface(int systemType, int linkType, const QString &
 
 QSystemInterface::~QSystemInterface()
 {
+    // Nothing may hold a node of the tree past this point.
+    emit boardsAboutToChange();
     {
         QMutexLocker lock(&g_liveMutex);
         g_live.removeAll(this);
@@ -129,6 +131,8 @@ void QSystemInterface::releaseSharedBoards()
         for (ORVEHVNode *board : m_systemNode->children()) {
             const int at = crate->children().indexOf(board);
             if (at >= 0) {
+                if (!changed)
+                    emit o->boardsAboutToChange();
                 crate->removeChildAt(at);
                 changed = true;
             }
@@ -245,6 +249,11 @@ QList<ORVEHVNode *> QSystemInterface::changeCrateMap(QWidget *dialogParent)
     QList<ORVEHVNode *> discovered;
     if (!m_systemNode || m_handle < 0)
         return discovered;
+    // Whoever holds nodes of this tree (or of the crate entry that lists
+    // this board system's boards) lets go before any board is freed.
+    emit boardsAboutToChange();
+    if (m_joinedCrate)
+        emit m_joinedCrate->boardsAboutToChange();
 
     QProgressDialog dialog(QStringLiteral("Crate map has changed, please wait.."), QString(), 0, 100, dialogParent);
     dialog.setStyleSheet(QStringLiteral("background: white"));
@@ -414,6 +423,13 @@ void QSystemInterface::setSystemIndex(int index)
     pushIndex(m_commandsPanel, index);
     pushIndex(m_systemBox, index);
     pushIndex(m_subWindow, index);
+}
+
+void QSystemInterface::markConnectionLost()
+{
+    if (m_systemNode)
+        m_systemNode->setConnectionState(ConnectionLost);
+    emit connectionLost();
 }
 
 void QSystemInterface::clickWidget() { emit clicked(m_systemIndex); }

@@ -157,7 +157,20 @@ public:
     void setCrateOffset(int o) { m_crateOffset = o; }
     bool isLogStarted() const { return m_logStarted.load(); }
 
+    // The connection to the system is lost: its node's state becomes 2
+    // and connectionLost() tells whoever follows the system.
+    void markConnectionLost();
+
 signals:
+    // The system's tree is about to change (crate map change, a joined board
+    // system leaving a crate entry) or to go with the system (disconnection,
+    // deletion): emitted before any node is freed, so that whoever holds
+    // nodes of the tree lets go of them now.
+    void boardsAboutToChange();
+    // The tree changed: boards were added to or removed from it.
+    void boardsChanged();
+    // The system's connection was lost (its node's state is 2 by now).
+    void connectionLost();
     // Emitted (directly) by changeCrateMap before a removed board is deleted.
     void boardGone(ORVEHVNode *board, int slot);
     void clicked(int systemIndex);

@@ -4,9 +4,12 @@
 // Gives one value to every member of a channel group: an editor built for the
 // group's first parameter, "Edit Group", "Delete Group" and the member list
 // (hidden until asked for). OK writes the value to each member in member
-// order; members the device refuses are reported together, once.
+// order; members the device refuses are reported together, once. It follows
+// the systems of the group's members (views/SystemDialog.h): a crate map
+// change, a disconnection or a lost connection of one of them closes it.
 
-#include <QDialog>
+#include "views/SystemDialog.h"
+
 
 class ChannelGroups;
 class ORVEHVWidgetItem;
@@ -14,7 +17,7 @@ class QPushButton;
 class QTreeWidget;
 class QVBoxLayout;
 
-class QSetGroupValueDialog : public QDialog
+class QSetGroupValueDialog : public SystemDialog
 {
     Q_OBJECT
 public:

@@ -18,8 +18,8 @@
 
 using namespace MainWindowLogic;
 
-SystemEventHandlers::SystemEventHandlers(MainWindow &window, SystemConnections &connections)
-    : m_window(window), m_connections(connections)
+SystemEventHandlers::SystemEventHandlers(MainWindow &window, SystemConnections &connections, QObject *parent)
+    : QObject(parent), m_window(window), m_connections(connections)
 {
 }
 
@@ -63,37 +63,13 @@ void SystemEventHandlers::handleUpdateValueAndWidget(QSystemInterface *sysIf, in
         return;
     const NodeValue previous = node->value();
     const NodeValue current = eventValue(node, val.Value);
-    node->setValue(current);
+    // The table cells show the node; the system announces the change to the
+    // row marks, panels and every other subscriber (a VME HV board's crate
+    // and the custom view re-emit it for their views).
+    sysIf->setParameterValue(node, current);
 
     LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, previous.value, current.value,
                              isFirstEv, isLastEv);
-
-    QSystemInterface *crate = m_connections.crateOf(sysIf);
-    if (node->libraryType() == 2 && node->kind() == KindChannelParameter) {
-        const bool ok = channelStatusOk(sysIf->systemType(), current.value.toInt());
-        if (!crate || !crate->subWindow())
-            return;
-        ViewAccess::markChannelState(crate->subWindow(), ok, node);
-        for (QSystemInterface *s : m_connections.systems()) {
-            if (!s->representsCustomView())
-                continue;
-            if (!s->subWindow())
-                break;
-            ViewAccess::markChannelState(s->subWindow(), ok, node);
-        }
-    }
-
-    if (chIndex < 0) {
-        if (crate)
-            ViewAccess::refreshPanels(crate, node);
-        if (node->kind() == KindBoardParameter) {
-            for (QSystemInterface *s : m_connections.systems())
-                if (s->representsCustomView()) {
-                    ViewAccess::refreshPanels(s, node);
-                    break;
-                }
-        }
-    }
 
     if (node->name() == QLatin1String("Sessions"))
         showSessionNotice(sysIf->connectionArgument());

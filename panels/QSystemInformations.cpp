@@ -139,6 +139,11 @@ QSystemInformations::QSystemInformations(QSystemInterface *sys, QWidget *parent)
     setStyleSheet(QStringLiteral("QGroupBox#systemCommandsPanel { background: #eef2f4; border: 1px solid #b9c3c7;"
                                  " border-top: none; margin: 0px; }"));
     if (sys) {
+        // System properties the system reports are shown as they come.
+        connect(sys, &QSystemInterface::parameterChanged, this, [this](ORVEHVNode *node) {
+            if (node && node->kind() == KindSystemProperty)
+                refreshParameter(node);
+        });
         m_systemType = sys->systemType();
         m_linkType = sys->linkType();
         m_connectionArgument = sys->connectionArgument();

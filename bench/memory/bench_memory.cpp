@@ -21,6 +21,7 @@
 // Exit code 0 unless a system failed to connect or the soak delivered nothing.
 
 #include "app/MainWindow.h"
+#include "app/SystemConnections.h"
 #include "app/MainWindowLogic.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/ORVEHVNode.h"
@@ -178,8 +179,6 @@ int main(int argc, char **argv)
     if (sheet.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromUtf8(sheet.readAll()));
     MainWindow *window = MainWindow::create();
-    static SystemPanelBuilder panelBuilder;
-    QSystemInterface::setPanelFactory(&panelBuilder);
     window->setGeometry(0, 0, 1600, 1000);
     window->show();
     if (!window->startEventServer()) {
@@ -223,15 +222,15 @@ int main(int argc, char **argv)
     for (size_t i = 0; i < infos.size(); ++i) {
         const vhw::SystemInfo &info = infos[i];
         const QString name = QStringLiteral("HV-%1").arg(QChar('A' + int(i)));
-        const int before = window->systems().size();
+        const int before = window->connections()->systems().size();
         if (window->connectToSystem(info.systemType, info.linkType, QString::fromStdString(info.argument), name,
                                     QString::fromStdString(info.user), QString::fromStdString(info.password))
                 != 0
-            || window->systems().size() != before + 1) {
+            || window->connections()->systems().size() != before + 1) {
             std::fprintf(stderr, "%s did not connect\n", info.argument.c_str());
             return 2;
         }
-        QSystemInterface *sys = window->systems().last();
+        QSystemInterface *sys = window->connections()->systems().last();
         indexOf.insert(sys, i);
         const int n = channelCount(sys);
         channels += n;
@@ -255,7 +254,7 @@ int main(int argc, char **argv)
     }
     const double rssConnected = rssMb();
     std::printf("connected %zu systems, %d channels, %d tables, %d widgets, in %.1f s\n", infos.size(), channels,
-                int(window->systems().size()), int(QApplication::allWidgets().size()),
+                int(window->connections()->systems().size()), int(QApplication::allWidgets().size()),
                 double(connectTime.elapsed()) / 1000.0);
     std::printf("RSS after connecting + subscribing: %.1f MB (heap in use %.1f MB); goal < %.0f MB: %s\n",
                 rssConnected, heapFigures().inUseMb, kRssGoalMb, rssConnected < kRssGoalMb ? "met" : "MISSED");

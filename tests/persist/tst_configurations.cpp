@@ -38,7 +38,7 @@ class TestConfigurations : public QObject
     }
     QSystemInterface *system(const char *arg) const
     {
-        for (QSystemInterface *s : w->systems())
+        for (QSystemInterface *s : w->connections()->systems())
             if (s->systemNode() && s->systemNode()->connectionArgument() == QLatin1String(arg))
                 return s;
         return nullptr;
@@ -109,10 +109,10 @@ private slots:
         QVERIFY(w->form().menuConnect->isEnabled());
 
         // "Delete" removes the custom view only.
-        const int before = int(w->systems().size());
+        const int before = int(w->connections()->systems().size());
         w->disconnectFromSystem(entry->systemIndex());
         QVERIFY(!views->customViewEntry());
-        QCOMPARE(int(w->systems().size()), before - 1);
+        QCOMPARE(int(w->connections()->systems().size()), before - 1);
         QVERIFY(system("192.0.2.11"));
     }
 
@@ -180,8 +180,8 @@ private slots:
         QVERIFY(views->saveConfiguration(path, {true, true}, true));
         QCOMPARE(QDir(dir.filePath(QStringLiteral("setup"))).entryList(QDir::Files).size(), 3);
 
-        while (!w->systems().isEmpty())
-            w->removeSystem(int(w->systems().size()) - 1);
+        while (!w->connections()->systems().isEmpty())
+            w->removeSystem(int(w->connections()->systems().size()) - 1);
 
         QPointer<QDialog> load = views->loadCustomizedViews(dir.filePath(QStringLiteral("setup.csc")));
         QVERIFY(load);

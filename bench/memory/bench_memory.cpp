@@ -189,22 +189,20 @@ int main(int argc, char **argv)
         if (w != window && qobject_cast<QDialog *>(w) && w->isVisible())
             w->close();
 
-    // Value events as the main window hands them to its handler. The soak's
-    // own ones ("VMon") apart: the systems also report a few drifting system
-    // properties.
+    // Value events as each system announces them once stored in their node
+    // (parameterChanged). The soak's own ones ("VMon") apart: the systems also
+    // report a few drifting system properties.
     Counters counters;
     std::vector<unsigned long long> deliveredTo(infos.size(), 0);
-    QHash<QSystemInterface *, size_t> indexOf;
     const QString vmon = QStringLiteral("VMon");
-    QObject::connect(window, &MainWindow::updateValueAndWidget, window,
-                     [&](QSystemInterface *sys, int, int, const QString &itemName) {
-                         const auto it = indexOf.constFind(sys);
-                         if (it != indexOf.constEnd())
-                             ++deliveredTo[*it];
-                         counters.delivered.fetch_add(1, std::memory_order_relaxed);
-                         if (itemName == vmon)
-                             counters.deliveredVMon.fetch_add(1, std::memory_order_relaxed);
-                     });
+    const auto countValues = [&](QSystemInterface *sys, size_t i) {
+        QObject::connect(sys, &QSystemInterface::parameterChanged, window, [&, i](ORVEHVNode *node) {
+            ++deliveredTo[i];
+            counters.delivered.fetch_add(1, std::memory_order_relaxed);
+            if (node->name() == vmon)
+                counters.deliveredVMon.fetch_add(1, std::memory_order_relaxed);
+        });
+    };
     const auto delivered = [&] { return counters.delivered.load(std::memory_order_relaxed); };
 
     std::printf("machine: %d cores, %s\n", QThread::idealThreadCount(), cpuModel().c_str());
@@ -231,7 +229,7 @@ int main(int argc, char **argv)
             return 2;
         }
         QSystemInterface *sys = window->connections()->systems().last();
-        indexOf.insert(sys, i);
+        countValues(sys, i);
         const int n = channelCount(sys);
         channels += n;
         perSecond[i] = kUpdatesPerChannelPerSecond * unsigned(n);

@@ -463,27 +463,43 @@ private slots:
         QVERIFY(d.isNull());
     }
 
-    void hvButtonsWriteOneBit_data()
+    // An output is reset or recovered only after the operator's Yes, as
+    // every command that changes outputs.
+    void hvButtonsAskThenWriteOneBit_data()
     {
         QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<bool>("yes");
         QTest::addColumn<int>("written");
-        QTest::newRow("HV Reset 2") << "HV\nRESET" << 1024;
-        QTest::newRow("HV Recovery 2") << "RECOVERY\nFLAG" << 4;
+        QTest::newRow("HV Reset 2") << "HV\nRESET" << "You are sending HV Reset 2 signal to system Sys." << true << 1024;
+        QTest::newRow("HV Reset 2, no") << "HV\nRESET" << "You are sending HV Reset 2 signal to system Sys." << false
+                                        << 0;
+        QTest::newRow("HV Recovery 2") << "RECOVERY\nFLAG" << "You are sending HV Recovery 2 signal to system Sys."
+                                       << true << 4;
+        QTest::newRow("HV Recovery 2, no") << "RECOVERY\nFLAG"
+                                           << "You are sending HV Recovery 2 signal to system Sys." << false << 0;
     }
 
-    void hvButtonsWriteOneBit()
+    void hvButtonsAskThenWriteOneBit()
     {
         QFETCH(QString, label);
+        QFETCH(QString, question);
+        QFETCH(bool, yes);
         QFETCH(int, written);
         QSystemInterface *sys = connect(Rack);
         QVERIFY(sys);
         panelOf(sys)->button(label)->click();
         auto *d = w->findChild<QHVOutputDialog *>();
         QVERIFY(d);
+        answer = [yes](const OperatorMessage &) { return yes ? 0 : 1; };
         d->outputButtons().at(2)->click();
+        answer = nullptr;
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().icon, QMessageBox::Question);
+        QCOMPARE(messages.first().text, question);
+        QCOMPARE(messages.first().defaultButton, 0);
         QCOMPARE(vhw::sysPropValue(id, "RstRecFlag"), double(written));
         QVERIFY(d->isVisible());
-        QVERIFY(messages.isEmpty());
         d->okButton()->click();
         QVERIFY(!d->isVisible());
     }

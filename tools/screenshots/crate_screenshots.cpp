@@ -5,7 +5,8 @@
 //   crate-two-bridges.png two USB3 bridges "12345" and "12367": the second
 //                         one's lost connection marks only its own crate
 //   rack-48v-off.png      a B8181 rack whose 48 V supply was switched off
-//                         with its channels on: outputs off, "Pwr Fail"
+//                         with its channels on: outputs off, "Pwr Fail",
+//                         the commands panel's supply read-outs
 //   crate_screenshots <output folder>
 
 #include "app/MainWindow.h"
@@ -13,6 +14,7 @@
 #include "app/SystemPanelBuilder.h"
 #include "connect/QDisconnectDialog.h"
 #include "device/QSystemInterface.h"
+#include "panels/QCollapsibleWidget.h"
 #include "virtualhw/VirtualControl.h"
 
 #include <QApplication>
@@ -110,6 +112,10 @@ int main(int argc, char **argv)
     settle();
     vhw::setSysProp(rack, "ACDCPwr", 0);
     settle(1500);
+    // The commands panel with the supply read-outs.
+    if (auto *list = window->findChild<QCollapsibleWidget *>())
+        list->expandItem(0);
+    settle();
     window->grab().save(out.filePath(QStringLiteral("rack-48v-off.png")));
     disconnectAll(window);
     return 0;

@@ -528,7 +528,8 @@ void MainWindow::setSystemItemsEnabled(bool enabled)
 void MainWindow::updateConnectAction()
 {
     // At most four top-level systems at once, and only with an event server.
-    m_form.menuConnect->setEnabled(m_connections->connectedSystemCount() <= 3 && m_connections->eventServerReady());
+    m_form.menuConnect->setEnabled(m_connections->connectedSystemCount() < SystemPlaces::MaxSystems
+                                   && m_connections->eventServerReady());
 }
 
 int MainWindow::showMessage(const OperatorMessage &message)

@@ -33,6 +33,7 @@
 #include "device/EventRouter.h"
 #include "device/OperatorMessage.h"
 #include "device/SubscriptionFailure.h"
+#include "device/SystemPlaces.h"
 
 class QAction;
 class QDockWidget;

@@ -13,6 +13,7 @@
 #include "connect/SystemConnector.h"
 #include "device/OperatorMessage.h"
 #include "device/SubscriptionFailure.h"
+#include "device/SystemPlaces.h"
 
 #include <QList>
 #include <QObject>
@@ -61,6 +62,8 @@ public:
     // Connected systems (top-level entries that are not a custom view): at
     // most four at once.
     int connectedSystemCount() const;
+    // How every listed system is reached (custom views left out).
+    QList<SystemPlaces::Address> connectedAddresses() const;
 
     bool startEventServer();
     bool eventServerReady() const;

@@ -291,15 +291,6 @@ bool ViewsController::saveConfiguration(const QString &path, const QList<bool> &
 
 // ---------------------------------------------------------------- loading
 
-QStringList ViewsController::connectedArguments() const
-{
-    QStringList out;
-    for (QSystemInterface *s : m_connections.systems())
-        if (!s->representsCustomView() && s->systemNode())
-            out.append(s->systemNode()->connectionArgument());
-    return out;
-}
-
 ORVEHVNode *ViewsController::connectedNode(const QString &argument) const
 {
     for (QSystemInterface *s : m_connections.systems())
@@ -323,7 +314,7 @@ QDialog *ViewsController::loadCustomizedViews(const QString &givenPath)
                                QStringLiteral("Unable to open the configuration %1.").arg(path), QString(), {}}, m_window);
         return nullptr;
     }
-    auto *dialog = new QLoadCustDialog(path, connectedArguments(), m_window);
+    auto *dialog = new QLoadCustDialog(path, m_connections.connectedAddresses(), m_window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     // Connecting runs event loops (progress dialogs) in which the closed
     // dialog is deleted: the loading starts once its accept() has returned.

@@ -80,7 +80,6 @@ private slots:
 private:
     void pauseCustomView();
     void applyOnCustomView();
-    QStringList connectedArguments() const;
     ORVEHVNode *connectedNode(const QString &argument) const;
 
     // The custom view's entry re-emits the values of the systems it shows.

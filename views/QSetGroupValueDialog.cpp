@@ -150,9 +150,7 @@ void QSetGroupValueDialog::clickedOkButton()
         return;
     }
     QStringList refused;
-    int members = 0;
     for (ORVEHVNode *member : g.parameterNodes()) {
-        ++members;
         QString reason;
         // One refused member does not stop the others.
         if (member->writeValue(edited, &reason) != 0)

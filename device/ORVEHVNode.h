@@ -96,11 +96,18 @@ public:
     // (and its mirror's), see cellText().
     void setValue(const NodeValue &value);
     // Writes the value to the device (system property, board or channel
-    // parameter) and updates the record: 0 on success (value stored with
-    // status 0), -1 for an empty value (nothing sent, cell refreshed) or a
-    // node that cannot be written, otherwise the library's code (old value
-    // kept with status 3 and shown again).
-    int writeValue(const QVariant &value);
+    // parameter) and updates the record. Every write of the program passes
+    // here: the value goes through ParameterCodec::convert (a text is read as
+    // the tables show it) and the WriteGate first. Returns 0 on success
+    // (value stored with status 0); -1 for an empty value (nothing sent, cell
+    // refreshed) or a node that cannot be written; ORVEHV_ERR_BAD_ARGUMENT or
+    // ORVEHV_ERR_OUT_OF_RANGE for a value the codec refuses and
+    // WriteGate::RefusedCode while the gate is closed (nothing sent); else
+    // the library's code. On any failure the old value is kept with status 3
+    // and shown again, and `reason` (when given) says why in words.
+    int writeValue(const QVariant &value, QString *reason = nullptr);
+    // The same for a typed text.
+    int writeText(const QString &text, QString *reason = nullptr);
     // The text a channel parameter's cell shows for the current value.
     QString cellText() const;
 

@@ -435,7 +435,7 @@ private slots:
         QTest::newRow("bit 1 kept") << 2 << 0 << 3;
         QTest::newRow("bits 4 and 5 kept") << 50 << 2 << 54;
         QTest::newRow("clear bit 3") << 13 << 3 << 5;
-        QTest::newRow("bits above 5 dropped") << 0x1C1 << 0 << 0;
+        QTest::newRow("bits above 5 kept") << 0x1C1 << 0 << 0x1C0;
     }
 
     void resetFlagsKeepHiddenBits()

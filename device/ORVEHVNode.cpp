@@ -2,7 +2,11 @@
 
 #include "device/ORVEHVMirrorNode.h"
 #include "device/ParameterAccess.h"
+#include "device/ParameterCodec.h"
 #include "device/ValueText.h"
+#include "device/WriteGate.h"
+
+#include "ORVEHVWrapper.h"
 
 #include <QBrush>
 #include <QColor>
@@ -194,6 +198,19 @@ void ORVEHVNode::setHandle(int handle)
         p->setHandle(handle);
 }
 
+void ORVEHVNode::setPlace(int place)
+{
+    m_place = place;
+    m_name = QStringLiteral("Board%1").arg(place, 2, 10, QLatin1Char('0'));
+    for (ORVEHVNode *p : std::as_const(m_parameters))
+        p->setBoardName(m_name);
+    for (ORVEHVNode *c : std::as_const(m_children)) {
+        c->setBoardName(m_name);
+        for (ORVEHVNode *p : c->parameters())
+            p->setBoardName(m_name);
+    }
+}
+
 void ORVEHVNode::setValue(const NodeValue &value)
 {
     m_value = value;
@@ -238,19 +255,10 @@ void ORVEHVNode::markChildrenStale()
 
 QString ORVEHVNode::cellText() const
 {
-    const QString unit = m_unitText;
-    const QVariant &v = m_value.value;
-    if (m_dataType == DataOnOff)
-        return onOffText(this, v.toBool()) + QLatin1Char(' ') + unit;
-    if (m_dataType == DataEnum)
-        return enumText(this, v.toInt()) + QLatin1Char(' ') + unit;
-    if (m_libraryType == 2)
-        return channelStatusText(m_systemType, v.toInt()) + QLatin1Char(' ') + unit;
-    if (m_libraryType == 4)
-        return unit + QLatin1Char(' ') + hexText(v.toLongLong());
-    if (m_dataType == DataFloat)
-        return fixedText(v.toDouble(), m_decimals) + QLatin1Char(' ') + unit;
-    return v.toString() + QLatin1Char(' ') + unit;
+    const QString text = ParameterCodec::format(this, m_value.value);
+    if (m_libraryType == ORVEHV_PARAM_BINARY)
+        return m_unitText + QLatin1Char(' ') + text;
+    return text + QLatin1Char(' ') + m_unitText;
 }
 
 void ORVEHVNode::applyText()
@@ -298,13 +306,31 @@ void ORVEHVNode::applyText()
     }
 }
 
-int ORVEHVNode::writeValue(const QVariant &value)
+int ORVEHVNode::writeValue(const QVariant &value, QString *reason)
 {
+    auto refuse = [&](int code, const QString &why) {
+        if (reason)
+            *reason = why;
+        m_value.status = ValueWriteFailed;
+        setValue(m_value);
+        return code;
+    };
     if (value.toString().isEmpty()) {
+        if (reason)
+            *reason = QStringLiteral("no value given");
         setValue(m_value);
         return -1;
     }
-    QVariant sent = value;
+    const QString closed = WriteGate::refusal(name());
+    if (!closed.isEmpty())
+        return refuse(WriteGate::RefusedCode, closed);
+    const ParameterCodec::ParseResult parsed = ParameterCodec::convert(this, value);
+    if (!parsed.ok)
+        return refuse(parsed.problem == ParameterCodec::OutOfRange || parsed.problem == ParameterCodec::TooLong
+                          ? ORVEHV_ERR_OUT_OF_RANGE
+                          : ORVEHV_ERR_BAD_ARGUMENT,
+                      parsed.reason);
+    QVariant sent = parsed.value;
     int result;
     switch (m_kind) {
     case KindSystemProperty:
@@ -320,12 +346,14 @@ int ORVEHVNode::writeValue(const QVariant &value)
         result = -1;
         break;
     }
-    if (result == 0) {
-        m_writeUnconfirmed = m_writeUnconfirmed || sent != m_value.value;
-        setValue(NodeValue(sent, ValueOk));
-    } else {
-        m_value.status = ValueWriteFailed;
-        setValue(m_value);
-    }
-    return result;
+    if (result != 0)
+        return refuse(result, libraryErrorText(result));
+    m_writeUnconfirmed = m_writeUnconfirmed || sent != m_value.value;
+    setValue(NodeValue(sent, ValueOk));
+    return 0;
+}
+
+int ORVEHVNode::writeText(const QString &text, QString *reason)
+{
+    return writeValue(QVariant(text), reason);
 }

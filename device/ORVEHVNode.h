@@ -95,11 +95,18 @@ public:
     // (and its mirror's), see cellText().
     void setValue(const NodeValue &value);
     // Writes the value to the device (system property, board or channel
-    // parameter) and updates the record: 0 on success (value stored with
-    // status 0), -1 for an empty value (nothing sent, cell refreshed) or a
-    // node that cannot be written, otherwise the library's code (old value
-    // kept with status 3 and shown again).
-    int writeValue(const QVariant &value);
+    // parameter) and updates the record. Every write of the program passes
+    // here: the value goes through ParameterCodec::convert (a text is read as
+    // the tables show it) and the WriteGate first. Returns 0 on success
+    // (value stored with status 0); -1 for an empty value (nothing sent, cell
+    // refreshed) or a node that cannot be written; ORVEHV_ERR_BAD_ARGUMENT or
+    // ORVEHV_ERR_OUT_OF_RANGE for a value the codec refuses and
+    // WriteGate::RefusedCode while the gate is closed (nothing sent); else
+    // the library's code. On any failure the old value is kept with status 3
+    // and shown again, and `reason` (when given) says why in words.
+    int writeValue(const QVariant &value, QString *reason = nullptr);
+    // The same for a typed text.
+    int writeText(const QString &text, QString *reason = nullptr);
     // The text a channel parameter's cell shows for the current value.
     QString cellText() const;
 
@@ -161,8 +168,16 @@ public:
     void setFirmwareMajor(const QString &f) { identity().firmwareMajor = f; }
     quint16 channelCount() const { return m_channelCount; }
     void setChannelCount(quint16 n) { m_channelCount = n; }
+    // The library addresses a board by its slot in its own system.
     quint16 slot() const { return m_slot; }
     void setSlot(quint16 s) { m_slot = s; }
+    // A board's number as the operator sees it (row labels, panels, the
+    // value log): its slot, or for a VME HV board joined to a crate its
+    // place in the crate, where every board system has its board in slot 0.
+    int place() const { return m_place < 0 ? m_slot : m_place; }
+    // Sets the place and names the board after it ("Board" and two digits);
+    // its channels and parameters take the new board name.
+    void setPlace(int place);
     quint16 channel() const { return m_channel; }
     void setChannel(quint16 c) { m_channel = c; }
     QString systemName() const { return m_systemName; }
@@ -252,6 +267,7 @@ private:
     quint16 m_channelCount = 0;
     quint16 m_slot = 0;
     quint16 m_channel = 0;
+    int m_place = -1;
     QString m_systemName;
     int m_libraryType = 0;
     QString m_boardName;

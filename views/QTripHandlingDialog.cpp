@@ -4,6 +4,7 @@
 #include "device/OperatorMessage.h"
 #include "device/QSystemInterface.h"
 #include "device/ValueText.h"
+#include "device/WriteGate.h"
 
 #include <QDialogButtonBox>
 #include <QFont>
@@ -47,18 +48,6 @@ QString resultText(const QString &prefix, quint32 value, bool upperCase)
 {
     const QString digits = hexText(value);
     return prefix + (upperCase ? digits : digits.toLower());
-}
-
-bool parseResult(const QString &text, const QString &prefix, quint32 *value)
-{
-    QString t = text.trimmed();
-    if (!prefix.isEmpty() && t.startsWith(prefix, Qt::CaseInsensitive))
-        t = t.mid(prefix.size());
-    bool ok = false;
-    const qint64 v = hexFromText(t, &ok);
-    if (ok)
-        *value = quint32(v);
-    return ok;
 }
 
 } // namespace triplines
@@ -132,7 +121,7 @@ QTripHandlingDialog::QTripHandlingDialog(int flagExt, ORVEHVNode *system, QSyste
                 externalRow->addWidget(box, 0, Qt::AlignTop);
                 continue;
             }
-            boxLayout->addWidget(buildLineSelector(board->slot(), linesOf(table)), 0, Qt::AlignTop);
+            boxLayout->addWidget(buildLineSelector(board->place(), linesOf(table)), 0, Qt::AlignTop);
             boxLayout->addStretch();
             auto *page = new QWidget;
             page->setStyleSheet(QStringLiteral("background: #efefef"));
@@ -219,7 +208,10 @@ QTableWidget *QTripHandlingDialog::buildTable(ORVEHVNode *board)
     const QVector<ORVEHVNode *> &channels = board->children();
     auto *table = new QTableWidget(channels.size(), 2);
     table->setObjectName(QStringLiteral("tabletrip"));
-    table->setProperty("slotNr", int(board->slot()));
+    // The boards of a joined VME crate all sit in slot 0 of their own
+    // systems: the table and its line selector go by the board's place.
+    table->setProperty("slotNr", board->place());
+    m_tableBoards.insert(table, board);
     table->setHorizontalHeaderLabels({QStringLiteral("Line"), QStringLiteral("Result")});
     table->setColumnWidth(kLineColumn, 35);
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -415,30 +407,31 @@ void QTripHandlingDialog::checkCell(QTableWidgetItem *item)
 
 // ------------------------------------------------------------ applying
 
-ORVEHVNode *QTripHandlingDialog::tripParameter(int slotNr, int row) const
+ORVEHVNode *QTripHandlingDialog::tripParameter(const QTableWidget *table, int row) const
 {
-    if (!m_system)
+    ORVEHVNode *board = m_system ? m_tableBoards.value(table) : nullptr;
+    if (!board)
         return nullptr;
-    for (ORVEHVNode *board : m_system->children()) {
-        if (board->kind() != KindBoard || board->slot() != slotNr)
-            continue;
-        const int channels = qMin<int>(board->channelCount() ? board->channelCount() : board->children().size(),
-                                       board->children().size());
-        if (row < 0 || row >= channels)
-            return nullptr;
-        return board->children().at(row)->parameter(m_param);
-    }
-    return nullptr;
+    const int channels = qMin<int>(board->channelCount() ? board->channelCount() : board->children().size(),
+                                   board->children().size());
+    if (row < 0 || row >= channels)
+        return nullptr;
+    return board->children().at(row)->parameter(m_param);
 }
 
 bool QTripHandlingDialog::writeTables()
 {
+    const QString closed = WriteGate::refusal(m_param);
+    if (!closed.isEmpty()) {
+        // the write path refuses each row; the operator hears it once
+        showOperatorMessage({QMessageBox::Warning, closed + QLatin1Char('.'), QString(), {}}, this);
+        return false;
+    }
     QStringList refused;
     for (QTableWidget *table : std::as_const(m_tables)) {
-        const int slotNr = table->property("slotNr").toInt();
-        const QString board = QStringLiteral("Board%1").arg(slotNr, 2, 10, QLatin1Char('0'));
+        const QString board = m_tableBoards.value(table)->name();
         for (int row = 0; row < table->rowCount(); ++row) {
-            ORVEHVNode *param = tripParameter(slotNr, row);
+            ORVEHVNode *param = tripParameter(table, row);
             QTableWidgetItem *result = table->item(row, kResultColumn);
             if (!param || !result)
                 continue;
@@ -446,18 +439,16 @@ bool QTripHandlingDialog::writeTables()
             // A row whose word was never read and that nobody changed.
             if (text.isEmpty() && !result->toolTip().isEmpty())
                 continue;
-            quint32 word = 0;
-            if (!triplines::parseResult(text, m_prefix, &word)) {
-                refused << QStringLiteral("%1: \"%2\" is not a hexadecimal value").arg(rowName(table, row, board), text);
-                continue;
-            }
-            const int code = param->writeValue(QVariant(qint64(word)));
+            // the word as typed or made here, read like any bit field
+            QString digits = text.trimmed();
+            if (!m_prefix.isEmpty() && digits.startsWith(m_prefix, Qt::CaseInsensitive))
+                digits = digits.mid(m_prefix.size());
+            QString reason;
+            const int code = param->writeText(digits, &reason);
             if (!m_system)
                 return false;  // the system went away while writing
             if (code != 0) {
-                refused << QStringLiteral("%1: the device refused %2 (error %3)")
-                               .arg(rowName(table, row, board), triplines::resultText(m_prefix, word, true))
-                               .arg(code);
+                refused << QStringLiteral("%1: %2").arg(rowName(table, row, board), reason);
                 // Show again what the device still holds.
                 fillRow(table, row, param);
             }

@@ -237,7 +237,7 @@ private slots:
         QCOMPARE(vset->writeValue(QStringLiteral("12,5x")), ORVEHV_ERR_BAD_ARGUMENT);
         QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
 
-        QCOMPARE(vset->writeValue(1e39), ORVEHV_ERR_BAD_ARGUMENT); // no infinity sent
+        QCOMPARE(vset->writeValue(1e39), ORVEHV_ERR_OUT_OF_RANGE); // no infinity sent
         QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
 
         // Empty text: nothing sent.

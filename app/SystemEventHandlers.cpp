@@ -66,7 +66,10 @@ void SystemEventHandlers::handleUpdateValueAndWidget(QSystemInterface *sysIf, in
     const NodeValue current = eventValue(node, val.Value);
     node->setValue(current);
 
-    LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, previous.value, current.value,
+    // A write stored its value at once: the event confirming it still
+    // changes what the device reported before.
+    const QVariant reported = node->takeWriteUnconfirmed() ? QVariant() : previous.value;
+    LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, reported, current.value,
                              isFirstEv, isLastEv);
 
     QSystemInterface *crate = m_connections.crateOf(sysIf);

@@ -83,10 +83,23 @@ void ORVEHVNode::initialise(const QString &name, int kind, int systemType, int l
         setUserName(userName);
         setPassword(password);
     }
-    // Mainframes (2, 3) log only what the operator picks; other systems log
-    // everything by default.
-    m_isLogged = systemType >= 0 && systemType != 2 && systemType != 3 && systemType != 8
-                 && systemType != 12;
+    m_isLogged = logsByDefault(systemType);
+}
+
+bool ORVEHVNode::logsByDefault(int systemType)
+{
+    return systemType >= 0 && systemType != 2 && systemType != 3 && systemType != 8 && systemType != 12;
+}
+
+void ORVEHVNode::applyLoggingDefault()
+{
+    if (m_kind == KindContainer)
+        return; // an empty slot holds nothing; a view root lists nodes of other trees
+    m_isLogged = logsByDefault(m_systemType);
+    for (ORVEHVNode *p : m_parameters)
+        p->applyLoggingDefault();
+    for (ORVEHVNode *c : m_children)
+        c->applyLoggingDefault();
 }
 
 void ORVEHVNode::addChild(ORVEHVNode *node)
@@ -335,6 +348,7 @@ int ORVEHVNode::writeValue(const QVariant &value, QString *reason)
     }
     if (result != 0)
         return refuse(result, libraryErrorText(result));
+    m_writeUnconfirmed = m_writeUnconfirmed || sent != m_value.value;
     setValue(NodeValue(sent, ValueOk));
     return 0;
 }

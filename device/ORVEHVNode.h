@@ -62,8 +62,7 @@ public:
     static RowHeaderPainter *rowHeaderPainter();
 
     // Sets name and kind; for kind 0 also system type, link type and the
-    // connection strings; isLogged
-    // becomes true for a system type that is not negative and not 2, 3, 8, 12.
+    // connection strings; isLogged starts as logsByDefault(systemType).
     void initialise(const QString &name, int kind, int systemType = -1, int linkType = -1,
                     const QString &connectionArgument = QString(),
                     const QString &userName = QString(), const QString &password = QString());
@@ -198,6 +197,21 @@ public:
     void setIsEnabledInCustomView(bool e) { m_isEnabledInCustomView = e; }
     bool isLogged() const { return m_isLogged; }
     void setIsLogged(bool l) { m_isLogged = l; }
+    // Mainframes (2, 3) and types 8 and 12 log only what the operator picks;
+    // every other system logs all its values.
+    static bool logsByDefault(int systemType);
+    // True once after a successful write changed the value: the next event
+    // reports a change of the device's value even though the node already
+    // holds it (the value log compares against what the device last said).
+    bool takeWriteUnconfirmed()
+    {
+        const bool was = m_writeUnconfirmed;
+        m_writeUnconfirmed = false;
+        return was;
+    }
+    // Gives this node, its parameters and everything below it the logged
+    // flag of their system type (discovery, once the nodes are in the tree).
+    void applyLoggingDefault();
     bool notOk() const { return m_notOk; }
     void setNotOk(bool n) { m_notOk = n; }
 
@@ -264,6 +278,7 @@ private:
     bool m_isEnabledInCustomView = false;
     bool m_isLogged = false;
     bool m_notOk = false;
+    bool m_writeUnconfirmed = false;
     CellShade m_shade = ShadeNone;
 };
 

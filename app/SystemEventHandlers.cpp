@@ -68,7 +68,10 @@ void SystemEventHandlers::handleUpdateValueAndWidget(QSystemInterface *sysIf, in
     // and the custom view re-emit it for their views).
     sysIf->setParameterValue(node, current);
 
-    LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, previous.value, current.value,
+    // A write stored its value at once: the event confirming it still
+    // changes what the device reported before.
+    const QVariant reported = node->takeWriteUnconfirmed() ? QVariant() : previous.value;
+    LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, reported, current.value,
                              isFirstEv, isLastEv);
 
     if (node->name() == QLatin1String("Sessions"))

@@ -595,6 +595,7 @@ void discoverBoard(ORVEHVNode *systemNode, ORVEHVNode *board,
                                                       par->libraryType()));
         }
     }
+    board->applyLoggingDefault(); // a board inserted live logs like the rest
 }
 
 void discoverConnectionItems(ORVEHVNode *systemNode)
@@ -632,5 +633,6 @@ int discoverSystem(ORVEHVNode *systemNode, const DiscoveryHooks &hooks)
     }
 
     discoverConnectionItems(systemNode);
+    systemNode->applyLoggingDefault();
     return 0;
 }

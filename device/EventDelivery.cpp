@@ -58,14 +58,10 @@ void EventDelivery::deliver(QSystemInterface *sys)
     bool more = false;
     while ((more = sys->eventMailbox.take(r))) {
         switch (r.kind) {
-        case EventRecord::Value: {
-            for (const EventRecord::Earlier &e : std::as_const(r.earlier))
-                emit updateValueAndWidget(sys, r.board, r.channel, r.name, r.toIDValue(e.value), e.isFirstEv,
-                                          e.isLastEv);
+        case EventRecord::Value:
             emit updateValueAndWidget(sys, r.board, r.channel, r.name, r.toIDValue(r.value), r.isFirstEv,
                                       r.isLastEv);
             break;
-        }
         case EventRecord::Status:
             emit systemEvStatus(sys, r.toStatus());
             break;
@@ -91,8 +87,9 @@ void EventDelivery::deliver(QSystemInterface *sys)
         emit recordsWaiting(sys); // the rest after painting and input had their turn
         return;
     }
-    // Records merged while waiting may have moved the burst's last one
-    // forward: the value log is told the burst is over.
+    // Records merged while waiting (before the log was switched on) may have
+    // moved the burst's last one forward: the value log is told the burst is
+    // over.
     if (sys->isLogStarted())
         LogQueue::wakeWriter(sys, true);
 }

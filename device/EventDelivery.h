@@ -9,7 +9,7 @@
 // few milliseconds at most and then lets painting and input in before it
 // goes on, so a burst of any size never freezes the window; while the GUI
 // thread is behind, a newer value of an item replaces the waiting one
-// (with the value log on, the replaced values are handed out first).
+// (with the value log on, every value is handed out, in arrival order).
 // tcpServerError is not per system and is not carried here.
 
 #include <QObject>

@@ -1,5 +1,6 @@
 #include "device/EventMailbox.h"
 
+#include <QDateTime>
 #include <QMutexLocker>
 
 #include <algorithm>
@@ -44,7 +45,7 @@ ORVEHV_SYSTEMSTATUS_t EventRecord::toStatus() const
 }
 
 bool EventMailbox::putValue(int board, int channel, const QString &name, const IDValue_t &record, bool isFirstEv,
-                            bool isLastEv, bool keepEarlier)
+                            bool isLastEv, bool keepEvery)
 {
     EventRecord r;
     r.kind = EventRecord::Value;
@@ -56,7 +57,15 @@ bool EventMailbox::putValue(int board, int channel, const QString &name, const I
     r.isLastEv = isLastEv;
     const Key key{board, channel, name};
     QMutexLocker lock(&m_mutex);
-    return putLocked(std::move(r), key, true, keepEarlier);
+    stamp(r);
+    if (keepEvery) {
+        // Kept in arrival order; a later merge (the log switched off) goes
+        // into this newest record of the item.
+        m_index.insert(key, int(m_pending.size()));
+        m_pending.append(std::move(r));
+        return notify();
+    }
+    return putLocked(std::move(r), key, true);
 }
 
 bool EventMailbox::putStatus(const ORVEHV_SYSTEMSTATUS_t &status)
@@ -65,7 +74,7 @@ bool EventMailbox::putStatus(const ORVEHV_SYSTEMSTATUS_t &status)
     r.kind = EventRecord::Status;
     r.value = QByteArray(reinterpret_cast<const char *>(&status), int(sizeof status));
     QMutexLocker lock(&m_mutex);
-    return putLocked(std::move(r), Key{StatusBoard, -1, QString()}, true, false);
+    return putLocked(std::move(r), Key{StatusBoard, -1, QString()}, true);
 }
 
 bool EventMailbox::putBarrier(EventRecord::Kind kind, bool isFirstEv, bool isLastEv, int code)
@@ -76,20 +85,23 @@ bool EventMailbox::putBarrier(EventRecord::Kind kind, bool isFirstEv, bool isLas
     r.isLastEv = isLastEv;
     r.board = code;
     QMutexLocker lock(&m_mutex);
-    return putLocked(std::move(r), Key{}, false, false);
+    stamp(r);
+    return putLocked(std::move(r), Key{}, false);
 }
 
-bool EventMailbox::putLocked(EventRecord &&record, const Key &key, bool merges, bool keepEarlier)
+void EventMailbox::stamp(EventRecord &record)
+{
+    if (record.isFirstEv || m_batchTime == 0)
+        m_batchTime = QDateTime::currentMSecsSinceEpoch();
+    record.batchTime = m_batchTime;
+}
+
+bool EventMailbox::putLocked(EventRecord &&record, const Key &key, bool merges)
 {
     if (merges) {
         const auto it = m_index.constFind(key);
         if (it != m_index.constEnd()) {
-            EventRecord &waiting = m_pending[*it];
-            // Each kept value keeps the burst flags it came with.
-            if (keepEarlier)
-                waiting.earlier.append({waiting.value, waiting.isFirstEv, waiting.isLastEv});
-            record.earlier = std::move(waiting.earlier);
-            waiting = std::move(record);
+            m_pending[*it] = std::move(record);
         } else {
             m_index.insert(key, int(m_pending.size()));
             m_pending.append(std::move(record));
@@ -98,6 +110,11 @@ bool EventMailbox::putLocked(EventRecord &&record, const Key &key, bool merges, 
         m_index.clear();
         m_pending.append(std::move(record));
     }
+    return notify();
+}
+
+bool EventMailbox::notify()
+{
     if (m_notified)
         return false;
     m_notified = true;
@@ -112,12 +129,14 @@ bool EventMailbox::take(EventRecord &out)
         QMutexLocker lock(&m_mutex);
         if (m_pending.isEmpty()) {
             m_notified = false;
+            m_takenBatchTime = 0;
             return false;
         }
         m_inHand.swap(m_pending);
         m_index.clear();
     }
     out = std::move(m_inHand[m_next++]);
+    m_takenBatchTime = out.batchTime;
     return true;
 }
 

@@ -10,12 +10,12 @@
 // While a value waits, a newer value of the same item (board, channel,
 // name) takes its place: the table only ever shows the newest, and the
 // number of waiting records stays bounded by the number of items however
-// far behind the GUI thread is. When the system's value log is on, the
-// replaced values are kept with the record, in order, so that every update
-// still reaches the log. A live insertion, transparent mode or
-// disconnection is a barrier: nothing after it merges into a record before
-// it. Event status words merge like values (only the newest lights the
-// lamps).
+// far behind the GUI thread is. When the system's value log is on, values
+// do not merge: the log is the record of what happened first, so every
+// value waits in the order it arrived, stamped with the arrival time of its
+// batch. A live insertion, transparent mode or disconnection is a barrier:
+// nothing after it merges into a record before it. Event status words merge
+// like values (only the newest lights the lamps).
 
 #include <QByteArray>
 #include <QHash>
@@ -29,14 +29,6 @@ struct EventRecord
 {
     enum Kind { Value, LiveInsertion, Transparent, Status, Disconnected };
 
-    // A value this record replaced while it waited, for the value log.
-    struct Earlier
-    {
-        QByteArray value;
-        bool isFirstEv;
-        bool isLastEv;
-    };
-
     Kind kind = Value;
     bool isFirstEv = false;
     bool isLastEv = false;
@@ -45,10 +37,10 @@ struct EventRecord
     QString name;
     QByteArray value;        // Value: the value area as far as any type reads it;
                              // Status: the ORVEHV_SYSTEMSTATUS_t bytes
-    QVector<Earlier> earlier;
+    qint64 batchTime = 0;    // ms since the epoch: when the record's event batch arrived
 
-    // The record as the library delivered it, carrying `value` (this
-    // record's own or one it replaced) in its NUL-padded value area.
+    // The record as the library delivered it, carrying `value` in its
+    // NUL-padded value area.
     IDValue_t toIDValue(const QByteArray &value) const;
     ORVEHV_SYSTEMSTATUS_t toStatus() const;
 };
@@ -58,9 +50,10 @@ class EventMailbox
 public:
     // --- event-data thread ----------------------------------------------
     // Each returns true when the GUI thread must be told (nothing was waiting
-    // for it); the caller then posts one notification.
+    // for it); the caller then posts one notification. With keepEvery (the
+    // value log is on) a value never replaces a waiting one.
     bool putValue(int board, int channel, const QString &name, const IDValue_t &record, bool isFirstEv,
-                  bool isLastEv, bool keepEarlier);
+                  bool isLastEv, bool keepEvery);
     bool putStatus(const ORVEHV_SYSTEMSTATUS_t &status);
     bool putBarrier(EventRecord::Kind kind, bool isFirstEv = false, bool isLastEv = false, int code = 0);
 
@@ -70,6 +63,10 @@ public:
     bool take(EventRecord &out);
     // Waiting records (taken in one piece but not yet handed out included).
     int waiting() const;
+    // When the event batch of the record last taken arrived (ms since the
+    // epoch), for the value log; 0 once the mailbox ran empty (nothing is
+    // being handed out).
+    qint64 batchTimeOfTaken() const { return m_takenBatchTime; }
 
 private:
     struct Key
@@ -84,16 +81,20 @@ private:
     };
     friend size_t qHash(const Key &k, size_t seed) { return qHashMulti(seed, k.board, k.channel, k.name); }
 
-    bool putLocked(EventRecord &&record, const Key &key, bool merges, bool keepEarlier);
+    bool putLocked(EventRecord &&record, const Key &key, bool merges);
+    void stamp(EventRecord &record);  // caller holds m_mutex
+    bool notify();                    // caller holds m_mutex
 
     mutable QMutex m_mutex;
     QVector<EventRecord> m_pending;   // under m_mutex
     QHash<Key, int> m_index;          // under m_mutex: item -> its waiting record
     bool m_notified = false;          // under m_mutex: a notification is out
+    qint64 m_batchTime = 0;           // under m_mutex: arrival of the current event batch
 
     // GUI thread only: the records taken in one piece, handed out in order.
     QVector<EventRecord> m_inHand;
     int m_next = 0;
+    qint64 m_takenBatchTime = 0;
 };
 
 #endif

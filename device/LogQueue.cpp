@@ -44,6 +44,18 @@ QMutex &fileMutex()
     return m;
 }
 
+// A confined package's home is "<home>/snap/<package>/<revision>": the log
+// goes to the user's own home, in front of the "snap" directory. Only a whole
+// "snap" component counts, so a home like /home/snape stays as it is.
+QString homeOutsideSnap(const QString &home)
+{
+    const QStringList parts = home.split(QLatin1Char('/'));
+    const int snap = parts.indexOf(QLatin1String("snap"));
+    if (snap < 0)
+        return home;
+    return parts.mid(0, snap).join(QLatin1Char('/')) + QLatin1Char('/');
+}
+
 bool isMainframe(int systemType)
 {
     return systemType == 2 || systemType == 3;
@@ -55,7 +67,10 @@ void appendNewBatch(QSystemInterface *sys, const QString &systemName, const LogE
     auto *batch = new LogBatch;
     batch->systemName = systemName;
     batch->systemType = sys->systemType();
-    batch->created = QDateTime::currentDateTime();
+    // Stamped with the arrival of the event batch being handed out, however
+    // late the GUI thread gets to it; now for an entry made outside a delivery.
+    batch->arrival = sys->eventMailbox.batchTimeOfTaken();
+    batch->created = batch->arrival ? QDateTime::fromMSecsSinceEpoch(batch->arrival) : QDateTime::currentDateTime();
     batch->entries.append(entry);
     if (sys->logQueueHead && sys->logBatchCount >= 1 && sys->logQueueTail) {
         sys->logQueueTail->next = batch;
@@ -77,7 +92,10 @@ void enqueue(QSystemInterface *sys, const QString &systemName, const LogEntry &e
     if (!sys)
         return;
     QMutexLocker lock(&sys->logMutex);
-    if (!isFirstEv && sys->logQueueTail && sys->logBatchCount >= 1)
+    // An entry never joins a batch of another event batch (whose first
+    // record was not logged), so it keeps its own time.
+    if (!isFirstEv && sys->logQueueTail && sys->logBatchCount >= 1
+        && sys->logQueueTail->arrival == sys->eventMailbox.batchTimeOfTaken())
         sys->logQueueTail->entries.append(entry);
     else
         appendNewBatch(sys, systemName, entry);
@@ -220,10 +238,7 @@ QString logFilePath(const QString &systemName, int systemType)
     const QString configured = configuredPath();
     if (!configured.isEmpty())
         return configured;
-    QString home = QDir::homePath();
-    const int snap = home.indexOf(QLatin1String("snap"));
-    if (snap >= 0)
-        home = home.left(snap);
+    const QString home = homeOutsideSnap(QDir::homePath());
     const QString name = systemType == 13 ? QStringLiteral("ORVEKEBOLog_") + fileNamePart(systemName) + QStringLiteral(".log")
                                           : QStringLiteral("ORVEKEBODESK.log");
     return QDir(home).filePath(name);

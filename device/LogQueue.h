@@ -28,7 +28,8 @@ struct LogBatch
 {
     QString systemName;
     int systemType = -1;
-    QDateTime created;     // local time when the batch was opened
+    QDateTime created;     // local time when its event batch arrived (else when opened)
+    qint64 arrival = 0;    // that arrival in ms since the epoch; 0: opened outside a delivery
     QList<LogEntry> entries;
     LogBatch *next = nullptr;
 };
@@ -66,7 +67,7 @@ void appendBatchText(const LogBatch &batch, QByteArray &out);
 void setConfiguredPath(const QString &path);
 QString configuredPath();
 // The file a batch of this system goes to: the configured path, else the
-// home directory (cut before "snap") with "ORVEKEBOLog_<name>.log" for type
+// home directory (cut before a "snap" directory) with "ORVEKEBOLog_<name>.log" for type
 // 13 and the shared "ORVEKEBODESK.log" for every other type.
 QString logFilePath(const QString &systemName, int systemType);
 

@@ -2,7 +2,11 @@
 
 #include "device/ORVEHVMirrorNode.h"
 #include "device/ParameterAccess.h"
+#include "device/ParameterCodec.h"
 #include "device/ValueText.h"
+#include "device/WriteGate.h"
+
+#include "ORVEHVWrapper.h"
 
 #include <QBrush>
 #include <QColor>
@@ -76,10 +80,23 @@ void ORVEHVNode::initialise(const QString &name, int kind, int systemType, int l
         setUserName(userName);
         setPassword(password);
     }
-    // Mainframes (2, 3) log only what the operator picks; other systems log
-    // everything by default.
-    m_isLogged = systemType >= 0 && systemType != 2 && systemType != 3 && systemType != 8
-                 && systemType != 12;
+    m_isLogged = logsByDefault(systemType);
+}
+
+bool ORVEHVNode::logsByDefault(int systemType)
+{
+    return systemType >= 0 && systemType != 2 && systemType != 3 && systemType != 8 && systemType != 12;
+}
+
+void ORVEHVNode::applyLoggingDefault()
+{
+    if (m_kind == KindContainer)
+        return; // an empty slot holds nothing; a view root lists nodes of other trees
+    m_isLogged = logsByDefault(m_systemType);
+    for (ORVEHVNode *p : m_parameters)
+        p->applyLoggingDefault();
+    for (ORVEHVNode *c : m_children)
+        c->applyLoggingDefault();
 }
 
 void ORVEHVNode::addChild(ORVEHVNode *node)
@@ -235,19 +252,10 @@ void ORVEHVNode::markChildrenStale()
 
 QString ORVEHVNode::cellText() const
 {
-    const QString unit = m_unitText;
-    const QVariant &v = m_value.value;
-    if (m_dataType == DataOnOff)
-        return onOffText(this, v.toBool()) + QLatin1Char(' ') + unit;
-    if (m_dataType == DataEnum)
-        return enumText(this, v.toInt()) + QLatin1Char(' ') + unit;
-    if (m_libraryType == 2)
-        return channelStatusText(m_systemType, v.toInt()) + QLatin1Char(' ') + unit;
-    if (m_libraryType == 4)
-        return unit + QLatin1Char(' ') + hexText(v.toLongLong());
-    if (m_dataType == DataFloat)
-        return fixedText(v.toDouble(), m_decimals) + QLatin1Char(' ') + unit;
-    return v.toString() + QLatin1Char(' ') + unit;
+    const QString text = ParameterCodec::format(this, m_value.value);
+    if (m_libraryType == ORVEHV_PARAM_BINARY)
+        return m_unitText + QLatin1Char(' ') + text;
+    return text + QLatin1Char(' ') + m_unitText;
 }
 
 void ORVEHVNode::applyText()
@@ -289,13 +297,31 @@ void ORVEHVNode::applyText()
     }
 }
 
-int ORVEHVNode::writeValue(const QVariant &value)
+int ORVEHVNode::writeValue(const QVariant &value, QString *reason)
 {
+    auto refuse = [&](int code, const QString &why) {
+        if (reason)
+            *reason = why;
+        m_value.status = ValueWriteFailed;
+        setValue(m_value);
+        return code;
+    };
     if (value.toString().isEmpty()) {
+        if (reason)
+            *reason = QStringLiteral("no value given");
         setValue(m_value);
         return -1;
     }
-    QVariant sent = value;
+    const QString closed = WriteGate::refusal(name());
+    if (!closed.isEmpty())
+        return refuse(WriteGate::RefusedCode, closed);
+    const ParameterCodec::ParseResult parsed = ParameterCodec::convert(this, value);
+    if (!parsed.ok)
+        return refuse(parsed.problem == ParameterCodec::OutOfRange || parsed.problem == ParameterCodec::TooLong
+                          ? ORVEHV_ERR_OUT_OF_RANGE
+                          : ORVEHV_ERR_BAD_ARGUMENT,
+                      parsed.reason);
+    QVariant sent = parsed.value;
     int result;
     switch (m_kind) {
     case KindSystemProperty:
@@ -311,11 +337,14 @@ int ORVEHVNode::writeValue(const QVariant &value)
         result = -1;
         break;
     }
-    if (result == 0) {
-        setValue(NodeValue(sent, ValueOk));
-    } else {
-        m_value.status = ValueWriteFailed;
-        setValue(m_value);
-    }
-    return result;
+    if (result != 0)
+        return refuse(result, libraryErrorText(result));
+    m_writeUnconfirmed = m_writeUnconfirmed || sent != m_value.value;
+    setValue(NodeValue(sent, ValueOk));
+    return 0;
+}
+
+int ORVEHVNode::writeText(const QString &text, QString *reason)
+{
+    return writeValue(QVariant(text), reason);
 }

@@ -46,8 +46,7 @@ public:
     static bool isMirrorItem(const QTableWidgetItem *item);
 
     // Sets name and kind; for kind 0 also system type, link type and the
-    // connection strings; isLogged
-    // becomes true for a system type that is not negative and not 2, 3, 8, 12.
+    // connection strings; isLogged starts as logsByDefault(systemType).
     void initialise(const QString &name, int kind, int systemType = -1, int linkType = -1,
                     const QString &connectionArgument = QString(),
                     const QString &userName = QString(), const QString &password = QString());
@@ -80,11 +79,18 @@ public:
     // (and its mirror's), see cellText().
     void setValue(const NodeValue &value);
     // Writes the value to the device (system property, board or channel
-    // parameter) and updates the record: 0 on success (value stored with
-    // status 0), -1 for an empty value (nothing sent, cell refreshed) or a
-    // node that cannot be written, otherwise the library's code (old value
-    // kept with status 3 and shown again).
-    int writeValue(const QVariant &value);
+    // parameter) and updates the record. Every write of the program passes
+    // here: the value goes through ParameterCodec::convert (a text is read as
+    // the tables show it) and the WriteGate first. Returns 0 on success
+    // (value stored with status 0); -1 for an empty value (nothing sent, cell
+    // refreshed) or a node that cannot be written; ORVEHV_ERR_BAD_ARGUMENT or
+    // ORVEHV_ERR_OUT_OF_RANGE for a value the codec refuses and
+    // WriteGate::RefusedCode while the gate is closed (nothing sent); else
+    // the library's code. On any failure the old value is kept with status 3
+    // and shown again, and `reason` (when given) says why in words.
+    int writeValue(const QVariant &value, QString *reason = nullptr);
+    // The same for a typed text.
+    int writeText(const QString &text, QString *reason = nullptr);
     // The text a channel parameter's cell shows for the current value.
     QString cellText() const;
 
@@ -175,6 +181,21 @@ public:
     void setIsEnabledInCustomView(bool e) { m_isEnabledInCustomView = e; }
     bool isLogged() const { return m_isLogged; }
     void setIsLogged(bool l) { m_isLogged = l; }
+    // Mainframes (2, 3) and types 8 and 12 log only what the operator picks;
+    // every other system logs all its values.
+    static bool logsByDefault(int systemType);
+    // True once after a successful write changed the value: the next event
+    // reports a change of the device's value even though the node already
+    // holds it (the value log compares against what the device last said).
+    bool takeWriteUnconfirmed()
+    {
+        const bool was = m_writeUnconfirmed;
+        m_writeUnconfirmed = false;
+        return was;
+    }
+    // Gives this node, its parameters and everything below it the logged
+    // flag of their system type (discovery, once the nodes are in the tree).
+    void applyLoggingDefault();
     bool notOk() const { return m_notOk; }
     void setNotOk(bool n) { m_notOk = n; }
 
@@ -241,6 +262,7 @@ private:
     bool m_isEnabledInCustomView = false;
     bool m_isLogged = false;
     bool m_notOk = false;
+    bool m_writeUnconfirmed = false;
     CellShade m_shade = ShadeNone;
 };
 

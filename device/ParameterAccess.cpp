@@ -1,6 +1,7 @@
 #include "device/ParameterAccess.h"
 
 #include "device/ORVEHVNode.h"
+#include "device/WriteGate.h"
 
 #include "ORVEHVWrapper.h"
 
@@ -54,6 +55,14 @@ bool toInteger(const QVariant &v, qint64 *out)
         return true;
     }
     return false;
+}
+
+// A whole number that fits a cell of `bits` bits, read signed or unsigned
+// (a bit word read back as signed comes negative). Anything else cannot be
+// sent without wrapping it.
+bool fitsCell(qint64 i, int bits)
+{
+    return i >= -(qint64(1) << (bits - 1)) && i < (qint64(1) << bits);
 }
 
 bool toFloat(const QVariant &v, float *out)
@@ -115,12 +124,16 @@ int parameterCell(int libraryType, const QVariant &value, Cell *c, float *sentFl
     case ORVEHV_PARAM_ONOFF:
         if (!toInteger(value, &i))
             return ORVEHV_ERR_BAD_ARGUMENT;
+        if (i < 0 || !fitsCell(i, 32))
+            return ORVEHV_ERR_OUT_OF_RANGE;
         c->u32 = quint32(i);
         return 0;
     case ORVEHV_PARAM_CHSTATUS: case ORVEHV_PARAM_BDSTATUS: case ORVEHV_PARAM_BINARY:
     case ORVEHV_PARAM_ENUM:
         if (!toInteger(value, &i))
             return ORVEHV_ERR_BAD_ARGUMENT;
+        if (!fitsCell(i, 32))
+            return ORVEHV_ERR_OUT_OF_RANGE;
         c->i32 = qint32(quint32(i));
         return 0;
     default:
@@ -216,13 +229,17 @@ int writeSystemProperty(int handle, const QString &name, int libraryType, const 
     case ORVEHV_SYSPROP_BOOL:
         if (!toInteger(value, &i))
             return ORVEHV_ERR_BAD_ARGUMENT;
-        c.u16 = quint16(quint64(i) & 0xFFFFu);
+        if (!fitsCell(i, 16))
+            return ORVEHV_ERR_OUT_OF_RANGE;
+        c.u16 = quint16(i);
         break;
     case ORVEHV_SYSPROP_UINT4:
     case ORVEHV_SYSPROP_INT4:
         if (!toInteger(value, &i))
             return ORVEHV_ERR_BAD_ARGUMENT;
-        c.u32 = quint32(quint64(i) & 0xFFFFFFFFu);
+        if (!fitsCell(i, 32))
+            return ORVEHV_ERR_OUT_OF_RANGE;
+        c.u32 = quint32(i);
         break;
     default:
         return -1;
@@ -268,6 +285,25 @@ int writeChannelParameter(int handle, quint16 slot, const QString &name, quint16
     if (libraryType == ORVEHV_PARAM_NUMERIC)
         value = QVariant(sent);
     return result;
+}
+
+QString libraryErrorText(int code)
+{
+    QString what;
+    switch (code) {
+    case -1: what = QStringLiteral("the item cannot be written"); break;
+    case ORVEHV_ERR_BAD_HANDLE: what = QStringLiteral("the system is not connected"); break;
+    case ORVEHV_ERR_CONNECTION_LOST: what = QStringLiteral("the connection to the system is lost"); break;
+    case ORVEHV_ERR_UNKNOWN_PARAM: what = QStringLiteral("the system does not know the item"); break;
+    case ORVEHV_ERR_OUT_OF_RANGE: what = QStringLiteral("the value is out of range"); break;
+    case ORVEHV_ERR_WRITE_REFUSED: what = QStringLiteral("the system refused it"); break;
+    case ORVEHV_ERR_BAD_ARGUMENT: what = QStringLiteral("the value is not valid"); break;
+    case ORVEHV_ERR_DEVICE: what = QStringLiteral("the system did not answer"); break;
+    case ORVEHV_ERR_UNSUPPORTED: what = QStringLiteral("the system does not support it"); break;
+    case WriteGate::RefusedCode: what = QStringLiteral("another writer holds the systems"); break;
+    default: what = QStringLiteral("the device library reported an error"); break;
+    }
+    return QStringLiteral("%0 (error %1)").arg(what).arg(code);
 }
 
 // ------------------------------------------------------------------ events

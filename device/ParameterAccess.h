@@ -5,8 +5,9 @@
 // parameters through the device library, and conversion of event data.
 // Reads never fail loudly: a failure gives the integer 0 with status 1.
 // Writes return the library's code, -1 when the type cannot be written,
-// and ORVEHV_ERR_OUT_OF_RANGE for a text that does not fit the library's
-// buffer (nothing is sent then, the text is never cut).
+// and ORVEHV_ERR_OUT_OF_RANGE for a text or number that does not fit the
+// library's cell (nothing is sent then: never cut or wrapped). Operator
+// texts are converted and checked before, by ParameterCodec.
 // GUI thread only.
 
 #include "device/NodeValue.h"
@@ -30,6 +31,10 @@ int writeBoardParameter(int handle, quint16 slot, const QString &name, int libra
 // channel-name call.
 int writeChannelParameter(int handle, quint16 slot, const QString &name, quint16 channel,
                           int libraryType, QVariant &value);
+
+// A library result code as the operator reads it, code included
+// ("the value is out of range (error 4101)").
+QString libraryErrorText(int code);
 
 // The value in an event record's 1024-byte value area, read by the node's
 // data type; the initial record (null, status 2) for a null node or an

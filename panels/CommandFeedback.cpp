@@ -2,30 +2,13 @@
 
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
+#include "device/ParameterAccess.h"
 
 #include "ORVEHVWrapper.h"
 
 #include <QVariant>
 
 namespace CommandFeedback {
-
-QString libraryErrorText(int code)
-{
-    QString what;
-    switch (code) {
-    case -1: what = QStringLiteral("the item cannot be written"); break;
-    case ORVEHV_ERR_BAD_HANDLE: what = QStringLiteral("the system is not connected"); break;
-    case ORVEHV_ERR_CONNECTION_LOST: what = QStringLiteral("the connection to the system is lost"); break;
-    case ORVEHV_ERR_UNKNOWN_PARAM: what = QStringLiteral("the system does not know the item"); break;
-    case ORVEHV_ERR_OUT_OF_RANGE: what = QStringLiteral("the value is out of range"); break;
-    case ORVEHV_ERR_WRITE_REFUSED: what = QStringLiteral("the system refused it"); break;
-    case ORVEHV_ERR_BAD_ARGUMENT: what = QStringLiteral("the value is not valid"); break;
-    case ORVEHV_ERR_DEVICE: what = QStringLiteral("the system did not answer"); break;
-    case ORVEHV_ERR_UNSUPPORTED: what = QStringLiteral("the system does not support it"); break;
-    default: what = QStringLiteral("the device library reported an error"); break;
-    }
-    return QStringLiteral("%0 (error %1)").arg(what).arg(code);
-}
 
 QString commandFailedText(const QString &command, const QString &systemName, int code)
 {
@@ -42,10 +25,9 @@ QString batchFailedText(const QString &command, const QString &systemName, const
         .arg(what, done, libraryErrorText(result.firstError));
 }
 
-QString writeFailedText(const QString &parameter, const QString &systemName, int code)
+QString writeFailedText(const QString &parameter, const QString &systemName, const QString &reason)
 {
-    return QStringLiteral("%0 could not be written on system %1:\n%2.")
-        .arg(parameter, systemName, libraryErrorText(code));
+    return QStringLiteral("%0 could not be written on system %1:\n%2.").arg(parameter, systemName, reason);
 }
 
 void reportFailure(const QString &text, QWidget *parent)
@@ -68,10 +50,10 @@ bool writeProperty(const ORVEHVNode *systemNode, const QString &name, const QVar
     if (!systemNode)
         return false;
     ORVEHVNode *property = systemProperty(systemNode, name);
-    const int result = property ? property->writeValue(value) : ORVEHV_ERR_UNKNOWN_PARAM;
-    if (result == 0)
+    QString reason = libraryErrorText(ORVEHV_ERR_UNKNOWN_PARAM);
+    if (property && property->writeValue(value, &reason) == 0)
         return true;
-    reportFailure(writeFailedText(property ? property->name() : name, systemNode->name(), result), parent);
+    reportFailure(writeFailedText(property ? property->name() : name, systemNode->name(), reason), parent);
     return false;
 }
 

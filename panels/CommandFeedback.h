@@ -14,9 +14,6 @@ class QWidget;
 
 namespace CommandFeedback {
 
-// The device library's result code as the operator reads it, code included.
-QString libraryErrorText(int code);
-
 // Outcome of writing one value to many channels or boards.
 struct BatchResult
 {
@@ -42,7 +39,7 @@ QString commandFailedText(const QString &command, const QString &systemName, int
 QString batchFailedText(const QString &command, const QString &systemName, const BatchResult &result,
                         const QString &what, const QString &done);
 // "<parameter> could not be written on system <name>: <reason>."
-QString writeFailedText(const QString &parameter, const QString &systemName, int code);
+QString writeFailedText(const QString &parameter, const QString &systemName, const QString &reason);
 
 // The warning box with one of the texts above.
 void reportFailure(const QString &text, QWidget *parent);
@@ -52,7 +49,8 @@ void reportFailure(const QString &text, QWidget *parent);
 ORVEHVNode *systemProperty(const ORVEHVNode *systemNode, const QString &name);
 
 // Writes the system property `name` (found as systemProperty() does) through
-// parameter access; a missing property or a refused write is reported.
+// the node's write; a missing property or a refused value or write is
+// reported with its reason.
 // True when the device took the value.
 bool writeProperty(const ORVEHVNode *systemNode, const QString &name, const QVariant &value, QWidget *parent);
 

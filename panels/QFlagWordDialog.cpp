@@ -12,7 +12,7 @@ const char *const QFlagWordDialog::UncheckedStyle = "color: #000000;";
 
 QFlagWordDialog::QFlagWordDialog(QWidget *parent, int word, ORVEHVNode *systemNode, const QString &propertyName,
                                  const QString &title, const QStringList &texts, const QList<int> &hiddenBits)
-    : QDialog(parent), m_systemNode(systemNode), m_propertyName(propertyName)
+    : QDialog(parent), m_read(word), m_systemNode(systemNode), m_propertyName(propertyName)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(title);
@@ -52,7 +52,8 @@ QFlagWordDialog::QFlagWordDialog(QWidget *parent, int word, ORVEHVNode *systemNo
 
 int QFlagWordDialog::word() const
 {
-    int w = 0;
+    // bits this dialog has no box for stay as the device reported them
+    int w = m_read & ~0x3F;
     for (int bit = 0; bit < 6; ++bit)
         if (m_flags[bit])
             w |= 1 << bit;

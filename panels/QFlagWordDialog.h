@@ -4,7 +4,7 @@
 // The system-wide configuration words of a mainframe, edited one bit per
 // check box: "GenSignCfg" (QGenSignCfgDialog) and "ResFlagCfg"
 // (QResetFlagsDialog). Bits 0..5 are shown; a hidden box keeps the bit read
-// at opening, bits above 5 are written as 0. Accepting writes the word to the
+// at opening, and so do the bits above 5. Accepting writes the word to the
 // system property through parameter access and tells the operator when the
 // system refuses it. The dialog deletes itself when closed.
 
@@ -45,6 +45,7 @@ protected:
 private:
     void changeFlag(int bit, int state);
 
+    int m_read = 0;  // the word at opening
     bool m_flags[6] = {};
     QCheckBox *m_boxes[6] = {};
     ORVEHVNode *m_systemNode;

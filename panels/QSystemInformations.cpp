@@ -832,25 +832,30 @@ void QSystemInformations::setLogSelectionMade(bool made)
             continue;
         b->setEnabled(made);
         b->setToolTip(made ? QString() : QLatin1String(NoSelectionTip));
-        b->setStyleSheet(QLatin1String(ButtonStyle));
     }
+    // A new selection does not stop logging: the pair keeps showing its state.
+    applyLogLook();
+}
+
+void QSystemInformations::applyLogLook()
+{
+    if (m_logOn)
+        m_logOn->setStyleSheet(QLatin1String(m_logLook == LogLook::On ? GreenStyle : ButtonStyle));
+    if (m_logOff)
+        m_logOff->setStyleSheet(QLatin1String(m_logLook == LogLook::Off ? GreenStyle : ButtonStyle));
 }
 
 void QSystemInformations::startLogClicked()
 {
-    if (m_logOn)
-        m_logOn->setStyleSheet(QLatin1String(GreenStyle));
-    if (m_logOff)
-        m_logOff->setStyleSheet(QLatin1String(ButtonStyle));
+    m_logLook = LogLook::On;
+    applyLogLook();
     emit startLog(true);
 }
 
 void QSystemInformations::stopLogClicked()
 {
-    if (m_logOn)
-        m_logOn->setStyleSheet(QLatin1String(ButtonStyle));
-    if (m_logOff)
-        m_logOff->setStyleSheet(QLatin1String(GreenStyle));
+    m_logLook = LogLook::Off;
+    applyLogLook();
     emit startLog(false);
 }
 

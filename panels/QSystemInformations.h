@@ -105,6 +105,7 @@ private:
     void buildAdvanced(QVBoxLayout *layout);
     void applyNormalStyles();
     void apply48VStyle();
+    void applyLogLook();
     bool confirm(const QString &label, const QString &text);
     void execute(const QString &label, const char *command);
     void writeToEveryChannel(const QString &label);
@@ -124,6 +125,8 @@ private:
     QList<QPushButton *> m_fanButtons;
     QPushButton *m_logOn = nullptr;
     QPushButton *m_logOff = nullptr;
+    // Which of the pair was pressed last (none before the first press).
+    enum class LogLook { None, On, Off } m_logLook = LogLook::None;
     QHash<QString, QLabel *> m_readouts;
     QHash<QString, QLabel *> m_lamps;
     QList<QPointer<QWidget>> m_dialogs;

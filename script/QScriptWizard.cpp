@@ -3,6 +3,7 @@
 #include "device/NodeValue.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
+#include "device/ParameterCodec.h"
 #include "device/ValueText.h"
 #include "views/ORVEHVWidgetItem.h"
 
@@ -482,13 +483,11 @@ QString QScriptWizard::scriptValue(const ORVEHVWidgetItem *editor)
         return QString::number(enumFromText(node, c->currentText()));
     }
     if (auto *l = qobject_cast<QLineEdit *>(inner)) {
-        if (type >= DataInt32 && type <= 5) {
-            // a bit field, typed in hexadecimal
-            bool ok = false;
-            const qint64 word = hexFromText(l->text(), &ok);
-            return ok ? QString::number(word) : QString();
-        }
-        return isScriptToken(l->text()) ? l->text() : QString();
+        // as the table shows it (a bit field in eight hexadecimal digits),
+        // which is how the runner reads it back
+        const ParameterCodec::ParseResult parsed = ParameterCodec::parse(node, l->text());
+        const QString text = parsed.ok ? ParameterCodec::format(node, parsed.value) : QString();
+        return isScriptToken(text) ? text : QString();
     }
     if (auto *d = qobject_cast<QDoubleSpinBox *>(inner))
         return QString::number(d->value(), 'g', QLocale::FloatingPointShortest);

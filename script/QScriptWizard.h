@@ -50,9 +50,10 @@ public:
     QPushButton *completeButton() const { return m_completeButton; }
     QPushButton *okButton() const;
 
-    // The line's value as the runner writes it (on/off as 1 or 0, an
-    // enumeration as its number, bit fields in decimal); empty when the
-    // editor holds nothing a script can carry.
+    // The line's value as the runner reads it (on/off as 1 or 0, an
+    // enumeration as its number, bit fields in hexadecimal as the table
+    // shows them); empty when the editor holds nothing the parameter takes
+    // or a script can carry.
     static QString scriptValue(const ORVEHVWidgetItem *editor);
 
 public slots:

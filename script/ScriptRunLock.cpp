@@ -1,5 +1,6 @@
 #include "script/ScriptRunLock.h"
 
+#include "device/WriteGate.h"
 #include "script/ScriptRunner.h"
 #include "views/QCustomTableWidget.h"
 
@@ -33,6 +34,9 @@ void lockForRun()
 {
     if (lockDepth++ > 0)
         return;
+    // the widgets below are only the visible part: the gate refuses every
+    // other write, from whatever dialog is still open
+    WriteGate::close(QStringLiteral("A script is running"));
     // the triggers each table had, to give back exactly those afterwards
     for (QWidget *w : QApplication::allWidgets()) {
         if (auto *t = qobject_cast<QCustomTableWidget *>(w)) {
@@ -53,6 +57,7 @@ void unlockAfterRun()
             entry.first->setEditTriggers(entry.second);
     }
     lockedTables.clear();
+    WriteGate::open();
     if (hook())
         hook()(false);
 }

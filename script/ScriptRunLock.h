@@ -2,8 +2,10 @@
 #define SCRIPTRUNLOCK_H
 
 // While a script runs the operator's other ways of writing to the systems
-// are locked: the channel tables take no edits (done here), and whatever the
-// application registers with setRunLockHook (its panels and menus).
+// are locked: every write but the runner's own is refused by the device
+// write gate (WriteGate), the channel tables take no edits (done here), and
+// whatever the application registers with setRunLockHook (its panels and
+// menus) is disabled.
 // Locks nest; the first lock and the last unlock reach the hook.
 // GUI thread only.
 

@@ -3,6 +3,7 @@
 #include "device/NodeValue.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
+#include "device/WriteGate.h"
 #include "script/ScriptLanguage.h"
 #include "script/ScriptRunLock.h"
 
@@ -338,12 +339,17 @@ int ScriptRunner::setBoardGroup(int board, bool allChannels, const QVector<int> 
                                  .arg(Opener, Marker, t.at(1).toHtmlEscaped(), channelPiece(board, ch), Closer));
                 *error = Failed;
             } else {
-                const int rc = param->writeValue(QVariant(t.at(3)));
+                QString reason;
+                int rc;
+                {
+                    const WriteGate::Pass own;  // the one writer while the run holds the gate
+                    rc = param->writeText(t.at(3), &reason);
+                }
                 if (rc != 0) {
-                    appendReport(QStringLiteral("%0%1 - %2%3%4%5 %6")
+                    appendReport(QStringLiteral("%0%1 - %2%3%4%5: %6 %7")
                                      .arg(Opener, Marker, keyPiece, paramPiece,
                                           QStringLiteral("for %0").arg(channelPiece(board, ch)), valuePiece,
-                                          Closer));
+                                          reason.toHtmlEscaped(), Closer));
                     *error = rc;
                 }
                 quiet = QuietStepsPerCheckpoint;

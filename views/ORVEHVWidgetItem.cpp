@@ -2,8 +2,11 @@
 
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
+#include "device/ParameterCodec.h"
 #include "device/ValueText.h"
+#include "device/WriteGate.h"
 #include "views/ORVEHVSwitch.h"
+#include "views/ParameterValidator.h"
 #include "views/QCustomEditors.h"
 #include "views/TableRules.h"
 
@@ -13,6 +16,7 @@
 #include <QTableWidget>
 
 #include <climits>
+#include <utility>
 #include <cmath>
 
 const char *const ORVEHVWidgetItem::TransparentSheet =
@@ -33,7 +37,7 @@ int clampToInt(double v)
 
 bool isBinary(const ORVEHVNode *n, int dataType)
 {
-    return dataType >= 0 && dataType <= 2 && n->libraryType() == 4;
+    return dataType >= 0 && dataType <= 2 && ParameterCodec::isBitField(n);
 }
 
 QStringList enumTexts(const ORVEHVNode *n)
@@ -139,6 +143,8 @@ void ORVEHVWidgetItem::buildEditor(int dataType, int accessMode, const QVariant 
         auto *e = makeLook(new QCustomLineEdit(this), m_inTable, m_inDialog);
         e->setMaxLength(8);
         e->setText(hexText(value.toLongLong()));
+        if (!readOnly)
+            e->setValidator(new ParameterValidator(m_node, e));
         e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         if (connectCommit) {
             connect(e, &QLineEdit::editingFinished, this, &ORVEHVWidgetItem::endEdit);
@@ -179,6 +185,8 @@ void ORVEHVWidgetItem::buildEditor(int dataType, int accessMode, const QVariant 
     } else if (dataType == DataText) {
         auto *e = makeLook(new QCustomLineEdit(this), m_inTable, m_inDialog);
         e->setText(value.toString());
+        if (!readOnly)
+            e->setValidator(new ParameterValidator(m_node, e));
         if (connectCommit) {
             connect(e, &QLineEdit::editingFinished, this, &ORVEHVWidgetItem::endEdit);
             connect(e, &QLineEdit::textChanged, this, &ORVEHVWidgetItem::valueFieldEndEdit);
@@ -350,10 +358,39 @@ int ORVEHVWidgetItem::write(const QVariant &value)
 {
     // A refused write puts the node's value back into the editor: the
     // focus leaving afterwards then finds nothing to send again.
-    const int result = m_node->writeValue(value);
+    QString reason;
+    const int result = m_node->writeValue(value, &reason);
+    m_gateRefused = result == WriteGate::RefusedCode;
     if (result != 0)
         restoreFromNode();
+    if (result != 0 && result != -1)
+        m_refusal = reason;  // told by announce(), with the other cells' when there are any
     return result;
+}
+
+void ORVEHVWidgetItem::announce(const QVariant &value)
+{
+    // the gate refuses the other selected cells just the same: not handed on
+    if (!m_gateRefused)
+        emit endEditing(value);
+    m_gateRefused = false;
+    const QString untold = takeRefusal();
+    if (!untold.isEmpty())
+        tellRefusal(untold);
+}
+
+QString ORVEHVWidgetItem::takeRefusal()
+{
+    return std::exchange(m_refusal, QString());
+}
+
+void ORVEHVWidgetItem::tellRefusal(const QString &reason)
+{
+    showOperatorMessage({QMessageBox::Warning, QStringLiteral("%0 was not written.").arg(m_node->name()),
+                         QStringLiteral("%0.\n%1 keeps its value %2.")
+                             .arg(reason, m_node->name(), m_node->cellText().trimmed()),
+                         {}},
+                        this);
 }
 
 void ORVEHVWidgetItem::valueFieldEndEdit()
@@ -370,7 +407,7 @@ void ORVEHVWidgetItem::commitSwitch()
     const QVariant cur = m_node->value().value;
     if (!cur.isValid() || cur.isNull() || cur.toInt() != v) {
         write(QVariant(v));
-        emit endEditing(QVariant(v));
+        announce(QVariant(v));
     }
 }
 
@@ -385,34 +422,31 @@ void ORVEHVWidgetItem::commitCombo(bool testChange)
         const bool v = onOffFromText(m_node, c->currentText());
         if (!testChange || noValue || cur.toBool() != v) {
             write(QVariant(v));
-            emit endEditing(QVariant(v));
+            announce(QVariant(v));
         }
     } else {
         const int v = enumFromText(m_node, c->currentText());
         if (!testChange || noValue || cur.toInt() != v) {
             write(QVariant(v));
-            emit endEditing(QVariant(v));
+            announce(QVariant(v));
         }
     }
 }
 
-bool ORVEHVWidgetItem::bitWordFromEditor(QVariant *value)
+bool ORVEHVWidgetItem::valueFromText(QVariant *value)
 {
     auto *l = qobject_cast<QLineEdit *>(m_editor.data());
-    bool ok = false;
-    const qint64 word = l ? hexFromText(l->text(), &ok) : 0;
-    if (ok) {
-        *value = QVariant(qlonglong(word));
+    if (!l)
+        return false;
+    const ParameterCodec::ParseResult parsed = ParameterCodec::parse(m_node, l->text());
+    if (parsed.ok) {
+        *value = parsed.value;
         return true;
     }
     // a typo must never clear a bit word (trip lines): keep the value
-    const QString typed = l ? l->text() : QString();
     restoreFromNode();
-    showOperatorMessage({QMessageBox::Warning,
-                         QStringLiteral("\"%0\" is not a hexadecimal value.").arg(typed),
-                         QStringLiteral("%0 keeps its value %1.").arg(m_node->name(), hexText(m_node->value().value.toLongLong())),
-                         {}},
-                        this);
+    if (parsed.problem != ParameterCodec::Empty)
+        tellRefusal(parsed.reason);
     return false;
 }
 
@@ -430,7 +464,7 @@ void ORVEHVWidgetItem::endEdit()
     case 5: {
         QVariant v;
         if (qobject_cast<QLineEdit *>(m_editor.data())) {
-            if (!isBinary(m_node, m_dataType) || !bitWordFromEditor(&v))
+            if (!isBinary(m_node, m_dataType) || !valueFromText(&v))
                 return;
         } else if (qobject_cast<QSpinBox *>(m_editor.data())) {
             v = editedValue();
@@ -439,7 +473,7 @@ void ORVEHVWidgetItem::endEdit()
         }
         if (TableRules::differs(cur, v, m_dataType)) {
             write(v);
-            emit endEditing(v);
+            announce(v);
         }
         break;
     }
@@ -453,7 +487,7 @@ void ORVEHVWidgetItem::endEdit()
             write(sent);
             const QSignalBlocker block(d);
             d->setValue(double(v));
-            emit endEditing(sent);
+            announce(sent);
         }
         break;
     }
@@ -462,9 +496,10 @@ void ORVEHVWidgetItem::endEdit()
         if (!l)
             return;
         const QString t = l->text();
-        if (!cur.isValid() || cur.isNull() || cur.toString() != t) {
-            write(QVariant(t));
-            emit endEditing(QVariant(t));
+        QVariant v;
+        if ((!cur.isValid() || cur.isNull() || cur.toString() != t) && valueFromText(&v)) {
+            write(v);
+            announce(v);
         }
         break;
     }
@@ -498,14 +533,14 @@ void ORVEHVWidgetItem::commitOnEnter()
     case 5: {
         if (qobject_cast<QLineEdit *>(m_editor.data())) {
             QVariant v;
-            if (!isBinary(m_node, m_dataType) || !bitWordFromEditor(&v))
+            if (!isBinary(m_node, m_dataType) || !valueFromText(&v))
                 return;
             write(v);
-            emit endEditing(v);
+            announce(v);
         } else if (qobject_cast<QSpinBox *>(m_editor.data())) {
             const QVariant v = editedValue();
             write(v);
-            emit endEditing(v);
+            announce(v);
         }
         break;
     }
@@ -518,7 +553,7 @@ void ORVEHVWidgetItem::commitOnEnter()
             QVariant sent(typed);
             if (TableRules::differs(cur, sent, DataFloat))
                 write(sent);
-            emit endEditing(sent);
+            announce(sent);
             return;
         }
         // offset: relative to the value the device reported; with no such
@@ -538,15 +573,18 @@ void ORVEHVWidgetItem::commitOnEnter()
         QVariant sent = QVariant::fromValue(float(target));
         if (TableRules::differs(cur, sent, DataFloat))
             write(sent);
-        emit endEditing(sent);
+        announce(sent);
         break;
     }
     case DataText: {
         auto *l = qobject_cast<QLineEdit *>(m_editor.data());
         if (!l)
             return;
-        write(QVariant(l->text()));
-        emit endEditing(QVariant(l->text()));
+        QVariant v;
+        if (!valueFromText(&v))
+            return;
+        write(v);
+        announce(v);
         break;
     }
     case DataOnOff:

@@ -59,6 +59,10 @@ public:
     bool isOffsetColumn() const;
     // Puts the node's current value back into the editor, signals blocked.
     void restoreFromNode();
+    // Why the write of the value being announced was refused (empty when it
+    // was not); whoever takes it tells the operator, else this editor does
+    // once the announcement is over.
+    QString takeRefusal();
 
 signals:
     void valueFieldEdited();
@@ -75,10 +79,16 @@ protected:
 
 private:
     void setEditorValue(const QVariant &value);
-    // A bit word typed as text: the value, or false (the cell keeps the
-    // node's value and the operator is told) when it is not hexadecimal.
-    bool bitWordFromEditor(QVariant *value);
+    // The line edit's text read for the node (ParameterCodec): the value,
+    // or false (the cell keeps the node's value and the operator is told
+    // why) when the node cannot take it.
+    bool valueFromText(QVariant *value);
+    // Writes through the node; a refusal is told once and the editor shows
+    // the node's value again.
     int write(const QVariant &value);
+    // endEditing(value), unless the write gate refused this editor's write.
+    void announce(const QVariant &value);
+    void tellRefusal(const QString &reason);
     void commitCombo(bool testChange);
     void commitSwitch();
     double minval() const;
@@ -94,6 +104,8 @@ private:
     bool m_inTable = false;
     bool m_inDialog = false;
     bool m_enterHandled = false;
+    bool m_gateRefused = false;
+    QString m_refusal;
     // Built with the commit connections: only then does Enter write.
     bool m_commits = false;
 };

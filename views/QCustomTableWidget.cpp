@@ -1,5 +1,7 @@
 #include "views/QCustomTableWidget.h"
 
+#include "device/OperatorMessage.h"
+
 #include "device/ORVEHVMirrorNode.h"
 #include "device/ORVEHVNode.h"
 #include "views/ORVEHVWidgetItem.h"
@@ -410,6 +412,16 @@ void QCustomTableWidget::setValueForAllSelected(QVariant valore)
     const QList<QTableWidgetItem *> selected = selectedItems();
     if (selected.size() <= 1)
         return;
+    // the edited cell's own refusal is told with the others', in one message
+    QStringList refused;
+    const QString own = editor->takeRefusal();
+    if (!own.isEmpty())
+        refused << QStringLiteral("%1 %2: %3").arg(edited->boardName(), edited->channelName(), own);
+    auto write = [&refused](ORVEHVNode *node, const QVariant &value) {
+        QString reason;
+        if (node->writeValue(value, &reason) > 0)  // -1: nothing to write
+            refused << QStringLiteral("%1 %2: %3").arg(node->boardName(), node->channelName(), reason);
+    };
     for (QTableWidgetItem *it : selected) {
         ORVEHVNode *node = nodeOf(it);
         if (!node || node == edited || node->name() != name)
@@ -418,7 +430,7 @@ void QCustomTableWidget::setValueForAllSelected(QVariant valore)
             continue;
         if (!offsetMode) {
             if (TableRules::differs(node->value().value, valore, node->dataType()))
-                node->writeValue(valore);
+                write(node, valore);
             continue;
         }
         // offset: each cell moves from its own value, and only when the
@@ -434,8 +446,13 @@ void QCustomTableWidget::setValueForAllSelected(QVariant valore)
                                                  TableRules::DefaultMax);
         if (!TableRules::offsetTarget(cur.value.toDouble(), offset, lo, hi, &target))
             continue;
-        node->writeValue(QVariant(float(target)));
+        write(node, QVariant(float(target)));
     }
+    if (!refused.isEmpty())
+        showOperatorMessage({QMessageBox::Warning,
+                             QStringLiteral("%1 was not written to %2 of the selected cells.").arg(name).arg(refused.size()),
+                             refused.join(QLatin1Char('\n')), {}},
+                            this);
 }
 
 // --------------------------------------------------------- header signals

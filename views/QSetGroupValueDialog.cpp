@@ -2,13 +2,14 @@
 
 #include "device/OperatorMessage.h"
 #include "device/ORVEHVNode.h"
-#include "device/ValueText.h"
+#include "device/WriteGate.h"
 #include "views/ChannelGroups.h"
 #include "views/ORVEHVWidgetItem.h"
 #include "views/QCreateSetGroupsDialog.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -54,6 +55,7 @@ QSetGroupValueDialog::QSetGroupValueDialog(ChannelGroups *groups, int index, QWi
     layout->addWidget(m_items);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    m_ok = buttons->button(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &QSetGroupValueDialog::clickedOkButton);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -82,7 +84,10 @@ void QSetGroupValueDialog::refresh()
                               false);
         m_editor->setMinimumWidth(220);
         m_editorLayout->addWidget(m_editor);
+        if (auto *line = qobject_cast<QLineEdit *>(m_editor->innerEditor()))
+            connect(line, &QLineEdit::textChanged, this, &QSetGroupValueDialog::updateOkButton);
     }
+    updateOkButton();
 
     m_items->clear();
     for (ORVEHVNode *p : params)
@@ -90,6 +95,13 @@ void QSetGroupValueDialog::refresh()
     for (int c = 0; c < m_items->columnCount(); ++c)
         m_items->resizeColumnToContents(c);
     adjustSize();
+}
+
+void QSetGroupValueDialog::updateOkButton()
+{
+    auto *line = m_editor ? qobject_cast<QLineEdit *>(m_editor->innerEditor()) : nullptr;
+    if (m_ok)
+        m_ok->setEnabled(!line || line->hasAcceptableInput());
 }
 
 void QSetGroupValueDialog::showItems()
@@ -131,28 +143,25 @@ void QSetGroupValueDialog::clickedOkButton()
         close();
         return;
     }
+    // Each member reads the value by its own limits and texts (the editor's
+    // text of a bit field is hexadecimal, an on/off or enumeration text is
+    // the member's own); nothing is written to a member that cannot take it.
     const QVariant edited = m_editor->editedValue();
+    const ChannelGroup &g = m_groups->groups().at(m_index);
+    const QString closed = WriteGate::refusal(g.parameter);
+    if (!closed.isEmpty()) {
+        showOperatorMessage({QMessageBox::Warning, closed + QLatin1Char('.'), QString(), {}}, this);
+        return;
+    }
     QStringList refused;
-    for (ORVEHVNode *member : m_groups->groups().at(m_index).parameterNodes()) {
-        QVariant value;
-        const int type = member->dataType();
-        if (type >= DataInt32 && type <= DataText)
-            value = edited;
-        else if (type == DataOnOff)
-            value = onOffFromText(member, edited.toString());
-        else if (type == DataEnum)
-            value = enumFromText(member, edited.toString());
-        else
-            continue;
+    for (ORVEHVNode *member : g.parameterNodes()) {
+        QString reason;
         // One refused member does not stop the others.
-        const int result = member->writeValue(value);
-        if (result != 0)
-            refused << QStringLiteral("%1 %2 %3 (error %4)")
-                           .arg(member->systemName(), member->boardName(), member->channelName())
-                           .arg(result);
+        if (member->writeValue(edited, &reason) != 0)
+            refused << QStringLiteral("%1 %2 %3: %4")
+                           .arg(member->systemName(), member->boardName(), member->channelName(), reason);
     }
     if (!refused.isEmpty()) {
-        const ChannelGroup &g = m_groups->groups().at(m_index);
         // The box runs an event loop, in which the group's systems may change
         // and this dialog be closed and deleted.
         const QPointer<QSetGroupValueDialog> self(this);

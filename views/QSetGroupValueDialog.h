@@ -4,9 +4,11 @@
 // Gives one value to every member of a channel group: an editor built for the
 // group's first parameter, "Edit Group", "Delete Group" and the member list
 // (hidden until asked for). OK writes the value to each member in member
-// order; members the device refuses are reported together, once. It follows
-// the systems of the group's members (views/SystemDialog.h): a crate map
-// change, a disconnection or a lost connection of one of them closes it.
+// order; members the device refuses are reported together, once. A typed
+// value is checked as it is typed: OK is enabled only while the first
+// member could take it. It follows the systems of the group's members
+// (views/SystemDialog.h): a crate map change, a disconnection or a lost
+// connection of one of them closes it.
 
 #include "views/SystemDialog.h"
 
@@ -29,6 +31,7 @@ public:
     QTreeWidget *itemsList() const { return m_items; }
     // Rebuilds title, editor and member list from the group (after an edit).
     void refresh();
+    QPushButton *okButton() const { return m_ok; }
 
 public slots:
     void showItems();
@@ -38,6 +41,8 @@ public slots:
     void clickedOkButton();
 
 private:
+    void updateOkButton();
+
     ChannelGroups *m_groups = nullptr;
     int m_index = -1;
     QVBoxLayout *m_editorLayout = nullptr;
@@ -45,6 +50,7 @@ private:
     QTreeWidget *m_items = nullptr;
     QPushButton *m_show = nullptr;
     QPushButton *m_hide = nullptr;
+    QPushButton *m_ok = nullptr;
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include "device/OperatorMessage.h"
 #include "device/QSystemInterface.h"
 #include "device/ValueText.h"
+#include "device/WriteGate.h"
 
 #include <QDialogButtonBox>
 #include <QFont>
@@ -47,18 +48,6 @@ QString resultText(const QString &prefix, quint32 value, bool upperCase)
 {
     const QString digits = hexText(value);
     return prefix + (upperCase ? digits : digits.toLower());
-}
-
-bool parseResult(const QString &text, const QString &prefix, quint32 *value)
-{
-    QString t = text.trimmed();
-    if (!prefix.isEmpty() && t.startsWith(prefix, Qt::CaseInsensitive))
-        t = t.mid(prefix.size());
-    bool ok = false;
-    const qint64 v = hexFromText(t, &ok);
-    if (ok)
-        *value = quint32(v);
-    return ok;
 }
 
 } // namespace triplines
@@ -402,6 +391,12 @@ ORVEHVNode *QTripHandlingDialog::tripParameter(const QTableWidget *table, int ro
 
 bool QTripHandlingDialog::writeTables()
 {
+    const QString closed = WriteGate::refusal(m_param);
+    if (!closed.isEmpty()) {
+        // the write path refuses each row; the operator hears it once
+        showOperatorMessage({QMessageBox::Warning, closed + QLatin1Char('.'), QString(), {}}, this);
+        return false;
+    }
     QStringList refused;
     for (QTableWidget *table : std::as_const(m_tables)) {
         const QString board = m_tableBoards.value(table)->name();
@@ -414,18 +409,16 @@ bool QTripHandlingDialog::writeTables()
             // A row whose word was never read and that nobody changed.
             if (text.isEmpty() && !result->toolTip().isEmpty())
                 continue;
-            quint32 word = 0;
-            if (!triplines::parseResult(text, m_prefix, &word)) {
-                refused << QStringLiteral("%1: \"%2\" is not a hexadecimal value").arg(rowName(table, row, board), text);
-                continue;
-            }
-            const int code = param->writeValue(QVariant(qint64(word)));
+            // the word as typed or made here, read like any bit field
+            QString digits = text.trimmed();
+            if (!m_prefix.isEmpty() && digits.startsWith(m_prefix, Qt::CaseInsensitive))
+                digits = digits.mid(m_prefix.size());
+            QString reason;
+            const int code = param->writeText(digits, &reason);
             if (!m_system)
                 return false;  // the system went away while writing
             if (code != 0) {
-                refused << QStringLiteral("%1: the device refused %2 (error %3)")
-                               .arg(rowName(table, row, board), triplines::resultText(m_prefix, word, true))
-                               .arg(code);
+                refused << QStringLiteral("%1: %2").arg(rowName(table, row, board), reason);
                 // Show again what the device still holds.
                 fillRow(table, row, param);
             }

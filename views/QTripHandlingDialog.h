@@ -44,9 +44,6 @@ quint32 lineWord(int line, int lines);
 // prefix + eight hexadecimal digits (upper case for values read from the
 // device, lower case for values made in the dialog).
 QString resultText(const QString &prefix, quint32 value, bool upperCase);
-// Parses a "Result" text: the prefix (any case) may be left out, then a
-// hexadecimal word of at most 32 bits and nothing else. False otherwise.
-bool parseResult(const QString &text, const QString &prefix, quint32 *value);
 
 } // namespace triplines
 

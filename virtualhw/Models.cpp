@@ -288,8 +288,9 @@ std::vector<SysPropDef> mainframeProps(bool b8181)
         v.push_back(spr("RstRecFlag", SUInt2, ReadWrite, 0, 0, 0x3F3F));
         v.push_back(sp("EventDataSocket", SInt4, ReadOnly, -1));
     } else {
-        v.push_back(spr("GenSignCfg", SUInt2, ReadWrite, 0, 0, 63));
-        v.push_back(spr("ResFlagCfg", SUInt2, ReadWrite, 0, 0, 63));
+        // whole 16-bit registers: the panel's dialogs show only bits 0..5
+        v.push_back(sp("GenSignCfg", SUInt2, ReadWrite, 0));
+        v.push_back(sp("ResFlagCfg", SUInt2, ReadWrite, 0));
     }
     v.push_back(sp("DummyReg", SUInt2, ReadWrite, 0));
     v.push_back(spr("CMDExecMode", SUInt2, ReadWrite, 0, 0, 1));

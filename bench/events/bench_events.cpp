@@ -10,11 +10,15 @@
 //     paced flood: p50, p99, worst;
 //   - catch-up: from the flood's last record until every cell shows it.
 //
-// Usage: bench_events [burst events (200000)] [flood seconds (10)] [flood events/s (100000)]
+// With "log" as the fourth argument the system's value log is on for every
+// "VMon" cell (into a temporary file) during the burst and the flood.
+//
+// Usage: bench_events [burst events (200000)] [flood seconds (10)] [flood events/s (100000)] [log]
 
 #include "app/MainWindow.h"
 #include "app/SystemConnections.h"
 #include "app/SystemPanelBuilder.h"
+#include "device/LogQueue.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
 #include "virtualhw/VirtualControl.h"
@@ -24,6 +28,7 @@
 #include <QEventLoop>
 #include <QMutexLocker>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -202,6 +207,14 @@ int main(int argc, char **argv)
             break;
     }
     const std::vector<ORVEHVNode *> cells = vmonCells(sys);
+    const bool logOn = argc > 4 && QByteArray(argv[4]) == "log";
+    QTemporaryDir logDir;
+    if (logOn) {
+        LogQueue::setConfiguredPath(logDir.filePath(QStringLiteral("bench.log")));
+        for (ORVEHVNode *cell : cells)
+            cell->setIsLogged(true);
+        sys->setIsLogStarted(true);
+    }
 
     // --- burst: as fast as the peer reads ---------------------------------
     vhw::floodChannelEvents(info.id, burst);
@@ -235,8 +248,8 @@ int main(int argc, char **argv)
     const qint64 waited = waitForCells(app, cells, floodEvents, 60000);
     const double catchUpMs = waited < 0 ? -1 : double(sinceStart + waited - floodEndMs * 1000000) / 1e6;
 
-    std::printf("machine: %d cores; system %s (%s), %zu channels\n", QThread::idealThreadCount(),
-                info.argument.c_str(), info.description.c_str(), cells.size());
+    std::printf("machine: %d cores; system %s (%s), %zu channels; value log %s\n", QThread::idealThreadCount(),
+                info.argument.c_str(), info.description.c_str(), cells.size(), logOn ? "on" : "off");
     std::printf("floor (bare queued signals of 1060-byte records): %.0f records/s\n", floor);
     std::printf("burst of %u events into visible cells: %.0f events/s, %.0f %% of the floor\n", burst, cellRate,
                 floor > 0 ? 100.0 * cellRate / floor : 0.0);

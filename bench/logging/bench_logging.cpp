@@ -106,12 +106,17 @@ int main(int argc, char **argv)
     const double lps = writerLinesPerSecond(dir.path(), entries);
     std::printf("writer: %.0f lines/s (wall)\n", lps);
 
-    MainWindow::setMessageHook([](const OperatorMessage &) { return 0; });
+    MainWindow::setMessageHook([](const OperatorMessage &m) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
+        return 0;
+    });
     vhw::setTimeMode(vhw::TimeMode::Manual);
     MainWindow *w = MainWindow::create();
     w->startEventServer();
-    if (!w->connectToSystem(2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("Crate"), QStringLiteral("admin"),
-                            QStringLiteral("admin"))) {
+    // 0 is success, as for every connection result.
+    if (w->connectToSystem(2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("Crate"), QStringLiteral("admin"),
+                           QStringLiteral("admin"))
+        != 0) {
         std::printf("producer: no mainframe\n");
         return 1;
     }

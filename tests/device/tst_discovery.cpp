@@ -72,6 +72,8 @@ private slots:
         ORVEHVNode *ch = sys->children()[0]->children()[1];
         QCOMPARE(ch->name(), QStringLiteral("Chan001"));
         QVERIFY(!ch->parameter(QStringLiteral("Name"))->isLogged()); // mainframes log what the operator picks
+        for (ORVEHVNode *p : sys->parameters())
+            QVERIFY2(!p->isLogged(), qPrintable(p->name()));
         // Every value of the tree was read without a failure.
         for (ORVEHVNode *b : sys->children())
             for (ORVEHVNode *c : b->children())
@@ -95,6 +97,12 @@ private slots:
         ORVEHVNode *ch = kids[2]->children()[0];
         QVERIFY(!ch->parameter(QStringLiteral("Name")));
         QVERIFY(ch->parameter(QStringLiteral("VSet"))->isLogged());
+        // Every node discovery made, system properties and board parameters too.
+        QVERIFY(!s->node->parameters().isEmpty());
+        for (ORVEHVNode *p : s->node->parameters())
+            QVERIFY2(p->isLogged(), qPrintable(p->name()));
+        for (ORVEHVNode *p : kids[2]->parameters())
+            QVERIFY2(p->isLogged(), qPrintable(p->name()));
     }
 
     void propertiesMetadataAndConnectionItems()
@@ -229,7 +237,7 @@ private slots:
         QCOMPARE(vset->writeValue(QStringLiteral("12,5x")), ORVEHV_ERR_BAD_ARGUMENT);
         QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
 
-        QCOMPARE(vset->writeValue(1e39), ORVEHV_ERR_BAD_ARGUMENT); // no infinity sent
+        QCOMPARE(vset->writeValue(1e39), ORVEHV_ERR_OUT_OF_RANGE); // no infinity sent
         QCOMPARE(float(vhw::channelParamValue(sys, 0, 3, "VSet")), 1234.56f);
 
         // Empty text: nothing sent.

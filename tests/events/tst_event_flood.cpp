@@ -2,7 +2,8 @@
 // event port, the event-data thread, the mailbox and its delivery on the GUI
 // thread (no widget, so it runs under the race detector too): every "VMon"
 // cell ends on the last value the flood sent it, and with the value log on
-// every update reaches the log, in order.
+// every update reaches the log in the order it arrived, across channels,
+// with the arrival times of their batches, while the GUI thread is behind.
 
 #include "tests/events/EventTestSupport.h"
 #include "device/EventDelivery.h"
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <vector>
 
@@ -45,21 +47,28 @@ double shown(const ORVEHVNode *cell)
     return cell->text().section(QLatin1Char(' '), 0, 0).toDouble(); // "192.0  V"
 }
 
-// Logged "VMon" values per cell, in file order.
-QHash<ORVEHVNode *, QList<double>> loggedValues(const QString &path, QSystemInterface *sys)
+struct Logged
+{
+    QString time;
+    ORVEHVNode *cell;
+    double value;
+};
+
+// Logged "VMon" lines, in file order.
+QList<Logged> loggedValues(const QString &path, QSystemInterface *sys)
 {
     static const QRegularExpression line(
-        QStringLiteral(R"(bd \[(\d+)\] ch \[(\d+)\] par \[VMon\] val \[([^\]]*)\])"));
-    QHash<ORVEHVNode *, QList<double>> values;
+        QStringLiteral(R"(^\[([^\]]+)\]: .* bd \[(\d+)\] ch \[(\d+)\] par \[VMon\] val \[([^\]]*)\])"));
+    QList<Logged> values;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return values;
     for (const QByteArray &text : f.readAll().split('\n')) {
         const QRegularExpressionMatch m = line.match(QString::fromUtf8(text));
-        ORVEHVNode *board = m.hasMatch() ? sys->systemNode()->children().value(m.captured(1).toInt()) : nullptr;
-        ORVEHVNode *channel = board ? board->children().value(m.captured(2).toInt()) : nullptr;
+        ORVEHVNode *board = m.hasMatch() ? sys->systemNode()->children().value(m.captured(2).toInt()) : nullptr;
+        ORVEHVNode *channel = board ? board->children().value(m.captured(3).toInt()) : nullptr;
         if (channel)
-            values[channel->parameter(QStringLiteral("VMon"))] << m.captured(3).toDouble();
+            values.append({m.captured(1), channel->parameter(QStringLiteral("VMon")), m.captured(4).toDouble()});
     }
     return values;
 }
@@ -123,6 +132,7 @@ private slots:
         }
 
         QCOMPARE(vhw::floodChannelEvents(info.id, FloodEvents), ORVEHV_OK);
+        QThread::msleep(300); // the GUI thread falls behind: records wait in the mailbox
         auto lastOf = [&](size_t j) { return sentTo(j, cells.size()).last(); };
         QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
@@ -133,21 +143,19 @@ private slots:
             }(),
             120000);
         if (logged) {
-            // Every value the flood sent, per channel and in order, ends its log
-            // (the writer may still be behind when the cells are done).
-            auto logEndsOnEverySentValue = [&] {
-                const QHash<ORVEHVNode *, QList<double>> got = loggedValues(logPath, sys);
-                for (size_t j = 0; j < cells.size(); ++j) {
-                    const QList<double> sent = sentTo(j, cells.size()), values = got.value(cells[j]);
-                    if (values.size() < sent.size())
-                        return false;
-                    for (int i = 0; i < sent.size(); ++i)
-                        if (qAbs(values[values.size() - sent.size() + i] - sent[i]) > 0.01)
-                            return false;
-                }
-                return true;
-            };
-            QTRY_VERIFY_WITH_TIMEOUT(logEndsOnEverySentValue(), 60000);
+            // Every value the flood sent ends the log, in the order sent,
+            // across channels (the writer may still be behind when the
+            // cells are done), and no line is older than the one before.
+            QList<Logged> got;
+            QTRY_VERIFY_WITH_TIMEOUT((got = loggedValues(logPath, sys)).size() >= int(FloodEvents), 60000);
+            const QList<Logged> flood = got.mid(got.size() - int(FloodEvents));
+            for (unsigned int k = 0; k < FloodEvents; ++k) {
+                const Logged &line = flood[int(k)];
+                const size_t j = k % cells.size();
+                QVERIFY2(line.cell == cells[j] && qAbs(line.value - double(k % 100000) / 10.0) < 0.01,
+                         qPrintable(QStringLiteral("event %1 logged out of order").arg(k)));
+                QVERIFY2(k == 0 || line.time >= flood[int(k) - 1].time, qPrintable(line.time));
+            }
         } else {
             QVERIFY(!QFile::exists(logPath));
         }

@@ -19,6 +19,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 Q_DECLARE_METATYPE(LogEntry)
 
@@ -153,6 +154,9 @@ private slots:
         QTest::newRow("per-system file") << "u" << "" << "Box1" << 13 << "u/ORVEKEBOLog_Box1.log";
         QTest::newRow("snap cut") << "u/snap/kebo/12" << "" << "Box1" << 13 << "u/ORVEKEBOLog_Box1.log";
         QTest::newRow("Snap kept") << "u/Snap" << "" << "A" << 2 << "u/Snap/ORVEKEBODESK.log";
+        QTest::newRow("snap home itself") << "u/snap" << "" << "A" << 9 << "u/ORVEKEBODESK.log";
+        QTest::newRow("home named snape kept") << "snape" << "" << "A" << 9 << "snape/ORVEKEBODESK.log";
+        QTest::newRow("snap inside a name kept") << "u/mysnaps/x" << "" << "A" << 9 << "u/mysnaps/x/ORVEKEBODESK.log";
         QTest::newRow("name cannot leave the dir") << "u" << "" << "../x/y" << 13 << "u/ORVEKEBOLog_.._x_y.log";
         QTest::newRow("configured wins") << "u" << "c/v.log" << "Box1" << 13 << "c/v.log";
     }
@@ -250,6 +254,45 @@ private slots:
         update(2, 4, false);
         QCOMPARE(queued(s.sys), (QStringList{"0:0/0/VMon=1", "0:0/1/VMon=2", "1:0/0/VMon=3", "2:-1/-1/=0",
                                               "2:0/2/VMon=4"}));
+    }
+
+    // Entries handed out long after they arrived carry the arrival time of
+    // their own event batch; an entry whose batch began with an unlogged
+    // value opens a batch of its own rather than joining the one before.
+    void entriesKeepTheirBatchTime()
+    {
+        System s(2, QStringLiteral("MF"));
+        s.sys.setIsLogStarted(true);
+        IDValue_t v{};
+        QList<qint64> arrivals;
+        auto put = [&](int ch, bool first, bool last) {
+            s.sys.eventMailbox.putValue(0, ch, QStringLiteral("VMon"), v, first, last, true);
+        };
+        put(0, true, false); // A, B
+        put(1, false, true);
+        QThread::msleep(30);
+        put(0, true, true); // A
+        QThread::msleep(30);
+        put(2, true, false); // C (not logged), B
+        put(1, false, true);
+        QThread::msleep(30);
+        EventRecord r;
+        int value = 0;
+        while (s.sys.eventMailbox.take(r)) {
+            if (r.isFirstEv)
+                arrivals << r.batchTime;
+            LogQueue::logValueUpdate(&s.sys, r.channel != 2, 0, r.channel, QStringLiteral("VMon"), 0, ++value,
+                                     r.isFirstEv, r.isLastEv);
+        }
+        QCOMPARE(queued(s.sys), (QStringList{"0:0/0/VMon=1", "0:0/1/VMon=2", "1:0/0/VMon=3", "2:0/1/VMon=5"}));
+        QList<qint64> stamped;
+        {
+            QMutexLocker lock(&s.sys.logMutex);
+            for (LogBatch *b = s.sys.logQueueHead; b; b = b->next)
+                stamped << b->created.toMSecsSinceEpoch();
+        }
+        QCOMPARE(stamped, arrivals);
+        QVERIFY(stamped[1] - stamped[0] >= 30 && stamped[2] - stamped[1] >= 30);
     }
 
     // A mainframe's writer is woken once, at the end of the burst, also when

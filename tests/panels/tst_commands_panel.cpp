@@ -148,6 +148,19 @@ private slots:
             QVERIFY(log);
             emit log->accepted();
             QVERIFY(panel->button("OFF")->isEnabled());
+            // A selection accepted again while logging runs: logging goes
+            // on, and the pair still shows it.
+            auto looksOn = [&](const QString &label) {
+                return panel->button(label)->styleSheet() == QLatin1String(QSystemInformations::GreenStyle);
+            };
+            panel->button("ON")->click();
+            QVERIFY(sys->isLogStarted() && looksOn("ON") && !looksOn("OFF"));
+            emit log->accepted();
+            QVERIFY(sys->isLogStarted());
+            QVERIFY(looksOn("ON") && !looksOn("OFF"));
+            panel->button("OFF")->click();
+            emit log->accepted();
+            QVERIFY(!sys->isLogStarted() && !looksOn("ON") && looksOn("OFF"));
         } else {
             // The on/off LOG button starts and stops the system's logging.
             panel->button("LOG")->click();
@@ -435,7 +448,7 @@ private slots:
         QTest::newRow("bit 1 kept") << 2 << 0 << 3;
         QTest::newRow("bits 4 and 5 kept") << 50 << 2 << 54;
         QTest::newRow("clear bit 3") << 13 << 3 << 5;
-        QTest::newRow("bits above 5 dropped") << 0x1C1 << 0 << 0;
+        QTest::newRow("bits above 5 kept") << 0x1C1 << 0 << 0x1C0;
     }
 
     void resetFlagsKeepHiddenBits()

@@ -386,11 +386,13 @@ private slots:
         QTest::addColumn<double>("expected");  // both cells on the device; NaN: unchanged
         QTest::addColumn<int>("writes");
         QTest::addColumn<int>("messages");
-        // a typo in a bit word clears no trip line, neither here nor in the selection
-        QTest::newRow("bit word typo") << "TripInt" << 8 << "zz" << 0 << qQNaN() << 0 << 1;
+        // a bit word the board cannot take clears no trip line, neither here
+        // nor in the selection (keys that are not hexadecimal are not typed)
+        QTest::newRow("bit word above Maxval") << "TripInt" << 8 << "1000" << 0 << qQNaN() << 0 << 1;
         QTest::newRow("bit word") << "TripInt" << 8 << "1f" << 0 << 31.0 << 2 << 0;
         // Enter, then the focus leaving: the refused write is not sent again
-        QTest::newRow("refused write") << "VSet" << 0 << "55" << int(ORVEHV_ERR_WRITE_REFUSED) << qQNaN() << 2 << 0;
+        // ... and both refusals are told in one message
+        QTest::newRow("refused write") << "VSet" << 0 << "55" << int(ORVEHV_ERR_WRITE_REFUSED) << qQNaN() << 2 << 1;
         // a German desktop: the comma key is the decimal point
         QTest::newRow("decimal comma") << "VSet" << 0 << "12,5" << 0 << 12.5 << 2 << 0;
         QTest::newRow("decimal point") << "VSet" << 0 << "12.5" << 0 << 12.5 << 2 << 0;

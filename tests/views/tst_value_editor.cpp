@@ -3,6 +3,7 @@
 
 #include "ViewsTestSupport.h"
 
+#include "device/OperatorMessage.h"
 #include "device/ValueText.h"
 #include "views/ORVEHVSwitch.h"
 #include "views/ORVEHVWidgetItem.h"
@@ -30,7 +31,12 @@ private slots:
     void initTestCase()
     {
         vhw::setTimeMode(vhw::TimeMode::Manual);
+        setOperatorMessageHook([this](const OperatorMessage &m) {
+            m_messages << m;
+            return 0;
+        });
     }
+    void cleanupTestCase() { setOperatorMessageHook({}); }
 
     void init()
     {
@@ -38,6 +44,7 @@ private slots:
         QVERIFY(vhw::resetWorld());
         m_sys = mainframe();
         QVERIFY(m_sys);
+        m_messages.clear();
     }
 
     void editorByType()
@@ -158,6 +165,10 @@ private slots:
         QCOMPARE(m_sys->device(0, 0, "Pw"), 1.0);
         QCOMPARE(committed.size(), 1);
         QCOMPARE(committed.at(0).at(0), QVariant(false));
+        // the operator is told, once, why
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().text, QStringLiteral("Pw was not written."));
+        QVERIFY(m_messages.first().informativeText.startsWith(QStringLiteral("the system refused it (error 4102).")));
 
         vhw::clearFaults();
         combo->setCurrentIndex(1);
@@ -301,6 +312,7 @@ private slots:
 
 private:
     std::unique_ptr<LiveSystem> m_sys;
+    QList<OperatorMessage> m_messages;
 };
 
 QTEST_MAIN(TstValueEditor)

@@ -57,7 +57,8 @@ int main(int argc, char **argv)
     auto *dialog = new QScriptDialog(&sys);
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     dialog->actionsEdit()->setPlainText(QStringLiteral(
-        "set VSet * 100;\nset RUp 0{*}:3{*} 50;\nwait 200;\nset Pw 0{0,1}:3{*} 1;\nset VSet 7{0}:1{40} 20;"));
+        "set VSet * 100;\nset RUp 0{*}:3{*} 50;\nwait 200;\nset Pw 0{0,1}:3{*} 1;\nset VSet 7{0}:1{40} 20;\n"
+        "set TripInt 8{0} 00000104;\nset Pw 8{1} 4294967297;\nset TripExt 8{1} 4294967296;"));
     dialog->show();
     save(dialog, folder + QStringLiteral("/script-dialog.png"));
 

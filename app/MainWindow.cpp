@@ -238,8 +238,6 @@ MainWindow *MainWindow::instance()
 }
 
 MainWindow::MainWindow()
-    : m_connections(std::make_unique<SystemConnections>(*this)),
-      m_handlers(std::make_unique<SystemEventHandlers>(*this, *m_connections))
 {
     m_form.setupUi(this);
 
@@ -282,26 +280,8 @@ MainWindow::MainWindow()
     EventRouter::registerEventMetaTypes();
     QSubWindow::setTripDialogFactory(&QTripHandlingDialog::create);
 
-    // Own signals to their handlers (tcpServerError is connected last).
-    connect(this, &MainWindow::liveInsertion, this, &MainWindow::handleEventLiveInsertion);
-    connect(this, &MainWindow::TransparentMode, this, &MainWindow::handleTransparentMode);
-    connect(this, &MainWindow::updateValueAndWidget, this, &MainWindow::handleUpdateValueAndWidget);
-    connect(this, &MainWindow::systemEvStatus, this, &MainWindow::handleSystemEvStatus);
-    connect(this, &MainWindow::systemDisconnected, this, &MainWindow::handleSystemDisconnected);
     connect(search, &QShortcut::activated, this, &MainWindow::onCtrlFPressed);
-
-    // The event threads report through the router: the per-system reports
-    // travel through each system's mailbox and arrive as this window's own
-    // signals on the GUI thread (EventDelivery.h).
     m_router = new EventRouter(this);
-    connect(m_router, &EventRouter::tcpServerError, this, &MainWindow::tcpServerError, Qt::QueuedConnection);
-    auto *delivery = new EventDelivery(
-        m_router, [this](const QSystemInterface *sys) { return isLiveSystem(sys); }, this);
-    connect(delivery, &EventDelivery::liveInsertion, this, &MainWindow::liveInsertion);
-    connect(delivery, &EventDelivery::TransparentMode, this, &MainWindow::TransparentMode);
-    connect(delivery, &EventDelivery::updateValueAndWidget, this, &MainWindow::updateValueAndWidget);
-    connect(delivery, &EventDelivery::systemEvStatus, this, &MainWindow::systemEvStatus);
-    connect(delivery, &EventDelivery::systemDisconnected, this, &MainWindow::systemDisconnected);
 
     m_form.mainTBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_form.dockLeft->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
@@ -332,7 +312,38 @@ MainWindow::MainWindow()
     boxes->setObjectName(QStringLiteral("systemsArea"));
     m_form.verticalLayout_2->addWidget(boxes);
     m_systemsArea = boxes;
-    m_views = new ViewsController(this);
+
+    // The systems and their lifecycle; the window follows what they signal.
+    const SystemViewParents parents{this, m_systemsArea, m_form.viewsArea, m_form.stackedWidgetRight};
+    m_connections = std::make_unique<SystemConnections>(m_router, parents);
+    m_handlers = std::make_unique<SystemEventHandlers>(*this, *m_connections);
+    m_views = new ViewsController(this, m_form.menuViewGroups, *m_connections, parents, *this);
+    connect(m_connections.get(), &SystemConnections::systemAdded, this, &MainWindow::showAddedSystem);
+    connect(m_connections.get(), &SystemConnections::systemAboutToBeRemoved, this, &MainWindow::removeViewsOf);
+    connect(m_connections.get(), &SystemConnections::systemsRemoved, this, &MainWindow::followRemovedSystems);
+    connect(m_connections.get(), &SystemConnections::connectedCountChanged, this, &MainWindow::followConnectedCount);
+    connect(m_connections.get(), &SystemConnections::connectingDisabled, this, &MainWindow::disableConnecting);
+    connect(m_connections.get(), &SystemConnections::eventServerFailed, this, &MainWindow::tcpServerError);
+
+    // The event threads report through the router: the per-system reports
+    // travel through each system's mailbox and reach the handlers on the GUI
+    // thread (EventDelivery.h). The window's own six signals reach the same
+    // handlers (tcpServerError is connected last).
+    SystemEventHandlers *handlers = m_handlers.get();
+    connect(m_router, &EventRouter::tcpServerError, this, &MainWindow::tcpServerError, Qt::QueuedConnection);
+    auto *delivery = new EventDelivery(
+        m_router, [this](const QSystemInterface *sys) { return m_connections->isLiveSystem(sys); }, this);
+    connect(delivery, &EventDelivery::liveInsertion, handlers, &SystemEventHandlers::handleEventLiveInsertion);
+    connect(delivery, &EventDelivery::TransparentMode, handlers, &SystemEventHandlers::handleTransparentMode);
+    connect(delivery, &EventDelivery::updateValueAndWidget, handlers,
+            &SystemEventHandlers::handleUpdateValueAndWidget);
+    connect(delivery, &EventDelivery::systemEvStatus, handlers, &SystemEventHandlers::handleSystemEvStatus);
+    connect(delivery, &EventDelivery::systemDisconnected, handlers, &SystemEventHandlers::handleSystemDisconnected);
+    connect(this, &MainWindow::liveInsertion, handlers, &SystemEventHandlers::handleEventLiveInsertion);
+    connect(this, &MainWindow::TransparentMode, handlers, &SystemEventHandlers::handleTransparentMode);
+    connect(this, &MainWindow::updateValueAndWidget, handlers, &SystemEventHandlers::handleUpdateValueAndWidget);
+    connect(this, &MainWindow::systemEvStatus, handlers, &SystemEventHandlers::handleSystemEvStatus);
+    connect(this, &MainWindow::systemDisconnected, handlers, &SystemEventHandlers::handleSystemDisconnected);
 
     m_form.menuTab->setChecked(true);
     if (m_form.menuTab->isChecked())
@@ -342,7 +353,7 @@ MainWindow::MainWindow()
     else if (m_form.menuFloat->isChecked())
         floatMdiAreaViews();
 
-    connect(this, &MainWindow::tcpServerError, this, &MainWindow::handleTcpServerError);
+    connect(this, &MainWindow::tcpServerError, handlers, &SystemEventHandlers::handleTcpServerError);
 
     // Initial tool bar state: no docks, panels locked.
     m_none->setChecked(true);
@@ -368,7 +379,7 @@ MainWindow::~MainWindow()
     // slots once its own members are going.
     for (QObject *child : findChildren<QObject *>())
         QObject::disconnect(child, nullptr, this, nullptr);
-    m_connections->deleteAllSystems();
+    m_connections->deleteAllSystems([this](QSystemInterface *sys) { removeViewsOf(sys); });
     if (s_instance == this)
         s_instance = nullptr;
 }
@@ -517,7 +528,8 @@ void MainWindow::setSystemItemsEnabled(bool enabled)
 void MainWindow::updateConnectAction()
 {
     // At most four top-level systems at once, and only with an event server.
-    m_form.menuConnect->setEnabled(connectedSystemCount() < SystemPlaces::MaxSystems && eventServerReady());
+    m_form.menuConnect->setEnabled(m_connections->connectedSystemCount() < SystemPlaces::MaxSystems
+                                   && m_connections->eventServerReady());
 }
 
 int MainWindow::showMessage(const OperatorMessage &message)
@@ -537,22 +549,7 @@ void MainWindow::setSearchHook(SearchHook hook)
 
 // ------------------------------------------- systems (SystemConnections)
 
-const QVector<QSystemInterface *> &MainWindow::systems() const { return m_connections->systems(); }
-bool MainWindow::isLiveSystem(const QSystemInterface *sysIf) const { return m_connections->isLiveSystem(sysIf); }
-QSystemInterface *MainWindow::topLevelSystem(int systemIndex) const { return m_connections->topLevelSystem(systemIndex); }
-int MainWindow::topLevelCount() const { return m_connections->topLevelCount(); }
-QSystemInterface *MainWindow::crateOf(QSystemInterface *sysIf) const { return m_connections->crateOf(sysIf); }
-
-QSystemInterface *MainWindow::crateEntryFor(const QString &connectionArgument) const
-{
-    return m_connections->crateEntryFor(connectionArgument);
-}
-
-int MainWindow::connectedSystemCount() const { return m_connections->connectedSystemCount(); }
-QList<SystemPlaces::Address> MainWindow::connectedAddresses() const { return m_connections->connectedAddresses(); }
 bool MainWindow::startEventServer() { return m_connections->startEventServer(); }
-bool MainWindow::eventServerReady() const { return m_connections->eventServerReady(); }
-quint16 MainWindow::eventPort() const { return m_connections->eventPort(); }
 
 int MainWindow::connectToSystem(int systemType, int linkType, const QString &connectionArgument,
                                 const QString &displayName, const QString &userName, const QString &password)
@@ -570,33 +567,74 @@ void MainWindow::reportUnsubscribedParameters(int handle, const SubscriptionFail
 void MainWindow::disconnectFromSystem(int systemIndex) { m_connections->disconnectFromSystem(systemIndex); }
 void MainWindow::removeSystem(int position) { m_connections->removeSystem(position); }
 
-// --------------------------------------- event reports (SystemEventHandlers)
+// ------------------------------------------- following the systems' lifecycle
 
-void MainWindow::handleUpdateValueAndWidget(QSystemInterface *sysIf, int bdIndex, int chIndex, QString itmName,
-                                            IDValue_t val, bool isFirstEv, bool isLastEv)
+void MainWindow::showAddedSystem(QSystemInterface *sys)
 {
-    m_handlers->handleUpdateValueAndWidget(sysIf, bdIndex, chIndex, itmName, val, isFirstEv, isLastEv);
+    connect(sys, &QSystemInterface::clickedExtraButton, this, &MainWindow::createConfigureTableDialog,
+            Qt::UniqueConnection);
+    connect(sys, &QSystemInterface::clickedDisconnectButton, this, &MainWindow::disconnectFromSystem,
+            Qt::UniqueConnection);
+    connect(sys, &QSystemInterface::clicked, this, &MainWindow::setCurrentSubWindowIndex, Qt::UniqueConnection);
+    // A VME HV board joined to its crate is shown by the crate's views.
+    if (sys->crateOffset() == 0) {
+        addSubWindow(sys);
+        if (sys->systemIndex() == 0 && !sys->representsCustomView()) {
+            // The first system brings both docks up.
+            m_form.menuLockPanels->setChecked(false);
+            tbarAllClicked();
+            m_form.menuLockPanels->setChecked(true);
+        }
+    }
+    setCurrentSubWindowIndex(sys->systemIndex());
 }
 
-void MainWindow::handleEventLiveInsertion(QSystemInterface *sysIf, bool isFirstEv, bool isLastEv)
+void MainWindow::followRemovedSystems()
 {
-    m_handlers->handleEventLiveInsertion(sysIf, isFirstEv, isLastEv);
+    const QVector<QSystemInterface *> &systems = m_connections->systems();
+    // Floated tables return into the views area in the order of these indices.
+    for (QFloatingWindow *f : findChildren<QFloatingWindow *>(QString(), Qt::FindDirectChildrenOnly)) {
+        for (QSystemInterface *sys : systems)
+            if (sys->crateOffset() == 0 && sys->subWindow() && f->centralWidget() == sys->subWindow())
+                f->setIndex(sys->systemIndex());
+    }
+    for (QSystemInterface *s : systems) {
+        if (s->crateOffset() == 0) {
+            setCurrentSubWindowIndex(s->systemIndex());
+            break;
+        }
+    }
+    if (!systems.isEmpty())
+        return;
+    // The last one went: back to the start-up state, and offer to connect.
+    m_form.menuSave->setEnabled(false);
+    if (QStatusBar *bar = findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
+        delete bar;
+    m_form.menuLockPanels->setChecked(false);
+    tbarNoneClicked();
+    m_form.menuLockPanels->setChecked(true);
+    setSystemItemsEnabled(false);
+    createDialogForConnection();
 }
 
-void MainWindow::handleTransparentMode(QSystemInterface *sysIf) { m_handlers->handleTransparentMode(sysIf); }
-
-void MainWindow::handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_SYSTEMSTATUS_t sysStatus)
+void MainWindow::followConnectedCount(int count)
 {
-    m_handlers->handleSystemEvStatus(sysIf, sysStatus);
+    if (count > 0)
+        setSystemItemsEnabled(true);
+    updateConnectAction();
 }
 
-void MainWindow::handleSystemDisconnected(QSystemInterface *sysIf, int errCode)
+void MainWindow::disableConnecting()
 {
-    m_handlers->handleSystemDisconnected(sysIf, errCode);
+    m_form.menuConnect->setEnabled(false);
+    const QList<QAction *> entries = m_form.menuBar->actions();
+    if (entries.size() >= 3) {
+        entries.at(1)->setEnabled(false);
+        entries.at(2)->setEnabled(false);
+    }
+    if (m_connectDialog)
+        m_connectDialog->close();
 }
-
-void MainWindow::handleTcpServerError() { m_handlers->handleTcpServerError(); }
-QWidget *MainWindow::sessionNotice() const { return m_handlers->sessionNotice(); }
 
 // ---------------------------------------------------------- views area
 
@@ -773,7 +811,7 @@ void MainWindow::setCurrentWidgetIndex(QMdiSubWindow *sub)
 
 void MainWindow::setCurrentSubWindowIndex(int systemIndex)
 {
-    QSystemInterface *sys = topLevelSystem(systemIndex);
+    QSystemInterface *sys = m_connections->topLevelSystem(systemIndex);
     const QList<QMdiSubWindow *> subs = m_form.viewsArea->subWindowList(QMdiArea::CreationOrder);
     if (!subs.isEmpty()) {
         if (sys) {
@@ -836,7 +874,7 @@ void MainWindow::createDialogForConnection()
 {
     // No connecting without an event server; the operator is told once, by
     // reportEventServerFailure (the server's own report may still be queued).
-    if (!eventServerReady())
+    if (!m_connections->eventServerReady())
         return;
     ++m_connectDialogRequests;
     // Centred on the views area, moved down by the tool bar's height; it

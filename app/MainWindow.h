@@ -7,13 +7,16 @@
 // status bar slot. Worker threads never touch it: they emit the router's
 // signals, which arrive here as the window's own six signals on the GUI thread.
 //
-// Its public API stays the one place callers go; the work is done by:
+// The work is done by:
 //   SystemConnections    the systems list, the event server, connecting and
-//                        disconnecting (the systems' queries forward there);
-//   SystemEventHandlers  what the six event reports do (the handle* slots
-//                        forward there);
-//   EventDelivery        how the event threads' reports become its signals;
-//   ViewsController      custom views, channel groups, saved configurations.
+//                        disconnecting (connections()); it signals what
+//                        happened, and the window's menus, views area and
+//                        docks follow those signals;
+//   SystemEventHandlers  what the six event reports do; EventDelivery hands
+//                        the event threads' reports straight to it, and the
+//                        window's six signals of the same names reach it too;
+//   ViewsController      custom views, channel groups, saved configurations
+//                        (through ViewsHost, the window's side of them).
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -25,6 +28,7 @@
 #include <memory>
 
 #include "ORVEHVWrapper.h"
+#include "app/ViewsHost.h"
 #include "connect/SystemConnector.h"
 #include "device/EventRouter.h"
 #include "device/OperatorMessage.h"
@@ -91,7 +95,7 @@ struct MainWindowForm
 };
 
 
-class MainWindow : public QMainWindow, public SystemConnector
+class MainWindow : public QMainWindow, public SystemConnector, public ViewsHost
 {
     Q_OBJECT
 public:
@@ -109,21 +113,10 @@ public:
     QWidget *systemsArea() const { return m_systemsArea; }
     EventRouter *eventRouter() const { return m_router; }
 
-    // Systems list in creation order (connected systems, VME HV boards joined
-    // to a crate, custom views).
-    const QVector<QSystemInterface *> &systems() const;
-    // True while the pointer is an entry of the systems list. Queued reports
-    // may name an interface the operator removed meanwhile: only a live one
-    // may be dereferenced.
-    bool isLiveSystem(const QSystemInterface *sysIf) const;
-    // The top-level system (crateOffset 0) with this system index.
-    QSystemInterface *topLevelSystem(int systemIndex) const;
-    int topLevelCount() const;
-    // The interface whose views show this system: for a VME HV board the first
-    // VME HV system of its link key, else the system itself.
-    QSystemInterface *crateOf(QSystemInterface *sysIf) const;
-    // The first VME HV system on the bridge and link of this argument.
-    QSystemInterface *crateEntryFor(const QString &connectionArgument) const;
+    // The systems list and their lifecycle (never null once created).
+    SystemConnections *connections() const { return m_connections.get(); }
+    // What the six event reports do.
+    SystemEventHandlers *eventHandlers() const { return m_handlers.get(); }
 
     // Connection sequence for one system: 0 when it is connected, 1 when not
     // (refused, failed, or no event server to deliver its values).
@@ -140,9 +133,6 @@ public:
     // Starts the event server thread; false when it cannot be started (the
     // operator is told and connecting is disabled, as when it cannot listen).
     bool startEventServer();
-    // An event server listens: only then is connecting offered.
-    bool eventServerReady() const;
-    quint16 eventPort() const;
 
     // Every operator message box goes through here (showOperatorMessage
     // with this window as parent); the hook is the process-wide one.
@@ -157,11 +147,9 @@ public:
     int connectDialogRequests() const { return m_connectDialogRequests; }
     // Custom views, channel groups and saved configurations.
     ViewsController *viewsController() const { return m_views; }
-    // Connected systems (top-level entries that are not a custom view): at
-    // most four at once.
-    int connectedSystemCount() const;
-    QList<SystemPlaces::Address> connectedAddresses() const;
-    QWidget *sessionNotice() const;
+
+    // ViewsHost
+    void addSubWindow(QSystemInterface *sys) override;
 
 signals:
     void tcpServerError();
@@ -181,7 +169,7 @@ public slots:
     void tabMdiAreaViews();
     void tileMdiAreaViews();
     void floatMdiAreaViews();
-    void setCurrentSubWindowIndex(int systemIndex);
+    void setCurrentSubWindowIndex(int systemIndex) override;
     void setCurrentWidgetIndex(QMdiSubWindow *sub);
     void tbarAllClicked();
     void tbarNoneClicked();
@@ -204,21 +192,18 @@ public slots:
     void showUserManual();
     void disconnectFromSystem(int systemIndex);
 
-    void handleTcpServerError();
-    void handleEventLiveInsertion(QSystemInterface *sysIf, bool isFirstEv, bool isLastEv);
-    void handleTransparentMode(QSystemInterface *sysIf);
-    void handleUpdateValueAndWidget(QSystemInterface *sysIf, int bdIndex, int chIndex, QString itmName,
-                                    IDValue_t val, bool isFirstEv, bool isLastEv);
-    void handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_SYSTEMSTATUS_t sysStatus);
-    void handleSystemDisconnected(QSystemInterface *sysIf, int errCode);
-
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
+private slots:
+    // Followed from SystemConnections' signals.
+    void showAddedSystem(QSystemInterface *sys);
+    void followRemovedSystems();
+    void followConnectedCount(int count);
+    void disableConnecting();
+
 private:
-    friend class ViewsController;
-    friend class SystemConnections;
     void applyBackground();
     MainWindow();
 
@@ -231,16 +216,14 @@ private:
     void markBoxes(int systemIndex);
     void showBoardPage(int systemIndex);
     void showStatusBarOf(QSystemInterface *sysIf);
-    void addSubWindow(QSystemInterface *sysIf);
     void restoreFloatedWindows(bool tabbed);
     void removeViewsOf(QSystemInterface *sysIf);
-    void rebuildCrateViews(QSystemInterface *crate);
 
     static MainWindow *s_instance;
     static SearchHook s_searchHook;
 
     MainWindowForm m_form;
-    // Built before the constructor's body; the destructor's body empties them.
+    // Built once the window's widgets are; the destructor's body empties them.
     std::unique_ptr<SystemConnections> m_connections;
     std::unique_ptr<SystemEventHandlers> m_handlers;
     QToolButton *m_all = nullptr;

@@ -1,32 +1,41 @@
 #include "app/SystemConnections.h"
 
-#include "app/MainWindow.h"
 #include "app/MainWindowLogic.h"
-#include "app/QFloatingWindow.h"
+#include "app/SystemPanelBuilder.h"
 #include "app/ViewAccess.h"
-#include "app/ViewsController.h"
 #include "connect/QDisconnectDialog.h"
 #include "device/EventDataThread.h"
 #include "device/EventServer.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
-#include "views/QTripHandlingDialog.h"
 
-#include <QAction>
 #include <QFile>
-#include <QMdiArea>
-#include <QMenuBar>
 #include <QMutexLocker>
 #include <QProgressDialog>
 #include <QStackedWidget>
-#include <QStatusBar>
 #include <QTextBrowser>
 
 #include <algorithm>
 
 using namespace MainWindowLogic;
 
-SystemConnections::SystemConnections(MainWindow &window) : m_window(window) {}
+SystemConnections::SystemConnections(EventRouter *router, const SystemViewParents &parents, QObject *parent)
+    : QObject(parent), m_router(router), m_parents(parents)
+{
+}
+
+SystemConnections::~SystemConnections() = default;
+
+int SystemConnections::showMessage(const OperatorMessage &message) const
+{
+    return showOperatorMessage(message, m_parents.window);
+}
+
+void SystemConnections::appendEntry(QSystemInterface *sys)
+{
+    m_systems.append(sys);
+    emit systemAdded(sys);
+}
 
 // ------------------------------------------------------------ systems
 
@@ -101,12 +110,12 @@ bool SystemConnections::startEventServer()
 {
     if (m_eventServer)
         return true;
-    m_eventServer = new EventServer(m_window.eventRouter());
+    m_eventServer = new EventServer(m_router);
     if (!m_eventServer->start()) {
         delete m_eventServer;
         m_eventServer = nullptr;
         // Told like a server that cannot listen (which reports itself).
-        emit m_window.tcpServerError();
+        emit eventServerFailed();
         return false;
     }
     return true;
@@ -119,18 +128,12 @@ bool SystemConnections::eventServerReady() const
 
 void SystemConnections::reportEventServerFailure()
 {
-    m_window.form().menuConnect->setEnabled(false);
-    const QList<QAction *> entries = m_window.form().menuBar->actions();
-    if (entries.size() >= 3) {
-        entries.at(1)->setEnabled(false);
-        entries.at(2)->setEnabled(false);
-    }
+    // The window disables its connecting menus and closes its connect dialog.
+    emit connectingDisabled();
     if (m_eventServerFailed)
         return;
     m_eventServerFailed = true;
-    if (m_window.m_connectDialog)
-        m_window.m_connectDialog->close();
-    m_window.showMessage({QMessageBox::Warning,
+    showMessage({QMessageBox::Warning,
                  QStringLiteral("Unable to start tcp server. Please check\nyour network connection, than restart application."),
                  QString(), {}});
 }
@@ -159,14 +162,14 @@ int SystemConnections::connectToSystem(int systemType, int linkType, const QStri
     // loading and multi-row dialogs call in directly.
     if (SystemPlaces::takesPlace({systemType, connectionArgument}, connectedAddresses())
         && connectedSystemCount() >= SystemPlaces::MaxSystems) {
-        m_window.showMessage({QMessageBox::Warning,
+        showMessage({QMessageBox::Warning,
                      QStringLiteral("Unable to connect to %1.\nAt most four systems can be connected at once.")
                          .arg(shownName.isEmpty() ? QStringLiteral("System") : shownName),
                      QString(), {}});
         return 1;
     }
 
-    auto *progress = new QProgressDialog(&m_window);
+    auto *progress = new QProgressDialog(m_parents.window);
     progress->setLabelText(QStringLiteral("Please wait while %1 is fetching data..").arg(shownName));
     progress->setRange(0, 100);
     progress->setCancelButton(nullptr);
@@ -194,7 +197,7 @@ int SystemConnections::connectToSystem(int systemType, int linkType, const QStri
         m_systems.removeAll(sys);
         if (!m_eventServer || m_eventServer->removeSystem(sys))
             delete sys;
-        m_window.showMessage({QMessageBox::Warning, connectionFailureText(shownName, result), QString(), {}});
+        showMessage({QMessageBox::Warning, connectionFailureText(shownName, result), QString(), {}});
         return 1;
     };
 
@@ -218,29 +221,17 @@ int SystemConnections::connectToSystem(int systemType, int linkType, const QStri
 
     if (crate) {
         joinCrate(crate, sys);
-        m_window.viewsController()->systemConnected(sys);
     } else {
-        sys->buildPanels(m_window.systemsArea(), m_window.form().viewsArea, m_window.form().stackedWidgetRight, -1);
-        sys->describeConnection();
+        SystemPanelBuilder::buildPanels(sys, m_parents.systemsArea, m_parents.viewsArea, m_parents.boardPages, -1);
+        SystemPanelBuilder::describeConnection(sys);
         sys->setCrateOffset(0);
         if (QWidget *page = sys->boardInformationPanel())
-            m_window.form().stackedWidgetRight->setCurrentWidget(page);
-        QObject::connect(sys, &QSystemInterface::clickedExtraButton, &m_window,
-                         &MainWindow::createConfigureTableDialog);
-        QObject::connect(sys, &QSystemInterface::clickedDisconnectButton, &m_window, &MainWindow::disconnectFromSystem);
-        QObject::connect(sys, &QSystemInterface::clicked, &m_window, &MainWindow::setCurrentSubWindowIndex);
-        m_window.addSubWindow(sys);
+            m_parents.boardPages->setCurrentWidget(page);
         progress->setValue(98);
-
-        if (sys->systemIndex() == 0) {
-            // The first system brings both docks up.
-            m_window.form().menuLockPanels->setChecked(false);
-            m_window.tbarAllClicked();
-            m_window.form().menuLockPanels->setChecked(true);
-        }
-        m_window.viewsController()->systemConnected(sys);
-        progress->setValue(99);
     }
+    // The window shows the views, the custom view takes the system in.
+    emit systemAdded(sys);
+    progress->setValue(99);
     // Every board reports what it could not subscribe, joined or not.
     if (!systemFailures.isEmpty() || !boardFailures.isEmpty() || !channelFailures.isEmpty()) {
         reportUnsubscribedParameters(sys->handle(), systemFailures, boardFailures, channelFailures);
@@ -253,13 +244,11 @@ int SystemConnections::connectToSystem(int systemType, int linkType, const QStri
 
     progress->setValue(100);
     delete progress;
-    m_window.setSystemItemsEnabled(true);
     {
         QMutexLocker lock(&sys->eventStateMutex);
         sys->eventsEnabled = true;
     }
-    m_window.updateConnectAction();
-    m_window.setCurrentSubWindowIndex(crate ? crate->systemIndex() : sys->systemIndex());
+    emit connectedCountChanged(connectedSystemCount());
     return 0;
 }
 
@@ -270,9 +259,6 @@ void SystemConnections::joinCrate(QSystemInterface *crate, QSystemInterface *boa
     // views are rebuilt by the join.
     board->joinCrate(crate);
     board->setSystemIndex(crate->systemIndex());
-    QObject::connect(board, &QSystemInterface::clickedExtraButton, &m_window, &MainWindow::createConfigureTableDialog);
-    QObject::connect(board, &QSystemInterface::clickedDisconnectButton, &m_window, &MainWindow::disconnectFromSystem);
-    QObject::connect(board, &QSystemInterface::clicked, &m_window, &MainWindow::setCurrentSubWindowIndex);
 }
 
 void SystemConnections::reportUnsubscribedParameters(int handle, const SubscriptionFailureList &systemFailures,
@@ -291,7 +277,7 @@ void SystemConnections::reportUnsubscribedParameters(int handle, const Subscript
     const QString report = unsubscribedReport(sys->systemNode()->name(), systemFailures, boardFailures, channelFailures);
     writeUnsubscribedReport(fileName, report);
 
-    const int pressed = m_window.showMessage({QMessageBox::Warning,
+    const int pressed = showMessage({QMessageBox::Warning,
                                      QStringLiteral("There have been some troubles in communication.\n"
                                                     "Some items will not be updated\n"),
                                      QStringLiteral("Please check if your firewall is\nblocking inbound connections.\n"
@@ -331,9 +317,9 @@ void SystemConnections::stopSystem(QSystemInterface *sys, bool stillConnected)
 
 void SystemConnections::deleteSystem(QSystemInterface *sys)
 {
-    m_window.viewsController()->systemGoing(sys);
+    // Groups, custom view and the window's views let go of it first.
+    emit systemAboutToBeRemoved(sys);
     m_systems.removeAll(sys);
-    m_window.removeViewsOf(sys);
     // Only once its event threads have ended; an interface whose thread hangs
     // is left alive rather than freed under it.
     const bool stopped = m_eventServer ? m_eventServer->removeSystem(sys) : stopEventThreads(sys);
@@ -357,12 +343,6 @@ void SystemConnections::renumberSystems()
                 sys->setSystemIndex(crate->systemIndex());
         }
     }
-    // Floated tables return into the views area in the order of these indices.
-    for (QFloatingWindow *f : m_window.findChildren<QFloatingWindow *>(QString(), Qt::FindDirectChildrenOnly)) {
-        for (QSystemInterface *sys : std::as_const(m_systems))
-            if (sys->crateOffset() == 0 && sys->subWindow() && f->centralWidget() == sys->subWindow())
-                f->setIndex(sys->systemIndex());
-    }
 }
 
 void SystemConnections::disconnectFromSystem(int systemIndex)
@@ -380,14 +360,13 @@ void SystemConnections::disconnectFromSystem(int systemIndex)
     // A connected crate of several boards lets the operator choose the boards.
     if (!entries.isEmpty() && sys->systemNode() && sys->systemNode()->connectionState() != ConnectionLost
         && ViewAccess::disconnectText(sys->systemBox()) != QStringLiteral("Close")) {
-        auto *dialog = new QDisconnectDialog({[this] { return m_systems; }, [this](int p) { removeSystem(p); },
-                                              &m_window},
-                                             sys, &m_window);
+        auto *dialog = new QDisconnectDialog({[this] { return m_systems; }, [this](int p) { removeSystem(p); }, this},
+                                             sys, m_parents.window);
         dialog->open();
         return;
     }
     entries.append(sys);
-    disconnectEntries(entries, true);
+    disconnectEntries(entries);
 }
 
 void SystemConnections::removeSystem(int position)
@@ -402,17 +381,19 @@ void SystemConnections::removeSystem(int position)
                 entries.append(other);
     }
     entries.append(sys);
-    disconnectEntries(entries, false);
+    disconnectEntries(entries);
 }
 
-void SystemConnections::disconnectEntries(const QVector<QSystemInterface *> &entries, bool)
+void SystemConnections::disconnectEntries(const QVector<QSystemInterface *> &entries)
 {
     if (entries.isEmpty())
         return;
-    QTripHandlingDialog::closeOpenDialogs();
+    // Whoever holds nodes of these systems lets go before anything is freed.
+    for (QSystemInterface *sys : entries)
+        emit sys->boardsAboutToChange();
     QSystemInterface *main = entries.last();
     const QString nodeName = main->systemNode() ? main->systemNode()->name() : main->displayName();
-    auto *progress = new QProgressDialog(&m_window);
+    auto *progress = new QProgressDialog(m_parents.window);
     progress->setLabelText(QStringLiteral("Disconnecting from %1..").arg(nodeName));
     progress->setCancelButton(nullptr);
     progress->setRange(0, 100);
@@ -441,42 +422,16 @@ void SystemConnections::disconnectEntries(const QVector<QSystemInterface *> &ent
     progress->setValue(60);
     for (QSystemInterface *sys : entries)
         deleteSystem(sys);
-    m_window.viewsController()->systemsGone();
     progress->setValue(70);
     renumberSystems();
     if (crate)
-        ViewAccess::rebuildViews(crate);
-    if (!m_systems.isEmpty()) {
-        QSystemInterface *next = nullptr;
-        for (QSystemInterface *s : std::as_const(m_systems))
-            if (s->crateOffset() == 0) {
-                next = s;
-                break;
-            }
-        if (next)
-            m_window.setCurrentSubWindowIndex(next->systemIndex());
-    }
-    progress->setValue(80);
-
-    m_window.updateConnectAction();
-    if (m_systems.isEmpty()) {
-        m_window.form().menuSave->setEnabled(false);
-        afterLastDisconnection(progress);
-    }
+        emit crate->boardsChanged();
     progress->setValue(100);
     delete progress;
-}
-
-void SystemConnections::afterLastDisconnection(QProgressDialog *progress)
-{
-    if (QStatusBar *bar = m_window.findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
-        delete bar;
-    m_window.form().menuLockPanels->setChecked(false);
-    m_window.tbarNoneClicked();
-    m_window.form().menuLockPanels->setChecked(true);
-    m_window.setSystemItemsEnabled(false);
-    progress->setValue(100);
-    m_window.createDialogForConnection();
+    // The window selects the next system (or, with none left, returns to its
+    // start-up state and offers to connect); the custom view follows.
+    emit systemsRemoved();
+    emit connectedCountChanged(connectedSystemCount());
 }
 
 // ------------------------------------------------- closing and destruction
@@ -501,14 +456,14 @@ void SystemConnections::haltEventThreads()
     }
 }
 
-void SystemConnections::deleteAllSystems()
+void SystemConnections::deleteAllSystems(const std::function<void(QSystemInterface *)> &detachViews)
 {
     const QVector<QSystemInterface *> systems = m_systems;
     m_systems.clear();
     // Joined boards before their crate, whose tree owns their boards.
     for (auto it = systems.crbegin(); it != systems.crend(); ++it) {
         QSystemInterface *sys = *it;
-        m_window.removeViewsOf(sys);
+        detachViews(sys);
         if (!m_eventServer || m_eventServer->removeSystem(sys))
             delete sys;
     }

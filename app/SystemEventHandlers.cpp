@@ -10,7 +10,6 @@
 #include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
 #include "device/ValueText.h"
-#include "views/QTripHandlingDialog.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -19,8 +18,8 @@
 
 using namespace MainWindowLogic;
 
-SystemEventHandlers::SystemEventHandlers(MainWindow &window, SystemConnections &connections)
-    : m_window(window), m_connections(connections)
+SystemEventHandlers::SystemEventHandlers(MainWindow &window, SystemConnections &connections, QObject *parent)
+    : QObject(parent), m_window(window), m_connections(connections)
 {
 }
 
@@ -64,40 +63,16 @@ void SystemEventHandlers::handleUpdateValueAndWidget(QSystemInterface *sysIf, in
         return;
     const NodeValue previous = node->value();
     const NodeValue current = eventValue(node, val.Value);
-    node->setValue(current);
+    // The table cells show the node; the system announces the change to the
+    // row marks, panels and every other subscriber (a VME HV board's crate
+    // and the custom view re-emit it for their views).
+    sysIf->setParameterValue(node, current);
 
     // A write stored its value at once: the event confirming it still
     // changes what the device reported before.
     const QVariant reported = node->takeWriteUnconfirmed() ? QVariant() : previous.value;
     LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, reported, current.value,
                              isFirstEv, isLastEv);
-
-    QSystemInterface *crate = m_connections.crateOf(sysIf);
-    if (node->libraryType() == 2 && node->kind() == KindChannelParameter) {
-        const bool ok = channelStatusOk(sysIf->systemType(), current.value.toInt());
-        if (!crate || !crate->subWindow())
-            return;
-        ViewAccess::markChannelState(crate->subWindow(), ok, node);
-        for (QSystemInterface *s : m_connections.systems()) {
-            if (!s->representsCustomView())
-                continue;
-            if (!s->subWindow())
-                break;
-            ViewAccess::markChannelState(s->subWindow(), ok, node);
-        }
-    }
-
-    if (chIndex < 0) {
-        if (crate)
-            ViewAccess::refreshPanels(crate, node);
-        if (node->kind() == KindBoardParameter) {
-            for (QSystemInterface *s : m_connections.systems())
-                if (s->representsCustomView()) {
-                    ViewAccess::refreshPanels(s, node);
-                    break;
-                }
-        }
-    }
 
     if (node->name() == QLatin1String("Sessions"))
         showSessionNotice(sysIf->connectionArgument());
@@ -126,7 +101,6 @@ void SystemEventHandlers::showSessionNotice(const QString &connectionArgument)
 
 void SystemEventHandlers::handleEventLiveInsertion(QSystemInterface *sysIf, bool, bool)
 {
-    QTripHandlingDialog::closeOpenDialogs();
     if (!m_connections.isLiveSystem(sysIf) || !sysIf->systemNode())
         return;
     QSystemInterface *crate = m_connections.crateOf(sysIf);
@@ -179,10 +153,10 @@ void SystemEventHandlers::handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_S
 
 void SystemEventHandlers::handleSystemDisconnected(QSystemInterface *sysIf, int errCode)
 {
-    QTripHandlingDialog::closeOpenDialogs();
     if (!m_connections.isLiveSystem(sysIf) || !sysIf->systemNode())
         return;
-    sysIf->systemNode()->setConnectionState(ConnectionLost);
+    // Dialogs that follow the system close before the box below.
+    sysIf->markConnectionLost();
     const QString name = disconnectedSystemName(sysIf->systemNode()->name(), sysIf->systemType());
     m_window.showMessage({QMessageBox::Warning, disconnectionText(name, errCode), QString(), {}});
     // The box ran an event loop: the operator may have removed the system.

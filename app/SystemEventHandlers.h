@@ -1,14 +1,18 @@
 #ifndef SYSTEMEVENTHANDLERS_H
 #define SYSTEMEVENTHANDLERS_H
 
-// What the main window does with the six reports of the event threads (each
-// queued onto the GUI thread): a value into its node, table and panels; a
-// system back, in transparent mode or lost; its status lamps; and an event
-// server that cannot listen. Every report may name a system removed
-// meanwhile, so each first asks whether it is still listed.
+// What the program does with the six reports of the event threads (each
+// queued onto the GUI thread; EventDelivery connects straight to these
+// slots): a value into its node, which its system then announces
+// (QSystemInterface::parameterChanged: tables, panels and other subscribers
+// follow by themselves); a system back, in transparent mode or lost; its
+// status lamps; and an event server that cannot listen. Every report may
+// name a system removed meanwhile, so each first asks whether it is still
+// listed.
 
 #include "ORVEHVWrapper.h"
 
+#include <QObject>
 #include <QPointer>
 #include <QString>
 
@@ -18,11 +22,16 @@ class QSystemInterface;
 class QWidget;
 class SystemConnections;
 
-class SystemEventHandlers
+class SystemEventHandlers : public QObject
 {
+    Q_OBJECT
 public:
-    SystemEventHandlers(MainWindow &window, SystemConnections &connections);
+    SystemEventHandlers(MainWindow &window, SystemConnections &connections, QObject *parent = nullptr);
 
+    // The notice of a "Sessions" update while it shows.
+    QWidget *sessionNotice() const { return m_sessionNotice; }
+
+public slots:
     void handleUpdateValueAndWidget(QSystemInterface *sysIf, int bdIndex, int chIndex, QString itmName,
                                     IDValue_t val, bool isFirstEv, bool isLastEv);
     void handleEventLiveInsertion(QSystemInterface *sysIf, bool isFirstEv, bool isLastEv);
@@ -30,9 +39,6 @@ public:
     void handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_SYSTEMSTATUS_t sysStatus);
     void handleSystemDisconnected(QSystemInterface *sysIf, int errCode);
     void handleTcpServerError();
-
-    // The notice of a "Sessions" update while it shows.
-    QWidget *sessionNotice() const { return m_sessionNotice; }
 
 private:
     ORVEHVNode *findParameterNode(QSystemInterface *sysIf, int bdIndex, int chIndex, const QString &name) const;

@@ -23,7 +23,9 @@ void markFaultyChannels(QSystemInterface *sys, QSubWindow *sub)
 
 } // namespace
 
-QString SystemPanelBuilder::boxIcon(const QSystemInterface *sys)
+namespace SystemPanelBuilder {
+
+QString boxIcon(const QSystemInterface *sys)
 {
     if (sys->representsCustomView())
         return QStringLiteral(":Resources/Elementi/cs-verde.png");
@@ -39,14 +41,14 @@ QString SystemPanelBuilder::boxIcon(const QSystemInterface *sys)
     }
 }
 
-QString SystemPanelBuilder::boxTitle(const QSystemInterface *sys)
+QString boxTitle(const QSystemInterface *sys)
 {
     const QString name = sys->systemNode() ? sys->systemNode()->name() : sys->displayName();
     return QSystemStatusBar::systemNameText(sys->representsCustomView() ? -1 : sys->systemType(), name);
 }
 
-void SystemPanelBuilder::buildPanels(QSystemInterface *sys, QWidget *systemsAreaParent, QWidget *viewsParent,
-                                     QStackedWidget *boardInformationStack, int position)
+void buildPanels(QSystemInterface *sys, QWidget *systemsAreaParent, QWidget *viewsParent,
+                 QStackedWidget *boardInformationStack, int position)
 {
     ORVEHVNode *node = sys->systemNode();
     if (!node)
@@ -89,6 +91,7 @@ void SystemPanelBuilder::buildPanels(QSystemInterface *sys, QWidget *systemsArea
 
     auto *info = new QBoardInformations;
     info->setSystemNode(node);
+    info->followSystem(sys);
     if (boardInformationStack) {
         if (position < 0)
             boardInformationStack->addWidget(info);
@@ -98,7 +101,7 @@ void SystemPanelBuilder::buildPanels(QSystemInterface *sys, QWidget *systemsArea
     sys->setBoardInformationPanel(info);
 }
 
-void SystemPanelBuilder::describeConnection(QSystemInterface *sys)
+void describeConnection(QSystemInterface *sys)
 {
     auto *bar = new QSystemStatusBar;
     const ORVEHVNode *node = sys->systemNode();
@@ -110,27 +113,4 @@ void SystemPanelBuilder::describeConnection(QSystemInterface *sys)
     sys->setStatusBar(bar);
 }
 
-void SystemPanelBuilder::refreshPanels(QSystemInterface *sys, ORVEHVNode *node)
-{
-    if (node->kind() == KindBoardParameter) {
-        if (auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel()))
-            info->refreshParameter(node);
-    } else if (node->kind() == KindSystemProperty) {
-        if (auto *commands = qobject_cast<QSystemInformations *>(sys->systemCommandsPanel()))
-            commands->refreshParameter(node);
-    }
-}
-
-void SystemPanelBuilder::boardsChanged(QSystemInterface *sys)
-{
-    if (auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel()))
-        info->rebuild();
-    auto *sub = qobject_cast<QSubWindow *>(sys->subWindow());
-    if (sub) {
-        const int mode = sub->viewMode();
-        sub->rebuildTable();
-        if (mode == 2)
-            sub->applyCustomMode();
-    }
-    markFaultyChannels(sys, sub);
-}
+} // namespace SystemPanelBuilder

@@ -3,11 +3,9 @@
 
 // Builds the per-system widgets of a QSystemInterface: the system box in the
 // left dock's QCollapsibleWidget, the channel sub-window, the board
-// information page of the right dock and the status bar. Registered once at
-// start-up:
-//
-//     static SystemPanelBuilder builder;
-//     QSystemInterface::setPanelFactory(&builder);
+// information page of the right dock and the status bar. Called by the
+// connection lifecycle (SystemConnections) and for the custom view's entry.
+// The widgets follow their system's signals themselves (values, boards).
 //
 // buildPanels' parents: the QCollapsibleWidget of the left dock (or a widget
 // containing one), the views area (the sub-window is created hidden with it
@@ -15,19 +13,22 @@
 
 #include "device/QSystemInterface.h"
 
-class SystemPanelBuilder : public QSystemPanelFactory
-{
-public:
-    // Box icon for an interface.
-    static QString boxIcon(const QSystemInterface *sys);
-    // Name shown in the box title.
-    static QString boxTitle(const QSystemInterface *sys);
+class QStackedWidget;
 
-    void buildPanels(QSystemInterface *sys, QWidget *systemsAreaParent, QWidget *viewsParent,
-                     QStackedWidget *boardInformationStack, int position) override;
-    void describeConnection(QSystemInterface *sys) override;
-    void refreshPanels(QSystemInterface *sys, ORVEHVNode *node) override;
-    void boardsChanged(QSystemInterface *sys) override;
-};
+namespace SystemPanelBuilder {
+
+// Box icon for an interface.
+QString boxIcon(const QSystemInterface *sys);
+// Name shown in the box title.
+QString boxTitle(const QSystemInterface *sys);
+
+// Box, sub-window and board information page (inserted into the stack at
+// `position`, appended when negative); nothing without a system node.
+void buildPanels(QSystemInterface *sys, QWidget *systemsAreaParent, QWidget *viewsParent,
+                 QStackedWidget *boardInformationStack, int position);
+// The status bar, filled from the system's connection.
+void describeConnection(QSystemInterface *sys);
+
+} // namespace SystemPanelBuilder
 
 #endif

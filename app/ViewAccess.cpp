@@ -32,12 +32,6 @@ void clearSelection(QWidget *subWindow)
         table->clearSelection();
 }
 
-void markChannelState(QWidget *subWindow, bool ok, ORVEHVNode *node)
-{
-    if (auto *sub = qobject_cast<QSubWindow *>(subWindow))
-        sub->markChannelState(ok, node);
-}
-
 bool selectChannel(QWidget *subWindow, const QString &name)
 {
     if (auto *sub = qobject_cast<QSubWindow *>(subWindow)) {
@@ -65,12 +59,6 @@ bool selectChannel(QWidget *subWindow, const QString &name)
 QString subWindowTitle(QSystemInterface *sys)
 {
     return sys->systemNode() ? sys->systemNode()->name() : sys->displayName();
-}
-
-void rebuildViews(QSystemInterface *crate)
-{
-    if (crate && QSystemInterface::panelFactory())
-        QSystemInterface::panelFactory()->boardsChanged(crate);
 }
 
 void setStatus(QWidget *statusBar, int state)
@@ -111,12 +99,6 @@ QString disconnectText(QWidget *box)
     if (auto *b = qobject_cast<QCustomBox *>(box))
         return b->disconnectButton()->text();
     return QString();
-}
-
-void refreshPanels(QSystemInterface *sys, ORVEHVNode *node)
-{
-    if (sys)
-        sys->refreshPanels(node);
 }
 
 void setPanelContentEnabled(QWidget *panel, bool enabled)

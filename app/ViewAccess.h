@@ -16,13 +16,9 @@ namespace ViewAccess {
 
 // Channel sub-window
 void clearSelection(QWidget *subWindow);
-void markChannelState(QWidget *subWindow, bool ok, ORVEHVNode *node);
 // Selects the row whose first-column text equals name; false when none does.
 bool selectChannel(QWidget *subWindow, const QString &name);
 QString subWindowTitle(QSystemInterface *sys);
-// Rebuilds the crate's channel table and board information after boards
-// were joined to or taken from its tree.
-void rebuildViews(QSystemInterface *crate);
 
 // Status bar (connection state 0..3, lamps)
 void setStatus(QWidget *statusBar, int state);
@@ -34,8 +30,7 @@ void setBoxSelected(QWidget *box, bool selected);
 void setDisconnectText(QWidget *box, const QString &text);
 QString disconnectText(QWidget *box);
 
-// Board information panel and commands panel: refresh for one changed node.
-void refreshPanels(QSystemInterface *sys, ORVEHVNode *node);
+// Board information panel (its content while disconnected).
 void setPanelContentEnabled(QWidget *panel, bool enabled);
 
 } // namespace ViewAccess

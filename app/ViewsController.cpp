@@ -1,7 +1,8 @@
 #include "app/ViewsController.h"
 
-#include "app/MainWindow.h"
-#include "app/SystemConnections.h"
+#include "app/SystemPanelBuilder.h"
+#include "app/ViewsHost.h"
+#include "device/OperatorMessage.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
 #include "persist/QSaveCustDialog.h"
@@ -34,17 +35,22 @@ void ViewsController::setFileDialogHook(FileDialogHook hook)
     fileHook() = std::move(hook);
 }
 
-ViewsController::ViewsController(MainWindow *window) : QObject(window), m_window(window)
+ViewsController::ViewsController(QWidget *window, QMenu *groupsMenu, SystemConnections &connections,
+                                 const SystemViewParents &parents, ViewsHost &host)
+    : QObject(window), m_window(window), m_connections(connections), m_parents(parents), m_host(host)
 {
-    m_groups = new ChannelGroups(window->form().menuViewGroups, [this] { return systemNodes(); }, window);
-    connect(m_groups, &ChannelGroups::actionAdded, window, [window](QAction *action) {
-        connect(action, &QAction::triggered, window, &MainWindow::createDialogToEditGroup);
+    m_groups = new ChannelGroups(groupsMenu, [this] { return systemNodes(); }, window);
+    connect(m_groups, &ChannelGroups::actionAdded, this, [this](QAction *action) {
+        connect(action, &QAction::triggered, this, [this, action] { createDialogToEditGroup(action); });
     });
+    connect(&connections, &SystemConnections::systemAdded, this, &ViewsController::systemConnected);
+    connect(&connections, &SystemConnections::systemAboutToBeRemoved, this, &ViewsController::systemGoing);
+    connect(&connections, &SystemConnections::systemsRemoved, this, &ViewsController::systemsGone);
 }
 
 QSystemInterface *ViewsController::customViewEntry() const
 {
-    for (QSystemInterface *s : m_window->systems())
+    for (QSystemInterface *s : m_connections.systems())
         if (s->representsCustomView())
             return s;
     return nullptr;
@@ -53,7 +59,7 @@ QSystemInterface *ViewsController::customViewEntry() const
 QList<ORVEHVNode *> ViewsController::systemNodes() const
 {
     QList<ORVEHVNode *> nodes;
-    for (QSystemInterface *s : m_window->systems())
+    for (QSystemInterface *s : m_connections.systems())
         if (!s->representsCustomView() && s->crateOffset() == 0 && s->systemNode())
             nodes.append(s->systemNode());
     return nodes;
@@ -91,8 +97,7 @@ QSystemInterface *ViewsController::showCustomView()
         rebuildCustomView();
         return entry;
     }
-    MainWindowForm &form = m_window->form();
-    const int index = m_window->topLevelCount();
+    const int index = m_connections.topLevelCount();
     auto *sys = new QSystemInterface(-1, -1, QString(), QStringLiteral("CustomView"), index);
     sys->setRepresentsCustomView(true);
     auto *root = new ORVEHVNode;
@@ -101,20 +106,18 @@ QSystemInterface *ViewsController::showCustomView()
     for (ORVEHVNode *node : systemNodes())
         root->addChild(node);
     sys->setSystemNode(root);
-    sys->buildPanels(m_window->systemsArea(), form.viewsArea, form.stackedWidgetRight, -1);
-    sys->describeConnection();
+    SystemPanelBuilder::buildPanels(sys, m_parents.systemsArea, m_parents.viewsArea, m_parents.boardPages, -1);
+    SystemPanelBuilder::describeConnection(sys);
     // Indexed with the systems (box, page, sub-window), but no connection.
     sys->setCrateOffset(0);
-    m_window->m_connections->appendEntry(sys);
+    forwardValues(sys);
+    // The window shows it like any system (box signals, views area).
+    m_connections.appendEntry(sys);
     if (QWidget *page = sys->boardInformationPanel())
-        form.stackedWidgetRight->setCurrentWidget(page);
-    connect(sys, &QSystemInterface::clickedExtraButton, m_window, &MainWindow::createDialogForCustomView);
-    connect(sys, &QSystemInterface::clickedDisconnectButton, m_window, &MainWindow::disconnectFromSystem);
-    connect(sys, &QSystemInterface::clicked, m_window, &MainWindow::setCurrentSubWindowIndex);
-    m_window->addSubWindow(sys);
+        m_parents.boardPages->setCurrentWidget(page);
     if (auto *sub = qobject_cast<QSubWindow *>(sys->subWindow()))
         sub->fitSize();
-    m_window->setCurrentSubWindowIndex(index);
+    m_host.setCurrentSubWindowIndex(index);
     return sys;
 }
 
@@ -128,6 +131,7 @@ void ViewsController::rebuildCustomView()
         root->removeChildAt(int(root->children().size()) - 1);
     for (ORVEHVNode *node : systemNodes())
         root->addChild(node);
+    forwardValues(entry);
     if (auto *sub = qobject_cast<QSubWindow *>(entry->subWindow())) {
         sub->setRootNode(root);
         sub->rebuildTable();
@@ -140,7 +144,7 @@ void ViewsController::rebuildCustomView()
 
 QWidget *ViewsController::createConfigureTableDialog(int systemIndex)
 {
-    QSystemInterface *sys = m_window->topLevelSystem(systemIndex);
+    QSystemInterface *sys = m_connections.topLevelSystem(systemIndex);
     if (!sys || !sys->systemNode())
         return nullptr;
     if (sys->representsCustomView())
@@ -168,8 +172,19 @@ QWidget *ViewsController::createDialogToEditGroup(QObject *action)
 
 // -------------------------------------------------------------- lifecycle
 
+void ViewsController::forwardValues(QSystemInterface *entry)
+{
+    // One connection per system (a VME HV crate entry re-emits its boards').
+    for (QSystemInterface *s : m_connections.systems())
+        if (!s->representsCustomView() && s->crateOffset() == 0)
+            connect(s, &QSystemInterface::parameterChanged, entry, &QSystemInterface::parameterChanged,
+                    Qt::UniqueConnection);
+}
+
 void ViewsController::systemConnected(QSystemInterface *sys)
 {
+    if (sys->representsCustomView())
+        return;
     // Boards that leave a crate take their group members with them.
     connect(sys, &QSystemInterface::boardGone, this, &ViewsController::boardGoing, Qt::UniqueConnection);
     if (customViewEntry())
@@ -203,8 +218,6 @@ void ViewsController::systemGoing(QSystemInterface *sys)
     const QString note = m_groups->dropSystem(sys->systemNode());
     if (!note.isEmpty())
         m_pendingNotes.append(note);
-    if (m_customDialog)
-        m_customDialog->close();
     if (QSystemInterface *entry = customViewEntry()) {
         pauseCustomView();
         ORVEHVNode *root = entry->systemNode();
@@ -221,7 +234,7 @@ void ViewsController::systemsGone()
     const QStringList notes = m_pendingNotes;
     m_pendingNotes.clear();
     for (const QString &note : notes)
-        m_window->showMessage({QMessageBox::Information, note, QString(), {}});
+        showOperatorMessage({QMessageBox::Information, note, QString(), {}}, m_window);
 }
 
 // ----------------------------------------------------------------- saving
@@ -229,7 +242,7 @@ void ViewsController::systemsGone()
 QList<QSystemInterface *> ViewsController::savableSystems() const
 {
     QList<QSystemInterface *> out;
-    for (QSystemInterface *s : m_window->systems())
+    for (QSystemInterface *s : m_connections.systems())
         if (!s->representsCustomView() && s->systemNode())
             out.append(s);
     return out;
@@ -270,9 +283,9 @@ bool ViewsController::saveConfiguration(const QString &path, const QList<bool> &
     QString error;
     if (ViewFiles::saveConfiguration(path, entries, &error))
         return true;
-    m_window->showMessage({QMessageBox::Warning,
+    showOperatorMessage({QMessageBox::Warning,
                            QStringLiteral("The configuration was not saved.\n%1").arg(error),
-                           QStringLiteral("The files saved before are unchanged."), {}});
+                           QStringLiteral("The files saved before are unchanged."), {}}, m_window);
     return false;
 }
 
@@ -280,7 +293,7 @@ bool ViewsController::saveConfiguration(const QString &path, const QList<bool> &
 
 ORVEHVNode *ViewsController::connectedNode(const QString &argument) const
 {
-    for (QSystemInterface *s : m_window->systems())
+    for (QSystemInterface *s : m_connections.systems())
         if (!s->representsCustomView() && s->systemNode() && s->systemNode()->connectionArgument() == argument)
             return s->systemNode();
     return nullptr;
@@ -297,11 +310,11 @@ QDialog *ViewsController::loadCustomizedViews(const QString &givenPath)
             return nullptr;
     }
     if (!QFileInfo(path).isFile()) {
-        m_window->showMessage({QMessageBox::Warning,
-                               QStringLiteral("Unable to open the configuration %1.").arg(path), QString(), {}});
+        showOperatorMessage({QMessageBox::Warning,
+                               QStringLiteral("Unable to open the configuration %1.").arg(path), QString(), {}}, m_window);
         return nullptr;
     }
-    auto *dialog = new QLoadCustDialog(path, m_window->connectedAddresses(), m_window);
+    auto *dialog = new QLoadCustDialog(path, m_connections.connectedAddresses(), m_window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     // Connecting runs event loops (progress dialogs) in which the closed
     // dialog is deleted: the loading starts once its accept() has returned.
@@ -327,7 +340,7 @@ void ViewsController::loadConfiguration(const QList<QLoadCustDialog::Entry> &ent
             // Refusals are reported by the connection itself. Whether the
             // system is connected is decided by finding it listed afterwards,
             // not by the result code.
-            SystemConnector &connector = *m_window;
+            SystemConnector &connector = m_connections;
             connector.connectToSystem(e.hash.value(QStringLiteral("psType")).toInt(),
                                       e.hash.value(QStringLiteral("connType")).toInt(), argument,
                                       e.hash.value(QStringLiteral("name")).toString(), e.user, e.password);
@@ -338,9 +351,9 @@ void ViewsController::loadConfiguration(const QList<QLoadCustDialog::Entry> &ent
         // The table is rebuilt before the file's choice is applied: a
         // build numbers the positions afresh and would undo the saved order.
         QSubWindow *sub = nullptr;
-        for (QSystemInterface *s : m_window->systems())
+        for (QSystemInterface *s : m_connections.systems())
             if (s->systemNode() == node)
-                if (QSystemInterface *crate = m_window->crateOf(s))
+                if (QSystemInterface *crate = m_connections.crateOf(s))
                     sub = qobject_cast<QSubWindow *>(crate->subWindow());
         if (sub)
             sub->rebuildTable();

@@ -7,6 +7,7 @@
 // outliving their systems, and saves and loads configurations (connecting
 // the systems that are not connected yet).
 
+#include "app/SystemConnections.h"
 #include "persist/QLoadCustDialog.h"
 
 #include <QList>
@@ -16,8 +17,9 @@
 #include <functional>
 
 class ChannelGroups;
-class MainWindow;
 class ORVEHVNode;
+class QMenu;
+class ViewsHost;
 class QCustomViewDialog;
 class QSystemInterface;
 class QWidget;
@@ -26,7 +28,9 @@ class ViewsController : public QObject
 {
     Q_OBJECT
 public:
-    explicit ViewsController(MainWindow *window);
+    // `window` parents the dialogs; `groupsMenu` lists the channel groups.
+    ViewsController(QWidget *window, QMenu *groupsMenu, SystemConnections &connections,
+                    const SystemViewParents &parents, ViewsHost &host);
 
     ChannelGroups *groups() const { return m_groups; }
     // The first entry of the systems list that holds the custom view.
@@ -46,7 +50,7 @@ public:
     // Lists the connected systems again in the custom view and rebuilds it.
     void rebuildCustomView();
 
-    // Hooks of the main window's connection lifecycle.
+    // Followed from the connection lifecycle's signals (SystemConnections).
     void systemConnected(QSystemInterface *sys);
     // Before an entry is deleted: its nodes leave groups and custom view.
     void systemGoing(QSystemInterface *sys);
@@ -78,7 +82,13 @@ private:
     void applyOnCustomView();
     ORVEHVNode *connectedNode(const QString &argument) const;
 
-    MainWindow *m_window = nullptr;
+    // The custom view's entry re-emits the values of the systems it shows.
+    void forwardValues(QSystemInterface *entry);
+
+    QWidget *m_window = nullptr;
+    SystemConnections &m_connections;
+    SystemViewParents m_parents;
+    ViewsHost &m_host;
     ChannelGroups *m_groups = nullptr;
     QPointer<QCustomViewDialog> m_customDialog;
     QStringList m_pendingNotes;   // what the operator is told once the nodes are gone

@@ -50,8 +50,6 @@ int main(int argc, char *argv[])
     MainWindow *window = MainWindow::create();
     if (!window)
         return 1;
-    static SystemPanelBuilder panelBuilder;
-    QSystemInterface::setPanelFactory(&panelBuilder);
     installScriptRunLock(window);
     window->setWindowIcon(QIcon(resources.windowIcon));
 

@@ -1,7 +1,6 @@
 #include "device/EventDataThread.h"
 
 #include "device/EventRouter.h"
-#include "device/EventServer.h"
 #include "device/EventThreadSync.h"
 #include "device/LogWriter.h"
 #include "device/QSystemInterface.h"
@@ -142,7 +141,7 @@ bool stopEventThreads(QSystemInterface *sys, int timeoutMs)
     QThread *thread = nullptr;
     int sock = -1;
     {
-        QMutexLocker lock(&EventServer::systemsMutex());
+        QMutexLocker lock(&EventThreadSync::systemsMutex());
         sys->stopRequested.store(true);
         thread = sys->eventThread;
         sock = sys->eventSocket.load();
@@ -159,7 +158,7 @@ bool stopEventThreads(QSystemInterface *sys, int timeoutMs)
     if (!LogWriter::stop(sys, timeoutMs))
         return false;
     {
-        QMutexLocker lock(&EventServer::systemsMutex());
+        QMutexLocker lock(&EventThreadSync::systemsMutex());
         if (sys->eventThread == thread)
             sys->eventThread = nullptr;
         if (sys->eventSocket.load() == sock && sock >= 0) {

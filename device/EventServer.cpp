@@ -66,8 +66,7 @@ std::atomic<int> &EventServer::pendingEventStarts()
 
 QMutex &EventServer::systemsMutex()
 {
-    static QMutex m;
-    return m;
+    return EventThreadSync::systemsMutex();
 }
 
 bool EventServer::start(int readyTimeoutMs)

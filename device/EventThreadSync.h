@@ -13,6 +13,15 @@
 
 namespace EventThreadSync {
 
+// Guards the event server's list of systems and every interface's
+// eventThread and eventSocket (the server thread starts the event-data
+// threads, the GUI thread ends them).
+inline QMutex &systemsMutex()
+{
+    static QMutex m;
+    return m;
+}
+
 // QWaitCondition::wait(&mutex) with the release and re-lock made visible.
 inline bool wait(QWaitCondition &condition, QMutex &mutex)
 {

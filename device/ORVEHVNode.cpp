@@ -14,7 +14,6 @@
 #include <QTableWidget>
 
 namespace {
-RowHeaderPainter *g_rowHeaderPainter = nullptr;
 
 template <typename T>
 void deleteBackwards(QVector<T *> &list)
@@ -67,8 +66,6 @@ bool ORVEHVNode::isMirrorItem(const QTableWidgetItem *item)
     return dynamic_cast<const ORVEHVMirrorNode *>(item) != nullptr;
 }
 
-void ORVEHVNode::setRowHeaderPainter(RowHeaderPainter *painter) { g_rowHeaderPainter = painter; }
-RowHeaderPainter *ORVEHVNode::rowHeaderPainter() { return g_rowHeaderPainter; }
 
 void ORVEHVNode::initialise(const QString &name, int kind, int systemType, int linkType,
                             const QString &connectionArgument, const QString &userName,
@@ -275,14 +272,8 @@ void ORVEHVNode::applyText()
         QFont f = item->font();
         f.setWeight(on ? QFont::Bold : QFont::Normal); // weights 75 / 50 of the old scale
         item->setFont(f);
+        // The table colours the row header itself (it follows its cells).
         item->setForeground(QBrush(on ? QColor(53, 169, 18) : QColor(Qt::black)));
-        QTableWidget *table = item->tableWidget();
-        if (table && g_rowHeaderPainter) {
-            if (on)
-                g_rowHeaderPainter->highlightRowHeader(table, item->row());
-            else
-                g_rowHeaderPainter->dimRowHeader(table, item->row());
-        }
     };
 
     QTableWidget *table = tableWidget();

@@ -30,19 +30,6 @@
 class ORVEHVMirrorNode;
 class QTableWidget;
 
-// Row header colouring of the table that shows a "Pw" cell. The device tree
-// must not depend on the views, so the views layer registers its painter
-// once (ORVEHVNode::setRowHeaderPainter); without one nothing is coloured.
-// Called with the cell's table and row whenever a "Pw" value is shown:
-// highlight for on, dim for off.
-class RowHeaderPainter
-{
-public:
-    virtual ~RowHeaderPainter() = default;
-    virtual void highlightRowHeader(QTableWidget *table, int row) = 0;
-    virtual void dimRowHeader(QTableWidget *table, int row) = 0;
-};
-
 class ORVEHVNode : public QTableWidgetItem
 {
 public:
@@ -57,9 +44,6 @@ public:
     static ORVEHVNode *fromItem(QTableWidgetItem *item);
     // True when the cell is an ORVEHVMirrorNode.
     static bool isMirrorItem(const QTableWidgetItem *item);
-
-    static void setRowHeaderPainter(RowHeaderPainter *painter);
-    static RowHeaderPainter *rowHeaderPainter();
 
     // Sets name and kind; for kind 0 also system type, link type and the
     // connection strings; isLogged starts as logsByDefault(systemType).

@@ -3,7 +3,9 @@
 
 // Every message box the program shows the operator goes through
 // showOperatorMessage, from any layer: the box titled "KEBODESK", or the hook
-// a test installs to answer it without a nested event loop.
+// a test installs to answer it without a nested event loop. The box is no
+// child of the widget that asks (which may go while the box is open): it is
+// only placed over that widget's window.
 
 #include <QMessageBox>
 #include <QString>

@@ -14,7 +14,6 @@
 
 namespace {
 
-QSystemPanelFactory *g_panelFactory = nullptr;
 // Interfaces alive in the process, in creation order (GUI thread; guarded
 // because the event server may ask from its own thread).
 QMutex g_liveMutex;
@@ -72,6 +71,8 @@ QSystemInterface::QSystemInterface(int systemType, int linkType, const QString &
 
 QSystemInterface::~QSystemInterface()
 {
+    // Nothing may hold a node of the tree past this point.
+    emit boardsAboutToChange();
     {
         QMutexLocker lock(&g_liveMutex);
         g_live.removeAll(this);
@@ -129,18 +130,16 @@ void QSystemInterface::releaseSharedBoards()
         for (ORVEHVNode *board : m_systemNode->children()) {
             const int at = crate->children().indexOf(board);
             if (at >= 0) {
+                if (!changed)
+                    emit o->boardsAboutToChange();
                 crate->removeChildAt(at);
                 changed = true;
             }
         }
-        if (changed && g_panelFactory)
-            g_panelFactory->boardsChanged(o);
+        if (changed)
+            emit o->boardsChanged();
     }
 }
-
-void QSystemInterface::setPanelFactory(QSystemPanelFactory *factory) { g_panelFactory = factory; }
-
-QSystemPanelFactory *QSystemInterface::panelFactory() { return g_panelFactory; }
 
 QList<QSystemInterface *> QSystemInterface::liveInterfaces()
 {
@@ -245,6 +244,11 @@ QList<ORVEHVNode *> QSystemInterface::changeCrateMap(QWidget *dialogParent)
     QList<ORVEHVNode *> discovered;
     if (!m_systemNode || m_handle < 0)
         return discovered;
+    // Whoever holds nodes of this tree (or of the crate entry that lists
+    // this board system's boards) lets go before any board is freed.
+    emit boardsAboutToChange();
+    if (m_joinedCrate)
+        emit m_joinedCrate->boardsAboutToChange();
 
     QProgressDialog dialog(QStringLiteral("Crate map has changed, please wait.."), QString(), 0, 100, dialogParent);
     dialog.setStyleSheet(QStringLiteral("background: white"));
@@ -282,8 +286,8 @@ QList<ORVEHVNode *> QSystemInterface::changeCrateMap(QWidget *dialogParent)
         m_systemNode->addChild(board);
     // The crate's views must not show a freed board while the dialog below
     // lets events through.
-    if (crateNode && g_panelFactory)
-        g_panelFactory->boardsChanged(m_joinedCrate);
+    if (crateNode)
+        emit m_joinedCrate->boardsChanged();
     dialog.setValue(20);
 
     // With a slot count that no longer matches, the refresh hands back every
@@ -314,8 +318,7 @@ QList<ORVEHVNode *> QSystemInterface::changeCrateMap(QWidget *dialogParent)
         }
         m_joinedCrate->m_notOkStatusNodes += takeNotOkStatusNodes();
     }
-    if (g_panelFactory)
-        g_panelFactory->boardsChanged(crateNode ? m_joinedCrate.data() : this);
+    emit (crateNode ? m_joinedCrate.data() : this)->boardsChanged();
     dialog.setValue(100);
     return discovered;
 }
@@ -349,14 +352,16 @@ void QSystemInterface::joinCrate(QSystemInterface *crate)
     m_joinedCrate = crate;
     // The crate's table shows this board's channels: it marks the faulty ones.
     crate->m_notOkStatusNodes += takeNotOkStatusNodes();
-    if (g_panelFactory)
-        g_panelFactory->boardsChanged(crate);
+    // The crate's views show this board's values: one connection per system.
+    connect(this, &QSystemInterface::parameterChanged, crate, &QSystemInterface::parameterChanged,
+            Qt::UniqueConnection);
+    emit crate->boardsChanged();
 }
 
-void QSystemInterface::refreshPanels(ORVEHVNode *node)
+void QSystemInterface::setParameterValue(ORVEHVNode *node, const NodeValue &value)
 {
-    if (node && g_panelFactory)
-        g_panelFactory->refreshPanels(this, node);
+    node->setValue(value);
+    emit parameterChanged(node);
 }
 
 QList<ORVEHVNode *> QSystemInterface::takeNotOkStatusNodes()
@@ -364,19 +369,6 @@ QList<ORVEHVNode *> QSystemInterface::takeNotOkStatusNodes()
     QList<ORVEHVNode *> nodes;
     nodes.swap(m_notOkStatusNodes);
     return nodes;
-}
-
-void QSystemInterface::buildPanels(QWidget *systemsAreaParent, QWidget *viewsParent,
-                                   QStackedWidget *boardInformationStack, int position)
-{
-    if (m_systemNode && g_panelFactory)
-        g_panelFactory->buildPanels(this, systemsAreaParent, viewsParent, boardInformationStack, position);
-}
-
-void QSystemInterface::describeConnection()
-{
-    if (g_panelFactory)
-        g_panelFactory->describeConnection(this);
 }
 
 void QSystemInterface::setBoardInformationPanel(QWidget *w)
@@ -418,6 +410,13 @@ void QSystemInterface::setSystemIndex(int index)
     pushIndex(m_commandsPanel, index);
     pushIndex(m_systemBox, index);
     pushIndex(m_subWindow, index);
+}
+
+void QSystemInterface::markConnectionLost()
+{
+    if (m_systemNode)
+        m_systemNode->setConnectionState(ConnectionLost);
+    emit connectionLost();
 }
 
 void QSystemInterface::clickWidget() { emit clicked(m_systemIndex); }

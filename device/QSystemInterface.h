@@ -5,9 +5,13 @@
 // library handle, device tree, per-system widgets, event-thread state and
 // the value-log queue.
 //
-// The per-system widgets belong to layers above the device model, so they are
-// held here as plain QWidget pointers (owned, deleted in the order the
-// destructor documents); the layer that builds them casts them back.
+// It tells what happens to its system through its signals (a parameter
+// changed, the boards are about to change and changed, the connection was
+// lost); the views, panels and other subscribers connect themselves to them
+// with themselves as context, so this layer never calls up into them. The
+// per-system widgets are held as plain QWidget pointers (owned, deleted in
+// the order the destructor documents); the layer that builds them casts
+// them back.
 
 #include <QList>
 #include <QMutex>
@@ -20,29 +24,13 @@
 #include "device/EventMailbox.h"
 
 class ORVEHVNode;
+struct NodeValue;
 class QProgressDialog;
 class QStackedWidget;
 class QThread;
 class QSystemInterface;
 struct LogBatch;
 struct SubscriptionFailure;
-
-// Builds the per-system widgets; registered once by the application layer so
-// the device model does not depend on views or panels.
-class QSystemPanelFactory
-{
-public:
-    virtual ~QSystemPanelFactory() = default;
-    virtual void buildPanels(QSystemInterface *sys, QWidget *systemsAreaParent, QWidget *viewsParent,
-                             QStackedWidget *boardInformationStack, int position) = 0;
-    virtual void describeConnection(QSystemInterface *sys) = 0;
-    // A board or system parameter of the system changed (event or write):
-    // refresh what the panels show of it.
-    virtual void refreshPanels(QSystemInterface * /*sys*/, ORVEHVNode * /*node*/) {}
-    // Boards were added to or removed from the system's tree (crate map
-    // change, a VME HV board joined): rebuild the views that list boards.
-    virtual void boardsChanged(QSystemInterface * /*sys*/) {}
-};
 
 class QSystemInterface : public QWidget
 {
@@ -51,9 +39,6 @@ public:
     QSystemInterface(int systemType, int linkType, const QString &connectionArgument,
                      const QString &displayName, int systemIndex, QWidget *parent = nullptr);
     ~QSystemInterface() override;
-
-    static void setPanelFactory(QSystemPanelFactory *factory);
-    static QSystemPanelFactory *panelFactory();
 
     // Longest connection argument the library takes (its buffer is 80 bytes
     // with the terminating NUL). A longer one is refused, never cut.
@@ -68,20 +53,22 @@ public:
     // wait..", re-reads the crate map, discovers the boards that are new and
     // returns them (to be subscribed by the caller). Boards that left the
     // crate are announced by boardGone() before they are deleted. For a VME
-    // HV board joined to a crate entry, the crate's list of boards and views
-    // follow the change.
+    // HV board joined to a crate entry, the crate's list of boards follows
+    // the change; boardsChanged() comes from the interface whose tree shows
+    // the boards (the crate entry for a joined board).
     QList<ORVEHVNode *> changeCrateMap(QWidget *dialogParent);
 
     // Joins this VME HV board system to the crate entry of its bridge: its
     // boards are listed (not owned) by the crate's node, crateOffset becomes
-    // the crate's board count before the join. Either side may be destroyed
+    // the crate's board count before the join; the crate entry re-emits this
+    // system's parameterChanged() from then on. Either side may be destroyed
     // first; the boards stay owned by this interface's node.
     void joinCrate(QSystemInterface *crate);
     QSystemInterface *joinedCrate() const { return m_joinedCrate; }
 
-    // A board or system parameter changed: refreshes the panels (board
-    // information, status read-outs) for it.
-    void refreshPanels(ORVEHVNode *node);
+    // Stores a value the system reported in its node and emits
+    // parameterChanged(node) (GUI thread).
+    void setParameterValue(ORVEHVNode *node, const NodeValue &value);
 
     // Channel status parameters that failed the status check during
     // discovery; the view builder marks their rows and clears the list.
@@ -91,10 +78,6 @@ public:
     // it to check a pointer before touching it.
     static QList<QSystemInterface *> liveInterfaces();
     static bool isLive(const QSystemInterface *sys);
-
-    void buildPanels(QWidget *systemsAreaParent, QWidget *viewsParent,
-                     QStackedWidget *boardInformationStack, int position);
-    void describeConnection();
 
     // Subscribes (unsubscribes) the parameters of the whole system for an
     // empty board list, else of the given board nodes, at the current event
@@ -157,7 +140,24 @@ public:
     void setCrateOffset(int o) { m_crateOffset = o; }
     bool isLogStarted() const { return m_logStarted.load(); }
 
+    // The connection to the system is lost: its node's state becomes 2
+    // and connectionLost() tells whoever follows the system.
+    void markConnectionLost();
+
 signals:
+    // The system's tree is about to change (crate map change, a joined board
+    // system leaving a crate entry) or to go with the system (disconnection,
+    // deletion): emitted before any node is freed, so that whoever holds
+    // nodes of the tree lets go of them now.
+    void boardsAboutToChange();
+    // The tree changed: boards were added to or removed from it.
+    void boardsChanged();
+    // The system's connection was lost (its node's state is 2 by now).
+    void connectionLost();
+    // A parameter of the system took a new value the system reported. The
+    // node carries what a subscriber needs (name, kind, board, channel,
+    // value); the system is the sender.
+    void parameterChanged(ORVEHVNode *node);
     // Emitted (directly) by changeCrateMap before a removed board is deleted.
     void boardGone(ORVEHVNode *board, int slot);
     void clicked(int systemIndex);

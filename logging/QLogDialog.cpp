@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QSet>
 #include <QTreeWidget>
@@ -52,8 +53,9 @@ QList<ORVEHVNode *> systemParametersOf(ORVEHVNode *system)
 
 } // namespace
 
-QLogDialog::QLogDialog(QWidget *parent, ORVEHVNode *systemNode) : QDialog(parent), m_systemNode(systemNode)
+QLogDialog::QLogDialog(QWidget *parent, ORVEHVNode *systemNode) : SystemDialog(parent), m_systemNode(systemNode)
 {
+    followSystemOf(systemNode);
     setObjectName(QStringLiteral("logDialog"));
     setWindowTitle(QStringLiteral("Advanced Logging"));
 
@@ -199,6 +201,8 @@ void QLogDialog::fileButtonClicked()
 
 void QLogDialog::okButtonClicked()
 {
+    if (!nodesValid() || !m_systemNode)
+        return;
     // The selection is worked out first and applied only when the dialog is
     // accepted: a refused selection leaves the logged flags as they were.
     QSet<QString> channelNames;
@@ -234,6 +238,8 @@ void QLogDialog::okButtonClicked()
         return;
     }
     if (anyChannelOn && !channelParametersLogged) {
+        // The question runs an event loop: the system may change meanwhile.
+        const QPointer<QLogDialog> self(this);
         const int answer = showOperatorMessage(
             {QMessageBox::Warning,
              QStringLiteral("Some channels or channel parameters has been selected,\n"
@@ -241,7 +247,7 @@ void QLogDialog::okButtonClicked()
                             "Do you want to continue anyway?"),
              QString(), {QStringLiteral("Yes"), QStringLiteral("No")}, 0},
             this);
-        if (answer != 0)
+        if (answer != 0 || !self || !nodesValid())
             return;
     }
 

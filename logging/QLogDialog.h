@@ -6,9 +6,12 @@
 // channel takes part when it is switched on (bold), switched by clicking.
 // The list holds every channel parameter name and the system parameters.
 // Accepting writes the selection into the nodes' logged flags and the file
-// name into the configured log path; cancelling changes nothing.
+// name into the configured log path; cancelling changes nothing. It follows
+// its system (views/SystemDialog.h): a crate map change, a disconnection or
+// a lost connection closes it before any node goes.
 
-#include <QDialog>
+#include "views/SystemDialog.h"
+
 #include <QString>
 
 class ORVEHVNode;
@@ -20,7 +23,7 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-class QLogDialog : public QDialog
+class QLogDialog : public SystemDialog
 {
     Q_OBJECT
 public:
@@ -37,6 +40,9 @@ public slots:
     void okButtonClicked();
     void fileButtonClicked();
     void fileLineChanged(QString text);
+
+protected:
+    void releaseNodes() override { m_systemNode = nullptr; }
 
 private:
     void fill();

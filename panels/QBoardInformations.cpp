@@ -2,6 +2,7 @@
 
 #include "device/ORVEHVNode.h"
 #include "device/ORVEHVNodeProperty.h"
+#include "device/QSystemInterface.h"
 #include "panels/BoardInfoText.h"
 #include "panels/PanelPictures.h"
 
@@ -161,6 +162,17 @@ QBoardInformations::QBoardInformations(QWidget *parent)
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(m_scroll);
+}
+
+void QBoardInformations::followSystem(QSystemInterface *sys)
+{
+    if (!sys)
+        return;
+    connect(sys, &QSystemInterface::parameterChanged, this, [this](ORVEHVNode *node) {
+        if (node && node->kind() == KindBoardParameter)
+            refreshParameter(node);
+    });
+    connect(sys, &QSystemInterface::boardsChanged, this, &QBoardInformations::rebuild);
 }
 
 void QBoardInformations::setSystemNode(ORVEHVNode *system)

@@ -16,6 +16,7 @@
 #include <QString>
 
 class ORVEHVNode;
+class QSystemInterface;
 class QLabel;
 class QScrollArea;
 class QVBoxLayout;
@@ -59,6 +60,9 @@ public:
     explicit QBoardInformations(QWidget *parent = nullptr);
 
     void setSystemNode(ORVEHVNode *system);
+    // Board parameters the system reports are shown as they come; boards
+    // joining or leaving its tree rebuild the panel.
+    void followSystem(QSystemInterface *sys);
     ORVEHVNode *systemNode() const { return m_system; }
     // Rebuilds every box from the system node's boards.
     void rebuild();

@@ -139,6 +139,11 @@ QSystemInformations::QSystemInformations(QSystemInterface *sys, QWidget *parent)
     setStyleSheet(QStringLiteral("QGroupBox#systemCommandsPanel { background: #eef2f4; border: 1px solid #b9c3c7;"
                                  " border-top: none; margin: 0px; }"));
     if (sys) {
+        // System properties the system reports are shown as they come.
+        connect(sys, &QSystemInterface::parameterChanged, this, [this](ORVEHVNode *node) {
+            if (node && node->kind() == KindSystemProperty)
+                refreshParameter(node);
+        });
         m_systemType = sys->systemType();
         m_linkType = sys->linkType();
         m_connectionArgument = sys->connectionArgument();
@@ -481,7 +486,12 @@ bool QSystemInformations::confirm(const QString &label, const QString &text)
 {
     if (QPushButton *b = button(label))
         b->setStyleSheet(QLatin1String(HighlightStyle));
+    // The question runs an event loop, in which this panel may be deleted
+    // with its system (a failing event server closes the program).
+    const QPointer<QSystemInformations> self(this);
     const bool yes = askOperator(text.arg(systemName()), window());
+    if (!self)
+        return false;
     applyNormalStyles();
     return yes;
 }
@@ -605,13 +615,22 @@ void QSystemInformations::Pw48Clicked()
         pw->setStyleSheet(QLatin1String(GreyStyle));
         return;
     }
-    if (!askOperator(on ? QStringLiteral("You are powering ON the 48V") : QStringLiteral("You are powering OFF the 48V"),
-                     window())) {
+    const QPointer<QSystemInformations> self(this);
+    const bool yes = askOperator(on ? QStringLiteral("You are powering ON the 48V")
+                                    : QStringLiteral("You are powering OFF the 48V"),
+                                 window());
+    // The question ran an event loop: the panel and its system may be gone.
+    if (!self || !systemNode())
+        return;
+    if (!yes) {
         back();
         apply48VStyle();
         return;
     }
-    if (!CommandFeedback::writeProperty(node, QStringLiteral("ACDCPwr"), on ? 1 : 0, window()))
+    const bool written = CommandFeedback::writeProperty(node, QStringLiteral("ACDCPwr"), on ? 1 : 0, window());
+    if (!self)
+        return;
+    if (!written)
         back();
     apply48VStyle();
 }
@@ -663,17 +682,28 @@ void QSystemInformations::changeWriteFanSpeedValues()
         OperatorMessage caution{QMessageBox::Warning, QLatin1String(FanCaution), QString(),
                                 {QStringLiteral("Yes"), QStringLiteral("No")}, 0};
         caution.title = QStringLiteral("ENABLE FAN LOW SPEED");
-        if (showOperatorMessage(caution, window()) != 0) {
+        const QPointer<QSystemInformations> self(this);
+        const int answer = showOperatorMessage(caution, window());
+        if (!self || !systemNode())
+            return;
+        if (answer != 0) {
             showFanSpeed();
             return;
         }
-        if (!CommandFeedback::writeProperty(node, low->name(), 1, window())) {
+        const bool written = CommandFeedback::writeProperty(node, low->name(), 1, window());
+        if (!self || !systemNode())
+            return;
+        if (!written) {
             showFanSpeed();
             return;
         }
     }
     if (speed) {
+        // A refusal is told in a box (an event loop): look again afterwards.
+        const QPointer<QSystemInformations> self(this);
         CommandFeedback::writeProperty(node, speed->name(), index, window());
+        if (!self || !systemNode())
+            return;
         // Show what the system now holds, not what was asked for.
         const NodeValue now = readSystemProperty(speed->handle(), speed->name(), speed->libraryType());
         if (now.status == ValueOk)
@@ -782,8 +812,16 @@ void QSystemInformations::loggingClicked()
 {
     if (!systemNode() || (m_systemType != 2 && m_systemType != 3))
         return;
+    // One at a time; a closed one is deleted.
+    if (m_logDialog) {
+        m_logDialog->raise();
+        m_logDialog->activateWindow();
+        return;
+    }
     auto *dialog = new QLogDialog(window(), systemNode());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this] { setLogSelectionMade(true); });
+    m_logDialog = dialog;
     track(dialog);
 }
 

@@ -130,6 +130,7 @@ private:
     QHash<QString, QLabel *> m_readouts;
     QHash<QString, QLabel *> m_lamps;
     QList<QPointer<QWidget>> m_dialogs;
+    QPointer<QWidget> m_logDialog;
 };
 
 #endif

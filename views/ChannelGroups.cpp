@@ -172,11 +172,6 @@ QString ChannelGroups::dropNodes(const QList<const ORVEHVNode *> &roots, const Q
     QSet<const ORVEHVNode *> going;
     for (const ORVEHVNode *r : roots)
         collect(r, going);
-    // An open "New Group" dialog lists the channels that are going.
-    for (const QPointer<QDialog> &d : std::as_const(m_createDialogs))
-        if (d)
-            d->close();
-    m_createDialogs.clear();
     QStringList shrunk, removed;
     for (int i = int(m_groups.size()) - 1; i >= 0; --i) {
         ChannelGroup &g = m_groups[i];
@@ -210,7 +205,6 @@ QWidget *ChannelGroups::createDialogForGroupSettings()
 {
     auto *dialog = new QCreateSetGroupsDialog(this, nullptr, m_dialogParent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    m_createDialogs.append(dialog);
     dialog->show();
     return dialog;
 }

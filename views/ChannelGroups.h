@@ -68,9 +68,6 @@ public:
     QWidget *createDialogForGroupSettings();
     QSetGroupValueDialog *openGroup(int index);
     QSetGroupValueDialog *openDialogOf(int index) const;
-    // A dialog that lists channels of the systems (edit dialogs): closed
-    // when members are dropped, as its list may hold channels that go.
-    void trackChannelDialog(QDialog *dialog) { m_createDialogs.append(dialog); }
 
     // Index of a group's action (the action's object name), -1 when unknown.
     static int indexOfAction(const QObject *action);
@@ -91,7 +88,6 @@ private:
     QPointer<QWidget> m_dialogParent;
     QList<ChannelGroup> m_groups;
     QList<QPointer<QSetGroupValueDialog>> m_dialogs;   // one slot per group
-    QList<QPointer<QDialog>> m_createDialogs;
 };
 
 #endif

@@ -33,8 +33,12 @@ QTreeWidgetItem *makeItem(ORVEHVNode *node, const QString &text, const char *ico
 
 QCreateSetGroupsDialog::QCreateSetGroupsDialog(ChannelGroups *groups, QSetGroupValueDialog *editingDialog,
                                                QWidget *parent)
-    : QDialog(parent), m_groups(groups), m_editing(editingDialog)
+    : SystemDialog(parent), m_groups(groups), m_editing(editingDialog)
 {
+    // It lists channels of every connected system.
+    if (groups)
+        for (const ORVEHVNode *system : groups->systems())
+            followSystemOf(system);
     setObjectName(QStringLiteral("createSetGroupsDialog"));
     const int editIndex = editingDialog ? editingDialog->groupIndex() : -1;
     const bool editing = groups && editIndex >= 0 && editIndex < groups->groups().size();
@@ -125,7 +129,7 @@ void QCreateSetGroupsDialog::setChosen(QTreeWidgetItem *item, bool chosen)
 void QCreateSetGroupsDialog::fillTreeWithAvailableChannels(QString name)
 {
     m_tree->clear();
-    if (!m_groups || name.isEmpty()) {
+    if (!nodesValid() || !m_groups || name.isEmpty()) {
         m_ok->setEnabled(false);
         return;
     }
@@ -198,6 +202,8 @@ QList<ORVEHVNode *> QCreateSetGroupsDialog::chosenMembers() const
 
 void QCreateSetGroupsDialog::clickedOkButton()
 {
+    if (!nodesValid())
+        return;
     const QList<ORVEHVNode *> members = chosenMembers();
     if (members.isEmpty()) {
         showOperatorMessage({QMessageBox::Critical, QStringLiteral("Select at least one channel"), QString(), {}}, this);

@@ -5,8 +5,10 @@
 // a parameter name offered by the writable channel parameters of the
 // connected systems, and the channels that have that parameter, chosen in a
 // tree of systems, boards and channels (chosen items are checked and bold).
+// It follows every system it lists (views/SystemDialog.h).
 
-#include <QDialog>
+#include "views/SystemDialog.h"
+
 #include <QList>
 #include <QPointer>
 
@@ -19,7 +21,7 @@ class QSetGroupValueDialog;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-class QCreateSetGroupsDialog : public QDialog
+class QCreateSetGroupsDialog : public SystemDialog
 {
     Q_OBJECT
 public:

@@ -23,23 +23,6 @@ const char *const QCustomTableWidget::EmptyCellText = "...";
 
 namespace {
 
-// Lets the device tree colour the row header of a "Pw" cell without knowing
-// the views.
-class TableRowHeaderPainter : public RowHeaderPainter
-{
-public:
-    void highlightRowHeader(QTableWidget *table, int row) override
-    {
-        if (auto *t = qobject_cast<QCustomTableWidget *>(table))
-            t->highlightRowHeader(row);
-    }
-    void dimRowHeader(QTableWidget *table, int row) override
-    {
-        if (auto *t = qobject_cast<QCustomTableWidget *>(table))
-            t->dimRowHeader(row);
-    }
-};
-
 // Row header that paints a section's own brush over whatever the style sheet
 // draws, so the powered (green) and idle (grey) colours show under any
 // application style sheet.
@@ -80,13 +63,6 @@ protected:
         painter->restore();
     }
 };
-
-void registerRowHeaderPainter()
-{
-    static TableRowHeaderPainter painter;
-    if (!ORVEHVNode::rowHeaderPainter())
-        ORVEHVNode::setRowHeaderPainter(&painter);
-}
 
 } // namespace
 
@@ -163,8 +139,9 @@ QCustomTableWidget::QCustomTableWidget(bool customView, QWidget *parent)
     : QTableWidget(parent), m_customView(customView), m_grey(QColor(128, 128, 128)),
       m_green(QColor(53, 169, 18))
 {
-    registerRowHeaderPainter();
     setVerticalHeader(new QCustomRowHeader(this));
+    // A "Pw" cell that shows a new value recolours its row header.
+    connect(this, &QTableWidget::itemChanged, this, &QCustomTableWidget::followPowerCell);
     setObjectName(QStringLiteral("subWinTable"));
     setItemDelegate(new QCustomTableWidgetDelegate(this));
     setStyleSheet(QStringLiteral(":enabled { background:#FEFEFE; }\n:!enabled { background:#CCCCCC; }"));
@@ -251,6 +228,17 @@ void QCustomTableWidget::highlightRowHeader(int row)
         h->setBackground(m_green);
         h->setForeground(QBrush(Qt::white));
     }
+}
+
+void QCustomTableWidget::followPowerCell(QTableWidgetItem *item)
+{
+    const ORVEHVNode *node = nodeOf(item);
+    if (!node || node->dataType() != DataOnOff || node->name() != QLatin1String("Pw"))
+        return;
+    if (node->value().value.toBool())
+        highlightRowHeader(item->row());
+    else
+        dimRowHeader(item->row());
 }
 
 void QCustomTableWidget::dimRowHeader(int row)

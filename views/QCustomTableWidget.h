@@ -57,6 +57,8 @@ public:
 
     void highlightRowHeader(int row);
     void dimRowHeader(int row);
+    // The row header follows the on/off state of the row's "Pw" cell.
+    void followPowerCell(QTableWidgetItem *item);
 
     // Takes every cell out of the table: nodes and mirrors stay with the
     // device tree, the table's own "..." cells are deleted.

@@ -10,12 +10,13 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 QSetGroupValueDialog::QSetGroupValueDialog(ChannelGroups *groups, int index, QWidget *parent)
-    : QDialog(parent), m_groups(groups), m_index(index)
+    : SystemDialog(parent), m_groups(groups), m_index(index)
 {
     setObjectName(QStringLiteral("setGroupValueDialog"));
     setWindowIcon(QIcon(QStringLiteral(":Resources/buttons/workgr.png")));
@@ -63,7 +64,7 @@ QSetGroupValueDialog::QSetGroupValueDialog(ChannelGroups *groups, int index, QWi
 
 void QSetGroupValueDialog::refresh()
 {
-    if (!m_groups || m_index < 0 || m_index >= m_groups->groups().size())
+    if (!nodesValid() || !m_groups || m_index < 0 || m_index >= m_groups->groups().size())
         return;
     const ChannelGroup &g = m_groups->groups().at(m_index);
     setWindowTitle(QStringLiteral("Set %1 for Group %2").arg(g.parameter, g.name));
@@ -71,6 +72,8 @@ void QSetGroupValueDialog::refresh()
     delete m_editor;
     m_editor = nullptr;
     const QList<ORVEHVNode *> params = g.parameterNodes();
+    for (const ORVEHVNode *p : params)
+        followSystemOf(p);
     if (!params.isEmpty()) {
         ORVEHVNode *first = params.first();
         m_editor = new ORVEHVWidgetItem(first, this);
@@ -121,21 +124,22 @@ void QSetGroupValueDialog::editGroup()
 {
     auto *dialog = new QCreateSetGroupsDialog(m_groups, this, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    if (m_groups)
-        m_groups->trackChannelDialog(dialog);
     dialog->show();
 }
 
 void QSetGroupValueDialog::deleteGroup()
 {
+    // The question runs an event loop, in which this dialog may go.
+    const QPointer<QSetGroupValueDialog> self(this);
     if (m_groups)
         m_groups->deleteGroup(m_index);
-    close();
+    if (self)
+        close();
 }
 
 void QSetGroupValueDialog::clickedOkButton()
 {
-    if (!m_groups || !m_editor || m_index < 0 || m_index >= m_groups->groups().size()) {
+    if (!nodesValid() || !m_groups || !m_editor || m_index < 0 || m_index >= m_groups->groups().size()) {
         close();
         return;
     }
@@ -158,6 +162,9 @@ void QSetGroupValueDialog::clickedOkButton()
                            .arg(member->systemName(), member->boardName(), member->channelName(), reason);
     }
     if (!refused.isEmpty()) {
+        // The box runs an event loop, in which the group's systems may change
+        // and this dialog be closed and deleted.
+        const QPointer<QSetGroupValueDialog> self(this);
         showOperatorMessage({QMessageBox::Warning,
                              QStringLiteral("%1 was not set on %2 of the channels of %3.")
                                  .arg(g.parameter)
@@ -165,6 +172,8 @@ void QSetGroupValueDialog::clickedOkButton()
                                  .arg(g.name),
                              refused.join(QLatin1Char('\n')), {}},
                             this);
+        if (!self)
+            return;
     }
     close();
 }

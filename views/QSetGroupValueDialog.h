@@ -6,9 +6,12 @@
 // (hidden until asked for). OK writes the value to each member in member
 // order; members the device refuses are reported together, once. A typed
 // value is checked as it is typed: OK is enabled only while the first
-// member could take it.
+// member could take it. It follows the systems of the group's members
+// (views/SystemDialog.h): a crate map change, a disconnection or a lost
+// connection of one of them closes it.
 
-#include <QDialog>
+#include "views/SystemDialog.h"
+
 
 class ChannelGroups;
 class ORVEHVWidgetItem;
@@ -16,7 +19,7 @@ class QPushButton;
 class QTreeWidget;
 class QVBoxLayout;
 
-class QSetGroupValueDialog : public QDialog
+class QSetGroupValueDialog : public SystemDialog
 {
     Q_OBJECT
 public:

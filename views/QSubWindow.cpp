@@ -3,6 +3,7 @@
 #include "device/ORVEHVMirrorNode.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
+#include "device/ValueText.h"
 #include "views/QCustomTableWidget.h"
 #include "views/TableRules.h"
 
@@ -43,6 +44,10 @@ QSubWindow::QSubWindow(QSystemInterface *sys, bool customView, QWidget *parent)
 {
     m_table = new QCustomTableWidget(customView, this);
     m_table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    if (sys) {
+        connect(sys, &QSystemInterface::parameterChanged, this, &QSubWindow::showParameter);
+        connect(sys, &QSystemInterface::boardsChanged, this, &QSubWindow::showBoards);
+    }
 
     QAbstractButton *corner = m_table->findChild<QAbstractButton *>(QString(), Qt::FindDirectChildrenOnly);
     if (!customView) {
@@ -559,6 +564,23 @@ void QSubWindow::selectChannelRow(int row)
     m_table->setCurrentCell(row, 0);
     m_table->selectRow(row);
     m_table->setFocus();
+}
+
+void QSubWindow::showParameter(ORVEHVNode *node)
+{
+    if (node && node->libraryType() == 2 && node->kind() == KindChannelParameter)
+        markChannelState(channelStatusOk(node->systemType(), node->value().value.toInt()), node);
+}
+
+void QSubWindow::showBoards()
+{
+    const int mode = viewMode();
+    rebuildTable();
+    if (mode == CustomMode)
+        applyCustomMode();
+    if (m_sys)
+        for (ORVEHVNode *status : m_sys->takeNotOkStatusNodes())
+            markChannelState(false, status);
 }
 
 void QSubWindow::clearTableSelection()

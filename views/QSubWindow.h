@@ -49,6 +49,8 @@ public:
         std::function<QDialog *(ORVEHVNode *system, int flagExt, QSystemInterface *sys, QWidget *parent)>;
     static void setTripDialogFactory(TripDialogFactory factory);
 
+    // Follows `sys` (when given): a channel status it reports recolours the
+    // channel's row, boards joining or leaving its tree rebuild the table.
     QSubWindow(QSystemInterface *sys, bool customView, QWidget *parent = nullptr);
     ~QSubWindow() override;
 
@@ -76,6 +78,11 @@ public:
     void applyCustomMode();
     bool isCustomView() const;
     void markChannelState(bool ok, QTableWidgetItem *item);
+    // A value the system reported: a channel status word marks its row.
+    void showParameter(ORVEHVNode *node);
+    // The system's boards changed: the table is built again (in the same
+    // mode) and channels found faulty meanwhile are marked.
+    void showBoards();
     int findRowByName(const QString &name) const;
     void selectChannelRow(int row);
     void clearTableSelection();

@@ -60,13 +60,6 @@ const int kLineColumn = 0;
 const int kResultColumn = 1;
 const char *const kCheckIcon = ":/Resources/Elementi/check-white.png";
 
-// Open dialogs, for closeOpenDialogs().
-QList<QPointer<QTripHandlingDialog>> &openDialogs()
-{
-    static QList<QPointer<QTripHandlingDialog>> list;
-    return list;
-}
-
 QString rowName(const QTableWidget *table, int row, const QString &board)
 {
     const QTableWidgetItem *h = table->verticalHeaderItem(row);
@@ -77,14 +70,16 @@ QString rowName(const QTableWidget *table, int row, const QString &board)
 
 QTripHandlingDialog::QTripHandlingDialog(int flagExt, ORVEHVNode *system, QSystemInterface *sysIf,
                                          QWidget *parent)
-    : QDialog(parent), m_external(flagExt != 0), m_system(system), m_sysIf(sysIf)
+    : SystemDialog(parent), m_external(flagExt != 0), m_system(system)
 {
     m_param = m_external ? QStringLiteral("TripExt") : QStringLiteral("TripInt");
     setWindowTitle(QStringLiteral("%1 Trip Configuration").arg(m_external ? "External" : "Internal"));
     setObjectName(QStringLiteral("QTripHandlingDialog"));
-    openDialogs().append(this);
-    if (sysIf)
-        connect(sysIf, &QObject::destroyed, this, &QTripHandlingDialog::systemGone);
+    // Only its own system's changes close it: trip dialogs of other systems
+    // stay open.
+    followSystemOf(system);
+    if (sysIf && !sysIf->representsCustomView())
+        followSystem(sysIf);
 
     auto *layout = new QVBoxLayout(this);
     auto *tabs = new QTabWidget(this);
@@ -171,34 +166,9 @@ QTripHandlingDialog::QTripHandlingDialog(int flagExt, ORVEHVNode *system, QSyste
         });
 }
 
-QTripHandlingDialog::~QTripHandlingDialog()
-{
-    openDialogs().removeAll(this);
-    openDialogs().removeAll(nullptr);
-}
-
 QDialog *QTripHandlingDialog::create(ORVEHVNode *system, int flagExt, QSystemInterface *sysIf, QWidget *parent)
 {
     return new QTripHandlingDialog(flagExt, system, sysIf, parent);
-}
-
-void QTripHandlingDialog::closeOpenDialogs()
-{
-    const auto dialogs = openDialogs();
-    for (const QPointer<QTripHandlingDialog> &d : dialogs)
-        if (d)
-            d->systemGone();
-}
-
-void QTripHandlingDialog::systemGone()
-{
-    // From here on the nodes may be freed at any moment.
-    m_system = nullptr;
-    m_sysIf = nullptr;
-    if (isVisible())
-        reject();
-    else
-        setResult(QDialog::Rejected);
 }
 
 // ------------------------------------------------------------ building
@@ -460,6 +430,7 @@ bool QTripHandlingDialog::writeTables()
     m.icon = QMessageBox::Warning;
     m.text = QStringLiteral("These channels kept their previous %1 value:\n%2").arg(m_param, refused.join('\n'));
     showOperatorMessage(m, this);
+    // The box ran an event loop: the caller checks that the dialog is still there.
     return false;
 }
 
@@ -475,7 +446,13 @@ void QTripHandlingDialog::applyValues()
     for (QTableWidget *t : std::as_const(m_tables))
         t->setCurrentItem(nullptr);
     m_tables.first()->clearSelection();
-    m_lastApplyClean = writeTables();
+    // A refusal is told in a box whose event loop may see this dialog closed
+    // and deleted (its system changed or went).
+    const QPointer<QTripHandlingDialog> self(this);
+    const bool clean = writeTables();
+    if (!self)
+        return;
+    m_lastApplyClean = clean;
     if (!fromApply || !m_system)
         return;
     for (int i = 0; i < m_tables.size() && i < selected.size(); ++i)
@@ -490,9 +467,10 @@ void QTripHandlingDialog::okClicked()
         return;
     }
     m_lastApplyClean = true;
+    const QPointer<QTripHandlingDialog> self(this);
     applyValues();
     // A refused row keeps the dialog open so the operator can mend it.
-    if (m_lastApplyClean && m_system)
+    if (self && m_lastApplyClean && m_system)
         accept();
 }
 

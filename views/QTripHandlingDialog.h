@@ -13,11 +13,12 @@
 // driven). The dialog sets both bits of one line per channel; words using
 // more lines are shown with their last line and a warning.
 //
-// The dialog never outlives its system: closeOpenDialogs() (lost connection,
-// changed crate map, disconnection) and the end of its system interface close
-// it, and from then on it touches no node. GUI thread only.
+// The dialog follows its own system (views/SystemDialog.h): a lost
+// connection, a changed crate map or a disconnection closes it, and from
+// then on it touches no node. GUI thread only.
 
-#include <QDialog>
+#include "views/SystemDialog.h"
+
 #include <QHash>
 #include <QList>
 #include <QPointer>
@@ -46,19 +47,16 @@ QString resultText(const QString &prefix, quint32 value, bool upperCase);
 
 } // namespace triplines
 
-class QTripHandlingDialog : public QDialog
+class QTripHandlingDialog : public SystemDialog
 {
     Q_OBJECT
 public:
     // flagExt 0 internal, 1 external; `system` is the system node whose boards
-    // are shown; the dialog closes when `sysIf` goes (when given).
+    // are shown; the dialog follows that system and `sysIf` (when given).
     QTripHandlingDialog(int flagExt, ORVEHVNode *system, QSystemInterface *sysIf, QWidget *parent = nullptr);
-    ~QTripHandlingDialog() override;
 
     // The sub-window's dialog factory.
     static QDialog *create(ORVEHVNode *system, int flagExt, QSystemInterface *sysIf, QWidget *parent);
-    // Closes every open trip dialog; none of them touches a node afterwards.
-    static void closeOpenDialogs();
 
     bool isExternal() const { return m_external; }
     QString valuePrefix() const { return m_prefix; }
@@ -75,9 +73,11 @@ public slots:
     void applyValues();
     void showWarningMessageBox();
 
+protected:
+    void releaseNodes() override { m_system = nullptr; }
+
 private slots:
     void okClicked();
-    void systemGone();
 
 private:
     QTableWidget *buildTable(ORVEHVNode *board);
@@ -90,8 +90,7 @@ private:
     bool writeTables();
 
     bool m_external = false;
-    ORVEHVNode *m_system = nullptr;       // null once the system is gone
-    QPointer<QSystemInterface> m_sysIf;
+    ORVEHVNode *m_system = nullptr;       // null once the system changed or went
     QString m_param;
     QString m_prefix;
     bool m_prefixTaken = false;

@@ -25,8 +25,10 @@ constexpr int ButtonsPerRow = 6;
 }
 
 QViewSelectionDialog::QViewSelectionDialog(const QList<ORVEHVNode *> &systems, bool customView, QWidget *parent)
-    : QDialog(parent), m_systems(systems), m_customView(customView)
+    : SystemDialog(parent), m_systems(systems), m_customView(customView)
 {
+    for (const ORVEHVNode *system : systems)
+        followSystemOf(system);
     setStyleSheet(QStringLiteral("background: #f0f0f0"));
     setWindowIcon(QIcon(QStringLiteral(":/Resources/buttons/table_sort.png")));
 
@@ -208,7 +210,7 @@ void QViewSelectionDialog::changeVisibilityInPreview()
 
 void QViewSelectionDialog::changeItemVisibility(QTreeWidgetItem *currentItem)
 {
-    if (!currentItem)
+    if (!currentItem || !nodesValid())
         return;
     const bool show = !(currentItem->flags() & Qt::ItemIsEnabled);
     QList<QTreeWidgetItem *> pending{currentItem};
@@ -228,6 +230,8 @@ void QViewSelectionDialog::changeItemVisibility(QTreeWidgetItem *currentItem)
 
 void QViewSelectionDialog::clickedOkButton()
 {
+    if (!nodesValid())
+        return;
     bool anyChannel = false;
     for (QTreeWidgetItem *item : channelItems()) {
         const bool parentShown = !item->parent() || (item->parent()->flags() & Qt::ItemIsEnabled);

@@ -10,9 +10,12 @@
 // channel and one parameter are chosen; Cancel writes nothing.
 //
 // Tree items carry their node (Qt::UserRole); shown items are enabled,
-// checked and bold, hidden ones disabled and unchecked.
+// checked and bold, hidden ones disabled and unchecked. The dialog follows
+// the systems it lists (views/SystemDialog.h): any of them changing its tree
+// or going closes it before a listed node is freed.
 
-#include <QDialog>
+#include "views/SystemDialog.h"
+
 #include <QList>
 #include <QStringList>
 
@@ -24,7 +27,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QVBoxLayout;
 
-class QViewSelectionDialog : public QDialog
+class QViewSelectionDialog : public SystemDialog
 {
     Q_OBJECT
 public:
@@ -70,6 +73,7 @@ protected:
     virtual void storeBoards() {}
     // Called after the choice was stored, before the dialog closes.
     virtual void applyChoice() = 0;
+    void releaseNodes() override { m_systems.clear(); }
 
     bool visibleFlag(const ORVEHVNode *n) const;
     int storedPosition(const ORVEHVNode *n) const;

@@ -16,6 +16,7 @@
 // Usage: bench_events [burst events (200000)] [flood seconds (10)] [flood events/s (100000)] [log]
 
 #include "app/MainWindow.h"
+#include "app/SystemConnections.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/LogQueue.h"
 #include "device/ORVEHVNode.h"
@@ -182,8 +183,6 @@ int main(int argc, char **argv)
     const double floor = floorRate(app, burst);
 
     const vhw::SystemInfo info = largestSystem();
-    static SystemPanelBuilder panels;
-    QSystemInterface::setPanelFactory(&panels);
     MainWindow *w = MainWindow::create();
     if (!w || !w->startEventServer() || info.id < 0) {
         std::fprintf(stderr, "no event server or no system\n");
@@ -198,7 +197,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "could not connect %s\n", info.argument.c_str());
         return 1;
     }
-    QSystemInterface *sys = w->systems().last();
+    QSystemInterface *sys = w->connections()->systems().last();
     for (QElapsedTimer t; !t.isValid() || t.elapsed() < 10000;) {
         if (!t.isValid())
             t.start();

@@ -9,6 +9,7 @@
 // Usage: bench_logging [entries]
 
 #include "app/MainWindow.h"
+#include "app/SystemConnections.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/EventServer.h"
 #include "device/LogQueue.h"
@@ -105,8 +106,6 @@ int main(int argc, char **argv)
     const double lps = writerLinesPerSecond(dir.path(), entries);
     std::printf("writer: %.0f lines/s (wall)\n", lps);
 
-    static SystemPanelBuilder builder;
-    QSystemInterface::setPanelFactory(&builder);
     MainWindow::setMessageHook([](const OperatorMessage &m) {
         std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
         return 0;
@@ -121,7 +120,7 @@ int main(int argc, char **argv)
         std::printf("producer: no mainframe\n");
         return 1;
     }
-    QSystemInterface *sys = w->systems().first();
+    QSystemInterface *sys = w->connections()->systems().first();
     for (ORVEHVNode *ch : sys->systemNode()->children().at(3)->children())
         if (ORVEHVNode *p = ch->parameter(QStringLiteral("VSet")))
             p->setIsLogged(true);

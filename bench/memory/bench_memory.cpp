@@ -21,6 +21,7 @@
 // Exit code 0 unless a system failed to connect or the soak delivered nothing.
 
 #include "app/MainWindow.h"
+#include "app/SystemConnections.h"
 #include "app/MainWindowLogic.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/ORVEHVNode.h"
@@ -178,8 +179,6 @@ int main(int argc, char **argv)
     if (sheet.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromUtf8(sheet.readAll()));
     MainWindow *window = MainWindow::create();
-    static SystemPanelBuilder panelBuilder;
-    QSystemInterface::setPanelFactory(&panelBuilder);
     window->setGeometry(0, 0, 1600, 1000);
     window->show();
     if (!window->startEventServer()) {
@@ -190,22 +189,20 @@ int main(int argc, char **argv)
         if (w != window && qobject_cast<QDialog *>(w) && w->isVisible())
             w->close();
 
-    // Value events as the main window hands them to its handler. The soak's
-    // own ones ("VMon") apart: the systems also report a few drifting system
-    // properties.
+    // Value events as each system announces them once stored in their node
+    // (parameterChanged). The soak's own ones ("VMon") apart: the systems also
+    // report a few drifting system properties.
     Counters counters;
     std::vector<unsigned long long> deliveredTo(infos.size(), 0);
-    QHash<QSystemInterface *, size_t> indexOf;
     const QString vmon = QStringLiteral("VMon");
-    QObject::connect(window, &MainWindow::updateValueAndWidget, window,
-                     [&](QSystemInterface *sys, int, int, const QString &itemName) {
-                         const auto it = indexOf.constFind(sys);
-                         if (it != indexOf.constEnd())
-                             ++deliveredTo[*it];
-                         counters.delivered.fetch_add(1, std::memory_order_relaxed);
-                         if (itemName == vmon)
-                             counters.deliveredVMon.fetch_add(1, std::memory_order_relaxed);
-                     });
+    const auto countValues = [&](QSystemInterface *sys, size_t i) {
+        QObject::connect(sys, &QSystemInterface::parameterChanged, window, [&, i](ORVEHVNode *node) {
+            ++deliveredTo[i];
+            counters.delivered.fetch_add(1, std::memory_order_relaxed);
+            if (node->name() == vmon)
+                counters.deliveredVMon.fetch_add(1, std::memory_order_relaxed);
+        });
+    };
     const auto delivered = [&] { return counters.delivered.load(std::memory_order_relaxed); };
 
     std::printf("machine: %d cores, %s\n", QThread::idealThreadCount(), cpuModel().c_str());
@@ -223,16 +220,16 @@ int main(int argc, char **argv)
     for (size_t i = 0; i < infos.size(); ++i) {
         const vhw::SystemInfo &info = infos[i];
         const QString name = QStringLiteral("HV-%1").arg(QChar('A' + int(i)));
-        const int before = window->systems().size();
+        const int before = window->connections()->systems().size();
         if (window->connectToSystem(info.systemType, info.linkType, QString::fromStdString(info.argument), name,
                                     QString::fromStdString(info.user), QString::fromStdString(info.password))
                 != 0
-            || window->systems().size() != before + 1) {
+            || window->connections()->systems().size() != before + 1) {
             std::fprintf(stderr, "%s did not connect\n", info.argument.c_str());
             return 2;
         }
-        QSystemInterface *sys = window->systems().last();
-        indexOf.insert(sys, i);
+        QSystemInterface *sys = window->connections()->systems().last();
+        countValues(sys, i);
         const int n = channelCount(sys);
         channels += n;
         perSecond[i] = kUpdatesPerChannelPerSecond * unsigned(n);
@@ -255,7 +252,7 @@ int main(int argc, char **argv)
     }
     const double rssConnected = rssMb();
     std::printf("connected %zu systems, %d channels, %d tables, %d widgets, in %.1f s\n", infos.size(), channels,
-                int(window->systems().size()), int(QApplication::allWidgets().size()),
+                int(window->connections()->systems().size()), int(QApplication::allWidgets().size()),
                 double(connectTime.elapsed()) / 1000.0);
     std::printf("RSS after connecting + subscribing: %.1f MB (heap in use %.1f MB); goal < %.0f MB: %s\n",
                 rssConnected, heapFigures().inUseMb, kRssGoalMb, rssConnected < kRssGoalMb ? "met" : "MISSED");

@@ -70,7 +70,7 @@ private:
     {
         QVERIFY(connectTo("0_0_C0", 5, 3, "", "Board00", ""));
         QVERIFY(connectTo("0_0_C1", 5, 3, "", "Board01", ""));
-        QCOMPARE(w->topLevelCount(), 1);
+        QCOMPARE(w->connections()->topLevelCount(), 1);
     }
     static QString statusText(QSystemInterface *sys)
     {
@@ -80,7 +80,7 @@ private:
     QStringList names() const
     {
         QStringList n;
-        for (QSystemInterface *s : w->systems())
+        for (QSystemInterface *s : w->connections()->systems())
             n << s->systemNode()->name();
         return n;
     }
@@ -204,7 +204,7 @@ private slots:
         QCOMPARE(w->connectToSystem(2, 0, argument, "North", "admin", password), 1);
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.first().text, "Unable to connect to North.\n" + why);
-        QVERIFY(w->systems().isEmpty() && w->form().dockLeft->isHidden());
+        QVERIFY(w->connections()->systems().isEmpty() && w->form().dockLeft->isHidden());
         QCOMPARE(vhw::libraryCallCount() == 0, argument.size() >= 80);
     }
 
@@ -220,25 +220,25 @@ private slots:
         QVERIFY(connectTo("192.0.2.60", 13, 0, "D", "", ""));
         // A fifth call (configuration loading, multi-row dialog) is refused too.
         QVERIFY(!connectTo("192.0.2.30", 14, 0, "E", "", ""));
-        QCOMPARE(w->topLevelCount(), 4);
+        QCOMPARE(w->connections()->topLevelCount(), 4);
         QCOMPARE(messages.size(), 1);
         w->disconnectFromSystem(1);
         // Indices stay consecutive and each points at its own views.
         QCOMPARE(names(), QStringList({"Crate", "System", "D"}));
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(w->systems().at(i)->systemIndex(), i);
-            QCOMPARE(qobject_cast<QCustomBox *>(w->systems().at(i)->systemBox())->index(), i);
-            QCOMPARE(w->form().stackedWidgetRight->widget(i), w->systems().at(i)->boardInformationPanel());
+            QCOMPARE(w->connections()->systems().at(i)->systemIndex(), i);
+            QCOMPARE(qobject_cast<QCustomBox *>(w->connections()->systems().at(i)->systemBox())->index(), i);
+            QCOMPARE(w->form().stackedWidgetRight->widget(i), w->connections()->systems().at(i)->boardInformationPanel());
         }
         w->setCurrentSubWindowIndex(2);
         QCOMPARE(w->form().stackedWidgetRight->currentIndex(), 2);
-        QCOMPARE(w->findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly), w->systems().at(2)->statusBar());
+        QCOMPARE(w->findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly), w->connections()->systems().at(2)->statusBar());
     }
 
     void vmeBoardsOfOneBridgeShareOneCrate()
     {
         connectVmeCrate();
-        QCOMPARE(w->crateOf(w->systems().at(1)), w->systems().at(0));
+        QCOMPARE(w->connections()->crateOf(w->connections()->systems().at(1)), w->connections()->systems().at(0));
         QCOMPARE(subWindows().size(), 1);
 
         // A crate of two boards asks which to remove: all of them, not the
@@ -249,9 +249,9 @@ private slots:
         QVERIFY(ask);
         ask->choices().first()->click();
         ask->buttonBox()->button(QDialogButtonBox::Ok)->click();
-        QCOMPARE(w->systems().size(), 1);
-        QCOMPARE(w->systems().first()->connectionArgument(), QString("1_0_A0"));
-        QCOMPARE(w->systems().first()->systemIndex(), 0);
+        QCOMPARE(w->connections()->systems().size(), 1);
+        QCOMPARE(w->connections()->systems().first()->connectionArgument(), QString("1_0_A0"));
+        QCOMPARE(w->connections()->systems().first()->systemIndex(), 0);
     }
 
     // Bridge numbers of USB3 and J5910 links have many digits: two bridges
@@ -265,9 +265,9 @@ private slots:
                                      &error), error.c_str());
         QVERIFY(connectTo("12345_0_C0", 5, 6, "", "Board00", ""));
         QVERIFY(connectTo("12367_0_C1", 5, 6, "", "Board01", ""));
-        QCOMPARE(w->topLevelCount(), 2);
-        QSystemInterface *a = w->systems().at(0), *b = w->systems().at(1);
-        QCOMPARE(w->crateOf(b), b);
+        QCOMPARE(w->connections()->topLevelCount(), 2);
+        QSystemInterface *a = w->connections()->systems().at(0), *b = w->connections()->systems().at(1);
+        QCOMPARE(w->connections()->crateOf(b), b);
         emit w->TransparentMode(b);
         QVERIFY(!b->subWindow()->isEnabled() && a->subWindow()->isEnabled());
         emit w->systemDisconnected(b, 0);
@@ -282,12 +282,12 @@ private slots:
     void closingACrateWithALostBoardClosesTheOthers()
     {
         connectVmeCrate();
-        QSystemInterface *crate = w->systems().at(0);
+        QSystemInterface *crate = w->connections()->systems().at(0);
         const int handle = crate->handle();
-        emit w->systemDisconnected(w->systems().at(1), 0);
+        emit w->systemDisconnected(w->connections()->systems().at(1), 0);
         QCOMPARE(ViewAccess::disconnectText(crate->systemBox()), QString("Close"));
         qobject_cast<QCustomBox *>(crate->systemBox())->disconnectButton()->click();
-        QVERIFY(w->systems().isEmpty());
+        QVERIFY(w->connections()->systems().isEmpty());
         QCOMPARE(ORVEHV_DeinitSystem(handle), ORVEHV_ERR_BAD_HANDLE);
     }
 
@@ -306,8 +306,8 @@ private slots:
         QFETCH(QString, argument);
         QFETCH(QString, model);
         connectVmeCrate();
-        QSystemInterface *crate = w->systems().at(0);
-        QSystemInterface *owner = w->systems().at(argument == "0_0_C0" ? 0 : 1);
+        QSystemInterface *crate = w->connections()->systems().at(0);
+        QSystemInterface *owner = w->connections()->systems().at(argument == "0_0_C0" ? 0 : 1);
         auto *info = qobject_cast<QBoardInformations *>(crate->boardInformationPanel());
         const int id = vhw::findSystem(argument.toStdString());
         const int before = rows(crate);
@@ -394,8 +394,8 @@ private slots:
         QVERIFY(connectTo("192.0.2.60", 13, 0, "D", "", ""));
         w->form().menuTab->trigger();
         QCOMPARE(subWindows().size(), 2);
-        QCOMPARE(subWindows().at(0)->widget(), w->systems().at(0)->subWindow());
-        QCOMPARE(subWindows().at(1)->widget(), w->systems().at(1)->subWindow());
+        QCOMPARE(subWindows().at(0)->widget(), w->connections()->systems().at(0)->subWindow());
+        QCOMPARE(subWindows().at(1)->widget(), w->connections()->systems().at(1)->subWindow());
     }
 
     void channelSearch()
@@ -409,7 +409,7 @@ private slots:
         w->onCtrlFPressed();  // no table yet: nothing asked
         QVERIFY(!asked);
         QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
-        auto *sub = qobject_cast<QSubWindow *>(w->systems().first()->subWindow());
+        auto *sub = qobject_cast<QSubWindow *>(w->connections()->systems().first()->subWindow());
         w->onCtrlFPressed();
         QVERIFY(asked);
         // (a name found nowhere selects nothing: tst_channel_table searchAndTripHeaders)
@@ -422,7 +422,7 @@ private slots:
     void updateHandler()
     {
         QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
-        QSystemInterface *sys = w->systems().first();
+        QSystemInterface *sys = w->connections()->systems().first();
         ORVEHVNode *vset = sys->systemNode()->children().first()->children().first()->parameter("VSet");
         QVERIFY(vset);
         const NodeValue before = vset->value();
@@ -437,7 +437,7 @@ private slots:
 
         // "Sessions": a notice that stays five seconds.
         emit w->updateValueAndWidget(sys, -1, -1, "Sessions", eventRecord(-1, -1, "Sessions"), true, true);
-        QPointer<QWidget> notice = w->sessionNotice();
+        QPointer<QWidget> notice = w->eventHandlers()->sessionNotice();
         QVERIFY(notice && notice->isVisible());
         QCOMPARE(notice->findChild<QLabel *>()->text(), QString("Someone has connected to\n(disconnected from)\n 192.0.2.10"));
         QTest::qWait(4000);
@@ -457,7 +457,7 @@ private slots:
     void lostConnectionAndTransparentMode()
     {
         QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
-        QSystemInterface *sys = w->systems().first();
+        QSystemInterface *sys = w->connections()->systems().first();
         auto *bar = qobject_cast<QSystemStatusBar *>(sys->statusBar());
 
         ORVEHV_SYSTEMSTATUS_t st;
@@ -486,22 +486,22 @@ private slots:
         // Removed without a library call.
         vhw::resetLibraryCallCount();
         box->disconnectButton()->click();
-        QVERIFY(w->systems().isEmpty());
+        QVERIFY(w->connections()->systems().isEmpty());
         QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
     }
 
     void systemRemovedWhileTheLostConnectionBoxIsOpen()
     {
         QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
-        QSystemInterface *sys = w->systems().first();
+        QSystemInterface *sys = w->connections()->systems().first();
         // The operator closes the system while the box's event loop runs.
         fx.answer = [this](const OperatorMessage &) {
-            if (!w->systems().isEmpty())
+            if (!w->connections()->systems().isEmpty())
                 w->disconnectFromSystem(0);
             return 0;
         };
         emit w->systemDisconnected(sys, 0);
-        QVERIFY(w->systems().isEmpty());
+        QVERIFY(w->connections()->systems().isEmpty());
     }
 
     // Refused subscriptions: one message, the list in a file and, on
@@ -527,7 +527,7 @@ private slots:
         QCOMPARE(messages.first().text,
                  QString("There have been some troubles in communication.\nSome items will not be updated\n"));
         QCOMPARE(messages.first().buttons, QStringList({"Details..", "Ok"}));
-        QSystemInterface *sys = w->systems().last();
+        QSystemInterface *sys = w->connections()->systems().last();
         QFile log(sys->subscriptionFailureLogName());
         QVERIFY2(log.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(log.fileName()));
         const QString text = QString::fromLocal8Bit(log.readAll());
@@ -549,7 +549,7 @@ private slots:
         const int id = vhw::findSystem("192.0.2.10");
         QTRY_VERIFY_WITH_TIMEOUT(vhw::hasEventConnection(id), 5000);
         QVERIFY(w->close());
-        for (QSystemInterface *sys : w->systems()) {
+        for (QSystemInterface *sys : w->connections()->systems()) {
             QVERIFY(sys->stopRequested);
             QCOMPARE(sys->handle(), -1);
         }
@@ -569,7 +569,7 @@ private slots:
         w->createDialogForConnection();
         QCOMPARE(w->connectDialogRequests(), dialogs);
         QCOMPARE(w->connectToSystem(2, 0, "192.0.2.10", "A", "admin", "admin"), 1);
-        QVERIFY(w->systems().isEmpty());
+        QVERIFY(w->connections()->systems().isEmpty());
         emit w->tcpServerError();
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages.first().text.startsWith("Unable to start tcp server."));

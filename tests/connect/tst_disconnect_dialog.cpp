@@ -28,7 +28,7 @@ private:
     QStringList arguments() const
     {
         QStringList a;
-        for (QSystemInterface *s : w->systems())
+        for (QSystemInterface *s : w->connections()->systems())
             a << s->connectionArgument();
         return a;
     }
@@ -62,7 +62,7 @@ private slots:
     void choicesAndOk()
     {
         QVERIFY(connectBoard("1_0_A0", 4));
-        QCOMPARE(w->topLevelCount(), 2);
+        QCOMPARE(w->connections()->topLevelCount(), 2);
         QDisconnectDialog *d = openDialog();
         QVERIFY(d);
         QCOMPARE(d->choices().size(), 3);
@@ -101,11 +101,11 @@ private slots:
         ok(d)->click();
 
         QCOMPARE(arguments(), QStringList({kept}));
-        QCOMPARE(w->topLevelCount(), 1);
+        QCOMPARE(w->connections()->topLevelCount(), 1);
         // No connect dialog left open, the docks are shown.
         QTRY_VERIFY(!w->findChild<QConnectDialog *>());
         QVERIFY(w->form().dockLeft->isVisible());
-        QSystemInterface *sys = w->systems().first();
+        QSystemInterface *sys = w->connections()->systems().first();
         auto *sub = qobject_cast<QSubWindow *>(sys->subWindow());
         QVERIFY(sub && sub->table()->rowCount() > 0);
         ORVEHVNode *vset = sub->channelOfRow(0)->parameter("V0Set");

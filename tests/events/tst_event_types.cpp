@@ -96,9 +96,9 @@ private:
     // (the window takes four systems at most).
     QSystemInterface *systemFor(int target)
     {
-        if (connected == target && !w->systems().isEmpty())
-            return w->systems().first();
-        while (!w->systems().isEmpty())
+        if (connected == target && !w->connections()->systems().isEmpty())
+            return w->connections()->systems().first();
+        while (!w->connections()->systems().isEmpty())
             w->disconnectFromSystem(0);
         const Target &t = targets[target];
         QSystemInterface *sys = connectLive(w, t.type, t.link, QString::fromLatin1(t.argument),
@@ -302,7 +302,7 @@ private slots:
         QVERIFY(!eventsOn(sys));
         // "Close" removes it; nothing more is reported.
         qobject_cast<QCustomBox *>(sys->systemBox())->disconnectButton()->click();
-        QVERIFY(w->systems().isEmpty());
+        QVERIFY(w->connections()->systems().isEmpty());
         QTest::qWait(300);
         QCOMPARE(fx.messages.size(), 1);
     }

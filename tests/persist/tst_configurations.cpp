@@ -39,7 +39,7 @@ class TestConfigurations : public QObject
     }
     QSystemInterface *system(const char *arg) const
     {
-        for (QSystemInterface *s : w->systems())
+        for (QSystemInterface *s : w->connections()->systems())
             if (s->systemNode() && s->systemNode()->connectionArgument() == QLatin1String(arg))
                 return s;
         return nullptr;
@@ -110,10 +110,10 @@ private slots:
         QVERIFY(w->form().menuConnect->isEnabled());
 
         // "Delete" removes the custom view only.
-        const int before = int(w->systems().size());
+        const int before = int(w->connections()->systems().size());
         w->disconnectFromSystem(entry->systemIndex());
         QVERIFY(!views->customViewEntry());
-        QCOMPARE(int(w->systems().size()), before - 1);
+        QCOMPARE(int(w->connections()->systems().size()), before - 1);
         QVERIFY(system("192.0.2.11"));
     }
 
@@ -181,8 +181,8 @@ private slots:
         QVERIFY(views->saveConfiguration(path, {true, true}, true));
         QCOMPARE(QDir(dir.filePath(QStringLiteral("setup"))).entryList(QDir::Files).size(), 3);
 
-        while (!w->systems().isEmpty())
-            w->removeSystem(int(w->systems().size()) - 1);
+        while (!w->connections()->systems().isEmpty())
+            w->removeSystem(int(w->connections()->systems().size()) - 1);
 
         QPointer<QDialog> load = views->loadCustomizedViews(dir.filePath(QStringLiteral("setup.csc")));
         QVERIFY(load);
@@ -225,13 +225,13 @@ private slots:
         QVERIFY(connectTo("192.0.2.10", 2, QStringLiteral("Big")));
         QVERIFY(connectTo("192.0.2.50", 11, QStringLiteral("Desk")));
         QVERIFY(connectTo("192.0.2.60", 13, QStringLiteral("Brisk")));
-        QCOMPARE(w->connectedSystemCount(), 4);
+        QCOMPARE(w->connections()->connectedSystemCount(), 4);
         QVERIFY(!w->form().menuConnect->isEnabled());
 
         QTemporaryDir dir;
         QVERIFY(views->saveConfiguration(dir.filePath(QStringLiteral("setup")), QList<bool>(5, true), false));
-        while (!w->systems().isEmpty())
-            w->removeSystem(int(w->systems().size()) - 1);
+        while (!w->connections()->systems().isEmpty())
+            w->removeSystem(int(w->connections()->systems().size()) - 1);
 
         QPointer<QDialog> load = views->loadCustomizedViews(dir.filePath(QStringLiteral("setup.csc")));
         auto *loadDialog = qobject_cast<QLoadCustDialog *>(load.data());
@@ -246,7 +246,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(system("0_0_C0") && system("0_0_C1") && system("192.0.2.10")
                                      && system("192.0.2.50") && system("192.0.2.60"),
                                  20000);
-        QCOMPARE(w->connectedSystemCount(), 4);
+        QCOMPARE(w->connections()->connectedSystemCount(), 4);
         QVERIFY(messages.isEmpty());
     }
 };

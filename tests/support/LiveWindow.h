@@ -5,6 +5,8 @@
 // watch their events arrive.
 
 #include "app/MainWindow.h"
+#include "app/SystemConnections.h"
+#include "app/SystemEventHandlers.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/EventServer.h"
 #include "device/ORVEHVNode.h"
@@ -38,9 +40,9 @@ inline QSystemInterface *connectLive(MainWindow *w, int type, int link, const QS
                                      const QString &name, const QString &user = QString(),
                                      const QString &password = QString())
 {
-    if (w->connectToSystem(type, link, argument, name, user, password) != 0 || w->systems().isEmpty())
+    if (w->connectToSystem(type, link, argument, name, user, password) != 0 || w->connections()->systems().isEmpty())
         return nullptr;
-    QSystemInterface *sys = w->systems().last();
+    QSystemInterface *sys = w->connections()->systems().last();
     QDeadlineTimer limit(10000);
     while (!eventThreadOf(sys) && !limit.hasExpired())
         QTest::qWait(10);
@@ -71,8 +73,6 @@ struct WindowFixture
     bool setUpOnce()
     {
         QStandardPaths::setTestModeEnabled(true);
-        static SystemPanelBuilder builder;
-        QSystemInterface::setPanelFactory(&builder);
         if (!workDir.isValid())
             return false;
         oldDir = QDir::currentPath();

@@ -134,7 +134,6 @@ class TestSystemInterface : public QObject
     Q_OBJECT
 
 private:
-    SystemPanelBuilder m_builder;
 
     // The two VME HV boards of USB link 0, the second joined to the first's
     // crate with the crate's panels built.
@@ -148,8 +147,8 @@ private:
         VmeCrate v{connectTo(5, 3, "0_0_C0", "vme", 0), connectTo(5, 3, "0_0_C1", "vme", 0)};
         if (!v.crate || !v.board)
             return v;
-        v.crate->buildPanels(docks.list, docks.views, docks.stack, -1);
-        v.crate->describeConnection();
+        SystemPanelBuilder::buildPanels(v.crate.get(), docks.list, docks.views, docks.stack, -1);
+        SystemPanelBuilder::describeConnection(v.crate.get());
         v.crate->setCrateOffset(0);
         v.info = qobject_cast<QBoardInformations *>(v.crate->boardInformationPanel());
         return v;
@@ -175,7 +174,6 @@ private slots:
     void initTestCase()
     {
         vhw::setTimeMode(vhw::TimeMode::Manual);
-        QSystemInterface::setPanelFactory(&m_builder);
     }
 
     // A fresh world also closes every library handle the last test left open.
@@ -210,8 +208,8 @@ private slots:
                 QCOMPARE(ip->value().value.toString(), arg);
             Docks docks;
             docks.stack->addWidget(new QLabel("other system's page"));
-            sys->buildPanels(docks.list, docks.views, docks.stack, 0);
-            sys->describeConnection();
+            SystemPanelBuilder::buildPanels(sys.get(), docks.list, docks.views, docks.stack, 0);
+            SystemPanelBuilder::describeConnection(sys.get());
             QCOMPARE(docks.list->box(0), sys->systemBox());
             QCOMPARE(qobject_cast<QSubWindow *>(sys->subWindow())->systemInterface(), sys.get());
             QCOMPARE(docks.stack->indexOf(sys->boardInformationPanel()), 0); // inserted at the given position
@@ -265,7 +263,7 @@ private slots:
         Docks docks;
         auto sys = connectTo(2, 0, "192.0.2.10", "crate", 2);
         QVERIFY(sys);
-        sys->buildPanels(docks.list, docks.views, docks.stack, -1);
+        SystemPanelBuilder::buildPanels(sys.get(), docks.list, docks.views, docks.stack, -1);
         auto *box = qobject_cast<QCustomBox *>(sys->systemBox());
         auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel());
         QCOMPARE(info->systemIndex(), 2);
@@ -291,7 +289,7 @@ private slots:
         Docks docks;
         auto sys = connectTo(2, 0, "192.0.2.10", "crate", 0);
         QVERIFY(sys);
-        sys->buildPanels(docks.list, docks.views, docks.stack, -1);
+        SystemPanelBuilder::buildPanels(sys.get(), docks.list, docks.views, docks.stack, -1);
         auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel());
         ORVEHVNode *board = sys->systemNode()->children().at(0);
         ORVEHVNode *temp = board->parameter("Temp");
@@ -299,9 +297,9 @@ private slots:
         const QString key = QString("%0:%1:Temp").arg(board->handle()).arg(board->slot());
         // As the main window applies an event: new value stored, then the panels refreshed.
         temp->setValue(NodeValue(QVariant(temp->value().value.toFloat() + 7.5f), ValueOk));
-        sys->refreshPanels(temp);
+        emit sys->parameterChanged(temp);
         QCOMPARE(info->shownText(key), temp->cellText().trimmed());
-        sys->refreshPanels(nullptr);   // nothing to refresh, nothing happens
+        emit sys->parameterChanged(nullptr);   // nothing to refresh, nothing happens
     }
 
     void crateMapChange()
@@ -309,7 +307,7 @@ private slots:
         Docks docks;
         auto sys = connectTo(2, 0, "192.0.2.10", "crate", 0);
         QVERIFY(sys);
-        sys->buildPanels(docks.list, docks.views, docks.stack, -1);
+        SystemPanelBuilder::buildPanels(sys.get(), docks.list, docks.views, docks.stack, -1);
         auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel());
         const int vsys = vhw::findSystem("192.0.2.10");
         QCOMPARE(vhw::insertBoard(vsys, 2, "A1520"), ORVEHV_OK);
@@ -339,8 +337,8 @@ private slots:
         auto docks = std::make_unique<Docks>();
         auto sys = connectTo(2, 0, "192.0.2.10", "crate", 0);
         QVERIFY(sys);
-        sys->buildPanels(docks->list, docks->views, docks->stack, -1);
-        sys->describeConnection();
+        SystemPanelBuilder::buildPanels(sys.get(), docks->list, docks->views, docks->stack, -1);
+        SystemPanelBuilder::describeConnection(sys.get());
         QPointer<QWidget> box = sys->systemBox(), sub = sys->subWindow(), info = sys->boardInformationPanel(),
                           bar = sys->statusBar();
         QVERIFY(box && sub && info && bar);
@@ -355,8 +353,8 @@ private slots:
         // Panels destroyed first by their parents (main window closing): the
         // interface does not delete them again.
         auto again = connectTo(2, 0, "192.0.2.10", "crate", 0);
-        again->buildPanels(docks->list, docks->views, docks->stack, -1);
-        again->describeConnection();
+        SystemPanelBuilder::buildPanels(again.get(), docks->list, docks->views, docks->stack, -1);
+        SystemPanelBuilder::describeConnection(again.get());
         docks.reset();
         QVERIFY(!again->systemBox() && !again->subWindow() && !again->boardInformationPanel());
     }

@@ -56,12 +56,12 @@ private:
     std::unique_ptr<QTripHandlingDialog> d;
 
     // The dialog of the internal (0) or external (1) lines, shown.
-    bool openDialog(int flagExt)
+    bool openDialog(int flagExt, QSystemInterface *sysIf = nullptr)
     {
         sys = mainframe();
         if (!sys)
             return false;
-        d = std::make_unique<QTripHandlingDialog>(flagExt, sys->node, nullptr);
+        d = std::make_unique<QTripHandlingDialog>(flagExt, sys->node, sysIf);
         d->show();
         return QTest::qWaitForWindowExposed(d.get());
     }
@@ -325,9 +325,10 @@ private slots:
     // none of them reaches the freed tree.
     void closedDialogLeavesFreedNodesAlone()
     {
-        QVERIFY(openDialog(0));
+        QSystemInterface owner(2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("MF"), 0);
+        QVERIFY(openDialog(0, &owner));
         QTableWidget *t = tableOf(*d, 8);
-        QTripHandlingDialog::closeOpenDialogs();
+        emit owner.boardsAboutToChange();
         QVERIFY(!d->isVisible());
         delete sys->node;
         sys->node = nullptr;

@@ -43,8 +43,6 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
     vhw::setTimeMode(vhw::TimeMode::Manual);
-    SystemPanelBuilder builder;
-    QSystemInterface::setPanelFactory(&builder);
 
     struct Target { int type, link; const char *arg, *user, *pass, *name, *file; };
     const Target targets[] = {{2, 0, "192.0.2.10", "admin", "admin", "Crate A", "panel-mf3300.png"},
@@ -70,7 +68,7 @@ int main(int argc, char **argv)
             ok = false;
             continue;
         }
-        sys->buildPanels(list, &views, &stack, -1);
+        SystemPanelBuilder::buildPanels(sys, list, &views, &stack, -1);
         sys->setCrateOffset(0);
         systems.append(sys);
         list->setSelectedIndex(0);

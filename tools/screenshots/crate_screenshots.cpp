@@ -10,6 +10,7 @@
 //   crate_screenshots <output folder>
 
 #include "app/MainWindow.h"
+#include "app/SystemConnections.h"
 #include "app/MainWindowLogic.h"
 #include "app/SystemPanelBuilder.h"
 #include "connect/QDisconnectDialog.h"
@@ -47,7 +48,7 @@ void closeDialogs(QWidget *window)
 // A crate of several boards asks which boards to let go: all of them.
 void disconnectAll(MainWindow *window)
 {
-    while (window->topLevelCount() > 0) {
+    while (window->connections()->topLevelCount() > 0) {
         window->disconnectFromSystem(0);
         if (auto *ask = window->findChild<QDisconnectDialog *>()) {
             ask->choices().first()->click();   // "All boards"
@@ -71,8 +72,6 @@ int main(int argc, char **argv)
         app.setStyleSheet(QString::fromUtf8(sheet.readAll()));
     MainWindow::setMessageHook([](const OperatorMessage &) { return 1; });
     MainWindow *window = MainWindow::create();
-    static SystemPanelBuilder builder;
-    QSystemInterface::setPanelFactory(&builder);
     window->setGeometry(0, 0, 1500, 900);
     window->show();
     window->startEventServer();

@@ -4,6 +4,7 @@
 //   enum_cell_screenshot [output file, default /tmp/enum-cell.png]
 
 #include "app/MainWindow.h"
+#include "app/SystemConnections.h"
 #include "app/MainWindowLogic.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/ORVEHVNode.h"
@@ -47,8 +48,6 @@ int main(int argc, char **argv)
     });
     vhw::setTimeMode(vhw::TimeMode::Manual);
     MainWindow *window = MainWindow::create();
-    static SystemPanelBuilder builder;
-    QSystemInterface::setPanelFactory(&builder);
     window->setGeometry(0, 0, 1500, 900);
     window->show();
     window->startEventServer();
@@ -56,9 +55,9 @@ int main(int argc, char **argv)
         if (w != window && w->isVisible())
             w->close();
     (void)window->connectToSystem(2, 0, "192.0.2.10", "Crate A", "admin", "admin");
-    if (window->systems().isEmpty())
+    if (window->connections()->systems().isEmpty())
         return 1;
-    QSystemInterface *sys = window->systems().first();
+    QSystemInterface *sys = window->connections()->systems().first();
     auto *table = qobject_cast<QSubWindow *>(sys->subWindow())->table();
     ORVEHVNode *pdwn = sys->systemNode()->children().at(0)->children().at(0)->parameter(QStringLiteral("PDwn"));
     pump(1500);
@@ -87,7 +86,7 @@ int main(int argc, char **argv)
     table->setCurrentItem(nullptr);
     pump(300);
     window->grab().save(out);
-    for (QSystemInterface *s : window->systems())
+    for (QSystemInterface *s : window->connections()->systems())
         ORVEHV_DeinitSystem(s->handle());
     return 0;
 }

@@ -3,6 +3,7 @@
 //   mainwindow_screenshot [output file, default /tmp/h4b-mainwindow.png]
 
 #include "app/MainWindow.h"
+#include "app/SystemConnections.h"
 #include "app/MainWindowLogic.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/QSystemInterface.h"
@@ -27,8 +28,6 @@ int main(int argc, char **argv)
         app.setStyleSheet(QString::fromUtf8(sheet.readAll()));
     MainWindow::setMessageHook([](const OperatorMessage &) { return 0; });
     MainWindow *window = MainWindow::create();
-    static SystemPanelBuilder builder;
-    QSystemInterface::setPanelFactory(&builder);
     window->setGeometry(0, 0, 1500, 900);
     window->show();
     window->startEventServer();
@@ -49,7 +48,7 @@ int main(int argc, char **argv)
         app.quit();
     });
     app.exec();
-    for (QSystemInterface *s : window->systems())
+    for (QSystemInterface *s : window->connections()->systems())
         ORVEHV_DeinitSystem(s->handle());
     return 0;
 }

@@ -24,8 +24,6 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
     vhw::setTimeMode(vhw::TimeMode::Manual);
-    SystemPanelBuilder builder;
-    QSystemInterface::setPanelFactory(&builder);
 
     QWidget left;
     left.setFixedWidth(250);
@@ -50,8 +48,8 @@ int main(int argc, char **argv)
             delete sys;
             continue;
         }
-        sys->buildPanels(list, &views, &stack, -1);
-        sys->describeConnection();
+        SystemPanelBuilder::buildPanels(sys, list, &views, &stack, -1);
+        SystemPanelBuilder::describeConnection(sys);
         sys->setCrateOffset(0);
         systems.append(sys);
         ++index;

@@ -3,6 +3,7 @@
 // boards) and the disconnect dialog of the default VME crate.
 // Usage: trip_screenshots [folder] (default /tmp).
 #include "app/MainWindow.h"
+#include "app/SystemConnections.h"
 #include "app/SystemPanelBuilder.h"
 #include "connect/QDisconnectDialog.h"
 #include "device/OperatorMessage.h"
@@ -51,15 +52,13 @@ int main(int argc, char **argv)
         return 0;
     });
 
-    static SystemPanelBuilder builder;
-    QSystemInterface::setPanelFactory(&builder);
     MainWindow *w = MainWindow::create();
     w->startEventServer();
     w->resize(1400, 900);
     w->show();
     if (w->connectToSystem(2, 0, "192.0.2.10", "MF3300", "admin", "admin") != 0)
         return 1;
-    ORVEHVNode *system = w->systems().first()->systemNode();
+    ORVEHVNode *system = w->connections()->systems().first()->systemNode();
     {
         QTripHandlingDialog d(0, system, nullptr);
         d.show();

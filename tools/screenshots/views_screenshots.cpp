@@ -46,8 +46,6 @@ int main(int argc, char **argv)
     if (sheet.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromUtf8(sheet.readAll()));
     MainWindow::setMessageHook([](const OperatorMessage &) { return 0; });
-    static SystemPanelBuilder builder;
-    QSystemInterface::setPanelFactory(&builder);
     MainWindow *w = MainWindow::create();
     w->startEventServer();
     w->resize(1500, 900);

@@ -1,0 +1,130 @@
+#ifndef MESSAGEBOXDRIVER_H
+#define MESSAGEBOXDRIVER_H
+
+// Answers the program's real message boxes, for tests that must run the
+// nested event loop a box opens (no operator message hook installed).
+//
+// A zero-time timer looks for QApplication::activeModalWidget(); each box it
+// finds is recorded (text and informative text) and answered with the next
+// planned Answer, or with its first button when none is planned. An Answer
+// may first inject something (a virtual-hardware event, a board pulled, a
+// failing event server): the timer returns to the box's own loop, which then
+// delivers what the injection caused, and the button is clicked once
+// `until()` holds (or after `waitMs`). Boxes that open on top meanwhile are
+// answered the same way.
+//
+//     MessageBoxDriver driver;
+//     driver.plan({"OK", [id] { vhw::removeBoard(id, 8); }, [&] { return !dialog; }});
+//     dialog->okClicked();            // the refusal box opens and is answered
+//     QCOMPARE(driver.texts().size(), 1);
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QList>
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+
+namespace live_test {
+
+class MessageBoxDriver : public QObject
+{
+public:
+    struct Answer
+    {
+        QString button;                  // text of the button to click ("" = the first)
+        std::function<void()> inject;    // run once, inside the box's loop
+        std::function<bool()> until;     // clicked once this holds
+        int waitMs = 5000;
+    };
+
+    MessageBoxDriver()
+    {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { poll(); });
+        m_timer.start();
+    }
+
+    void plan(const Answer &answer) { m_plan.append(answer); }
+    // Texts of the boxes seen, in the order they opened.
+    const QStringList &texts() const { return m_texts; }
+    const QStringList &informativeTexts() const { return m_informative; }
+    bool planDone() const { return m_plan.isEmpty() && !m_current.box; }
+
+private:
+    struct Pending
+    {
+        QPointer<QMessageBox> box;
+        Answer answer;
+        QDeadlineTimer deadline;
+    };
+
+    void poll()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        // A box not seen yet: record it and take its answer.
+        if (box && box->isVisible() && !m_seen.contains(box)) {
+            m_seen.append(box);
+            m_texts.append(box->text());
+            m_informative.append(box->informativeText());
+            Pending p;
+            p.box = box;
+            p.answer = m_plan.isEmpty() ? Answer{} : m_plan.takeFirst();
+            p.deadline = QDeadlineTimer(p.answer.waitMs);
+            if (m_current.box)
+                m_stack.append(m_current);
+            m_current = p;
+            if (m_current.answer.inject) {
+                // Delivered by the box's loop once this timer call returns.
+                m_current.answer.inject();
+                return;
+            }
+        }
+        // Only the topmost box can be answered; the ones below wait.
+        if (!m_current.box) {
+            popStack();
+            return;
+        }
+        if (box != m_current.box.data())
+            return;
+        if (m_current.answer.until && !m_current.answer.until() && !m_current.deadline.hasExpired())
+            return;
+        click(m_current.box, m_current.answer.button);
+        m_current = Pending();
+        popStack();
+    }
+
+    void popStack()
+    {
+        while (!m_current.box && !m_stack.isEmpty())
+            m_current = m_stack.takeLast();
+    }
+
+    static void click(QMessageBox *box, const QString &text)
+    {
+        const QList<QAbstractButton *> buttons = box->buttons();
+        for (QAbstractButton *b : buttons) {
+            if (text.isEmpty() || b->text().remove(QLatin1Char('&')) == text) {
+                b->click();
+                return;
+            }
+        }
+        box->reject();
+    }
+
+    QTimer m_timer;
+    QList<Answer> m_plan;
+    Pending m_current;
+    QList<Pending> m_stack;
+    QList<QPointer<QMessageBox>> m_seen;
+    QStringList m_texts;
+    QStringList m_informative;
+};
+
+}  // namespace live_test
+
+#endif

@@ -130,6 +130,8 @@ struct Planner
                 refuse(boardAddress, s.name, countWanted(s, b),
                        QStringLiteral("slot %1 holds %2 #%3, the snapshot was taken of %4; not written unless mapped")
                            .arg(b.slot).arg(now.first).arg(now.second).arg(b.identityText()));
+                if (!plan.refused.isEmpty() && plan.refused.last().address == boardAddress)
+                    plan.refused.last().mappable = true;
                 continue;
             }
             const BoardRecord *liveBoard = live.findBoard(b.slot);

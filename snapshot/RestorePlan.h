@@ -45,6 +45,7 @@ struct ItemOutcome
     int count = 1;
     int code = 0;        // library result, 0 when not a library refusal
     QString reason;      // empty for a library refusal: the code tells
+    bool mappable = false;  // a swapped board the operator may map to write it anyway
 };
 
 struct RestoreSelection

@@ -1,6 +1,5 @@
 #include "snapshot/RestorePlan.h"
 
-#include "device/Discovery.h"
 #include "device/ORVEHVNode.h"
 #include "snapshot/SnapshotCapture.h"
 
@@ -16,27 +15,6 @@ const QString Pw = QStringLiteral("Pw");
 bool isVoltage(const QString &name)
 {
     return name == QLatin1String("VSet") || name == QLatin1String("V0Set") || name == QLatin1String("V1Set");
-}
-
-// Board identity as the crate reports it now, not as the tree remembers it:
-// a board swapped while the crate was off sends no event.
-struct CrateNow
-{
-    bool read = false;
-    QHash<int, QPair<QString, quint32>> boards;  // slot -> model, serial
-};
-
-CrateNow readCrateNow(const ORVEHVNode *systemNode)
-{
-    CrateNow c;
-    quint16 slotCount = 0;
-    const QList<ORVEHVNode *> map = readCrateMap(systemNode->handle(), &slotCount);
-    c.read = slotCount > 0;
-    for (int i = 0; i < map.size(); ++i)
-        if (map.at(i)->kind() == KindBoard)
-            c.boards.insert(i, {map.at(i)->model(), map.at(i)->serialNumber()});
-    qDeleteAll(map);
-    return c;
 }
 
 struct Planner
@@ -108,7 +86,6 @@ struct Planner
     void system(const SystemRecord &s, const ORVEHVNode *liveSystem)
     {
         const SystemRecord live = captureSystem(liveSystem);
-        const CrateNow crate = readCrateNow(liveSystem);
         // the live voltage and Pw of every channel, for the switch-on checks
         for (const BoardRecord &b : live.boards)
             for (const ChannelRecord &c : b.channels)
@@ -119,25 +96,24 @@ struct Planner
         items(s, liveSystem, -1, -1, s.setpoints, &live.setpoints);
         for (const BoardRecord &b : s.boards) {
             const ItemAddress boardAddress{s.key, b.slot, -1, QString()};
-            if (!crate.read || !crate.boards.contains(b.slot) || !findLiveBoard(liveSystem, b.slot)) {
+            const BoardRecord *liveBoard = live.findBoard(b.slot);
+            if (!liveBoard || !findLiveBoard(liveSystem, b.slot)) {
                 refuse(boardAddress, s.name, countWanted(s, b),
                        QStringLiteral("slot %1 is empty now (the snapshot has %2 there)").arg(b.slot).arg(b.identityText()));
                 continue;
             }
-            const auto now = crate.boards.value(b.slot);
-            if ((now.first != b.model || now.second != b.serial)
+            if ((liveBoard->model != b.model || liveBoard->serial != b.serial)
                 && !selection.mappedBoards.contains(boardMapKey(s.key, b.slot))) {
                 refuse(boardAddress, s.name, countWanted(s, b),
-                       QStringLiteral("slot %1 holds %2 #%3, the snapshot was taken of %4; not written unless mapped")
-                           .arg(b.slot).arg(now.first).arg(now.second).arg(b.identityText()));
+                       QStringLiteral("slot %1 holds %2, the snapshot was taken of %3; not written unless mapped")
+                           .arg(b.slot).arg(liveBoard->identityText(), b.identityText()));
                 if (!plan.refused.isEmpty() && plan.refused.last().address == boardAddress)
                     plan.refused.last().mappable = true;
                 continue;
             }
-            const BoardRecord *liveBoard = live.findBoard(b.slot);
-            items(s, liveSystem, b.slot, -1, b.setpoints, liveBoard ? &liveBoard->setpoints : nullptr);
+            items(s, liveSystem, b.slot, -1, b.setpoints, &liveBoard->setpoints);
             for (const ChannelRecord &c : b.channels) {
-                const ChannelRecord *lc = liveBoard ? liveBoard->findChannel(c.channel) : nullptr;
+                const ChannelRecord *lc = liveBoard->findChannel(c.channel);
                 items(s, liveSystem, b.slot, c.channel, c.setpoints, lc ? &lc->setpoints : nullptr);
             }
         }

@@ -1,5 +1,6 @@
 #include "snapshot/SnapshotCapture.h"
 
+#include "device/Discovery.h"
 #include "device/ORVEHVNode.h"
 #include "device/ParameterAccess.h"
 
@@ -101,11 +102,22 @@ SystemRecord captureSystem(const ORVEHVNode *systemNode)
     s.slotCount = systemNode->slotCount();
     int unreadable = 0;
     addSetpoints(systemNode, s.setpoints, unreadable);
+    // Board identity as the crate reports it now, not as the tree remembers
+    // it: a board swapped while the crate was off sends no event.
+    quint16 slotCount = 0;
+    const QList<ORVEHVNode *> crate = readCrateMap(systemNode->handle(), &slotCount);
     for (const ORVEHVNode *board : ownBoards(systemNode)) {
         BoardRecord b;
         b.slot = board->slot();
         b.model = board->model();
         b.serial = board->serialNumber();
+        if (slotCount > 0) {
+            const ORVEHVNode *now = b.slot < crate.size() ? crate.at(b.slot) : nullptr;
+            if (!now || now->kind() != KindBoard)
+                continue;  // the slot is empty now
+            b.model = now->model();
+            b.serial = now->serialNumber();
+        }
         addSetpoints(board, b.setpoints, unreadable);
         b.channels.reserve(board->children().size());
         for (const ORVEHVNode *channel : board->children()) {
@@ -117,6 +129,7 @@ SystemRecord captureSystem(const ORVEHVNode *systemNode)
         }
         s.boards.append(b);
     }
+    qDeleteAll(crate);
     s.unreadable = unreadable;
     return s;
 }

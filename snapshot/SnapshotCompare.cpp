@@ -118,7 +118,7 @@ QString readbackText(const Readback &r)
 {
     if (!r.valid)
         return QStringLiteral("-");
-    return QStringLiteral("%1 V at %2 uA, status 0x%3")
+    return QStringLiteral("%1 V at %2 µA, status 0x%3")
         .arg(r.vmon, 0, 'f', 1)
         .arg(r.imon, 0, 'f', 2)
         .arg(QString::number(quint32(r.status), 16).toUpper());

@@ -24,7 +24,7 @@ QVector<Difference> compare(const Snapshot &first, const Snapshot &second);
 
 // "Board03 Chan005" / "Board03" / "" for a system item.
 QString placeText(const ItemAddress &address);
-// "1000.2 V at 4.1 uA, status 0x1" or "-".
+// "1000.2 V at 4.1 µA, status 0x1" or "-".
 QString readbackText(const Readback &r);
 
 } // namespace snapshot

@@ -145,6 +145,11 @@ private slots:
         apply(*sys, {{3, 0, "VSet", 700.0}, {0, 0, "VSet", 650.0}});
         QCOMPARE(vhw::swapBoard(sys->id, 3, 9999), ORVEHV_OK);
         vhw::setChannelParam(sys->id, 3, 0, "VSet", 700.0);
+        // the comparison shows the swap although the crate sent no event
+        bool swapShown = false;
+        for (const Difference &d : compare(snap, capture(live(), QString())))
+            swapShown = swapShown || (d.address.parameter == QLatin1String("Board") && d.after.toString() == QLatin1String("A1550P #9999"));
+        QVERIFY(swapShown);
 
         const RestoreReport report = restore(snap);
         QCOMPARE(sys->device(3, 0, "VSet"), 700.0);   // untouched

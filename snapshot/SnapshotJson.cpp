@@ -157,6 +157,25 @@ public:
         return true;
     }
 
+    // Every entry of a list read by `read`; the number `key` of each entry
+    // (slot, channel) may appear once only.
+    template <typename Record>
+    bool entries(const QJsonArray &list, const QString &path, QVector<Record> &out,
+                 bool (Reader::*read)(const QJsonValue &, const QString &, Record &), int Record::*key, const char *what)
+    {
+        QSet<int> seen;
+        out.resize(list.size());
+        for (int i = 0; i < list.size(); ++i) {
+            const QString at = QStringLiteral("%1[%2]").arg(path).arg(i);
+            if (!(this->*read)(list.at(i), at, out[i]))
+                return false;
+            if (seen.contains(out[i].*key))
+                return fail(at, QStringLiteral("%1 %2 appears twice").arg(QLatin1String(what)).arg(out[i].*key));
+            seen.insert(out[i].*key);
+        }
+        return true;
+    }
+
     bool channel(const QJsonValue &v, const QString &path, ChannelRecord &out)
     {
         QJsonObject o;
@@ -179,17 +198,8 @@ public:
             return false;
         out.slot = int(slot);
         out.serial = quint32(serial);
-        QSet<int> seen;
-        out.channels.resize(channels.size());
-        for (int i = 0; i < channels.size(); ++i) {
-            const QString at = QStringLiteral("%1.channels[%2]").arg(path).arg(i);
-            if (!channel(channels.at(i), at, out.channels[i]))
-                return false;
-            if (seen.contains(out.channels[i].channel))
-                return fail(at, QStringLiteral("channel %1 appears twice").arg(out.channels[i].channel));
-            seen.insert(out.channels[i].channel);
-        }
-        return true;
+        return entries(channels, path + QStringLiteral(".channels"), out.channels, &Reader::channel,
+                       &ChannelRecord::channel, "channel");
     }
 
     bool system(const QJsonValue &v, const QString &path, SystemRecord &out)
@@ -208,17 +218,7 @@ public:
         out.key.linkType = int(link);
         out.slotCount = int(slotCount);
         out.unreadable = int(unreadable);
-        QSet<int> seen;
-        out.boards.resize(boards.size());
-        for (int i = 0; i < boards.size(); ++i) {
-            const QString at = QStringLiteral("%1.boards[%2]").arg(path).arg(i);
-            if (!board(boards.at(i), at, out.boards[i]))
-                return false;
-            if (seen.contains(out.boards[i].slot))
-                return fail(at, QStringLiteral("slot %1 appears twice").arg(out.boards[i].slot));
-            seen.insert(out.boards[i].slot);
-        }
-        return true;
+        return entries(boards, path + QStringLiteral(".boards"), out.boards, &Reader::board, &BoardRecord::slot, "slot");
     }
 
     bool snapshot(const QJsonObject &o, Snapshot &out)

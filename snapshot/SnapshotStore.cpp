@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -29,10 +30,17 @@ QList<SnapshotStore::Entry> SnapshotStore::list(QStringList *problems) const
 {
     QList<Entry> entries;
     const QDir dir(m_folder);
-    for (const QString &file : dir.entryList({QStringLiteral("*.json")}, QDir::Files)) {
+    QHash<QString, Cached> seen;
+    for (const QFileInfo &file : dir.entryInfoList({QStringLiteral("*.json")}, QDir::Files)) {
+        const auto cached = m_cache.constFind(file.fileName());
+        if (cached != m_cache.cend() && cached->modified == file.lastModified() && cached->size == file.size()) {
+            entries.append(cached->entry);
+            seen.insert(file.fileName(), *cached);
+            continue;
+        }
         Snapshot snap;
         QString error;
-        if (!loadFile(dir.filePath(file), &snap, &error)) {
+        if (!loadFile(file.filePath(), &snap, &error)) {
             if (problems)
                 problems->append(error);
             continue;
@@ -41,7 +49,9 @@ QList<SnapshotStore::Entry> SnapshotStore::list(QStringList *problems) const
         for (const SystemRecord &s : std::as_const(snap.systems))
             e.systemNames.append(s.name);
         entries.append(e);
+        seen.insert(file.fileName(), {file.lastModified(), file.size(), e});
     }
+    m_cache = seen;
     std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return a.taken > b.taken; });
     return entries;
 }

@@ -1,36 +1,19 @@
 #include "snapshot/ui/QRestorePreviewDialog.h"
 
 #include "snapshot/SnapshotCompare.h"
+#include "snapshot/ui/SnapshotTables.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 using namespace snapshot;
+using namespace snapshot_ui;
 
 namespace {
-
-QTableWidget *makeTable(const QStringList &headers, const QString &name, QWidget *parent)
-{
-    auto *t = new QTableWidget(0, headers.size(), parent);
-    t->setObjectName(name);
-    t->setHorizontalHeaderLabels(headers);
-    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    t->setSelectionBehavior(QAbstractItemView::SelectRows);
-    t->verticalHeader()->hide();
-    t->horizontalHeader()->setStretchLastSection(true);
-    return t;
-}
-
-void setRow(QTableWidget *t, int row, const QStringList &cells)
-{
-    for (int c = 0; c < cells.size(); ++c)
-        t->setItem(row, c, new QTableWidgetItem(cells.at(c)));
-}
 
 QString placeOrAll(const ItemOutcome &o)
 {
@@ -58,7 +41,7 @@ QRestorePreviewDialog::QRestorePreviewDialog(Planner planner, QWidget *parent)
     m_summary->setWordWrap(true);
     layout->addWidget(m_summary);
 
-    m_writes = makeTable({QStringLiteral("#"), QStringLiteral("Step"), QStringLiteral("System"), QStringLiteral("Board"),
+    m_writes = makeListTable({QStringLiteral("#"), QStringLiteral("Step"), QStringLiteral("System"), QStringLiteral("Board"),
                           QStringLiteral("Channel"), QStringLiteral("Parameter"), QStringLiteral("Now"),
                           QStringLiteral("Will be")},
                          QStringLiteral("previewWrites"), this);
@@ -66,7 +49,7 @@ QRestorePreviewDialog::QRestorePreviewDialog(Planner planner, QWidget *parent)
 
     m_refusedTitle = new QLabel(this);
     layout->addWidget(m_refusedTitle);
-    m_refused = makeTable({QStringLiteral("Map"), QStringLiteral("System"), QStringLiteral("Where"), QStringLiteral("Items"),
+    m_refused = makeListTable({QStringLiteral("Map"), QStringLiteral("System"), QStringLiteral("Where"), QStringLiteral("Items"),
                            QStringLiteral("Not written because")},
                           QStringLiteral("previewRefused"), this);
     layout->addWidget(m_refused, 1);
@@ -118,7 +101,7 @@ void QRestorePreviewDialog::fillWrites()
     for (int r = 0; r < m_plan.writes.size(); ++r) {
         const PlannedWrite &w = m_plan.writes.at(r);
         const QString place = placeText(w.address);
-        setRow(m_writes, r,
+        setRowTexts(m_writes, r,
                {QString::number(r + 1), phaseText(w.phase), w.systemName, place.section(QLatin1Char(' '), 0, 0),
                 place.section(QLatin1Char(' '), 1, 1), w.address.parameter, valueText(w.live), valueText(w.value)});
         if (isSwitchOn(w))
@@ -140,7 +123,7 @@ void QRestorePreviewDialog::fillRefused()
     m_refused->setRowCount(m_plan.refused.size());
     for (int r = 0; r < m_plan.refused.size(); ++r) {
         const ItemOutcome &o = m_plan.refused.at(r);
-        setRow(m_refused, r, {QString(), o.systemName, placeOrAll(o) + (o.address.parameter.isEmpty() ? QString() : QLatin1Char(' ') + o.address.parameter),
+        setRowTexts(m_refused, r, {QString(), o.systemName, placeOrAll(o) + (o.address.parameter.isEmpty() ? QString() : QLatin1Char(' ') + o.address.parameter),
                               QString::number(o.count), o.reason});
         m_refused->removeCellWidget(r, 0);
         if (o.mappable) {
@@ -155,7 +138,7 @@ void QRestorePreviewDialog::fillRefused()
     int row = m_refused->rowCount();
     for (const QString &key : std::as_const(m_mapped)) {
         m_refused->setRowCount(row + 1);
-        setRow(m_refused, row, {QString(), QString(), key.section(QLatin1Char('|'), 1, 1).prepend(QStringLiteral("slot ")),
+        setRowTexts(m_refused, row, {QString(), QString(), key.section(QLatin1Char('|'), 1, 1).prepend(QStringLiteral("slot ")),
                                 QString(), QStringLiteral("mapped: the snapshot's values go to the board now in this slot")});
         auto *box = new QCheckBox(QStringLiteral("write anyway"), m_refused);
         box->setChecked(true);

@@ -2,11 +2,11 @@
 
 #include "panels/CommandFeedback.h"
 #include "snapshot/SnapshotCompare.h"
+#include "snapshot/ui/SnapshotTables.h"
 
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -16,6 +16,7 @@
 #include <cmath>
 
 using namespace snapshot;
+using namespace snapshot_ui;
 
 namespace {
 
@@ -67,20 +68,14 @@ QRestoreReportDialog::QRestoreReportDialog(const RestoreReport &report, const QS
         m_summary->setStyleSheet(QStringLiteral("QLabel { color: #a02020; }"));
     layout->addWidget(m_summary);
 
-    m_outcomes = new QTableWidget(0, 5, this);
-    m_outcomes->setObjectName(QStringLiteral("reportOutcomes"));
-    m_outcomes->setHorizontalHeaderLabels({QStringLiteral("Result"), QStringLiteral("System"), QStringLiteral("Where"),
-                                           QStringLiteral("Value"), QStringLiteral("Why")});
-    m_outcomes->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_outcomes->verticalHeader()->hide();
-    m_outcomes->horizontalHeader()->setStretchLastSection(true);
+    m_outcomes = makeListTable({QStringLiteral("Result"), QStringLiteral("System"), QStringLiteral("Where"),
+                                QStringLiteral("Value"), QStringLiteral("Why")},
+                               QStringLiteral("reportOutcomes"), this);
     auto add = [this](const QString &result, const QString &system, const QString &where, const QString &value,
                       const QString &why) {
         const int r = m_outcomes->rowCount();
         m_outcomes->insertRow(r);
-        const QStringList cells{result, system, where, value, why};
-        for (int c = 0; c < cells.size(); ++c)
-            m_outcomes->setItem(r, c, new QTableWidgetItem(cells.at(c)));
+        setRowTexts(m_outcomes, r, {result, system, where, value, why});
     };
     // refusals first: they are what the operator must act on
     for (const ItemOutcome &o : report.refused)
@@ -110,12 +105,8 @@ QRestoreReportDialog::QRestoreReportDialog(const RestoreReport &report, const QS
     row->addWidget(m_verifyButton);
     layout->addLayout(row);
 
-    m_mismatches = new QTableWidget(0, 3, this);
-    m_mismatches->setObjectName(QStringLiteral("verifyMismatches"));
-    m_mismatches->setHorizontalHeaderLabels({QStringLiteral("System"), QStringLiteral("Where"), QStringLiteral("Does not match")});
-    m_mismatches->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_mismatches->verticalHeader()->hide();
-    m_mismatches->horizontalHeader()->setStretchLastSection(true);
+    m_mismatches = makeListTable({QStringLiteral("System"), QStringLiteral("Where"), QStringLiteral("Does not match")},
+                                 QStringLiteral("verifyMismatches"), this);
     m_mismatches->hide();
     layout->addWidget(m_mismatches, 1);
 
@@ -152,9 +143,7 @@ void QRestoreReportDialog::verifyNow()
     m_mismatches->setRowCount(found.size());
     for (int r = 0; r < found.size(); ++r) {
         const Mismatch &m = found.at(r);
-        m_mismatches->setItem(r, 0, new QTableWidgetItem(m.systemName));
-        m_mismatches->setItem(r, 1, new QTableWidgetItem(whereText(m.address)));
-        m_mismatches->setItem(r, 2, new QTableWidgetItem(m.text));
+        setRowTexts(m_mismatches, r, {m.systemName, whereText(m.address), m.text});
     }
     m_mismatches->resizeColumnsToContents();
     m_mismatches->setVisible(!found.isEmpty());

@@ -1,10 +1,10 @@
 #include "snapshot/ui/QSnapshotCompareTable.h"
 
 #include "device/OperatorMessage.h"
+#include "snapshot/ui/SnapshotTables.h"
 
 #include <QFileDialog>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 using namespace snapshot;
+using namespace snapshot_ui;
 
 namespace {
 
@@ -53,15 +54,10 @@ QSnapshotCompareTable::QSnapshotCompareTable(QWidget *parent)
     row->addWidget(m_export);
     layout->addLayout(row);
 
-    m_table = new QTableWidget(0, ColumnCount, this);
-    m_table->setObjectName(QStringLiteral("compareTable"));
-    m_table->setHorizontalHeaderLabels({QStringLiteral("Pick"), QStringLiteral("System"), QStringLiteral("Board"),
-                                        QStringLiteral("Channel"), QStringLiteral("Parameter"), QStringLiteral("Snapshot"),
-                                        QStringLiteral("Live"), QStringLiteral("Readback then"), QStringLiteral("Readback now")});
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table = makeListTable({QStringLiteral("Pick"), QStringLiteral("System"), QStringLiteral("Board"),
+                             QStringLiteral("Channel"), QStringLiteral("Parameter"), QStringLiteral("Snapshot"),
+                             QStringLiteral("Live"), QStringLiteral("Readback then"), QStringLiteral("Readback now")},
+                            QStringLiteral("compareTable"), this);
     layout->addWidget(m_table, 1);
 }
 
@@ -90,8 +86,7 @@ void QSnapshotCompareTable::setDifferences(const QString &title, const QString &
                                 presenceText(d.after),
                                 channel ? readbackText(d.beforeReadback) : QString(),
                                 channel ? readbackText(d.afterReadback) : QString()};
-        for (int c = 0; c < cells.size(); ++c)
-            m_table->setItem(r, System + c, new QTableWidgetItem(cells.at(c)));
+        setRowTexts(m_table, r, cells, System);
     }
     m_table->resizeColumnsToContents();
     setFilter(m_filter->text());

@@ -38,7 +38,7 @@ QString whereText(const ItemAddress &a)
 
 } // namespace
 
-QRestoreReportDialog::QRestoreReportDialog(const RestoreReport &report, const QString &undoId, double rampSeconds,
+QRestoreReportDialog::QRestoreReportDialog(const RestoreReport &report, const QString &undoName, double rampSeconds,
                                            double tolerance, Verifier verifier, QWidget *parent)
     : QDialog(parent), m_verifier(std::move(verifier))
 {
@@ -63,7 +63,7 @@ QRestoreReportDialog::QRestoreReportDialog(const RestoreReport &report, const QS
                            .arg(skipped)
                            .arg(report.switchedOn)
                            .arg(report.switchedOn == 1 ? "" : "s")
-                           .arg(undoId));
+                           .arg(undoName));
     if (refused > 0 || report.cancelled)
         m_summary->setStyleSheet(QStringLiteral("QLabel { color: #a02020; }"));
     layout->addWidget(m_summary);

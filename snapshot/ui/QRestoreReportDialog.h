@@ -21,8 +21,8 @@ class QRestoreReportDialog : public QDialog
     Q_OBJECT
 public:
     using Verifier = std::function<QVector<snapshot::Mismatch>(double tolerance)>;
-    // `libraryText` turns a library code into the operator's words.
-    QRestoreReportDialog(const snapshot::RestoreReport &report, const QString &undoId, double rampSeconds,
+    // Library codes in the report are told in the operator's words (CommandFeedback).
+    QRestoreReportDialog(const snapshot::RestoreReport &report, const QString &undoName, double rampSeconds,
                          double tolerance, Verifier verifier, QWidget *parent = nullptr);
 
     void verifyNow();

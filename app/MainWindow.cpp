@@ -13,6 +13,7 @@
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QSystemStatusBar.h"
 #include "script/ScriptRunLock.h"
+#include "snapshot/ui/QSnapshotsDialog.h"
 #include "views/QSubWindow.h"
 #include "views/QTripHandlingDialog.h"
 
@@ -107,6 +108,7 @@ void MainWindowForm::setupUi(QMainWindow *window)
     menuFloat = makeAction(window, "menuFloat", QStringLiteral("Floated"), QKeySequence(QStringLiteral("Alt+3")), true, false);
     menuManual = makeAction(window, "menuManual", QStringLiteral("User Manual"));
     menuAbout = makeAction(window, "menuAbout", QStringLiteral("About.."));
+    menuSnapshots = makeAction(window, "menuSnapshots", QStringLiteral("Setpoint Snapshots.."));
 
     centralWidget = new QWidget(window);
     centralWidget->setObjectName(QStringLiteral("centralWidget"));
@@ -191,6 +193,7 @@ void MainWindowForm::setupUi(QMainWindow *window)
     menuBar->addAction(menuHelp->menuAction());
 
     menuFile->addAction(menuConnect);
+    menuFile->addAction(menuSnapshots);
     menuFile->addSeparator();
     menuFile->addAction(menuExit);
 
@@ -301,6 +304,7 @@ MainWindow::MainWindow()
     connect(m_form.menuFloat, &QAction::triggered, this, &MainWindow::floatMdiAreaViews);
     connect(m_form.menuManual, &QAction::triggered, this, &MainWindow::showUserManual);
     connect(m_form.menuAbout, &QAction::triggered, this, &MainWindow::showAboutDialog);
+    connect(m_form.menuSnapshots, &QAction::triggered, this, [this] { QSnapshotsDialog::showDialog(this); });
     connect(m_form.viewsArea, &QMdiArea::subWindowActivated, this, &MainWindow::setCurrentWidgetIndex);
 
     createToolBar();

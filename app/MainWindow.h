@@ -90,6 +90,7 @@ struct MainWindowForm
     QAction *menuFloat = nullptr;
     QAction *menuManual = nullptr;
     QAction *menuAbout = nullptr;
+    QAction *menuSnapshots = nullptr;
 
     void setupUi(QMainWindow *window);
 };

@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QAction>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -378,6 +379,11 @@ void QSystemInformations::buildAdvanced(QVBoxLayout *layout)
     };
     QPushButton *script = make(QStringLiteral("SCRIPT"));
     connect(script, &QPushButton::clicked, this, &QSystemInformations::scriptingClicked);
+    // the snapshots dialog belongs to the main window (menu entry of that name)
+    connect(make(QStringLiteral("SNAP")), &QPushButton::clicked, this, [this] {
+        if (auto *open = window()->findChild<QAction *>(QStringLiteral("menuSnapshots")))
+            open->trigger();
+    });
     QPushButton *log = make(QStringLiteral("LOG"));
     if (m_systemType == 2 || m_systemType == 3) {
         connect(log, &QPushButton::clicked, this, &QSystemInformations::loggingClicked);

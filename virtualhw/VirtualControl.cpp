@@ -505,6 +505,20 @@ int removeBoard(int sys, int slot)
     return ORVEHV_OK;
 }
 
+int swapBoard(int sys, int slot, uint32_t serial)
+{
+    Lock lk(E().mu);
+    System *s = E().byId(sys);
+    if (!s)
+        return ORVEHV_ERR_UNKNOWN_SYSTEM;
+    Board *old = boardOf(s, slot);
+    if (!old)
+        return ORVEHV_ERR_UNKNOWN_PARAM;
+    const BoardModel model = old->model;
+    s->slots[size_t(slot)] = makeBoard(model, slot, serial);
+    return ORVEHV_OK;
+}
+
 std::vector<std::string> boardModels()
 {
     Lock lk(E().mu);

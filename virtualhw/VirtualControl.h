@@ -160,6 +160,10 @@ VHW_API bool hasEventConnection(int sys);
 // (changes the crate map, sends a live-insertion event); channels 0 = model's count.
 VHW_API int insertBoard(int sys, int slot, const std::string &model, int channels = 0);
 VHW_API int removeBoard(int sys, int slot);
+// Replaces the board in a slot by another of the same model with this serial
+// number, its values at their defaults, as when a board is swapped while the
+// crate is off: the crate map reports the new serial, no event goes out.
+VHW_API int swapBoard(int sys, int slot, uint32_t serial);
 // Board model names the current world knows.
 VHW_API std::vector<std::string> boardModels();
 

@@ -30,13 +30,13 @@ void setRunLockHook(RunLockHook h)
     hook() = std::move(h);
 }
 
-void lockForRun()
+void lockForRun(const QString &why)
 {
     if (lockDepth++ > 0)
         return;
     // the widgets below are only the visible part: the gate refuses every
     // other write, from whatever dialog is still open
-    WriteGate::close(QStringLiteral("A script is running"));
+    WriteGate::close(why);
     // the triggers each table had, to give back exactly those afterwards
     for (QWidget *w : QApplication::allWidgets()) {
         if (auto *t = qobject_cast<QCustomTableWidget *>(w)) {

@@ -9,6 +9,8 @@
 // Locks nest; the first lock and the last unlock reach the hook.
 // GUI thread only.
 
+#include <QString>
+
 #include <functional>
 
 namespace script {
@@ -16,7 +18,8 @@ namespace script {
 using RunLockHook = std::function<void(bool locked)>;
 void setRunLockHook(RunLockHook hook);
 
-void lockForRun();
+// `why` starts every refusal of another write while locked.
+void lockForRun(const QString &why = QStringLiteral("A script is running"));
 void unlockAfterRun();
 bool isLockedForRun();
 

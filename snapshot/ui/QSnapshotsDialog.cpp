@@ -51,7 +51,7 @@ QString describe(const Snapshot &s)
 // The writes of other dialogs and panels stay locked while a restore writes.
 struct WriteLock
 {
-    WriteLock() { script::lockForRun(); }
+    WriteLock() { script::lockForRun(QStringLiteral("A restore is running")); }
     ~WriteLock() { script::unlockAfterRun(); }
 };
 

@@ -1,5 +1,6 @@
 #include "app/SystemEventHandlers.h"
 
+#include "app/HistoryHooks.h"
 #include "app/MainWindow.h"
 #include "app/MainWindowLogic.h"
 #include "app/SystemConnections.h"
@@ -65,6 +66,7 @@ void SystemEventHandlers::handleUpdateValueAndWidget(QSystemInterface *sysIf, in
     const NodeValue previous = node->value();
     const NodeValue current = eventValue(node, val.Value);
     node->setValue(current);
+    HistoryHooks::valueStored(sysIf, node);
 
     LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, previous.value, current.value,
                              isFirstEv, isLastEv);
@@ -132,6 +134,7 @@ void SystemEventHandlers::handleEventLiveInsertion(QSystemInterface *sysIf, bool
     if (crate && crate->systemCommandsPanel())
         crate->systemCommandsPanel()->setEnabled(true);
     sysIf->systemNode()->setConnectionState(ConnectionConnected);
+    HistoryHooks::liveInsertion(sysIf);
     if (crate)
         ViewAccess::setStatus(crate->statusBar(), ConnectionConnected);
     if (sysIf->isLogStarted())
@@ -170,6 +173,7 @@ void SystemEventHandlers::handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_S
 {
     if (!m_connections.isLiveSystem(sysIf) || !sysIf->statusBar())
         return;
+    HistoryHooks::systemStatus(sysIf, sysStatus);
     const EventLamps lamps = eventLamps(sysStatus);
     ViewAccess::setLamps(sysIf->statusBar(), lamps.sync, lamps.warning, lamps.error);
 }
@@ -180,6 +184,7 @@ void SystemEventHandlers::handleSystemDisconnected(QSystemInterface *sysIf, int 
     if (!m_connections.isLiveSystem(sysIf) || !sysIf->systemNode())
         return;
     sysIf->systemNode()->setConnectionState(ConnectionLost);
+    HistoryHooks::connectionLost(sysIf, errCode);
     const QString name = disconnectedSystemName(sysIf->systemNode()->name(), sysIf->systemType());
     m_window.showMessage({QMessageBox::Warning, disconnectionText(name, errCode), QString(), {}});
     // The box ran an event loop: the operator may have removed the system.

@@ -11,6 +11,7 @@
 
 namespace {
 RowHeaderPainter *g_rowHeaderPainter = nullptr;
+ORVEHVNode::WriteObserver g_writeObserver = nullptr;
 
 template <typename T>
 void deleteBackwards(QVector<T *> &list)
@@ -65,6 +66,7 @@ bool ORVEHVNode::isMirrorItem(const QTableWidgetItem *item)
 
 void ORVEHVNode::setRowHeaderPainter(RowHeaderPainter *painter) { g_rowHeaderPainter = painter; }
 RowHeaderPainter *ORVEHVNode::rowHeaderPainter() { return g_rowHeaderPainter; }
+void ORVEHVNode::setWriteObserver(WriteObserver observer) { g_writeObserver = observer; }
 
 void ORVEHVNode::initialise(const QString &name, int kind, int systemType, int linkType,
                             const QString &connectionArgument, const QString &userName,
@@ -313,5 +315,7 @@ int ORVEHVNode::writeValue(const QVariant &value)
         m_value.status = ValueWriteFailed;
         setValue(m_value);
     }
+    if (g_writeObserver)
+        g_writeObserver(this, value, result);
     return result;
 }

@@ -60,6 +60,9 @@ public:
 
     static void setRowHeaderPainter(RowHeaderPainter *painter);
     static RowHeaderPainter *rowHeaderPainter();
+    // Told of every write with its result (0: taken), e.g. for the journal.
+    using WriteObserver = void (*)(ORVEHVNode *node, const QVariant &value, int result);
+    static void setWriteObserver(WriteObserver observer);
 
     // Sets name and kind; for kind 0 also system type, link type and the
     // connection strings; isLogged

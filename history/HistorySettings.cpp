@@ -22,6 +22,11 @@ ArchiveOptions load()
     o.retention.days = qMax(1, s.value(QStringLiteral("retentionDays"), o.retention.days).toInt());
     o.retention.bytes = qMax<qint64>(16, s.value(QStringLiteral("retentionMB"), o.retention.bytes >> 20).toLongLong())
                         << 20;
+    // Written out once, so that they can be found and changed.
+    if (!s.contains(QStringLiteral("retentionDays")))
+        s.setValue(QStringLiteral("retentionDays"), o.retention.days);
+    if (!s.contains(QStringLiteral("retentionMB")))
+        s.setValue(QStringLiteral("retentionMB"), o.retention.bytes >> 20);
     s.beginGroup(QStringLiteral("deadBand"));
     for (const QString &name : s.childKeys()) {
         const double band = s.value(name).toDouble();
@@ -29,23 +34,6 @@ ArchiveOptions load()
             o.deadBands.insert(name, band);
     }
     return o;
-}
-
-void saveRetention(const RetentionLimits &limits)
-{
-    QSettings s;
-    s.setValue(QStringLiteral("history/retentionDays"), limits.days);
-    s.setValue(QStringLiteral("history/retentionMB"), limits.bytes >> 20);
-}
-
-void saveDeadBand(const QString &parameter, double band)
-{
-    QSettings s;
-    const QString key = QStringLiteral("history/deadBand/") + parameter;
-    if (band > 0)
-        s.setValue(key, band);
-    else
-        s.remove(key);
 }
 
 } // namespace HistorySettings

@@ -15,8 +15,6 @@
 namespace HistorySettings {
 
 ArchiveOptions load();
-void saveRetention(const RetentionLimits &limits);
-void saveDeadBand(const QString &parameter, double band);  // 0 removes it
 
 } // namespace HistorySettings
 

@@ -9,6 +9,22 @@
 
 namespace CommandFeedback {
 
+namespace {
+CommandObserver &observer()
+{
+    static CommandObserver o;
+    return o;
+}
+} // namespace
+
+void setCommandObserver(CommandObserver o) { observer() = std::move(o); }
+
+void commandDone(const QString &command, const QString &systemName, int result)
+{
+    if (observer())
+        observer()(command, systemName, result);
+}
+
 QString libraryErrorText(int code)
 {
     QString what;

@@ -492,6 +492,7 @@ void QSystemInformations::execute(const QString &label, const char *command)
     if (!node)
         return;
     const int result = ORVEHV_ExecComm(node->handle(), command);
+    CommandFeedback::commandDone(plainLabel(label), systemName(), result);
     if (result != ORVEHV_OK)
         CommandFeedback::reportFailure(CommandFeedback::commandFailedText(plainLabel(label), systemName(), result),
                                        window());
@@ -513,6 +514,7 @@ void QSystemInformations::writeToEveryChannel(const QString &label)
             result.add(pw ? pw->writeValue(0) : ORVEHV_ERR_UNKNOWN_PARAM);
         }
     }
+    CommandFeedback::commandDone(plainLabel(label), systemName(), result.firstError);
     if (!result.ok())
         CommandFeedback::reportFailure(CommandFeedback::batchFailedText(plainLabel(label), systemName(), result,
                                                                         QStringLiteral("channels"),
@@ -533,6 +535,8 @@ void QSystemInformations::writeClearAlarmToBoards(const QString &label)
             if (p->name() == QLatin1String("ClrAlarm") && p->accessMode() == AccessWriteOnly)
                 result.add(p->writeValue(1));
     }
+    CommandFeedback::commandDone(plainLabel(label), systemName(),
+                                 result.attempted == 0 ? ORVEHV_ERR_UNSUPPORTED : result.firstError);
     if (result.attempted == 0)
         CommandFeedback::reportFailure(
             CommandFeedback::commandFailedText(plainLabel(label), systemName(), ORVEHV_ERR_UNSUPPORTED), window());
@@ -611,7 +615,10 @@ void QSystemInformations::Pw48Clicked()
         apply48VStyle();
         return;
     }
-    if (!CommandFeedback::writeProperty(node, QStringLiteral("ACDCPwr"), on ? 1 : 0, window()))
+    const bool done = CommandFeedback::writeProperty(node, QStringLiteral("ACDCPwr"), on ? 1 : 0, window());
+    CommandFeedback::commandDone(on ? QStringLiteral("48V PW ON") : QStringLiteral("48V PW OFF"), systemName(),
+                                 done ? 0 : ORVEHV_ERR_WRITE_REFUSED);
+    if (!done)
         back();
     apply48VStyle();
 }

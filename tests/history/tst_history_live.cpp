@@ -19,6 +19,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QTableView>
+#include <QTableWidget>
 
 using namespace live_test;
 using namespace history_test;
@@ -46,6 +47,40 @@ QList<JournalEntry> entries(JournalKind kind, JournalEvent event)
         if (j->entry(r).kind == kind && j->entry(r).event == event)
             out.append(j->entry(r));
     return out;
+}
+
+// Entries newer than `afterId`.
+QList<JournalEntry> entriesAfter(qint64 afterId, JournalKind kind, JournalEvent event)
+{
+    QList<JournalEntry> out;
+    for (const JournalEntry &e : entries(kind, event))
+        if (e.id > afterId)
+            out.append(e);
+    return out;
+}
+
+qint64 lastId()
+{
+    JournalModel *j = hooks()->journal();
+    return j->rowCount() ? j->entry(j->rowCount() - 1).id : 0;
+}
+
+// The name the channel table shows for the channel.
+QString shownName(const ORVEHVNode *ch)
+{
+    const ORVEHVNode *name = ch->parameter(QStringLiteral("Name"));
+    return name ? name->value().value.toString() : ch->name();
+}
+
+// True when a cell of this channel is selected in its system's table.
+bool channelSelected(QSystemInterface *sys, const ORVEHVNode *ch)
+{
+    auto *table = sys->subWindow()->findChild<QTableWidget *>();
+    for (QTableWidgetItem *item : table->selectedItems())
+        if (const ORVEHVNode *n = ORVEHVNode::fromItem(item))
+            if (n->slot() == ch->slot() && n->channel() == ch->channel())
+                return true;
+    return false;
 }
 
 ORVEHVNode *firstChannelOf(QSystemInterface *sys)
@@ -95,22 +130,28 @@ private slots:
         ORVEHVNode *ch = firstChannelOf(sys);
         QVERIFY(ch);
         ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));
-        QVector<double> shown;
-        QObject::connect(fx.w, &MainWindow::updateValueAndWidget, fx.w,
-                         [&](QSystemInterface *, int, int, const QString &name, IDValue_t) {
-                             if (name == QLatin1String("VMon") && vmon->value().value.toDouble() != (shown.isEmpty() ? -1 : shown.last()))
-                                 shown.append(vmon->value().value.toDouble());
-                         });
         const int slot = ch->slot(), channel = ch->channel();
-        vhw::setChannelParam(id, slot, channel, "RUp", 100);
-        vhw::setChannelParam(id, slot, channel, "VSet", 1000);
         vhw::setChannelParam(id, slot, channel, "Pw", 1);
-        for (int i = 0; i < 15; ++i) {
-            vhw::advanceTime(1.0);
-            QTest::qWait(30);
+        vhw::advanceTime(60);
+        QTRY_COMPARE_WITH_TIMEOUT(vmon->value().value.toDouble(), vhw::channelParamValue(id, slot, channel, "VMon"),
+                                  5000);
+        const double start = vmon->value().value.toDouble();
+        const double target = start > 500 ? start - 400 : start + 400;
+        vhw::setChannelParam(id, slot, channel, "RUp", 100);
+        vhw::setChannelParam(id, slot, channel, "RDwn", 100);
+        vhw::setChannelParam(id, slot, channel, "VSet", target);
+        // One physics step at a time, each value seen before the next: what
+        // the channel showed, value for value.
+        QVector<double> shown;
+        for (int step = 0; step < 100 && std::fabs(vmon->value().value.toDouble() - target) > 0.01; ++step) {
+            const double before = vmon->value().value.toDouble();
+            vhw::advanceTime(0.1);
+            QTest::qWaitFor([&] { return vmon->value().value.toDouble() != before; }, 1000);
+            if (vmon->value().value.toDouble() != before)
+                shown.append(vmon->value().value.toDouble());
         }
-        QTRY_VERIFY_WITH_TIMEOUT(vmon->value().value.toDouble() > 999, 5000);
-        QVERIFY2(shown.size() > 10, qPrintable(QString::number(shown.size())));
+        QCOMPARE(vmon->value().value.toDouble(), target);
+        QVERIFY2(shown.size() >= 30, qPrintable(QString::number(shown.size())));
         QVERIFY(hooks()->archive()->flush());
         ArchiveReader r(hooks()->archive()->path());
         const ItemKey key{QStringLiteral("Sys"), slot, channel, QStringLiteral("VMon")};
@@ -120,14 +161,31 @@ private slots:
             stored.removeFirst();
         QCOMPARE(stored, shown);
 
-        vmon->tableWidget()->clearSelection();
-        vmon->setSelected(true);
+        // The channel's row chosen: VMon and IMon; its VSet cell: VSet.
+        QTableWidget *table = vmon->tableWidget();
+        table->clearSelection();
+        table->selectRow(table->row(ch->parameter(QStringLiteral("VSet"))));
         QTrendWindow *trend = hooks()->openTrend();
-        QCOMPARE(trend->channelCount(), 1);
-        QCOMPARE(trend->series(0)->name(), QStringLiteral("%0 VMon").arg(ch->parameter(QStringLiteral("Name"))->value().value.toString()));
+        QVERIFY(trend);
+        QCOMPARE(trend->channelCount(), 2);
+        QCOMPARE(trend->series(0)->name(), QStringLiteral("%0 VMon").arg(shownName(ch)));
+        QCOMPARE(trend->series(1)->name(), QStringLiteral("%0 IMon").arg(shownName(ch)));
         QVERIFY(trend->series(0)->count() >= 2);
         QCOMPARE(trend->series(0)->at(trend->series(0)->count() - 1).y(), shown.last());
         trend->close();
+        table->clearSelection();
+        ch->parameter(QStringLiteral("VSet"))->setSelected(true);
+        trend = hooks()->openTrend();
+        QVERIFY(trend);
+        QCOMPARE(trend->channelCount(), 1);
+        QCOMPARE(trend->series(0)->name(), QStringLiteral("%0 VSet").arg(shownName(ch)));
+        QCOMPARE(trend->series(0)->at(trend->series(0)->count() - 1).y(), target);
+        trend->close();
+        // Nothing chosen: the operator is told what to do.
+        table->clearSelection();
+        fx.messages.clear();
+        QVERIFY(!hooks()->openTrend());
+        QCOMPARE(fx.messages.size(), 1);
     }
 
     void conditionRaisedAndCleared_data()
@@ -149,11 +207,14 @@ private slots:
         QSystemInterface *sys = connect(target);
         QVERIFY(sys);
         ORVEHVNode *ch = firstChannelOf(sys);
-        const QString name = ch->parameter(QStringLiteral("Name"))->value().value.toString();
+        const QString name = shownName(ch);
         const int before = hooks()->journal()->unacknowledgedCount();
+        const qint64 since = lastId();
         QCOMPARE(vhw::setChannelFault(id, ch->slot(), ch->channel(), fault), ORVEHV_OK);
-        QTRY_VERIFY_WITH_TIMEOUT(!entries(JournalKind::Channel, JournalEvent::Raised).isEmpty(), 5000);
-        const JournalEntry raised = entries(JournalKind::Channel, JournalEvent::Raised).last();
+        QTRY_VERIFY_WITH_TIMEOUT(!entriesAfter(since, JournalKind::Channel, JournalEvent::Raised).isEmpty(), 5000);
+        QTest::qWait(100);
+        QCOMPARE(entriesAfter(since, JournalKind::Channel, JournalEvent::Raised).size(), 1);
+        const JournalEntry raised = entriesAfter(since, JournalKind::Channel, JournalEvent::Raised).first();
         QCOMPARE(raised.text, condition);
         QCOMPARE(raised.system, QStringLiteral("Sys"));
         QCOMPARE(raised.board, int(ch->slot()));
@@ -164,8 +225,8 @@ private slots:
                  QJournalDock::countText(hooks()->journal()->unacknowledgedCount()));
 
         QCOMPARE(vhw::setChannelFault(id, ch->slot(), ch->channel(), fault, false), ORVEHV_OK);
-        QTRY_VERIFY_WITH_TIMEOUT(!entries(JournalKind::Channel, JournalEvent::Cleared).isEmpty(), 5000);
-        const JournalEntry cleared = entries(JournalKind::Channel, JournalEvent::Cleared).last();
+        QTRY_VERIFY_WITH_TIMEOUT(!entriesAfter(since, JournalKind::Channel, JournalEvent::Cleared).isEmpty(), 5000);
+        const JournalEntry cleared = entriesAfter(since, JournalKind::Channel, JournalEvent::Cleared).first();
         QCOMPARE(cleared.text, condition);
         QCOMPARE(cleared.channel, int(ch->channel()));
         QVERIFY(cleared.time >= raised.time);
@@ -175,20 +236,19 @@ private slots:
         fx.closeWindow();
         QVERIFY(fx.openWindow());
         sys = connect(target);
-        QList<JournalEntry> again = entries(JournalKind::Channel, JournalEvent::Raised);
-        QVERIFY(!again.isEmpty());
-        QCOMPARE(again.last().id, raised.id);
-        QCOMPARE(again.last().text, condition);
+        bool found = false;
+        for (const JournalEntry &e : entries(JournalKind::Channel, JournalEvent::Raised))
+            found = found || (e.id == raised.id && e.text == condition && e.channelName == name);
+        QVERIFY(found);
         QJournalDock *dock = hooks()->journalDock();
         QTableView *view = dock->view();
-        QModelIndex row;
+        QModelIndex row;  // the newest entry of the condition
         for (int r = 0; r < view->model()->rowCount() && !row.isValid(); ++r)
             if (view->model()->index(r, JournalModel::TextColumn).data().toString() == condition)
                 row = view->model()->index(r, JournalModel::TextColumn);
         QVERIFY(row.isValid());
         emit view->doubleClicked(row);
-        ORVEHVNode *chNow = firstChannelOf(sys);
-        QTRY_VERIFY(chNow->parameter(QStringLiteral("Name"))->isSelected() || chNow->parameter(QStringLiteral("VMon"))->isSelected());
+        QTRY_VERIFY(channelSelected(sys, firstChannelOf(sys)));
     }
 
     void boardConditionJournaled()
@@ -196,12 +256,13 @@ private slots:
         QSystemInterface *sys = connect(Mainframe);
         QVERIFY(sys);
         const int slot = firstChannelOf(sys)->slot();
+        const qint64 since = lastId();
         QCOMPARE(vhw::setBoardFault(id, slot, vhw::BoardFault::OverTemperature), ORVEHV_OK);
-        QTRY_VERIFY_WITH_TIMEOUT(!entries(JournalKind::Board, JournalEvent::Raised).isEmpty(), 5000);
-        QCOMPARE(entries(JournalKind::Board, JournalEvent::Raised).last().text, QStringLiteral("Ov Temp"));
-        QCOMPARE(entries(JournalKind::Board, JournalEvent::Raised).last().board, slot);
+        QTRY_VERIFY_WITH_TIMEOUT(!entriesAfter(since, JournalKind::Board, JournalEvent::Raised).isEmpty(), 5000);
+        QCOMPARE(entriesAfter(since, JournalKind::Board, JournalEvent::Raised).first().text, QStringLiteral("Ov Temp"));
+        QCOMPARE(entriesAfter(since, JournalKind::Board, JournalEvent::Raised).first().board, slot);
         QCOMPARE(vhw::setBoardFault(id, slot, vhw::BoardFault::OverTemperature, false), ORVEHV_OK);
-        QTRY_VERIFY_WITH_TIMEOUT(!entries(JournalKind::Board, JournalEvent::Cleared).isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!entriesAfter(since, JournalKind::Board, JournalEvent::Cleared).isEmpty(), 5000);
     }
 
     void commandJournaledWithResult_data()
@@ -225,10 +286,11 @@ private slots:
         if (!fault.isEmpty())
             QCOMPARE(vhw::failWrite(id, fault.toStdString(), ORVEHV_ERR_DEVICE), ORVEHV_OK);
         auto *panel = qobject_cast<QSystemInformations *>(sys->systemCommandsPanel());
+        const qint64 since = lastId();
         fx.answer = [](const OperatorMessage &) { return 0; };
         panel->button(text.startsWith(QLatin1String("KILL")) ? QStringLiteral("KILL") : QStringLiteral("CLEAR\nALARM"))
             ->click();
-        const QList<JournalEntry> done = entries(JournalKind::Command, JournalEvent(event));
+        const QList<JournalEntry> done = entriesAfter(since, JournalKind::Command, JournalEvent(event));
         QCOMPARE(done.size(), 1);
         QCOMPARE(done.first().text, text);
         QCOMPARE(done.first().system, QStringLiteral("Sys"));
@@ -241,9 +303,11 @@ private slots:
         QVERIFY(sys);
         ORVEHVNode *ch = firstChannelOf(sys);
         ORVEHVNode *vset = ch->parameter(QStringLiteral("VSet"));
+        QVERIFY(vset);
         QCOMPARE(vhw::failWrite(id, "VSet", ORVEHV_ERR_WRITE_REFUSED), ORVEHV_OK);
+        const qint64 since = lastId();
         QVERIFY(vset->writeValue(QVariant(123.0)) != 0);
-        const QList<JournalEntry> refused = entries(JournalKind::Write, JournalEvent::Failed);
+        const QList<JournalEntry> refused = entriesAfter(since, JournalKind::Write, JournalEvent::Failed);
         QCOMPARE(refused.size(), 1);
         QCOMPARE(refused.first().channel, int(ch->channel()));
         QCOMPARE(refused.first().board, int(ch->slot()));
@@ -251,16 +315,17 @@ private slots:
         // A write the system takes is no journal entry.
         vhw::clearFaults(id);
         QCOMPARE(vset->writeValue(QVariant(124.0)), 0);
-        QCOMPARE(entries(JournalKind::Write, JournalEvent::Failed).size(), 1);
+        QCOMPARE(entriesAfter(since, JournalKind::Write, JournalEvent::Failed).size(), 1);
     }
 
     void lostConnectionJournaled()
     {
         QSystemInterface *sys = connect(Mainframe);
         QVERIFY(sys);
+        const qint64 since = lastId();
         QCOMPARE(vhw::dropEventConnection(id), ORVEHV_OK);
-        QTRY_COMPARE_WITH_TIMEOUT(entries(JournalKind::Connection, JournalEvent::Lost).size(), 1, 5000);
-        QCOMPARE(entries(JournalKind::Connection, JournalEvent::Lost).first().system, QStringLiteral("Sys"));
+        QTRY_COMPARE_WITH_TIMEOUT(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).size(), 1, 5000);
+        QCOMPARE(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).first().system, QStringLiteral("Sys"));
     }
 
     // A damaged archive: one warning, and the program works as without
@@ -285,22 +350,25 @@ private slots:
         QVERIFY(sys);
         ORVEHVNode *ch = firstChannelOf(sys);
         ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));
-        vmon->setSelected(true);
+        vmon->tableWidget()->selectRow(vmon->tableWidget()->row(ch->parameter(QStringLiteral("VSet"))));
         QTrendWindow *trend = hooks()->openTrend();
-        QCOMPARE(trend->channelCount(), 1);
-        vhw::setChannelParam(id, ch->slot(), ch->channel(), "VSet", 300);
+        QVERIFY(trend);
+        QCOMPARE(trend->channelCount(), 2);
+        const double target = vmon->value().value.toDouble() > 500 ? 100 : 900;
+        vhw::setChannelParam(id, ch->slot(), ch->channel(), "VSet", target);
         vhw::setChannelParam(id, ch->slot(), ch->channel(), "Pw", 1);
-        for (int i = 0; i < 10; ++i) {
+        for (int i = 0; i < 60 && vmon->value().value.toDouble() != target; ++i) {
             vhw::advanceTime(1.0);
             QTest::qWait(20);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(vmon->value().value.toDouble() > 299, 5000);
+        QCOMPARE(vmon->value().value.toDouble(), target);
         trend->refresh();
         QVERIFY(trend->series(0)->count() > 2);
         QCOMPARE(trend->series(0)->at(trend->series(0)->count() - 1).y(), vmon->value().value.toDouble());
         // The journal still lists, for this session.
+        const qint64 since = lastId();
         QCOMPARE(vhw::setChannelFault(id, ch->slot(), ch->channel(), vhw::ChannelFault::Tripped), ORVEHV_OK);
-        QTRY_VERIFY_WITH_TIMEOUT(!entries(JournalKind::Channel, JournalEvent::Raised).isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!entriesAfter(since, JournalKind::Channel, JournalEvent::Raised).isEmpty(), 5000);
         QCOMPARE(fx.messages.size(), 1);
         trend->close();
         fx.closeWindow();

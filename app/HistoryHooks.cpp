@@ -148,9 +148,14 @@ void HistoryHooks::buildEntries()
     form.mainTBar->addAction(m_trendAction);
     form.mainTBar->addAction(m_journalAction);
 
+    // Black tool bar: the plain text of an action button must be light.
+    for (QAction *a : {m_trendAction, m_journalAction})
+        if (QWidget *b = form.mainTBar->widgetForAction(a))
+            b->setStyleSheet(QStringLiteral("QToolButton { color: white; } QToolButton:checked { color: black; }"));
     m_alarmCount = new QLabel(QJournalDock::countText(m_journal->unacknowledgedCount()), form.menuBar);
     m_alarmCount->setObjectName(QStringLiteral("journalAlarmCount"));
     m_alarmCount->setContentsMargins(6, 0, 6, 0);
+    m_alarmCount->setMinimumWidth(m_alarmCount->fontMetrics().horizontalAdvance(QJournalDock::countText(999)) + 24);
     form.menuBar->setCornerWidget(m_alarmCount, Qt::TopRightCorner);
     connect(m_journal, &JournalModel::unacknowledgedChanged, m_alarmCount, [this](int count) {
         m_alarmCount->setText(QJournalDock::countText(count));
@@ -363,8 +368,14 @@ QTrendWindow *HistoryHooks::openTrend()
                 if (!p)
                     continue;
                 QSystemInterface *owner = systemOf(p);
-                trend->addChannel(keyOf(systemNameOf(owner), p),
-                                  channelLabel(owner, p->slot(), p->channel(), p->channelName()));
+                const ItemKey key = keyOf(systemNameOf(owner), p);
+                bool isNumber = false;
+                const double value = p->value().value.toDouble(&isNumber);
+                if (trend->addChannel(key, channelLabel(owner, p->slot(), p->channel(), p->channelName()))
+                    && isNumber && p->value().status == ValueOk)
+                    // A value that has not changed since connecting has no
+                    // event yet: the one shown now starts the line.
+                    m_archive->record(m_archive->item(key), now(), value);
             }
         }
     }

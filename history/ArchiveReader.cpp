@@ -53,6 +53,18 @@ QVector<QPointF> ArchiveReader::samples(const ItemKey &key, qint64 from, qint64 
     return out;
 }
 
+QPointF ArchiveReader::lastAtOrBefore(const ItemKey &key, qint64 t)
+{
+    const qint64 id = itemId(key);
+    if (id < 0)
+        return QPointF();
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT t, v FROM sample WHERE item = ? AND t <= ? ORDER BY t DESC LIMIT 1"));
+    q.addBindValue(id);
+    q.addBindValue(t);
+    return q.exec() && q.next() ? QPointF(double(q.value(0).toLongLong()), q.value(1).toDouble()) : QPointF();
+}
+
 QVector<QPointF> ArchiveReader::decimated(const ItemKey &key, qint64 from, qint64 to, int columns)
 {
     QVector<QPointF> out;

@@ -29,7 +29,9 @@ public:
     qint64 itemId(const ItemKey &key);
     // Values with from <= t <= to, oldest first (x = ms since the epoch).
     QVector<QPointF> samples(const ItemKey &key, qint64 from, qint64 to);
-    // The same, thinned to at most a min/max pair per column.
+    // The last value at or before t; a null point when there is none.
+    QPointF lastAtOrBefore(const ItemKey &key, qint64 t);
+    // Values with from <= t <= to thinned to at most a min/max pair per column.
     QVector<QPointF> decimated(const ItemKey &key, qint64 from, qint64 to, int columns);
     qint64 sampleCount();
     // Journal entries with from <= t <= to, oldest first.

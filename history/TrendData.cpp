@@ -63,8 +63,10 @@ void TrendData::load(qint64 from, qint64 to, int columns)
     for (TrendChannel &c : m_channels) {
         if (!r) {
             c.stored.clear();  // memory only, as far back as it reaches
+            c.before = QPointF();
             continue;
         }
+        c.before = r->lastAtOrBefore(c.key, from - 1);
         c.storedTo = flushed;
         const qint64 end = qMin(to, flushed);
         // The same column width as the whole range, so both parts line up.
@@ -103,6 +105,15 @@ QVector<QPointF> TrendData::points(int index, qint64 from, qint64 to, int column
             out.append(p);
     const qint64 after = c.stored.isEmpty() && !m_archive->isAvailable() ? from - 1 : qMax(from - 1, c.storedTo);
     out += Decimation::minMaxPerColumn(memoryAfter(c, after, to), double(from), double(to), columns);
+    QPointF start = c.before;
+    if (const LiveRing *ring = m_archive->live(c.handle))
+        for (int i = 0; i < ring->size() && ring->at(i).x() < double(from); ++i)
+            start = ring->at(i);
+    if (!start.isNull() && (out.isEmpty() || out.first().x() > double(from)))
+        out.prepend(QPointF(double(from), start.y()));
+    const double end = double(qMin(to, QDateTime::currentMSecsSinceEpoch()));
+    if (!out.isEmpty() && out.last().x() < end)
+        out.append(QPointF(end, out.last().y()));
     return out;
 }
 

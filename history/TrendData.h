@@ -26,6 +26,7 @@ struct TrendChannel
     QString label;
     int handle = -1;
     QVector<QPointF> stored;  // thinned archive values up to storedTo
+    QPointF before;           // the archive's last value before the range (null: none)
     qint64 storedTo = 0;      // values after this come from memory
 };
 
@@ -50,7 +51,9 @@ public:
     // True when the memory no longer reaches back to the archive part of a
     // channel (it has been following longer than the memory holds): load().
     bool needsLoad() const;
-    // At most about two points per column of [from, to], oldest first.
+    // At most about two points per column of [from, to], oldest first. A
+    // value holds until the next one: the value before the range starts the
+    // line at `from`, the last one is carried on to `to` (at most to now).
     QVector<QPointF> points(int index, qint64 from, qint64 to, int columns) const;
     // Every value in [from, to], oldest first (export).
     QVector<QPointF> rawPoints(int index, qint64 from, qint64 to);

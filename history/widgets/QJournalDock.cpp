@@ -73,7 +73,10 @@ QJournalDock::QJournalDock(JournalModel *model, QWidget *parent)
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 4);
     m_view->horizontalHeader()->setStretchLastSection(false);
     m_view->horizontalHeader()->setSectionResizeMode(JournalModel::TextColumn, QHeaderView::Stretch);
-    m_view->setColumnWidth(JournalModel::TimeColumn, 170);
+    QFont bold = m_view->font();
+    bold.setBold(true);
+    m_view->setColumnWidth(JournalModel::TimeColumn,
+                           QFontMetrics(bold).horizontalAdvance(QStringLiteral("0000-00-00 00:00:00.000")) + 16);
     layout->addWidget(m_view, 1);
 
     auto *buttons = new QHBoxLayout();

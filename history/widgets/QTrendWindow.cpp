@@ -29,6 +29,20 @@
 namespace {
 
 constexpr int RefreshMs = 500;
+
+bool sameChannel(const ItemKey &a, const ItemKey &b)
+{
+    return a.system == b.system && a.board == b.board && a.channel == b.channel;
+}
+
+// Colours far enough apart for a dozen channels, then again darker.
+QColor lineColour(int index)
+{
+    static const QRgb base[] = {0x1f77b4, 0xd62728, 0x2ca02c, 0xff7f0e, 0x9467bd, 0x8c564b,
+                                0xe377c2, 0x17becf, 0xbcbd22, 0x7f7f7f, 0x393b79, 0xad494a};
+    const QColor c = QColor::fromRgb(base[index % 12]);
+    return index / 12 % 2 ? c.darker(150) : c;
+}
 constexpr qint64 ShortestSpan = 2000;
 
 // The axis range for these values: a little room above and below, and some
@@ -125,6 +139,13 @@ bool QTrendWindow::addChannel(const ItemKey &key, const QString &label)
         return false;
     auto *series = new QLineSeries(m_chart);
     series->setName(name);
+    // One colour per channel; the right axis' parameters dashed.
+    int channel = 0;
+    for (; channel < m_channels.size() && !sameChannel(m_channels.at(channel), key); ++channel) {
+    }
+    if (channel == m_channels.size())
+        m_channels.append(key);
+    QPen pen(lineColour(channel), 1.5);
     m_chart->addSeries(series);
     series->attachAxis(m_timeAxis);
     if (m_leftParameter.isEmpty())
@@ -139,7 +160,9 @@ bool QTrendWindow::addChannel(const ItemKey &key, const QString &label)
         }
         series->attachAxis(m_rightAxis);
         m_rightAxis->setTitleText(key.parameter);
+        pen.setStyle(Qt::DashLine);
     }
+    series->setPen(pen);
     m_series.append(series);
     reload();
     return true;

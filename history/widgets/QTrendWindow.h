@@ -83,6 +83,7 @@ private:
     QValueAxis *m_leftAxis = nullptr;
     QValueAxis *m_rightAxis = nullptr;
     QVector<QLineSeries *> m_series;
+    QVector<ItemKey> m_channels;  // distinct channels, for their colours
     QString m_leftParameter;
     QComboBox *m_ranges = nullptr;
     QAction *m_follow = nullptr;

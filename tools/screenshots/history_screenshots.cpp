@@ -17,6 +17,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QMutexLocker>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTest>
 

@@ -71,34 +71,28 @@ QVector<QPointF> ArchiveReader::decimated(const ItemKey &key, qint64 from, qint6
     const qint64 id = itemId(key);
     if (id < 0 || to < from)
         return out;
-    // SQLite takes the value of a bare column from the row that gave the
-    // single min() or max() of its query: two grouped scans give each
-    // column's extremes together with their times.
+    // One grouped scan along the key: per column its extremes, its first and
+    // last time and its count. The smallest value is placed at the column's
+    // first time and the largest at its last; within one pixel column their
+    // order does not show.
     const qint64 width = Decimation::columnWidth(from, to, columns);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    const QString side = QStringLiteral("SELECT (t - ?) / ? AS c, t, %0(v) AS v FROM sample"
-                                        " WHERE item = ? AND t BETWEEN ? AND ? GROUP BY c");
-    q.prepare(QStringLiteral("SELECT lo.c, lo.t, lo.v, hi.t, hi.v FROM (%0) AS lo JOIN (%1) AS hi"
-                             " ON lo.c = hi.c ORDER BY lo.c")
-                  .arg(side.arg(QStringLiteral("min")), side.arg(QStringLiteral("max"))));
-    for (int i = 0; i < 2; ++i)
-        for (const qint64 v : {from, width, id, from, to})
-            q.addBindValue(v);
+    q.prepare(QStringLiteral("SELECT min(v), max(v), min(t), max(t), count(*) FROM sample"
+                             " WHERE item = ? AND t BETWEEN ? AND ? GROUP BY (t - ?) / ? ORDER BY 3"));
+    for (const qint64 v : {id, from, to, from, width})
+        q.addBindValue(v);
     if (!q.exec())
         return out;
     while (q.next()) {
-        const QPointF lo(double(q.value(1).toLongLong()), q.value(2).toDouble());
-        const QPointF hi(double(q.value(3).toLongLong()), q.value(4).toDouble());
-        if (lo == hi) {
-            out.append(lo);
-        } else if (lo.x() <= hi.x()) {
-            out.append(lo);
-            out.append(hi);
-        } else {
-            out.append(hi);
-            out.append(lo);
+        const double lo = q.value(0).toDouble(), hi = q.value(1).toDouble();
+        const double first = double(q.value(2).toLongLong()), last = double(q.value(3).toLongLong());
+        if (q.value(4).toInt() == 1 || lo == hi) {
+            out.append(QPointF(first, lo));
+            continue;
         }
+        out.append(QPointF(first, lo));
+        out.append(QPointF(last, hi));
     }
     return out;
 }

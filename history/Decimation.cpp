@@ -18,24 +18,17 @@ QVector<QPointF> minMaxPerColumn(const QVector<QPointF> &points, double from, do
         ++i;
     while (i < points.size() && points.at(i).x() <= to) {
         const qint64 column = qint64((points.at(i).x() - from) / width);
-        QPointF lo = points.at(i), hi = points.at(i);
-        int n = 0;
+        const double first = points.at(i).x();
+        double last = first, lo = points.at(i).y(), hi = lo;
         for (; i < points.size() && points.at(i).x() <= to && qint64((points.at(i).x() - from) / width) == column;
-             ++i, ++n) {
-            if (points.at(i).y() < lo.y())
-                lo = points.at(i);
-            if (points.at(i).y() > hi.y())
-                hi = points.at(i);
+             ++i) {
+            lo = qMin(lo, points.at(i).y());
+            hi = qMax(hi, points.at(i).y());
+            last = points.at(i).x();
         }
-        if (n == 1 || lo == hi) {
-            out.append(lo);
-        } else if (lo.x() <= hi.x()) {
-            out.append(lo);
-            out.append(hi);
-        } else {
-            out.append(hi);
-            out.append(lo);
-        }
+        out.append(QPointF(first, lo));
+        if (hi != lo)
+            out.append(QPointF(last, hi));
     }
     return out;
 }

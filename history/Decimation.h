@@ -2,9 +2,10 @@
 #define DECIMATION_H
 
 // Thinning a time series for drawing: per pixel column of [from, to] the
-// smallest and the largest value (in the order they came), so that a day of
-// values is as cheap to draw as a minute and no peak is lost. A column with
-// a single value keeps it as it is.
+// smallest value at the column's first time and the largest at its last, so
+// that a day of values is as cheap to draw as a minute and no peak is lost
+// (within one pixel column their order does not show). A column with a
+// single value keeps it as it is. The archive thins the same way in SQL.
 
 #include <QPointF>
 #include <QVector>

@@ -183,6 +183,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const qint64 count = argc > 1 ? atoll(argv[1]) : 2000000;
     const int seconds = argc > 2 ? atoi(argv[2]) : 150;
     const int hz = argc > 3 ? atoi(argv[3]) : 200;

@@ -1,5 +1,7 @@
 #include "history/ArchiveQueue.h"
 
+#include "device/EventThreadSync.h"
+
 #include <QDeadlineTimer>
 #include <QMutexLocker>
 
@@ -49,7 +51,7 @@ ArchiveBatch ArchiveQueue::take(int ms)
 {
     QMutexLocker lock(&m_mutex);
     if (!m_stop && m_pending.ticket == m_ticketRequested)
-        m_wake.wait(&m_mutex, ms);
+        EventThreadSync::wait(m_wake, m_mutex, QDeadlineTimer(ms));
     ArchiveBatch out;
     std::swap(out, m_pending);
     // Values that overflowed are newer than any value kept before them.
@@ -88,7 +90,7 @@ bool ArchiveQueue::waitDone(quint64 ticket, int ms)
     QDeadlineTimer deadline(ms);
     QMutexLocker lock(&m_mutex);
     while (m_ticketDone < ticket && !m_stop)
-        if (!m_done.wait(&m_mutex, deadline))
+        if (!EventThreadSync::wait(m_done, m_mutex, deadline))
             break;
     return m_ticketDone >= ticket;
 }

@@ -7,6 +7,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <sqlite3.h>
+
 ArchiveReader::ArchiveReader(const QString &path)
 {
     static QAtomicInteger<quint64> serial;
@@ -71,30 +73,23 @@ QVector<QPointF> ArchiveReader::decimated(const ItemKey &key, qint64 from, qint6
     const qint64 id = itemId(key);
     if (id < 0 || to < from)
         return out;
-    // One grouped scan along the key: per column its extremes, its first and
-    // last time and its count. The smallest value is placed at the column's
-    // first time and the largest at its last; within one pixel column their
-    // order does not show.
-    const qint64 width = Decimation::columnWidth(from, to, columns);
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT min(v), max(v), min(t), max(t), count(*) FROM sample"
-                             " WHERE item = ? AND t BETWEEN ? AND ? GROUP BY (t - ?) / ? ORDER BY 3"));
-    for (const qint64 v : {id, from, to, from, width})
-        q.addBindValue(v);
-    if (!q.exec())
+    // The values stream through SQLite's own interface along the key and
+    // are thinned as they come: nothing but the result is held.
+    sqlite3 *native = ArchiveSchema::nativeHandle(m_db);
+    sqlite3_stmt *select = nullptr;
+    if (!native
+        || sqlite3_prepare_v2(native, "SELECT t, v FROM sample WHERE item = ? AND t BETWEEN ? AND ? ORDER BY t", -1,
+                              &select, nullptr)
+               != SQLITE_OK)
         return out;
-    while (q.next()) {
-        const double lo = q.value(0).toDouble(), hi = q.value(1).toDouble();
-        const double first = double(q.value(2).toLongLong()), last = double(q.value(3).toLongLong());
-        if (q.value(4).toInt() == 1 || lo == hi) {
-            out.append(QPointF(first, lo));
-            continue;
-        }
-        out.append(QPointF(first, lo));
-        out.append(QPointF(last, hi));
-    }
-    return out;
+    sqlite3_bind_int64(select, 1, id);
+    sqlite3_bind_int64(select, 2, from);
+    sqlite3_bind_int64(select, 3, to);
+    Decimation::Columns columnsOf(double(from), double(to), columns);
+    while (sqlite3_step(select) == SQLITE_ROW)
+        columnsOf.add(double(sqlite3_column_int64(select, 0)), sqlite3_column_double(select, 1));
+    sqlite3_finalize(select);
+    return columnsOf.finish();
 }
 
 JournalEntry ArchiveReader::entryAt(const QSqlQuery &q)

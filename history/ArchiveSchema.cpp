@@ -2,9 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+
+#include <sqlite3.h>
 
 namespace ArchiveSchema {
 
@@ -106,6 +109,14 @@ QString migrate(QSqlDatabase &db)
             return db.lastError().text();
     }
     return QString();
+}
+
+sqlite3 *nativeHandle(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.data());
 }
 
 void closeConnection(const QString &connectionName)

@@ -9,6 +9,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+struct sqlite3;
+
 namespace ArchiveSchema {
 
 // Version the migrations below bring a database to.
@@ -24,6 +26,10 @@ QString migrate(QSqlDatabase &db);
 
 // Version as stored in the file (0 for a new one).
 int storedVersion(QSqlDatabase &db);
+
+// SQLite's own handle of a connection, for the bulk paths that bypass
+// QSqlQuery's per-value cost; null for another driver.
+sqlite3 *nativeHandle(const QSqlDatabase &db);
 
 // Closes and forgets a connection opened by openConnection().
 void closeConnection(const QString &connectionName);

@@ -4,7 +4,6 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -151,10 +150,7 @@ QString ArchiveWriter::storeItems(QSqlDatabase &db, const QVector<NewItem> &item
 // value, which costs a fraction of binding variants through QSqlQuery.
 QString ArchiveWriter::storeSamples(QSqlDatabase &db, const QVector<Sample> &samples)
 {
-    const QVariant handle = db.driver()->handle();
-    sqlite3 *native = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
-                          ? *static_cast<sqlite3 *const *>(handle.data())
-                          : nullptr;
+    sqlite3 *native = ArchiveSchema::nativeHandle(db);
     if (!native)
         return QStringLiteral("the database connection is not SQLite");
     sqlite3_stmt *insert = nullptr;

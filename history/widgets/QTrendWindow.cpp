@@ -277,6 +277,8 @@ void QTrendWindow::refresh()
             m_data->load(m_from, m_to, columns());
     }
     double lo[2] = {1e300, 1e300}, hi[2] = {-1e300, -1e300};
+    // One repaint for all lines, not one per line.
+    m_view->setUpdatesEnabled(false);
     for (int i = 0; i < m_series.size(); ++i) {
         const QVector<QPointF> points = m_data->points(i, m_from, m_to, columns());
         const int side = m_data->channel(i).key.parameter == m_leftParameter ? 0 : 1;
@@ -293,6 +295,7 @@ void QTrendWindow::refresh()
     m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(m_from), QDateTime::fromMSecsSinceEpoch(m_to));
     fitAxis(m_leftAxis, lo[0], hi[0]);
     fitAxis(m_rightAxis, lo[1], hi[1]);
+    m_view->setUpdatesEnabled(true);
     updateStatus();
 }
 

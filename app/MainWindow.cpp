@@ -520,7 +520,7 @@ void MainWindow::setSystemItemsEnabled(bool enabled)
 void MainWindow::updateConnectAction()
 {
     // At most four top-level systems at once, and only with an event server.
-    m_form.menuConnect->setEnabled(connectedSystemCount() <= 3 && eventServerReady());
+    m_form.menuConnect->setEnabled(connectedSystemCount() < SystemPlaces::MaxSystems && eventServerReady());
 }
 
 int MainWindow::showMessage(const OperatorMessage &message)
@@ -552,6 +552,7 @@ QSystemInterface *MainWindow::crateEntryFor(const QString &connectionArgument) c
 }
 
 int MainWindow::connectedSystemCount() const { return m_connections->connectedSystemCount(); }
+QList<SystemPlaces::Address> MainWindow::connectedAddresses() const { return m_connections->connectedAddresses(); }
 bool MainWindow::startEventServer() { return m_connections->startEventServer(); }
 bool MainWindow::eventServerReady() const { return m_connections->eventServerReady(); }
 quint16 MainWindow::eventPort() const { return m_connections->eventPort(); }

@@ -29,6 +29,7 @@
 #include "device/EventRouter.h"
 #include "device/OperatorMessage.h"
 #include "device/SubscriptionFailure.h"
+#include "device/SystemPlaces.h"
 
 class QAction;
 class QDockWidget;
@@ -160,6 +161,7 @@ public:
     // Connected systems (top-level entries that are not a custom view): at
     // most four at once.
     int connectedSystemCount() const;
+    QList<SystemPlaces::Address> connectedAddresses() const;
     QWidget *sessionNotice() const;
 
 signals:

@@ -37,15 +37,6 @@ QString uniqueDisplayName(const QString &requested, const QStringList &existingN
     }
 }
 
-bool sameVmeBridge(const QString &argumentA, const QString &argumentB)
-{
-    const QStringList a = argumentA.split(QLatin1Char('_'));
-    const QStringList b = argumentB.split(QLatin1Char('_'));
-    if (a.size() < 2 || b.size() < 2)
-        return false;
-    return a.at(0) == b.at(0) && a.at(1) == b.at(1);
-}
-
 bool connectionArgumentFits(const QString &connectionArgument)
 {
     return connectionArgument.toLocal8Bit().size() < 80;

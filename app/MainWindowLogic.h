@@ -1,8 +1,8 @@
 #ifndef MAINWINDOWLOGIC_H
 #define MAINWINDOWLOGIC_H
 
-// The main window's decisions that need no widget: display names, crate
-// membership, operator texts, event lamps and the report of unsubscribed
+// The main window's decisions that need no widget: display names,
+// operator texts, event lamps and the report of unsubscribed
 // parameters. Kept apart so they are tested without a window.
 
 #include <QList>
@@ -28,12 +28,6 @@ StartupResources startupResources(int territory);
 // "(k+1)" is appended on the k-th pass that finds a case-insensitive match,
 // until a pass finds none ("crate" next to "Crate" -> "crate(1)").
 QString uniqueDisplayName(const QString &requested, const QStringList &existingNames);
-
-// VME HV boards (system type 5) reached through the same bridge and link:
-// the first two "_" fields of their connection arguments agree. The one rule
-// for joining a board to a crate and for routing its reports to the crate's
-// views (a bridge number may have many digits: "12345_0_C0").
-bool sameVmeBridge(const QString &argumentA, const QString &argumentB);
 
 // The library takes the connection argument in an 80-byte buffer including
 // its terminating NUL: longer arguments are refused, never cut.

@@ -37,6 +37,15 @@ int SystemConnections::connectedSystemCount() const
     }));
 }
 
+QList<SystemPlaces::Address> SystemConnections::connectedAddresses() const
+{
+    QList<SystemPlaces::Address> out;
+    for (const QSystemInterface *s : m_systems)
+        if (!s->representsCustomView())
+            out.append({s->systemType(), s->connectionArgument()});
+    return out;
+}
+
 bool SystemConnections::isLiveSystem(const QSystemInterface *sysIf) const
 {
     return sysIf && std::find(m_systems.cbegin(), m_systems.cend(), sysIf) != m_systems.cend();
@@ -68,7 +77,7 @@ QSystemInterface *SystemConnections::crateOf(QSystemInterface *sysIf) const
 QSystemInterface *SystemConnections::crateEntryFor(const QString &connectionArgument) const
 {
     for (QSystemInterface *sys : m_systems)
-        if (sys->systemType() == ORVEHV_SYS_VMEHV && sameVmeBridge(sys->connectionArgument(), connectionArgument))
+        if (sys->systemType() == ORVEHV_SYS_VMEHV && SystemPlaces::sameVmeBridge(sys->connectionArgument(), connectionArgument))
             return sys;
     return nullptr;
 }
@@ -146,10 +155,10 @@ int SystemConnections::connectToSystem(int systemType, int linkType, const QStri
         reportEventServerFailure();
         return 1;
     }
-    const bool joinsCrate = isBoard && crateEntryFor(connectionArgument);
     // The connect action is disabled at four systems, but configuration
     // loading and multi-row dialogs call in directly.
-    if (!joinsCrate && connectedSystemCount() >= 4) {
+    if (SystemPlaces::takesPlace({systemType, connectionArgument}, connectedAddresses())
+        && connectedSystemCount() >= SystemPlaces::MaxSystems) {
         m_window.showMessage({QMessageBox::Warning,
                      QStringLiteral("Unable to connect to %1.\nAt most four systems can be connected at once.")
                          .arg(shownName.isEmpty() ? QStringLiteral("System") : shownName),

@@ -8,6 +8,7 @@
 // menus follow it through the window's private helpers.
 
 #include "device/SubscriptionFailure.h"
+#include "device/SystemPlaces.h"
 
 #include <QList>
 #include <QString>
@@ -35,6 +36,8 @@ public:
     QSystemInterface *crateOf(QSystemInterface *sysIf) const;
     QSystemInterface *crateEntryFor(const QString &connectionArgument) const;
     int connectedSystemCount() const;
+    // How every listed system is reached (custom views left out).
+    QList<SystemPlaces::Address> connectedAddresses() const;
 
     bool startEventServer();
     bool eventServerReady() const;

@@ -278,15 +278,6 @@ bool ViewsController::saveConfiguration(const QString &path, const QList<bool> &
 
 // ---------------------------------------------------------------- loading
 
-QStringList ViewsController::connectedArguments() const
-{
-    QStringList out;
-    for (QSystemInterface *s : m_window->systems())
-        if (!s->representsCustomView() && s->systemNode())
-            out.append(s->systemNode()->connectionArgument());
-    return out;
-}
-
 ORVEHVNode *ViewsController::connectedNode(const QString &argument) const
 {
     for (QSystemInterface *s : m_window->systems())
@@ -310,7 +301,7 @@ QDialog *ViewsController::loadCustomizedViews(const QString &givenPath)
                                QStringLiteral("Unable to open the configuration %1.").arg(path), QString(), {}});
         return nullptr;
     }
-    auto *dialog = new QLoadCustDialog(path, connectedArguments(), m_window);
+    auto *dialog = new QLoadCustDialog(path, m_window->connectedAddresses(), m_window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     // Connecting runs event loops (progress dialogs) in which the closed
     // dialog is deleted: the loading starts once its accept() has returned.

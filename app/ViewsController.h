@@ -76,7 +76,6 @@ private slots:
 private:
     void pauseCustomView();
     void applyOnCustomView();
-    QStringList connectedArguments() const;
     ORVEHVNode *connectedNode(const QString &argument) const;
 
     MainWindow *m_window = nullptr;

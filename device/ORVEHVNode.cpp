@@ -183,6 +183,19 @@ void ORVEHVNode::setHandle(int handle)
         p->setHandle(handle);
 }
 
+void ORVEHVNode::setPlace(int place)
+{
+    m_place = place;
+    m_name = QStringLiteral("Board%1").arg(place, 2, 10, QLatin1Char('0'));
+    for (ORVEHVNode *p : std::as_const(m_parameters))
+        p->setBoardName(m_name);
+    for (ORVEHVNode *c : std::as_const(m_children)) {
+        c->setBoardName(m_name);
+        for (ORVEHVNode *p : c->parameters())
+            p->setBoardName(m_name);
+    }
+}
+
 void ORVEHVNode::setValue(const NodeValue &value)
 {
     m_value = value;

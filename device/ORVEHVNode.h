@@ -165,8 +165,16 @@ public:
     void setFirmwareMajor(const QString &f) { identity().firmwareMajor = f; }
     quint16 channelCount() const { return m_channelCount; }
     void setChannelCount(quint16 n) { m_channelCount = n; }
+    // The library addresses a board by its slot in its own system.
     quint16 slot() const { return m_slot; }
     void setSlot(quint16 s) { m_slot = s; }
+    // A board's number as the operator sees it (row labels, panels, the
+    // value log): its slot, or for a VME HV board joined to a crate its
+    // place in the crate, where every board system has its board in slot 0.
+    int place() const { return m_place < 0 ? m_slot : m_place; }
+    // Sets the place and names the board after it ("Board" and two digits);
+    // its channels and parameters take the new board name.
+    void setPlace(int place);
     quint16 channel() const { return m_channel; }
     void setChannel(quint16 c) { m_channel = c; }
     QString systemName() const { return m_systemName; }
@@ -241,6 +249,7 @@ private:
     quint16 m_channelCount = 0;
     quint16 m_slot = 0;
     quint16 m_channel = 0;
+    int m_place = -1;
     QString m_systemName;
     int m_libraryType = 0;
     QString m_boardName;

@@ -308,6 +308,7 @@ QList<ORVEHVNode *> QSystemInterface::changeCrateMap(QWidget *dialogParent)
     // the place of its boards there.
     if (crateNode) {
         for (ORVEHVNode *board : discovered) {
+            board->setPlace(m_crateOffset + board->slot());
             if (!crateNode->children().contains(board))
                 crateNode->insertChild(board, qBound(0, m_crateOffset, int(crateNode->children().size())));
         }
@@ -339,6 +340,9 @@ void QSystemInterface::joinCrate(QSystemInterface *crate)
     m_crateOffset = boards;
     for (ORVEHVNode *board : m_systemNode->children()) {
         if (board->kind() == KindBoard && !crateNode->children().contains(board)) {
+            // Every board system has its board in slot 0: the operator tells
+            // them apart by their place in the crate, as the value log does.
+            board->setPlace(m_crateOffset + board->slot());
             crateNode->addChild(board);
         }
     }

@@ -106,7 +106,7 @@ void QLogDialog::fill()
     for (ORVEHVNode *board : boardsOf(m_systemNode)) {
         auto *boardItem = new QTreeWidgetItem(m_tree);
         const QString model = board->model().isEmpty() ? board->name() : board->model();
-        boardItem->setText(0, QStringLiteral("Board %1 - %2").arg(board->slot()).arg(model));
+        boardItem->setText(0, QStringLiteral("Board %1 - %2").arg(board->place()).arg(model));
         boardItem->setIcon(0, QIcon(QStringLiteral(":Resources/Elementi/modulo.png")));
         boardItem->setData(0, NodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(board)));
         setItemOn(boardItem, false);

@@ -723,7 +723,7 @@ int ORVEHV_SetChParam(int handle, unsigned short slot, const char *parName, unsi
         return rc;
     if (name == "Pw" && v != 0)
         for (unsigned k = 0; k < chNum; ++k)
-            if (switchOnInhibited(c.sys->type, b->channels[chList[k]]))
+            if (switchOnInhibited(*c.sys, b->channels[chList[k]]))
                 return ORVEHV_ERR_WRITE_REFUSED;
     for (unsigned k = 0; k < chNum; ++k)
         c.e.channelWritten(*c.sys, *b, chList[k], i, v);

@@ -207,7 +207,8 @@ ORVEHV_API int ORVEHV_GetChParamProp(int handle, unsigned short slot, unsigned s
  * Reading a write-only parameter gives ORVEHV_ERR_UNSUPPORTED; on/off writes
  * take 0 or 1 only; bit fields are compared with Minval/Maxval as unsigned.
  * Switching a channel on ("Pw" 1) is refused (ORVEHV_ERR_WRITE_REFUSED) while
- * an interlock, an external disable or a kill holds it off. */
+ * an interlock, an external disable or a kill holds it off, or while the
+ * crate's 48 V supply (system property "ACDCPwr") is switched off. */
 ORVEHV_API int ORVEHV_GetBdParam(int handle, unsigned short slotNum, const unsigned short *slotList,
                                  const char *parName, void *parValList);
 ORVEHV_API int ORVEHV_SetBdParam(int handle, unsigned short slotNum, const unsigned short *slotList,
@@ -229,7 +230,9 @@ ORVEHV_API int ORVEHV_SetChName(int handle, unsigned short slot, unsigned short 
  * MF3500, B8181, PLEX, DK31XXE: Kill, ClearAlarm, GlobalOn, GlobalOff;
  * BRISK HV and power supply boxes: BdClr, Kill, GlobalOn, GlobalOff;
  * DK31XX: Kill, ClearAlarm; VME HV and NIM units: none (their channels are
- * switched off by writing "Pw", alarms cleared by the board's "ClrAlarm"). */
+ * switched off by writing "Pw", alarms cleared by the board's "ClrAlarm").
+ * "GlobalOn" is refused (ORVEHV_ERR_WRITE_REFUSED) while the crate's 48 V
+ * supply is switched off. */
 ORVEHV_API int ORVEHV_ExecComm(int handle, const char *commName);
 
 /* Subscriptions. paramNameList: names joined by ':'; paramNum names;

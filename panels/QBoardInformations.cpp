@@ -240,7 +240,10 @@ QBoardInfoBox *QBoardInformations::makeBox(const ORVEHVNode *board, int systemTy
     };
     const int handle = board->handle();
     const int slot = board->slot();
-    addRow(QStringLiteral("Slot"), systemType == 16 ? BoardInfoText::rackPosition(slot) : QString::number(slot),
+    // Keys go by the slot the library knows; the text by the board's place
+    // (a VME HV board joined to a crate sits in slot 0 of its own system).
+    addRow(QStringLiteral("Slot"),
+           systemType == 16 ? BoardInfoText::rackPosition(slot) : QString::number(board->place()),
            BoardInfoText::valueKey(handle, slot, QStringLiteral("Slot")), QString());
     addRow(QStringLiteral("Channels"), QString::number(board->channelCount()),
            BoardInfoText::valueKey(handle, slot, QStringLiteral("ChCount")), QString());

@@ -1,6 +1,7 @@
 #include "panels/QHVOutputDialog.h"
 
 #include "device/ORVEHVNode.h"
+#include "device/OperatorMessage.h"
 #include "panels/CommandFeedback.h"
 
 #include <QGridLayout>
@@ -71,6 +72,11 @@ void QHVOutputDialog::buttonClick()
         return;
     const int value = valueFor(b->text());
     if (value < 0)
+        return;
+    // Resetting or recovering an output changes it: asked first, as every
+    // command that changes outputs is.
+    if (!askOperator(QStringLiteral("You are sending %0 signal to system %1.").arg(b->text(), m_systemNode->name()),
+                     this))
         return;
     CommandFeedback::writeProperty(m_systemNode, QLatin1String(RecordName), value, this);
 }

@@ -4,8 +4,8 @@
 // Reset ("HW Reset", QHVResetDialog) and recovery ("HW Recovery",
 // QHVRecoveryDialog) of the six HV outputs of a B8181 through its system
 // property "RstRecFlag": bits 0-5 recover output 0-5, bits 8-13 reset it.
-// Each button writes one bit at once and the dialog stays open; "OK" closes
-// it. Without "RstRecFlag" the buttons are disabled.
+// Each button asks the operator, then writes its one bit; the dialog stays
+// open and "OK" closes it. Without "RstRecFlag" the buttons are disabled.
 
 #include <QDialog>
 #include <QList>

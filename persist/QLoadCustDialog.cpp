@@ -9,11 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
-
-namespace {
-constexpr int MaxSystems = 4;
-}
 
 QString QLoadCustDialog::systemTypeText(int psType)
 {
@@ -52,9 +49,10 @@ QString QLoadCustDialog::linkTypeText(int connType)
     }
 }
 
-QLoadCustDialog::QLoadCustDialog(const QString &configurationPath, const QStringList &connectedArguments,
+QLoadCustDialog::QLoadCustDialog(const QString &configurationPath, const QList<SystemPlaces::Address> &connected,
                                  QWidget *parent)
     : QDialog(parent)
+    , m_connected(connected)
 {
     setObjectName(QStringLiteral("loadCustDialog"));
     setWindowTitle(QStringLiteral("Load Configuration"));
@@ -66,7 +64,6 @@ QLoadCustDialog::QLoadCustDialog(const QString &configurationPath, const QString
     const QStringList files =
         QDir(folder).entryList({QStringLiteral("*.%1").arg(QLatin1String(ViewFiles::ViewExtension))}, QDir::Files,
                                QDir::Name);
-    m_free = MaxSystems - int(connectedArguments.size());
 
     for (const QString &file : files) {
         Row row;
@@ -78,7 +75,9 @@ QLoadCustDialog::QLoadCustDialog(const QString &configurationPath, const QString
         const int psType = row.hash.value(QStringLiteral("psType")).toInt();
         const QString argument = row.hash.value(QStringLiteral("initParam")).toString();
         row.customView = row.hash.value(QStringLiteral("isCustomView")).toInt() != 0;
-        row.connected = !row.customView && connectedArguments.contains(argument);
+        row.address = {psType, argument};
+        for (const SystemPlaces::Address &c : connected)
+            row.connected = row.connected || (!row.customView && c.connectionArgument == argument);
 
         row.widget = new QWidget;
         row.widget->setObjectName(QStringLiteral("widgetRow"));
@@ -106,22 +105,16 @@ QLoadCustDialog::QLoadCustDialog(const QString &configurationPath, const QString
         m_rows.append(row);
     }
 
-    // Rows ticked in file order while systems may still be connected.
-    int ticked = 0;
+    // Every row starts ticked; those beyond the limit, in file order, not.
     for (Row &row : m_rows) {
-        if (row.customView) {
-            row.box->setChecked(true);
-        } else if (row.connected) {
+        row.box->setChecked(true);
+        if (row.connected) {
             // Connected already: only its view is applied.
-            row.box->setChecked(true);
             row.box->setEnabled(false);
             if (row.user) {
                 row.user->setEnabled(false);
                 row.pass->setEnabled(false);
             }
-        } else if (ticked < m_free) {
-            row.box->setChecked(true);
-            ++ticked;
         }
         connect(row.box, &QCheckBox::toggled, this, &QLoadCustDialog::applyLimit);
     }
@@ -148,14 +141,28 @@ QLoadCustDialog::QLoadCustDialog(const QString &configurationPath, const QString
 
 void QLoadCustDialog::applyLimit()
 {
-    int ticked = 0;
-    for (const Row &row : std::as_const(m_rows))
-        if (!row.customView && !row.connected && row.box->isChecked())
-            ++ticked;
-    // An unticked system row can be ticked while the limit is not reached.
+    // The systems that will be there: the connected ones, then the ticked
+    // rows in order (a board row may join a crate of either).
+    QList<SystemPlaces::Address> present = m_connected;
+    int places = SystemPlaces::placesTaken(present);
+    for (const Row &row : std::as_const(m_rows)) {
+        if (row.customView || row.connected || !row.box->isChecked())
+            continue;
+        if (SystemPlaces::takesPlace(row.address, present)) {
+            if (places >= SystemPlaces::MaxSystems) {
+                // Beyond the limit (every row starts ticked).
+                const QSignalBlocker quiet(row.box);
+                row.box->setChecked(false);
+                continue;
+            }
+            ++places;
+        }
+        present.append(row.address);
+    }
     for (const Row &row : std::as_const(m_rows))
         if (!row.customView && !row.connected && !row.box->isChecked())
-            row.box->setEnabled(ticked < m_free);
+            row.box->setEnabled(places < SystemPlaces::MaxSystems
+                                || !SystemPlaces::takesPlace(row.address, present));
 }
 
 QList<QWidget *> QLoadCustDialog::rows() const

@@ -4,12 +4,14 @@
 // Lists the view files of a saved configuration, one row per file: a check
 // box with the system's name, its type, link and connection argument, and
 // user name and password fields for the systems that need them (types 2, 3
-// and 16). At most four systems are connected in all; systems already
-// connected are ticked and cannot be unticked. View files that cannot be
+// and 16). At most four systems are connected in all (a VME HV board that
+// joins a crate takes no place); systems already connected are ticked and
+// cannot be unticked. View files that cannot be
 // used are listed with the reason below the rows.
 //
 // The password fields are handed to the connection and written nowhere.
 
+#include "device/SystemPlaces.h"
 #include "persist/ViewFileFormat.h"
 
 #include <QDialog>
@@ -33,8 +35,9 @@ public:
         QString password;
     };
 
-    // `connectedArguments`: connection arguments of the connected systems.
-    QLoadCustDialog(const QString &configurationPath, const QStringList &connectedArguments,
+    // `connected`: how the connected systems are reached, boards of a crate
+    // each on their own.
+    QLoadCustDialog(const QString &configurationPath, const QList<SystemPlaces::Address> &connected,
                     QWidget *parent = nullptr);
 
     // The ticked rows (systems already connected included, so their views
@@ -58,14 +61,17 @@ private:
         QLineEdit *user = nullptr;
         QLineEdit *pass = nullptr;
         ViewHash hash;
+        SystemPlaces::Address address;
         bool connected = false;
         bool customView = false;
     };
+    // Unticks the system rows that no longer fit, in row order, and lets
+    // only those that would fit be ticked.
     void applyLimit();
 
     QList<Row> m_rows;
     QStringList m_problems;
-    int m_free = 4;
+    QList<SystemPlaces::Address> m_connected;
     QPushButton *m_ok = nullptr;
 };
 

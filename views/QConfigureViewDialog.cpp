@@ -23,7 +23,7 @@ QConfigureViewDialog::QConfigureViewDialog(ORVEHVNode *system, QSubWindow *subWi
             // Empty slots have nothing to show.
             if (!board || board->kind() != KindBoard)
                 continue;
-            QTreeWidgetItem *top = makeItem(board, QStringLiteral("%1").arg(board->slot(), 2, 10, QLatin1Char('0')),
+            QTreeWidgetItem *top = makeItem(board, QStringLiteral("%1").arg(board->place(), 2, 10, QLatin1Char('0')),
                                             QStringLiteral(":Resources/Elementi/modulo.png"));
             m_tree->addTopLevelItem(top);
             setShown(top, board->isEnabled());
@@ -35,7 +35,6 @@ QConfigureViewDialog::QConfigureViewDialog(ORVEHVNode *system, QSubWindow *subWi
             }
         }
     }
-    m_tree->sortItems(0, Qt::AscendingOrder);
 
     QStringList leading;
     for (const QStringList &pass : TableRules::priorityPasses())

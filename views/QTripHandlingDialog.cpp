@@ -132,7 +132,7 @@ QTripHandlingDialog::QTripHandlingDialog(int flagExt, ORVEHVNode *system, QSyste
                 externalRow->addWidget(box, 0, Qt::AlignTop);
                 continue;
             }
-            boxLayout->addWidget(buildLineSelector(board->slot(), linesOf(table)), 0, Qt::AlignTop);
+            boxLayout->addWidget(buildLineSelector(board->place(), linesOf(table)), 0, Qt::AlignTop);
             boxLayout->addStretch();
             auto *page = new QWidget;
             page->setStyleSheet(QStringLiteral("background: #efefef"));
@@ -219,7 +219,10 @@ QTableWidget *QTripHandlingDialog::buildTable(ORVEHVNode *board)
     const QVector<ORVEHVNode *> &channels = board->children();
     auto *table = new QTableWidget(channels.size(), 2);
     table->setObjectName(QStringLiteral("tabletrip"));
-    table->setProperty("slotNr", int(board->slot()));
+    // The boards of a joined VME crate all sit in slot 0 of their own
+    // systems: the table and its line selector go by the board's place.
+    table->setProperty("slotNr", board->place());
+    m_tableBoards.insert(table, board);
     table->setHorizontalHeaderLabels({QStringLiteral("Line"), QStringLiteral("Result")});
     table->setColumnWidth(kLineColumn, 35);
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -415,30 +418,25 @@ void QTripHandlingDialog::checkCell(QTableWidgetItem *item)
 
 // ------------------------------------------------------------ applying
 
-ORVEHVNode *QTripHandlingDialog::tripParameter(int slotNr, int row) const
+ORVEHVNode *QTripHandlingDialog::tripParameter(const QTableWidget *table, int row) const
 {
-    if (!m_system)
+    ORVEHVNode *board = m_system ? m_tableBoards.value(table) : nullptr;
+    if (!board)
         return nullptr;
-    for (ORVEHVNode *board : m_system->children()) {
-        if (board->kind() != KindBoard || board->slot() != slotNr)
-            continue;
-        const int channels = qMin<int>(board->channelCount() ? board->channelCount() : board->children().size(),
-                                       board->children().size());
-        if (row < 0 || row >= channels)
-            return nullptr;
-        return board->children().at(row)->parameter(m_param);
-    }
-    return nullptr;
+    const int channels = qMin<int>(board->channelCount() ? board->channelCount() : board->children().size(),
+                                   board->children().size());
+    if (row < 0 || row >= channels)
+        return nullptr;
+    return board->children().at(row)->parameter(m_param);
 }
 
 bool QTripHandlingDialog::writeTables()
 {
     QStringList refused;
     for (QTableWidget *table : std::as_const(m_tables)) {
-        const int slotNr = table->property("slotNr").toInt();
-        const QString board = QStringLiteral("Board%1").arg(slotNr, 2, 10, QLatin1Char('0'));
+        const QString board = m_tableBoards.value(table)->name();
         for (int row = 0; row < table->rowCount(); ++row) {
-            ORVEHVNode *param = tripParameter(slotNr, row);
+            ORVEHVNode *param = tripParameter(table, row);
             QTableWidgetItem *result = table->item(row, kResultColumn);
             if (!param || !result)
                 continue;

@@ -18,6 +18,7 @@
 // it, and from then on it touches no node. GUI thread only.
 
 #include <QDialog>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -66,7 +67,8 @@ public:
     QString valuePrefix() const { return m_prefix; }
     bool hasComplexValues() const { return m_complex; }
     QList<QTableWidget *> tripTables() const { return m_tables; }
-    // Line buttons of the selector serving this slot (-1: the external one).
+    // Line buttons of the selector serving the board with this place
+    // (ORVEHVNode::place; -1: the external one).
     QList<QPushButton *> lineButtons(int slotNr) const;
     QDialogButtonBox *buttonBox() const { return m_buttons; }
 
@@ -86,7 +88,7 @@ private:
     void fillRow(QTableWidget *table, int row, ORVEHVNode *param);
     void showLine(QTableWidgetItem *cell, int line);
     int linesOf(const QTableWidget *table) const;
-    ORVEHVNode *tripParameter(int slotNr, int row) const;
+    ORVEHVNode *tripParameter(const QTableWidget *table, int row) const;
     // Writes every row; false when a row was refused (the operator is told).
     bool writeTables();
 
@@ -99,6 +101,7 @@ private:
     bool m_complex = false;
     bool m_lastApplyClean = true;
     QList<QTableWidget *> m_tables;
+    QHash<const QTableWidget *, ORVEHVNode *> m_tableBoards;
     QList<QPushButton *> m_chosen;        // chosen button of each selector
     QList<QPushButton *> m_allButtons;
     QDialogButtonBox *m_buttons = nullptr;

@@ -2,6 +2,7 @@
 // command calls themselves ("Kill", "GlobalOn", ...) live in Engine::command.
 
 #include "virtualhw/Engine.h"
+#include "virtualhw/StatusFaults.h"
 
 namespace vhw {
 
@@ -32,15 +33,44 @@ void dropOutputs(Engine &e, System &s)
     }
 }
 
+void setReadout(Engine &e, System &s, const char *name, double num, const std::string &text)
+{
+    SysProp *p = findProp(s, name);
+    if (!p || (p->num == num && p->text == text))
+        return;
+    p->num = num;
+    p->text = text;
+    e.emitValue(s, -1, -1, name);
+}
+
+// The supply read-outs: nothing delivered while it is off, the crate's
+// nominal figures once it is back.
+void showSupply(Engine &e, System &s, bool off)
+{
+    const SysProp *state = findProp(s, "HvPwSM");
+    if (!off && !(state && state->text == "Off"))
+        return; // on, and never shown off: the read-outs stay as they are
+    for (const char *name : {"HvPwSM", "PWVoltage", "PWCurrent"})
+        if (const SysProp *p = findProp(s, name))
+            setReadout(e, s, name, off ? 0 : p->def.initial,
+                       std::string(name) == "HvPwSM" ? (off ? "Off" : p->def.text) : std::string());
+}
+
 } // namespace
 
 void Engine::sysPropWritten(System &s, const std::string &name)
 {
     if (name != "ACDCPwr")
         return;
-    const SysProp *p = findProp(s, name);
-    if (p && p->num == 0)
+    const bool off = hvSupplyOff(s);
+    if (off)
         dropOutputs(*this, s);
+    showSupply(*this, s, off);
+    // Every channel and board word shows (or no longer shows) the power fail.
+    for (auto &bp : s.slots)
+        if (bp)
+            for (size_t c = 0; c < bp->channels.size(); ++c)
+                settleChannel(s, *bp, int(c), 0);
 }
 
 } // namespace vhw

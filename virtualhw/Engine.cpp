@@ -401,6 +401,7 @@ World &Engine::world()
             parseWorld(builtinWorldJson(), "<built-in>", w, nullptr);
         world_ = std::make_unique<World>(std::move(w));
         simTime = 0;
+        startSupplies();
     }
     return *world_;
 }
@@ -415,7 +416,16 @@ bool Engine::replaceWorld(World &&w)
     handleArguments_.clear();
     world_ = std::make_unique<World>(std::move(w));
     simTime = 0;
+    startSupplies();
     return true;
+}
+
+void Engine::startSupplies()
+{
+    // A crate whose world starts with its 48 V off holds its outputs off.
+    for (auto &s : world_->systems)
+        if (hvSupplyOff(*s))
+            sysPropWritten(*s, "ACDCPwr");
 }
 
 System *Engine::byHandle(int handle)
@@ -706,7 +716,7 @@ void Engine::refreshBoardStatus(System &s, Board &b)
     int bi = paramIndex(b.model.boardParams, "BdStatus");
     if (bi < 0)
         return;
-    int w = b.faultBits;
+    int w = b.faultBits | supplyBoardBits(s);
     if (s.type == ORVEHV_SYS_NIMDT)
         for (size_t c = 0; c < b.channels.size() && c < 4; ++c)
             if (b.channels[c].tripped || b.channels[c].faultBits)
@@ -826,7 +836,7 @@ void Engine::settleChannel(System &s, Board &b, int c, double dt)
             ch.tripping = false;
         vmon = val(ch, ix.vmon);
         ovc = vmon > 0 && (ch.load > 0 ? vmon / ch.load : b.model.imax) > iset + 1e-9;
-        int w = statusWord(*fam, ch, ix, ovc) | ch.faultBits;
+        int w = statusWord(*fam, ch, ix, ovc) | ch.faultBits | supplyChannelBits(s);
         if (ix.status >= 0 && w != ch.computedStatus) {
             ch.computedStatus = w;
             ch.values[size_t(ix.status)] = w;
@@ -838,8 +848,8 @@ void Engine::settleChannel(System &s, Board &b, int c, double dt)
 void Engine::channelWritten(System &s, Board &b, int c, int idx, double value)
 {
     const ParamDef &d = b.model.channelParams[size_t(idx)];
-    if (d.name == "Pw" && value != 0 && switchOnInhibited(s.type, b.channels[size_t(c)]))
-        value = 0; // a standing interlock, disable or kill keeps the output off
+    if (d.name == "Pw" && value != 0 && switchOnInhibited(s, b.channels[size_t(c)]))
+        value = 0; // a standing interlock, disable, kill or missing 48 V keeps the output off
     bool changed = !sameCell(d, b.channels[size_t(c)].values[size_t(idx)], value);
     withDiff(*this, s, b, c, [&](Channel &ch) {
         ch.values[size_t(idx)] = value;
@@ -891,6 +901,8 @@ int Engine::command(System &s, const std::string &name)
         clearAlarms(s, nullptr);
         return ORVEHV_OK;
     }
+    if (name == "GlobalOn" && hvSupplyOff(s))
+        return ORVEHV_ERR_WRITE_REFUSED; // nothing to switch on without 48 V
     for (auto &bp : s.slots) {
         if (!bp)
             continue;

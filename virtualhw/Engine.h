@@ -128,6 +128,7 @@ private:
     void shutdown();
     static void atExit();
     void tripChannel(System &s, Board &b, int channel);
+    void startSupplies();
 
     std::unique_ptr<World> world_;
     std::map<int, System *> handles_;

@@ -106,14 +106,36 @@ constexpr int32_t kNoBoard = -1;
 
 } // namespace
 
-bool switchOnInhibited(int systemType, const Channel &ch)
+bool switchOnInhibited(const System &s, const Channel &ch)
 {
+    if (hvSupplyOff(s))
+        return true;
     for (CF f : {CF::Interlock, CF::ExternalDisable, CF::Kill}) {
-        int bit = channelFaultBit(systemType, f);
+        int bit = channelFaultBit(s.type, f);
         if (bit >= 0 && (ch.faultBits & (1 << bit)))
             return true;
     }
     return false;
+}
+
+bool hvSupplyOff(const System &s)
+{
+    for (const SysProp &p : s.props)
+        if (p.def.name == "ACDCPwr")
+            return p.num == 0;
+    return false;
+}
+
+int supplyChannelBits(const System &s)
+{
+    const int bit = hvSupplyOff(s) ? channelFaultBit(s.type, CF::PowerFail) : -1;
+    return bit >= 0 ? 1 << bit : 0;
+}
+
+int supplyBoardBits(const System &s)
+{
+    const int bit = hvSupplyOff(s) ? boardFaultBit(s.type, BF::PowerFail) : -1;
+    return bit >= 0 ? 1 << bit : 0;
 }
 
 ORVEHV_SYSTEMSTATUS_t eventStatusOf(const System &s)
@@ -171,7 +193,7 @@ int setChannelFault(int sys, int slot, int channel, ChannelFault f, bool raised)
         ch.faultBits &= ~(1 << bit);
     // An interlock, an external disable or a kill switches the output off.
     const int pw = paramIndex(b->model.channelParams, "Pw");
-    if (raised && pw >= 0 && switchOnInhibited(s->type, ch) && ch.values[size_t(pw)] != 0)
+    if (raised && pw >= 0 && switchOnInhibited(*s, ch) && ch.values[size_t(pw)] != 0)
         e.channelWritten(*s, *b, channel, pw, 0);
     e.settleChannel(*s, *b, channel, 0);
     return ORVEHV_OK;

@@ -148,6 +148,8 @@ int setSysProp(int sys, const std::string &name, double value)
         return ORVEHV_ERR_BAD_ARGUMENT;
     p->num = value;
     E().emitValue(*s, -1, -1, name);
+    // The system acts on it as on a write through the library (48 V off).
+    E().sysPropWritten(*s, name);
     return ORVEHV_OK;
 }
 

@@ -524,6 +524,68 @@ private slots:
         vhw::advanceTime(1);
         QCOMPARE(chInt(mf, 1, 0, "Status"), 1 << 11);
     }
+
+    // A crate whose 48 V supply is switched off holds every output off: its
+    // outputs drop, switching on and Global ON are refused, and the status
+    // words and supply read-outs show it until the supply is back.
+    void supplyOffHoldsOutputsOff_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<int>("channelBit"); // -1: the family has no channel bit for it
+        QTest::addColumn<int>("boardBit");
+        QTest::newRow("B8181") << "192.0.2.20" << 16 << "admin" << 14 << 0;
+        QTest::newRow("BRISK HV") << "192.0.2.60" << 13 << "" << -1 << 0;
+    }
+
+    void supplyOffHoldsOutputsOff()
+    {
+        QFETCH(QString, argument);
+        QFETCH(int, type);
+        QFETCH(QString, login);
+        QFETCH(int, channelBit);
+        QFETCH(int, boardBit);
+        const QByteArray arg = argument.toLatin1(), user = login.toLatin1();
+        const int h = openSystem(arg.constData(), type, 0, user.constData(), user.constData());
+        const int sys = vhw::findSystem(arg.constData());
+        QVERIFY(h > 0);
+        const double volts = vhw::sysPropValue(sys, "PWVoltage");
+        QVERIFY(volts > 40);
+        QCOMPARE(setChFloat(h, 0, 1, "VSet", 100), ORVEHV_OK);
+        QCOMPARE(setChUInt(h, 0, 1, "Pw", 1), ORVEHV_OK);
+        vhw::advanceTime(5);
+        QCOMPARE(chFloat(h, 0, 1, "VMon"), 100.0f);
+
+        int16_t supply = 0;
+        QCOMPARE(ORVEHV_SetSysProp(h, "ACDCPwr", &supply), ORVEHV_OK);
+        QCOMPARE(chInt(h, 0, 1, "Pw"), 0);
+        QCOMPARE(chFloat(h, 0, 1, "VMon"), 0.0f);
+        QCOMPARE(setChUInt(h, 0, 1, "Pw", 1), ORVEHV_ERR_WRITE_REFUSED);
+        QCOMPARE(ORVEHV_ExecComm(h, "GlobalOn"), ORVEHV_ERR_WRITE_REFUSED);
+        vhw::advanceTime(5);
+        QCOMPARE(chInt(h, 0, 1, "Pw"), 0);
+        QCOMPARE(chFloat(h, 0, 1, "VMon"), 0.0f);
+        QCOMPARE(chInt(h, 0, 1, "Status"), channelBit < 0 ? 0 : 1 << channelBit);
+        unsigned short slot = 0;
+        int32_t bd = 0;
+        QCOMPARE(ORVEHV_GetBdParam(h, 1, &slot, "BdStatus", &bd), ORVEHV_OK);
+        QVERIFY(bit(bd, boardBit));
+        QCOMPARE(vhw::sysPropText(sys, "HvPwSM"), std::string("Off"));
+        QCOMPARE(vhw::sysPropValue(sys, "PWVoltage"), 0.0);
+
+        supply = 1;
+        QCOMPARE(ORVEHV_SetSysProp(h, "ACDCPwr", &supply), ORVEHV_OK);
+        QCOMPARE(chInt(h, 0, 1, "Status"), 0);
+        QCOMPARE(ORVEHV_GetBdParam(h, 1, &slot, "BdStatus", &bd), ORVEHV_OK);
+        QVERIFY(!bit(bd, boardBit));
+        QCOMPARE(vhw::sysPropText(sys, "HvPwSM"), std::string("Ok"));
+        QCOMPARE(vhw::sysPropValue(sys, "PWVoltage"), volts);
+        QCOMPARE(setChUInt(h, 0, 1, "Pw", 1), ORVEHV_OK);
+        vhw::advanceTime(5);
+        QCOMPARE(chFloat(h, 0, 1, "VMon"), 100.0f);
+        ORVEHV_DeinitSystem(h);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestContract)

@@ -298,7 +298,7 @@ private slots:
         QCOMPARE(messages.size(), 1);
     }
 
-    void pw48OffDropsEveryOutput()
+    void pw48OffHoldsEveryOutputOff()
     {
         QSystemInterface *sys = connect(Rack);
         QVERIFY(sys);
@@ -320,9 +320,35 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(countOn(pw), 0, 10000);
         QCOMPARE(messages.size(), 2);  // the two questions, no report
 
+        // Without 48 V the outputs stay off: the table's status and the
+        // panel's supply read-outs say why, and switching on is refused and
+        // reported once.
+        QSystemInformations *panel = panelOf(sys);
+        ORVEHVNode *status = nullptr;
+        for (ORVEHVNode *board : sys->systemNode()->children())
+            if (!status && board->kind() == KindBoard)
+                status = board->children().first()->parameter(QStringLiteral("Status"));
+        QVERIFY(status);
+        QTRY_COMPARE_WITH_TIMEOUT(status->cellText().trimmed(), QString("Pwr Fail"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->readoutText("HvPwSM"), QString("Off"), 10000);
+        QCOMPARE(panel->lampPicture("HvPwSM"), QString(":Resources/buttons/led_err.png"));
+        QTRY_COMPARE_WITH_TIMEOUT(panel->readoutText("PWVoltage"), QString("0.0 V"), 10000);
+        panel->button("GLOBAL\nON")->click();
+        QCOMPARE(messages.size(), 4);
+        QCOMPARE(messages.last().text, QString("GLOBAL ON failed on system Sys:\nthe system refused it (error 4102)."));
+        QCOMPARE(pw.first()->writeValue(1), ORVEHV_ERR_WRITE_REFUSED);
+        vhw::advanceTime(5);
+        QTest::qWait(200);
+        QCOMPARE(countOn(pw), 0);
+        QCOMPARE(vhw::channelParamValue(id, pw.first()->slot(), pw.first()->channel(), "Pw"), 0.0);
+
         button->click();
         QCOMPARE(messages.last().text, QString("You are powering ON the 48V"));
         QCOMPARE(vhw::sysPropValue(id, "ACDCPwr"), 1.0);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->readoutText("HvPwSM"), QString("Ok"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(status->cellText().trimmed() != QLatin1String("Pwr Fail"), 10000);
+        QCOMPARE(pw.first()->writeValue(1), 0);
+        QCOMPARE(vhw::channelParamValue(id, pw.first()->slot(), pw.first()->channel(), "Pw"), 1.0);
 
         // A system without the property: the button only greys, nothing is
         // asked or written.
@@ -463,27 +489,43 @@ private slots:
         QVERIFY(d.isNull());
     }
 
-    void hvButtonsWriteOneBit_data()
+    // An output is reset or recovered only after the operator's Yes, as
+    // every command that changes outputs.
+    void hvButtonsAskThenWriteOneBit_data()
     {
         QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<bool>("yes");
         QTest::addColumn<int>("written");
-        QTest::newRow("HV Reset 2") << "HV\nRESET" << 1024;
-        QTest::newRow("HV Recovery 2") << "RECOVERY\nFLAG" << 4;
+        QTest::newRow("HV Reset 2") << "HV\nRESET" << "You are sending HV Reset 2 signal to system Sys." << true << 1024;
+        QTest::newRow("HV Reset 2, no") << "HV\nRESET" << "You are sending HV Reset 2 signal to system Sys." << false
+                                        << 0;
+        QTest::newRow("HV Recovery 2") << "RECOVERY\nFLAG" << "You are sending HV Recovery 2 signal to system Sys."
+                                       << true << 4;
+        QTest::newRow("HV Recovery 2, no") << "RECOVERY\nFLAG"
+                                           << "You are sending HV Recovery 2 signal to system Sys." << false << 0;
     }
 
-    void hvButtonsWriteOneBit()
+    void hvButtonsAskThenWriteOneBit()
     {
         QFETCH(QString, label);
+        QFETCH(QString, question);
+        QFETCH(bool, yes);
         QFETCH(int, written);
         QSystemInterface *sys = connect(Rack);
         QVERIFY(sys);
         panelOf(sys)->button(label)->click();
         auto *d = w->findChild<QHVOutputDialog *>();
         QVERIFY(d);
+        answer = [yes](const OperatorMessage &) { return yes ? 0 : 1; };
         d->outputButtons().at(2)->click();
+        answer = nullptr;
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().icon, QMessageBox::Question);
+        QCOMPARE(messages.first().text, question);
+        QCOMPARE(messages.first().defaultButton, 0);
         QCOMPARE(vhw::sysPropValue(id, "RstRecFlag"), double(written));
         QVERIFY(d->isVisible());
-        QVERIFY(messages.isEmpty());
         d->okButton()->click();
         QVERIFY(!d->isVisible());
     }

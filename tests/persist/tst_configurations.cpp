@@ -14,6 +14,7 @@
 #include "views/QSubWindow.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QDirIterator>
 #include <QLineEdit>
@@ -214,6 +215,40 @@ private slots:
         }
     }
 
+
+    // Four systems, one of them the VME crate of two boards: every board is
+    // saved, and the whole configuration comes back (the crate counts once).
+    void fourSystemsWithACrateRestore()
+    {
+        for (const char *board : {"0_0_C0", "0_0_C1"})
+            w->connectToSystem(5, 3, QString::fromLatin1(board), QString(), QStringLiteral("VME"), QString());
+        QVERIFY(connectTo("192.0.2.10", 2, QStringLiteral("Big")));
+        QVERIFY(connectTo("192.0.2.50", 11, QStringLiteral("Desk")));
+        QVERIFY(connectTo("192.0.2.60", 13, QStringLiteral("Brisk")));
+        QCOMPARE(w->connectedSystemCount(), 4);
+        QVERIFY(!w->form().menuConnect->isEnabled());
+
+        QTemporaryDir dir;
+        QVERIFY(views->saveConfiguration(dir.filePath(QStringLiteral("setup")), QList<bool>(5, true), false));
+        while (!w->systems().isEmpty())
+            w->removeSystem(int(w->systems().size()) - 1);
+
+        QPointer<QDialog> load = views->loadCustomizedViews(dir.filePath(QStringLiteral("setup.csc")));
+        auto *loadDialog = qobject_cast<QLoadCustDialog *>(load.data());
+        QVERIFY(loadDialog);
+        QCOMPARE(loadDialog->rows().size(), 5);
+        for (QWidget *row : loadDialog->rows())
+            QVERIFY2(loadDialog->checkBoxOf(row)->isChecked(), qPrintable(loadDialog->checkBoxOf(row)->text()));
+        for (QLineEdit *e : loadDialog->findChildren<QLineEdit *>())
+            e->setText(QStringLiteral("admin"));
+        messages.clear();
+        load->accept();
+        QTRY_VERIFY_WITH_TIMEOUT(system("0_0_C0") && system("0_0_C1") && system("192.0.2.10")
+                                     && system("192.0.2.50") && system("192.0.2.60"),
+                                 20000);
+        QCOMPARE(w->connectedSystemCount(), 4);
+        QVERIFY(messages.isEmpty());
+    }
 };
 
 QTEST_MAIN(TestConfigurations)

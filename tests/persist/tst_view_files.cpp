@@ -444,7 +444,7 @@ private slots:
 
         // Two systems connected already, one of them a system of the file.
         QLoadCustDialog dialog(dir.filePath(QStringLiteral("setup.csc")),
-                               {QStringLiteral("192.0.2.11"), QStringLiteral("10.0.0.1")});
+                               {{2, QStringLiteral("192.0.2.11")}, {2, QStringLiteral("10.0.0.1")}});
         QCOMPARE(dialog.rows().size(), 4);
         QCOMPARE(dialog.problems().size(), 1);
         QVERIFY(dialog.problems().first().startsWith(QStringLiteral("Broken-1.cvc: ")));
@@ -470,6 +470,74 @@ private slots:
         const QList<QLoadCustDialog::Entry> chosen = dialog.chosenEntries();
         QCOMPARE(chosen.size(), 2);
         QCOMPARE(chosen.first().hash.value(QStringLiteral("name")).toString(), QStringLiteral("Crate"));
+    }
+
+    // Four systems in all, the boards of one VME crate counting once, both
+    // among the connected systems and among the rows. Rows in file order:
+    // A and B the two boards of crate 0_0 (A-0_0_C0, B-0_0_C1), then C, D, E.
+    void loadDialogCountsSystemsNotBoards_data()
+    {
+        QTest::addColumn<QStringList>("connected"); // "type argument"
+        QTest::addColumn<QString>("ticked");        // rows ticked at the start
+        QTest::addColumn<QString>("disabled");      // rows that cannot be ticked
+        QTest::addColumn<QString>("untick");        // then the operator unticks this row
+        QTest::addColumn<QString>("tickedAfter");
+        QTest::addColumn<QString>("disabledAfter");
+        QTest::newRow("four systems, one a crate") << QStringList() << "ABCDE" << "" << "A" << "BCDE" << "";
+        QTest::newRow("a crate connected") << QStringList{"5 0_0_C0", "5 0_0_C1"} << "ABCDE" << "AB" << "C"
+                                           << "ABDE" << "AB";
+        // The crate's other board keeps its place; the one unticked may join
+        // it again at no cost.
+        QTest::newRow("one connected, a crate in the file") << QStringList{"2 192.0.2.99"} << "ABCD" << "E" << "A"
+                                                            << "BCD" << "E";
+        QTest::newRow("two connected") << QStringList{"2 192.0.2.99", "2 192.0.2.98"} << "ABC" << "DE" << "B"
+                                       << "AC" << "DE";
+    }
+
+    void loadDialogCountsSystemsNotBoards()
+    {
+        QFETCH(QStringList, connected);
+        QFETCH(QString, ticked);
+        QFETCH(QString, disabled);
+        QFETCH(QString, untick);
+        QFETCH(QString, tickedAfter);
+        QFETCH(QString, disabledAfter);
+        QTemporaryDir dir;
+        std::vector<std::unique_ptr<ORVEHVNode>> trees;
+        trees.emplace_back(sampleTree(1, 2, QStringLiteral("A"), 5, QStringLiteral("0_0_C0")));
+        trees.emplace_back(sampleTree(3, 4, QStringLiteral("B"), 5, QStringLiteral("0_0_C1")));
+        trees.emplace_back(sampleTree(5, 6, QStringLiteral("C"), 2, QStringLiteral("192.0.2.10")));
+        trees.emplace_back(sampleTree(7, 8, QStringLiteral("D"), 6, QStringLiteral("192.0.2.40_1")));
+        trees.emplace_back(sampleTree(9, 10, QStringLiteral("E"), 11, QStringLiteral("192.0.2.50")));
+        QList<ViewFiles::SaveEntry> entries;
+        for (const auto &t : trees)
+            entries.append({t.get(), true, false});
+        QString error;
+        QVERIFY2(ViewFiles::saveConfiguration(dir.filePath(QStringLiteral("setup")), entries, &error),
+                 qPrintable(error));
+
+        QList<SystemPlaces::Address> present;
+        for (const QString &c : connected)
+            present.append({c.section(' ', 0, 0).toInt(), c.section(' ', 1)});
+        QLoadCustDialog dialog(dir.filePath(QStringLiteral("setup.csc")), present);
+        QMap<QString, QCheckBox *> boxes;
+        for (QWidget *row : dialog.rows())
+            boxes.insert(dialog.checkBoxOf(row)->text(), dialog.checkBoxOf(row));
+        QCOMPARE(boxes.keys(), (QStringList{"A", "B", "C", "D", "E"}));
+        auto state = [&boxes](bool wantTicked) {
+            QString letters;
+            for (auto it = boxes.cbegin(); it != boxes.cend(); ++it)
+                if (wantTicked ? it.value()->isChecked() : !it.value()->isEnabled())
+                    letters += it.key();
+            return letters;
+        };
+        QCOMPARE(state(true), ticked);
+        QCOMPARE(state(false), disabled);
+        QCOMPARE(int(dialog.chosenEntries().size()), ticked.size());
+
+        boxes[untick]->setChecked(false);
+        QCOMPARE(state(true), tickedAfter);
+        QCOMPARE(state(false), disabledAfter);
     }
 };
 

@@ -382,6 +382,12 @@ private slots:
         QCOMPARE(boardCount(board->systemNode()), 1);   // still owned by its own system
         QCOMPARE(info->boxCount(), 2);
         QVERIFY(info->box(1)->title().contains("[0xC1]"));
+        // Both boards sit in slot 0 of their own systems; the panel shows
+        // each at its place in the crate.
+        const int boardHandle = board->handle();
+        QVERIFY2(info->box(1)->title().startsWith("Board01 - "), qPrintable(info->box(1)->title()));
+        QCOMPARE(info->shownText(BoardInfoText::valueKey(boardHandle, 0, "Slot")), QString("1"));
+        QCOMPARE(info->shownText(BoardInfoText::valueKey(crate->handle(), 0, "Slot")), QString("0"));
         board->joinCrate(crate.get());                   // joining twice lists nothing twice
         QCOMPARE(boardCount(crate->systemNode()), 2);
         // Logging follows the crate entry; a mainframe's changes only itself.

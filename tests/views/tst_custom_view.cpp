@@ -80,6 +80,40 @@ private slots:
         QCOMPARE(b1->children().at(2)->visualIndex(), 5);
     }
 
+    // Boards and channels are listed as the device lists them, not sorted
+    // by their texts: CH2 comes before CH10, and the rows keep that order.
+    void keepsTheDeviceOrder()
+    {
+        std::unique_ptr<ORVEHVNode> sys(makeTree({{"VSet"}, {"VSet"}}, 12));
+        QStringList names;
+        for (int c = 0; c < 12; ++c)
+            names << QStringLiteral("CH%1").arg(c + 1);
+        for (ORVEHVNode *board : sys->children())
+            for (int c = 0; c < 12; ++c)
+                board->children().at(c)->setName(names.at(c));
+        // The board in slot 10 is listed first (a board joined later sits
+        // at its place in the crate, not where its text would sort).
+        sys->children().at(0)->setPlace(10);
+        sys->children().at(1)->setPlace(2);
+        QConfigureViewDialog dialog(sys.get(), nullptr);
+        QTreeWidget *tree = dialog.channelTree();
+        QCOMPARE(tree->topLevelItemCount(), 2);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QString("10"));
+        QCOMPARE(tree->topLevelItem(1)->text(0), QString("02"));
+        for (int b = 0; b < 2; ++b) {
+            QStringList shownNames;
+            for (int c = 0; c < tree->topLevelItem(b)->childCount(); ++c)
+                shownNames << tree->topLevelItem(b)->child(c)->text(0);
+            QCOMPARE(shownNames, names);
+        }
+        dialog.clickedOkButton();
+        for (int b = 0; b < 2; ++b) {
+            QCOMPARE(sys->children().at(b)->visualIndex(), b);
+            for (int c = 0; c < 12; ++c)
+                QCOMPARE(sys->children().at(b)->children().at(c)->visualIndex(), b * 12 + c);
+        }
+    }
+
     void draggedColumnOrdersCustomMode()
     {
         std::unique_ptr<ORVEHVNode> sys(makeTree({{"VSet", "VMon", "Pw", "Extra"}}, 2));

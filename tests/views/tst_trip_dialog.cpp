@@ -12,6 +12,7 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -274,6 +275,50 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!open, 5000); // closed and deleted
         if (how != "removed") // closing wrote nothing
             QCOMPARE(vhw::channelParamValue(id, 8, 2, "TripExt"), 0.0);
+    }
+
+    // The boards of a joined VME crate sit in slot 0 of their own systems:
+    // each shows its place in the crate in the row labels and the trip
+    // tables, and a word set on the second board's row reaches the second
+    // board, not the first.
+    void crateBoardsKeepTheirPlaces()
+    {
+        QVERIFY(fx.openWindow()); // on the default world: replaced here
+        std::string error;
+        QVERIFY2(vhw::loadWorldJson(R"({ "systems": [
+            { "type": 5, "link": 3, "argument": "0_0_C0",
+              "boards": [ { "slot": 0, "model": "A1560", "serial": 701 } ] },
+            { "type": 5, "link": 3, "argument": "0_0_C1",
+              "boards": [ { "slot": 0, "model": "A1560", "serial": 702 } ] } ] })",
+                                    &error),
+                 error.c_str());
+        QSystemInterface *crate = live_test::connectLive(fx.w, 5, 3, "0_0_C0", QString(), "Board A");
+        QSystemInterface *joined = live_test::connectLive(fx.w, 5, 3, "0_0_C1", QString(), "Board B");
+        QVERIFY(crate && joined);
+        QCOMPARE(joined->crateOffset(), 1);
+        QCustomTableWidget *t = qobject_cast<QSubWindow *>(crate->subWindow())->table();
+        QCOMPARE(t->rowCount(), 24);
+        QCOMPARE(t->verticalHeaderItem(0)->text(), QString("00.000"));
+        QCOMPARE(t->verticalHeaderItem(12)->text(), QString("01.000"));
+        QCOMPARE(t->verticalHeaderItem(23)->text(), QString("01.011"));
+
+        emit t->horizontalHeader()->sectionClicked(t->columnByName("TripInt"));
+        QPointer<QTripHandlingDialog> open = fx.w->findChild<QTripHandlingDialog *>();
+        QVERIFY(open);
+        QVERIFY(QTest::qWaitForWindowExposed(open.data()));
+        QCOMPARE(open->tripTables().size(), 2);
+        QTableWidget *second = tableOf(*open, 1);
+        QVERIFY(second && second != tableOf(*open, 0));
+        QCOMPARE(open->lineButtons(1).size(), 6);
+        open->findChild<QTabWidget *>()->setCurrentIndex(1);
+        QTest::mouseClick(open->lineButtons(1).at(2), Qt::LeftButton);
+        clickCell(second, 3, 0);
+        QCOMPARE(result(second, 3), QString("0x00000104"));
+        QTest::mouseClick(open->buttonBox()->button(QDialogButtonBox::Apply), Qt::LeftButton);
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(vhw::channelParamValue(vhw::findSystem("0_0_C1"), 0, 3, "TripInt"), double(0x104));
+        QCOMPARE(vhw::channelParamValue(vhw::findSystem("0_0_C0"), 0, 3, "TripInt"), 0.0);
+        open->close();
     }
 
     // Closed for its system, the dialog may still get clicks before it goes:

@@ -4,6 +4,9 @@
 //                         another model took its slot (live removal/insertion)
 //   crate-two-bridges.png two USB3 bridges "12345" and "12367": the second
 //                         one's lost connection marks only its own crate
+//   rack-48v-off.png      a B8181 rack whose 48 V supply was switched off
+//                         with its channels on: outputs off, "Pwr Fail",
+//                         the commands panel's supply read-outs
 //   crate_screenshots <output folder>
 
 #include "app/MainWindow.h"
@@ -11,6 +14,7 @@
 #include "app/SystemPanelBuilder.h"
 #include "connect/QDisconnectDialog.h"
 #include "device/QSystemInterface.h"
+#include "panels/QCollapsibleWidget.h"
 #include "virtualhw/VirtualControl.h"
 
 #include <QApplication>
@@ -98,6 +102,21 @@ int main(int argc, char **argv)
     window->setCurrentSubWindowIndex(1);
     settle();
     window->grab().save(out.filePath(QStringLiteral("crate-two-bridges.png")));
+    disconnectAll(window);
+
+    vhw::resetWorld();
+    window->connectToSystem(16, 0, "192.0.2.20", "Rack", "admin", "admin");
+    const int rack = vhw::findSystem("192.0.2.20");
+    for (int c = 0; c < 12; ++c)
+        vhw::setChannelParam(rack, 0, c, "Pw", 1);
+    settle();
+    vhw::setSysProp(rack, "ACDCPwr", 0);
+    settle(1500);
+    // The commands panel with the supply read-outs.
+    if (auto *list = window->findChild<QCollapsibleWidget *>())
+        list->expandItem(0);
+    settle();
+    window->grab().save(out.filePath(QStringLiteral("rack-48v-off.png")));
     disconnectAll(window);
     return 0;
 }

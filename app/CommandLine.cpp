@@ -1,6 +1,9 @@
 #include "app/CommandLine.h"
 
+#include "virtualhw/WorldFile.h"
+
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -16,6 +19,15 @@ QString fileProblem(const QString &path, const QString &what)
     if (!info.isReadable())
         return QStringLiteral("%0 \"%1\" cannot be read.").arg(what, path);
     return QString();
+}
+
+// "<file>:<line>: <what is wrong>", empty for a world file the virtual hardware takes.
+QString worldProblem(const QString &path)
+{
+    std::string error;
+    if (vhw::checkWorldFile(QFile::encodeName(path).toStdString(), &error))
+        return QString();
+    return QString::fromLocal8Bit(error.c_str());
 }
 
 CommandLine failure(const QString &message)
@@ -72,7 +84,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(world)) {
         const QString path = parser.value(world);
-        const QString problem = fileProblem(path, QStringLiteral("The world file"));
+        QString problem = fileProblem(path, QStringLiteral("The world file"));
+        if (problem.isEmpty())
+            problem = worldProblem(path);
         if (!problem.isEmpty())
             return failure(problem);
         result.worldFile = QFileInfo(path).absoluteFilePath();
@@ -90,4 +104,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
         result.configurationFile = QFileInfo(path).absoluteFilePath();
     }
     return result;
+}
+
+QString environmentWorldProblem()
+{
+    const QString path = qEnvironmentVariable("ORVEHV_WORLD");
+    return path.isEmpty() ? QString() : worldProblem(path);
 }

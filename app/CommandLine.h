@@ -20,6 +20,13 @@ struct CommandLine
 };
 
 // `arguments` as QCoreApplication::arguments() gives them (program first).
+// A world file is read and checked here: a bad one ends the program with its
+// "<file>:<line>: <what is wrong>".
 CommandLine parseCommandLine(const QStringList &arguments);
+
+// What is wrong with the world file ORVEHV_WORLD names ("<file>:<line>:
+// <what is wrong>"), empty when it is unset or good. The virtual hardware then
+// runs its built-in world, which the operator must be told.
+QString environmentWorldProblem();
 
 #endif

@@ -5,6 +5,7 @@
 #include "app/QCustomSplashScreen.h"
 #include "app/ScriptRunLockHook.h"
 #include "app/SystemPanelBuilder.h"
+#include "device/OperatorMessage.h"
 #include "device/QSystemInterface.h"
 
 #include <QApplication>
@@ -29,7 +30,7 @@ int main(int argc, char *argv[])
         std::fputs(commandLine.output.toLocal8Bit().constData(), commandLine.exitCode == 0 ? stdout : stderr);
         return commandLine.exitCode;
     }
-    // The library reads its world when it is first used.
+    // The library reads its world when it is first used; the file was checked.
     if (!commandLine.worldFile.isEmpty())
         qputenv("ORVEHV_WORLD", QFile::encodeName(commandLine.worldFile));
 
@@ -85,6 +86,17 @@ int main(int argc, char *argv[])
     // the operator has been told, and there is nothing to offer.
     if (!window->startEventServer())
         return 1;
+    // A world file from the environment is not refused like one on the
+    // command line, but whoever started the program from a desktop entry
+    // must know the systems shown are not the ones of that file.
+    const QString worldProblem = environmentWorldProblem();
+    if (!worldProblem.isEmpty()) {
+        std::fprintf(stderr, "kebodesk: %s\n", worldProblem.toLocal8Bit().constData());
+        OperatorMessage message;
+        message.text = QStringLiteral("The world file cannot be used:\n%0").arg(worldProblem);
+        message.informativeText = QStringLiteral("The virtual hardware runs its built-in systems instead.");
+        showOperatorMessage(message, window);
+    }
     // "kebodesk setup.csc" lists that configuration instead of asking what to connect.
     const QString &configuration = commandLine.configurationFile;
     if (configuration.isEmpty() || !window->viewsController()->loadCustomizedViews(configuration))

@@ -386,6 +386,7 @@ void QConnectDialog::addRow(RowKind kind)
     for (QPushButton *b : { r.minus, r.plus }) {
         b->setAutoDefault(false);
         b->setFixedWidth(28);
+        b->setProperty("compact", true);
         h->addWidget(b);
     }
     switch (kind) {

@@ -1,24 +1,16 @@
 #include "script/ScriptLanguage.h"
 
+#include <QStringTokenizer>
+#include <QVarLengthArray>
+
+// Actions and channel lists are read as views of the script's text: checking
+// a long script allocates nothing per token, board group or channel.
+
 namespace script {
 
-QStringList splitActions(const QString &script)
-{
-    QStringList actions;
-    for (const QString &piece : script.split(QLatin1Char(';'))) {
-        // a piece of line breaks after the last ";" is no action
-        if (!piece.trimmed().isEmpty())
-            actions << piece;
-    }
-    return actions;
-}
+namespace {
 
-QStringList tokens(const QString &action)
-{
-    return action.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
-bool parseIndex(const QString &text, int *value)
+bool decimalIndex(QStringView text, int *value)
 {
     if (text.isEmpty() || text.size() > 10)
         return false;
@@ -35,15 +27,13 @@ bool parseIndex(const QString &text, int *value)
     return true;
 }
 
-namespace {
-
 // "1,3,5" (empty pieces dropped) into `out`; false at the first piece that
 // is not an index.
-bool parseChannels(const QString &text, QVector<int> *out)
+bool parseChannels(QStringView text, QVector<int> *out)
 {
-    for (const QString &piece : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (QStringView piece : qTokenize(text, u',', Qt::SkipEmptyParts)) {
         int ch = 0;
-        if (!parseIndex(piece, &ch))
+        if (!decimalIndex(piece, &ch))
             return false;
         out->append(ch);
     }
@@ -57,11 +47,11 @@ ChannelList failed(int status)
     return list;
 }
 
-ChannelList parseEveryBoard(const QString &text)
+ChannelList parseEveryBoard(QStringView text)
 {
     if (text.size() < 2 || text.at(1) != QLatin1Char('{') || !text.endsWith(QLatin1Char('}')))
         return failed(text.contains(QLatin1Char('{')) ? ListNoCloseBrace : ListNoOpenBrace);
-    const QString inner = text.mid(2, text.size() - 3);
+    const QStringView inner = text.mid(2, text.size() - 3);
     if (inner.isEmpty())
         return failed(ListEmpty);
     ChannelList list;
@@ -74,9 +64,42 @@ ChannelList parseEveryBoard(const QString &text)
     return list;
 }
 
-} // namespace
+// Calls `take` with every token of an action: the pieces between runs of
+// white space of any kind (line breaks included).
+template<typename Take>
+void forEachToken(QStringView action, Take take)
+{
+    qsizetype start = -1;
+    for (qsizetype i = 0; i <= action.size(); ++i) {
+        const bool space = i == action.size() || action.at(i).isSpace();
+        if (!space && start < 0) {
+            start = i;
+        } else if (space && start >= 0) {
+            take(action.mid(start, i - start));
+            start = -1;
+        }
+    }
+}
 
-ChannelList parseChannelList(const QString &text)
+// The first tokens of an action and how many there are in all.
+struct ActionTokens
+{
+    QVarLengthArray<QStringView, 4> first;
+    int count = 0;
+};
+
+ActionTokens actionTokens(QStringView action)
+{
+    ActionTokens t;
+    forEachToken(action, [&t](QStringView token) {
+        if (t.first.size() < 4)
+            t.first.append(token);
+        ++t.count;
+    });
+    return t;
+}
+
+ChannelList channelList(QStringView text)
 {
     if (text.isEmpty())
         return failed(ListEmpty);
@@ -89,16 +112,16 @@ ChannelList parseChannelList(const QString &text)
         return parseEveryBoard(text);
     }
     ChannelList list;
-    for (const QString &groupText : text.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+    for (QStringView groupText : qTokenize(text, u':', Qt::SkipEmptyParts)) {
         const int open = groupText.indexOf(QLatin1Char('{'));
         if (open < 0)
             return failed(ListNoOpenBrace);
         BoardGroup group;
-        if (!parseIndex(groupText.left(open), &group.board))
+        if (!decimalIndex(groupText.left(open), &group.board))
             return failed(ListBadBoard);
         if (!groupText.endsWith(QLatin1Char('}')))
             return failed(ListNoCloseBrace);
-        const QString inner = groupText.mid(open + 1, groupText.size() - open - 2);
+        const QStringView inner = groupText.mid(open + 1, groupText.size() - open - 2);
         if (inner.isEmpty())
             return failed(ListEmpty);
         if (inner.startsWith(QLatin1Char('*'))) {
@@ -117,21 +140,51 @@ ChannelList parseChannelList(const QString &text)
     return list;
 }
 
+} // namespace
+
+QStringList splitActions(const QString &script)
+{
+    QStringList actions;
+    for (QStringView piece : qTokenize(script, u';')) {
+        // a piece of line breaks after the last ";" is no action
+        if (!piece.trimmed().isEmpty())
+            actions << piece.toString();
+    }
+    return actions;
+}
+
+QStringList tokens(const QString &action)
+{
+    QStringList out;
+    forEachToken(action, [&out](QStringView token) { out << token.toString(); });
+    return out;
+}
+
+bool parseIndex(const QString &text, int *value)
+{
+    return decimalIndex(text, value);
+}
+
+ChannelList parseChannelList(const QString &text)
+{
+    return channelList(text);
+}
+
 int parseAction(const QString &action, QString *parameter)
 {
-    const QStringList t = tokens(action);
-    if (t.isEmpty())
+    const ActionTokens t = actionTokens(action);
+    if (t.count == 0)
         return 1;
-    if (t.size() == 4) {
-        if (t.at(0) != QLatin1String("set"))
+    if (t.count == 4) {
+        if (t.first.at(0) != QLatin1String("set"))
             return 1;
         if (parameter)
-            *parameter = t.at(1);
-        const int status = parseChannelList(t.at(2)).status;
+            *parameter = t.first.at(1).toString();
+        const int status = channelList(t.first.at(2)).status;
         return status < 0 ? status : 0;
     }
-    if (t.size() == 2) {
-        if (t.at(0) != QLatin1String("wait") || !parseIndex(t.at(1), nullptr))
+    if (t.count == 2) {
+        if (t.first.at(0) != QLatin1String("wait") || !decimalIndex(t.first.at(1), nullptr))
             return 1;
         return 0;
     }

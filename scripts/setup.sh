@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
 # Installs what is missing (Debian 12, as root or with sudo), configures and
 # builds. Usage: scripts/setup.sh [build-dir] [extra cmake arguments...]
+#        scripts/setup.sh --packages-only [more packages...]   (installs, no build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
-shift || true
 
+# Build and tests; the VNC display of a run without a display (TigerVNC's own
+# server and password tool, and a client for scripts/vnc-check.sh).
 packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev libgl-dev
           qt6-webengine-dev libqt6webenginecore6-bin
           qt6-charts-dev libqt6sql6-sqlite libsqlite3-dev
-          xvfb xauth x11-apps fonts-dejavu-core)
+          xvfb xauth x11-apps fonts-dejavu-core
+          tigervnc-standalone-server tigervnc-tools vncsnapshot)
+packages_only=0
+if [ "${1:-}" = --packages-only ]; then
+  packages_only=1
+  shift
+  packages+=("$@")
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -22,6 +30,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+[ "$packages_only" -eq 0 ] || exit 0
+build=${1:-$root/build}
+shift || true
 
 # A compiler cache, where one is installed, makes rebuilds in other trees cheap.
 launcher=()

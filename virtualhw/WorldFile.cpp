@@ -5,7 +5,9 @@
 #include "orvehv/ORVEHVWrapper.h"
 
 #include <cmath>
+#include <fstream>
 #include <set>
+#include <sstream>
 
 namespace vhw {
 
@@ -482,6 +484,20 @@ bool parseWorld(const std::string &text, const std::string &sourceName, World &o
     }
     out = std::move(w);
     return true;
+}
+
+bool checkWorldFile(const std::string &path, std::string *error)
+{
+    std::ifstream f(path, std::ios::binary);
+    if (!f) {
+        if (error)
+            *error = path + ":0: cannot open the world file";
+        return false;
+    }
+    std::stringstream text;
+    text << f.rdbuf();
+    World w;
+    return parseWorld(text.str(), path, w, error);
 }
 
 } // namespace vhw

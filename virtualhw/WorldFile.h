@@ -53,6 +53,8 @@
 #ifndef VIRTUALHW_WORLDFILE_H
 #define VIRTUALHW_WORLDFILE_H
 
+#include "virtualhw/VirtualControl.h"
+
 #include <string>
 
 namespace vhw {
@@ -63,6 +65,11 @@ struct World;
 // false with *error = "<sourceName>:<line>: <what is wrong>" on any fault.
 bool parseWorld(const std::string &json, const std::string &sourceName, World &out,
                 std::string *error);
+
+// Reads and checks a world file without making it the world: false with
+// *error = "<path>:<line>: <what is wrong>" (line 0: it cannot be read).
+// Lets a program refuse a bad file when it starts, not at first use.
+VHW_API bool checkWorldFile(const std::string &path, std::string *error);
 
 // The built-in default world, as a world document.
 const char *builtinWorldJson();

@@ -4,10 +4,13 @@
 
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include <unistd.h>
@@ -59,6 +62,8 @@ QWebBrowserDialog::QWebBrowserDialog(QWidget *parent, const QUrl &baseAddress, c
     m_failure->hide();
     m_view = new QWebEngineView(frame);
     m_view->setPage(new QuietPage(m_profile, m_view));
+    // The engine's error page shows the address that failed: the login's.
+    m_view->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     m_view->hide();
     frameLayout->addWidget(m_progressLabel);
     frameLayout->addWidget(m_progress);
@@ -78,7 +83,7 @@ QWebBrowserDialog::QWebBrowserDialog(QWidget *parent, const QUrl &baseAddress, c
     connect(m_view, &QWebEngineView::loadProgress, m_progress, &QProgressBar::setValue);
     connect(m_view, &QWebEngineView::titleChanged, this, [this](const QString &title) {
         if (!title.isEmpty())
-            setWindowTitle(title);
+            setWindowTitle(WebAddress::shownText(title));
     });
     load(m_base);
 }
@@ -92,7 +97,6 @@ QWebBrowserDialog::~QWebBrowserDialog()
 
 void QWebBrowserDialog::load(const QUrl &url)
 {
-    m_current = url;
     m_view->load(url);
 }
 
@@ -104,22 +108,63 @@ void QWebBrowserDialog::startLoading()
 
 void QWebBrowserDialog::finishLoading(bool ok)
 {
-    if (!m_current.path().endsWith(QLatin1String("session_login.cgi"))) {
+    switch (m_stage) {
+    case Stage::Base:
         // The base page is there (or not): log in either way; a system that
-        // does not answer shows as the failed login page below.
+        // does not answer shows as a failed login below.
+        m_stage = Stage::Login;
         load(WebAddress::webLoginAddress(m_base, m_user, m_password));
         return;
+    case Stage::Login:
+        loginAnswered(ok);
+        return;
+    case Stage::Clearing:
+        break;
+    case Stage::Shown:
+        return;
     }
+    // Only the clean page is left to go back to.
+    m_view->history()->clear();
+    m_stage = Stage::Shown;
     disconnect(m_view, &QWebEngineView::loadStarted, this, &QWebBrowserDialog::startLoading);
     disconnect(m_view, &QWebEngineView::loadFinished, this, &QWebBrowserDialog::finishLoading);
+    m_progress->hide();
+    m_progressLabel->hide();
+    m_failure->setVisible(!m_loginOk);
+    m_view->show();
+    m_shown = true;
+    emit pageShown(m_loginOk);
+}
+
+void QWebBrowserDialog::loginAnswered(bool ok)
+{
     // The credentials are not needed any more.
     m_password.fill(QLatin1Char(' '));
     m_password.clear();
-    m_current.setQuery(QString());
-    m_progress->hide();
-    m_progressLabel->hide();
-    m_failure->setVisible(!ok);
-    m_view->show();
-    m_shown = true;
-    emit pageShown(ok);
+    m_loginOk = ok;
+    QUrl loginPage = WebAddress::webLoginAddress(m_base, QString(), QString());
+    loginPage.setQuery(QString());
+    if (!ok) {
+        // Nothing to show but that the system did not answer.
+        showAt(QString(), m_base);
+    } else if (!WebAddress::carriesCredentials(m_view->url())) {
+        // Sent on to a page of its own (logged in): loaded again from its own
+        // address, as the entry reached by the redirect still names the login's.
+        m_stage = Stage::Clearing;
+        load(m_view->url());
+    } else {
+        // Still at the login's address (a refused login answers there): its
+        // page is shown again from the address without the query.
+        QPointer<QWebBrowserDialog> self(this);
+        m_view->page()->toHtml([self, loginPage](const QString &html) {
+            if (self)
+                self->showAt(html, loginPage);
+        });
+    }
+}
+
+void QWebBrowserDialog::showAt(const QString &html, const QUrl &cleanAddress)
+{
+    m_stage = Stage::Clearing;
+    m_view->setHtml(html, cleanAddress);
 }

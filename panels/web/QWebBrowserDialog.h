@@ -5,8 +5,11 @@
 // dialog loads the base address, then "session_login.cgi" with the system's
 // user name and password, and shows the page that follows. The page runs in
 // an off-the-record profile: history, cache and cookies stay in memory, so
-// no address carrying the password is ever written to disk. Deletes itself
-// when closed.
+// no address carrying the password is ever written to disk. Nor is one ever
+// shown: titles are shown without such an address's query, the engine's own
+// error page (which names the address) is off, a refused login's page is
+// shown again from a clean address, and the history is cleared once the
+// login has been answered. Deletes itself when closed.
 
 #include <QDialog>
 #include <QUrl>
@@ -38,7 +41,11 @@ public slots:
     void finishLoading(bool ok);
 
 private:
+    enum class Stage { Base, Login, Clearing, Shown };
+
     void load(const QUrl &url);
+    void loginAnswered(bool ok);
+    void showAt(const QString &html, const QUrl &cleanAddress);
 
     QWebEngineProfile *m_profile;
     QWebEngineView *m_view;
@@ -46,7 +53,8 @@ private:
     QLabel *m_progressLabel;
     QLabel *m_failure;
     QUrl m_base;
-    QUrl m_current;
+    Stage m_stage = Stage::Base;
+    bool m_loginOk = false;
     QString m_user;
     QString m_password;
     bool m_shown = false;

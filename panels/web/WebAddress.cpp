@@ -1,5 +1,8 @@
 #include "panels/web/WebAddress.h"
 
+#include <QRegularExpression>
+#include <QUrlQuery>
+
 namespace WebAddress {
 
 QUrl webBaseAddress(const QString &connectionArgument, const QString &port)
@@ -23,6 +26,24 @@ QUrl webLoginAddress(const QUrl &base, const QString &user, const QString &passw
                           QStringLiteral("&pass=") + QString::fromLatin1(QUrl::toPercentEncoding(password));
     url.setQuery(query, QUrl::StrictMode);
     return url;
+}
+
+bool carriesCredentials(const QUrl &address)
+{
+    const QUrlQuery query(address);
+    return query.hasQueryItem(QStringLiteral("pass")) || query.hasQueryItem(QStringLiteral("user")) ||
+           !address.password().isEmpty();
+}
+
+QString shownText(const QString &text)
+{
+    // The engine titles a page it is still loading, or could not load, with
+    // its address: that of the login carries the password.
+    if (!text.contains(QLatin1String("session_login.cgi"), Qt::CaseInsensitive) &&
+        !text.contains(QLatin1String("pass="), Qt::CaseInsensitive))
+        return text;
+    static const QRegularExpression query(QStringLiteral("\\?\\S*"));
+    return QString(text).remove(query);
 }
 
 } // namespace WebAddress

@@ -4,6 +4,26 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+namespace {
+
+// A folder holding a good world, a world with a fault on its third line and
+// an (empty) configuration.
+void writeFiles(const QTemporaryDir &dir)
+{
+    const QList<QPair<const char *, QByteArray>> files = {
+        { "world.json", "{ \"systems\": [ { \"type\": 2, \"link\": 0, \"argument\": \"192.0.2.10\" } ] }\n" },
+        { "bad.json", "{\n  \"systems\": [\n    { \"type\": 2, \"link\": 0, \"argumnet\": \"192.0.2.10\" }\n  ]\n}\n" },
+        { "setup.csc", "" },
+    };
+    for (const auto &file : files) {
+        QFile f(dir.filePath(QString::fromLatin1(file.first)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(file.second);
+    }
+}
+
+} // namespace
+
 class TstCommandLine : public QObject
 {
     Q_OBJECT
@@ -22,6 +42,8 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "bogus" << "" << "";
         QTest::newRow("world") << QStringList{"--world", "%dir/world.json"} << -1 << "" << "world.json" << "";
         QTest::newRow("missing world") << QStringList{"--world", "%dir/missing.json"} << 2 << "does not exist" << "" << "";
+        // read at start, not when the first system connects
+        QTest::newRow("malformed world") << QStringList{"--world", "%dir/bad.json"} << 2 << "bad.json:3: " << "" << "";
         QTest::newRow("world without file") << QStringList{"--world"} << 2 << "world" << "" << "";
         QTest::newRow("configuration") << QStringList{"%dir/setup.csc"} << -1 << "" << "" << "setup.csc";
         QTest::newRow("missing configuration") << QStringList{"%dir/other.csc"} << 2 << "does not exist" << "" << "";
@@ -39,10 +61,7 @@ private slots:
         QFETCH(QString, world);
         QFETCH(QString, configuration);
         QTemporaryDir dir;
-        for (const char *name : {"world.json", "setup.csc"}) {
-            QFile f(dir.filePath(QString::fromLatin1(name)));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        }
+        writeFiles(dir);
         QStringList argv{QStringLiteral("kebodesk")};
         for (const QString &a : args)
             argv << QString(a).replace(QLatin1String("%dir"), dir.path());
@@ -54,6 +73,33 @@ private slots:
         QCOMPARE(QFileInfo(c.configurationFile).fileName(), configuration);
         if (!world.isEmpty())
             QVERIFY(QFileInfo(c.worldFile).isAbsolute());
+    }
+
+    // A world named by the environment cannot end the program (a desktop
+    // entry shows no message on standard error): it is checked for the window.
+    void environmentWorld_data()
+    {
+        QTest::addColumn<QString>("world");
+        QTest::addColumn<QString>("problemHas");
+        QTest::newRow("unset") << "" << "";
+        QTest::newRow("good") << "%dir/world.json" << "";
+        QTest::newRow("malformed") << "%dir/bad.json" << "bad.json:3: ";
+        QTest::newRow("missing") << "%dir/missing.json" << "missing.json:0: ";
+    }
+    void environmentWorld()
+    {
+        QFETCH(QString, world);
+        QFETCH(QString, problemHas);
+        QTemporaryDir dir;
+        writeFiles(dir);
+        const QByteArray before = qgetenv("ORVEHV_WORLD");
+        qputenv("ORVEHV_WORLD", world.replace(QLatin1String("%dir"), dir.path()).toLocal8Bit());
+        const QString problem = environmentWorldProblem();
+        qputenv("ORVEHV_WORLD", before);
+        if (problemHas.isEmpty())
+            QCOMPARE(problem, QString());
+        else
+            QVERIFY2(problem.contains(problemHas), qPrintable(problem));
     }
 };
 

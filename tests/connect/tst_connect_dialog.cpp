@@ -11,6 +11,9 @@
 #include "persist/ConnectionSettings.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -243,6 +246,44 @@ private slots:
         QCOMPARE(connector.calls[0].displayName, QString("Crate 7"));
         QCOMPARE(connector.calls[1].argument, QString("3_0_D0"));
         QCOMPARE(connector.calls[1].userName, QString("Board01"));
+    }
+
+    // Under the program's style sheets the row buttons keep room for their
+    // glyph (padding once left "+" a thin bar and "-" a dot).
+    void rowButtonsShowTheirGlyph_data()
+    {
+        QTest::addColumn<QString>("styleSheet");
+        QTest::newRow("standard") << "stylesheet-3.qss";
+        QTest::newRow("country") << "stylesheet-I.qss";
+    }
+    void rowButtonsShowTheirGlyph()
+    {
+        QFETCH(QString, styleSheet);
+        QFile file(QDir::cleanPath(QStringLiteral(KEBO_TEST_DATA_DIR "/../../../Resources/") + styleSheet));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        qApp->setStyleSheet(QString::fromUtf8(file.readAll()));
+        std::unique_ptr<QConnectDialog> d = keptDialog(&connector, 1, 1);   // optical link
+        QWidget *rows = d->findChildren<QWidget *>("optWidget").first();
+        QTest::mouseClick(child<QPushButton>(rows, "plus"), Qt::LeftButton);
+        const QList<QPushButton *> buttons = d->findChildren<QWidget *>("optWidget").last()->findChildren<QPushButton *>();
+        const QImage dialog = d->grab().toImage();
+        qApp->setStyleSheet(QString());
+        QCOMPARE(buttons.size(), 2);
+        for (QPushButton *b : buttons) {
+            // The glyph's ink: the dark pixels of the button as drawn.
+            const QImage picture = dialog.copy(QRect(b->mapTo(d.get(), QPoint(0, 0)), b->size()));
+            int left = picture.width(), right = -1;
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    if (qGray(picture.pixel(x, y)) < 100) {
+                        left = qMin(left, x);
+                        right = qMax(right, x);
+                    }
+            const int inkWidth = right - left + 1;
+            const int glyphWidth = b->fontMetrics().boundingRect(b->text()).width();
+            QVERIFY2(inkWidth >= glyphWidth - 1,
+                     qPrintable(QStringLiteral("\"%0\" drawn %1 px wide of %2").arg(b->text()).arg(inkWidth).arg(glyphWidth)));
+        }
     }
 
     void baseAddressMustMatchPattern()

@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/HistoryHooks.h"
 
 #include "app/MainWindowLogic.h"
 #include "app/QFloatingWindow.h"
@@ -308,6 +309,7 @@ MainWindow::MainWindow()
     connect(m_form.viewsArea, &QMdiArea::subWindowActivated, this, &MainWindow::setCurrentWidgetIndex);
 
     createToolBar();
+    m_history = new HistoryHooks(*this);
 
     setSystemItemsEnabled(false);
 
@@ -378,6 +380,7 @@ MainWindow::~MainWindow()
 {
     // Threads first: nothing may report into a half-destroyed window.
     m_connections->haltEventThreads();
+    delete m_history;  // stores what the archive was handed
     // Children still signal while QWidget's destructor tears them down (a
     // dock hiding reports its visibility): nothing may reach this window's
     // slots once its own members are going.
@@ -664,6 +667,7 @@ void MainWindow::addSubWindow(QSystemInterface *sys)
     sub->setSystemMenu(nullptr);
     // The sub-window is built hidden; the frame alone would show an empty tab.
     view->show();
+    HistoryHooks::tableShown(view);
     if (m_form.menuTile->isChecked()) {
         sub->setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
         sub->showNormal();

@@ -47,6 +47,7 @@ class QToolBar;
 class QToolButton;
 class QVBoxLayout;
 class QSystemInterface;
+class HistoryHooks;
 class SystemConnections;
 class SystemEventHandlers;
 class ViewsController;
@@ -235,6 +236,7 @@ private:
     QWidget *m_systemsArea = nullptr;
     EventRouter *m_router = nullptr;
     ViewsController *m_views = nullptr;
+    HistoryHooks *m_history = nullptr;
     // The background picture as decoded (6 MB): kept while the window is
     // being resized, let go once the resizing has stopped.
     QPixmap m_background;

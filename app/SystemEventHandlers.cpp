@@ -1,5 +1,6 @@
 #include "app/SystemEventHandlers.h"
 
+#include "app/HistoryHooks.h"
 #include "app/MainWindow.h"
 #include "app/MainWindowLogic.h"
 #include "app/SystemConnections.h"
@@ -67,6 +68,7 @@ void SystemEventHandlers::handleUpdateValueAndWidget(QSystemInterface *sysIf, in
     // row marks, panels and every other subscriber (a VME HV board's crate
     // and the custom view re-emit it for their views).
     sysIf->setParameterValue(node, current);
+    HistoryHooks::valueStored(sysIf, node);
 
     // A write stored its value at once: the event confirming it still
     // changes what the device reported before.
@@ -109,6 +111,7 @@ void SystemEventHandlers::handleEventLiveInsertion(QSystemInterface *sysIf, bool
     if (crate && crate->systemCommandsPanel())
         crate->systemCommandsPanel()->setEnabled(true);
     sysIf->systemNode()->setConnectionState(ConnectionConnected);
+    HistoryHooks::liveInsertion(sysIf);
     if (crate)
         ViewAccess::setStatus(crate->statusBar(), ConnectionConnected);
     if (sysIf->isLogStarted())
@@ -147,6 +150,7 @@ void SystemEventHandlers::handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_S
 {
     if (!m_connections.isLiveSystem(sysIf) || !sysIf->statusBar())
         return;
+    HistoryHooks::systemStatus(sysIf, sysStatus);
     const EventLamps lamps = eventLamps(sysStatus);
     ViewAccess::setLamps(sysIf->statusBar(), lamps.sync, lamps.warning, lamps.error);
 }
@@ -157,6 +161,7 @@ void SystemEventHandlers::handleSystemDisconnected(QSystemInterface *sysIf, int 
         return;
     // Dialogs that follow the system close before the box below.
     sysIf->markConnectionLost();
+    HistoryHooks::connectionLost(sysIf, errCode);
     const QString name = disconnectedSystemName(sysIf->systemNode()->name(), sysIf->systemType());
     m_window.showMessage({QMessageBox::Warning, disconnectionText(name, errCode), QString(), {}});
     // The box ran an event loop: the operator may have removed the system.

@@ -33,6 +33,17 @@ inline bool wait(QWaitCondition &condition, QMutex &mutex)
     return woken;
 }
 
+// The same with a deadline: false when it passed first.
+inline bool wait(QWaitCondition &condition, QMutex &mutex, QDeadlineTimer deadline)
+{
+    QtTsan::mutexPreUnlock(&mutex, 0u);
+    QtTsan::mutexPostUnlock(&mutex, 0u);
+    const bool woken = condition.wait(&mutex, deadline);
+    QtTsan::mutexPreLock(&mutex, 0u);
+    QtTsan::mutexPostLock(&mutex, 0u, 0);
+    return woken;
+}
+
 // Last call of a thread body started with QThread::create().
 inline void threadEnds()
 {

@@ -4,6 +4,7 @@
 #include "device/ParameterAccess.h"
 #include "device/ParameterCodec.h"
 #include "device/ValueText.h"
+#include "device/WriteEvents.h"
 #include "device/WriteGate.h"
 
 #include "ORVEHVWrapper.h"
@@ -304,6 +305,7 @@ int ORVEHVNode::writeValue(const QVariant &value, QString *reason)
             *reason = why;
         m_value.status = ValueWriteFailed;
         setValue(m_value);
+        emit WriteEvents::instance()->writeRefused(this, value, code, why);
         return code;
     };
     if (value.toString().isEmpty()) {

@@ -10,6 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev libgl-dev
           qt6-webengine-dev libqt6webenginecore6-bin
+          qt6-charts-dev libqt6sql6-sqlite libsqlite3-dev
           xvfb xauth x11-apps fonts-dejavu-core
           tigervnc-standalone-server tigervnc-tools vncsnapshot)
 packages_only=0

@@ -7,7 +7,8 @@
 //     the flood's start until every "VMon" cell shows the burst's last value
 //     for its channel, and its ratio to the floor;
 //   - event-loop stalls (gaps of a 1 ms heartbeat, less its interval) during a
-//     paced flood: p50, p99, worst;
+//     paced flood: p50, p99, worst; once without archiving the values, then
+//     with;
 //   - catch-up: from the flood's last record until every cell shows it.
 //
 // With "log" as the fourth argument the system's value log is on for every
@@ -15,8 +16,10 @@
 //
 // Usage: bench_events [burst events (200000)] [flood seconds (10)] [flood events/s (100000)] [log]
 
+#include "app/HistoryHooks.h"
 #include "app/MainWindow.h"
 #include "app/SystemConnections.h"
+#include "history/Archive.h"
 #include "app/SystemPanelBuilder.h"
 #include "device/LogQueue.h"
 #include "device/ORVEHVNode.h"
@@ -222,44 +225,65 @@ int main(int argc, char **argv)
 
     const double cellRate = burstNs > 0 ? burst / (double(burstNs) / 1e9) : 0;
 
-    // --- paced flood: heartbeat gaps, then catch-up -------------------------
+    // --- paced floods: heartbeat gaps, then catch-up; archiving off, then on
+    struct Flood
+    {
+        std::vector<qint64> gaps;
+        double catchUpMs = -1;
+        qint64 archived = 0;
+    };
     const unsigned int floodEvents = floodRate * unsigned(floodSeconds);
-    std::vector<qint64> gaps;
-    gaps.reserve(size_t(floodSeconds) * 1000);
-    QElapsedTimer tick;
-    QTimer heartbeat;
-    heartbeat.setTimerType(Qt::PreciseTimer);
-    heartbeat.setInterval(1);
-    QObject::connect(&heartbeat, &QTimer::timeout, &heartbeat, [&] {
-        gaps.push_back(std::max<qint64>(0, tick.nsecsElapsed() - 1000000));
-        tick.restart();
-    });
-    QElapsedTimer flood;
-    vhw::floodChannelEvents(info.id, floodEvents, floodRate);
-    flood.start();
-    tick.start();
-    heartbeat.start();
-    const qint64 floodEndMs = qint64(floodSeconds) * 1000;
-    QEventLoop loop;
-    QTimer::singleShot(floodEndMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-    heartbeat.stop();
-    const qint64 sinceStart = flood.nsecsElapsed();
-    const qint64 waited = waitForCells(app, cells, floodEvents, 60000);
-    const double catchUpMs = waited < 0 ? -1 : double(sinceStart + waited - floodEndMs * 1000000) / 1e6;
+    auto runFlood = [&](bool archiving) {
+        Flood f;
+        HistoryHooks::instance()->setArchiving(archiving);
+        const qint64 storedBefore = HistoryHooks::instance()->archive()->storedValues();
+        f.gaps.reserve(size_t(floodSeconds) * 1000);
+        QElapsedTimer tick;
+        QTimer heartbeat;
+        heartbeat.setTimerType(Qt::PreciseTimer);
+        heartbeat.setInterval(1);
+        QObject::connect(&heartbeat, &QTimer::timeout, &heartbeat, [&] {
+            f.gaps.push_back(std::max<qint64>(0, tick.nsecsElapsed() - 1000000));
+            tick.restart();
+        });
+        QElapsedTimer flood;
+        vhw::floodChannelEvents(info.id, floodEvents, floodRate);
+        flood.start();
+        tick.start();
+        heartbeat.start();
+        const qint64 floodEndMs = qint64(floodSeconds) * 1000;
+        QEventLoop loop;
+        QTimer::singleShot(floodEndMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+        heartbeat.stop();
+        const qint64 sinceStart = flood.nsecsElapsed();
+        const qint64 waited = waitForCells(app, cells, floodEvents, 60000);
+        f.catchUpMs = waited < 0 ? -1 : double(sinceStart + waited - floodEndMs * 1000000) / 1e6;
+        HistoryHooks::instance()->archive()->flush(60000);
+        f.archived = HistoryHooks::instance()->archive()->storedValues() - storedBefore;
+        return f;
+    };
+    const Flood off = runFlood(false);
+    const Flood on = runFlood(true);
+    const bool waited = off.catchUpMs >= 0 && on.catchUpMs >= 0;
 
     std::printf("machine: %d cores; system %s (%s), %zu channels; value log %s\n", QThread::idealThreadCount(),
                 info.argument.c_str(), info.description.c_str(), cells.size(), logOn ? "on" : "off");
     std::printf("floor (bare queued signals of 1060-byte records): %.0f records/s\n", floor);
     std::printf("burst of %u events into visible cells: %.0f events/s, %.0f %% of the floor\n", burst, cellRate,
                 floor > 0 ? 100.0 * cellRate / floor : 0.0);
-    std::printf("stall during a %d s flood of %u events/s: p50 %.2f ms, p99 %.2f ms, worst %.2f ms (%zu beats)\n",
-                floodSeconds, floodRate, percentile(gaps, 0.50), percentile(gaps, 0.99),
-                gaps.empty() ? 0.0 : double(*std::max_element(gaps.begin(), gaps.end())) / 1e6, gaps.size());
-    std::printf("catch-up after the flood: %.1f ms\n", catchUpMs);
+    for (const Flood *f : {&off, &on}) {
+        const std::vector<qint64> &gaps = f->gaps;
+        std::printf("archiving %s: stall during a %d s flood of %u events/s: p50 %.2f ms, p99 %.2f ms, worst %.2f ms"
+                    " (%zu beats); catch-up %.1f ms; %lld values archived\n",
+                    f == &off ? "off" : "on ", floodSeconds, floodRate, percentile(gaps, 0.50),
+                    percentile(gaps, 0.99),
+                    gaps.empty() ? 0.0 : double(*std::max_element(gaps.begin(), gaps.end())) / 1e6, gaps.size(),
+                    f->catchUpMs, f->archived);
+    }
     delete w;
     setOperatorMessageHook({});
-    return burstNs > 0 && waited >= 0 ? 0 : 2;
+    return burstNs > 0 && waited ? 0 : 2;
 }
 
 #include "bench_events.moc"

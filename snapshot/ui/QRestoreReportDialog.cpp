@@ -1,6 +1,6 @@
 #include "snapshot/ui/QRestoreReportDialog.h"
 
-#include "panels/CommandFeedback.h"
+#include "device/ParameterAccess.h"
 #include "snapshot/SnapshotCompare.h"
 #include "snapshot/ui/SnapshotTables.h"
 
@@ -26,7 +26,7 @@ constexpr int MaxWaitSeconds = 300;
 
 QString reasonText(const ItemOutcome &o)
 {
-    return o.reason.isEmpty() ? CommandFeedback::libraryErrorText(o.code) : o.reason;
+    return o.reason.isEmpty() ? libraryErrorText(o.code) : o.reason;
 }
 
 QString whereText(const ItemAddress &a)

@@ -1,0 +1,7 @@
+#include "device/WriteEvents.h"
+
+WriteEvents *WriteEvents::instance()
+{
+    static WriteEvents events;
+    return &events;
+}

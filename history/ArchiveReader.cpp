@@ -1,0 +1,151 @@
+#include "history/ArchiveReader.h"
+
+#include "history/ArchiveSchema.h"
+#include "history/Decimation.h"
+
+#include <QAtomicInteger>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <sqlite3.h>
+
+ArchiveReader::ArchiveReader(const QString &path)
+{
+    static QAtomicInteger<quint64> serial;
+    m_name = QStringLiteral("history-reader-%0").arg(++serial);
+    m_error = ArchiveSchema::openConnection(m_name, path, &m_db);
+    if (m_error.isEmpty() && ArchiveSchema::storedVersion(m_db) != ArchiveSchema::currentVersion())
+        m_error = QStringLiteral("the archive has not been set up");
+}
+
+ArchiveReader::~ArchiveReader()
+{
+    m_db = QSqlDatabase();
+    ArchiveSchema::closeConnection(m_name);
+}
+
+qint64 ArchiveReader::itemId(const ItemKey &key)
+{
+    if (!isOpen())
+        return -1;
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT id FROM item WHERE system = ? AND board = ? AND channel = ? AND parameter = ?"));
+    q.addBindValue(key.system);
+    q.addBindValue(key.board);
+    q.addBindValue(key.channel);
+    q.addBindValue(key.parameter);
+    return q.exec() && q.next() ? q.value(0).toLongLong() : -1;
+}
+
+QVector<QPointF> ArchiveReader::samples(const ItemKey &key, qint64 from, qint64 to)
+{
+    QVector<QPointF> out;
+    const qint64 id = itemId(key);
+    if (id < 0)
+        return out;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT t, v FROM sample WHERE item = ? AND t BETWEEN ? AND ? ORDER BY t"));
+    q.addBindValue(id);
+    q.addBindValue(from);
+    q.addBindValue(to);
+    if (q.exec())
+        while (q.next())
+            out.append(QPointF(double(q.value(0).toLongLong()), q.value(1).toDouble()));
+    return out;
+}
+
+QPointF ArchiveReader::lastAtOrBefore(const ItemKey &key, qint64 t)
+{
+    const qint64 id = itemId(key);
+    if (id < 0)
+        return QPointF();
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT t, v FROM sample WHERE item = ? AND t <= ? ORDER BY t DESC LIMIT 1"));
+    q.addBindValue(id);
+    q.addBindValue(t);
+    return q.exec() && q.next() ? QPointF(double(q.value(0).toLongLong()), q.value(1).toDouble()) : QPointF();
+}
+
+QVector<QPointF> ArchiveReader::decimated(const ItemKey &key, qint64 from, qint64 to, int columns)
+{
+    QVector<QPointF> out;
+    const qint64 id = itemId(key);
+    if (id < 0 || to < from)
+        return out;
+    // The values stream through SQLite's own interface along the key and
+    // are thinned as they come: nothing but the result is held.
+    sqlite3 *native = ArchiveSchema::nativeHandle(m_db);
+    sqlite3_stmt *select = nullptr;
+    if (!native
+        || sqlite3_prepare_v2(native, "SELECT t, v FROM sample WHERE item = ? AND t BETWEEN ? AND ? ORDER BY t", -1,
+                              &select, nullptr)
+               != SQLITE_OK)
+        return out;
+    sqlite3_bind_int64(select, 1, id);
+    sqlite3_bind_int64(select, 2, from);
+    sqlite3_bind_int64(select, 3, to);
+    Decimation::Columns columnsOf(double(from), double(to), columns);
+    while (sqlite3_step(select) == SQLITE_ROW)
+        columnsOf.add(double(sqlite3_column_int64(select, 0)), sqlite3_column_double(select, 1));
+    sqlite3_finalize(select);
+    return columnsOf.finish();
+}
+
+JournalEntry ArchiveReader::entryAt(const QSqlQuery &q)
+{
+    JournalEntry e;
+    e.id = q.value(0).toLongLong();
+    e.time = q.value(1).toLongLong();
+    e.system = q.value(2).toString();
+    e.board = q.value(3).toInt();
+    e.channel = q.value(4).toInt();
+    e.channelName = q.value(5).toString();
+    e.kind = JournalKind(q.value(6).toInt());
+    e.event = JournalEvent(q.value(7).toInt());
+    e.text = q.value(8).toString();
+    e.acknowledged = q.value(9).toBool();
+    return e;
+}
+
+QVector<JournalEntry> ArchiveReader::latestJournal(int limit)
+{
+    QVector<JournalEntry> out;
+    if (!isOpen())
+        return out;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT * FROM (SELECT id, t, system, board, channel, channel_name, kind, event, text,"
+                             " acknowledged FROM journal ORDER BY id DESC LIMIT ?) ORDER BY id"));
+    q.addBindValue(limit);
+    if (!q.exec())
+        return out;
+    while (q.next())
+        out.append(entryAt(q));
+    return out;
+}
+
+qint64 ArchiveReader::sampleCount()
+{
+    QSqlQuery q(m_db);
+    return isOpen() && q.exec(QStringLiteral("SELECT count(*) FROM sample")) && q.next() ? q.value(0).toLongLong()
+                                                                                          : 0;
+}
+
+QVector<JournalEntry> ArchiveReader::journal(qint64 from, qint64 to)
+{
+    QVector<JournalEntry> out;
+    if (!isOpen())
+        return out;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT id, t, system, board, channel, channel_name, kind, event, text, acknowledged"
+                             " FROM journal WHERE t BETWEEN ? AND ? ORDER BY id"));
+    q.addBindValue(from);
+    q.addBindValue(to);
+    if (!q.exec())
+        return out;
+    while (q.next())
+        out.append(entryAt(q));
+    return out;
+}

@@ -1,0 +1,132 @@
+#include "history/ArchiveSchema.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include <sqlite3.h>
+
+namespace ArchiveSchema {
+
+namespace {
+
+// Step n brings version n to n + 1. Never edit a released step: add one.
+const QStringList &steps()
+{
+    static const QStringList list = {
+        // 0 -> 1: items and their values. Values are keyed by item and time,
+        // without a row id: a value costs its three fields and little else.
+        QStringLiteral("CREATE TABLE item(id INTEGER PRIMARY KEY, system TEXT NOT NULL, board INTEGER NOT NULL,"
+                       " channel INTEGER NOT NULL, parameter TEXT NOT NULL, label TEXT,"
+                       " UNIQUE(system, board, channel, parameter));"
+                       "CREATE TABLE sample(item INTEGER NOT NULL, t INTEGER NOT NULL, v REAL,"
+                       " PRIMARY KEY(item, t)) WITHOUT ROWID"),
+        // 1 -> 2: the alarm journal.
+        QStringLiteral("CREATE TABLE journal(id INTEGER PRIMARY KEY, t INTEGER NOT NULL, system TEXT,"
+                       " board INTEGER, channel INTEGER, channel_name TEXT, kind INTEGER, event INTEGER, text TEXT,"
+                       " acknowledged INTEGER NOT NULL DEFAULT 0);"
+                       "CREATE INDEX journal_t ON journal(t)"),
+    };
+    return list;
+}
+
+QString exec(QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        return q.lastError().text();
+    return QString();
+}
+
+} // namespace
+
+int currentVersion() { return int(steps().size()); }
+
+QString openConnection(const QString &connectionName, const QString &path, QSqlDatabase *db)
+{
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
+        return QStringLiteral("the SQLite driver of Qt is not installed");
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        return QStringLiteral("the folder %0 cannot be created").arg(info.absolutePath());
+    *db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+    db->setDatabaseName(path);
+    db->setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+    if (!db->open())
+        return db->lastError().text();
+    // A new file takes incremental vacuum before its first table, so that
+    // pruning can give space back; WAL lets the plots read while the writer
+    // writes, and a killed process loses no committed transaction.
+    for (const char *pragma : {"PRAGMA auto_vacuum=INCREMENTAL", "PRAGMA journal_mode=WAL",
+                               "PRAGMA synchronous=NORMAL", "PRAGMA cache_size=-16000",
+                               "PRAGMA temp_store=MEMORY"}) {
+        QSqlQuery q(*db);
+        if (!q.exec(QString::fromLatin1(pragma)))
+            return q.lastError().text();
+    }
+    return QString();
+}
+
+int storedVersion(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return -1;
+    return q.value(0).toInt();
+}
+
+QString migrate(QSqlDatabase &db)
+{
+    // Reading the schema is the first thing that fails on a file that is
+    // not a database or whose first pages are damaged.
+    QSqlQuery probe(db);
+    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+        return probe.lastError().text();
+    int version = storedVersion(db);
+    if (version < 0)
+        return QStringLiteral("its version cannot be read");
+    if (version > currentVersion())
+        return QStringLiteral("it was written by a newer version of the program (schema %0)").arg(version);
+    for (; version < currentVersion(); ++version) {
+        if (!db.transaction())
+            return db.lastError().text();
+        QString error;
+        for (const QString &statement : steps().at(version).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            error = exec(db, statement);
+            if (!error.isEmpty())
+                break;
+        }
+        if (error.isEmpty())
+            error = exec(db, QStringLiteral("PRAGMA user_version=%0").arg(version + 1));
+        if (!error.isEmpty()) {
+            db.rollback();
+            return error;
+        }
+        if (!db.commit())
+            return db.lastError().text();
+    }
+    return QString();
+}
+
+sqlite3 *nativeHandle(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.data());
+}
+
+void closeConnection(const QString &connectionName)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+} // namespace ArchiveSchema

@@ -1,0 +1,263 @@
+#include "history/ArchiveWriter.h"
+
+#include "history/ArchiveSchema.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <sqlite3.h>
+
+namespace {
+
+constexpr qint64 PruneEveryMs = 10 * 60 * 1000;
+
+QString errorOf(const QSqlQuery &q) { return q.lastError().text(); }
+
+QVector<qint64> itemRows(QSqlDatabase &db)
+{
+    QVector<qint64> ids;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (q.exec(QStringLiteral("SELECT id FROM item")))
+        while (q.next())
+            ids.append(q.value(0).toLongLong());
+    return ids;
+}
+
+// Deletes every value older than `cutoff`, item by item so that each delete
+// walks the key instead of the whole table.
+QString deleteBefore(QSqlDatabase &db, const QVector<qint64> &items, qint64 cutoff)
+{
+    if (!db.transaction())
+        return db.lastError().text();
+    QSqlQuery del(db);
+    del.prepare(QStringLiteral("DELETE FROM sample WHERE item = ? AND t < ?"));
+    for (qint64 id : items) {
+        del.bindValue(0, id);
+        del.bindValue(1, cutoff);
+        if (!del.exec()) {
+            const QString e = errorOf(del);
+            db.rollback();
+            return e;
+        }
+    }
+    QSqlQuery journal(db);
+    journal.prepare(QStringLiteral("DELETE FROM journal WHERE t < ?"));
+    journal.bindValue(0, cutoff);
+    if (!journal.exec()) {
+        const QString e = errorOf(journal);
+        db.rollback();
+        return e;
+    }
+    return db.commit() ? QString() : db.lastError().text();
+}
+
+qint64 pragmaValue(QSqlDatabase &db, const char *name)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA %0").arg(QLatin1String(name))) || !q.next())
+        return 0;
+    return q.value(0).toLongLong();
+}
+
+qint64 usedBytes(QSqlDatabase &db)
+{
+    return (pragmaValue(db, "page_count") - pragmaValue(db, "freelist_count")) * pragmaValue(db, "page_size");
+}
+
+qint64 oldestTime(QSqlDatabase &db, const QVector<qint64> &items)
+{
+    qint64 oldest = std::numeric_limits<qint64>::max();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT min(t) FROM sample WHERE item = ?"));
+    for (qint64 id : items) {
+        q.bindValue(0, id);
+        if (q.exec() && q.next() && !q.value(0).isNull())
+            oldest = qMin(oldest, q.value(0).toLongLong());
+    }
+    return oldest;
+}
+
+} // namespace
+
+ArchiveWriter::ArchiveWriter(ArchiveQueue &queue, const QString &path, int commitIntervalMs, QObject *parent)
+    : QThread(parent), m_queue(queue), m_path(path), m_commitIntervalMs(commitIntervalMs)
+{
+}
+
+ArchiveWriter::~ArchiveWriter()
+{
+    m_queue.stop();
+    wait();
+}
+
+void ArchiveWriter::setRetention(const RetentionLimits &limits)
+{
+    QMutexLocker lock(&m_limitsMutex);
+    m_limits = limits;
+}
+
+QString ArchiveWriter::prune(QSqlDatabase &db, const RetentionLimits &limits, qint64 now)
+{
+    const QVector<qint64> items = itemRows(db);
+    QString error = deleteBefore(db, items, now - qint64(limits.days) * 24 * 3600 * 1000);
+    // Over the size: the oldest tenth of what is kept goes, until it fits.
+    for (int round = 0; error.isEmpty() && round < 30 && usedBytes(db) > limits.bytes; ++round) {
+        const qint64 oldest = oldestTime(db, items);
+        if (oldest == std::numeric_limits<qint64>::max())
+            break;
+        error = deleteBefore(db, items, oldest + qMax<qint64>((now - oldest) / 10, 1000));
+    }
+    if (error.isEmpty()) {
+        QSqlQuery vacuum(db);
+        vacuum.exec(QStringLiteral("PRAGMA incremental_vacuum"));
+        while (vacuum.next()) {
+        }
+    }
+    return error;
+}
+
+void ArchiveWriter::fail(const QString &reason)
+{
+    if (!m_failed.exchange(true))
+        emit failed(reason);
+}
+
+QString ArchiveWriter::storeItems(QSqlDatabase &db, const QVector<NewItem> &items)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO item(system, board, channel, parameter, label) VALUES (?,?,?,?,?)"
+                             " ON CONFLICT(system, board, channel, parameter) DO UPDATE SET label = excluded.label"
+                             " RETURNING id"));
+    for (const NewItem &item : items) {
+        q.bindValue(0, item.key.system);
+        q.bindValue(1, item.key.board);
+        q.bindValue(2, item.key.channel);
+        q.bindValue(3, item.key.parameter);
+        q.bindValue(4, item.label);
+        if (!q.exec() || !q.next())
+            return errorOf(q);
+        m_itemIds.insert(item.handle, q.value(0).toLongLong());
+        q.finish();
+    }
+    return QString();
+}
+
+// The values are the bulk of the work: they go through SQLite's own
+// statement interface on Qt's connection, one prepared statement reused per
+// value, which costs a fraction of binding variants through QSqlQuery.
+QString ArchiveWriter::storeSamples(QSqlDatabase &db, const QVector<Sample> &samples)
+{
+    sqlite3 *native = ArchiveSchema::nativeHandle(db);
+    if (!native)
+        return QStringLiteral("the database connection is not SQLite");
+    sqlite3_stmt *insert = nullptr;
+    if (sqlite3_prepare_v2(native, "INSERT OR REPLACE INTO sample(item, t, v) VALUES (?, ?, ?)", -1, &insert,
+                           nullptr)
+        != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errmsg(native));
+    qint64 stored = 0;
+    QString error;
+    for (const Sample &s : samples) {
+        const auto id = m_itemIds.constFind(s.item);
+        if (id == m_itemIds.constEnd())
+            continue;
+        sqlite3_bind_int64(insert, 1, *id);
+        sqlite3_bind_int64(insert, 2, s.time);
+        sqlite3_bind_double(insert, 3, s.value);
+        if (sqlite3_step(insert) != SQLITE_DONE) {
+            error = QString::fromUtf8(sqlite3_errmsg(native));
+            break;
+        }
+        sqlite3_reset(insert);
+        ++stored;
+    }
+    sqlite3_finalize(insert);
+    if (error.isEmpty())
+        m_stored.fetch_add(stored, std::memory_order_relaxed);
+    return error;
+}
+
+QString ArchiveWriter::storeJournal(QSqlDatabase &db, const ArchiveBatch &batch)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO journal(id, t, system, board, channel, channel_name, kind,"
+                             " event, text, acknowledged) VALUES (?,?,?,?,?,?,?,?,?,?)"));
+    for (const JournalEntry &e : batch.journal) {
+        const QVariantList values = {e.id, e.time, e.system, e.board, e.channel, e.channelName, int(e.kind),
+                                     int(e.event), e.text, e.acknowledged ? 1 : 0};
+        for (int i = 0; i < values.size(); ++i)
+            q.bindValue(i, values.at(i));
+        if (!q.exec())
+            return errorOf(q);
+    }
+    QSqlQuery ack(db);
+    ack.prepare(QStringLiteral("UPDATE journal SET acknowledged = 1 WHERE id = ?"));
+    for (qint64 id : batch.acknowledged) {
+        ack.bindValue(0, id);
+        if (!ack.exec())
+            return errorOf(ack);
+    }
+    return QString();
+}
+
+QString ArchiveWriter::store(QSqlDatabase &db, const ArchiveBatch &batch)
+{
+    if (!db.transaction())
+        return db.lastError().text();
+    QString error = storeItems(db, batch.items);
+    if (error.isEmpty())
+        error = storeSamples(db, batch.samples);
+    if (error.isEmpty())
+        error = storeJournal(db, batch);
+    if (error.isEmpty() && !db.commit())
+        error = db.lastError().text();
+    if (!error.isEmpty())
+        db.rollback();
+    return error;
+}
+
+void ArchiveWriter::run()
+{
+    const QString name = QStringLiteral("history-writer-%0").arg(quintptr(this), 0, 16);
+    {
+        QSqlDatabase db;
+        QString error = ArchiveSchema::openConnection(name, m_path, &db);
+        if (error.isEmpty())
+            error = ArchiveSchema::migrate(db);
+        if (!error.isEmpty())
+            fail(error);
+        QElapsedTimer sincePrune;
+        sincePrune.start();
+        bool pruneDue = true;  // once at start, then every PruneEveryMs
+        for (;;) {
+            const bool stopping = m_queue.stopped();
+            const ArchiveBatch batch = m_queue.take(m_commitIntervalMs);
+            if (!m_failed && !batch.isEmpty()) {
+                error = store(db, batch);
+                if (!error.isEmpty())
+                    fail(error);
+            }
+            m_queue.markDone(batch.ticket);
+            if (stopping && batch.isEmpty())
+                break;
+            if (m_failed || stopping)
+                continue;
+            if (pruneDue || m_pruneNow.exchange(false) || sincePrune.elapsed() > PruneEveryMs) {
+                RetentionLimits limits;
+                {
+                    QMutexLocker lock(&m_limitsMutex);
+                    limits = m_limits;
+                }
+                error = prune(db, limits, QDateTime::currentMSecsSinceEpoch());
+                if (!error.isEmpty())
+                    fail(error);
+                pruneDue = false;
+                sincePrune.restart();
+            }
+        }
+    }
+    ArchiveSchema::closeConnection(name);
+}

@@ -1,0 +1,21 @@
+#ifndef HISTORYSETTINGS_H
+#define HISTORYSETTINGS_H
+
+// The archive's settings in the program's QSettings, group "history":
+//   databaseFile      the file (default: history.sqlite in the user's data
+//                     location)
+//   retentionDays     values and journal entries older than this go (7)
+//   retentionMB       the values kept stay below this size (2048)
+//   deadBand/<name>   dead band of a parameter, in its unit. Default: none
+//                     for any parameter, so every value that arrives is kept
+//                     (the systems send a value only when it changed).
+
+#include "history/Archive.h"
+
+namespace HistorySettings {
+
+ArchiveOptions load();
+
+} // namespace HistorySettings
+
+#endif

@@ -1,6 +1,7 @@
 #include "app/HistoryHooks.h"
 
 #include "app/MainWindow.h"
+#include "app/SystemConnections.h"
 #include "app/ViewAccess.h"
 #include "device/ORVEHVNode.h"
 #include "device/ParameterAccess.h"
@@ -287,7 +288,7 @@ QSystemInterface *HistoryHooks::systemOf(const ORVEHVNode *node) const
 {
     if (!MainWindow::instance())
         return nullptr;
-    for (QSystemInterface *s : m_window.systems())
+    for (QSystemInterface *s : m_window.connections()->systems())
         if (!s->representsCustomView() && s->systemNode() && s->handle() == node->handle())
             return s;
     return nullptr;
@@ -295,7 +296,7 @@ QSystemInterface *HistoryHooks::systemOf(const ORVEHVNode *node) const
 
 QSystemInterface *HistoryHooks::systemNamed(const QString &name) const
 {
-    for (QSystemInterface *s : m_window.systems())
+    for (QSystemInterface *s : m_window.connections()->systems())
         if (!s->representsCustomView() && systemNameOf(s) == name)
             return s;
     return nullptr;
@@ -306,7 +307,7 @@ QSystemInterface *HistoryHooks::systemNamed(const QString &name) const
 void HistoryHooks::showChannel(const JournalEntry &entry)
 {
     QSystemInterface *sys = systemNamed(entry.system);
-    QSystemInterface *crate = sys ? m_window.crateOf(sys) : nullptr;
+    QSystemInterface *crate = sys ? m_window.connections()->crateOf(sys) : nullptr;
     auto *sub = crate ? qobject_cast<QSubWindow *>(crate->subWindow()) : nullptr;
     if (!sub)
         return;

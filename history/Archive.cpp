@@ -1,5 +1,8 @@
 #include "history/Archive.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "history/ArchiveReader.h"
 #include "history/ArchiveSchema.h"
 
@@ -39,6 +42,13 @@ bool Archive::open(const ArchiveOptions &options)
     stopWriter();
     m_options = options;
     m_failure.clear();
+    // On a first start the data folder does not exist yet: the lock file
+    // lives beside the database, so the folder comes first.
+    const QString folder = QFileInfo(options.path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        setUnavailable(QStringLiteral("the folder %0 cannot be created").arg(folder));
+        return false;
+    }
     m_lock = std::make_unique<QLockFile>(options.path + QStringLiteral(".lock"));
     if (!m_lock->tryLock(0)) {
         setUnavailable(m_lock->error() == QLockFile::LockFailedError

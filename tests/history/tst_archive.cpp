@@ -29,7 +29,8 @@ private:
 private slots:
     void storedValuesReadBack()
     {
-        const QString path = freshPath();
+        // As on a first start: the data folder does not exist yet.
+        const QString path = dir.filePath(QStringLiteral("first start/KEBODESK/history.sqlite"));
         Archive a;
         QVERIFY(a.open(optionsFor(path)));
         const int item = a.item(vmon, QStringLiteral("CH05"));

@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/HistoryHooks.h"
+#include "app/PublishHooks.h"
 
 #include "app/MainWindowLogic.h"
 #include "app/QFloatingWindow.h"
@@ -330,6 +331,7 @@ MainWindow::MainWindow()
     connect(m_connections.get(), &SystemConnections::connectedCountChanged, this, &MainWindow::followConnectedCount);
     connect(m_connections.get(), &SystemConnections::connectingDisabled, this, &MainWindow::disableConnecting);
     connect(m_connections.get(), &SystemConnections::eventServerFailed, this, &MainWindow::tcpServerError);
+    m_publish = new PublishHooks(*this, m_history->archive());
 
     // The event threads report through the router: the per-system reports
     // travel through each system's mailbox and reach the handlers on the GUI
@@ -381,6 +383,7 @@ MainWindow::~MainWindow()
     // Threads first: nothing may report into a half-destroyed window.
     m_connections->haltEventThreads();
     delete m_history;  // stores what the archive was handed
+    delete m_publish;  // says "offline" to the broker
     // Children still signal while QWidget's destructor tears them down (a
     // dock hiding reports its visibility): nothing may reach this window's
     // slots once its own members are going.

@@ -48,6 +48,7 @@ class QToolButton;
 class QVBoxLayout;
 class QSystemInterface;
 class HistoryHooks;
+class PublishHooks;
 class SystemConnections;
 class SystemEventHandlers;
 class ViewsController;
@@ -237,6 +238,7 @@ private:
     EventRouter *m_router = nullptr;
     ViewsController *m_views = nullptr;
     HistoryHooks *m_history = nullptr;
+    PublishHooks *m_publish = nullptr;
     // The background picture as decoded (6 MB): kept while the window is
     // being resized, let go once the resizing has stopped.
     QPixmap m_background;

@@ -1,0 +1,294 @@
+// The publisher on its own: topic parts, settings and the password file, the
+// hand-over's bounds; then against a mosquitto broker of the test's own: the
+// newest values retained, a broker killed and started again (told once,
+// newest values back), a wrong password, TLS with a CA made here.
+
+#include "publish/BrokerSettings.h"
+#include "publish/MqttPublisher.h"
+#include "publish/TopicNames.h"
+#include "tests/support/MosquittoBroker.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace broker_test;
+
+namespace {
+
+BrokerSettings settingsFor(const Broker &b, const QString &station = QStringLiteral("bench"))
+{
+    BrokerSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = b.port;
+    s.station = station;
+    s.clientId = QStringLiteral("kebodesk-test-") + station;
+    return s;
+}
+
+double valueOf(const QByteArray &payload)
+{
+    return QJsonDocument::fromJson(payload).object().value(QStringLiteral("value")).toDouble(-1);
+}
+
+} // namespace
+
+class TestMqttPublisher : public QObject
+{
+    Q_OBJECT
+private:
+    bool haveTools()
+    {
+        m_missing = missingTools();
+        return m_missing.isEmpty();
+    }
+    QString m_missing;
+
+private slots:
+    void topicParts_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("part");
+        QTest::newRow("plain") << "VMon" << "VMon";
+        QTest::newRow("wildcards") << "a+b#c" << "a_b_c";
+        QTest::newRow("separator") << "crate/1" << "crate_1";
+        QTest::newRow("control") << QString::fromUtf8("a\nb\x01") << "a_b_";
+        QTest::newRow("empty") << "" << "_";
+        QTest::newRow("unicode kept") << QString::fromUtf8("Kanal µ") << QString::fromUtf8("Kanal µ");
+    }
+    void topicParts()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, part);
+        QCOMPARE(TopicNames::part(name), part);
+    }
+
+    void topics()
+    {
+        QCOMPARE(TopicNames::value("st/1", "Sys+", 3, 7, "VMon"), QByteArray("kebodesk/st_1/Sys_/3/7/VMon"));
+        QCOMPARE(TopicNames::value("st", "Sys", 3, -1, "Temp"), QByteArray("kebodesk/st/Sys/3/-/Temp"));
+        QCOMPARE(TopicNames::value("st", "Sys", -1, -1, "Sessions"), QByteArray("kebodesk/st/Sys/-/-/Sessions"));
+        QCOMPARE(TopicNames::journal("#"), QByteArray("kebodesk/_/journal"));
+    }
+
+    void settings_data()
+    {
+        QTest::addColumn<QString>("broker");
+        QTest::addColumn<QVariant>("tls");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("tlsOn");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("off") << "" << QVariant() << "" << 0 << false << false;
+        QTest::newRow("loopback: plain") << "127.0.0.1" << QVariant() << "127.0.0.1" << 1883 << false << false;
+        QTest::newRow("localhost: plain") << "localhost:1900" << QVariant() << "localhost" << 1900 << false << false;
+        QTest::newRow("v6 loopback") << "[::1]:1884" << QVariant() << "::1" << 1884 << false << false;
+        QTest::newRow("remote: TLS") << "broker.site" << QVariant() << "broker.site" << 8883 << true << false;
+        QTest::newRow("remote, TLS off") << "10.1.2.3:1883" << QVariant(false) << "10.1.2.3" << 1883 << false << false;
+        QTest::newRow("loopback, TLS on") << "127.0.0.1" << QVariant(true) << "127.0.0.1" << 8883 << true << false;
+        QTest::newRow("bad port") << "host:x" << QVariant() << "" << 0 << false << true;
+        QTest::newRow("unclosed v6") << "[::1:80" << QVariant() << "" << 0 << false << true;
+    }
+    void settings()
+    {
+        QFETCH(QString, broker);
+        QFETCH(QVariant, tls);
+        QTemporaryDir dir;
+        QSettings s(dir.filePath("k.conf"), QSettings::IniFormat);
+        s.setValue("mqtt/broker", broker);
+        if (tls.isValid())
+            s.setValue("mqtt/tls", tls);
+        QString error;
+        const BrokerSettings b = BrokerSettingsIo::load(s, &error);
+        QTEST(b.host, "host");
+        QTEST(b.port, "port");
+        QTEST(b.tls, "tlsOn");
+        QTEST(!error.isEmpty(), "refused");
+    }
+
+    // Only a file its owner alone can read gives the password; any other is
+    // refused with the way to fix it, and nothing read from it.
+    void passwordFile_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("used");
+        QTest::newRow("0600") << 0600 << true;
+        QTest::newRow("0400") << 0400 << true;
+        QTest::newRow("0640 group reads") << 0640 << false;
+        QTest::newRow("0604 others read") << 0604 << false;
+        QTest::newRow("0620 group writes") << 0620 << false;
+    }
+    void passwordFile()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, used);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("pw");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("s3cret\nsecond line\n");
+        f.close();
+        QVERIFY(::chmod(QFile::encodeName(file).constData(), mode_t(mode)) == 0);
+        QSettings s(dir.filePath("k.conf"), QSettings::IniFormat);
+        s.setValue("mqtt/broker", "127.0.0.1");
+        s.setValue("mqtt/user", "station");
+        s.setValue("mqtt/passwordFile", file);
+        QString error;
+        const BrokerSettings b = BrokerSettingsIo::load(s, &error);
+        QCOMPARE(b.enabled(), used);
+        QCOMPARE(b.password, used ? QStringLiteral("s3cret") : QString());
+        if (!used)
+            QVERIFY2(error.contains("chmod 600 " + file), qPrintable(error));
+    }
+
+    // Newest wins per item, each replaced value counted; past the item limit
+    // values are counted, not kept; the journal keeps its newest entries.
+    void handOverBounded()
+    {
+        PublishQueue q(2, 2);
+        const int a = q.item("t/a", "V"), b = q.item("t/b", "A");
+        QCOMPARE(q.item("t/a", "V"), a);
+        QCOMPARE(q.item("t/c", "V"), -1);
+        q.push(a, 1.0, 1);
+        q.push(a, 2.0, 2);
+        q.push(b, 3.0, 3);
+        q.push(-1, 4.0, 4);
+        for (int i = 0; i < 3; ++i)
+            q.pushJournal(QByteArray::number(i));
+        QCOMPARE(q.droppedValues(), 2);
+        QCOMPARE(q.droppedJournal(), 1);
+        QVector<QPair<int, OutgoingValue>> values;
+        QList<QByteArray> journal;
+        q.take(1, 0, &values, &journal);
+        q.take(10, 0, &values, &journal);
+        QCOMPARE(values.size(), 2);
+        QCOMPARE(journal, (QList<QByteArray>{"1", "2"}));
+        for (const auto &[item, v] : values) {
+            QCOMPARE(v.topic, item == a ? QByteArray("t/a") : QByteArray("t/b"));
+            QCOMPARE(v.value.toDouble(), item == a ? 2.0 : 3.0);
+            QCOMPARE(v.unit, item == a ? QByteArray("\"V\"") : QByteArray("\"A\""));
+        }
+        QCOMPARE(q.waitingValues(), 0);
+    }
+
+    // The broker killed: the outage is told once however many attempts
+    // fail; started again (empty), it gets the newest value of every item,
+    // also of those that did not change meanwhile. Stopping says "offline".
+    void brokerRestarted()
+    {
+        if (!haveTools())
+            QSKIP(qPrintable("not installed: " + m_missing));
+        Broker broker;
+        QVERIFY2(broker.start(), qPrintable(broker.error));
+        auto publisher = std::make_unique<MqttPublisher>(settingsFor(broker));
+        QSignalSpy outages(publisher.get(), &MqttPublisher::outage);
+        QSignalSpy connects(publisher.get(), &MqttPublisher::connected);
+        QVERIFY(connects.wait(5000));
+        PublishQueue &q = publisher->queue();
+        QVector<int> items;
+        for (int i = 0; i < 3; ++i)
+            items << q.item(TopicNames::value("bench", "Sys", 0, i, "VMon"), "V");
+        for (int i = 0; i < 3; ++i)
+            q.push(items[i], 100.0 + i, QDateTime::currentMSecsSinceEpoch());
+        QMap<QString, QByteArray> seen = broker.retained("kebodesk/bench/Sys/#", 3);
+        QCOMPARE(seen.size(), 3);
+        QCOMPARE(valueOf(seen.value("kebodesk/bench/Sys/0/2/VMon")), 102.0);
+        QCOMPARE(QJsonDocument::fromJson(seen.first()).object().value("unit").toString(), QStringLiteral("V"));
+
+        broker.kill();
+        QTRY_VERIFY_WITH_TIMEOUT(!publisher->isConnected(), 5000);
+        q.push(items[0], 200.0, QDateTime::currentMSecsSinceEpoch());
+        QTest::qWait(1700);  // attempts at 0.5 and 1.5 s fail
+        q.push(items[0], 201.0, QDateTime::currentMSecsSinceEpoch());
+        QCOMPARE(outages.size(), 1);
+        QVERIFY2(outages.first().first().toString().contains(QString::number(broker.port)),
+                 qPrintable(outages.first().first().toString()));
+        QVERIFY2(broker.start(), qPrintable(broker.error));
+        QVERIFY(connects.wait(10000));
+        seen = broker.retained("kebodesk/bench/#", 4);
+        QCOMPARE(valueOf(seen.value("kebodesk/bench/Sys/0/0/VMon")), 201.0);
+        QCOMPARE(valueOf(seen.value("kebodesk/bench/Sys/0/1/VMon")), 101.0);
+        QCOMPARE(valueOf(seen.value("kebodesk/bench/Sys/0/2/VMon")), 102.0);
+        QCOMPARE(seen.value("kebodesk/bench/status"), QByteArray("online"));
+        QCOMPARE(outages.size(), 1);
+        publisher.reset();
+        QCOMPARE(broker.retained("kebodesk/bench/status").value("kebodesk/bench/status"), QByteArray("offline"));
+    }
+
+    void logIn_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("right password") << "right" << true;
+        QTest::newRow("wrong password") << "wrong" << false;
+    }
+    // A refused log-in is told once and not tried again; nothing is published.
+    void logIn()
+    {
+        if (!haveTools())
+            QSKIP(qPrintable("not installed: " + m_missing));
+        QFETCH(QString, password);
+        QFETCH(bool, accepted);
+        Broker broker;
+        const User station{"station", "right"};
+        QVERIFY2(broker.requireUsers({station}) && broker.start(), qPrintable(broker.error));
+        BrokerSettings s = settingsFor(broker);
+        s.user = station.name;
+        s.password = password;
+        MqttPublisher publisher(s);
+        QSignalSpy refused(&publisher, &MqttPublisher::refused);
+        QSignalSpy outages(&publisher, &MqttPublisher::outage);
+        const int item = publisher.queue().item("kebodesk/bench/Sys/0/0/VMon", "V");
+        publisher.queue().push(item, 5.0, QDateTime::currentMSecsSinceEpoch());
+        QTRY_VERIFY_WITH_TIMEOUT(publisher.isConnected() || !refused.isEmpty(), 5000);
+        QTest::qWait(accepted ? 0 : 1200);  // no second attempt, nothing else told
+        QCOMPARE(refused.size(), accepted ? 0 : 1);
+        QCOMPARE(outages.size(), 0);
+        if (!accepted)
+            QVERIFY2(refused.first().first().toString().contains("refused the user \"station\""),
+                     qPrintable(refused.first().first().toString()));
+        const QMap<QString, QByteArray> seen = broker.retained("kebodesk/#", 2, accepted ? 5 : 1, station);
+        QCOMPARE(seen.size(), accepted ? 2 : 0);  // the value and the presence
+    }
+
+    void tls_data()
+    {
+        QTest::addColumn<bool>("rightCa");
+        QTest::newRow("CA of the broker") << true;
+        QTest::newRow("another CA") << false;
+    }
+    // The broker's certificate is checked against the CA file: signed by
+    // another CA, the connection is not made and the operator told why.
+    void tls()
+    {
+        if (!haveTools())
+            QSKIP(qPrintable("not installed: " + m_missing));
+        QFETCH(bool, rightCa);
+        Broker broker;
+        QVERIFY2(broker.useTls() && broker.makeCa("other") && broker.start(), qPrintable(broker.error));
+        BrokerSettings s = settingsFor(broker);
+        s.tls = true;
+        s.caFile = rightCa ? broker.caFile() : broker.dir.filePath("other.crt");
+        MqttPublisher publisher(s);
+        QSignalSpy outages(&publisher, &MqttPublisher::outage);
+        const int item = publisher.queue().item("kebodesk/bench/Sys/0/0/VMon", "V");
+        publisher.queue().push(item, 7.5, QDateTime::currentMSecsSinceEpoch());
+        QTRY_VERIFY_WITH_TIMEOUT(publisher.isConnected() || !outages.isEmpty(), 5000);
+        QCOMPARE(publisher.isConnected(), rightCa);
+        if (!rightCa)
+            QVERIFY2(outages.first().first().toString().contains("TLS"), qPrintable(outages.first().first().toString()));
+        const QMap<QString, QByteArray> seen = broker.retained("kebodesk/bench/Sys/#", 1, rightCa ? 5 : 1, {},
+                                                               broker.caFile());
+        QCOMPARE(seen.size(), rightCa ? 1 : 0);
+        if (rightCa)
+            QCOMPARE(valueOf(seen.first()), 7.5);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMqttPublisher)
+#include "tst_mqtt_publisher.moc"

@@ -65,6 +65,7 @@ PublishHooks::PublishHooks(MainWindow &window, Archive *journal) : QObject(&wind
     }, Qt::QueuedConnection);
     connect(m_publisher.get(), &MqttPublisher::refused, this, [this](const QString &reason) { tell(reason); },
             Qt::QueuedConnection);
+    m_publisher->start();
 
     SystemConnections *connections = window.connections();
     connect(connections, &SystemConnections::systemAdded, this, &PublishHooks::follow);

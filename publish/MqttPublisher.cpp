@@ -45,14 +45,20 @@ MqttPublisher::MqttPublisher(const BrokerSettings &settings, QObject *parent)
 {
     static std::once_flag libraryReady;
     std::call_once(libraryReady, [] { mosquitto_lib_init(); });
-    m_thread = std::thread([this] { run(); });
+}
+
+void MqttPublisher::start()
+{
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { run(); });
 }
 
 MqttPublisher::~MqttPublisher()
 {
     m_stop = true;
     m_queue.wake();
-    m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void MqttPublisher::run()

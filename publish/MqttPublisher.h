@@ -36,6 +36,8 @@ public:
     static constexpr int JournalBacklog = 10000;
 
     explicit MqttPublisher(const BrokerSettings &settings, QObject *parent = nullptr);
+    // Starts the thread; connect to the signals first.
+    void start();
     // Says "offline", disconnects and ends the thread (at most about 2 s).
     ~MqttPublisher() override;
 

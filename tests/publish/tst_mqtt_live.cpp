@@ -56,13 +56,15 @@ class TestMqttLive : public QObject
 private:
     WindowFixture fx;
     Broker broker;
+    QTemporaryDir configDir;
     QString missing;
 
     PublishHooks *hooks() const { return fx.w ? fx.w->findChild<PublishHooks *>() : nullptr; }
 
+    // The program's settings (its own store, see initTestCase).
     void settings(const QString &brokerAddress, const QString &user = {}, const QString &passwordFile = {})
     {
-        QSettings s;
+        QSettings s(QStringLiteral("ORVE"), QStringLiteral("KEBODESK"));
         s.remove("mqtt");
         s.setValue("mqtt/broker", brokerAddress);
         s.setValue("mqtt/station", Station);
@@ -85,11 +87,14 @@ private slots:
         if (!missing.isEmpty())
             QSKIP(qPrintable("not installed: " + missing));
         QVERIFY(fx.setUpOnce());
+        // A store of this test's own: other programs' windows must not
+        // publish to this broker.
+        QVERIFY(configDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
         QVERIFY2(broker.start(), qPrintable(broker.error));
     }
     void cleanupTestCase()
     {
-        QSettings().remove("mqtt");
         fx.tearDownOnce();
     }
     void cleanup() { fx.closeWindow(); }
@@ -121,7 +126,7 @@ private slots:
         for (int step = 0; step < 60 && vmon->value().value.toDouble() != target; ++step) {
             const double before = vmon->value().value.toDouble();
             vhw::advanceTime(0.1);
-            QTest::qWaitFor([&] { return vmon->value().value.toDouble() != before; }, 1000);
+            (void)QTest::qWaitFor([&] { return vmon->value().value.toDouble() != before; }, 1000);
             const double now = vmon->value().value.toDouble();
             if (now == before)
                 continue;
@@ -158,7 +163,7 @@ private slots:
                 QCOMPARE(json(payload).value("system").toString(), QStringLiteral("MF/3300"));
                 QCOMPARE(json(payload).value("board").toInt(), slot);
                 QCOMPARE(json(payload).value("channel").toInt(), channel);
-                QCOMPARE(json(payload).value("event").toString(), QStringLiteral("Raised"));
+                QCOMPARE(json(payload).value("event").toString(), QStringLiteral("raised"));
             }
         QVERIFY(fx.messages.isEmpty());
     }
@@ -173,9 +178,13 @@ private slots:
         QVERIFY(joined);
         QCOMPARE(fx.w->connections()->topLevelCount(), 1);
         const int id = vhw::findSystem("0_0_C1");
-        QCOMPARE(vhw::setChannelParam(id, 0, 0, "VSet", 123.5), ORVEHV_OK);
-        const QString own = Topics + "Board01/0/0/VSet", crate = Topics + "Board00/0/0/VSet";
-        QCOMPARE(json(broker.retained(own).value(own)).value("value").toDouble(), 123.5);
+        const QString set = firstChannelOf(joined)->parameter("V0Set") ? "V0Set" : "VSet";
+        QCOMPARE(vhw::setChannelParam(id, 0, 0, set.toStdString(), 123.5), ORVEHV_OK);
+        const QString own = Topics + "Board01/0/0/" + set, crate = Topics + "Board00/0/0/" + set;
+        QVERIFY(QTest::qWaitFor([&] {
+            vhw::advanceTime(0.1);
+            return json(broker.retained(own).value(own)).value("value").toDouble() == 123.5;
+        }, 8000));
         QVERIFY(json(broker.retained(crate, 1, 1).value(crate)).value("value").toDouble() != 123.5);
     }
 

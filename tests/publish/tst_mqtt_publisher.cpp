@@ -188,6 +188,7 @@ private slots:
         auto publisher = std::make_unique<MqttPublisher>(settingsFor(broker));
         QSignalSpy outages(publisher.get(), &MqttPublisher::outage);
         QSignalSpy connects(publisher.get(), &MqttPublisher::connected);
+        publisher->start();
         QVERIFY(connects.wait(5000));
         PublishQueue &q = publisher->queue();
         QVector<int> items;
@@ -220,6 +221,32 @@ private slots:
         QCOMPARE(broker.retained("kebodesk/bench/status").value("kebodesk/bench/status"), QByteArray("offline"));
     }
 
+    // No broker at the start: told once, with the address, while the
+    // attempts go on; the values wait and go out once it is there.
+    void noBrokerAtStart()
+    {
+        if (!haveTools())
+            QSKIP(qPrintable("not installed: " + m_missing));
+        Broker broker;
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        broker.port = probe.serverPort();
+        probe.close();
+        MqttPublisher publisher(settingsFor(broker));
+        QSignalSpy outages(&publisher, &MqttPublisher::outage);
+        publisher.start();
+        QSignalSpy connects(&publisher, &MqttPublisher::connected);
+        publisher.queue().push(publisher.queue().item("kebodesk/bench/Sys/-/-/Sessions", ""), 3, 1);
+        QVERIFY(outages.wait(3000));
+        QTest::qWait(1200);
+        QCOMPARE(outages.size(), 1);
+        QVERIFY2(outages.first().first().toString().contains(QString::number(broker.port)),
+                 qPrintable(outages.first().first().toString()));
+        QVERIFY2(broker.start(), qPrintable(broker.error));
+        QVERIFY(connects.wait(10000));
+        QCOMPARE(valueOf(broker.retained("kebodesk/bench/Sys/#").first()), 3.0);
+    }
+
     void logIn_data()
     {
         QTest::addColumn<QString>("password");
@@ -243,6 +270,7 @@ private slots:
         MqttPublisher publisher(s);
         QSignalSpy refused(&publisher, &MqttPublisher::refused);
         QSignalSpy outages(&publisher, &MqttPublisher::outage);
+        publisher.start();
         const int item = publisher.queue().item("kebodesk/bench/Sys/0/0/VMon", "V");
         publisher.queue().push(item, 5.0, QDateTime::currentMSecsSinceEpoch());
         QTRY_VERIFY_WITH_TIMEOUT(publisher.isConnected() || !refused.isEmpty(), 5000);
@@ -276,6 +304,7 @@ private slots:
         s.caFile = rightCa ? broker.caFile() : broker.dir.filePath("other.crt");
         MqttPublisher publisher(s);
         QSignalSpy outages(&publisher, &MqttPublisher::outage);
+        publisher.start();
         const int item = publisher.queue().item("kebodesk/bench/Sys/0/0/VMon", "V");
         publisher.queue().push(item, 7.5, QDateTime::currentMSecsSinceEpoch());
         QTRY_VERIFY_WITH_TIMEOUT(publisher.isConnected() || !outages.isEmpty(), 5000);

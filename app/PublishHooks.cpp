@@ -93,7 +93,7 @@ void PublishHooks::onValue(QSystemInterface *sys, ORVEHVNode *node)
 {
     // Re-emitted values of a joined board system come from its own entry too;
     // connection items (state, slot count) are no measured values.
-    if (!node || node->handle() != sys->handle() || node->kind() == KindConnectionItem)
+    if (!m_publishing || !node || node->handle() != sys->handle() || node->kind() == KindConnectionItem)
         return;
     QHash<const ORVEHVNode *, int> &items = m_items[sys];
     auto found = items.constFind(node);

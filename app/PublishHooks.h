@@ -32,6 +32,9 @@ public:
 
     // Null while publishing is off.
     MqttPublisher *publisher() const { return m_publisher.get(); }
+    // Values are handed over only while on (the default); for measuring
+    // what publishing costs the event path.
+    void setPublishing(bool on) { m_publishing = on; }
 
     // How the password is asked (a dialog by default); an empty answer
     // leaves publishing off. Tests replace it.
@@ -45,6 +48,7 @@ private:
 
     MainWindow &m_window;
     std::unique_ptr<MqttPublisher> m_publisher;
+    bool m_publishing = true;
     // Per system: the publisher's item of each node seen, until the tree changes.
     QHash<const QSystemInterface *, QHash<const ORVEHVNode *, int>> m_items;
 };

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int MaxInflight = 1000;      // QoS 1 messages sent and not yet acknowledged
+constexpr int MaxInflight = 100;       // QoS 1 messages sent and not yet acknowledged
 constexpr int Batch = 2000;            // values taken from the queue at once
 constexpr int KeepAliveSeconds = 30;
 constexpr int ConnackTimeoutMs = 10000;

@@ -12,12 +12,17 @@
 //   - catch-up: from the flood's last record until every cell shows it.
 //
 // With "log" as the fourth argument the system's value log is on for every
-// "VMon" cell (into a temporary file) during the burst and the flood.
+// "VMon" cell (into a temporary file) during the burst and the flood. With
+// "mqtt" (fourth or fifth) a mosquitto broker is started on loopback and a
+// third flood runs with archiving and publishing every value on it.
 //
-// Usage: bench_events [burst events (200000)] [flood seconds (10)] [flood events/s (100000)] [log]
+// Usage: bench_events [burst events (200000)] [flood seconds (10)] [flood events/s (100000)] [log] [mqtt]
 
 #include "app/HistoryHooks.h"
 #include "app/MainWindow.h"
+#include "app/PublishHooks.h"
+#include "publish/MqttPublisher.h"
+#include "tests/support/MosquittoBroker.h"
 #include "app/SystemConnections.h"
 #include "history/Archive.h"
 #include "app/SystemPanelBuilder.h"
@@ -30,6 +35,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMutexLocker>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -185,12 +191,37 @@ int main(int argc, char **argv)
 
     const double floor = floorRate(app, burst);
 
+    // Publishing: a broker of its own, named in a settings store of its own.
+    bool mqtt = false;
+    for (int i = 4; i < argc; ++i)
+        mqtt = mqtt || QByteArray(argv[i]) == "mqtt";
+    broker_test::Broker broker;
+    QTemporaryDir configDir;
+    if (mqtt) {
+        if (!broker_test::missingTools().isEmpty() || !broker.start()) {
+            std::fprintf(stderr, "no mosquitto broker: %s%s\n", qPrintable(broker_test::missingTools()),
+                         qPrintable(broker.error));
+            return 1;
+        }
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
+        QSettings(QStringLiteral("ORVE"), QStringLiteral("KEBODESK"))
+            .setValue(QStringLiteral("mqtt/broker"), QStringLiteral("127.0.0.1:%0").arg(broker.port));
+    }
+
     const vhw::SystemInfo info = largestSystem();
     MainWindow *w = MainWindow::create();
     if (!w || !w->startEventServer() || info.id < 0) {
         std::fprintf(stderr, "no event server or no system\n");
         return 1;
     }
+    auto *publishing = w->findChild<PublishHooks *>();
+    MqttPublisher *publisher = publishing ? publishing->publisher() : nullptr;
+    if (mqtt && !publisher) {
+        std::fprintf(stderr, "the program does not publish\n");
+        return 1;
+    }
+    if (publishing)
+        publishing->setPublishing(false);
     w->resize(1400, 900);
     w->show();
     const QString arg = QString::fromStdString(info.argument);
@@ -231,11 +262,17 @@ int main(int argc, char **argv)
         std::vector<qint64> gaps;
         double catchUpMs = -1;
         qint64 archived = 0;
+        qint64 published = 0;
+        const char *label = "";
     };
     const unsigned int floodEvents = floodRate * unsigned(floodSeconds);
-    auto runFlood = [&](bool archiving) {
+    auto runFlood = [&](bool archiving, bool publish, const char *label) {
         Flood f;
+        f.label = label;
         HistoryHooks::instance()->setArchiving(archiving);
+        if (publishing)
+            publishing->setPublishing(publish);
+        const qint64 publishedBefore = publisher ? publisher->publishedValues() : 0;
         const qint64 storedBefore = HistoryHooks::instance()->archive()->storedValues();
         f.gaps.reserve(size_t(floodSeconds) * 1000);
         QElapsedTimer tick;
@@ -261,26 +298,42 @@ int main(int argc, char **argv)
         f.catchUpMs = waited < 0 ? -1 : double(sinceStart + waited - floodEndMs * 1000000) / 1e6;
         HistoryHooks::instance()->archive()->flush(60000);
         f.archived = HistoryHooks::instance()->archive()->storedValues() - storedBefore;
+        if (publisher) {
+            // Until the publisher has sent what it was handed.
+            for (QElapsedTimer t; !t.isValid() || t.elapsed() < 10000;) {
+                if (!t.isValid())
+                    t.start();
+                if (publisher->queue().waitingValues() == 0)
+                    break;
+                app.processEvents(QEventLoop::AllEvents, 20);
+            }
+            f.published = publisher->publishedValues() - publishedBefore;
+        }
         return f;
     };
-    const Flood off = runFlood(false);
-    const Flood on = runFlood(true);
-    const bool waited = off.catchUpMs >= 0 && on.catchUpMs >= 0;
+    std::vector<Flood> floods{runFlood(false, false, "archiving off"), runFlood(true, false, "archiving on")};
+    if (mqtt)
+        floods.push_back(runFlood(true, true, "archiving on, publishing on"));
+    bool waited = true;
+    for (const Flood &f : floods)
+        waited = waited && f.catchUpMs >= 0;
 
     std::printf("machine: %d cores; system %s (%s), %zu channels; value log %s\n", QThread::idealThreadCount(),
                 info.argument.c_str(), info.description.c_str(), cells.size(), logOn ? "on" : "off");
     std::printf("floor (bare queued signals of 1060-byte records): %.0f records/s\n", floor);
     std::printf("burst of %u events into visible cells: %.0f events/s, %.0f %% of the floor\n", burst, cellRate,
                 floor > 0 ? 100.0 * cellRate / floor : 0.0);
-    for (const Flood *f : {&off, &on}) {
-        const std::vector<qint64> &gaps = f->gaps;
-        std::printf("archiving %s: stall during a %d s flood of %u events/s: p50 %.2f ms, p99 %.2f ms, worst %.2f ms"
-                    " (%zu beats); catch-up %.1f ms; %lld values archived\n",
-                    f == &off ? "off" : "on ", floodSeconds, floodRate, percentile(gaps, 0.50),
-                    percentile(gaps, 0.99),
+    for (const Flood &f : floods) {
+        const std::vector<qint64> &gaps = f.gaps;
+        std::printf("%s: stall during a %d s flood of %u events/s: p50 %.2f ms, p99 %.2f ms, worst %.2f ms"
+                    " (%zu beats); catch-up %.1f ms; %lld values archived, %lld published\n",
+                    f.label, floodSeconds, floodRate, percentile(gaps, 0.50), percentile(gaps, 0.99),
                     gaps.empty() ? 0.0 : double(*std::max_element(gaps.begin(), gaps.end())) / 1e6, gaps.size(),
-                    f->catchUpMs, f->archived);
+                    f.catchUpMs, f.archived, f.published);
     }
+    if (publisher)
+        std::printf("publishing: %lld values replaced by a newer one before they were sent\n",
+                    publisher->droppedValues());
     delete w;
     setOperatorMessageHook({});
     return burstNs > 0 && waited ? 0 : 2;

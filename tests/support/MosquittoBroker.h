@@ -204,6 +204,7 @@ public:
     }
 
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    qint64 pid() const { return m_process.processId(); }
 
 private:
     bool fail(const QString &why)

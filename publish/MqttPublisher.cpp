@@ -12,13 +12,19 @@
 #include <cstring>
 #include <mutex>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int MaxInflight = 100;       // QoS 1 messages sent and not yet acknowledged
 constexpr int Batch = 2000;            // values taken from the queue at once
+constexpr int IdleMs = 20;             // pause between looks at the queue when it is not full
 constexpr int KeepAliveSeconds = 30;
 constexpr int ConnackTimeoutMs = 10000;
 constexpr int MaxBackoffMs = 30000;
+constexpr int CountsIntervalMs = 5000;
 
 qint64 nowMs()
 {
@@ -41,7 +47,7 @@ QString errorText(int rc)
 
 MqttPublisher::MqttPublisher(const BrokerSettings &settings, QObject *parent)
     : QObject(parent), m_settings(settings), m_presenceTopic(TopicNames::presence(settings.station)),
-      m_journalTopic(TopicNames::journal(settings.station))
+      m_journalTopic(TopicNames::journal(settings.station)), m_countsTopic(TopicNames::counts(settings.station))
 {
     static std::once_flag libraryReady;
     std::call_once(libraryReady, [] { mosquitto_lib_init(); });
@@ -63,6 +69,9 @@ MqttPublisher::~MqttPublisher()
 
 void MqttPublisher::run()
 {
+    // Below the GUI thread: when the cores are busy, values wait here (and
+    // merge), not the operator's event loop.
+    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
     mosquitto *m = mosquitto_new(m_settings.clientId.toUtf8().constData(), true, this);
     QString error;
     if (!m || !configure(m, &error)) {
@@ -143,6 +152,8 @@ void MqttPublisher::awaitConnack(mosquitto *m)
         m_state = State::Up;
         m_backoffMs = 500;
         m_inflight = 0;
+        m_countsSent = -1;
+        m_nextCounts = 0;
         m_outageTold = false;
         m_connected = true;
         publishPresence(m, "online");
@@ -173,6 +184,8 @@ void MqttPublisher::serve(mosquitto *m)
     const bool canSend = !mosquitto_want_write(m) && m_inflight < MaxInflight;
     if (canSend)
         sendValues(m);
+    if (canSend && m_state == State::Up && nowMs() >= m_nextCounts)
+        publishCounts(m);
     if (m_state != State::Up)
         return;
     const int rc = mosquitto_loop(m, canSend ? 0 : 10, 1);
@@ -216,6 +229,19 @@ void MqttPublisher::publishPresence(mosquitto *m, const char *word)
     send(m, m_presenceTopic, QByteArray(word), 1, true);
 }
 
+void MqttPublisher::publishCounts(mosquitto *m)
+{
+    m_nextCounts = nowMs() + CountsIntervalMs;
+    const qint64 dropped = m_queue.droppedValues() + m_queue.droppedJournal();
+    if (dropped == m_countsSent)
+        return;
+    const QByteArray payload = "{\"published\":" + QByteArray::number(publishedValues()) + ",\"dropped\":"
+                               + QByteArray::number(m_queue.droppedValues()) + ",\"journalDropped\":"
+                               + QByteArray::number(m_queue.droppedJournal()) + '}';
+    if (send(m, m_countsTopic, payload, 0, true))
+        m_countsSent = dropped;
+}
+
 void MqttPublisher::republishAll(mosquitto *m)
 {
     for (auto it = m_last.cbegin(); it != m_last.cend() && m_state == State::Up; ++it)
@@ -226,7 +252,9 @@ void MqttPublisher::sendValues(mosquitto *m)
 {
     QVector<QPair<int, OutgoingValue>> values;
     QList<QByteArray> journal;
-    m_queue.take(Batch, 10, &values, &journal);
+    // Busy: straight on; else a pause in which values gather (and merge).
+    m_queue.take(Batch, m_batchFull ? 0 : IdleMs, &values, &journal);
+    m_batchFull = values.size() >= Batch;
     for (const QByteArray &entry : journal)
         m_journalOut.push_back(entry);
     while (m_journalOut.size() > size_t(JournalBacklog))

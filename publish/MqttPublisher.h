@@ -8,7 +8,10 @@
 // newest value of every item is sent again after each (re)connection, so a
 // broker that restarted without its store has them again. The station's
 // presence is "online" on its status topic while connected and "offline"
-// when it stops or, through the last will, when the broker loses it.
+// when it stops or, through the last will, when the broker loses it. What
+// never went out (a value replaced by a newer one while it waited, a journal
+// entry past the backlog's bound) is counted on the counts topic, at most
+// every 5 s and only when the count grew.
 //
 // It subscribes to nothing: no message from the broker reaches the program.
 //
@@ -65,6 +68,7 @@ private:
     bool send(mosquitto *m, const QByteArray &topic, const QByteArray &payload, int qos, bool retain);
     void publishPresence(mosquitto *m, const char *word);
     void republishAll(mosquitto *m);
+    void publishCounts(mosquitto *m);
     void sendValues(mosquitto *m);
     void closeConnection(mosquitto *m);
 
@@ -74,6 +78,7 @@ private:
     const BrokerSettings m_settings;
     const QByteArray m_presenceTopic;
     const QByteArray m_journalTopic;
+    const QByteArray m_countsTopic;
     PublishQueue m_queue;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_connected{false};
@@ -86,6 +91,9 @@ private:
     int m_backoffMs = 500;
     bool m_outageTold = false;
     int m_inflight = 0;           // QoS 1 messages not yet acknowledged
+    bool m_batchFull = false;     // the last look at the queue took a full batch
+    qint64 m_nextCounts = 0;      // when the counts may go out again
+    qint64 m_countsSent = -1;     // the dropped count last published
     QHash<int, QPair<QByteArray, QByteArray>> m_last;  // item: topic, newest payload sent
     std::deque<QByteArray> m_journalOut;               // journal entries not yet sent
     std::thread m_thread;

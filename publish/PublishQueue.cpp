@@ -27,51 +27,54 @@ void PublishQueue::push(int item, const QVariant &value, qint64 time)
         m_droppedValues.fetch_add(1, std::memory_order_relaxed);
         return;
     }
-    bool wasEmpty;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        wasEmpty = m_waiting.isEmpty() && m_journal.empty();
-        const auto waiting = m_waiting.find(item);
-        if (waiting != m_waiting.end()) {
-            m_droppedValues.fetch_add(1, std::memory_order_relaxed);
-            *waiting = {value, time};
-        } else {
-            m_waiting.insert(item, {value, time});
-        }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto waiting = m_waiting.find(item);
+    if (waiting != m_waiting.end()) {
+        m_droppedValues.fetch_add(1, std::memory_order_relaxed);
+        *waiting = {value, time};
+    } else {
+        m_waiting.insert(item, {value, time});
     }
-    if (wasEmpty)
-        m_ready.notify_one();
 }
 
 void PublishQueue::pushJournal(const QByteArray &payload)
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (int(m_journal.size()) >= m_journalLimit) {
-            m_journal.pop_front();
-            m_droppedJournal.fetch_add(1, std::memory_order_relaxed);
-        }
-        m_journal.push_back(payload);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (int(m_journal.size()) >= m_journalLimit) {
+        m_journal.pop_front();
+        m_droppedJournal.fetch_add(1, std::memory_order_relaxed);
     }
-    m_ready.notify_one();
+    m_journal.push_back(payload);
 }
 
 void PublishQueue::take(int maxValues, int waitMs, QVector<QPair<int, OutgoingValue>> *values,
                         QList<QByteArray> *journal)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (waitMs > 0)
-        m_ready.wait_for(lock, std::chrono::milliseconds(waitMs),
-                         [this] { return m_woken || !m_waiting.isEmpty() || !m_journal.empty(); });
-    m_woken = false;
-    for (auto it = m_waiting.begin(); it != m_waiting.end() && values->size() < maxValues;) {
-        const Item &i = m_items.at(it.key());
-        values->append({it.key(), OutgoingValue{i.topic, i.unit, it->value, it->time}});
-        it = m_waiting.erase(it);
+    QHash<int, Waiting> taken;
+    QVector<Item> items;
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (waitMs > 0 && !m_woken)
+            m_ready.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return m_woken; });
+        m_woken = false;
+        if (m_waiting.size() <= maxValues) {
+            taken.swap(m_waiting);
+        } else {
+            for (auto it = m_waiting.begin(); taken.size() < maxValues;) {
+                taken.insert(it.key(), it.value());
+                it = m_waiting.erase(it);
+            }
+        }
+        items = m_items;  // shared, not copied
+        while (!m_journal.empty()) {
+            journal->append(m_journal.front());
+            m_journal.pop_front();
+        }
     }
-    while (!m_journal.empty()) {
-        journal->append(m_journal.front());
-        m_journal.pop_front();
+    values->reserve(values->size() + taken.size());
+    for (auto it = taken.cbegin(); it != taken.cend(); ++it) {
+        const Item &i = items.at(it.key());
+        values->append({it.key(), OutgoingValue{i.topic, i.unit, it->value, it->time}});
     }
 }
 

@@ -8,7 +8,9 @@
 // items. Journal entries wait in order, at most `journalLimit` of them; past
 // that the oldest goes and counts as dropped.
 //
-// push() and pushJournal() take one lock and one hash insertion.
+// push() and pushJournal() take one lock and one hash insertion, and wake
+// nobody: the publisher comes for what waits at its own pace (a wake per
+// value would cost the GUI thread a system call and a thread switch).
 
 #include <QByteArray>
 #include <QHash>
@@ -41,9 +43,9 @@ public:
     void pushJournal(const QByteArray &payload);
 
     // Moves up to `maxValues` waiting values (with their item) and every
-    // waiting journal entry out; waits up to `waitMs` for something first.
+    // waiting journal entry out, after waiting `waitMs` (or until wake()).
     void take(int maxValues, int waitMs, QVector<QPair<int, OutgoingValue>> *values, QList<QByteArray> *journal);
-    // Wakes a take() that waits.
+    // Ends the wait of a take() at once.
     void wake();
 
     qint64 droppedValues() const { return m_droppedValues.load(std::memory_order_relaxed); }

@@ -42,4 +42,9 @@ QByteArray presence(const QString &station)
     return join(station, QStringLiteral("status"));
 }
 
+QByteArray counts(const QString &station)
+{
+    return join(station, QStringLiteral("counts"));
+}
+
 } // namespace TopicNames

@@ -5,6 +5,7 @@
 //   kebodesk/<station>/<system>/<board>/<channel>/<parameter>   values (retained)
 //   kebodesk/<station>/journal                                   journal entries
 //   kebodesk/<station>/status                                    "online" / "offline" (retained, last will)
+//   kebodesk/<station>/counts                                    values published, dropped (retained)
 // A system parameter has "-" for board and channel, a board parameter "-"
 // for the channel; boards are named by slot, channels by number, so a topic
 // stays the same when the operator renames a channel.
@@ -21,6 +22,7 @@ QString part(const QString &name);
 QByteArray value(const QString &station, const QString &system, int board, int channel, const QString &parameter);
 QByteArray journal(const QString &station);
 QByteArray presence(const QString &station);
+QByteArray counts(const QString &station);
 
 } // namespace TopicNames
 

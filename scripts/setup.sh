@@ -6,13 +6,15 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 # Build and tests; the VNC display of a run without a display (TigerVNC's own
-# server and password tool, and a client for scripts/vnc-check.sh).
+# server and password tool, and a client for scripts/vnc-check.sh); the MQTT
+# client library, and the broker, its clients and openssl the tests use.
 packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev libgl-dev
           qt6-webengine-dev libqt6webenginecore6-bin
           qt6-charts-dev libqt6sql6-sqlite libsqlite3-dev
           xvfb xauth x11-apps fonts-dejavu-core
-          tigervnc-standalone-server tigervnc-tools vncsnapshot)
+          tigervnc-standalone-server tigervnc-tools vncsnapshot
+          libmosquitto-dev mosquitto mosquitto-clients openssl)
 packages_only=0
 if [ "${1:-}" = --packages-only ]; then
   packages_only=1

@@ -217,6 +217,9 @@ private slots:
         QCOMPARE(valueOf(seen.value("kebodesk/bench/Sys/0/2/VMon")), 102.0);
         QCOMPARE(seen.value("kebodesk/bench/status"), QByteArray("online"));
         QCOMPARE(outages.size(), 1);
+        // 200 was replaced by 201 while the broker was away: counted.
+        const QByteArray counts = broker.retained("kebodesk/bench/counts").value("kebodesk/bench/counts");
+        QCOMPARE(QJsonDocument::fromJson(counts).object().value("dropped").toInt(), 1);
         publisher.reset();
         QCOMPARE(broker.retained("kebodesk/bench/status").value("kebodesk/bench/status"), QByteArray("offline"));
     }

@@ -133,7 +133,10 @@ void MqttPublisher::attempt(mosquitto *m)
 {
     m_connack = -1;
     const QByteArray host = m_settings.host.toUtf8();
-    const int rc = mosquitto_connect(m, host.constData(), m_settings.port, KeepAliveSeconds);
+    // Without waiting for the TCP connection: a broker whose packets are
+    // dropped would otherwise hold this thread (and the program's end) for
+    // minutes; the answer is awaited with a deadline instead.
+    const int rc = mosquitto_connect_async(m, host.constData(), m_settings.port, KeepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
         fail(QStringLiteral("The MQTT broker %0:%1 cannot be reached: %2.")
                  .arg(m_settings.host)

@@ -71,11 +71,12 @@ void MqttPublisher::run()
 {
     // Below the GUI thread: when the cores are busy, values wait here (and
     // merge), not the operator's event loop.
-    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
+    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 3);
     mosquitto *m = mosquitto_new(m_settings.clientId.toUtf8().constData(), true, this);
     QString error;
     if (!m || !configure(m, &error)) {
-        emit refused(m ? error : QStringLiteral("The MQTT client cannot be made: %0.").arg(errorText(MOSQ_ERR_ERRNO)));
+        post(&MqttPublisher::refused,
+             m ? error : QStringLiteral("The MQTT client cannot be made: %0.").arg(errorText(MOSQ_ERR_ERRNO)));
         if (m)
             mosquitto_destroy(m);
         return;
@@ -161,14 +162,14 @@ void MqttPublisher::awaitConnack(mosquitto *m)
         m_connected = true;
         publishPresence(m, "online");
         republishAll(m);
-        emit connected();
+        post(&MqttPublisher::connected);
         return;
     }
     const QString broker = QStringLiteral("%0:%1").arg(m_settings.host).arg(m_settings.port);
     if (m_connack == 4 || m_connack == 5) {
         m_state = State::Stopped;
         mosquitto_disconnect(m);
-        emit refused(QStringLiteral("The MQTT broker %0 refused the user \"%1\" (%2): nothing is published. Correct "
+        post(&MqttPublisher::refused, QStringLiteral("The MQTT broker %0 refused the user \"%1\" (%2): nothing is published. Correct "
                                     "the user or the password and start the program again.")
                          .arg(broker, m_settings.user, QString::fromUtf8(mosquitto_connack_string(m_connack))));
         return;
@@ -205,7 +206,7 @@ void MqttPublisher::fail(const QString &reason)
     m_connected = false;
     if (!m_outageTold) {
         m_outageTold = true;
-        emit outage(reason);
+        post(&MqttPublisher::outage, reason);
     }
     m_deadline = nowMs() + m_backoffMs;
     m_backoffMs = qMin(m_backoffMs * 2, MaxBackoffMs);

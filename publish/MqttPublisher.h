@@ -53,6 +53,7 @@ public:
     qint64 droppedValues() const { return m_queue.droppedValues(); }
 
 signals:
+    // Emitted on the thread the publisher belongs to (queued from its own).
     void connected();
     void outage(const QString &reason);
     void refused(const QString &reason);
@@ -71,6 +72,15 @@ private:
     void publishCounts(mosquitto *m);
     void sendValues(mosquitto *m);
     void closeConnection(mosquitto *m);
+
+    // Emits the signal on the publisher's own thread, later; dropped with
+    // the publisher.
+    template <typename... Args, typename... Values>
+    void post(void (MqttPublisher::*signal)(Args...), Values... values)
+    {
+        QMetaObject::invokeMethod(this, [this, signal, values...] { (this->*signal)(values...); },
+                                  Qt::QueuedConnection);
+    }
 
     static void onConnect(mosquitto *, void *self, int rc);
     static void onPublish(mosquitto *, void *self, int mid);

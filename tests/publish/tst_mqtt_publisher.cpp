@@ -240,7 +240,7 @@ private slots:
         publisher.start();
         QSignalSpy connects(&publisher, &MqttPublisher::connected);
         publisher.queue().push(publisher.queue().item("kebodesk/bench/Sys/-/-/Sessions", ""), 3, 1);
-        QVERIFY(outages.wait(3000));
+        QVERIFY(outages.wait(10000));
         QTest::qWait(1200);
         QCOMPARE(outages.size(), 1);
         QVERIFY2(outages.first().first().toString().contains(QString::number(broker.port)),

@@ -132,6 +132,11 @@ struct WindowFixture
                 delete top;
     }
 
+    QSystemInterface *connect(int type, int link, const QString &argument, const QString &name)
+    {
+        return connect(LiveTarget{type, link, argument, QString(), QString()}, name);
+    }
+
     QSystemInterface *connect(const LiveTarget &t, const QString &name = QStringLiteral("Sys"))
     {
         QSystemInterface *sys = connectLive(w, t.type, t.link, t.argument, name, t.user, t.password);

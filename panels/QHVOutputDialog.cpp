@@ -6,6 +6,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -75,8 +76,12 @@ void QHVOutputDialog::buttonClick()
         return;
     // Resetting or recovering an output changes it: asked first, as every
     // command that changes outputs is.
-    if (!askOperator(QStringLiteral("You are sending %0 signal to system %1.").arg(b->text(), m_systemNode->name()),
-                     this))
+    // The question runs an event loop in which the panel, and this dialog
+    // with it, may be deleted (the system disconnected).
+    const QPointer<QHVOutputDialog> self(this);
+    const bool yes = askOperator(
+        QStringLiteral("You are sending %0 signal to system %1.").arg(b->text(), m_systemNode->name()), this);
+    if (!self || !yes)
         return;
     CommandFeedback::writeProperty(m_systemNode, QLatin1String(RecordName), value, this);
 }

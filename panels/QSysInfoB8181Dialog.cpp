@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -93,8 +94,14 @@ QString QSysInfoB8181Dialog::shownText(const QString &property) const
 void QSysInfoB8181Dialog::okButtonClicked()
 {
     const int chosen = m_limit->currentIndex();
-    if (m_limitRead >= 0 && chosen >= 0 && chosen != m_limitRead
-        && !CommandFeedback::writeProperty(m_systemNode, QLatin1String(LimitName), chosen, this))
+    if (m_limitRead < 0 || chosen < 0 || chosen == m_limitRead) {
+        accept();
         return;
-    accept();
+    }
+    // A refusal's message runs an event loop in which this dialog may be
+    // deleted with its panel.
+    const QPointer<QSysInfoB8181Dialog> self(this);
+    const bool written = CommandFeedback::writeProperty(m_systemNode, QLatin1String(LimitName), chosen, this);
+    if (self && written)
+        accept();
 }

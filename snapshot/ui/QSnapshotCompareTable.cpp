@@ -1,6 +1,7 @@
 #include "snapshot/ui/QSnapshotCompareTable.h"
 
 #include "device/OperatorMessage.h"
+#include "history/CsvText.h"
 #include "snapshot/ui/SnapshotTables.h"
 
 #include <QFileDialog>
@@ -8,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -16,13 +16,6 @@ using namespace snapshot;
 using namespace snapshot_ui;
 
 namespace {
-
-QString csvField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')))
-        return text;
-    return QLatin1Char('"') + QString(text).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-}
 
 QString presenceText(const QVariant &v)
 {
@@ -119,35 +112,28 @@ QSet<QString> QSnapshotCompareTable::pickedItems() const
 
 QString QSnapshotCompareTable::csvText() const
 {
-    QStringList lines;
     QStringList header;
     for (int c = System; c < ColumnCount; ++c)
-        header << csvField(m_table->horizontalHeaderItem(c)->text());
-    lines << header.join(QLatin1Char(','));
+        header << m_table->horizontalHeaderItem(c)->text();
+    QString text = CsvText::line(header);
     for (int r = 0; r < m_table->rowCount(); ++r) {
         if (m_table->isRowHidden(r))
             continue;
         QStringList fields;
         for (int c = System; c < ColumnCount; ++c)
-            fields << csvField(m_table->item(r, c)->text());
-        lines << fields.join(QLatin1Char(','));
+            fields << m_table->item(r, c)->text();
+        text += CsvText::line(fields);
     }
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    return text;
 }
 
 bool QSnapshotCompareTable::exportCsv(const QString &path, QString *error) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        *error = QStringLiteral("%1 cannot be written: %2.").arg(path, file.errorString());
-        return false;
-    }
-    file.write(csvText().toUtf8());
-    if (!file.commit()) {
-        *error = QStringLiteral("%1 could not be written completely: %2.").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    QString reason;
+    if (CsvText::saveWhole(path, csvText().toUtf8(), &reason))
+        return true;
+    *error = QStringLiteral("%1 cannot be written: %2.").arg(path, reason);
+    return false;
 }
 
 void QSnapshotCompareTable::exportClicked()

@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -69,7 +70,9 @@ QSnapshotsDialog::QSnapshotsDialog(QWidget *parent, const QString &storeFolder, 
 {
     setObjectName(QStringLiteral("snapshotsDialog"));
     setWindowTitle(QStringLiteral("Setpoint snapshots"));
-    resize(1280, 720);
+    // Large enough for the comparison, never larger than the screen (its
+    // status line went below a 720-line screen's edge).
+    resize(QSize(1280, 720).boundedTo(screen()->availableGeometry().size() * 0.9));
     auto *split = new QSplitter(this);
     auto *outer = new QVBoxLayout(this);
     outer->addWidget(split, 1);

@@ -11,6 +11,7 @@
 
 #include "app/ViewsController.h"
 #include "logging/QLogDialog.h"
+#include "panels/QHVOutputDialog.h"
 #include "panels/QSystemInformations.h"
 #include "views/ChannelGroups.h"
 #include "views/QConfigureViewDialog.h"
@@ -311,6 +312,24 @@ private slots:
         QVERIFY(!guard);
         QVERIFY(driver.texts().value(0).contains("kill signal"));
         QCOMPARE(vhw::channelParamValue(id, 0, 0, "Pw"), 1.0);
+    }
+
+    // The same for a dialog of the panel that asks before it writes (a
+    // B8181's HV Reset): deleted with its panel inside its own question.
+    void outputQuestionOutlivesItsDialog()
+    {
+        QSystemInterface *sys = live_test::connectLive(fx.w, 16, 0, "192.0.2.20", "Rack", "admin", "admin");
+        QVERIFY(sys);
+        const int id = vhw::findSystem("192.0.2.20");
+        qobject_cast<QSystemInformations *>(sys->systemCommandsPanel())->button("HV\nRESET")->click();
+        QPointer<QHVOutputDialog> d = fx.w->findChild<QHVOutputDialog *>();
+        QVERIFY(d);
+        MessageBoxDriver driver;
+        driver.plan({"Yes", [this] { fx.w->deleteLater(); }, [this] { return window.isNull(); }});
+        d->outputButtons().at(2)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(driver.planDone(), 10000);
+        QVERIFY(!d);
+        QCOMPARE(vhw::sysPropValue(id, "RstRecFlag"), 0.0);
     }
 };
 

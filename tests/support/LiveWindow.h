@@ -24,7 +24,7 @@
 #include <QThread>
 #include <functional>
 
-#include "virtualhw/VirtualControl.h"
+#include "tests/support/World.h"
 
 namespace live_test {
 
@@ -47,6 +47,14 @@ inline QSystemInterface *connectLive(MainWindow *w, int type, int link, const QS
     while (!eventThreadOf(sys) && !limit.hasExpired())
         QTest::qWait(10);
     return eventThreadOf(sys) ? sys : nullptr;
+}
+
+// The same for a system of the current world, with its own login.
+inline QSystemInterface *connectLive(MainWindow *w, const std::string &argument, const QString &name)
+{
+    const vhw::SystemInfo s = worldSystem(argument);
+    return connectLive(w, s.systemType, s.linkType, QString::fromStdString(s.argument), name,
+                       QString::fromStdString(s.user), QString::fromStdString(s.password));
 }
 
 inline ORVEHVNode *boardInSlot(QSystemInterface *sys, int slot)

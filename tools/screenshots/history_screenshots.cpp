@@ -6,7 +6,7 @@
 
 #include "app/HistoryHooks.h"
 #include "app/MainWindow.h"
-#include "app/SystemPanelBuilder.h"
+#include "app/SystemConnections.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
 #include "history/widgets/QJournalDock.h"
@@ -30,8 +30,6 @@ int main(int argc, char **argv)
     QStandardPaths::setTestModeEnabled(true);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
     vhw::setTimeMode(vhw::TimeMode::Manual);
-    SystemPanelBuilder builder;
-    QSystemInterface::setPanelFactory(&builder);
     setOperatorMessageHook([](const OperatorMessage &) { return 0; });  // Yes to every question
     MainWindow *w = MainWindow::create();
     if (!w || !w->startEventServer())
@@ -42,7 +40,7 @@ int main(int argc, char **argv)
                            QStringLiteral("admin"))
         != 0)
         return 1;
-    QSystemInterface *sys = w->systems().last();
+    QSystemInterface *sys = w->connections()->systems().last();
     for (int i = 0; i < 500; ++i) {
         QTest::qWait(20);
         QMutexLocker lock(&EventServer::systemsMutex());

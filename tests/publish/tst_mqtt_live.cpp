@@ -105,7 +105,7 @@ private slots:
     void rampAndTripArrive()
     {
         QVERIFY(openPublishing());
-        QSystemInterface *sys = connectLive(fx.w, 2, 0, "192.0.2.10", "MF/3300", "admin", "admin");
+        QSystemInterface *sys = connectLive(fx.w, "192.0.2.10", "MF/3300");
         QVERIFY(sys);
         const int id = vhw::findSystem("192.0.2.10");
         ORVEHVNode *ch = firstChannelOf(sys);
@@ -173,8 +173,8 @@ private slots:
     void joinedBoardUnderItsOwnSystem()
     {
         QVERIFY(openPublishing());
-        QVERIFY(connectLive(fx.w, 5, 3, "0_0_C0", "Board00"));
-        QSystemInterface *joined = connectLive(fx.w, 5, 3, "0_0_C1", "Board01");
+        QVERIFY(connectLive(fx.w, "0_0_C0", "Board00"));
+        QSystemInterface *joined = connectLive(fx.w, "0_0_C1", "Board01");
         QVERIFY(joined);
         QCOMPARE(fx.w->connections()->topLevelCount(), 1);
         const int id = vhw::findSystem("0_0_C1");

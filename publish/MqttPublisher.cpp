@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <mutex>
 
 #include <sys/resource.h>
@@ -161,6 +162,9 @@ void MqttPublisher::awaitConnack(mosquitto *m)
         m_outageTold = false;
         m_connected = true;
         publishPresence(m, "online");
+        // The newest of every item, also of those that changed meanwhile:
+        // never an older value first.
+        absorb(std::numeric_limits<int>::max(), 0);
         republishAll(m);
         post(&MqttPublisher::connected);
         return;
@@ -252,21 +256,30 @@ void MqttPublisher::republishAll(mosquitto *m)
         send(m, it->first, it->second, m_settings.qos, true);
 }
 
-void MqttPublisher::sendValues(mosquitto *m)
+QVector<int> MqttPublisher::absorb(int maxValues, int waitMs)
 {
     QVector<QPair<int, OutgoingValue>> values;
     QList<QByteArray> journal;
-    // Busy: straight on; else a pause in which values gather (and merge).
-    m_queue.take(Batch, m_batchFull ? 0 : IdleMs, &values, &journal);
-    m_batchFull = values.size() >= Batch;
+    m_queue.take(maxValues, waitMs, &values, &journal);
+    m_batchFull = values.size() >= maxValues;
     for (const QByteArray &entry : journal)
         m_journalOut.push_back(entry);
     while (m_journalOut.size() > size_t(JournalBacklog))
         m_journalOut.pop_front();
-    // Kept first: what a lost connection stops here is sent once it is back.
-    for (const auto &[item, v] : std::as_const(values))
-        m_last[item] = {v.topic, JsonText::value(v.value, v.unit, v.time)};
+    // Kept first: what a lost connection stops is sent once it is back.
+    QVector<int> items;
+    items.reserve(values.size());
     for (const auto &[item, v] : std::as_const(values)) {
+        m_last[item] = {v.topic, JsonText::value(v.value, v.unit, v.time)};
+        items.append(item);
+    }
+    return items;
+}
+
+void MqttPublisher::sendValues(mosquitto *m)
+{
+    // Busy: straight on; else a pause in which values gather (and merge).
+    for (int item : absorb(Batch, m_batchFull ? 0 : IdleMs)) {
         const QPair<QByteArray, QByteArray> &last = m_last[item];
         if (!send(m, last.first, last.second, m_settings.qos, true))
             return;

@@ -70,6 +70,8 @@ private:
     void publishPresence(mosquitto *m, const char *word);
     void republishAll(mosquitto *m);
     void publishCounts(mosquitto *m);
+    // Takes what waits into m_last and m_journalOut; the items taken.
+    QVector<int> absorb(int maxValues, int waitMs);
     void sendValues(mosquitto *m);
     void closeConnection(mosquitto *m);
 

@@ -4,6 +4,7 @@
 #include "device/NodeValue.h"
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
+#include "device/SystemTitle.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -57,7 +58,7 @@ QLogDialog::QLogDialog(QWidget *parent, ORVEHVNode *systemNode) : SystemDialog(p
 {
     followSystemOf(systemNode);
     setObjectName(QStringLiteral("logDialog"));
-    setWindowTitle(QStringLiteral("Advanced Logging"));
+    setWindowTitle(SystemTitle::of(QStringLiteral("Advanced Logging"), systemNode));
 
     auto *group = new QGroupBox(this);
     auto *grid = new QGridLayout(group);

@@ -543,6 +543,9 @@ void MainWindow::lockPanels()
                                                "and Boards are off and the panels cannot be moved or closed. "
                                                "Click (or Alt+Shift+L) to unlock them.")
                               : QStringLiteral("Lock the panels (Alt+Shift+L): keeps them where they are."));
+    showNotice(locked ? QStringLiteral("Panels locked: the layout buttons are off until you unlock them "
+                                       "(Lock button or Alt+Shift+L).")
+                      : QStringLiteral("Panels unlocked."));
 }
 
 void MainWindow::setSystemItemsEnabled(bool enabled)

@@ -4,7 +4,6 @@
 #include "device/NodeValue.h"
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
-#include "device/SystemTitle.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -58,7 +57,7 @@ QLogDialog::QLogDialog(QWidget *parent, ORVEHVNode *systemNode) : SystemDialog(p
 {
     followSystemOf(systemNode);
     setObjectName(QStringLiteral("logDialog"));
-    setWindowTitle(SystemTitle::of(QStringLiteral("Advanced Logging"), systemNode));
+    setWindowTitle(QStringLiteral("Advanced Logging"));
 
     auto *group = new QGroupBox(this);
     auto *grid = new QGridLayout(group);

@@ -507,8 +507,8 @@ private slots:
         w->form().menuFloat->trigger();
         QFloatingWindow *floated = w->findChild<QFloatingWindow *>();
         QVERIFY(floated);
-        floated->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(floated));
+        QApplication::setActiveWindow(floated);
+        QTRY_COMPARE(QApplication::activeWindow(), floated);
         QTest::keyClick(floated, Qt::Key_1, Qt::AltModifier);
         QVERIFY(w->form().menuTab->isChecked());
         QVERIFY(w->findChildren<QFloatingWindow *>().isEmpty());

@@ -13,6 +13,7 @@
 #include "device/QSystemInterface.h"
 #include "panels/InfoDialogs.h"
 #include "panels/QCollapsibleWidget.h"
+#include "panels/QCustomBox.h"
 #include "panels/QSystemStatusBar.h"
 #include "script/ScriptRunLock.h"
 #include "snapshot/ui/QSnapshotsDialog.h"
@@ -92,25 +93,26 @@ void MainWindowForm::setupUi(QMainWindow *window)
     window->setObjectName(QStringLiteral("MainWindow"));
     window->resize(1055, 735);
 
-    menuConnect = makeAction(window, "menuConnect", QStringLiteral("Connect.."), QKeySequence(QStringLiteral("Alt+C")));
-    menuExit = makeAction(window, "menuExit", QStringLiteral("Exit"), QKeySequence(QStringLiteral("Ctrl+Q")));
-    menuCustomView = makeAction(window, "menuCustomView", QStringLiteral("Custom View.."));
-    menuLoad = makeAction(window, "menuLoad", QStringLiteral("Load"));
-    menuSave = makeAction(window, "menuSave", QStringLiteral("Save"));
-    chSearch = makeAction(window, "chSearch", QStringLiteral("Search"));
-    menuCreateGroup = makeAction(window, "menuCreateGroup", QStringLiteral("New Group"));
-    menuSystems = makeAction(window, "menuSystems", QStringLiteral("Systems"), QKeySequence(QStringLiteral("Alt+L")), true, true);
-    menuBoards = makeAction(window, "menuBoards", QStringLiteral("Boards"), QKeySequence(QStringLiteral("Alt+R")), true, true);
-    menuLockPanels = makeAction(window, "menuLockPanels", QStringLiteral("Lock"),
+    // "&" marks each item's mnemonic (Alt+F opens File, then C connects).
+    menuConnect = makeAction(window, "menuConnect", QStringLiteral("&Connect.."), QKeySequence(QStringLiteral("Alt+C")));
+    menuExit = makeAction(window, "menuExit", QStringLiteral("E&xit"), QKeySequence(QStringLiteral("Ctrl+Q")));
+    menuCustomView = makeAction(window, "menuCustomView", QStringLiteral("&Custom View.."));
+    menuLoad = makeAction(window, "menuLoad", QStringLiteral("&Load"));
+    menuSave = makeAction(window, "menuSave", QStringLiteral("&Save"));
+    chSearch = makeAction(window, "chSearch", QStringLiteral("Sea&rch"));
+    menuCreateGroup = makeAction(window, "menuCreateGroup", QStringLiteral("&New Group"));
+    menuSystems = makeAction(window, "menuSystems", QStringLiteral("&Systems"), QKeySequence(QStringLiteral("Alt+L")), true, true);
+    menuBoards = makeAction(window, "menuBoards", QStringLiteral("&Boards"), QKeySequence(QStringLiteral("Alt+R")), true, true);
+    menuLockPanels = makeAction(window, "menuLockPanels", QStringLiteral("&Lock"),
                                 QKeySequence(QStringLiteral("Alt+Shift+L")), true, true);
-    menuTab = makeAction(window, "menuTab", QStringLiteral("Tabbed"), QKeySequence(QStringLiteral("Alt+1")), true, false);
+    menuTab = makeAction(window, "menuTab", QStringLiteral("&Tabbed"), QKeySequence(QStringLiteral("Alt+1")), true, false);
     menuTab->setToolTip(QStringLiteral("Tab Views"));
-    menuTile = makeAction(window, "menuTile", QStringLiteral("Tiled"), QKeySequence(QStringLiteral("Alt+2")), true, false);
+    menuTile = makeAction(window, "menuTile", QStringLiteral("T&iled"), QKeySequence(QStringLiteral("Alt+2")), true, false);
     menuTile->setToolTip(QStringLiteral("Tile Views"));
-    menuFloat = makeAction(window, "menuFloat", QStringLiteral("Floated"), QKeySequence(QStringLiteral("Alt+3")), true, false);
-    menuManual = makeAction(window, "menuManual", QStringLiteral("User Manual"));
-    menuAbout = makeAction(window, "menuAbout", QStringLiteral("About.."));
-    menuSnapshots = makeAction(window, "menuSnapshots", QStringLiteral("Setpoint Snapshots.."));
+    menuFloat = makeAction(window, "menuFloat", QStringLiteral("&Floated"), QKeySequence(QStringLiteral("Alt+3")), true, false);
+    menuManual = makeAction(window, "menuManual", QStringLiteral("&User Manual"));
+    menuAbout = makeAction(window, "menuAbout", QStringLiteral("&About.."));
+    menuSnapshots = makeAction(window, "menuSnapshots", QStringLiteral("Setpoint S&napshots.."));
 
     centralWidget = new QWidget(window);
     centralWidget->setObjectName(QStringLiteral("centralWidget"));
@@ -172,19 +174,19 @@ void MainWindowForm::setupUi(QMainWindow *window)
 
     menuBar = new QMenuBar(window);
     menuBar->setObjectName(QStringLiteral("menuBar"));
-    menuFile = new QMenu(QStringLiteral("File"), menuBar);
+    menuFile = new QMenu(QStringLiteral("&File"), menuBar);
     menuFile->setObjectName(QStringLiteral("menuFile"));
-    menuView = new QMenu(QStringLiteral("Settings"), menuBar);
+    menuView = new QMenu(QStringLiteral("&Settings"), menuBar);
     menuView->setObjectName(QStringLiteral("menuView"));
-    menuGroups = new QMenu(QStringLiteral("Groups"), menuBar);
+    menuGroups = new QMenu(QStringLiteral("&Groups"), menuBar);
     menuGroups->setObjectName(QStringLiteral("menuGroups"));
-    menuViewGroups = new QMenu(QStringLiteral("Groups"), menuGroups);
+    menuViewGroups = new QMenu(QStringLiteral("&Groups"), menuGroups);
     menuViewGroups->setObjectName(QStringLiteral("menuViewGroups"));
-    menuWindow = new QMenu(QStringLiteral("Window"), menuBar);
+    menuWindow = new QMenu(QStringLiteral("&Window"), menuBar);
     menuWindow->setObjectName(QStringLiteral("menuWindow"));
-    menuPanels = new QMenu(QStringLiteral("Panels"), menuWindow);
+    menuPanels = new QMenu(QStringLiteral("&Panels"), menuWindow);
     menuPanels->setObjectName(QStringLiteral("menuPanels"));
-    menuHelp = new QMenu(QStringLiteral("Help"), menuBar);
+    menuHelp = new QMenu(QStringLiteral("&Help"), menuBar);
     menuHelp->setObjectName(QStringLiteral("menuHelp"));
     window->setMenuBar(menuBar);
 
@@ -310,6 +312,11 @@ MainWindow::MainWindow()
     connect(m_form.viewsArea, &QMdiArea::subWindowActivated, this, &MainWindow::setCurrentWidgetIndex);
 
     createToolBar();
+    // The window's shortcuts, also for the floated tables (QFloatingWindow
+    // takes these over).
+    for (QAction *a : {m_form.menuConnect, m_form.menuExit, m_form.menuSystems, m_form.menuBoards,
+                       m_form.menuLockPanels, m_form.menuTab, m_form.menuTile, m_form.menuFloat})
+        addAction(a);
 
     setSystemItemsEnabled(false);
 
@@ -365,10 +372,11 @@ MainWindow::MainWindow()
 
     connect(this, &MainWindow::tcpServerError, handlers, &SystemEventHandlers::handleTcpServerError);
 
-    // Initial tool bar state: no docks, panels locked.
+    // Initial tool bar state: no docks; the panels are locked only by the
+    // operator.
     m_none->setChecked(true);
-    m_lock->setChecked(true);
-    m_form.menuLockPanels->setChecked(true);
+    m_lock->setChecked(false);
+    m_form.menuLockPanels->setChecked(false);
     m_form.menuSystems->setChecked(false);
     m_form.menuBoards->setChecked(false);
     showDockLeft();
@@ -427,6 +435,7 @@ void MainWindow::createToolBar()
         b.button->setCheckable(true);
         b.button->setStyleSheet(QStringLiteral("padding-top:30px;"));
         b.button->setToolTip(QString::fromLatin1(b.tip));
+        b.button->setProperty("layoutTip", QString::fromLatin1(b.tip));
         b.button->setIconSize(QSize(32, 32));
         setButtonIcon(b.button, false);
         connect(b.button, &QToolButton::clicked, this, b.slot);
@@ -475,6 +484,15 @@ void MainWindow::applyDockLayout(QToolButton *chosen, bool systems, bool boards)
     showDockRight();
 }
 
+void MainWindow::applyLayoutUnlocked(void (MainWindow::*layout)())
+{
+    const QSignalBlocker quiet(m_form.menuLockPanels);
+    const bool locked = m_form.menuLockPanels->isChecked();
+    m_form.menuLockPanels->setChecked(false);
+    (this->*layout)();
+    m_form.menuLockPanels->setChecked(locked);
+}
+
 void MainWindow::tbarAllClicked() { applyDockLayout(m_all, true, true); }
 void MainWindow::tbarNoneClicked() { applyDockLayout(m_none, false, false); }
 void MainWindow::tbarSysClicked() { applyDockLayout(m_sys, true, false); }
@@ -517,6 +535,22 @@ void MainWindow::lockPanels()
     m_lock->setChecked(locked);
     const QString icon = QString::fromLatin1(locked ? OnIcons[4] : OffIcons[4]);
     m_lock->setIcon(QIcon(icon));
+    // Locked, the layout buttons are visibly off and say why; every lock
+    // text says how to undo it.
+    for (QToolButton *b : {m_none, m_all, m_sys, m_brd}) {
+        b->setEnabled(!locked);
+        const QString tip = b->property("layoutTip").toString();
+        b->setToolTip(locked ? tip + QStringLiteral(" (the panels are locked: unlock them with the Lock button "
+                                                    "or Alt+Shift+L)")
+                             : tip);
+    }
+    m_lock->setToolTip(locked ? QStringLiteral("The panels are locked: the layout buttons, Window > Panels > Systems "
+                                               "and Boards are off and the panels cannot be moved or closed. "
+                                               "Click (or Alt+Shift+L) to unlock them.")
+                              : QStringLiteral("Lock the panels (Alt+Shift+L): keeps them where they are."));
+    showNotice(locked ? QStringLiteral("Panels locked: the layout buttons are off until you unlock them "
+                                       "(Lock button or Alt+Shift+L).")
+                      : QStringLiteral("Panels unlocked."));
 }
 
 void MainWindow::setSystemItemsEnabled(bool enabled)
@@ -542,6 +576,11 @@ void MainWindow::updateConnectAction()
     // At most four top-level systems at once, and only with an event server.
     m_form.menuConnect->setEnabled(m_connections->connectedSystemCount() < SystemPlaces::MaxSystems
                                    && m_connections->eventServerReady());
+}
+
+void MainWindow::showNotice(const QString &text)
+{
+    QSystemStatusBar::showNoticeOn(findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly), text);
 }
 
 int MainWindow::showMessage(const OperatorMessage &message)
@@ -588,14 +627,21 @@ void MainWindow::showAddedSystem(QSystemInterface *sys)
     connect(sys, &QSystemInterface::clickedDisconnectButton, this, &MainWindow::disconnectFromSystem,
             Qt::UniqueConnection);
     connect(sys, &QSystemInterface::clicked, this, &MainWindow::setCurrentSubWindowIndex, Qt::UniqueConnection);
+    // Opening a system's commands panel shows that system's table too.
+    auto *box = qobject_cast<QCustomBox *>(sys->systemBox());
+    if (box && !box->property("expandSelects").toBool()) {
+        box->setProperty("expandSelects", true);
+        connect(box, &QCustomBox::clickedExpandButton, this, [this, box] {
+            if (box->isExpanded())
+                setCurrentSubWindowIndex(box->index());
+        });
+    }
     // A VME HV board joined to its crate is shown by the crate's views.
     if (sys->crateOffset() == 0) {
         addSubWindow(sys);
         if (sys->systemIndex() == 0 && !sys->representsCustomView()) {
             // The first system brings both docks up.
-            m_form.menuLockPanels->setChecked(false);
-            tbarAllClicked();
-            m_form.menuLockPanels->setChecked(true);
+            applyLayoutUnlocked(&MainWindow::tbarAllClicked);
         }
     }
     setCurrentSubWindowIndex(sys->systemIndex());
@@ -622,9 +668,7 @@ void MainWindow::followRemovedSystems()
     m_form.menuSave->setEnabled(false);
     if (QStatusBar *bar = findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly))
         delete bar;
-    m_form.menuLockPanels->setChecked(false);
-    tbarNoneClicked();
-    m_form.menuLockPanels->setChecked(true);
+    applyLayoutUnlocked(&MainWindow::tbarNoneClicked);
     setSystemItemsEnabled(false);
     createDialogForConnection();
 }
@@ -759,8 +803,15 @@ void MainWindow::floatMdiAreaViews()
 
 void MainWindow::markBoxes(int systemIndex)
 {
-    if (auto *boxes = qobject_cast<QCollapsibleWidget *>(m_systemsArea))
-        boxes->setSelectedIndex(systemIndex);
+    auto *boxes = qobject_cast<QCollapsibleWidget *>(m_systemsArea);
+    if (!boxes)
+        return;
+    boxes->setSelectedIndex(systemIndex);
+    // The commands panel in view is the current system's: never one system's
+    // buttons beside another system's table.
+    const int open = boxes->expandedIndex();
+    if (open >= 0 && open != systemIndex)
+        boxes->expandItem(systemIndex);
 }
 
 void MainWindow::showBoardPage(int systemIndex)
@@ -877,8 +928,12 @@ void MainWindow::onCtrlFPressed()
         name = edit->text();
     }
     // The dialog ran an event loop: the table may be gone by now.
-    if (accepted && sub && m_form.viewsArea->subWindowList().contains(sub) && sub->widget() == view)
-        ViewAccess::selectChannel(view, name);
+    if (!accepted || !sub || !m_form.viewsArea->subWindowList().contains(sub) || sub->widget() != view)
+        return;
+    const QString where = view->windowTitle();
+    showNotice(ViewAccess::selectChannel(view, name)
+                   ? QStringLiteral("Channel \"%1\" selected in %2.").arg(name, where)
+                   : QStringLiteral("No channel named \"%1\" in %2: nothing selected.").arg(name, where));
 }
 
 // ------------------------------------------------- dialogs of later parts

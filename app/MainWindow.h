@@ -153,6 +153,7 @@ public:
 
     // ViewsHost
     void addSubWindow(QSystemInterface *sys) override;
+    void showNotice(const QString &text) override;
 
 signals:
     void tcpServerError();
@@ -213,6 +214,8 @@ private:
     void createToolBar();
     void applyDockLayout(QToolButton *chosen, bool systems, bool boards);
     void setButtonIcon(QToolButton *button, bool on);
+    // Dock layout changes the window makes by itself keep the operator's lock.
+    void applyLayoutUnlocked(void (MainWindow::*layout)());
     void applyLayoutButton(QToolButton *button);
     void setSystemItemsEnabled(bool enabled);
     void updateConnectAction();

@@ -9,6 +9,10 @@ QFloatingWindow::QFloatingWindow(QWidget *parent, int index, const QString &titl
     setObjectName(title);
     // A top-level window of its own even though the main window is its parent.
     setWindowFlag(Qt::Window, true);
+    // The main window's shortcuts (Alt+1 ...) work while this window has
+    // the focus.
+    if (parent)
+        addActions(parent->actions());
 }
 
 void QFloatingWindow::closeEvent(QCloseEvent *event)

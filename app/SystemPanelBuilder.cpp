@@ -1,6 +1,7 @@
 #include "app/SystemPanelBuilder.h"
 
 #include "device/ORVEHVNode.h"
+#include "device/SystemTitle.h"
 #include "panels/QBoardInformations.h"
 #include "panels/QCollapsibleWidget.h"
 #include "panels/QCustomBox.h"
@@ -43,8 +44,8 @@ QString boxIcon(const QSystemInterface *sys)
 
 QString boxTitle(const QSystemInterface *sys)
 {
-    const QString name = sys->systemNode() ? sys->systemNode()->name() : sys->displayName();
-    return QSystemStatusBar::systemNameText(sys->representsCustomView() ? -1 : sys->systemType(), name);
+    // the name its tab shows (a crate's too)
+    return SystemTitle::nameOf(sys);
 }
 
 void buildPanels(QSystemInterface *sys, QWidget *systemsAreaParent, QWidget *viewsParent,

@@ -2,6 +2,7 @@
 
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
+#include "device/SystemTitle.h"
 #include "panels/QBoardInformations.h"
 #include "panels/QCustomBox.h"
 #include "panels/QSystemStatusBar.h"
@@ -58,7 +59,7 @@ bool selectChannel(QWidget *subWindow, const QString &name)
 
 QString subWindowTitle(QSystemInterface *sys)
 {
-    return sys->systemNode() ? sys->systemNode()->name() : sys->displayName();
+    return SystemTitle::nameOf(sys);
 }
 
 void setStatus(QWidget *statusBar, int state)

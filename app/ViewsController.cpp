@@ -15,6 +15,7 @@
 #include "views/QSubWindow.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMdiArea>
@@ -42,6 +43,12 @@ ViewsController::ViewsController(QWidget *window, QMenu *groupsMenu, SystemConne
     m_groups = new ChannelGroups(groupsMenu, [this] { return systemNodes(); }, window);
     connect(m_groups, &ChannelGroups::actionAdded, this, [this](QAction *action) {
         connect(action, &QAction::triggered, this, [this, action] { createDialogToEditGroup(action); });
+        const int index = ChannelGroups::indexOfAction(action);
+        if (index >= 0 && index < m_groups->groups().size()) {
+            const ChannelGroup &g = m_groups->groups().at(index);
+            m_host.showNotice(QStringLiteral("Group \"%1\" created: %2 channels, parameter %3 (menu Groups).")
+                                  .arg(g.name).arg(g.members.size()).arg(g.parameter));
+        }
     });
     connect(&connections, &SystemConnections::systemAdded, this, &ViewsController::systemConnected);
     connect(&connections, &SystemConnections::systemAboutToBeRemoved, this, &ViewsController::systemGoing);
@@ -281,8 +288,10 @@ bool ViewsController::saveConfiguration(const QString &path, const QList<bool> &
         if (QSystemInterface *entry = customViewEntry())
             entries.append({entry->systemNode(), false, true});
     QString error;
-    if (ViewFiles::saveConfiguration(path, entries, &error))
+    if (ViewFiles::saveConfiguration(path, entries, &error)) {
+        m_host.showNotice(QStringLiteral("Configuration saved to %1.").arg(QDir::toNativeSeparators(path)));
         return true;
+    }
     showOperatorMessage({QMessageBox::Warning,
                            QStringLiteral("The configuration was not saved.\n%1").arg(error),
                            QStringLiteral("The files saved before are unchanged."), {}}, m_window);

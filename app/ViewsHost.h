@@ -5,6 +5,7 @@
 // show a sub-window in its views area and to make a system current. The
 // main window implements it; the controller needs nothing else of it.
 
+class QString;
 class QSystemInterface;
 
 class ViewsHost
@@ -16,6 +17,8 @@ public:
     virtual void addSubWindow(QSystemInterface *sys) = 0;
     // Makes a system current: its sub-window, box, board page and status bar.
     virtual void setCurrentSubWindowIndex(int systemIndex) = 0;
+    // Tells the operator in the status bar what an action did.
+    virtual void showNotice(const QString &text) = 0;
 };
 
 #endif

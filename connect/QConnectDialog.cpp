@@ -1,5 +1,6 @@
 #include "connect/QConnectDialog.h"
 
+#include "connect/AddressFieldKeys.h"
 #include "connect/ConnectionArguments.h"
 #include "connect/QAutodetectDialog.h"
 #include "connect/SystemConnector.h"
@@ -201,6 +202,7 @@ void QConnectDialog::buildParameterWidgets()
         ipLayout->addWidget(m_ip[i]);
         connect(m_ip[i], &QLineEdit::textChanged, this, &QConnectDialog::checkFields);
     }
+    new AddressFieldKeys({m_ip[0], m_ip[1], m_ip[2], m_ip[3]}, this);
     ipLayout->addStretch(1);
     params->addWidget(m_ipWidget);
 

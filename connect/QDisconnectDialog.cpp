@@ -4,6 +4,7 @@
 #include "connect/SystemConnector.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
+#include "device/SystemTitle.h"
 
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -46,7 +47,7 @@ QDisconnectDialog::QDisconnectDialog(const DisconnectActions &actions, QSystemIn
     : QDialog(parent), m_actions(actions)
 {
     setObjectName(QStringLiteral("QDisconnectDialog"));
-    setWindowTitle(QStringLiteral("QDisconnectDialog"));
+    setWindowTitle(SystemTitle::of(QStringLiteral("Disconnect boards"), crate));
     setAttribute(Qt::WA_DeleteOnClose);
     resize(400, 300);
     auto *layout = new QVBoxLayout(this);
@@ -93,6 +94,9 @@ QString QDisconnectDialog::boardText(QSystemInterface *board)
     const ORVEHVNode *node = board->systemNode();
     QStringList parts;
     parts << node->name();
+    // the board's own name, as typed at connection
+    if (!node->userName().isEmpty())
+        parts << node->userName();
     const ORVEHVNode *first = nullptr;
     for (const ORVEHVNode *b : node->children())
         if (b->kind() == KindBoard) {

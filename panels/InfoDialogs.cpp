@@ -2,6 +2,7 @@
 
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
+#include "device/SystemTitle.h"
 #include "panels/InfoTexts.h"
 #include "panels/QAboutDialog.h"
 #include "panels/QCrateMapDialog.h"
@@ -16,8 +17,10 @@ namespace InfoDialogs {
 
 namespace {
 
-void showModeless(QDialog *dialog)
+// Every dialog names the system it shows.
+void showModeless(QDialog *dialog, const ORVEHVNode *systemNode)
 {
+    dialog->setWindowTitle(SystemTitle::of(dialog->windowTitle(), systemNode));
     dialog->show();
     dialog->raise();
     dialog->activateWindow();
@@ -29,14 +32,15 @@ void openSessions(QWidget *parent, ORVEHVNode *systemNode)
 {
     if (!systemNode)
         return;
-    showModeless(new QSessionDialog(parent, InfoTexts::systemPropertyText(systemNode, QStringLiteral("Sessions"))));
+    showModeless(new QSessionDialog(parent, InfoTexts::systemPropertyText(systemNode, QStringLiteral("Sessions"))),
+                 systemNode);
 }
 
 void openCrateMap(QWidget *parent, ORVEHVNode *systemNode, int systemType)
 {
     if (!systemNode)
         return;
-    showModeless(new QCrateMapDialog(parent, systemNode, systemType));
+    showModeless(new QCrateMapDialog(parent, systemNode, systemType), systemNode);
 }
 
 void openTechInfo(QWidget *parent, ORVEHVNode *systemNode, int systemType)
@@ -44,9 +48,9 @@ void openTechInfo(QWidget *parent, ORVEHVNode *systemNode, int systemType)
     if (!systemNode)
         return;
     if (systemType == 16)
-        showModeless(new QTechInfoB8181Dialog(parent, systemNode));
+        showModeless(new QTechInfoB8181Dialog(parent, systemNode), systemNode);
     else
-        showModeless(new QTechInfoDialog(parent, systemNode));
+        showModeless(new QTechInfoDialog(parent, systemNode), systemNode);
 }
 
 void openSysInfo(QWidget *parent, ORVEHVNode *systemNode)
@@ -54,7 +58,8 @@ void openSysInfo(QWidget *parent, ORVEHVNode *systemNode)
     if (!systemNode)
         return;
     auto text = [&](const char *name) { return InfoTexts::systemPropertyText(systemNode, QLatin1String(name)); };
-    showModeless(new QSysInfoDialog(parent, text("CPULoad"), text("MemoryStatus"), text("CmdQueueStatus")));
+    showModeless(new QSysInfoDialog(parent, text("CPULoad"), text("MemoryStatus"), text("CmdQueueStatus")),
+                 systemNode);
 }
 
 void openWebPage(QWidget *parent, ORVEHVNode *systemNode, const QString &connectionArgument)
@@ -83,7 +88,7 @@ void openWebPage(QWidget *parent, ORVEHVNode *systemNode, const QString &connect
                             parent);
         return;
     }
-    showModeless(dialog);
+    showModeless(dialog, systemNode);
 }
 
 void openAbout(QWidget *parent)

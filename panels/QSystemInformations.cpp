@@ -4,6 +4,7 @@
 #include "device/OperatorMessage.h"
 #include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
+#include "device/SystemTitle.h"
 #include "logging/QLogDialog.h"
 #include "panels/CommandFeedback.h"
 #include "panels/InfoDialogs.h"
@@ -11,6 +12,7 @@
 #include "panels/QFlagWordDialog.h"
 #include "panels/QHVOutputDialog.h"
 #include "panels/QSysInfoB8181Dialog.h"
+#include "panels/QSystemStatusBar.h"
 #include "script/QScriptDialog.h"
 
 #include "ORVEHVWrapper.h"
@@ -170,6 +172,7 @@ void QSystemInformations::track(QWidget *dialog)
 {
     m_dialogs.removeAll(nullptr);
     m_dialogs.append(dialog);
+    dialog->setWindowTitle(SystemTitle::of(dialog->windowTitle(), systemNode()));
     dialog->show();
 }
 
@@ -509,7 +512,9 @@ void QSystemInformations::execute(const QString &label, const char *command)
         return;
     const int result = ORVEHV_ExecComm(node->handle(), command);
     emit commandDone(plainLabel(label), systemName(), result);
-    if (result != ORVEHV_OK)
+    if (result == ORVEHV_OK)
+        noteDone(QStringLiteral("%1 sent to system %2.").arg(plainLabel(label), systemName()));
+    else
         CommandFeedback::reportFailure(CommandFeedback::commandFailedText(plainLabel(label), systemName(), result),
                                        window());
 }
@@ -531,7 +536,10 @@ void QSystemInformations::writeToEveryChannel(const QString &label)
         }
     }
     emit commandDone(plainLabel(label), systemName(), result.firstError);
-    if (!result.ok())
+    if (result.ok())
+        noteDone(QStringLiteral("%1: %2 channel(s) of system %3 switched off.")
+                     .arg(plainLabel(label)).arg(result.attempted).arg(systemName()));
+    else
         CommandFeedback::reportFailure(CommandFeedback::batchFailedText(plainLabel(label), systemName(), result,
                                                                         QStringLiteral("channels"),
                                                                         QStringLiteral("switched off")),
@@ -556,11 +564,20 @@ void QSystemInformations::writeClearAlarmToBoards(const QString &label)
     if (result.attempted == 0)
         CommandFeedback::reportFailure(
             CommandFeedback::commandFailedText(plainLabel(label), systemName(), ORVEHV_ERR_UNSUPPORTED), window());
-    else if (!result.ok())
+    else if (result.ok())
+        noteDone(QStringLiteral("%1: alarms cleared on %2 board(s) of system %3.")
+                     .arg(plainLabel(label)).arg(result.attempted).arg(systemName()));
+    else
         CommandFeedback::reportFailure(CommandFeedback::batchFailedText(plainLabel(label), systemName(), result,
                                                                         QStringLiteral("boards"),
                                                                         QStringLiteral("cleared")),
                                        window());
+}
+
+void QSystemInformations::noteDone(const QString &text)
+{
+    if (m_sys)
+        QSystemStatusBar::showNoticeOn(m_sys->statusBar(), text);
 }
 
 void QSystemInformations::killClicked()

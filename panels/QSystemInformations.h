@@ -113,6 +113,8 @@ private:
     void execute(const QString &label, const char *command);
     void writeToEveryChannel(const QString &label);
     void writeClearAlarmToBoards(const QString &label);
+    // Tells in the system's status bar what a command did.
+    void noteDone(const QString &text);
     void showFanSpeed();
     // Reads a flag word afresh for its dialog; false (reported) when it cannot.
     bool readWord(const QString &name, int *word);

@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QStringList>
+#include <QTimer>
 
 const char *const QSystemStatusBar::SyncLit = ":Resources/buttons/led_on_mid.png";
 const char *const QSystemStatusBar::WarningLit = ":Resources/buttons/led_warn_mid.png";
@@ -14,6 +15,12 @@ const char *const QSystemStatusBar::Disconnected = ":Resources/buttons/led_off.p
 
 namespace {
 const QSize LampSize(16, 16);
+// Each lamp says what lights it.
+const char *const LampTips[] = {
+    "Events status: OK - lit while the system or one of its boards reports a normal state",
+    "Events status: warning - lit while the system or one of its boards reports a warning",
+    "Events status: error - lit while the system or one of its boards reports an error",
+};
 
 QFrame *separator(QWidget *parent)
 {
@@ -46,12 +53,22 @@ QSystemStatusBar::QSystemStatusBar(QWidget *parent)
     addWidget(separator(this));
     addWidget(m_connection);
     addWidget(separator(this));
-    addWidget(m_status, 1);
+    addWidget(m_status);
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("statusNoticeLabel"));
+    m_notice->setToolTip(tr("What the last action did"));
+    m_notice->setStyleSheet(QStringLiteral("color: #1d4f8c;"));
+    addWidget(separator(this));
+    addWidget(m_notice, 1);
+    m_noticeTimer = new QTimer(this);
+    m_noticeTimer->setSingleShot(true);
+    m_noticeTimer->setInterval(15000);
+    connect(m_noticeTimer, &QTimer::timeout, m_notice, &QLabel::clear);
 
     for (int i = 0; i < 3; ++i) {
         m_lamps[i] = new QLabel(this);
         m_lamps[i]->setObjectName(QStringLiteral("eventIndicator%1").arg(i));
-        m_lamps[i]->setToolTip(tr("Events status"));
+        m_lamps[i]->setToolTip(tr(LampTips[i]));
         m_lamps[i]->setFixedSize(LampSize + QSize(4, 4));
         m_lamps[i]->setAlignment(Qt::AlignCenter);
         addPermanentWidget(m_lamps[i]);
@@ -113,7 +130,10 @@ QString QSystemStatusBar::connectionStatusStyle(int state)
 
 QString QSystemStatusBar::systemNameText(int systemType, const QString &nodeName)
 {
-    return systemType == 5 ? QStringLiteral("VME HV Crate") : nodeName;
+    if (systemType != 5)
+        return nodeName;
+    // the crate's name as its tab and box show it, after what it is
+    return nodeName.isEmpty() ? QStringLiteral("VME HV Crate") : QStringLiteral("VME HV Crate - %1").arg(nodeName);
 }
 
 void QSystemStatusBar::setSystemName(const QString &text) { m_name->setText(text); }
@@ -151,6 +171,20 @@ void QSystemStatusBar::clearIndicators()
 {
     for (int i = 0; i < 3; ++i)
         setIndicator(i, Disconnected);
+}
+
+void QSystemStatusBar::showNotice(const QString &text)
+{
+    m_notice->setText(text);
+    m_noticeTimer->start();
+}
+
+void QSystemStatusBar::showNoticeOn(QWidget *bar, const QString &text)
+{
+    if (auto *own = qobject_cast<QSystemStatusBar *>(bar))
+        own->showNotice(text);
+    else if (auto *plain = qobject_cast<QStatusBar *>(bar))
+        plain->showMessage(text, 15000);
 }
 
 QLabel *QSystemStatusBar::indicatorLabel(int i) const

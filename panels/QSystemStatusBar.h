@@ -11,6 +11,7 @@
 #include "ORVEHVWrapper.h"
 
 class QLabel;
+class QTimer;
 
 class QSystemStatusBar : public QStatusBar
 {
@@ -31,7 +32,7 @@ public:
     static QString connectionStatusText(int state);
     // Style sheet a state gives the status label; null when the state leaves it unchanged.
     static QString connectionStatusStyle(int state);
-    // Name shown for a system: "VME HV Crate" for VME HV boards, else the node name.
+    // Name shown for a system: the node name, after "VME HV Crate - " for VME HV boards.
     static QString systemNameText(int systemType, const QString &nodeName);
 
     void setSystemName(const QString &text);
@@ -45,10 +46,17 @@ public:
     void setEventStatus(const ORVEHV_SYSTEMSTATUS_t &status);
     // After a lost connection: all three lamps show the plain unlit picture.
     void clearIndicators();
+    // What the operator's last action did ("Group 2 created with 4
+    // channels."), shown beside the status for a while; the name, the
+    // connection and its status stay in view.
+    void showNotice(const QString &text);
+    // The status bar of a system view, when `bar` is one.
+    static void showNoticeOn(QWidget *bar, const QString &text);
 
     QLabel *nameLabel() const { return m_name; }
     QLabel *connectionLabel() const { return m_connection; }
     QLabel *statusLabel() const { return m_status; }
+    QLabel *noticeLabel() const { return m_notice; }
     QLabel *indicatorLabel(int i) const;
     // Resource path of the picture lamp i (0..2) shows.
     QString indicatorPicture(int i) const;
@@ -59,6 +67,8 @@ private:
     QLabel *m_name;
     QLabel *m_connection;
     QLabel *m_status;
+    QLabel *m_notice;
+    QTimer *m_noticeTimer;
     QLabel *m_lamps[3];
     QString m_lampPicture[3];
 };

@@ -3,6 +3,7 @@
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
 #include "device/QSystemInterface.h"
+#include "device/SystemTitle.h"
 #include "script/QScriptWizard.h"
 #include "script/ScriptFile.h"
 #include "script/ScriptLanguage.h"
@@ -52,8 +53,7 @@ QScriptDialog::QScriptDialog(QSystemInterface *system, QWidget *parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("QScriptDialog"));
-    const QString name = system ? system->displayName() : QString();
-    setWindowTitle(QStringLiteral("Actions Script - %0").arg(name));
+    setWindowTitle(SystemTitle::of(QStringLiteral("Actions Script"), system));
 
     m_actionsEdit = new QTextEdit(this);
     m_actionsEdit->setObjectName(QStringLiteral("actionsEdit"));
@@ -111,12 +111,7 @@ QScriptDialog::QScriptDialog(QSystemInterface *system, QWidget *parent)
     actionsEditChanged();
 }
 
-QScriptDialog::~QScriptDialog()
-{
-    // never reached during a run (closing waits for it); the window has no
-    // parent so that minimising this dialog leaves it on screen
-    delete m_execWindow;
-}
+QScriptDialog::~QScriptDialog() = default;
 
 bool QScriptDialog::isRunning() const
 {
@@ -125,9 +120,11 @@ bool QScriptDialog::isRunning() const
 
 void QScriptDialog::buildExecutionWindow()
 {
-    m_execWindow = new QWidget(nullptr, Qt::Window);
+    // A window of its own, transient for this dialog: window managers keep
+    // it above the editor (and the main window), so Stop stays in reach.
+    m_execWindow = new QWidget(this, Qt::Window);
     m_execWindow->setObjectName(QStringLiteral("scriptExecutionWindow"));
-    m_execWindow->setWindowTitle(QStringLiteral("Script Execution"));
+    m_execWindow->setWindowTitle(SystemTitle::of(QStringLiteral("Script Execution"), m_system));
     m_execWindow->installEventFilter(new CloseStopsRun(m_runner, this));
 
     auto *bar = new QWidget(m_execWindow);
@@ -335,19 +332,23 @@ void QScriptDialog::handleExecActions()
         return;
     const QStringList actions = script::splitActions(m_actionsEdit->toPlainText());
     m_startButton->setEnabled(false);
-    showMinimized();
+    // The editor stays where it is, read-only: minimising it would take its
+    // main window along (window managers minimise a dialog with its parent)
+    // and restoring it afterwards covered the execution window.
+    m_actionsEdit->setReadOnly(true);
     setExecButtons(false, true, true);
     m_execWindow->show();
     m_execWindow->raise();
+    m_execWindow->activateWindow();
 
     m_runner->run(actions);
 
     setExecButtons(true, false, false);
+    m_actionsEdit->setReadOnly(false);
     if (m_closeAfterRun) {
         close();
         return;
     }
-    showNormal();
     actionsEditChanged();
 }
 

@@ -593,7 +593,9 @@ void QSubWindow::handleCreateDialogForTripHandling(int flagExt)
 {
     if (!m_root || m_root->children().isEmpty() || !tripFactory())
         return;
-    QDialog *dlg = tripFactory()(m_root->children().first(), flagExt, m_sys, this);
+    // Owned by the window, not by this view: the view's frame in the views
+    // area carries a transparent background that would reach the dialog.
+    QDialog *dlg = tripFactory()(m_root->children().first(), flagExt, m_sys, window());
     if (!dlg)
         return;
     // Window-modal without a nested event loop here: the system (and this

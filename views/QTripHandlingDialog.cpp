@@ -3,6 +3,7 @@
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
 #include "device/QSystemInterface.h"
+#include "device/SystemTitle.h"
 #include "device/ValueText.h"
 #include "device/WriteGate.h"
 
@@ -13,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QStringList>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTabWidget>
@@ -50,6 +52,31 @@ QString resultText(const QString &prefix, quint32 value, bool upperCase)
     return prefix + (upperCase ? digits : digits.toLower());
 }
 
+QString wordMeaning(quint32 value, int lines)
+{
+    QStringList drives, listens;
+    for (int i = 0; i < lines && i < 32; ++i) {
+        if (value & (1u << i))
+            drives << QString::number(i);
+        if (i + lines < 32 && (value & (1u << (i + lines))))
+            listens << QString::number(i);
+    }
+    auto part = [](const char *verb, const QStringList &l) {
+        const QString noun = l.size() > 1 ? QStringLiteral("lines") : QStringLiteral("line");
+        return QStringLiteral("%1 %2 %3").arg(QLatin1String(verb), noun, l.join(QStringLiteral(", ")));
+    };
+    QStringList parts;
+    if (!drives.isEmpty())
+        parts << part("drives", drives);
+    if (!listens.isEmpty())
+        parts << part("listens to", listens);
+    if (parts.isEmpty())
+        return QStringLiteral("On no line");
+    QString text = parts.join(QStringLiteral(" and "));
+    text[0] = text.at(0).toUpper();
+    return text;
+}
+
 } // namespace triplines
 
 // ----------------------------------------------------------------- dialog
@@ -73,7 +100,8 @@ QTripHandlingDialog::QTripHandlingDialog(int flagExt, ORVEHVNode *system, QSyste
     : SystemDialog(parent), m_external(flagExt != 0), m_system(system)
 {
     m_param = m_external ? QStringLiteral("TripExt") : QStringLiteral("TripInt");
-    setWindowTitle(QStringLiteral("%1 Trip Configuration").arg(m_external ? "External" : "Internal"));
+    setWindowTitle(SystemTitle::of(QStringLiteral("%1 Trip Configuration").arg(m_external ? "External" : "Internal"),
+                                   system));
     setObjectName(QStringLiteral("QTripHandlingDialog"));
     // Only its own system's changes close it: trip dialogs of other systems
     // stay open.
@@ -82,6 +110,15 @@ QTripHandlingDialog::QTripHandlingDialog(int flagExt, ORVEHVNode *system, QSyste
         followSystem(sysIf);
 
     auto *layout = new QVBoxLayout(this);
+    auto *legend = new QLabel(QStringLiteral(
+        "Choose a line under \"Line selection:\", then click a channel's Line cell to put the channel on that "
+        "line; a second click takes it off. A channel on a line drives it (when it trips, the other channels "
+        "of the line trip) and listens to it (it trips when another channel of the line trips). The number in "
+        "a Line cell is the channel's line (its tool tip tells which lines it drives and listens to); Result "
+        "is the %1 word that Apply or OK writes.").arg(m_param), this);
+    legend->setObjectName(QStringLiteral("tripLegend"));
+    legend->setWordWrap(true);
+    layout->addWidget(legend);
     auto *tabs = new QTabWidget(this);
     QWidget *externalPage = nullptr;
     QHBoxLayout *externalRow = nullptr;
@@ -153,6 +190,9 @@ QTripHandlingDialog::QTripHandlingDialog(int flagExt, ORVEHVNode *system, QSyste
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, this,
             &QTripHandlingDialog::applyValues);
+    m_buttons->button(QDialogButtonBox::Ok)->setToolTip(QStringLiteral("Write the Result words to the channels and close"));
+    m_buttons->button(QDialogButtonBox::Apply)->setToolTip(QStringLiteral("Write the Result words to the channels"));
+    m_buttons->button(QDialogButtonBox::Cancel)->setToolTip(QStringLiteral("Close without writing"));
 
     if (m_external)
         setGeometry(100, 300, 600, 750);
@@ -214,6 +254,9 @@ QTableWidget *QTripHandlingDialog::buildTable(ORVEHVNode *board)
         else
             result->setFlags(Qt::ItemIsEnabled);  // nothing to write here
     }
+    // wide enough for its header ("Line" in the header's bold font)
+    table->resizeColumnToContents(kLineColumn);
+    table->setColumnWidth(kLineColumn, qMax(table->columnWidth(kLineColumn), 35));
     table->resizeColumnToContents(kResultColumn);
     table->setColumnWidth(kResultColumn, qMax(table->columnWidth(kResultColumn), 90));
     // Fixed to its rows and columns: the page scrolls, not the table.
@@ -246,15 +289,18 @@ void QTripHandlingDialog::fillRow(QTableWidget *table, int row, ORVEHVNode *para
     int used = 0;
     for (int i = 0; i < n; ++i)
         if (word & (1u << i)) {
-            showLine(line, i);
+            showLine(line, i, word, n);
             ++used;
         }
+    if (used == 0)
+        showLine(line, -1, word, n);
     if (used > 1)
         m_complex = true;
 }
 
-void QTripHandlingDialog::showLine(QTableWidgetItem *cell, int line)
+void QTripHandlingDialog::showLine(QTableWidgetItem *cell, int line, quint32 word, int lines)
 {
+    cell->setToolTip(lines > 0 ? triplines::wordMeaning(word, lines) : QString());
     if (line < 0) {
         cell->setText(QString());
         cell->setBackground(Qt::white);
@@ -292,6 +338,7 @@ QWidget *QTripHandlingDialog::buildLineSelector(int slotNr, int lines)
         button->setProperty("slotNr", slotNr);
         button->setProperty("color", colour);
         button->setProperty("line", i);
+        button->setToolTip(QStringLiteral("Line %1: the line the next clicks on Line cells give").arg(i));
         connect(button, &QPushButton::clicked, this, &QTripHandlingDialog::chooseColor);
         auto *label = new QLabel(QStringLiteral("Line %1").arg(i));
         label->setStyleSheet(QStringLiteral("border: none;"));
@@ -364,12 +411,13 @@ void QTripHandlingDialog::checkCell(QTableWidgetItem *item)
     if (!result || !(result->flags() & Qt::ItemIsEditable))
         return;  // the channel has no trip word
     quint32 word = 0;
+    const int lines = linesOf(table);
     if (!item->text().isEmpty()) {
-        showLine(item, -1);
+        showLine(item, -1, 0, lines);
     } else {
         const int line = button->property("line").toInt();
-        showLine(item, line);
-        word = triplines::lineWord(line, linesOf(table));
+        word = triplines::lineWord(line, lines);
+        showLine(item, line, word, lines);
     }
     result->setText(triplines::resultText(m_prefix, word, false));
     result->setToolTip(QString());

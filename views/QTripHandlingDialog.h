@@ -44,6 +44,9 @@ quint32 lineWord(int line, int lines);
 // prefix + eight hexadecimal digits (upper case for values read from the
 // device, lower case for values made in the dialog).
 QString resultText(const QString &prefix, quint32 value, bool upperCase);
+// What a word does on n lines, in words: "Drives line 2 and listens to
+// line 2", "Drives lines 0, 1", "On no line".
+QString wordMeaning(quint32 value, int lines);
 
 } // namespace triplines
 
@@ -83,7 +86,7 @@ private:
     QTableWidget *buildTable(ORVEHVNode *board);
     QWidget *buildLineSelector(int slotNr, int lines);
     void fillRow(QTableWidget *table, int row, ORVEHVNode *param);
-    void showLine(QTableWidgetItem *cell, int line);
+    void showLine(QTableWidgetItem *cell, int line, quint32 word = 0, int lines = 0);
     int linesOf(const QTableWidget *table) const;
     ORVEHVNode *tripParameter(const QTableWidget *table, int row) const;
     // Writes every row; false when a row was refused (the operator is told).

@@ -87,7 +87,7 @@ class TstDialogLifetime : public QObject
     {
         QCustomTableWidget *t = qobject_cast<QSubWindow *>(sys->subWindow())->table();
         emit t->horizontalHeader()->sectionClicked(t->columnByName("TripExt"));
-        auto *d = sys->subWindow()->findChild<QTripHandlingDialog *>();
+        auto *d = sys->subWindow()->window()->findChild<QTripHandlingDialog *>();
         if (d)
             QTest::qWaitForWindowExposed(d);
         return d;

@@ -7,16 +7,21 @@
 #include "app/QCustomSplashScreen.h"
 #include "app/QFloatingWindow.h"
 #include "app/ViewAccess.h"
+#include "app/ViewsController.h"
 #include "connect/QDisconnectDialog.h"
 #include "panels/QBoardInformations.h"
+#include "panels/QCollapsibleWidget.h"
 #include "panels/QCustomBox.h"
+#include "panels/QSystemInformations.h"
 #include "panels/QSystemStatusBar.h"
+#include "views/ChannelGroups.h"
 #include "views/QCustomTableWidget.h"
 #include "views/QSubWindow.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QRadioButton>
+#include <QSet>
 #include <QDockWidget>
 #include <QLabel>
 #include <QLocale>
@@ -24,6 +29,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -85,12 +91,19 @@ private:
         return n;
     }
     QList<QMdiSubWindow *> subWindows() const { return w->form().viewsArea->subWindowList(); }
-    // No system: docks down and locked, only what needs no system enabled.
+    // The notice of the current system's status bar (what the last action did).
+    QString notice() const
+    {
+        auto *bar = qobject_cast<QSystemStatusBar *>(w->findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly));
+        return bar ? bar->noticeLabel()->text() : QString();
+    }
+    // No system: docks down and unlocked (only the operator locks them),
+    // only what needs no system enabled.
     void verifyStartState()
     {
         auto &f = w->form();
         QVERIFY(f.dockLeft->isHidden() && f.dockRight->isHidden());
-        QVERIFY(w->buttonLock()->isChecked() && !w->buttonLock()->isEnabled());
+        QVERIFY(!w->buttonLock()->isChecked() && !w->buttonLock()->isEnabled());
         for (QAction *a : {f.menuCustomView, f.chSearch, f.menuCreateGroup, f.menuTab, f.menuSave})
             QVERIFY2(!a->isEnabled(), qPrintable(a->text()));
         QVERIFY(f.menuLoad->isEnabled() && f.menuConnect->isEnabled());
@@ -156,16 +169,15 @@ private slots:
 
     // ------------------------------------------------------ window state
 
-    void dockButtonsOnlyWhenUnlocked()
+    // The panel lock is the operator's: connecting and disconnecting never
+    // engage or release it; locked, the layout buttons are visibly off and
+    // every lock text says how to unlock.
+    void panelLockOnlyByTheOperator()
     {
         verifyStartState();
         auto &f = w->form();
-        // Locked: the layout buttons change nothing.
-        w->buttonAll()->click();
-        w->buttonSys()->click();
-        QVERIFY(f.dockLeft->isHidden() && f.dockRight->isHidden());
-        f.menuLockPanels->setChecked(false);
-        w->buttonAll()->click();
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QVERIFY(!f.menuLockPanels->isChecked());
         QVERIFY(f.dockLeft->isVisible() && f.dockRight->isVisible());
         w->buttonSys()->click();
         QVERIFY(f.dockLeft->isVisible() && f.dockRight->isHidden());
@@ -174,11 +186,26 @@ private slots:
         // Closing a dock from its title bar unchecks its menu item.
         f.dockRight->close();
         QVERIFY(!f.menuBoards->isChecked());
-        // The lock button locks again.
-        w->buttonLock()->setEnabled(true);
+        QVERIFY(w->buttonLock()->toolTip().startsWith("Lock the panels"));
+
         w->buttonLock()->click();
         QVERIFY(f.menuLockPanels->isChecked());
         QCOMPARE(f.dockLeft->features(), QDockWidget::NoDockWidgetFeatures);
+        QVERIFY(!f.menuSystems->isEnabled());
+        for (QToolButton *b : {w->buttonAll(), w->buttonNone(), w->buttonSys(), w->buttonBrd()}) {
+            QVERIFY(!b->isEnabled());
+            QVERIFY2(b->toolTip().contains("locked") && b->toolTip().contains("Alt+Shift+L"), qPrintable(b->toolTip()));
+        }
+        QVERIFY(w->buttonLock()->toolTip().startsWith("The panels are locked"));
+        QVERIFY(w->buttonLock()->toolTip().contains("unlock"));
+
+        // The window's own layout changes keep the operator's lock.
+        w->disconnectFromSystem(0);
+        QVERIFY(f.menuLockPanels->isChecked() && f.dockLeft->isHidden());
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QVERIFY(f.menuLockPanels->isChecked() && f.dockLeft->isVisible());
+        w->buttonLock()->click();
+        QVERIFY(!f.menuLockPanels->isChecked() && w->buttonAll()->isEnabled());
     }
 
     // ------------------------------------------------------- connecting
@@ -252,6 +279,80 @@ private slots:
         QCOMPARE(w->connections()->systems().size(), 1);
         QCOMPARE(w->connections()->systems().first()->connectionArgument(), QString("1_0_A0"));
         QCOMPARE(w->connections()->systems().first()->systemIndex(), 0);
+    }
+
+    // Which system am I acting on: the crate's tab, box and status bar use
+    // its one name, the board names typed at connection are shown, the
+    // disconnect dialog says what it disconnects.
+    void everyViewNamesItsSystem()
+    {
+        QVERIFY(connectTo("0_0_C0", 5, 3, "Left", "Tracker", ""));
+        QVERIFY(connectTo("0_0_C1", 5, 3, "Left", "Veto", ""));
+        QSystemInterface *crate = w->connections()->systems().first();
+        const QString name = crate->systemNode()->name();
+        QCOMPARE(subWindows().first()->windowTitle(), name);
+        QCOMPARE(qobject_cast<QCustomBox *>(crate->systemBox())->title(), name);
+        QVERIFY(qobject_cast<QSystemStatusBar *>(crate->statusBar())->nameLabel()->text().endsWith(name));
+
+        w->disconnectFromSystem(0);
+        auto *ask = w->findChild<QDisconnectDialog *>();
+        QVERIFY(ask);
+        QCOMPARE(ask->windowTitle(), "Disconnect boards - " + name);
+        QVERIFY(ask->choices().at(1)->text().contains("Tracker"));
+        QVERIFY(ask->choices().at(2)->text().contains("Veto"));
+        ask->reject();
+    }
+
+    // Actions say what they did in the status bar; its three lamps say what
+    // each stands for; the dialogs of the commands panel name their system.
+    void actionsSayWhatTheyDid()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QSystemInterface *sys = w->connections()->systems().first();
+        auto *bar = qobject_cast<QSystemStatusBar *>(sys->statusBar());
+        QSet<QString> tips;
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(bar->indicatorLabel(i)->toolTip().startsWith("Events status"));
+            tips << bar->indicatorLabel(i)->toolTip();
+        }
+        QCOMPARE(tips.size(), 3);
+
+        ORVEHVNode *board = live_test::boardInSlot(sys, 1);
+        w->viewsController()->groups()->addGroup(
+            "Ramp", {board->children().at(0)->parameter("VSet"), board->children().at(1)->parameter("VSet")});
+        QCOMPARE(notice(), QString("Group \"Ramp\" created: 2 channels, parameter VSet (menu Groups)."));
+        const QString path = fx.workDir.filePath("desk.csc");
+        QVERIFY(w->viewsController()->saveConfiguration(path, {true}, false));
+        QCOMPARE(notice(), "Configuration saved to " + QDir::toNativeSeparators(path) + ".");
+
+        auto *panel = qobject_cast<QSystemInformations *>(sys->systemCommandsPanel());
+        panel->techInfoClicked();
+        panel->loggingClicked();
+        panel->scriptingClicked();
+        QStringList titles;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (qobject_cast<QDialog *>(top) && top->isVisible())
+                titles << top->windowTitle();
+        for (const char *title : {"Technical Informations - A", "Advanced Logging - A", "Actions Script - A"})
+            QVERIFY2(titles.contains(title), qPrintable(titles.join(", ")));
+    }
+
+    // The commands panel in view belongs to the table in view: selecting a
+    // system opens its panel in place of another's, and opening a panel
+    // shows its system's table.
+    void commandsPanelFollowsTheTable()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        QVERIFY(connectTo("192.0.2.11", 2, 0, "B"));
+        auto *boxes = qobject_cast<QCollapsibleWidget *>(w->systemsArea());
+        w->setCurrentSubWindowIndex(0);
+        boxes->expandItem(0);
+        w->setCurrentSubWindowIndex(1);
+        QCOMPARE(boxes->expandedIndex(), 1);
+        boxes->boxWithIndex(0)->expandButtonClick();
+        QCOMPARE(boxes->expandedIndex(), 0);
+        QCOMPARE(w->form().viewsArea->activeSubWindow()->widget(), w->connections()->systems().at(0)->subWindow());
+        QCOMPARE(w->form().stackedWidgetRight->currentIndex(), 0);
     }
 
     // Bridge numbers of USB3 and J5910 links have many digits: two bridges
@@ -388,6 +489,44 @@ private slots:
         QCOMPARE(subWindows().at(1)->widget(), w->connections()->systems().at(1)->subWindow());
     }
 
+    // Keyboard: Alt+1 from a floated table, the menus' mnemonics, the
+    // default button of a question visibly marked.
+    void keyboard()
+    {
+        QVERIFY(connectTo("192.0.2.10", 2, 0, "A"));
+        w->form().menuFloat->trigger();
+        QFloatingWindow *floated = w->findChild<QFloatingWindow *>();
+        QVERIFY(floated);
+        QApplication::setActiveWindow(floated);
+        QTRY_COMPARE(QApplication::activeWindow(), floated);
+        QTest::keyClick(floated, Qt::Key_1, Qt::AltModifier);
+        QVERIFY(w->form().menuTab->isChecked());
+        QVERIFY(w->findChildren<QFloatingWindow *>().isEmpty());
+
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QTest::keyClick(w, Qt::Key_W, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::activePopupWidget(), w->form().menuWindow);
+        QTest::keyClick(w->form().menuWindow, Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+
+        // The program's look: the default button stands out from the others.
+        QFile sheet(":/Resources/stylesheet-3.qss");
+        QVERIFY(sheet.open(QIODevice::ReadOnly));
+        qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
+        QMessageBox box(QMessageBox::Question, "KEBODESK", "Switch?", QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        auto edge = [](QAbstractButton *b) {
+            const QImage look = b->grab().toImage();
+            return look.pixelColor(1, look.height() / 2);
+        };
+        const QColor yes = edge(box.button(QMessageBox::Yes)), no = edge(box.button(QMessageBox::No));
+        qApp->setStyleSheet(QString());
+        QVERIFY2(yes != no, qPrintable(yes.name()));
+    }
+
     void channelSearch()
     {
         bool asked = false;
@@ -402,8 +541,15 @@ private slots:
         auto *sub = qobject_cast<QSubWindow *>(w->connections()->systems().first()->subWindow());
         w->onCtrlFPressed();
         QVERIFY(asked);
-        // (a name found nowhere selects nothing: tst_channel_table searchAndTripHeaders)
         QVERIFY(!sub->table()->selectedItems().isEmpty());
+        QVERIFY2(notice().contains("\"CH03\" selected"), qPrintable(notice()));
+        // (a name found nowhere selects nothing: tst_channel_table searchAndTripHeaders)
+        MainWindow::setSearchHook([](QString *name) {
+            *name = "NOPE";
+            return true;
+        });
+        w->onCtrlFPressed();
+        QVERIFY2(notice().startsWith("No channel named \"NOPE\""), qPrintable(notice()));
         MainWindow::setSearchHook({});
     }
 

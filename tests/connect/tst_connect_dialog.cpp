@@ -10,6 +10,7 @@
 #include "connect/SystemConnector.h"
 #include "persist/ConnectionSettings.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -156,6 +157,31 @@ private slots:
         QTRY_VERIFY(d.isNull());   // closed and deleted
         QCOMPARE(connector.calls.size(), 1);
         QCOMPARE(storedKeys(), QStringList({ "lastConnType", "lastCustName", "lastPSType" }));
+    }
+
+    // An address typed as it is written: "." moves on to the next field (a
+    // dot in an empty field is dropped), Backspace in an empty field goes
+    // back to the one before.
+    void addressTypedWithDots()
+    {
+        const auto d = keptDialog(&connector, 0);
+        d->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        const QList<QLineEdit *> f = ipFields(d.get());
+        for (QLineEdit *e : f)
+            e->clear();
+        f[0]->setFocus();
+        auto type = [](const QString &keys) {
+            for (QChar c : keys)
+                QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        };
+        type("192.0..2.10");
+        QCOMPARE(d->currentValues().ipAddress, QString("192.0.2.10"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        type("7");
+        QCOMPARE(d->currentValues().ipAddress, QString("192.0.27."));
     }
 
     // Escape and an incomplete Return connect and store nothing.

@@ -15,11 +15,13 @@
 #include "panels/QHVOutputDialog.h"
 #include "panels/QSysInfoB8181Dialog.h"
 #include "panels/QSystemInformations.h"
+#include "panels/QSystemStatusBar.h"
 #include "script/QScriptDialog.h"
 #include "virtualhw/VirtualControl.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -263,17 +265,20 @@ private slots:
     {
         QTest::addColumn<LiveTarget>("target");
         QTest::addColumn<int>("tripBit");
-        QTest::newRow("mainframe: ClearAlarm") << Mainframe << 9;
+        QTest::addColumn<QString>("notice");  // the status bar says what was done
+        const QString sent = "CLEAR ALARM sent to system Sys.";
+        QTest::newRow("mainframe: ClearAlarm") << Mainframe << 9 << sent;
         // BRISK units take "BdClr" and refuse "ClearAlarm".
-        QTest::newRow("BRISK: BdClr") << Brisk << 6;
+        QTest::newRow("BRISK: BdClr") << Brisk << 6 << sent;
         // NIM units: the boards' write-only "ClrAlarm".
-        QTest::newRow("NIM: ClrAlarm per board") << Nim << 7;
+        QTest::newRow("NIM: ClrAlarm per board") << Nim << 7 << "CLEAR ALARM: alarms cleared on 1 board(s) of system Sys.";
     }
 
     void clearAlarmClearsTrips()
     {
         QFETCH(LiveTarget, target);
         QFETCH(int, tripBit);
+        QFETCH(QString, notice);
         QSystemInterface *sys = connect(target);
         QVERIFY(sys);
         ORVEHVNode *board = boardInSlot(sys, 0);
@@ -292,6 +297,7 @@ private slots:
         panelOf(sys)->button("CLEAR\nALARM")->click();
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.first().text, QString("You are sending Clear Alarm signal to system Sys."));
+        QCOMPARE(qobject_cast<QSystemStatusBar *>(sys->statusBar())->noticeLabel()->text(), notice);
         QTRY_VERIFY_WITH_TIMEOUT(!(status->value().value.toInt() & (1 << tripBit)), 10000);
         QCOMPARE(messages.size(), 1);
     }

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTreeWidget>
+#include <QWindow>
 #include <QtTest>
 #include <memory>
 
@@ -200,6 +201,49 @@ private slots:
         QCOMPARE(rep.count("<!DOCTYPE"), 1);
         QVERIFY(rep.endsWith("<br>Script successfully executed.<br><br></div></body></html>"));
         QVERIFY(dialog.reportView()->toPlainText().contains("Script successfully executed."));
+    }
+
+    // Through a whole run the execution window stays in view above the
+    // editor (a window of the editor's, which window managers keep on top),
+    // the editor is never minimised (that takes the main window along) and
+    // Stop stays enabled until pressed; pressing it ends the run.
+    void stopStaysInReachDuringTheRun()
+    {
+        QWidget mainWindow;
+        mainWindow.show();
+        auto *dialog = new QScriptDialog(m_sys.get(), &mainWindow);
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        dialog->actionsEdit()->setPlainText("set VSet 1{0} 11;\nwait 10000;\nset VSet 1{1} 22;");
+        QWidget *exec = dialog->executionWindow();
+        auto *stop = exec->findChild<QPushButton *>("stopButton");
+        QStringList faults;
+        auto check = [&](const char *when) {
+            if (!exec->isVisible())
+                faults << QString("%1: execution window hidden").arg(when);
+            if (dialog->isMinimized() || mainWindow.isMinimized())
+                faults << QString("%1: editor or main window minimised").arg(when);
+            if (!exec->windowHandle() || exec->windowHandle()->transientParent() != dialog->windowHandle())
+                faults << QString("%1: execution window not kept above the editor").arg(when);
+            if (!stop->isEnabled())
+                faults << QString("%1: Stop disabled").arg(when);
+        };
+        onReport(dialog->runner(), "WAIT", [&] {
+            check("at the start of the wait");
+            QTimer::singleShot(400, dialog, [&] {
+                check("during the wait");
+                QTest::mouseClick(stop, Qt::LeftButton);
+            });
+        });
+        QTimer::singleShot(0, dialog, [dialog] { dialog->handleExecActions(); });
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->runner()->report().contains("Script stopped by the user."), 20000);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+        QCOMPARE(device(1, 0, "VSet"), 11.0);
+        QVERIFY(device(1, 1, "VSet") != 22.0);
+        // after the run the report stays in view, the editor usable again
+        QVERIFY(exec->isVisible());
+        QVERIFY(!dialog->actionsEdit()->isReadOnly());
+        delete dialog;
     }
 
     void systemGoneEndsTheRun_data()

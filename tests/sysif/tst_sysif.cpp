@@ -438,7 +438,7 @@ private slots:
         bar.setConnectionStatus(7);
         QCOMPARE(bar.statusLabel()->text(), QString());
 
-        QCOMPARE(QSystemStatusBar::systemNameText(5, "crate"), QString("VME HV Crate"));
+        QCOMPARE(QSystemStatusBar::systemNameText(5, "crate"), QString("VME HV Crate - crate"));
         QCOMPARE(QSystemStatusBar::systemNameText(2, "crate"), QString("crate"));
     }
 

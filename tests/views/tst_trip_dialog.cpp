@@ -10,6 +10,7 @@
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -150,8 +151,11 @@ private slots:
         QTableWidget *t = tripTable(d.get(), 8);
         QStringList rows; // line shown, word
         for (int row : {0, 1, 2, 4})
-            rows << t->item(row, 0)->text() + ' ' + result(t, row);
-        QCOMPARE(rows, (QStringList{" 0x00000000", "2 0x00000104", "1 0x00000003", "5 0x00000AB0"}));
+            rows << t->item(row, 0)->text() + ' ' + result(t, row) + ' ' + t->item(row, 0)->toolTip();
+        // the number alone does not say what the channel does: its tool tip does
+        QCOMPARE(rows, (QStringList{" 0x00000000 On no line", "2 0x00000104 Drives line 2 and listens to line 2",
+                                    "1 0x00000003 Drives lines 0, 1",
+                                    "5 0x00000AB0 Drives lines 4, 5 and listens to lines 1, 3, 5"}));
         QVERIFY(d->hasComplexValues());
         QVERIFY(messages.isEmpty()); // not before the half second
         QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 1, 5000);
@@ -227,6 +231,38 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!open, 5000); // closed and deleted
         if (how != "removed") // closing wrote nothing
             QCOMPARE(vhw::channelParamValue(id, 8, 2, "TripExt"), 0.0);
+    }
+
+    // Opened from its table in the program's window, the dialog is readable:
+    // an opaque light background (not the see-through one of the views
+    // area, black on the screen), a whole "Line" header, buttons that say
+    // what they do, a legend, and its system's name in the title.
+    void readableWhenOpenedFromItsTable()
+    {
+        QVERIFY(fx.openWindow());
+        QSystemInterface *live = live_test::connectLive(fx.w, 2, 0, "192.0.2.10", "Hall A", "admin", "admin");
+        QVERIFY(live);
+        QCustomTableWidget *table = qobject_cast<QSubWindow *>(live->subWindow())->table();
+        emit table->horizontalHeader()->sectionClicked(table->columnByName("TripInt"));
+        auto *open = fx.w->findChild<QTripHandlingDialog *>();
+        QVERIFY(open);
+        QVERIFY(QTest::qWaitForWindowExposed(open));
+        QCOMPARE(open->windowTitle(), QString("Internal Trip Configuration - Hall A"));
+
+        const QImage look = open->grab().toImage();
+        const QColor margin = look.pixelColor(3, look.height() - 3);
+        QVERIFY2(margin.alpha() == 255 && margin.lightness() > 160, qPrintable(margin.name(QColor::HexArgb)));
+
+        QTableWidget *t = tripTable(open, 8);
+        QVERIFY(t->columnWidth(0) >= t->horizontalHeader()->sectionSizeHint(0));
+        for (auto which : {QDialogButtonBox::Ok, QDialogButtonBox::Apply, QDialogButtonBox::Cancel})
+            QVERIFY(!open->buttonBox()->button(which)->toolTip().isEmpty());
+        for (QPushButton *line : open->lineButtons(8))
+            QVERIFY(line->toolTip().startsWith(QString("Line %1").arg(line->property("line").toInt())));
+        auto *legend = open->findChild<QLabel *>("tripLegend");
+        QVERIFY(legend && legend->isVisible());
+        QVERIFY(legend->text().contains("drives") && legend->text().contains("listens"));
+        open->close();
     }
 
     // The boards of a joined VME crate sit in slot 0 of their own systems:

@@ -48,7 +48,9 @@ private slots:
         vhw::clearFaults();
     }
 
-    void mainframeTree()
+    // The mainframe's tree as discovered: slots, channels, properties and
+    // the metadata of its parameters.
+    void mainframeTreeAndMetadata()
     {
         auto s = mainframe();
         QVERIFY(s);
@@ -79,6 +81,42 @@ private slots:
             for (ORVEHVNode *c : b->children())
                 for (ORVEHVNode *p : c->parameters())
                     QVERIFY2(p->value().status == 0, qPrintable(p->name()));
+
+        // System properties: library order kept, connection items last.
+        QCOMPARE(sys->parameter(QStringLiteral("PWVoltage"))->value().value.toFloat(), 48.2f);
+        const QStringList names = namesOf(sys->parameters());
+        QCOMPARE(names.first(), QStringLiteral("Sessions"));
+        QCOMPARE(names.mid(names.size() - 2), QStringList({"ConnStat", "NrOfSlot"}));
+        ORVEHVNode *conn = sys->parameter(QStringLiteral("ConnStat"));
+        QCOMPARE(conn->kind(), int(KindConnectionItem));
+        QCOMPARE(conn->value().value.toString(), QStringLiteral("Connection Ok"));
+
+        // Metadata of channel and board parameters.
+        ORVEHVNode *iset = s->param(0, 0, "ISet");
+        QCOMPARE(namesOf(iset->properties()), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
+        // The channels of a board keep one copy of the same metadata.
+        QVERIFY(iset->properties().isSharedWith(s->param(0, 1, "ISet")->properties()));
+        // Board parameter: degrees.
+        ORVEHVNode *temp = sys->children()[0]->parameter(QStringLiteral("Temp"));
+        QCOMPARE(temp->unitText(), QString(QStringLiteral(" ")) + QChar(0xB0) + QLatin1Char('C'));
+        // "+" / "-" become "POS" / "NEG" on channels only; a failing read keeps nothing.
+        QVERIFY(readParameterMetadata(KindBoardParameter, s->handle, 0, 0, QStringLiteral("Pol"), 1).isEmpty());
+        // Board enumeration with all ten cells used.
+        ORVEHVNode *avg = sys->children()[3]->parameter(QStringLiteral("AvgFilter"));
+        QCOMPARE(avg->propertyValue(QStringLiteral("Enum")).toStringList().size(), 10);
+        QCOMPARE(enumText(avg, int(avg->value().value.toInt())), QStringLiteral("8"));
+
+        // The B8181 event socket is no property to show: reading it would open
+        // the event connection before anything is subscribed.
+        auto rack = connectSystem(16, 0, "192.0.2.20", "admin", "admin");
+        QVERIFY(rack && rack->node->parameter(QStringLiteral("HighFreq")));
+        QVERIFY(!rack->node->parameter(QStringLiteral("EventDataSocket")));
+        QVERIFY(!vhw::hasEventConnection(rack->id));
+
+        const QList<ORVEHVNode *> pending = readConnectionItems(ConnectionPending, 4);
+        QCOMPARE(pending.size(), 1);
+        QCOMPARE(pending[0]->value().value.toString(), QStringLiteral("Connection Pending"));
+        qDeleteAll(pending);
     }
 
     void crateWithEmptySlotBetween()
@@ -103,47 +141,6 @@ private slots:
             QVERIFY2(p->isLogged(), qPrintable(p->name()));
         for (ORVEHVNode *p : kids[2]->parameters())
             QVERIFY2(p->isLogged(), qPrintable(p->name()));
-    }
-
-    void propertiesMetadataAndConnectionItems()
-    {
-        auto s = mainframe();
-        ORVEHVNode *sys = s->node;
-        QCOMPARE(sys->parameter(QStringLiteral("PWVoltage"))->value().value.toFloat(), 48.2f);
-        // Library order kept, connection items last.
-        const QStringList names = namesOf(sys->parameters());
-        QCOMPARE(names.first(), QStringLiteral("Sessions"));
-        QCOMPARE(names.mid(names.size() - 2), QStringList({"ConnStat", "NrOfSlot"}));
-        ORVEHVNode *conn = sys->parameter(QStringLiteral("ConnStat"));
-        QCOMPARE(conn->kind(), int(KindConnectionItem));
-        QCOMPARE(conn->value().value.toString(), QStringLiteral("Connection Ok"));
-
-        // Metadata of channel and board parameters.
-        ORVEHVNode *iset = s->param(0, 0, "ISet");
-        QCOMPARE(namesOf(iset->properties()), QStringList({"Minval", "Maxval", "Unit", "Exp", "Decimal"}));
-        // The channels of a board keep one copy of the same metadata.
-        QVERIFY(iset->properties().isSharedWith(s->param(0, 1, "ISet")->properties()));
-        // Board parameter: degrees.
-        ORVEHVNode *temp = s->node->children()[0]->parameter(QStringLiteral("Temp"));
-        QCOMPARE(temp->unitText(), QString(QStringLiteral(" ")) + QChar(0xB0) + QLatin1Char('C'));
-        // "+" / "-" become "POS" / "NEG" on channels only; a failing read keeps nothing.
-        QVERIFY(readParameterMetadata(KindBoardParameter, s->handle, 0, 0, QStringLiteral("Pol"), 1).isEmpty());
-        // Board enumeration with all ten cells used.
-        ORVEHVNode *avg = s->node->children()[3]->parameter(QStringLiteral("AvgFilter"));
-        QCOMPARE(avg->propertyValue(QStringLiteral("Enum")).toStringList().size(), 10);
-        QCOMPARE(enumText(avg, int(avg->value().value.toInt())), QStringLiteral("8"));
-
-        // The B8181 event socket is no property to show: reading it would open
-        // the event connection before anything is subscribed.
-        auto rack = connectSystem(16, 0, "192.0.2.20", "admin", "admin");
-        QVERIFY(rack && rack->node->parameter(QStringLiteral("HighFreq")));
-        QVERIFY(!rack->node->parameter(QStringLiteral("EventDataSocket")));
-        QVERIFY(!vhw::hasEventConnection(rack->id));
-
-        const QList<ORVEHVNode *> pending = readConnectionItems(ConnectionPending, 4);
-        QCOMPARE(pending.size(), 1);
-        QCOMPARE(pending[0]->value().value.toString(), QStringLiteral("Connection Pending"));
-        qDeleteAll(pending);
     }
 
     // What discovery makes of the library's metadata: the cell text with its

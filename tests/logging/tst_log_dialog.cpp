@@ -134,8 +134,7 @@ class TestLogDialog : public QObject
     {
         if (!fx.openWindow())
             return nullptr;
-        return connectLive(fx.w, 2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("Crate"), QStringLiteral("admin"),
-                           QStringLiteral("admin"));
+        return connectLive(fx.w, "192.0.2.10", QStringLiteral("Crate"));
     }
 
 private slots:

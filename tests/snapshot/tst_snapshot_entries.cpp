@@ -34,11 +34,13 @@ private slots:
         fx.closeWindow();
     }
 
-    void panelButtonAndMenuOpenTheDialog()
+    // The panel's button and the menu raise one dialog; a restore from it
+    // locks the window's other ways of writing while it runs.
+    void entriesOpenTheDialogAndRestoreLocksTheWindow()
     {
-        QSystemInterface *sys = live_test::connectLive(fx.w, 2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("North"),
-                                                       QStringLiteral("admin"), QStringLiteral("admin"));
+        QSystemInterface *sys = live_test::connectLive(fx.w, "192.0.2.10", QStringLiteral("North"));
         QVERIFY(sys);
+        installScriptRunLock(fx.w);  // as the program's start does
         QVERIFY(fx.w->form().menuFile->actions().contains(fx.w->form().menuSnapshots));
         auto *panel = qobject_cast<QSystemInformations *>(sys->systemCommandsPanel());
         QVERIFY(panel && panel->button(QStringLiteral("SNAP")));
@@ -47,19 +49,9 @@ private slots:
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->systemList()->count(), 1);
         QVERIFY(dialog->systemList()->item(0)->text().startsWith(QLatin1String("North")));
-        // the menu raises the same dialog
         fx.w->form().menuSnapshots->trigger();
         QCOMPARE(fx.w->findChildren<QSnapshotsDialog *>().size(), 1);
-    }
 
-    void restoreLocksPanelsAndMenus()
-    {
-        QSystemInterface *sys = live_test::connectLive(fx.w, 2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("North"),
-                                                       QStringLiteral("admin"), QStringLiteral("admin"));
-        QVERIFY(sys);
-        installScriptRunLock(fx.w);  // as the program's start does
-        fx.w->form().menuSnapshots->trigger();
-        QSnapshotsDialog *dialog = fx.w->findChild<QSnapshotsDialog *>();
         QVERIFY(!dialog->takeSnapshot().isEmpty());
         QCOMPARE(live_test::boardInSlot(sys, 0)->children().at(3)->parameter(QStringLiteral("VSet"))->writeValue(10.0), 0);
         QVERIFY(dialog->compareWithLive());

@@ -6,11 +6,14 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 # Build and tests; the VNC display of a run without a display (TigerVNC's own
-# server and password tool, and a client for scripts/vnc-check.sh).
+# server and password tool, and a client for scripts/vnc-check.sh). The
+# shared archive's tests start a PostgreSQL server of their own (postgresql;
+# its cluster service is not needed).
 packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev libgl-dev
           qt6-webengine-dev libqt6webenginecore6-bin
           qt6-charts-dev libqt6sql6-sqlite libsqlite3-dev
+          libqt6sql6-psql postgresql
           xvfb xauth x11-apps fonts-dejavu-core
           tigervnc-standalone-server tigervnc-tools vncsnapshot)
 packages_only=0

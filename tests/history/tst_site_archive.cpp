@@ -1,0 +1,213 @@
+// The archive on a site's shared PostgreSQL server, started by the test:
+// two stations writing into one database each read the other's values and
+// journal, the server going away and coming back (nothing lost, nothing
+// twice; past the backlog's bound the count lost is told), and the roles of
+// the site's SQL file (a viewer cannot write, a database not set up is
+// refused).
+
+#include "tests/history/ArchiveTestSupport.h"
+#include "tests/history/PgTestServer.h"
+
+#include "history/TrendData.h"
+
+#include <QDateTime>
+#include <QSqlQuery>
+
+using namespace history_test;
+
+class TestSiteArchive : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<PgTestServer> pg;
+    const QString system = QStringLiteral("Crate1");
+
+    ArchiveOptions siteOptions(const QString &station, const QString &user,
+                               const QString &database = QStringLiteral("site"))
+    {
+        ArchiveOptions o = optionsFor(QString());
+        o.server.host = QStringLiteral("127.0.0.1");
+        o.server.port = pg->port();
+        o.server.database = database;
+        o.server.user = user;
+        o.server.station = station;
+        o.retryMs = 100;
+        return o;
+    }
+    ItemKey vmon(const QString &station = QString()) const
+    {
+        return {system, 0, 3, QStringLiteral("VMon"), station};
+    }
+    // Rows of the item in the database: (count, distinct times, sum of values).
+    QString rowsOf(const QString &station)
+    {
+        return pg->psql(QStringLiteral("SELECT count(*), count(DISTINCT t), sum(v) FROM sample JOIN item ON"
+                                       " item.id = sample.item WHERE station = '%0'")
+                            .arg(station),
+                        QStringLiteral("site"));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        pg = std::make_unique<PgTestServer>();
+        if (!pg->isRunning())
+            QSKIP(qPrintable(QStringLiteral("no PostgreSQL server for the test: ") + pg->why()));
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+            QSKIP("Qt's PostgreSQL driver is not installed (libqt6sql6-psql)");
+        for (const char *database : {"site", "empty"}) {
+            pg->psql(QStringLiteral("CREATE DATABASE ") + QLatin1String(database));
+            QVERIFY2(pg->why().isEmpty(), qPrintable(pg->why()));
+        }
+        // Twice: the file may be run again on a database already set up.
+        for (int run = 0; run < 2; ++run) {
+            pg->psql(QStringLiteral(KEBO_SITE_SCHEMA), QStringLiteral("site"), true);
+            QVERIFY2(pg->why().isEmpty(), qPrintable(pg->why()));
+        }
+        pg->psql(QStringLiteral("CREATE ROLE north LOGIN IN ROLE kebo_station;"
+                                "CREATE ROLE south LOGIN IN ROLE kebo_station;"
+                                "CREATE ROLE crew LOGIN IN ROLE kebo_viewer"));
+        QVERIFY2(pg->why().isEmpty(), qPrintable(pg->why()));
+    }
+
+    // The same system name on both stations: the station tells them apart.
+    void twoStationsSeeEachOther()
+    {
+        Archive north, south;
+        QVERIFY(north.open(siteOptions(QStringLiteral("north"), QStringLiteral("north"))));
+        QVERIFY(south.open(siteOptions(QStringLiteral("south"), QStringLiteral("south"))));
+        const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - 60000;
+        const int n = north.item(vmon(), QStringLiteral("CH03")), s = south.item(vmon());
+        QVector<double> northSent, southSent;
+        for (int i = 0; i < 200; ++i) {
+            northSent.append(100 + i);
+            southSent.append(-i * 0.5);
+            north.record(n, t0 + i * 100, northSent.last());
+            south.record(s, t0 + i * 100, southSent.last());
+        }
+        JournalEntry trip;
+        trip.time = t0;
+        trip.system = system;
+        trip.text = QStringLiteral("I-Tripped");
+        north.recordJournal(trip);
+        QVERIFY(north.flush());
+        QVERIFY(south.flush());
+
+        // Each one's trend of the other's channel, and of its own.
+        for (Archive *a : {&north, &south}) {
+            const bool isNorth = a == &north;
+            TrendData trend(a);
+            QVERIFY(trend.add(vmon(isNorth ? QStringLiteral("south") : QStringLiteral("north")), QStringLiteral("other")));
+            QVERIFY(trend.add(vmon(), QStringLiteral("own")));
+            QCOMPARE(valuesOf(trend.rawPoints(0, t0, t0 + 60000)), isNorth ? southSent : northSent);
+            QCOMPARE(valuesOf(trend.rawPoints(1, t0, t0 + 60000)), isNorth ? northSent : southSent);
+            // The plot's thinned part, read on the server.
+            trend.load(t0, t0 + 60000, 50);
+            QCOMPARE(trend.channel(0).stored.last().y(), (isNorth ? southSent : northSent).last());
+            QVERIFY(trend.channel(0).stored.size() <= 2 * 50 + 1);
+        }
+        // Only the owner writes an item: reading the other's left no row.
+        QCOMPARE(pg->psql(QStringLiteral("SELECT string_agg(station, ',' ORDER BY station) FROM item"),
+                          QStringLiteral("site")),
+                 QStringLiteral("north,south"));
+        // The journal: each station's own on start, the other's as the site's.
+        ArchiveReader southReader(south.location());
+        const QVector<JournalEntry> site = southReader.siteJournal(t0 - 1);
+        QCOMPARE(site.size(), 1);
+        QCOMPARE(site.first().station, QStringLiteral("north"));
+        QCOMPARE(site.first().text, trip.text);
+        QVERIFY(southReader.latestJournal(10).isEmpty());
+        QCOMPARE(ArchiveReader(north.location()).latestJournal(10).size(), 1);
+    }
+
+    // The server goes away mid-run and comes back: told once, every value
+    // arrives once, in order; past the bound, the number lost is told.
+    void serverOutage_data()
+    {
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<int>("lost");
+        QTest::newRow("backlog holds the outage") << 100000 << 0;
+        QTest::newRow("backlog of 300 values") << 300 << 1500 - 299;
+    }
+    void serverOutage()
+    {
+        QFETCH(int, capacity);
+        QFETCH(int, lost);
+        const QString station = QStringLiteral("outage%0").arg(capacity);
+        ArchiveOptions o = siteOptions(station, QStringLiteral("north"));
+        o.backlogCapacity = capacity;
+        Archive a;
+        QVERIFY(a.open(o));
+        QSignalSpy gone(&a, &Archive::serverLost), back(&a, &Archive::serverBack);
+        const int item = a.item(vmon());
+        const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - 100000;
+        int sent = 0;
+        auto send = [&](int count) {
+            for (int i = 0; i < count; ++i, ++sent)
+                a.record(item, t0 + sent * 10, sent);
+        };
+        send(1000);
+        QVERIFY(a.flush());
+        QVERIFY(pg->stop());
+        send(1);  // the value that finds the server gone
+        QVERIFY(!a.flush());
+        QTRY_COMPARE(gone.size(), 1);
+        send(1500);
+        QVERIFY(!a.flush());
+        QTest::qWait(300);  // a few attempts while it is away
+        QCOMPARE(gone.size(), 1);
+        QVERIFY(pg->start());
+        QTRY_COMPARE_WITH_TIMEOUT(back.size(), 1, 10000);
+        QCOMPARE(back.first().first().toLongLong(), qint64(lost));
+        send(10);
+        QVERIFY(a.flush());
+        QCOMPARE(a.lostValues(), qint64(lost));
+
+        // Stored once each, in time order, the ones that did not fit missing
+        // from the end of the outage.
+        const QVector<QPointF> stored = ArchiveReader(a.location()).samples(vmon(), t0, t0 + sent * 10);
+        QCOMPARE(stored.size(), sent - lost);
+        QVector<double> expected;
+        for (int i = 0; i < sent; ++i)
+            if (i < 1001 + 1500 - lost || i >= 1001 + 1500)
+                expected.append(i);
+        QCOMPARE(valuesOf(stored), expected);
+        QCOMPARE(rowsOf(station).section(QLatin1Char('|'), 0, 1),
+                 QStringLiteral("%0|%0").arg(sent - lost));
+        // The journal has the outage, once.
+        const QVector<JournalEntry> journal = ArchiveReader(a.location()).latestJournal(10);
+        QCOMPARE(journal.size(), 2);
+        QCOMPARE(journal.at(0).event, JournalEvent::Lost);
+        QCOMPARE(journal.at(1).event, JournalEvent::Restored);
+        QVERIFY2(journal.at(1).text.contains(lost ? QString::number(lost) : QStringLiteral("nothing was lost")),
+                 qPrintable(journal.at(1).text));
+    }
+
+    // What the site's roles allow, and a database nobody set up.
+    void refusedArchive_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("viewer writes") << "crew" << "site" << "permission denied";
+        QTest::newRow("not set up") << "north" << "empty" << "has not been set up";
+        QTest::newRow("no such database") << "north" << "nowhere" << "does not exist";
+    }
+    void refusedArchive()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, database);
+        QFETCH(QString, reason);
+        Archive a;
+        QSignalSpy unavailable(&a, &Archive::unavailable);
+        if (a.open(siteOptions(QStringLiteral("crew"), user, database)))
+            a.record(a.item(vmon()), QDateTime::currentMSecsSinceEpoch(), 1);
+        QTRY_COMPARE(unavailable.size(), 1);
+        QVERIFY2(unavailable.first().first().toString().contains(reason),
+                 qPrintable(unavailable.first().first().toString()));
+        QVERIFY(!a.isAvailable());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSiteArchive)
+#include "tst_site_archive.moc"

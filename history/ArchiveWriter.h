@@ -81,6 +81,7 @@ private:
     ArchiveBatch m_backlog;       // server: handed over, not yet stored
     qint64 m_backlogLost = 0;     // values that did not fit, this outage
     qint64 m_sending = 0;         // values of the backlog's last attempt
+    bool m_resending = false;     // the backlog may have been stored already
     std::atomic<bool> m_offline{false};
     QHash<int, qint64> m_itemIds;  // archive handle -> item row
     mutable QMutex m_limitsMutex;

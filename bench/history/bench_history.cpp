@@ -23,13 +23,22 @@
 #include <QFileInfo>
 #include <QLineSeries>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
+
+#include <sys/resource.h>
 
 #include <cmath>
 #include <cstdio>
 #include <memory>
 
 namespace {
+
+QByteArray loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("?\n");
+}
 
 qint64 residentKb()
 {
@@ -52,7 +61,15 @@ ItemKey channelKey(int c, const QString &parameter = QStringLiteral("VMon"))
     return {QStringLiteral("Bench"), c / 12, c % 12, parameter};
 }
 
-void ingest(ArchiveOptions o, qint64 count)
+double processCpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Returns the values stored.
+qint64 ingest(ArchiveOptions o, qint64 count)
 {
     const QString path = o.path;
     const char *where = o.server.isSet() ? "PostgreSQL on loopback" : "SQLite";
@@ -66,6 +83,7 @@ void ingest(ArchiveOptions o, qint64 count)
     const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - count / items * 100;
     QElapsedTimer t;
     t.start();
+    const double cpu0 = processCpuSeconds();
     for (qint64 n = 0; n < count; ++n)
         archive->record(handles.at(int(n % items)), t0 + (n / items) * 100, double(n % 5000) * 0.1);
     const double handOver = double(t.nsecsElapsed()) / 1e9;
@@ -75,13 +93,16 @@ void ingest(ArchiveOptions o, qint64 count)
     std::printf("ingest (%s): %lld values over %d items: hand-over %.0f values/s, stored %.0f values/s sustained"
                 " (%.2f s), lost %lld\n",
                 where, count, items, count / handOver, stored / total, total, archive->lostValues());
+    std::printf("  CPU of this process (hand-over and writer): %.2f s; load average %s",
+                processCpuSeconds() - cpu0, loadAverage().constData());
     if (!archive->isAvailable())
         std::printf("  the archive failed: %s\n", qPrintable(archive->failure()));
     if (o.server.isSet())
-        return;
+        return stored;
     archive.reset();  // checkpointed and closed: the file as it stays
     std::printf("size: %.1f bytes per stored value (%.1f MB for %lld values)\n", double(fileBytes(path)) / stored,
                 fileBytes(path) / 1048576.0, stored);
+    return stored;
 }
 
 void ingestOnServer(qint64 count)
@@ -101,7 +122,12 @@ void ingestOnServer(qint64 count)
     o.server.database = QStringLiteral("site");
     o.server.user = PgTestServer::admin();
     o.server.station = QStringLiteral("bench");
-    ingest(o, count);
+    const double server0 = pg.cpuSeconds();
+    const qint64 stored = ingest(o, count);
+    QThread::msleep(500);  // the writer's session has ended and been reaped
+    const double server = pg.cpuSeconds() - server0;
+    std::printf("  CPU of the PostgreSQL server: %.2f s, %.0f values per server CPU second\n", server,
+                server > 0 ? stored / server : 0.0);
 }
 
 // Fills `channels` lines over [from, to] at `hz`.

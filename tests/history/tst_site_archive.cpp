@@ -79,8 +79,10 @@ private slots:
         const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - 60000;
         const int n = north.item(vmon(), QStringLiteral("CH03")), s = south.item(vmon());
         QVector<double> northSent, southSent;
+        // Values that must keep every bit through the statement's text.
+        const QVector<double> odd{qInf(), -qInf(), 1e-300, 1.7976931348623157e308, 0.1 + 0.2};
         for (int i = 0; i < 200; ++i) {
-            northSent.append(100 + i);
+            northSent.append(i < odd.size() ? odd.at(i) : 100 + i);
             southSent.append(-i * 0.5);
             north.record(n, t0 + i * 100, northSent.last());
             south.record(s, t0 + i * 100, southSent.last());

@@ -3,12 +3,20 @@
 // journal, the server going away and coming back (nothing lost, nothing
 // twice; past the backlog's bound the count lost is told), and the roles of
 // the site's SQL file (a viewer cannot write, a database not set up is
-// refused).
+// refused), and the site view of the trend window and the journal.
 
 #include "tests/history/ArchiveTestSupport.h"
 #include "tests/history/PgTestServer.h"
 
+#include "history/JournalModel.h"
 #include "history/TrendData.h"
+#include "history/widgets/QSiteItemsDialog.h"
+#include "history/widgets/QTrendWindow.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QListWidget>
 
 #include <QDateTime>
 #include <QSqlQuery>
@@ -185,6 +193,80 @@ private slots:
                  qPrintable(journal.at(1).text));
     }
 
+    // "Site..." in the trend window adds another station's line, filled from
+    // the archive; the journal's site view shows that station's alarm to
+    // read, not to acknowledge.
+    void siteView()
+    {
+        Archive west, east;
+        QVERIFY(west.open(siteOptions(QStringLiteral("west"), QStringLiteral("north"))));
+        QVERIFY(east.open(siteOptions(QStringLiteral("east"), QStringLiteral("south"))));
+        const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - 5000;
+        const int item = east.item(vmon(), QStringLiteral("CH03"));
+        for (int i = 0; i < 40; ++i)
+            east.record(item, t0 + i * 100, 500 + i);
+        JournalEntry trip;
+        trip.time = t0;
+        trip.system = system;
+        trip.text = QStringLiteral("Ovv");
+        east.recordJournal(trip);
+        QVERIFY(east.flush());
+
+        QTrendWindow trend(&west);
+        QAction *site = trend.findChild<QAction *>(QStringLiteral("trendSite"));
+        QVERIFY(site);
+        site->trigger();
+        auto *dialog = trend.findChild<QSiteItemsDialog *>();
+        QVERIFY(dialog);
+        dialog->filter()->setText(QStringLiteral("east VMon"));
+        QList<QListWidgetItem *> shown;
+        for (int row = 0; row < dialog->list()->count(); ++row)
+            if (!dialog->list()->item(row)->isHidden())
+                shown.append(dialog->list()->item(row));
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first()->text(), QStringLiteral("east / Crate1 / board 0 / CH03 (3) / VMon"));
+        shown.first()->setSelected(true);
+        dialog->accept();
+        QCOMPARE(trend.channelCount(), 1);
+        QCOMPARE(trend.series(0)->name(), QStringLiteral("east: CH03 VMon"));
+        QVector<double> drawn;
+        for (const QPointF &p : trend.series(0)->points())
+            drawn.append(p.y());
+        QCOMPARE(drawn.first(), 500.0);
+        QCOMPARE(drawn.last(), 539.0);
+        // While it follows, east's new values arrive through the archive.
+        east.record(item, QDateTime::currentMSecsSinceEpoch(), 540);
+        QVERIFY(east.flush());
+        QTRY_COMPARE_WITH_TIMEOUT(trend.series(0)->points().last().y(), 540.0, TrendData::ForeignReloadMs + 3000);
+        // Nothing of east's was written as west's.
+        QCOMPARE(pg->psql(QStringLiteral("SELECT count(*) FROM item WHERE station = 'west'"), QStringLiteral("site")),
+                 QStringLiteral("0"));
+
+        JournalModel journal(&west);
+        QVERIFY(journal.canShowSite());
+        journal.setSiteView(true);
+        // Every other station's entries (the earlier cases' too), east's once.
+        const int rows = journal.rowCount();
+        int eastRow = -1;
+        for (int row = 0; row < rows; ++row)
+            if (journal.entry(row).station == QLatin1String("east")) {
+                QCOMPARE(eastRow, -1);
+                eastRow = row;
+            }
+        QVERIFY(eastRow >= 0);
+        const QModelIndex systemCell = journal.index(eastRow, JournalModel::SystemColumn);
+        QCOMPARE(systemCell.data().toString(), QStringLiteral("east: Crate1"));
+        QCOMPARE(journal.unacknowledgedCount(), 0);
+        journal.acknowledgeAll();
+        QVERIFY(!journal.entry(eastRow).acknowledged);
+        QVERIFY(!systemCell.data(JournalModel::PendingRole).toBool());
+        // Polling again adds nothing twice; leaving the site view removes it.
+        journal.pollSite();
+        QCOMPARE(journal.rowCount(), rows);
+        journal.setSiteView(false);
+        QCOMPARE(journal.rowCount(), 0);
+    }
+
     // What the site's roles allow, and a database nobody set up.
     void refusedArchive_data()
     {
@@ -211,5 +293,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSiteArchive)
+QTEST_MAIN(TestSiteArchive)
 #include "tst_site_archive.moc"

@@ -13,6 +13,9 @@ QSiteItemsDialog::QSiteItemsDialog(const ArchiveLocation &location, QWidget *par
     setAttribute(Qt::WA_DeleteOnClose);
     resize(560, 520);
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Every item of every station in the shared archive. Another "
+                                                "station's lines are read from the archive every few seconds."),
+                                 this));
     m_filter = new QLineEdit(this);
     m_filter->setPlaceholderText(QStringLiteral("Filter: station, system, channel, parameter"));
     m_filter->setClearButtonEnabled(true);

@@ -11,7 +11,8 @@
 //   if (!pg.isRunning()) QSKIP(qPrintable(pg.why()));
 //   pg.psql("CREATE DATABASE site");
 //
-// stop() and start() again on the same port and data, for outages.
+// stop() and start() again on the same port and data, for outages;
+// requirePassword() for a role whose logins need its password.
 
 #include <QDir>
 #include <QFile>
@@ -121,6 +122,22 @@ public:
         }
         m_why.clear();
         return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    }
+
+    // Logins of `role` over TCP must give its password from now on (the
+    // others stay trusted).
+    bool requirePassword(const QString &role)
+    {
+        QFile hba(data() + QStringLiteral("/pg_hba.conf"));
+        if (!hba.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray rest = hba.readAll();
+        hba.close();
+        if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        hba.write("host all " + role.toUtf8() + " 127.0.0.1/32 scram-sha-256\n" + rest);
+        hba.close();
+        return run(m_bin + QStringLiteral("pg_ctl"), {QStringLiteral("-D"), data(), QStringLiteral("reload")});
     }
 
     // CPU seconds the server's processes have used so far (the postmaster

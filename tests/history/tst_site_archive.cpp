@@ -10,10 +10,14 @@
 
 #include "history/JournalModel.h"
 #include "history/TrendData.h"
+#include "history/widgets/ArchiveLogin.h"
 #include "history/widgets/QSiteItemsDialog.h"
 #include "history/widgets/QTrendWindow.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QInputDialog>
+#include <QTimer>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QListWidget>
@@ -265,6 +269,62 @@ private slots:
         QCOMPARE(journal.rowCount(), rows);
         journal.setSiteView(false);
         QCOMPARE(journal.rowCount(), 0);
+    }
+
+    // A role that needs its password: found in the file the client library
+    // reads (~/.pgpass, here named by PGPASSFILE), else asked.
+    void password_data()
+    {
+        QTest::addColumn<QString>("pgpass");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("from the password file") << "secret" << "" << 0 << true;
+        QTest::newRow("asked") << "" << "secret" << 1 << true;
+        QTest::newRow("asked, wrong every time") << "" << "guess" << 3 << false;
+        QTest::newRow("wrong in the file, asked") << "guess" << "secret" << 1 << true;
+    }
+    void password()
+    {
+        QFETCH(QString, pgpass);
+        QFETCH(QString, typed);
+        QFETCH(int, asked);
+        QFETCH(bool, opens);
+        static bool once = false;
+        if (!once) {
+            pg->psql(QStringLiteral("CREATE ROLE guarded LOGIN PASSWORD 'secret' IN ROLE kebo_station"));
+            QVERIFY2(pg->why().isEmpty() && pg->requirePassword(QStringLiteral("guarded")), qPrintable(pg->why()));
+            once = true;
+        }
+        QTemporaryDir home;
+        const QString passFile = home.filePath(QStringLiteral("pgpass"));
+        QFile file(passFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (!pgpass.isEmpty())
+            file.write(QStringLiteral("127.0.0.1:%0:site:guarded:%1\n").arg(pg->port()).arg(pgpass).toUtf8());
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        qputenv("PGPASSFILE", QFile::encodeName(passFile));
+        int dialogs = 0;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            if (auto *input = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
+                ++dialogs;
+                input->setTextValue(typed);
+                input->accept();
+            }
+        });
+        answer.start(20);
+        Archive a;
+        QSignalSpy unavailable(&a, &Archive::unavailable);
+        const bool opened = ArchiveLogin::open(a, siteOptions(QStringLiteral("guarded"), QStringLiteral("guarded")),
+                                               nullptr);
+        qunsetenv("PGPASSFILE");
+        QCOMPARE(dialogs, asked);
+        QCOMPARE(opened, opens);
+        if (!opens)
+            QVERIFY2(unavailable.value(0).value(0).toString().contains(QLatin1String("password authentication failed")),
+                     qPrintable(unavailable.value(0).value(0).toString()));
     }
 
     // What the site's roles allow, and a database nobody set up.

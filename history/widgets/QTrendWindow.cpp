@@ -328,6 +328,8 @@ void QTrendWindow::updateStatus()
     QString text = QStringLiteral("%0 of %1 lines").arg(m_data->count()).arg(TrendData::MaxChannels);
     if (!m_archive->isAvailable())
         text += QStringLiteral(" - no archive: values of this session only");
+    else if (m_archive->isOffline())
+        text += QStringLiteral(" - shared archive cannot be reached: values of this session only, until it is back");
     else if (const qint64 lost = m_archive->lostValues())
         text += QStringLiteral(" - %0 values not archived (the archive fell behind)").arg(lost);
     m_status->setText(text);

@@ -12,7 +12,7 @@
 // Usage: bench_history [ingest values (2000000)] [memory seconds (150)] [values/s per line (200)]
 
 #include "history/Archive.h"
-#include "tests/history/PgTestServer.h"
+#include "tests/support/PgTestServer.h"
 #include "history/widgets/QTrendChartView.h"
 #include "history/widgets/QTrendWindow.h"
 

@@ -6,7 +6,7 @@
 // refused), and the site view of the trend window and the journal.
 
 #include "tests/history/ArchiveTestSupport.h"
-#include "tests/history/PgTestServer.h"
+#include "tests/support/PgTestServer.h"
 
 #include "history/JournalModel.h"
 #include "history/TrendData.h"

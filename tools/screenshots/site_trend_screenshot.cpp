@@ -9,7 +9,7 @@
 #include "history/Archive.h"
 #include "history/widgets/QSiteItemsDialog.h"
 #include "history/widgets/QTrendWindow.h"
-#include "tests/history/PgTestServer.h"
+#include "tests/support/PgTestServer.h"
 
 #include <QApplication>
 #include <QDateTime>

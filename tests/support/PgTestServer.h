@@ -1,5 +1,5 @@
-#ifndef PGTESTSERVER_H
-#define PGTESTSERVER_H
+#ifndef TESTS_SUPPORT_PGTESTSERVER_H
+#define TESTS_SUPPORT_PGTESTSERVER_H
 
 // A PostgreSQL server of a test's own: a fresh cluster in a temporary folder
 // on a free loopback port, its socket in that folder too, no fsync. The

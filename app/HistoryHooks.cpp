@@ -12,6 +12,7 @@
 #include "history/HistorySettings.h"
 #include "history/JournalModel.h"
 #include "history/StatusConditions.h"
+#include "history/widgets/ArchiveLogin.h"
 #include "history/widgets/QJournalDock.h"
 #include "history/widgets/QTrendWindow.h"
 #include "panels/QSystemInformations.h"
@@ -110,12 +111,22 @@ HistoryHooks::HistoryHooks(MainWindow &window, SystemConnections &connections)
     m_archive = std::make_unique<Archive>();
     connect(m_archive.get(), &Archive::unavailable, this, [this](const QString &reason) {
         m_window.showMessage({QMessageBox::Warning,
-                              QStringLiteral("The history archive %0 cannot be used: %1.").arg(m_archive->path(), reason),
+                              QStringLiteral("The history archive %0 cannot be used: %1.")
+                                  .arg(m_archive->location().describe(), reason),
                               QStringLiteral("The program runs on without history: plots show only the values of "
                                              "this session, and the journal is not kept."),
                               {}});
     }, Qt::QueuedConnection);
-    m_archive->open(HistorySettings::load());
+    // Once per outage; the journal keeps when it began and ended.
+    connect(m_archive.get(), &Archive::serverLost, this, [this](const QString &reason) {
+        m_window.showMessage({QMessageBox::Warning,
+                              QStringLiteral("The shared archive %0 cannot be reached: %1.")
+                                  .arg(m_archive->location().describe(), reason.trimmed()),
+                              QStringLiteral("Values wait here (up to %0) and are sent when it is back.")
+                                  .arg(m_archive->options().backlogCapacity),
+                              {}});
+    });
+    ArchiveLogin::open(*m_archive, HistorySettings::load(), &m_window);
     m_conditions = std::make_unique<StatusConditions>(StatusDecoder{&channelCondition, &boardCondition});
     m_journal = new JournalModel(m_archive.get(), this);
     buildEntries();

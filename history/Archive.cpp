@@ -1,5 +1,6 @@
 #include "history/Archive.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
@@ -42,6 +43,31 @@ bool Archive::open(const ArchiveOptions &options)
     stopWriter();
     m_options = options;
     m_failure.clear();
+    if (!options.server.isSet() && !lockFile())
+        return false;
+    const QString error = loadStoredJournal();
+    if (!error.isEmpty()) {
+        setUnavailable(error);
+        return false;
+    }
+    m_queue = std::make_unique<ArchiveQueue>(options.queueCapacity);
+    m_writer = std::make_unique<ArchiveWriter>(*m_queue, location(), options.commitIntervalMs);
+    m_writer->setRetention(options.retention);
+    m_writer->setBacklog(options.backlogCapacity, options.retryMs);
+    connect(m_writer.get(), &ArchiveWriter::failed, this, &Archive::setUnavailable, Qt::QueuedConnection);
+    connect(m_writer.get(), &ArchiveWriter::offline, this, &Archive::onOffline, Qt::QueuedConnection);
+    connect(m_writer.get(), &ArchiveWriter::online, this, &Archive::onOnline, Qt::QueuedConnection);
+    // Items known before a reopen are announced to the new writer.
+    for (int h = 0; h < m_keys.size(); ++h)
+        if (!isForeign(m_keys.at(h)))
+            m_queue->push(NewItem{h, m_keys.at(h), QString()});
+    m_writer->start(QThread::LowPriority);
+    return true;
+}
+
+bool Archive::lockFile()
+{
+    const ArchiveOptions &options = m_options;
     // On a first start the data folder does not exist yet: the lock file
     // lives beside the database, so the folder comes first.
     const QString folder = QFileInfo(options.path).absolutePath();
@@ -56,20 +82,36 @@ bool Archive::open(const ArchiveOptions &options)
                            : QStringLiteral("its lock file cannot be created"));
         return false;
     }
-    const QString error = loadStoredJournal();
-    if (!error.isEmpty()) {
-        setUnavailable(error);
-        return false;
-    }
-    m_queue = std::make_unique<ArchiveQueue>(options.queueCapacity);
-    m_writer = std::make_unique<ArchiveWriter>(*m_queue, options.path, options.commitIntervalMs);
-    m_writer->setRetention(options.retention);
-    connect(m_writer.get(), &ArchiveWriter::failed, this, &Archive::setUnavailable, Qt::QueuedConnection);
-    // Items known before a reopen are announced to the new writer.
-    for (int h = 0; h < m_keys.size(); ++h)
-        m_queue->push(NewItem{h, m_keys.at(h), QString()});
-    m_writer->start(QThread::LowPriority);
     return true;
+}
+
+void Archive::onOffline(const QString &reason)
+{
+    recordArchiveEvent(JournalEvent::Lost, QStringLiteral("Shared archive %0 cannot be reached: %1")
+                                               .arg(location().describe(), reason.trimmed()));
+    emit serverLost(reason);
+}
+
+void Archive::onOnline(qint64 lost)
+{
+    m_backlogLost += lost;
+    recordArchiveEvent(JournalEvent::Restored,
+                       lost ? QStringLiteral("Shared archive reachable again; %0 values of the outage could not be "
+                                             "kept (more than %1 waited)")
+                                  .arg(lost)
+                                  .arg(m_options.backlogCapacity)
+                            : QStringLiteral("Shared archive reachable again; nothing was lost"));
+    emit serverBack(lost);
+}
+
+void Archive::recordArchiveEvent(JournalEvent event, const QString &text)
+{
+    JournalEntry e;
+    e.time = QDateTime::currentMSecsSinceEpoch();
+    e.kind = JournalKind::Connection;
+    e.event = event;
+    e.text = text;
+    recordJournal(e);
 }
 
 // Opens the file once on this thread: the schema is brought up to date and
@@ -80,14 +122,14 @@ QString Archive::loadStoredJournal()
     QString error;
     {
         QSqlDatabase db;
-        error = ArchiveSchema::openConnection(name, m_options.path, &db);
+        error = ArchiveSchema::openConnection(name, location(), &db);
         if (error.isEmpty())
             error = ArchiveSchema::migrate(db);
     }
     ArchiveSchema::closeConnection(name);
     if (!error.isEmpty())
         return error;
-    ArchiveReader reader(m_options.path);
+    ArchiveReader reader(location());
     m_storedJournal = reader.latestJournal(5000);
     if (!m_storedJournal.isEmpty())
         m_nextJournalId = qMax(m_nextJournalId, m_storedJournal.last().id + 1);
@@ -101,8 +143,11 @@ void Archive::setRetention(const RetentionLimits &limits)
         m_writer->setRetention(limits);
 }
 
-int Archive::item(const ItemKey &key, const QString &label)
+int Archive::item(const ItemKey &given, const QString &label)
 {
+    ItemKey key = given;
+    if (key.station == station())
+        key.station.clear();
     auto it = m_handles.constFind(key);
     if (it != m_handles.constEnd())
         return *it;
@@ -112,7 +157,7 @@ int Archive::item(const ItemKey &key, const QString &label)
     m_deadBand.append(m_options.deadBands.value(key.parameter, 0.0));
     m_lastStored.append(0.0);
     m_hasStored.append(false);
-    if (isAvailable())
+    if (isAvailable() && !isForeign(key))
         m_queue->push(NewItem{handle, key, label});
     return handle;
 }
@@ -154,7 +199,7 @@ bool Archive::flush(int timeoutMs)
 {
     if (!m_writer)
         return false;
-    return m_queue->waitDone(m_queue->requestFlush(), timeoutMs);
+    return m_queue->waitDone(m_queue->requestFlush(), timeoutMs) && !m_writer->isOffline();
 }
 
 void Archive::pruneSoon()

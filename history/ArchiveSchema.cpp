@@ -45,8 +45,43 @@ QString exec(QSqlDatabase &db, const QString &sql)
 
 int currentVersion() { return int(steps().size()); }
 
-QString openConnection(const QString &connectionName, const QString &path, QSqlDatabase *db)
+int siteVersion() { return 1; }
+
+bool isServer(const QSqlDatabase &db) { return db.driverName() == QLatin1String("QPSQL"); }
+
+int expectedVersion(const QSqlDatabase &db) { return isServer(db) ? siteVersion() : currentVersion(); }
+
+namespace {
+
+QString openServer(const QString &connectionName, const ArchiveServer &server, QSqlDatabase *db)
 {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return QStringLiteral("the PostgreSQL driver of Qt is not installed (libqt6sql6-psql)");
+    *db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
+    db->setHostName(server.host);
+    db->setPort(server.port);
+    db->setDatabaseName(server.database);
+    db->setUserName(server.user);
+    db->setPassword(server.password);
+    db->setConnectOptions(QStringLiteral("connect_timeout=%0;application_name=kebodesk").arg(server.connectTimeoutS));
+    if (!db->open())
+        return db->lastError().text().trimmed();
+    return QString();
+}
+
+} // namespace
+
+bool reconnect(QSqlDatabase &db)
+{
+    db.close();
+    return db.open();
+}
+
+QString openConnection(const QString &connectionName, const ArchiveLocation &location, QSqlDatabase *db)
+{
+    if (location.isServer())
+        return openServer(connectionName, location.server, db);
+    const QString &path = location.path;
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
         return QStringLiteral("the SQLite driver of Qt is not installed");
     const QFileInfo info(path);
@@ -73,13 +108,24 @@ QString openConnection(const QString &connectionName, const QString &path, QSqlD
 int storedVersion(QSqlDatabase &db)
 {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+    const QString sql = isServer(db) ? QStringLiteral("SELECT max(version) FROM schema_version")
+                                     : QStringLiteral("PRAGMA user_version");
+    if (!q.exec(sql) || !q.next())
         return -1;
     return q.value(0).toInt();
 }
 
 QString migrate(QSqlDatabase &db)
 {
+    if (isServer(db)) {
+        const int version = storedVersion(db);
+        if (version == siteVersion())
+            return QString();
+        return version < 0 ? QStringLiteral("the site database has not been set up (history/sql/site-schema.sql)")
+                           : QStringLiteral("the site database has schema %0, this program needs %1")
+                                 .arg(version)
+                                 .arg(siteVersion());
+    }
     // Reading the schema is the first thing that fails on a file that is
     // not a database or whose first pages are damaged.
     QSqlQuery probe(db);

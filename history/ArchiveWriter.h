@@ -6,7 +6,16 @@
 // transaction, and now and then prunes by age and size. The first database
 // error ends archiving for the session (reported once through failed());
 // what is handed over afterwards is dropped so nobody waits on it.
+//
+// On a site's server a lost connection is not such an error: what could not
+// be sent stays in a backlog of bounded size, offline() is emitted once, and
+// the writer tries again every retry interval. When the server answers the
+// backlog goes first, in the order it was handed over, and online() tells
+// how many values did not fit. Every row is written so that sending it
+// twice stores it once (a commit whose answer was lost is sent again).
+// Pruning a shared archive is the site's business, not a station's.
 
+#include "history/ArchiveLocation.h"
 #include "history/ArchiveQueue.h"
 
 #include <QHash>
@@ -25,8 +34,14 @@ class ArchiveWriter : public QThread
 {
     Q_OBJECT
 public:
-    ArchiveWriter(ArchiveQueue &queue, const QString &path, int commitIntervalMs, QObject *parent = nullptr);
+    ArchiveWriter(ArchiveQueue &queue, const ArchiveLocation &location, int commitIntervalMs,
+                  QObject *parent = nullptr);
     ~ArchiveWriter() override;
+
+    // Server only, before start(): values kept while it is away, and how
+    // often it is tried again.
+    void setBacklog(int capacity, int retryMs);
+    bool isOffline() const { return m_offline.load(); }
 
     void setRetention(const RetentionLimits &limits);
     // Prunes right after the next commit (tests, the settings dialog).
@@ -40,6 +55,8 @@ public:
 
 signals:
     void failed(const QString &reason);
+    void offline(const QString &reason);
+    void online(qint64 lostValues);
 
 protected:
     void run() override;
@@ -48,12 +65,24 @@ private:
     QString store(QSqlDatabase &db, const ArchiveBatch &batch);
     QString storeItems(QSqlDatabase &db, const QVector<NewItem> &items);
     QString storeSamples(QSqlDatabase &db, const QVector<Sample> &samples);
+    QString storeServerSamples(QSqlDatabase &db, const QVector<Sample> &samples);
     QString storeJournal(QSqlDatabase &db, const ArchiveBatch &batch);
     void fail(const QString &reason);
+    void runOnFile(QSqlDatabase &db);
+    void runOnServer(QSqlDatabase &db);
+    void addToBacklog(const ArchiveBatch &batch);
+    bool sendBacklog(QSqlDatabase &db);
 
     ArchiveQueue &m_queue;
-    const QString m_path;
+    const ArchiveLocation m_location;
     const int m_commitIntervalMs;
+    int m_backlogCapacity = 1 << 20;
+    int m_retryMs = 2000;
+    ArchiveBatch m_backlog;       // server: handed over, not yet stored
+    qint64 m_backlogLost = 0;     // values that did not fit, this outage
+    qint64 m_sending = 0;         // values of the backlog's last attempt
+    bool m_resending = false;     // the backlog may have been stored already
+    std::atomic<bool> m_offline{false};
     QHash<int, qint64> m_itemIds;  // archive handle -> item row
     mutable QMutex m_limitsMutex;
     RetentionLimits m_limits;

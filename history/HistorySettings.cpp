@@ -1,6 +1,7 @@
 #include "history/HistorySettings.h"
 
 #include <QSettings>
+#include <QSysInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -27,6 +28,14 @@ ArchiveOptions load()
         s.setValue(QStringLiteral("retentionDays"), o.retention.days);
     if (!s.contains(QStringLiteral("retentionMB")))
         s.setValue(QStringLiteral("retentionMB"), o.retention.bytes >> 20);
+    s.beginGroup(QStringLiteral("server"));
+    o.server.host = s.value(QStringLiteral("host")).toString().trimmed();
+    o.server.port = s.value(QStringLiteral("port"), o.server.port).toInt();
+    o.server.database = s.value(QStringLiteral("database"), QStringLiteral("kebodesk")).toString();
+    o.server.user = s.value(QStringLiteral("user"), qEnvironmentVariable("USER")).toString();
+    o.server.station = s.value(QStringLiteral("station"), QSysInfo::machineHostName()).toString();
+    o.backlogCapacity = qMax(0, s.value(QStringLiteral("backlogValues"), o.backlogCapacity).toInt());
+    s.endGroup();
     s.beginGroup(QStringLiteral("deadBand"));
     for (const QString &name : s.childKeys()) {
         const double band = s.value(name).toDouble();

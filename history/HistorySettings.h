@@ -9,6 +9,14 @@
 //   deadBand/<name>   dead band of a parameter, in its unit. Default: none
 //                     for any parameter, so every value that arrives is kept
 //                     (the systems send a value only when it changed).
+//   server/host       a site's shared PostgreSQL archive instead of the file
+//                     (empty: the file). Also server/port (5432),
+//                     server/database (kebodesk), server/user (the login
+//                     name), server/station (the host name: what this
+//                     station's rows are called), server/backlogValues
+//                     (values kept while the server is away, 1048576).
+//                     There is no password key: it is asked, or the client
+//                     library finds it in ~/.pgpass.
 
 #include "history/Archive.h"
 

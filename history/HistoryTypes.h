@@ -12,21 +12,24 @@
 
 // One archived item: a parameter of a system (board and channel -1), of a
 // board (channel -1) or of a channel. Boards are addressed by slot.
+// On a site's shared archive an item may belong to another station.
 struct ItemKey
 {
     QString system;
     int board = -1;
     int channel = -1;
     QString parameter;
+    QString station;  // empty: this station
 };
 
 inline bool operator==(const ItemKey &a, const ItemKey &b)
 {
-    return a.board == b.board && a.channel == b.channel && a.parameter == b.parameter && a.system == b.system;
+    return a.board == b.board && a.channel == b.channel && a.parameter == b.parameter && a.system == b.system
+           && a.station == b.station;
 }
 inline size_t qHash(const ItemKey &k, size_t seed = 0)
 {
-    return qHashMulti(seed, k.system, k.board, k.channel, k.parameter);
+    return qHashMulti(seed, k.system, k.board, k.channel, k.parameter, k.station);
 }
 
 // One value as handed to the writer: `item` is the archive's handle.
@@ -58,6 +61,7 @@ struct JournalEntry
     JournalEvent event = JournalEvent::Raised;
     QString text;
     bool acknowledged = false;
+    QString station;  // empty: this station
 };
 
 Q_DECLARE_METATYPE(JournalEntry)

@@ -1,10 +1,22 @@
 #include "history/JournalModel.h"
 
 #include "history/Archive.h"
+#include "history/ArchiveReader.h"
 #include "history/CsvText.h"
 
 #include <QDateTime>
 #include <QSet>
+#include <QTimer>
+
+namespace {
+
+constexpr int SitePollMs = 2000;
+// Another station commits a few hundred ms after its entries happen: each
+// poll looks back this far and skips what it has read already.
+constexpr qint64 SiteLookBackMs = 10000;
+constexpr qint64 SiteFirstSpanMs = 24 * 3600 * 1000;
+
+} // namespace
 
 JournalModel::JournalModel(Archive *archive, QObject *parent, int limit)
     : QAbstractTableModel(parent), m_archive(archive), m_limit(qMax(1, limit))
@@ -15,6 +27,8 @@ JournalModel::JournalModel(Archive *archive, QObject *parent, int limit)
         append(e);
     connect(archive, &Archive::journalAdded, this, &JournalModel::append);
 }
+
+JournalModel::~JournalModel() = default;
 
 int JournalModel::rowCount(const QModelIndex &parent) const
 {
@@ -30,7 +44,7 @@ QString JournalModel::cellText(const JournalEntry &e, int column) const
 {
     switch (column) {
     case TimeColumn: return QDateTime::fromMSecsSinceEpoch(e.time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-    case SystemColumn: return e.system;
+    case SystemColumn: return systemLabel(e);
     case BoardColumn: return e.board >= 0 ? QString::number(e.board) : QString();
     case ChannelColumn:
         if (e.channel < 0)
@@ -55,7 +69,7 @@ QVariant JournalModel::data(const QModelIndex &index, int role) const
         return cellText(e, index.column());
     case SortRole:
         switch (index.column()) {
-        case TimeColumn: return e.id;
+        case TimeColumn: return e.time * 4096 + (e.id & 4095);
         case BoardColumn: return e.board;
         case ChannelColumn: return e.channel;
         case KindColumn: return int(e.kind);
@@ -120,12 +134,71 @@ void JournalModel::acknowledgeAll()
     acknowledge(rows);
 }
 
+QString JournalModel::systemLabel(const JournalEntry &e) const
+{
+    if (!isForeign(e))
+        return e.system;
+    return e.system.isEmpty() ? e.station : QStringLiteral("%0: %1").arg(e.station, e.system);
+}
+
+bool JournalModel::isForeign(const JournalEntry &e) const
+{
+    return !e.station.isEmpty() && (!m_archive || e.station != m_archive->station());
+}
+
+bool JournalModel::canShowSite() const
+{
+    return m_archive && !m_archive->station().isEmpty();
+}
+
+void JournalModel::setSiteView(bool on)
+{
+    if (on == siteView() || (on && !canShowSite()))
+        return;
+    if (on) {
+        m_siteAfter = QDateTime::currentMSecsSinceEpoch() - SiteFirstSpanMs;
+        m_siteTimer = new QTimer(this);
+        m_siteTimer->setInterval(SitePollMs);
+        connect(m_siteTimer, &QTimer::timeout, this, &JournalModel::pollSite);
+        m_siteTimer->start();
+        pollSite();
+        return;
+    }
+    delete m_siteTimer;
+    m_siteTimer = nullptr;
+    m_siteReader.reset();
+    m_siteSeen.clear();
+    beginResetModel();
+    m_entries.removeIf([this](const JournalEntry &e) { return isForeign(e); });
+    endResetModel();
+}
+
+void JournalModel::pollSite()
+{
+    if (!siteView() || !m_archive->isAvailable())
+        return;
+    if (!m_siteReader)
+        m_siteReader = std::make_unique<ArchiveReader>(m_archive->location());
+    if (!m_siteReader->stillConnected())
+        return;
+    const qint64 from = m_siteAfter - SiteLookBackMs;
+    for (const JournalEntry &e : m_siteReader->siteJournal(from)) {
+        const QString key = QStringLiteral("%0/%1").arg(e.station).arg(e.id);
+        if (m_siteSeen.contains(key))
+            continue;
+        m_siteSeen.insert(key, e.time);
+        m_siteAfter = qMax(m_siteAfter, e.time);
+        append(e);
+    }
+    m_siteSeen.removeIf([from](const QHash<QString, qint64>::iterator it) { return it.value() < from; });
+}
+
 QStringList JournalModel::systems() const
 {
     QSet<QString> names;
     for (const JournalEntry &e : m_entries)
         if (!e.system.isEmpty())
-            names.insert(e.system);
+            names.insert(systemLabel(e));
     QStringList out(names.begin(), names.end());
     out.sort();
     return out;
@@ -189,7 +262,7 @@ bool JournalFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
     if (!model)
         return true;
     const JournalEntry &e = model->entry(sourceRow);
-    if (!m_system.isEmpty() && e.system != m_system)
+    if (!m_system.isEmpty() && model->systemLabel(e) != m_system)
         return false;
     if (m_kind >= 0 && int(e.kind) != m_kind)
         return false;

@@ -7,6 +7,10 @@
 // acknowledged; acknowledging goes into the archive too. Older entries go
 // when more than `limit` are held.
 //
+// On a site's shared archive the site view adds the other stations' entries
+// as they are stored, each named "station: system"; they are this station's
+// to read, not to acknowledge, and do not count among its alarms.
+//
 // JournalFilter shows it newest first and filters by system, kind and text.
 
 #include "history/HistoryTypes.h"
@@ -14,7 +18,13 @@
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
 
+#include <QHash>
+
+#include <memory>
+
 class Archive;
+class ArchiveReader;
+class QTimer;
 
 class JournalModel : public QAbstractTableModel
 {
@@ -22,13 +32,15 @@ class JournalModel : public QAbstractTableModel
 public:
     enum Column { TimeColumn, SystemColumn, BoardColumn, ChannelColumn, KindColumn, EventColumn, TextColumn,
                   AckColumn, ColumnCount };
-    // Raw values for sorting and filtering (time: the entry id, which grows
-    // with time; kind: the JournalKind number).
+    // Raw values for sorting and filtering (time: the time, and within a
+    // millisecond the entry id, which grows with time; kind: the JournalKind
+    // number).
     static constexpr int SortRole = Qt::UserRole;
     // True for an alarm not yet acknowledged.
     static constexpr int PendingRole = Qt::UserRole + 1;
 
     explicit JournalModel(Archive *archive, QObject *parent = nullptr, int limit = 20000);
+    ~JournalModel() override;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -42,6 +54,16 @@ public:
     int unacknowledgedCount() const { return m_pending; }
     // The systems named in the journal, sorted.
     QStringList systems() const;
+    // The system as the table names it: another station's with its station.
+    QString systemLabel(const JournalEntry &e) const;
+    bool isForeign(const JournalEntry &e) const;
+
+    // Site view: only on a site's shared archive.
+    bool canShowSite() const;
+    void setSiteView(bool on);
+    bool siteView() const { return m_siteTimer != nullptr; }
+    // Reads what the other stations stored since the last time (timer).
+    void pollSite();
 
     // CSV of the given rows (header first): time ISO 8601, system, board,
     // channel, kind, event, text, acknowledged.
@@ -51,13 +73,17 @@ signals:
     void unacknowledgedChanged(int count);
 
 private:
-    static bool pending(const JournalEntry &e) { return isAlarm(e.event) && !e.acknowledged; }
+    bool pending(const JournalEntry &e) const { return isAlarm(e.event) && !e.acknowledged && !isForeign(e); }
     QString cellText(const JournalEntry &e, int column) const;
 
     Archive *m_archive;
     QVector<JournalEntry> m_entries;  // oldest first
     int m_limit;
     int m_pending = 0;
+    QTimer *m_siteTimer = nullptr;
+    std::unique_ptr<ArchiveReader> m_siteReader;
+    qint64 m_siteAfter = 0;
+    QHash<QString, qint64> m_siteSeen;  // station/id of entries read, their time
 };
 
 class JournalFilter : public QSortFilterProxyModel

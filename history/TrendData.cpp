@@ -14,8 +14,11 @@ TrendData::~TrendData()
         m_archive->unwatch(c.handle);
 }
 
-bool TrendData::add(const ItemKey &key, const QString &label)
+bool TrendData::add(const ItemKey &given, const QString &label)
 {
+    ItemKey key = given;  // this station's name is the same as none
+    if (key.station == m_archive->station())
+        key.station.clear();
     if (m_channels.size() >= MaxChannels)
         return false;
     for (const TrendChannel &c : std::as_const(m_channels))
@@ -45,8 +48,8 @@ ArchiveReader *TrendData::reader()
     if (!m_archive->isAvailable())
         return nullptr;
     if (!m_reader)
-        m_reader = std::make_unique<ArchiveReader>(m_archive->path());
-    return m_reader->isOpen() ? m_reader.get() : nullptr;
+        m_reader = std::make_unique<ArchiveReader>(m_archive->location());
+    return m_reader->stillConnected() ? m_reader.get() : nullptr;
 }
 
 // The archive holds everything handed over until the returned time.
@@ -60,6 +63,7 @@ void TrendData::load(qint64 from, qint64 to, int columns)
 {
     const qint64 flushed = flushArchive();
     ArchiveReader *r = flushed >= 0 ? reader() : nullptr;
+    m_loadedAt = QDateTime::currentMSecsSinceEpoch();
     for (TrendChannel &c : m_channels) {
         if (!r) {
             c.stored.clear();  // memory only, as far back as it reaches
@@ -77,7 +81,11 @@ void TrendData::load(qint64 from, qint64 to, int columns)
 
 bool TrendData::needsLoad() const
 {
+    const bool reloadDue = QDateTime::currentMSecsSinceEpoch() - m_loadedAt >= ForeignReloadMs;
     for (const TrendChannel &c : m_channels) {
+        // Another station's values reach this one only through the archive.
+        if (reloadDue && m_archive->isForeign(c.key))
+            return m_archive->isAvailable();
         const LiveRing *ring = m_archive->live(c.handle);
         if (ring && ring->wrapped() && ring->at(0).x() > double(c.storedTo))
             return m_archive->isAvailable();

@@ -7,7 +7,9 @@
 // holds every value handed over until then); what came since comes from the
 // memory the archive keeps of watched items. Without an archive the memory
 // is all there is. What is held stays bounded however long a plot follows:
-// the memory ring per item and about two points per pixel column.
+// the memory ring per item and about two points per pixel column. Another
+// station's items (site view) have no memory here: the archive part of the
+// plot is read again every ForeignReloadMs while it follows.
 
 #include "history/HistoryTypes.h"
 
@@ -34,6 +36,7 @@ class TrendData
 {
 public:
     static constexpr int MaxChannels = 48;
+    static constexpr qint64 ForeignReloadMs = 2000;
 
     explicit TrendData(Archive *archive);
     ~TrendData();
@@ -49,7 +52,8 @@ public:
     // Reads the archive part of every channel for [from, to] anew.
     void load(qint64 from, qint64 to, int columns);
     // True when the memory no longer reaches back to the archive part of a
-    // channel (it has been following longer than the memory holds): load().
+    // channel (it has been following longer than the memory holds), or
+    // another station's line is due to be read again: load().
     bool needsLoad() const;
     // At most about two points per column of [from, to], oldest first. A
     // value holds until the next one: the value before the range starts the
@@ -66,6 +70,7 @@ private:
     Archive *m_archive;
     std::unique_ptr<ArchiveReader> m_reader;
     QVector<TrendChannel> m_channels;
+    qint64 m_loadedAt = 0;
 };
 
 #endif

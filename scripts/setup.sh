@@ -7,11 +7,14 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 # Build and tests; the VNC display of a run without a display (TigerVNC's own
 # server and password tool, and a client for scripts/vnc-check.sh); the MQTT
-# client library, and the broker, its clients and openssl the tests use.
+# client library, and the broker, its clients and openssl the tests use; the
+# shared archive's tests start a PostgreSQL server of their own (postgresql;
+# its cluster service is not needed).
 packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev libgl-dev
           qt6-webengine-dev libqt6webenginecore6-bin
           qt6-charts-dev libqt6sql6-sqlite libsqlite3-dev
+          libqt6sql6-psql postgresql
           xvfb xauth x11-apps fonts-dejavu-core
           tigervnc-standalone-server tigervnc-tools vncsnapshot
           libmosquitto-dev mosquitto mosquitto-clients openssl)

@@ -1,7 +1,9 @@
 // Figures of the history archive and the trend window, printed (no limits
 // are checked):
 //   - ingest: values per second from the GUI thread's hand-over until the
-//     writer has committed them, and bytes per stored value;
+//     writer has committed them, and bytes per stored value; the same into a
+//     site's shared archive on a PostgreSQL server on loopback that the
+//     benchmark starts for itself (skipped, with the reason, where it cannot);
 //   - query + thin + draw: one hour of one channel at 10 Hz (36 000 values)
 //     from the archive to the drawn plot, and a day of 48 channels at 1 Hz;
 //   - memory: a window of 48 lines following while values arrive, its
@@ -10,6 +12,7 @@
 // Usage: bench_history [ingest values (2000000)] [memory seconds (150)] [values/s per line (200)]
 
 #include "history/Archive.h"
+#include "tests/support/PgTestServer.h"
 #include "history/widgets/QTrendChartView.h"
 #include "history/widgets/QTrendWindow.h"
 
@@ -20,13 +23,22 @@
 #include <QFileInfo>
 #include <QLineSeries>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
+
+#include <sys/resource.h>
 
 #include <cmath>
 #include <cstdio>
 #include <memory>
 
 namespace {
+
+QByteArray loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("?\n");
+}
 
 qint64 residentKb()
 {
@@ -49,10 +61,18 @@ ItemKey channelKey(int c, const QString &parameter = QStringLiteral("VMon"))
     return {QStringLiteral("Bench"), c / 12, c % 12, parameter};
 }
 
-void ingest(const QString &path, qint64 count)
+double processCpuSeconds()
 {
-    ArchiveOptions o;
-    o.path = path;
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Returns the values stored.
+qint64 ingest(ArchiveOptions o, qint64 count)
+{
+    const QString path = o.path;
+    const char *where = o.server.isSet() ? "PostgreSQL on loopback" : "SQLite";
     o.queueCapacity = int(count) + 1;  // the writer's rate, not the hand-over's bound
     auto archive = std::make_unique<Archive>();
     archive->open(o);
@@ -63,18 +83,51 @@ void ingest(const QString &path, qint64 count)
     const qint64 t0 = QDateTime::currentMSecsSinceEpoch() - count / items * 100;
     QElapsedTimer t;
     t.start();
+    const double cpu0 = processCpuSeconds();
     for (qint64 n = 0; n < count; ++n)
         archive->record(handles.at(int(n % items)), t0 + (n / items) * 100, double(n % 5000) * 0.1);
     const double handOver = double(t.nsecsElapsed()) / 1e9;
     archive->flush(600000);
     const double total = double(t.nsecsElapsed()) / 1e9;
     const qint64 stored = archive->storedValues();
-    std::printf("ingest: %lld values over %d items: hand-over %.0f values/s, stored %.0f values/s sustained (%.2f s),"
-                " lost %lld\n",
-                count, items, count / handOver, stored / total, total, archive->lostValues());
+    std::printf("ingest (%s): %lld values over %d items: hand-over %.0f values/s, stored %.0f values/s sustained"
+                " (%.2f s), lost %lld\n",
+                where, count, items, count / handOver, stored / total, total, archive->lostValues());
+    std::printf("  CPU of this process (hand-over and writer): %.2f s; load average %s",
+                processCpuSeconds() - cpu0, loadAverage().constData());
+    if (!archive->isAvailable())
+        std::printf("  the archive failed: %s\n", qPrintable(archive->failure()));
+    if (o.server.isSet())
+        return stored;
     archive.reset();  // checkpointed and closed: the file as it stays
     std::printf("size: %.1f bytes per stored value (%.1f MB for %lld values)\n", double(fileBytes(path)) / stored,
                 fileBytes(path) / 1048576.0, stored);
+    return stored;
+}
+
+void ingestOnServer(qint64 count)
+{
+    PgTestServer pg;
+    if (pg.isRunning()) {
+        pg.psql(QStringLiteral("CREATE DATABASE site"));
+        pg.psql(QStringLiteral(KEBO_SITE_SCHEMA), QStringLiteral("site"), true);
+    }
+    if (!pg.isRunning() || !pg.why().isEmpty()) {
+        std::printf("ingest (PostgreSQL on loopback): skipped, %s\n", qPrintable(pg.why()));
+        return;
+    }
+    ArchiveOptions o;
+    o.server.host = QStringLiteral("127.0.0.1");
+    o.server.port = pg.port();
+    o.server.database = QStringLiteral("site");
+    o.server.user = PgTestServer::admin();
+    o.server.station = QStringLiteral("bench");
+    const double server0 = pg.cpuSeconds();
+    const qint64 stored = ingest(o, count);
+    QThread::msleep(500);  // the writer's session has ended and been reaped
+    const double server = pg.cpuSeconds() - server0;
+    std::printf("  CPU of the PostgreSQL server: %.2f s, %.0f values per server CPU second\n", server,
+                server > 0 ? stored / server : 0.0);
 }
 
 // Fills `channels` lines over [from, to] at `hz`.
@@ -188,7 +241,10 @@ int main(int argc, char **argv)
     const int seconds = argc > 2 ? atoi(argv[2]) : 150;
     const int hz = argc > 3 ? atoi(argv[3]) : 200;
     QTemporaryDir dir;
-    ingest(dir.filePath(QStringLiteral("ingest.sqlite")), count);
+    ArchiveOptions file;
+    file.path = dir.filePath(QStringLiteral("ingest.sqlite"));
+    ingest(file, count);
+    ingestOnServer(count);
     queryAndDraw(dir.path());
     memory(dir.path(), seconds, hz);
     return 0;

@@ -4,6 +4,7 @@
 #include "history/CsvText.h"
 #include "history/JournalModel.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -57,6 +58,13 @@ QJournalDock::QJournalDock(JournalModel *model, QWidget *parent)
     filters->addWidget(m_systems);
     filters->addWidget(m_kinds);
     filters->addWidget(m_text, 1);
+    if (model->canShowSite()) {
+        auto *site = new QCheckBox(QStringLiteral("Site"), content);
+        site->setObjectName(QStringLiteral("journalSite"));
+        site->setToolTip(QStringLiteral("Also the other stations' entries from the shared archive (read only)"));
+        connect(site, &QCheckBox::toggled, model, &JournalModel::setSiteView);
+        filters->addWidget(site);
+    }
     layout->addLayout(filters);
 
     m_filter = new JournalFilter(this);
@@ -102,10 +110,12 @@ QJournalDock::QJournalDock(JournalModel *model, QWidget *parent)
     connect(m_text, &QLineEdit::textChanged, m_filter, &JournalFilter::setText);
     connect(m_view, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         const JournalEntry &e = m_model->entry(m_filter->mapToSource(index).row());
-        if (e.channel >= 0 || e.board >= 0)
+        // Another station's channel is not in this one's tables.
+        if ((e.channel >= 0 || e.board >= 0) && !m_model->isForeign(e))
             emit channelRequested(e);
     });
     connect(model, &QAbstractItemModel::rowsInserted, this, &QJournalDock::refreshSystems);
+    connect(model, &QAbstractItemModel::modelReset, this, &QJournalDock::refreshSystems);
     refreshSystems();
 }
 

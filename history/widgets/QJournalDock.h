@@ -3,7 +3,8 @@
 
 // The "Journal" dock: the alarm journal newest first, filtered by system,
 // kind and text; alarms not yet acknowledged in red. Acknowledge the
-// selected rows or all; save what is shown as CSV. A double click on a row
+// selected rows or all; save what is shown as CSV. On a shared archive "Site"
+// adds the other stations' entries. A double click on a row
 // of a channel asks for that channel (channelRequested).
 
 #include "history/HistoryTypes.h"

@@ -3,6 +3,7 @@
 #include "history/Archive.h"
 #include "history/CsvText.h"
 #include "history/TrendData.h"
+#include "history/widgets/QSiteItemsDialog.h"
 #include "history/widgets/QTrendChartView.h"
 #include "device/OperatorMessage.h"
 
@@ -32,7 +33,7 @@ constexpr int RefreshMs = 500;
 
 bool sameChannel(const ItemKey &a, const ItemKey &b)
 {
-    return a.system == b.system && a.board == b.board && a.channel == b.channel;
+    return a.system == b.system && a.board == b.board && a.channel == b.channel && a.station == b.station;
 }
 
 // Colours far enough apart for a dozen channels, then again darker.
@@ -124,6 +125,13 @@ void QTrendWindow::buildToolBar()
     connect(m_ranges, QOverload<int>::of(&QComboBox::activated), this, &QTrendWindow::chooseRange);
     bar->addWidget(m_ranges);
     bar->addSeparator();
+    if (!m_archive->station().isEmpty()) {
+        QAction *site = bar->addAction(QStringLiteral("Site..."));
+        site->setObjectName(QStringLiteral("trendSite"));
+        site->setToolTip(QStringLiteral("Add items of any station from the shared archive"));
+        connect(site, &QAction::triggered, this, &QTrendWindow::askSiteItems);
+        bar->addSeparator();
+    }
     connect(bar->addAction(QStringLiteral("Export CSV...")), &QAction::triggered, this, [this] { askExport(false); });
     connect(bar->addAction(QStringLiteral("Export PNG...")), &QAction::triggered, this, [this] { askExport(true); });
     bar->addSeparator();
@@ -245,6 +253,22 @@ void QTrendWindow::askCustomRange()
     dialog->open();
 }
 
+void QTrendWindow::askSiteItems()
+{
+    auto *dialog = new QSiteItemsDialog(m_archive->location(), this);
+    connect(dialog, &QSiteItemsDialog::chosen, this, [this](const QVector<ArchiveReader::StoredItem> &items) {
+        for (const ArchiveReader::StoredItem &item : items)
+            addChannel(item.key, siteLabel(item));
+    });
+    dialog->open();
+}
+
+QString QTrendWindow::siteLabel(const ArchiveReader::StoredItem &item) const
+{
+    const QString name = item.label.isEmpty() ? item.key.system : item.label;
+    return m_archive->isForeign(item.key) ? QStringLiteral("%0: %1").arg(item.key.station, name) : name;
+}
+
 void QTrendWindow::zoom(double centre, double factor)
 {
     const double from = centre - (centre - double(m_from)) * factor;
@@ -304,6 +328,8 @@ void QTrendWindow::updateStatus()
     QString text = QStringLiteral("%0 of %1 lines").arg(m_data->count()).arg(TrendData::MaxChannels);
     if (!m_archive->isAvailable())
         text += QStringLiteral(" - no archive: values of this session only");
+    else if (m_archive->isOffline())
+        text += QStringLiteral(" - shared archive cannot be reached: values of this session only, until it is back");
     else if (const qint64 lost = m_archive->lostValues())
         text += QStringLiteral(" - %0 values not archived (the archive fell behind)").arg(lost);
     m_status->setText(text);

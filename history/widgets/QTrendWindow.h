@@ -6,8 +6,10 @@
 // the present; pausing, zooming (band, wheel) or panning stops there. The
 // ranges "10 min", "1 h", "1 day" follow the present, "Custom..." shows a
 // fixed span. The first parameter gets the left axis, every other one the
-// right. What is shown can be saved as CSV or PNG.
+// right. What is shown can be saved as CSV or PNG. On a site's shared
+// archive "Site..." adds any station's items (read from the archive).
 
+#include "history/ArchiveReader.h"
 #include "history/HistoryTypes.h"
 
 #include <QWidget>
@@ -56,6 +58,8 @@ public:
     bool exportCsv(const QString &path, QString *error = nullptr);
     bool exportPng(const QString &path, QString *error = nullptr);
     QString csv();
+    // The legend's name of a stored item: another station's with its station.
+    QString siteLabel(const ArchiveReader::StoredItem &item) const;
 
     QChart *chart() const { return m_chart; }
     QTrendChartView *chartView() const { return m_view; }
@@ -72,6 +76,7 @@ private:
     void chooseRange(int index);
     void askCustomRange();
     void askExport(bool png);
+    void askSiteItems();
     int columns() const;
     void updateStatus();
 

@@ -45,6 +45,12 @@ public:
     void setEventStatus(const ORVEHV_SYSTEMSTATUS_t &status);
     // After a lost connection: all three lamps show the plain unlit picture.
     void clearIndicators();
+    // Nothing arrives from the system: the status says its values may be
+    // old and the lamps go out (the next status record lights them again);
+    // false shows the connection state again.
+    static const char *const SilenceText;
+    void showSilence(bool silent);
+    bool showsSilence() const { return m_silent; }
 
     QLabel *nameLabel() const { return m_name; }
     QLabel *connectionLabel() const { return m_connection; }
@@ -61,6 +67,8 @@ private:
     QLabel *m_status;
     QLabel *m_lamps[3];
     QString m_lampPicture[3];
+    int m_state = 0;
+    bool m_silent = false;
 };
 
 #endif

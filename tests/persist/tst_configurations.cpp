@@ -7,6 +7,7 @@
 #include "tests/views/ViewsTestSupport.h"
 #include "app/ViewsController.h"
 #include "persist/QLoadCustDialog.h"
+#include "persist/ViewFiles.h"
 #include "views/ChannelGroups.h"
 #include "views/QConfigureViewDialog.h"
 #include "views/QCustomTableWidget.h"
@@ -175,6 +176,29 @@ private slots:
         QVERIFY(ownColumns.indexOf(QStringLiteral("VMon")) < ownColumns.indexOf(QStringLiteral("VSet")));
         QVERIFY(makeCustomView());
         const QStringList customRows = shownRows(subOf(views->customViewEntry()));
+        // Groups over both systems; a channel is saved by board serial number
+        // and position, so it comes back as that channel.
+        auto channel = [this](const char *arg, int board, int ch) {
+            return system(arg)->systemNode()->children().at(board)->children().at(ch);
+        };
+        auto withParameter = [](QList<ORVEHVNode *> channels, const char *name) {
+            QList<ORVEHVNode *> members;
+            for (ORVEHVNode *c : channels)
+                members << c << c->parameter(QLatin1String(name));
+            return members;
+        };
+        views->groups()->addGroup("Ramp", withParameter({channel("192.0.2.10", 0, 1), channel("192.0.2.50", 0, 2)}, "VSet"));
+        views->groups()->addGroup("Limits", withParameter({channel("192.0.2.10", 3, 0)}, "ISet"));
+        auto groupsNow = [this] {
+            QStringList out;
+            for (const ChannelGroup &g : views->groups()->groups()) {
+                out << g.name + "/" + g.parameter;
+                for (const ORVEHVNode *n : g.members)
+                    out << n->systemName() + ":" + n->boardName() + "." + n->channelName() + "." + (n->kind() == KindChannel ? "" : n->name());
+            }
+            return out;
+        };
+        const QStringList savedGroups = groupsNow();
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("setup"));
@@ -198,6 +222,15 @@ private slots:
         QCOMPARE(shownRows(subOf(system("192.0.2.10"))), ownRows);
         QCOMPARE(views_test::visibleHeaders(subOf(system("192.0.2.10"))->table()), ownColumns);
         QCOMPARE(shownRows(subOf(views->customViewEntry())), customRows);
+        QTRY_COMPARE(groupsNow(), savedGroups);
+        QCOMPARE(views->groups()->actions().size(), 2);
+        QVERIFY(messages.isEmpty());
+        // Loading it again adds no second group of a name.
+        load = views->loadCustomizedViews(dir.filePath(QStringLiteral("setup.csc")));
+        load->accept();
+        QTRY_VERIFY(!load);
+        QTest::qWait(50);
+        QCOMPARE(groupsNow(), savedGroups);
 
         // The typed credentials were handed over, not stored anywhere, not
         // even once the program has closed.
@@ -230,6 +263,10 @@ private slots:
 
         QTemporaryDir dir;
         QVERIFY(views->saveConfiguration(dir.filePath(QStringLiteral("setup")), QList<bool>(5, true), false));
+        // Without groups the file is what it always was: the base name alone.
+        QFile configuration(dir.filePath(QStringLiteral("setup.csc")));
+        QVERIFY(configuration.open(QIODevice::ReadOnly));
+        QCOMPARE(configuration.readAll(), ViewFiles::configurationMarker(QStringLiteral("setup")));
         while (!w->connections()->systems().isEmpty())
             w->removeSystem(int(w->connections()->systems().size()) - 1);
 
@@ -248,6 +285,7 @@ private slots:
                                  20000);
         QCOMPARE(w->connections()->connectedSystemCount(), 4);
         QVERIFY(messages.isEmpty());
+        QVERIFY(views->groups()->groups().isEmpty());
     }
 };
 

@@ -216,6 +216,7 @@ private slots:
             e->setText(QStringLiteral("admin"));
         for (QLineEdit *e : loadDialog->findChildren<QLineEdit *>(QStringLiteral("pass")))
             e->setText(QStringLiteral("admin"));
+        messages.clear();  // the groups' channels left when their systems went
         load->accept();
         QTRY_VERIFY_WITH_TIMEOUT(system("192.0.2.10") && system("192.0.2.50") && views->customViewEntry(), 20000);
         QVERIFY(!load);
@@ -224,7 +225,7 @@ private slots:
         QCOMPARE(shownRows(subOf(views->customViewEntry())), customRows);
         QTRY_COMPARE(groupsNow(), savedGroups);
         QCOMPARE(views->groups()->actions().size(), 2);
-        QVERIFY(messages.isEmpty());
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.value(0).text));
         // Loading it again adds no second group of a name.
         load = views->loadCustomizedViews(dir.filePath(QStringLiteral("setup.csc")));
         load->accept();

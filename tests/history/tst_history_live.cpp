@@ -26,36 +26,16 @@ using namespace history_test;
 
 namespace {
 
-struct Target
-{
-    int type, link;
-    QString argument, user, password;
-};
-
-const Target Mainframe{2, 0, "192.0.2.10", "admin", "admin"};
-const Target Nim{6, 0, "192.0.2.40_1", "", ""};
-const Target Brisk{13, 0, "192.0.2.60", "", ""};
-
 HistoryHooks *hooks() { return HistoryHooks::instance(); }
 
-// The journal entries that match, oldest first.
-QList<JournalEntry> entries(JournalKind kind, JournalEvent event)
+// The journal entries that match and are newer than `afterId`, oldest first.
+QList<JournalEntry> entriesAfter(qint64 afterId, JournalKind kind, JournalEvent event)
 {
     QList<JournalEntry> out;
     JournalModel *j = hooks()->journal();
     for (int r = 0; r < j->rowCount(); ++r)
-        if (j->entry(r).kind == kind && j->entry(r).event == event)
+        if (j->entry(r).kind == kind && j->entry(r).event == event && j->entry(r).id > afterId)
             out.append(j->entry(r));
-    return out;
-}
-
-// Entries newer than `afterId`.
-QList<JournalEntry> entriesAfter(qint64 afterId, JournalKind kind, JournalEvent event)
-{
-    QList<JournalEntry> out;
-    for (const JournalEntry &e : entries(kind, event))
-        if (e.id > afterId)
-            out.append(e);
     return out;
 }
 
@@ -93,7 +73,6 @@ ORVEHVNode *firstChannelOf(QSystemInterface *sys)
 
 } // namespace
 
-Q_DECLARE_METATYPE(Target)
 Q_DECLARE_METATYPE(vhw::ChannelFault)
 
 class TestHistoryLive : public QObject
@@ -101,15 +80,7 @@ class TestHistoryLive : public QObject
     Q_OBJECT
 private:
     WindowFixture fx;
-    int id = -1;
-
-    QSystemInterface *connect(const Target &t)
-    {
-        QSystemInterface *sys = connectLive(fx.w, t.type, t.link, t.argument, QStringLiteral("Sys"), t.user,
-                                            t.password);
-        id = vhw::findSystem(t.argument.toStdString());
-        return sys;
-    }
+    const int &id = fx.id;
 
 private slots:
     void initTestCase() { QVERIFY(fx.setUpOnce()); }
@@ -125,7 +96,7 @@ private slots:
     // order, and a trend of the channel draws it.
     void rampArchivedPointForPoint()
     {
-        QSystemInterface *sys = connect(Mainframe);
+        QSystemInterface *sys = fx.connect(Mainframe);
         QVERIFY(sys);
         ORVEHVNode *ch = firstChannelOf(sys);
         QVERIFY(ch);
@@ -190,7 +161,7 @@ private slots:
 
     void conditionRaisedAndCleared_data()
     {
-        QTest::addColumn<Target>("target");
+        QTest::addColumn<LiveTarget>("target");
         QTest::addColumn<vhw::ChannelFault>("fault");
         QTest::addColumn<QString>("condition");
         QTest::newRow("mainframe trip") << Mainframe << vhw::ChannelFault::Tripped << "I-Tripped";
@@ -201,10 +172,10 @@ private slots:
     }
     void conditionRaisedAndCleared()
     {
-        QFETCH(Target, target);
+        QFETCH(LiveTarget, target);
         QFETCH(vhw::ChannelFault, fault);
         QFETCH(QString, condition);
-        QSystemInterface *sys = connect(target);
+        QSystemInterface *sys = fx.connect(target);
         QVERIFY(sys);
         ORVEHVNode *ch = firstChannelOf(sys);
         const QString name = shownName(ch);
@@ -235,9 +206,9 @@ private slots:
         // finds the channel in its table.
         fx.closeWindow();
         QVERIFY(fx.openWindow());
-        sys = connect(target);
+        sys = fx.connect(target);
         bool found = false;
-        for (const JournalEntry &e : entries(JournalKind::Channel, JournalEvent::Raised))
+        for (const JournalEntry &e : entriesAfter(0, JournalKind::Channel, JournalEvent::Raised))
             found = found || (e.id == raised.id && e.text == condition && e.channelName == name);
         QVERIFY(found);
         QJournalDock *dock = hooks()->journalDock();
@@ -251,9 +222,11 @@ private slots:
         QTRY_VERIFY(channelSelected(sys, firstChannelOf(sys)));
     }
 
-    void boardConditionJournaled()
+    // A board's condition is journaled raised and cleared; a lost
+    // connection, with its system.
+    void boardConditionAndLostConnectionJournaled()
     {
-        QSystemInterface *sys = connect(Mainframe);
+        QSystemInterface *sys = fx.connect(Mainframe);
         QVERIFY(sys);
         const int slot = firstChannelOf(sys)->slot();
         const qint64 since = lastId();
@@ -263,6 +236,10 @@ private slots:
         QCOMPARE(entriesAfter(since, JournalKind::Board, JournalEvent::Raised).first().board, slot);
         QCOMPARE(vhw::setBoardFault(id, slot, vhw::BoardFault::OverTemperature, false), ORVEHV_OK);
         QTRY_VERIFY_WITH_TIMEOUT(!entriesAfter(since, JournalKind::Board, JournalEvent::Cleared).isEmpty(), 5000);
+
+        QCOMPARE(vhw::dropEventConnection(id), ORVEHV_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).size(), 1, 5000);
+        QCOMPARE(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).first().system, QStringLiteral("Sys"));
     }
 
     void commandJournaledWithResult_data()
@@ -281,7 +258,7 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(int, event);
         QFETCH(QString, text);
-        QSystemInterface *sys = connect(Mainframe);
+        QSystemInterface *sys = fx.connect(Mainframe);
         QVERIFY(sys);
         if (!fault.isEmpty())
             QCOMPARE(vhw::failWrite(id, fault.toStdString(), ORVEHV_ERR_DEVICE), ORVEHV_OK);
@@ -299,7 +276,7 @@ private slots:
 
     void refusedWriteJournaled()
     {
-        QSystemInterface *sys = connect(Mainframe);
+        QSystemInterface *sys = fx.connect(Mainframe);
         QVERIFY(sys);
         ORVEHVNode *ch = firstChannelOf(sys);
         ORVEHVNode *vset = ch->parameter(QStringLiteral("VSet"));
@@ -316,16 +293,6 @@ private slots:
         vhw::clearFaults(id);
         QCOMPARE(vset->writeValue(QVariant(124.0)), 0);
         QCOMPARE(entriesAfter(since, JournalKind::Write, JournalEvent::Failed).size(), 1);
-    }
-
-    void lostConnectionJournaled()
-    {
-        QSystemInterface *sys = connect(Mainframe);
-        QVERIFY(sys);
-        const qint64 since = lastId();
-        QCOMPARE(vhw::dropEventConnection(id), ORVEHV_OK);
-        QTRY_COMPARE_WITH_TIMEOUT(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).size(), 1, 5000);
-        QCOMPARE(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).first().system, QStringLiteral("Sys"));
     }
 
     // A damaged archive: one warning, and the program works as without
@@ -346,7 +313,7 @@ private slots:
         QVERIFY2(fx.messages.first().text.startsWith(QLatin1String("The history archive")),
                  qPrintable(fx.messages.first().text));
         QVERIFY(!hooks()->archive()->isAvailable());
-        QSystemInterface *sys = connect(Mainframe);
+        QSystemInterface *sys = fx.connect(Mainframe);
         QVERIFY(sys);
         ORVEHVNode *ch = firstChannelOf(sys);
         ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));

@@ -517,8 +517,11 @@ void QConnectDialog::setCustomName()
 void QConnectDialog::setConnTypeItems()
 {
     const int type = comboPSType->currentIndex();
-    if (!m_nameTyped)
+    if (!m_nameTyped) {
+        // Offered, selected: typing replaces it.
         editCustName->setText(type == m_lastType ? m_lastName : ConnectionArguments::offeredName(type));
+        editCustName->selectAll();
+    }
     {
         const QSignalBlocker block(comboConnType);
         comboConnType->clear();

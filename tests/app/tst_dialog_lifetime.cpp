@@ -343,7 +343,7 @@ private slots:
         QString defaultButton;
         driver.plan({"No", [&] {
                          if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-                             defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+                             defaultButton = box->defaultButton() ? box->defaultButton()->text().remove('&') : QString();
                      }});
         window->form().menuExit->trigger();
         QTRY_VERIFY(driver.planDone());

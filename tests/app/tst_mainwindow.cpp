@@ -570,7 +570,7 @@ private slots:
     // the first goes on reporting (a ramp reads back in its table).
     void secondConnectionToOneSystemIsRefused()
     {
-        QSystemInterface *first = live_test::connectLive(w, 2, 0, "192.0.2.10", "Hall A", "admin", "admin");
+        QSystemInterface *first = live_test::connectLive(w, "192.0.2.10", "Hall A");
         QVERIFY(first);
         QVERIFY(!connectTo("192.0.2.10", 2, 0, "Hall A"));
         QVERIFY(!connectTo("192.0.2.10", 2, 0, "Other"));  // the argument decides, not the name
@@ -590,7 +590,7 @@ private slots:
     // sends again; keep-alives alone keep it live.
     void silentSystemTurnsStaleUntilItReportsAgain()
     {
-        QSystemInterface *sys = live_test::connectLive(w, 2, 0, "192.0.2.10", "A", "admin", "admin");
+        QSystemInterface *sys = live_test::connectLive(w, "192.0.2.10", "A");
         QVERIFY(sys);
         const int id = vhw::findSystem("192.0.2.10");
         w->connections()->watchdog()->setLimit(1500);

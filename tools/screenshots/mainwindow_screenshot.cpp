@@ -53,9 +53,9 @@ int main(int argc, char **argv)
     }
     if (stale) {
         vhw::holdEvents(vhw::findSystem("192.0.2.10"));
-        window->connections()->watchdog()->setLimit(1000);
+        window->connections()->watchdog()->setLimit(6500);  // past one keep-alive of the others
     }
-    QTimer::singleShot(stale ? 2500 : 1500, &app, [&] {
+    QTimer::singleShot(stale ? 9000 : 1500, &app, [&] {
         window->grab().save(out);
         QTimer::singleShot(stale ? 5000 : 0, &app, &QApplication::quit);
     });

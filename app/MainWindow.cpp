@@ -1030,6 +1030,18 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // Quitting takes the operator's systems away: asked once, No the
+    // default so that a stray Enter keeps them.
+    QStringList connected;
+    for (QSystemInterface *sys : m_connections->systems())
+        if (sys->crateOffset() == 0 && !sys->representsCustomView())
+            connected.append(ViewAccess::subWindowTitle(sys));
+    if (!m_closing && !connected.isEmpty()
+        && showMessage({QMessageBox::Question, MainWindowLogic::quitQuestionText(connected), QString(),
+                        {QStringLiteral("Yes"), QStringLiteral("No")}, 1}) != 0) {
+        event->ignore();
+        return;
+    }
     m_closing = true;
     // a running script ends before its system is taken away under it
     script::stopAllRuns();

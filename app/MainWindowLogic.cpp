@@ -137,4 +137,11 @@ bool writeUnsubscribedReport(const QString &fileName, const QString &text, QStri
     return true;
 }
 
+QString quitQuestionText(const QStringList &systemNames)
+{
+    return QStringLiteral("Quit KEBODESK and disconnect %1?\n"
+                          "The systems keep their channels as they are now.")
+        .arg(systemNames.join(QStringLiteral(", ")));
+}
+
 } // namespace MainWindowLogic

@@ -44,6 +44,9 @@ QString disconnectionText(const QString &name, int errorCode);
 
 QString sessionNoticeText(const QString &connectionArgument);
 
+// The question before quitting with systems connected, naming them.
+QString quitQuestionText(const QStringList &systemNames);
+
 // Event lamps: [0] some word is 0, [1] some word is 1, [2] some word is 2,
 // over the system word and the 16 board words.
 struct EventLamps

@@ -6,6 +6,7 @@
 #include "connect/QDisconnectDialog.h"
 #include "device/EventDataThread.h"
 #include "device/EventServer.h"
+#include "device/EventWatchdog.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
 
@@ -22,6 +23,8 @@ using namespace MainWindowLogic;
 SystemConnections::SystemConnections(EventRouter *router, const SystemViewParents &parents, QObject *parent)
     : QObject(parent), m_router(router), m_parents(parents)
 {
+    m_watchdog = new EventWatchdog([this] { return m_systems; }, this);
+    connect(m_watchdog, &EventWatchdog::silenceChanged, this, &SystemConnections::showSilence);
 }
 
 SystemConnections::~SystemConnections() = default;
@@ -89,6 +92,28 @@ QSystemInterface *SystemConnections::crateEntryFor(const QString &connectionArgu
         if (sys->systemType() == ORVEHV_SYS_VMEHV && SystemPlaces::sameVmeBridge(sys->connectionArgument(), connectionArgument))
             return sys;
     return nullptr;
+}
+
+QSystemInterface *SystemConnections::systemReachedBy(const QString &connectionArgument) const
+{
+    for (QSystemInterface *sys : m_systems)
+        if (!sys->representsCustomView()
+            && sys->connectionArgument().compare(connectionArgument, Qt::CaseInsensitive) == 0)
+            return sys;
+    return nullptr;
+}
+
+void SystemConnections::showSilence(QSystemInterface *sys)
+{
+    // A crate's views speak for all its boards: silent while any of them is.
+    QSystemInterface *shown = crateOf(sys);
+    bool silent = false;
+    for (QSystemInterface *s : std::as_const(m_systems))
+        silent = silent || (crateOf(s) == shown && m_watchdog->isSilent(s));
+    ViewAccess::showSilence(shown, silent);
+    // Its cells are greyed wherever they show, the custom view included.
+    for (QSystemInterface *s : std::as_const(m_systems))
+        ViewAccess::repaintTables(s->subWindow());
 }
 
 QList<ORVEHVNode *> SystemConnections::boardsOf(QSystemInterface *sysIf) const
@@ -166,6 +191,21 @@ int SystemConnections::connectToSystem(int systemType, int linkType, const QStri
                      QStringLiteral("Unable to connect to %1.\nAt most four systems can be connected at once.")
                          .arg(shownName.isEmpty() ? QStringLiteral("System") : shownName),
                      QString(), {}});
+        return 1;
+    }
+
+    // The event port knows a system by its argument alone: a second
+    // interface to it would never receive its own events (and two windows
+    // would write to the same channels).
+    if (QSystemInterface *first = systemReachedBy(connectionArgument)) {
+        const ORVEHVNode *node = first->systemNode();
+        const QString firstName = node ? node->name() : first->displayName();
+        const QString text = node && node->connectionState() == ConnectionLost
+                                 ? QStringLiteral("%1 is still listed as \"%2\", whose connection was lost.\n"
+                                                  "Close \"%2\" first, then connect again.")
+                                 : QStringLiteral("%1 is already connected as \"%2\".\n"
+                                                  "It is not connected a second time.");
+        showMessage({QMessageBox::Warning, text.arg(connectionArgument, firstName), QString(), {}});
         return 1;
     }
 

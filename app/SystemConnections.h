@@ -23,6 +23,7 @@
 
 class EventRouter;
 class EventServer;
+class EventWatchdog;
 class ORVEHVNode;
 class QProgressDialog;
 class QStackedWidget;
@@ -64,6 +65,13 @@ public:
     int connectedSystemCount() const;
     // How every listed system is reached (custom views left out).
     QList<SystemPlaces::Address> connectedAddresses() const;
+
+    // Marks systems from which nothing arrived for too long (their views
+    // say their values may be old) until they report again.
+    EventWatchdog *watchdog() const { return m_watchdog; }
+    // The connected system reached by this argument (the event port tells
+    // systems apart by it alone), or null.
+    QSystemInterface *systemReachedBy(const QString &connectionArgument) const;
 
     bool startEventServer();
     bool eventServerReady() const;
@@ -111,12 +119,14 @@ private:
     void renumberSystems();
     void disconnectEntries(const QVector<QSystemInterface *> &entries);
     int showMessage(const OperatorMessage &message) const;
+    void showSilence(QSystemInterface *sys);
 
     EventRouter *m_router = nullptr;
     SystemViewParents m_parents;
     QVector<QSystemInterface *> m_systems;
     EventServer *m_eventServer = nullptr;
     bool m_eventServerFailed = false;
+    EventWatchdog *m_watchdog = nullptr;
 };
 
 #endif

@@ -102,6 +102,22 @@ QString disconnectText(QWidget *box)
     return QString();
 }
 
+void showSilence(QSystemInterface *sys, bool silent)
+{
+    if (auto *bar = qobject_cast<QSystemStatusBar *>(sys->statusBar()))
+        bar->showSilence(silent);
+    if (auto *box = qobject_cast<QCustomBox *>(sys->systemBox()))
+        box->setNotice(silent ? QSystemStatusBar::SilenceText : QString());
+}
+
+void repaintTables(QWidget *subWindow)
+{
+    if (!subWindow)
+        return;
+    for (QAbstractItemView *view : subWindow->findChildren<QAbstractItemView *>())
+        view->viewport()->update();
+}
+
 void setPanelContentEnabled(QWidget *panel, bool enabled)
 {
     if (auto *info = qobject_cast<QBoardInformations *>(panel)) {

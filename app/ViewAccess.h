@@ -30,6 +30,12 @@ void setBoxSelected(QWidget *box, bool selected);
 void setDisconnectText(QWidget *box, const QString &text);
 QString disconnectText(QWidget *box);
 
+// A system that has gone quiet: its status bar and box say its values may
+// be old (and its lamps go out) until it reports again. Tables repaint
+// their cells, which a silent system's nodes draw greyed.
+void showSilence(QSystemInterface *sys, bool silent);
+void repaintTables(QWidget *subWindow);
+
 // Board information panel (its content while disconnected).
 void setPanelContentEnabled(QWidget *panel, bool enabled);
 

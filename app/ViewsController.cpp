@@ -16,12 +16,15 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 ViewsController::FileDialogHook &fileHook()
@@ -287,8 +290,18 @@ bool ViewsController::saveConfiguration(const QString &path, const QList<bool> &
     if (customView)
         if (QSystemInterface *entry = customViewEntry())
             entries.append({entry->systemNode(), false, true});
+    QList<ConfigurationGroups::Group> groups;
+    const QList<ORVEHVNode *> nodes = systemNodes();
+    for (const ChannelGroup &g : m_groups->groups()) {
+        ConfigurationGroups::Group saved{g.name, g.parameter, {}};
+        ConfigurationGroups::Member member;
+        for (const ORVEHVNode *n : g.members)
+            if (n->kind() == KindChannel && ConfigurationGroups::memberOf(n, nodes, &member))
+                saved.members.append(member);
+        groups.append(saved);
+    }
     QString error;
-    if (ViewFiles::saveConfiguration(path, entries, &error)) {
+    if (ViewFiles::saveConfiguration(path, entries, &error, groups)) {
         m_host.showNotice(QStringLiteral("Configuration saved to %1.").arg(QDir::toNativeSeparators(path)));
         return true;
     }
@@ -327,9 +340,12 @@ QDialog *ViewsController::loadCustomizedViews(const QString &givenPath)
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     // Connecting runs event loops (progress dialogs) in which the closed
     // dialog is deleted: the loading starts once its accept() has returned.
-    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+    connect(dialog, &QDialog::accepted, this, [this, dialog, path] {
         const QList<QLoadCustDialog::Entry> entries = dialog->chosenEntries();
-        QTimer::singleShot(0, this, [this, entries] { loadConfiguration(entries); });
+        QTimer::singleShot(0, this, [this, entries, path] {
+            loadConfiguration(entries);
+            restoreGroups(path);
+        });
     });
     dialog->open();
     return dialog;
@@ -372,4 +388,39 @@ void ViewsController::loadConfiguration(const QList<QLoadCustDialog::Entry> &ent
     }
     if (withCustomView && !systemNodes().isEmpty())
         showCustomView();
+}
+
+void ViewsController::restoreGroups(const QString &configurationPath)
+{
+    QFile file(configurationPath);
+    QList<ConfigurationGroups::Group> saved;
+    QString error;
+    if (!file.open(QIODevice::ReadOnly))
+        error = file.errorString();
+    else if (!ConfigurationGroups::decode(file.read(16 * 1024 * 1024), &saved, &error))
+        saved.clear();
+    QStringList notes;
+    if (!error.isEmpty())
+        notes.append(QStringLiteral("The groups of %1 were not restored: %2.")
+                         .arg(QDir::toNativeSeparators(configurationPath), error));
+    const QList<ORVEHVNode *> nodes = systemNodes();
+    for (const ConfigurationGroups::Group &g : std::as_const(saved)) {
+        const auto &present = m_groups->groups();
+        if (std::any_of(present.cbegin(), present.cend(), [&g](const ChannelGroup &p) { return p.name == g.name; }))
+            continue;
+        QList<ORVEHVNode *> members;
+        for (const ConfigurationGroups::Member &m : g.members) {
+            ORVEHVNode *channel = ConfigurationGroups::channelOf(m, nodes);
+            if (ORVEHVNode *parameter = channel ? channel->parameter(g.parameter) : nullptr)
+                members << channel << parameter;
+        }
+        if (members.size() / 2 < g.members.size())
+            notes.append(QStringLiteral("Group \"%1\": %2 of its %3 channels are not connected now.")
+                             .arg(g.name)
+                             .arg(g.members.size() - members.size() / 2)
+                             .arg(g.members.size()));
+        m_groups->addGroup(g.name, members);
+    }
+    if (!notes.isEmpty())
+        showOperatorMessage({QMessageBox::Warning, notes.join(QLatin1Char('\n')), QString(), {}}, m_window);
 }

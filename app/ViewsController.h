@@ -68,6 +68,9 @@ public:
     QDialog *loadCustomizedViews(const QString &path = QString());
     // Connects what is not connected and applies the views.
     void loadConfiguration(const QList<QLoadCustDialog::Entry> &entries);
+    // Adds the groups saved in a configuration file, as far as their
+    // channels are connected now; a group of that name already here stays.
+    void restoreGroups(const QString &configurationPath);
 
     // Tests answer the file dialogs here (empty result: cancelled).
     using FileDialogHook = std::function<QString(bool save)>;

@@ -152,6 +152,13 @@ bool isComplete(const ConnectionValues &v)
     return false;
 }
 
+QString offeredName(int psType)
+{
+    static const char *const names[PsType::Count] = {"Mainframe", "VME HV Crate", "Desktop HV", "DK31XX HV",
+                                                     "DK31XXE HV", "BRISK HV", "PS Boxes", "B8181", "PLEX"};
+    return psType >= 0 && psType < PsType::Count ? QLatin1String(names[psType]) : QString();
+}
+
 QString rowName(const BoardRowValues &row, int position)
 {
     if (!row.name.trimmed().isEmpty())

@@ -40,6 +40,10 @@ bool isComplete(const ConnectionValues &values);
 // Row name used when the board name field is empty.
 QString rowName(const BoardRowValues &row, int position);
 
+// The name the dialog offers for a power supply type the operator has not
+// named yet ("VME HV Crate", "Desktop HV", ...).
+QString offeredName(int psType);
+
 // The connections to open, in order. Empty when the values are not complete.
 QVector<ConnectionRequest> requests(const ConnectionValues &values, const QString &customName);
 

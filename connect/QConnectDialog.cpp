@@ -75,6 +75,7 @@ QConnectDialog::QConnectDialog(SystemConnector *connector, QWidget *parent, QWid
     buildForm();
 
     connect(editCustName, &QLineEdit::textChanged, this, &QConnectDialog::setCustomName);
+    connect(editCustName, &QLineEdit::textEdited, this, [this] { m_nameTyped = true; });
     connect(comboPSType, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &QConnectDialog::setConnTypeItems);
     connect(comboConnType, qOverload<int>(&QComboBox::currentIndexChanged), this,
@@ -101,15 +102,12 @@ QConnectDialog::QConnectDialog(SystemConnector *connector, QWidget *parent, QWid
     });
 
     // Last custom name and type; the type then loads its own values.
-    QString name;
-    int type = 0;
-    ConnectionSettings::loadNameAndType(&name, &type);
-    editCustName->setText(name);
-    m_customName = name;
+    ConnectionSettings::loadNameAndType(&m_lastName, &m_lastType);
     {
         const QSignalBlocker block(comboPSType);
-        selectIndex(comboPSType, type);
+        selectIndex(comboPSType, m_lastType);
     }
+    m_lastType = comboPSType->currentIndex();  // an unknown stored type leaves the first
     setConnTypeItems();
     checkFields();
     adjustSize();
@@ -521,6 +519,11 @@ void QConnectDialog::setCustomName()
 void QConnectDialog::setConnTypeItems()
 {
     const int type = comboPSType->currentIndex();
+    if (!m_nameTyped) {
+        // Offered, selected: typing replaces it.
+        editCustName->setText(type == m_lastType ? m_lastName : ConnectionArguments::offeredName(type));
+        editCustName->selectAll();
+    }
     {
         const QSignalBlocker block(comboConnType);
         comboConnType->clear();

@@ -101,6 +101,11 @@ private:
     int m_toolBarHeight;
     QString m_customName;
     bool m_loading = false;
+    // The name last used and its type; a type change offers that name only
+    // for that type, and leaves alone a name the operator typed.
+    QString m_lastName;
+    int m_lastType = 0;
+    bool m_nameTyped = false;
 
     QLineEdit *editCustName = nullptr;
     QComboBox *comboPSType = nullptr;

@@ -2,6 +2,7 @@
 
 #include "device/EventRouter.h"
 #include "device/EventThreadSync.h"
+#include "device/EventWatchdog.h"
 #include "device/LogWriter.h"
 #include "device/QSystemInterface.h"
 
@@ -110,6 +111,7 @@ void run(EventRouter *router, QSystemInterface *sys)
                 emit router->systemDisconnected(sys, 0);
             return;
         }
+        sys->lastHeardMs.store(EventWatchdog::clockMs(), std::memory_order_relaxed);
         bool enabled;
         {
             QMutexLocker lock(&sys->eventStateMutex);

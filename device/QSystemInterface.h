@@ -102,6 +102,9 @@ public:
     // Reports of the event-data thread waiting for the GUI thread.
     EventMailbox eventMailbox;
     std::atomic<int> eventSocket{-1};      // -1: the library supplies it (B8181)
+    // When the event-data thread last read a batch, keep-alives included
+    // (EventWatchdog::clockMs; 0: nothing yet). One store per batch.
+    std::atomic<qint64> lastHeardMs{0};
     QThread *eventThread = nullptr;
     QThread *logWriterThread = nullptr;    // started by the event-data thread
     bool logWriterStop = false;            // under logMutex: writer flushes and ends

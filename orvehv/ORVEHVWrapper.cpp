@@ -284,10 +284,13 @@ int subscription(int handle, unsigned short port, int board, int channel, const 
             continue;
         ++accepted;
         SubKey key(board, board >= 0 ? channel : -1, n);
-        if (subscribe)
-            s.subs.insert(key);
-        else
-            s.subs.erase(key);
+        if (subscribe) {
+            s.subs[key].insert(handle);
+        } else if (auto it = s.subs.find(key); it != s.subs.end()) {
+            it->second.erase(handle);
+            if (it->second.empty())
+                s.subs.erase(it);
+        }
     }
     return accepted ? ORVEHV_OK : ORVEHV_PARTIAL;
 }

@@ -93,7 +93,9 @@ extern "C" {
 /* Event record types (IDValue_t.Type) */
 #define ORVEHV_EVENT_PARAMETER    0  /* a subscribed value changed */
 #define ORVEHV_EVENT_LIVE_INSERT  1  /* a board was inserted or removed */
-#define ORVEHV_EVENT_KEEPALIVE    2
+#define ORVEHV_EVENT_KEEPALIVE    2  /* nothing else to send: sent at least every
+                                        ORVEHV_KEEPALIVE_SECONDS of the system's time */
+#define ORVEHV_KEEPALIVE_SECONDS  5
 #define ORVEHV_EVENT_TRANSPARENT  3  /* the system entered transparent mode */
 
 /* ------------------------------------------------------------- limits */

@@ -81,11 +81,18 @@ QCustomBox::QCustomBox(int index, const QString &title, const QString &iconPath,
     buttons->addWidget(m_extra);
     buttons->addWidget(m_disconnect);
     buttons->addStretch(1);
+    m_notice = new QLabel(m_header);
+    m_notice->setObjectName(QStringLiteral("boxNoticeLabel"));
+    m_notice->setStyleSheet(QStringLiteral("background: #ffd24d; color: black; border: none; font: bold;"
+                                           " padding: 1px 4px;"));
+    m_notice->setWordWrap(true);
+    m_notice->hide();
     auto *right = new QVBoxLayout;
     right->setContentsMargins(0, 0, 0, 0);
     right->setSpacing(4);
     right->addLayout(top);
     right->addLayout(buttons);
+    right->addWidget(m_notice);
     auto *headerLayout = new QHBoxLayout(m_header);
     headerLayout->setContentsMargins(6, 5, 4, 6);
     headerLayout->setSpacing(6);
@@ -106,6 +113,12 @@ QCustomBox::QCustomBox(int index, const QString &title, const QString &iconPath,
 
     updateExpandPicture();
     applyStyle();
+}
+
+void QCustomBox::setNotice(const QString &text)
+{
+    m_notice->setText(text);
+    m_notice->setVisible(!text.isEmpty());
 }
 
 QString QCustomBox::title() const { return m_titleText; }

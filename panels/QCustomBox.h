@@ -50,6 +50,11 @@ public:
     // Picture currently shown by the expand indicator.
     QString expandPicture() const { return m_expandPicture; }
 
+    // A line under the buttons that tells something about the system's
+    // state (its values may be old); empty hides it.
+    void setNotice(const QString &text);
+    QLabel *noticeLabel() const { return m_notice; }
+
     QLabel *titleLabel() const { return m_title; }
     QPushButton *extraButton() const { return m_extra; }
     QPushButton *disconnectButton() const { return m_disconnect; }
@@ -87,6 +92,7 @@ private:
     QFrame *m_header;
     QLabel *m_icon;
     QLabel *m_title;
+    QLabel *m_notice;
     QToolButton *m_expand;
     QPushButton *m_extra;
     QPushButton *m_disconnect;

@@ -12,6 +12,7 @@ const char *const QSystemStatusBar::WarningLit = ":Resources/buttons/led_warn_mi
 const char *const QSystemStatusBar::ErrorLit = ":Resources/buttons/led_err_mid.png";
 const char *const QSystemStatusBar::Unlit = ":Resources/buttons/led_off_mid.png";
 const char *const QSystemStatusBar::Disconnected = ":Resources/buttons/led_off.png";
+const char *const QSystemStatusBar::SilenceText = "NO EVENTS: VALUES MAY BE OLD";
 
 namespace {
 const QSize LampSize(16, 16);
@@ -142,10 +143,26 @@ void QSystemStatusBar::setConnectionText(const QString &text) { m_connection->se
 
 void QSystemStatusBar::setConnectionStatus(int state)
 {
+    m_state = state;
+    m_silent = false;
     m_status->setText(connectionStatusText(state));
     const QString style = connectionStatusStyle(state);
     if (!style.isNull())
         m_status->setStyleSheet(style);
+}
+
+void QSystemStatusBar::showSilence(bool silent)
+{
+    if (!silent) {
+        m_status->setStyleSheet(QString());
+        setConnectionStatus(m_state);
+        return;
+    }
+    m_silent = true;
+    m_status->setText(QLatin1String(SilenceText));
+    m_status->setStyleSheet(QStringLiteral("QLabel { color: #b35900; font: bold; }"));
+    for (int i = 0; i < 3; ++i)
+        setIndicator(i, Unlit);
 }
 
 void QSystemStatusBar::setSyncIndicator(bool lit) { setIndicator(0, lit ? SyncLit : Unlit); }

@@ -52,6 +52,12 @@ public:
     void showNotice(const QString &text);
     // The status bar of a system view, when `bar` is one.
     static void showNoticeOn(QWidget *bar, const QString &text);
+    // Nothing arrives from the system: the status says its values may be
+    // old and the lamps go out (the next status record lights them again);
+    // false shows the connection state again.
+    static const char *const SilenceText;
+    void showSilence(bool silent);
+    bool showsSilence() const { return m_silent; }
 
     QLabel *nameLabel() const { return m_name; }
     QLabel *connectionLabel() const { return m_connection; }
@@ -71,6 +77,8 @@ private:
     QTimer *m_noticeTimer;
     QLabel *m_lamps[3];
     QString m_lampPicture[3];
+    int m_state = 0;
+    bool m_silent = false;
 };
 
 #endif

@@ -273,17 +273,18 @@ bool readViewFile(const QString &path, ViewHash *hash, QString *error)
     return ViewFileFormat::parse(data, hash, error);
 }
 
-QByteArray configurationMarker(const QString &baseName)
+QByteArray configurationMarker(const QString &baseName, const QList<ConfigurationGroups::Group> &groups)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QDataStream out(&buffer);
     out << baseName;
-    return bytes;
+    return bytes + ConfigurationGroups::encode(groups);
 }
 
-bool saveConfiguration(const QString &path, const QList<SaveEntry> &entries, QString *error)
+bool saveConfiguration(const QString &path, const QList<SaveEntry> &entries, QString *error,
+                       const QList<ConfigurationGroups::Group> &groups)
 {
     const QString configuration = configurationFilePath(path);
     bool folderOk = false;
@@ -295,7 +296,7 @@ bool saveConfiguration(const QString &path, const QList<SaveEntry> &entries, QSt
     }
 
     QList<QPair<QString, QByteArray>> files;
-    files.append({configuration, configurationMarker(configurationBaseName(configuration))});
+    files.append({configuration, configurationMarker(configurationBaseName(configuration), groups)});
     for (const SaveEntry &e : entries) {
         if (!e.node)
             continue;

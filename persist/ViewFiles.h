@@ -11,6 +11,7 @@
 // Every file is written through QSaveFile: a save that fails leaves the
 // previous files as they were and says which file failed and why.
 
+#include "persist/ConfigurationGroups.h"
 #include "persist/ViewFileFormat.h"
 
 #include <QList>
@@ -58,10 +59,13 @@ struct SaveEntry
 // file is written to a temporary first; only when all were written are they
 // put in place. False with "<file>: <reason>" otherwise; the previous files
 // are then untouched (but a folder that had to be created stays).
-bool saveConfiguration(const QString &path, const QList<SaveEntry> &entries, QString *error);
+// The groups are written into the configuration file (ConfigurationGroups.h).
+bool saveConfiguration(const QString &path, const QList<SaveEntry> &entries, QString *error,
+                       const QList<ConfigurationGroups::Group> &groups = {});
 
-// The configuration file's content: its base name (default stream version).
-QByteArray configurationMarker(const QString &baseName);
+// The configuration file's content: its base name (default stream version),
+// then the groups if there are any.
+QByteArray configurationMarker(const QString &baseName, const QList<ConfigurationGroups::Group> &groups = {});
 
 } // namespace ViewFiles
 

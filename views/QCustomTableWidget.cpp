@@ -1,5 +1,6 @@
 #include "views/QCustomTableWidget.h"
 
+#include "device/EventWatchdog.h"
 #include "device/OperatorMessage.h"
 
 #include "device/ORVEHVMirrorNode.h"
@@ -85,6 +86,17 @@ QWidget *QCustomTableWidgetDelegate::createEditor(QWidget *parent, const QStyleO
                         true);
     connect(editor, &ORVEHVWidgetItem::endEditing, table, &QCustomTableWidget::setValueForAllSelected);
     return editor;
+}
+
+void QCustomTableWidgetDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    const auto *table = qobject_cast<const QCustomTableWidget *>(option->widget);
+    const ORVEHVNode *node = table ? QCustomTableWidget::nodeOf(table->item(index.row(), index.column())) : nullptr;
+    if (node && EventWatchdog::isSilentHandle(node->handle())) {
+        option->palette.setColor(QPalette::Text, QColor(150, 150, 150));
+        option->font.setItalic(true);
+    }
 }
 
 void QCustomTableWidgetDelegate::setEditorData(QWidget *, const QModelIndex &) const

@@ -34,6 +34,12 @@ public:
                       const QModelIndex &index) const override;
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
                               const QModelIndex &index) const override;
+
+protected:
+    // Cells of a system that has gone quiet are drawn greyed (EventWatchdog).
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
+
+public:
     // An editor closed without a commit (Escape) must not leave its cell blank.
     void destroyEditor(QWidget *editor, const QModelIndex &index) const override;
 };

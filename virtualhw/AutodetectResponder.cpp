@@ -69,7 +69,6 @@ std::vector<std::string> AutodetectResponder::worldReplies()
 std::vector<std::pair<std::string, uint32_t>> AutodetectResponder::worldRepliesFrom()
 {
     std::vector<std::pair<std::string, uint32_t>> replies;
-    std::vector<std::string> serials;
     for (const SystemInfo &s : listSystems()) {
         if (s.systemType != kMF3300 && s.systemType != kMF3500)
             continue;
@@ -80,15 +79,8 @@ std::vector<std::pair<std::string, uint32_t>> AutodetectResponder::worldRepliesF
             if (model.rfind("MF", 0) != 0)
                 model = s.description.find("MF3500") != std::string::npos ? "MF3500" : "MF3300";
         }
-        std::string serial = propOr(s.id, "SerialNumber", "");
-        // Two crates with one serial number would give equal replies, which the
-        // prober rightly takes for one mainframe answering twice.
-        bool taken = serial.empty();
-        for (const std::string &other : serials)
-            taken = taken || other == serial;
-        if (taken)
-            serial = std::to_string(33001000 + s.id);
-        serials.push_back(serial);
+        // The world gives every system its own number (WorldFile.cpp).
+        const std::string serial = propOr(s.id, "SerialNumber", "");
         const std::string firmware = propOr(s.id, "FwRelease", "2.2.4");
         const std::string telmos = propOr(s.id, "TelmosRelease", "1.2.0");
         // The prober takes the sender for the mainframe's address: answer from

@@ -29,7 +29,7 @@ namespace {
 
 const size_t kBatchRecords = 1000;
 const double kStep = 0.1;
-const double kKeepAlive = 5.0;
+const double kKeepAlive = ORVEHV_KEEPALIVE_SECONDS;
 
 double wallSeconds()
 {
@@ -181,6 +181,15 @@ void EventConnection::push(const stream::Record &r)
     cv_.notify_all();
 }
 
+void EventConnection::hold(bool held)
+{
+    {
+        std::lock_guard<std::mutex> lk(m_);
+        held_ = held;
+    }
+    cv_.notify_all();
+}
+
 void EventConnection::setStatus(const ORVEHV_SYSTEMSTATUS_t &s)
 {
     std::lock_guard<std::mutex> lk(m_);
@@ -259,10 +268,12 @@ void EventConnection::run()
             // A paced flood that is ahead of its rate waits a millisecond.
             const auto wait = flood_ && floodRate_ ? std::chrono::milliseconds(1) : std::chrono::milliseconds(200);
             bool woken = cv_.wait_for(lk, wait, [&] {
-                return stop_ || !pending_.empty() || floodDueLocked() || !raw_.empty();
+                return stop_ || (!held_ && (!pending_.empty() || floodDueLocked() || !raw_.empty()));
             });
             if (stop_)
                 break;
+            if (held_)
+                continue;
             if (woken && !pending_.empty()) {
                 // Let the rest of a burst (one physics step, one command)
                 // join this batch, as a device sends one batch per cycle.
@@ -505,6 +516,11 @@ void Engine::closeHandle(int handle)
         p->text = text;
         emitValue(*s, -1, -1, "Sessions");
     }
+    // A closed handle's subscriptions go with it; the others' stay.
+    for (auto it = s->subs.begin(); it != s->subs.end();) {
+        it->second.erase(handle);
+        it = it->second.empty() ? s->subs.erase(it) : std::next(it);
+    }
     if (s->openHandles <= 0) {
         s->openHandles = 0;
         s->subs.clear();
@@ -667,6 +683,7 @@ int Engine::connect(System &s, uint16_t port, const std::string &identifier)
     }
     s.keepAliveDue = simTime + kKeepAlive;
     updateEventStatus(s);
+    s.conn->hold(s.eventsHeld);
     s.conn->start();
     return ORVEHV_OK;
 }

@@ -37,6 +37,8 @@ public:
     void start();
     void stop();                            // joins the sender thread, closes the socket
     bool alive() const { return !dead_.load(); }
+    // While held nothing is sent; records keep waiting (and coalescing).
+    void hold(bool held);
 
     void push(const stream::Record &r);     // value records of one item coalesce
     void setStatus(const ORVEHV_SYSTEMSTATUS_t &s);
@@ -66,6 +68,7 @@ private:
     ORVEHV_SYSTEMSTATUS_t status_{};
     std::atomic<bool> stop_{false};
     std::atomic<bool> dead_{false};
+    std::atomic<bool> held_{false};
     int fd_;
     std::thread thread_;
 };

@@ -450,6 +450,18 @@ int floodChannelEvents(int sys, unsigned int n, unsigned int perSecond)
     return floodVmon(sys, n, perSecond, false);
 }
 
+int holdEvents(int sys, bool hold)
+{
+    Lock lk(E().mu);
+    System *s = E().byId(sys);
+    if (!s)
+        return ORVEHV_ERR_UNKNOWN_SYSTEM;
+    s->eventsHeld = hold;
+    if (s->conn)
+        s->conn->hold(hold);
+    return ORVEHV_OK;
+}
+
 bool hasEventConnection(int sys)
 {
     Lock lk(E().mu);
@@ -496,7 +508,7 @@ int removeBoard(int sys, int slot)
         return ORVEHV_ERR_UNKNOWN_PARAM;
     s->slots[size_t(slot)].reset();
     for (auto it = s->subs.begin(); it != s->subs.end();)
-        it = std::get<0>(*it) == slot ? s->subs.erase(it) : std::next(it);
+        it = std::get<0>(it->first) == slot ? s->subs.erase(it) : std::next(it);
     stream::Record r;
     r.type = ORVEHV_EVENT_LIVE_INSERT;
     r.handle = s->lastHandle;

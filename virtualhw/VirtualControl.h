@@ -11,8 +11,8 @@
 //
 // A system is addressed by its id: the index returned by findSystem(), stable
 // until the next loadWorld*/resetWorld. Ids are not library handles: one system
-// may be opened several times (several handles) and its event connection is
-// shared by all of them.
+// may be opened several times (several handles); its event connection is
+// shared by all of them, each handle subscribes and unsubscribes for itself.
 //
 // Typical test:
 //     vhw::setTimeMode(vhw::TimeMode::Manual);
@@ -151,6 +151,11 @@ VHW_API int floodEvents(int sys, unsigned int n);
 // slot order; the k-th carries (k % 100000) / 10. perSecond > 0 paces them.
 // A new flood replaces what is left of the previous one.
 VHW_API int floodChannelEvents(int sys, unsigned int n, unsigned int perSecond = 0);
+// The system stops sending on its event connection (values, keep-alives,
+// status), as a device whose network stalls, while the connection stays
+// open; what it would have sent waits (the newest value of each item) and
+// goes out once released. Holds across a new connection until released.
+VHW_API int holdEvents(int sys, bool hold = true);
 // True while the system has an open event connection.
 VHW_API bool hasEventConnection(int sys);
 

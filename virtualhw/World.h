@@ -125,7 +125,10 @@ struct System {
     bool refuseLogin = false;
     bool transparent = false;
     int openHandles = 0;
-    std::set<SubKey> subs;
+    // Each item with the handles that subscribed it: one handle's
+    // unsubscription leaves the others' in place.
+    std::map<SubKey, std::set<int>> subs;
+    bool eventsHeld = false;            // sends nothing until released (holdEvents)
     std::shared_ptr<EventConnection> conn;
     std::vector<std::pair<int, std::string>> sessions;  // handle, "Sessions" record
     int lastHandle = 0;

@@ -407,7 +407,24 @@ struct Loader {
         for (const Value &s : ss->items)
             if (!system(s, w))
                 return false;
+        distinctSerialNumbers(w);
         return true;
+    }
+
+    // Every system is one unit with its own serial number, the same in its
+    // properties (TECH INFO) and in its autodetection reply: one that repeats
+    // an earlier system's number (the family default) gets a number of its own.
+    static void distinctSerialNumbers(World &w)
+    {
+        std::set<std::string> taken;
+        for (size_t i = 0; i < w.systems.size(); ++i) {
+            SysProp *p = findProp(*w.systems[i], "SerialNumber");
+            if (!p)
+                continue;
+            if (p->text.empty() || taken.count(p->text))
+                p->text = std::to_string(33001000 + i);
+            taken.insert(p->text);
+        }
     }
 };
 

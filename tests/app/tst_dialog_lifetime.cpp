@@ -304,6 +304,33 @@ private slots:
         QVERIFY(!d);
         QCOMPARE(vhw::sysPropValue(id, "RstRecFlag"), 0.0);
     }
+
+    // Quitting with a system connected asks first (No is the default, so a
+    // stray Enter keeps it): No keeps the window and the connection, Yes
+    // quits and stops it. Ctrl+Q and the window's close button alike.
+    void quitAsksWhileSystemsAreConnected()
+    {
+        QSystemInterface *sys = connectMainframe();
+        QVERIFY(sys);
+        MessageBoxDriver driver;
+        QString defaultButton;
+        driver.plan({"No", [&] {
+                         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                             defaultButton = box->defaultButton() ? box->defaultButton()->text().remove('&') : QString();
+                     }});
+        window->form().menuExit->trigger();
+        QTRY_VERIFY(driver.planDone());
+        QCOMPARE(driver.texts().size(), 1);
+        QVERIFY2(driver.texts().first().contains(QLatin1String(Mainframe)), qPrintable(driver.texts().first()));
+        QCOMPARE(defaultButton, QString("No"));
+        QVERIFY(window->isVisible() && !sys->stopRequested && sys->handle() >= 0);
+        QVERIFY(vhw::hasEventConnection(vhw::findSystem(Mainframe)));
+
+        driver.plan({"Yes"});
+        QVERIFY(window->close());
+        QCOMPARE(driver.texts().size(), 2);
+        QVERIFY(!window->isVisible() && sys->stopRequested && sys->handle() == -1);
+    }
 };
 
 QTEST_MAIN(TstDialogLifetime)

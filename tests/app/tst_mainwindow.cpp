@@ -8,6 +8,7 @@
 #include "app/QFloatingWindow.h"
 #include "app/ViewAccess.h"
 #include "app/ViewsController.h"
+#include "device/EventWatchdog.h"
 #include "connect/QDisconnectDialog.h"
 #include "panels/QBoardInformations.h"
 #include "panels/QCollapsibleWidget.h"
@@ -35,12 +36,19 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 #include <cstring>
 
 using namespace MainWindowLogic;
 
 namespace {
+
+// Asks the table's cell look the way painting does.
+struct GreyProbe : QCustomTableWidgetDelegate
+{
+    using QCustomTableWidgetDelegate::initStyleOption;
+};
 
 IDValue_t eventRecord(int bd, int ch, const char *name, float value = 0)
 {
@@ -684,12 +692,78 @@ private slots:
         QVERIFY(connectTo("192.0.2.50", 11, 0, "B", "", ""));
         const int id = vhw::findSystem("192.0.2.10");
         QTRY_VERIFY_WITH_TIMEOUT(vhw::hasEventConnection(id), 5000);
+        fx.answer = [](const OperatorMessage &) { return 0; };  // quit: Yes
         QVERIFY(w->close());
         for (QSystemInterface *sys : w->connections()->systems()) {
             QVERIFY(sys->stopRequested);
             QCOMPARE(sys->handle(), -1);
         }
         QTRY_VERIFY_WITH_TIMEOUT(!vhw::hasEventConnection(id), 5000);
+    }
+
+    // The event port knows a system by its address alone: a second
+    // connection to a connected system is refused, naming the first, and
+    // the first goes on reporting (a ramp reads back in its table).
+    void secondConnectionToOneSystemIsRefused()
+    {
+        QSystemInterface *first = live_test::connectLive(w, "192.0.2.10", "Hall A");
+        QVERIFY(first);
+        QVERIFY(!connectTo("192.0.2.10", 2, 0, "Hall A"));
+        QVERIFY(!connectTo("192.0.2.10", 2, 0, "Other"));  // the argument decides, not the name
+        QCOMPARE(names(), QStringList({"Hall A"}));
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages.first().text, QString("192.0.2.10 is already connected as \"Hall A\".\n"
+                                                "It is not connected a second time."));
+        ORVEHVNode *vmon = first->systemNode()->children().first()->children().first()->parameter("VMon");
+        QCOMPARE(vhw::setChannelParam(vhw::findSystem("192.0.2.10"), 0, 0, "VSet", 1200), ORVEHV_OK);
+        vhw::advanceTime(20.0);
+        QTRY_COMPARE_WITH_TIMEOUT(vmon->text(), QString("1200.0  V"), 5000);
+        QCOMPARE(vmon->tableWidget(), qobject_cast<QSubWindow *>(first->subWindow())->table());
+    }
+
+    // A system that stops sending (not even keep-alives) turns stale: its
+    // status bar, box and lamps say so and its cells are greyed, until it
+    // sends again; keep-alives alone keep it live.
+    void silentSystemTurnsStaleUntilItReportsAgain()
+    {
+        QSystemInterface *sys = live_test::connectLive(w, "192.0.2.10", "A");
+        QVERIFY(sys);
+        const int id = vhw::findSystem("192.0.2.10");
+        w->connections()->watchdog()->setLimit(1500);
+        w->connections()->watchdog()->setCheckInterval(50);
+        QTimer clock;  // simulated time runs: keep-alives every 5 s of it
+        connect(&clock, &QTimer::timeout, [] { vhw::advanceTime(0.5); });
+        clock.start(50);
+        auto *bar = qobject_cast<QSystemStatusBar *>(sys->statusBar());
+        auto *box = qobject_cast<QCustomBox *>(sys->systemBox());
+        QCustomTableWidget *table = qobject_cast<QSubWindow *>(sys->subWindow())->table();
+        ORVEHVNode *vmon = sys->systemNode()->children().first()->children().first()->parameter("VMon");
+        auto greyed = [&] {
+            GreyProbe probe;
+            QStyleOptionViewItem option;
+            option.widget = table;
+            probe.initStyleOption(&option, table->indexFromItem(vmon));
+            return option.font.italic() && option.palette.color(QPalette::Text) == QColor(150, 150, 150);
+        };
+
+        QTest::qWait(2500);
+        QCOMPARE(bar->statusLabel()->text(), QString("CONNECTED"));
+        QVERIFY(!greyed() && box->noticeLabel()->isHidden());
+
+        QCOMPARE(vhw::holdEvents(id), ORVEHV_OK);
+        QCOMPARE(vhw::setChannelParam(id, 0, 0, "VSet", 1200), ORVEHV_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->statusLabel()->text(), QString(QSystemStatusBar::SilenceText), 5000);
+        QVERIFY(greyed());
+        QVERIFY(!box->noticeLabel()->isHidden());
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(bar->indicatorPicture(i), QString(QSystemStatusBar::Unlit));
+        QCOMPARE(vmon->text(), QString("1000.0  V"));
+
+        QCOMPARE(vhw::holdEvents(id, false), ORVEHV_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->statusLabel()->text(), QString("CONNECTED"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(vmon->text(), QString("1200.0  V"), 5000);
+        QVERIFY(!greyed() && box->noticeLabel()->isHidden());
+        QCOMPARE(bar->indicatorPicture(0), QString(QSystemStatusBar::SyncLit));
     }
 
     // Without an event server nothing offers connecting, and the operator

@@ -3,6 +3,8 @@
 // limits, and the panel inside the connect dialog.
 #include "IsolatedSettings.h"
 
+#include "ORVEHVWrapper.h"
+
 #include "connect/AutodetectScanner.h"
 #include "connect/QAutodetectDialog.h"
 #include "connect/QConnectDialog.h"
@@ -10,6 +12,7 @@
 #include "virtualhw/AutodetectResponder.h"
 
 #include <QComboBox>
+#include <QSet>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -227,12 +230,23 @@ private slots:
         // Each default mainframe answers from its loopback alias, not from 127.0.0.1
         // (where the power supply boxes live).
         const QStringList addresses{ "127.0.2.10", "127.0.2.11" };
+        QSet<QString> serials;
         for (int r = 0; r < table->rowCount(); ++r) {
             const QStringList f = QString::fromStdString(expected[size_t(r)]).split(':');
             QCOMPARE(table->item(r, 0)->text(), f[0]);
             QCOMPARE(table->item(r, 1)->text(), addresses[r]);
             QCOMPARE(table->item(r, 2)->text(), f[1]);
+            // One identity per mainframe: the serial number listed is the one
+            // it reports itself (TECH INFO).
+            int h = -1;
+            QCOMPARE(ORVEHV_InitSystem(2, 0, qPrintable(addresses[r]), "admin", "admin", &h), ORVEHV_OK);
+            char serial[ORVEHV_SYSPROP_TEXT_READ] = {};
+            QCOMPARE(ORVEHV_GetSysProp(h, "SerialNumber", serial), ORVEHV_OK);
+            ORVEHV_DeinitSystem(h);
+            QCOMPARE(table->item(r, 2)->text(), QString::fromLatin1(serial));
+            serials.insert(QString::fromLatin1(serial));
         }
+        QCOMPARE(serials.size(), table->rowCount());
         QTRY_COMPARE_WITH_TIMEOUT(button->text(), QString("Autodetect"), 4000);   // ended by itself
         QVERIFY(d->findChild<QComboBox *>("comboPSType")->isEnabled());
 

@@ -367,6 +367,20 @@ private slots:
         QCOMPARE(d.currentValues().ipAddress, QString("192.168.0.10"));
         QVERIFY(child<QLineEdit>(&d, "Password")->text().isEmpty());
         QVERIFY(!child<QPushButton>(&d, "okButton")->isEnabled());   // the password is asked again
+
+        // Another type is offered a name of its own, the saved name comes
+        // back with its own type, and a name the operator typed stays.
+        auto *types = child<QComboBox>(&d, "comboPSType");
+        auto *name = child<QLineEdit>(&d, "editCustName");
+        types->setCurrentIndex(2);
+        QCOMPARE(name->text(), QString("Desktop HV"));
+        QCOMPARE(d.customName(), QString("Desktop HV"));
+        types->setCurrentIndex(0);
+        QCOMPARE(name->text(), QString("North"));
+        name->clear();
+        QTest::keyClicks(name, "Bench");
+        types->setCurrentIndex(2);
+        QCOMPARE(d.customName(), QString("Bench"));
     }
 
     void typeChangeLoadsThatTypesValues()

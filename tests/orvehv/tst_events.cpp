@@ -171,11 +171,35 @@ private slots:
         QCOMPARE(st.System, 2);
     }
 
-    void idleGivesNoDataThenKeepAlives()
+    // Idle, a connection carries keep-alives; a held system sends nothing at
+    // all, and once released what it held (the newest value) goes out.
+    void idleKeepAlivesAndHeldEvents()
     {
         QCOMPARE(drain(c), ORVEHV_NO_EVENT_DATA);
-        vhw::advanceTime(5.0); // keep-alive records every few simulated seconds
+        vhw::advanceTime(ORVEHV_KEEPALIVE_SECONDS);
         QVERIFY(waitFor(c, [](const IDValue_t &r) { return r.Type == ORVEHV_EVENT_KEEPALIVE; }));
+        QCOMPARE(vhw::holdEvents(sys), ORVEHV_OK);
+        QCOMPARE(setChFloat(mf, 0, 0, "VSet", 700), ORVEHV_OK);
+        vhw::advanceTime(3 * ORVEHV_KEEPALIVE_SECONDS);
+        QCOMPARE(drain(c), ORVEHV_NO_EVENT_DATA);
+        QCOMPARE(vhw::holdEvents(sys, false), ORVEHV_OK);
+        QVERIFY(waitFor(c, [](const IDValue_t &r) { return isItem(r, 0, 0, "VMon") && valueOf<float>(r) == 700.0f; }));
+    }
+
+    // A second handle on the same system subscribes and unsubscribes for
+    // itself: closing it leaves the first handle's events flowing.
+    void handlesSubscribeForThemselves()
+    {
+        const int copy = openSystem("192.0.2.10", 2, 0, "admin", "admin");
+        QVERIFY(copy > 0 && copy != mf);
+        char codes[3];
+        QCOMPARE(ORVEHV_SubscribeChannelParams(copy, l->port, 0, 0, "VMon:Status:Pw", 3, codes), ORVEHV_OK);
+        QCOMPARE(ORVEHV_UnSubscribeChannelParams(copy, l->port, 0, 0, "VMon:Status:Pw", 3, codes), ORVEHV_OK);
+        QCOMPARE(ORVEHV_DeinitSystem(copy), ORVEHV_OK);
+        QCOMPARE(drain(c), ORVEHV_NO_EVENT_DATA);
+        QCOMPARE(setChFloat(mf, 0, 0, "VSet", 1200), ORVEHV_OK);
+        vhw::advanceTime(10.0);
+        QVERIFY(waitFor(c, [](const IDValue_t &r) { return isItem(r, 0, 0, "VMon") && valueOf<float>(r) == 1200.0f; }));
     }
 
     void subscriptionCodes()

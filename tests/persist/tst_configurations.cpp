@@ -7,6 +7,7 @@
 #include "tests/views/ViewsTestSupport.h"
 #include "app/ViewsController.h"
 #include "persist/QLoadCustDialog.h"
+#include "persist/ViewFiles.h"
 #include "views/ChannelGroups.h"
 #include "views/QConfigureViewDialog.h"
 #include "views/QCustomTableWidget.h"
@@ -19,6 +20,7 @@
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QMenu>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -183,6 +185,29 @@ private slots:
         QVERIFY(ownColumns.indexOf(QStringLiteral("VMon")) < ownColumns.indexOf(QStringLiteral("VSet")));
         QVERIFY(makeCustomView());
         const QStringList customRows = shownRows(subOf(views->customViewEntry()));
+        // Groups over both systems; a channel is saved by board serial number
+        // and position, so it comes back as that channel.
+        auto channel = [this](const char *arg, int board, int ch) {
+            return system(arg)->systemNode()->children().at(board)->children().at(ch);
+        };
+        auto withParameter = [](QList<ORVEHVNode *> channels, const char *name) {
+            QList<ORVEHVNode *> members;
+            for (ORVEHVNode *c : channels)
+                members << c << c->parameter(QLatin1String(name));
+            return members;
+        };
+        views->groups()->addGroup("Ramp", withParameter({channel("192.0.2.10", 0, 1), channel("192.0.2.50", 0, 2)}, "VSet"));
+        views->groups()->addGroup("Limits", withParameter({channel("192.0.2.10", 3, 0)}, "ISet"));
+        auto groupsNow = [this] {
+            QStringList out;
+            for (const ChannelGroup &g : views->groups()->groups()) {
+                out << g.name + "/" + g.parameter;
+                for (const ORVEHVNode *n : g.members)
+                    out << n->systemName() + ":" + n->boardName() + "." + n->channelName() + "." + (n->kind() == KindChannel ? "" : n->name());
+            }
+            return out;
+        };
+        const QStringList savedGroups = groupsNow();
 
         QTemporaryDir dir;
         QVERIFY(views->saveConfiguration(dir.filePath(QStringLiteral("setup")), QList<bool>(5, true), true));
@@ -198,7 +223,7 @@ private slots:
             QVERIFY2(loadDialog->checkBoxOf(row)->isChecked(), qPrintable(loadDialog->checkBoxOf(row)->text()));
         for (QLineEdit *e : loadDialog->findChildren<QLineEdit *>())
             e->setText(QStringLiteral("admin"));
-        messages.clear();
+        messages.clear();  // the groups' channels left when their systems went
         load->accept();
         QTRY_VERIFY_WITH_TIMEOUT(system("0_0_C0") && system("0_0_C1") && system("192.0.2.10") && system("192.0.2.50")
                                      && system("192.0.2.60") && views->customViewEntry(),
@@ -209,6 +234,25 @@ private slots:
         QCOMPARE(shownRows(subOf(system("192.0.2.10"))), ownRows);
         QCOMPARE(views_test::visibleHeaders(subOf(system("192.0.2.10"))->table()), ownColumns);
         QCOMPARE(shownRows(subOf(views->customViewEntry())), customRows);
+        QTRY_COMPARE(groupsNow(), savedGroups);
+        QCOMPARE(views->groups()->actions().size(), 2);
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.value(0).text));
+        // Loading it again adds no second group of a name; a file written
+        // before groups were saved (the base name alone) loads as it did.
+        for (bool older : {false, true}) {
+            if (older) {
+                QSaveFile csc(dir.filePath(QStringLiteral("setup.csc")));
+                QVERIFY(csc.open(QIODevice::WriteOnly));
+                csc.write(ViewFiles::configurationMarker(QStringLiteral("setup")));
+                QVERIFY(csc.commit());
+            }
+            load = views->loadCustomizedViews(dir.filePath(QStringLiteral("setup.csc")));
+            load->accept();
+            QTRY_VERIFY(!load);
+            QTest::qWait(50);
+            QCOMPARE(groupsNow(), savedGroups);
+            QVERIFY2(messages.isEmpty(), qPrintable(messages.value(0).text));
+        }
 
         // The typed credentials were handed over, not stored anywhere, not
         // even once the program has closed.

@@ -390,6 +390,60 @@ private slots:
         QVERIFY(hash.isEmpty());
     }
 
+    // Groups follow the base name in the configuration file: a file without
+    // them (as written before there were any) has none, a reader that takes
+    // only the base name still finds it first, and a damaged group part is
+    // refused with a reason.
+    void configurationGroups_data()
+    {
+        using namespace ConfigurationGroups;
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");  // empty: read fine
+        const QList<Group> groups{{"Ramp", "VSet", {{"192.0.2.10", 1001, 0}, {"192.0.2.50", 4000000000u, 3}}},
+                                  {"Empty", "ISet", {}}};
+        const QByteArray written = ViewFiles::configurationMarker("setup", groups);
+        auto tail = [](const QByteArray &json) {
+            QByteArray b;
+            QDataStream out(&b, QIODevice::WriteOnly);
+            out << QString("setup") << QString::fromLatin1(Tag) << json;
+            return b;
+        };
+        QTest::newRow("no groups") << ViewFiles::configurationMarker("setup") << "";
+        QTest::newRow("two groups") << written << "";
+        QTest::newRow("cut short") << written.left(written.size() - 5) << "cut short";
+        QTest::newRow("another tag") << (ViewFiles::configurationMarker("setup") + ViewFiles::configurationMarker("x"))
+                                     << "not a list of groups";
+        QTest::newRow("not JSON") << tail("{groups") << "not readable";
+        QTest::newRow("member without board")
+            << tail(R"({"groups":[{"name":"a","parameter":"VSet","members":[{"system":"x","channel":1}]}]})")
+            << "needs \"system\"";
+        QTest::newRow("negative channel")
+            << tail(R"({"groups":[{"name":"a","parameter":"VSet","members":[{"system":"x","board":1,"channel":-1}]}]})")
+            << "out of range";
+        QTest::newRow("no parameter") << tail(R"({"groups":[{"name":"a","parameter":"","members":[]}]})")
+                                      << "names no parameter";
+    }
+    void configurationGroups()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        QDataStream older(bytes);
+        QString baseName;
+        older >> baseName;
+        QCOMPARE(baseName, QString("setup"));
+        QList<ConfigurationGroups::Group> groups{{"stale", "VSet", {}}};
+        QString error;
+        QCOMPARE(ConfigurationGroups::decode(bytes, &groups, &error), reason.isEmpty());
+        QVERIFY2(error.contains(reason), qPrintable(error));
+        if (QByteArray(QTest::currentDataTag()) == "two groups") {
+            QCOMPARE(groups.size(), 2);
+            QCOMPARE(groups.at(0).members.at(1), (ConfigurationGroups::Member{"192.0.2.50", 4000000000u, 3}));
+            QCOMPARE(groups.at(1).name, QString("Empty"));
+        } else {
+            QVERIFY(groups.isEmpty());
+        }
+    }
+
     void unreadableFileSaysWhy()
     {
         ViewHash hash;

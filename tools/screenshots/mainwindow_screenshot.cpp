@@ -1,11 +1,15 @@
 // The system panels in the main window: two default systems connected, the
 // program's style sheet applied, the window grabbed.
-//   mainwindow_screenshot [output file, default /tmp/h4b-mainwindow.png]
+//   mainwindow_screenshot [output file, default /tmp/h4b-mainwindow.png] [stale]
+// With "stale" the window is maximized and the first system stops sending
+// events: the window is grabbed once its values show as stale, and stays
+// open five more seconds for a picture of the whole screen.
 
 #include "app/MainWindow.h"
 #include "app/SystemConnections.h"
 #include "app/MainWindowLogic.h"
 #include "app/SystemPanelBuilder.h"
+#include "device/EventWatchdog.h"
 #include "device/QSystemInterface.h"
 #include "panels/QCollapsibleWidget.h"
 #include "virtualhw/VirtualControl.h"
@@ -27,9 +31,13 @@ int main(int argc, char **argv)
     if (sheet.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromUtf8(sheet.readAll()));
     MainWindow::setMessageHook([](const OperatorMessage &) { return 0; });
+    const bool stale = argc > 2 && QByteArray(argv[2]) == "stale";
     MainWindow *window = MainWindow::create();
     window->setGeometry(0, 0, 1500, 900);
-    window->show();
+    if (stale)
+        window->showMaximized();
+    else
+        window->show();
     window->startEventServer();
     for (QWidget *w : QApplication::topLevelWidgets())   // the connect dialog opened at start-up
         if (w != window && w->isVisible())
@@ -43,9 +51,13 @@ int main(int argc, char **argv)
         vhw::advanceTime(0.1);
         app.processEvents();
     }
-    QTimer::singleShot(1500, &app, [&] {
+    if (stale) {
+        vhw::holdEvents(vhw::findSystem("192.0.2.10"));
+        window->connections()->watchdog()->setLimit(6500);  // past one keep-alive of the others
+    }
+    QTimer::singleShot(stale ? 9000 : 1500, &app, [&] {
         window->grab().save(out);
-        app.quit();
+        QTimer::singleShot(stale ? 5000 : 0, &app, &QApplication::quit);
     });
     app.exec();
     for (QSystemInterface *s : window->connections()->systems())

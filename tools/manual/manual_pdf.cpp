@@ -9,11 +9,13 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
 
@@ -25,19 +27,35 @@ namespace {
 const QPageLayout Layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(18, 16, 18, 16),
                          QPageLayout::Millimeter);
 
-// A picture that is missing would be laid out as an empty placeholder (and
-// has been seen to stall the layout): name it instead.
-QStringList missingPictures(const QTextDocument &document, const QString &folder)
+// Checks every picture and gives it both sizes: a picture that is missing
+// would be laid out as an empty placeholder, and one with a width alone
+// (its height found while printing) can stall the pagination of the page a
+// table ends on. Returns the names of the missing ones.
+QStringList completePictures(QTextDocument &document, const QString &folder)
 {
     QStringList missing;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
         for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat format = it.fragment().charFormat();
-            if (format.isImageFormat()) {
-                const QString name = format.toImageFormat().name();
-                if (!QFileInfo::exists(folder + QLatin1Char('/') + name))
-                    missing << name;
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.charFormat().isImageFormat())
+                continue;
+            QTextImageFormat image = fragment.charFormat().toImageFormat();
+            const QSize size = QImageReader(folder + QLatin1Char('/') + image.name()).size();
+            if (!size.isValid()) {
+                missing << image.name();
+                continue;
             }
+            if (image.width() > 0 && image.height() > 0)
+                continue;
+            const double scale = image.width() > 0    ? image.width() / size.width()
+                                 : image.height() > 0 ? image.height() / size.height()
+                                                      : 1.0;
+            image.setWidth(size.width() * scale);
+            image.setHeight(size.height() * scale);
+            QTextCursor cursor(&document);
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(image);
         }
     return missing;
 }
@@ -83,10 +101,12 @@ int main(int argc, char **argv)
     }
     const QString folder = QFileInfo(source).absolutePath();
     QTextDocument document;
-    // Pictures are named relative to the manual's folder.
+    // Pictures are named relative to the manual's folder: the document's own
+    // address resolves them (the base URL alone does not, for local files).
     document.setBaseUrl(QUrl::fromLocalFile(folder + QLatin1Char('/')));
+    document.setMetaInformation(QTextDocument::DocumentUrl, QUrl::fromLocalFile(QFileInfo(source).absoluteFilePath()).toString());
     document.setHtml(QString::fromUtf8(html.readAll()));
-    const QStringList missing = missingPictures(document, folder);
+    const QStringList missing = completePictures(document, folder);
     if (!missing.isEmpty()) {
         std::fprintf(stderr, "manual_pdf: pictures missing in %s: %s\n", qPrintable(folder),
                      qPrintable(missing.join(QStringLiteral(", "))));

@@ -100,13 +100,13 @@ int main(int argc, char **argv)
             save();
             if (QWidget *popup = QApplication::activePopupWidget())
                 popup->close();
-            app.quit();
+            app.exit(0);   // quit() would ask the floated windows, which refuse to close
         });
         QTimer::singleShot(500, &app, [&] { openValueCellMenu(window); });
     } else {
         QTimer::singleShot(1500, &app, [&] {
             save();
-            app.quit();
+            app.exit(0);   // quit() would ask the floated windows, which refuse to close
         });
     }
     app.exec();

@@ -20,11 +20,11 @@ trap 'rm -rf "$shots"' EXIT
 bin=$build/tools/screenshots
 cd "$shots"
 for scene in tabbed tiled floated menu; do
-  "$bin/mainwindow_screenshot" "$shots/mw-$scene.png" "$scene"
+  timeout 120 "$bin/mainwindow_screenshot" "$shots/mw-$scene.png" "$scene" || true
 done
 for tool in connect_screenshots commands_screenshots info_dialog_screenshots views_screenshots trip_screenshots \
             script_screenshots log_dialog_screenshot crate_screenshots snapshot_screenshots history_screenshots; do
-  "$bin/$tool" "$shots" >/dev/null || echo "manual-screenshots: $tool reported a problem" >&2
+  timeout 300 "$bin/$tool" "$shots" >/dev/null || echo "manual-screenshots: $tool reported a problem" >&2
 done
 
 # picture in the manual <- picture made above

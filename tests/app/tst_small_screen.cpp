@@ -49,8 +49,8 @@ private slots:
     {
         QVERIFY(fx.openWindow());
         w->showMaximized();
-        QVERIFY(fx.connect(2, 0, QStringLiteral("192.0.2.10"), QStringLiteral("Crate A")));
-        QVERIFY(fx.connect(6, 5, QStringLiteral("COM3_9600_8_0_0_0"), QStringLiteral("NIM desk")));
+        QVERIFY(fx.connect(live_test::Mainframe, QStringLiteral("Crate A")));
+        QVERIFY(fx.connect(live_test::LiveTarget{6, 5, "COM3_9600_8_0_0_0", "", ""}, QStringLiteral("NIM desk")));
         w->setCurrentSubWindowIndex(0);
         w->findChild<QCollapsibleWidget *>()->expandItem(0);
         QTest::qWait(50);
@@ -70,9 +70,9 @@ private slots:
             QVERIFY2(viewport->rect().contains(inside(b, viewport)), text);
         }
         // the other system's box too
-        const QList<QCustomBox *> boxes = w->findChild<QCollapsibleWidget *>()->boxes();
-        QCOMPARE(boxes.size(), 2);
-        QVERIFY(viewport->rect().contains(inside(boxes.last(), viewport)));
+        auto *list = w->findChild<QCollapsibleWidget *>();
+        QCOMPARE(list->count(), 2);
+        QVERIFY(viewport->rect().contains(inside(list->box(1), viewport)));
         // no label cut: every panel button is as wide as its longest line
         for (QPushButton *b : scroll->findChildren<QPushButton *>()) {
             if (!b->isVisible() || b->text().isEmpty())
@@ -114,7 +114,7 @@ private slots:
             QVERIFY2(usable.contains(f->frameGeometry()), qPrintable(f->windowTitle()));
         QVERIFY(!floated.first()->frameGeometry().intersects(floated.last()->frameGeometry()));
         // a system connected while floated gets a place of its own as well
-        QVERIFY(fx.connect(2, 0, QStringLiteral("192.0.2.11"), QStringLiteral("Bench")));
+        QVERIFY(fx.connect(live_test::LiveTarget{2, 0, "192.0.2.11", "admin", "admin"}, QStringLiteral("Bench")));
         const QList<QFloatingWindow *> three = w->findChildren<QFloatingWindow *>();
         QCOMPARE(three.size(), 3);
         for (QFloatingWindow *f : three) {

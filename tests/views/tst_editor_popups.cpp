@@ -44,6 +44,7 @@ private slots:
             delete menu;
         }
         // the editor itself still takes the look
+        edit->ensurePolished();
         QVERIFY(onParent ? edit->palette().color(QPalette::Base).alpha() == 0
                          : edit->palette().color(QPalette::Base) != QApplication::palette().color(QPalette::Base));
     }

@@ -24,7 +24,6 @@ private slots:
         QTest::addColumn<QString>("sheet");
         QTest::addColumn<bool>("onParent");   // set on a widget around the editor (the table item)
         QTest::newRow("in a table") << QString::fromLatin1(EditorLook::TableSheet) << false;
-        QTest::newRow("focused") << QString::fromLatin1(EditorLook::HighlightSheet) << false;
         QTest::newRow("table item") << QString::fromLatin1(ORVEHVWidgetItem::TransparentSheet) << true;
     }
     void contextMenuKeepsTheMenuLook()

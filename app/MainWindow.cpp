@@ -6,6 +6,8 @@
 #include "app/QFloatingWindow.h"
 #include "app/SystemConnections.h"
 #include "app/SystemEventHandlers.h"
+#include "app/UserManual.h"
+#include "app/WindowTitleFit.h"
 #include "app/ViewAccess.h"
 #include "app/ViewsController.h"
 #include "connect/QConnectDialog.h"
@@ -39,6 +41,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -47,6 +50,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -284,6 +288,8 @@ MainWindow::MainWindow()
     QCoreApplication::setApplicationName(QStringLiteral("KEBODESK"));
     setWindowState(windowState() | Qt::WindowMaximized);
 
+    // No window of the program gets a title cut short.
+    qApp->installEventFilter(new WindowTitleFit(this));
     EventRouter::registerEventMetaTypes();
     QSubWindow::setTripDialogFactory(&QTripHandlingDialog::create);
 
@@ -706,8 +712,8 @@ void MainWindow::addSubWindow(QSystemInterface *sys)
         floating->setContentsMargins(0, 0, 0, 0);
         floating->setCentralWidget(view);
         view->show();
-        floating->resize(900, 500);
         floating->show();
+        layOutFloatedWindows();
         return;
     }
     QMdiSubWindow *sub = m_form.viewsArea->addSubWindow(view);
@@ -720,7 +726,7 @@ void MainWindow::addSubWindow(QSystemInterface *sys)
     if (m_form.menuTile->isChecked()) {
         sub->setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
         sub->showNormal();
-        m_form.viewsArea->tileSubWindows();
+        tileInRows();
     } else {
         sub->showMaximized();
     }
@@ -768,7 +774,7 @@ void MainWindow::tileMdiAreaViews()
         sub->setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
         sub->showNormal();
     }
-    m_form.viewsArea->tileSubWindows();
+    tileInRows();
     m_form.menuTile->setChecked(true);
     m_form.menuTab->setChecked(false);
     m_form.menuFloat->setChecked(false);
@@ -798,6 +804,42 @@ void MainWindow::floatMdiAreaViews()
         floating->setFocus();
         m_form.viewsArea->removeSubWindow(sub);
         delete sub;
+    }
+    layOutFloatedWindows();
+}
+
+void MainWindow::tileInRows()
+{
+    QList<QMdiSubWindow *> shown;
+    for (QMdiSubWindow *sub : m_form.viewsArea->subWindowList(QMdiArea::CreationOrder))
+        if (sub->isVisible() && !sub->isMinimized())
+            shown.append(sub);
+    const QList<QRect> rows = MainWindowLogic::stackedRows(m_form.viewsArea->viewport()->rect(), int(shown.size()));
+    for (int i = 0; i < rows.size(); ++i)
+        shown.at(i)->setGeometry(rows.at(i));
+}
+
+void MainWindow::layOutFloatedWindows()
+{
+    QList<QFloatingWindow *> floated = findChildren<QFloatingWindow *>(QString(), Qt::FindDirectChildrenOnly);
+    std::stable_sort(floated.begin(), floated.end(),
+                     [](const QFloatingWindow *a, const QFloatingWindow *b) { return a->index() < b->index(); });
+    // Where the tables were, and never beyond the screen's usable part.
+    QScreen *screen = this->screen();
+    const QRect usable = screen ? screen->availableGeometry() : QRect();
+    QRect area(m_form.viewsArea->mapToGlobal(QPoint(0, 0)), m_form.viewsArea->size());
+    area = area.intersected(usable);
+    if (area.height() < 200 * floated.size() || area.width() < 400)
+        area = usable;
+    const QList<QRect> rows = MainWindowLogic::stackedRows(area, int(floated.size()));
+    // Until a window is shown its frame is unknown: take the main window's.
+    const QMargins mainFrame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    for (int i = 0; i < rows.size(); ++i) {
+        QFloatingWindow *f = floated.at(i);
+        QMargins frame = f->windowHandle() ? f->windowHandle()->frameMargins() : QMargins();
+        if (frame.isNull())
+            frame = mainFrame;
+        f->setGeometry(rows.at(i).marginsRemoved(frame));
     }
 }
 
@@ -968,11 +1010,10 @@ void MainWindow::showAboutDialog() { InfoDialogs::openAbout(this); }
 
 void MainWindow::showUserManual()
 {
-    const QString manual = QStringLiteral("UM7781_KEBODESK_REV9.pdf");
-    if (!QFile::exists(manual) || !QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(manual).absoluteFilePath())))
-        showMessage({QMessageBox::Warning,
-                     QStringLiteral("Unable to find ORVE\nKEBODESK User Manual,\nplease open it from\nthe KEBODESK folder."),
-                     QString(), {}});
+    const OperatorMessage problem = UserManual::open(UserManual::places(QCoreApplication::applicationDirPath()),
+                                                     &QDesktopServices::openUrl);
+    if (!problem.text.isEmpty())
+        showMessage(problem);
 }
 
 // --------------------------------------------------- a system's views going

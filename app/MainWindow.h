@@ -223,6 +223,10 @@ private:
     void showBoardPage(int systemIndex);
     void showStatusBarOf(QSystemInterface *sysIf);
     void restoreFloatedWindows(bool tabbed);
+    // Tiled views and floated windows in rows, each as wide as the views
+    // area; floated windows within the screen's usable part.
+    void tileInRows();
+    void layOutFloatedWindows();
     void removeViewsOf(QSystemInterface *sysIf);
 
     static MainWindow *s_instance;

@@ -144,4 +144,18 @@ QString quitQuestionText(const QStringList &systemNames)
         .arg(systemNames.join(QStringLiteral(", ")));
 }
 
+QList<QRect> stackedRows(const QRect &area, int count)
+{
+    QList<QRect> rows;
+    if (count <= 0 || area.isEmpty())
+        return rows;
+    const int height = area.height() / count;
+    for (int i = 0; i < count; ++i) {
+        const int top = area.top() + i * height;
+        const int bottom = i == count - 1 ? area.bottom() : top + height - 1;
+        rows.append(QRect(QPoint(area.left(), top), QPoint(area.right(), bottom)));
+    }
+    return rows;
+}
+
 } // namespace MainWindowLogic

@@ -6,6 +6,7 @@
 // parameters. Kept apart so they are tested without a window.
 
 #include <QList>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -64,6 +65,12 @@ QString unsubscribedReport(const QString &systemName, const SubscriptionFailureL
                            const SubscriptionFailureList &channelFailures);
 // Writes the report atomically; false (and *error) when the file cannot be written.
 bool writeUnsubscribedReport(const QString &fileName, const QString &text, QString *error = nullptr);
+
+// `count` rows of equal height over `area`, top to bottom, the last taking
+// what division leaves. Tiled and floated tables are laid out this way: each
+// keeps the full width and so its columns up to "Pw" and "Status" (side by
+// side, half a 1280-pixel screen showed three columns).
+QList<QRect> stackedRows(const QRect &area, int count);
 
 // Top-left corner of a floating notice in a window of the given size.
 inline int noticeX(int windowWidth) { return windowWidth - 200; }

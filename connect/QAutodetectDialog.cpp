@@ -33,8 +33,9 @@ QAutodetectDialog::QAutodetectDialog(QWidget *parent)
     tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
     tableWidget->setSelectionMode(QAbstractItemView::SingleSelection);
     tableWidget->setStyleSheet(QStringLiteral(
-        "QTableWidget::item:selected {\n    background-color: #bfff27;\n    color: #383838;\n"
-        "    border: none;\n}\n\nQHeaderView::section:checked\n{\n\tcolor: #bfff27;\n}"));
+        "QTableWidget::item:selected { background-color: #bfff27; color: #383838; border: none; }"
+        // the header of the picked row's columns: dark on light, as the rest of the header
+        "QHeaderView::section:checked { color: #1d4f20; background: #d8f3a8; }"));
     tableWidget->setMinimumWidth(340);
     tableWidget->setFixedHeight(150);
 

@@ -18,6 +18,7 @@
 #include "ORVEHVWrapper.h"
 
 #include <QButtonGroup>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -56,7 +57,9 @@ const char *const LampOn = ":Resources/buttons/led_on.png";
 const char *const LampError = ":Resources/buttons/led_err.png";
 const char *const LampOff = ":Resources/buttons/led_off.png";
 const QSize LampSize(14, 14);
-const int ButtonHeight = 40;
+// Two lines of the bold button text and the frame: the panel of a mainframe
+// and the box of a second system fit a 1280 x 720 screen.
+const int ButtonHeight = 34;
 
 const char *const SectionStyle = "color: #2f3b40; font: bold;";
 const char *const ReadoutNameStyle = "color: #4a5c62;";
@@ -153,8 +156,8 @@ QSystemInformations::QSystemInformations(QSystemInterface *sys, QWidget *parent)
         m_systemIndex = sys->systemIndex();
     }
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(6, 6, 6, 6);
-    layout->setSpacing(6);
+    layout->setContentsMargins(5, 4, 5, 5);
+    layout->setSpacing(3);
     buildCommands(layout);
     buildReadouts(layout);
     buildSettings(layout);
@@ -279,7 +282,7 @@ void QSystemInformations::buildReadouts(QVBoxLayout *layout)
     auto addGroup = [&](const QString &title, const Readout *rows, size_t count) {
         auto *grid = new QGridLayout;
         grid->setHorizontalSpacing(6);
-        grid->setVerticalSpacing(2);
+        grid->setVerticalSpacing(0);
         grid->setColumnStretch(2, 1);
         int row = 0;
         for (size_t i = 0; i < count; ++i) {
@@ -374,7 +377,10 @@ void QSystemInformations::buildAdvanced(QVBoxLayout *layout)
     auto make = [&](const QString &text) {
         auto *b = new QPushButton(text, this);
         b->setMinimumHeight(28);
-        b->setMinimumWidth(40);
+        // as wide as the bold label needs: "SCRIPT" was cut to "CRIP"
+        QFont bold = b->font();
+        bold.setBold(true);
+        b->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(text) + 10);
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         row->addWidget(b);
         m_buttons.insert(text, b);

@@ -19,8 +19,9 @@
 #include <utility>
 #include <cmath>
 
+// Not on pop-ups (context menus of the editors inside): they would show black.
 const char *const ORVEHVWidgetItem::TransparentSheet =
-    "background:transparent; selection-background-color:transparent; selection-color:#555555;";
+    "*:!window { background:transparent; selection-background-color:transparent; selection-color:#555555; }";
 
 namespace {
 

@@ -6,9 +6,11 @@
 #include <QLocale>
 #include <QMouseEvent>
 
-const char *const EditorLook::TableSheet = "background:transparent;";
+// ":!window" keeps the looks off the editor's own pop-ups: a context menu
+// would inherit a transparent background and show black.
+const char *const EditorLook::TableSheet = "*:!window { background:transparent; }";
 const char *const EditorLook::HighlightSheet =
-    "background:#383838; border: 2px solid #98bd40; color: #bfff27;";
+    "*:!window { background:#383838; border: 2px solid #98bd40; color: #bfff27; }";
 const char *const QCustomComboBox::PopupSheet =
     "QAbstractItemView { background-color:lightgrey; selection-background-color:#383838; "
     "selection-color:#bfff27; }";

@@ -56,9 +56,10 @@ QSubWindow::QSubWindow(QSystemInterface *sys, bool customView, QWidget *parent)
         m_combo->setContentsMargins(6, 6, 6, 6);
         m_combo->addItems({QStringLiteral("Full"), QStringLiteral("Minimal"), QStringLiteral("Custom")});
         m_combo->setCurrentIndex(2);
+        // The menus' colours: lime on grey could hardly be read.
         m_combo->setStyleSheet(QStringLiteral(
-            "QAbstractItemView { background-color:lightgrey; selection-background-color:#383838; "
-            "selection-color: #bfff27; }"));
+            "QAbstractItemView { background-color: white; color: black; selection-background-color: #439847; "
+            "selection-color: white; }"));
         connect(m_combo, qOverload<int>(&QComboBox::currentIndexChanged), this,
                 [this](int i) { setViewTableMode(m_combo->itemText(i)); });
         auto *cornerLayout = new QHBoxLayout;

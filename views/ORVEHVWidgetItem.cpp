@@ -601,6 +601,35 @@ void ORVEHVWidgetItem::commitOnEnter()
     }
 }
 
+bool ORVEHVWidgetItem::refuseOutOfRangeTyping(QEvent *event)
+{
+    // A spin box would quietly put its old value back on its own; the
+    // operator is told instead, through the same reasons as every write.
+    auto *spin = qobject_cast<QAbstractSpinBox *>(m_editor.data());
+    if (!spin || spin->hasAcceptableInput())
+        return false;
+    QString typed;
+    if (auto *i = qobject_cast<QSpinBox *>(spin))
+        typed = i->cleanText();
+    else if (auto *d = qobject_cast<QDoubleSpinBox *>(spin))
+        typed = d->cleanText();
+    if (typed.isEmpty())
+        return false;
+    const bool enter = event->type() == QEvent::KeyPress
+                       && (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return
+                           || static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter);
+    if (!enter && event->type() != QEvent::FocusOut)
+        return false;
+    QString reason = ParameterCodec::parse(m_node, typed).reason;
+    if (reason.isEmpty())
+        reason = QStringLiteral("%0 is out of range").arg(typed);
+    restoreFromNode();
+    tellRefusal(reason);
+    // Enter is consumed; the focus leaving goes on (the spin box shows the
+    // node's value again, so it commits nothing)
+    return enter;
+}
+
 bool ORVEHVWidgetItem::eventFilter(QObject *watched, QEvent *event)
 {
     // Enter is handled before the inner editor sees it, so the editor's own
@@ -608,6 +637,8 @@ bool ORVEHVWidgetItem::eventFilter(QObject *watched, QEvent *event)
     // written once, not twice.
     // An editor that only collects a value (group and wizard dialogs) never
     // writes, not even on Enter.
+    if (m_commits && watched == m_editor && refuseOutOfRangeTyping(event))
+        return true;
     if (m_commits && watched == m_editor && event->type() == QEvent::KeyPress) {
         auto *k = static_cast<QKeyEvent *>(event);
         if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {

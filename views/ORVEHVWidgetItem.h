@@ -89,6 +89,9 @@ private:
     // endEditing(value), unless the write gate refused this editor's write.
     void announce(const QVariant &value);
     void tellRefusal(const QString &reason);
+    // Enter or the focus leaving a spin box whose typed number it cannot
+    // take: told and put back; true when the event is used up.
+    bool refuseOutOfRangeTyping(QEvent *event);
     void commitCombo(bool testChange);
     void commitSwitch();
     double minval() const;

@@ -261,6 +261,9 @@ void ORVEHVWidgetItem::buildEditor(int dataType, int accessMode, const QVariant 
     } else {
         editor->setCursor(Qt::PointingHandCursor);
     }
+    // the wheel never gives an editor the focus (see wheelMayEdit)
+    if (editor->focusPolicy() == Qt::WheelFocus)
+        editor->setFocusPolicy(Qt::StrongFocus);
     editor->installEventFilter(this);
     setFocusProxy(editor);
 
@@ -601,6 +604,15 @@ void ORVEHVWidgetItem::commitOnEnter()
     }
 }
 
+bool ORVEHVWidgetItem::wheelMayEdit() const
+{
+    // A cell editor opens on a single click and commits a combo box choice
+    // at once: a wheel notch over it would switch a channel (or, with its
+    // column selected, all of them). Only an editor that merely collects a
+    // value, and that the operator is working in, takes the wheel.
+    return !m_commits && !m_inTable && m_editor && m_editor->hasFocus();
+}
+
 bool ORVEHVWidgetItem::refuseOutOfRangeTyping(QEvent *event)
 {
     // A spin box would quietly put its old value back on its own; the
@@ -637,6 +649,11 @@ bool ORVEHVWidgetItem::eventFilter(QObject *watched, QEvent *event)
     // written once, not twice.
     // An editor that only collects a value (group and wizard dialogs) never
     // writes, not even on Enter.
+    if (watched == m_editor && event->type() == QEvent::Wheel && !wheelMayEdit()) {
+        // left to the table (or dialog) underneath, which scrolls
+        event->ignore();
+        return true;
+    }
     if (m_commits && watched == m_editor && refuseOutOfRangeTyping(event))
         return true;
     if (m_commits && watched == m_editor && event->type() == QEvent::KeyPress) {

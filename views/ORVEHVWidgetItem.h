@@ -92,6 +92,8 @@ private:
     // Enter or the focus leaving a spin box whose typed number it cannot
     // take: told and put back; true when the event is used up.
     bool refuseOutOfRangeTyping(QEvent *event);
+    // Whether a wheel turned over the inner editor may change its value.
+    bool wheelMayEdit() const;
     void commitCombo(bool testChange);
     void commitSwitch();
     double minval() const;

@@ -439,6 +439,62 @@ private slots:
         QCOMPARE(t->item(row, col)->text(), sys->param(slot, 0, param)->cellText());
     }
 
+    // A wheel notch over an open cell editor, or over a whole selected
+    // column, changes nothing on the device: the wheel only scrolls.
+    void wheelNeverWrites_data()
+    {
+        QTest::addColumn<QString>("param");
+        QTest::addColumn<bool>("wholeColumn");  // a click on the header
+        QTest::newRow("Pw cell") << "Pw" << false;
+        QTest::newRow("Pw column") << "Pw" << true;
+        QTest::newRow("VSet cell") << "VSet" << false;
+    }
+    void wheelNeverWrites()
+    {
+        QFETCH(QString, param);
+        QFETCH(bool, wholeColumn);
+        QVERIFY(open(true));
+        const int col = t->columnByName(param);
+        const QByteArray name = param.toLatin1();
+        auto deviceColumn = [&] {
+            QList<double> values;
+            for (int r = 0; r < t->rowCount(); ++r)
+                if (ORVEHVNode *n = QCustomTableWidget::nodeOf(t->item(r, col)))
+                    values << sys->device(n->slot(), n->channel(), name.constData());
+            return values;
+        };
+        const QList<double> before = deviceColumn();
+        QVERIFY(before.contains(0.0) && (param != "Pw" || before.contains(1.0)));
+
+        if (wholeColumn) {
+            QHeaderView *h = t->horizontalHeader();
+            QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(col) + 5, 5));
+            QCOMPARE(t->selectionModel()->selectedIndexes().size(), t->rowCount());
+        } else {
+            // a channel that is off (slot 1): the wheel would switch it on
+            const int row = sys->param(1, 0, param)->row();
+            QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualRect(t->model()->index(row, col)).center());
+        }
+        QTRY_VERIFY(t->indexWidget(t->currentIndex()));
+        auto *editor = qobject_cast<ORVEHVWidgetItem *>(t->indexWidget(t->currentIndex()));
+        QVERIFY(editor && editor->innerEditor());
+        QTRY_VERIFY(editor->innerEditor()->hasFocus());
+        for (int notches : {1, -1, 2}) {
+            for (QWidget *target : {editor->innerEditor(), t->viewport()}) {
+                const QPointF at(target->rect().center());
+                QWheelEvent wheel(at, target->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                                  Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(target, &wheel);
+                QCOMPARE(deviceColumn(), before);
+            }
+        }
+        // the editor closes as the operator moves on (a spin box commits then)
+        const QModelIndex edited = t->currentIndex();
+        t->setCurrentCell(0, t->columnByName("Name"));
+        QTRY_VERIFY(!t->indexWidget(edited));
+        QCOMPARE(deviceColumn(), before);
+    }
+
     void rowColoursAndPowerHeader()
     {
         QVERIFY(open(false));

@@ -361,6 +361,18 @@ int ORVEHVWidgetItem::write(const QVariant &value)
 {
     // A refused write puts the node's value back into the editor: the
     // focus leaving afterwards then finds nothing to send again.
+    if (m_writeCheck) {
+        m_asking = true;
+        const bool go = m_writeCheck(value);
+        m_asking = false;
+        if (m_deleteAfterAsking)
+            deleteLater();
+        if (!go || m_deleteAfterAsking) {
+            m_declined = true;
+            restoreFromNode();
+            return -1;
+        }
+    }
     QString reason;
     const int result = m_node->writeValue(value, &reason);
     m_gateRefused = result == WriteGate::RefusedCode;
@@ -373,10 +385,12 @@ int ORVEHVWidgetItem::write(const QVariant &value)
 
 void ORVEHVWidgetItem::announce(const QVariant &value)
 {
-    // the gate refuses the other selected cells just the same: not handed on
-    if (!m_gateRefused)
+    // the gate refuses the other selected cells just the same: not handed
+    // on; nor is a value the operator declined
+    if (!m_gateRefused && !m_declined)
         emit endEditing(value);
     m_gateRefused = false;
+    m_declined = false;
     const QString untold = takeRefusal();
     if (!untold.isEmpty())
         tellRefusal(untold);
@@ -668,6 +682,17 @@ bool ORVEHVWidgetItem::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool ORVEHVWidgetItem::event(QEvent *e)
+{
+    // Closed (table rebuilt) while the operator is being asked: the editor
+    // goes once the question is over, the commit under way declined.
+    if (e->type() == QEvent::DeferredDelete && m_asking) {
+        m_deleteAfterAsking = true;
+        return true;
+    }
+    return QWidget::event(e);
 }
 
 void ORVEHVWidgetItem::keyPressEvent(QKeyEvent *e)

@@ -17,6 +17,7 @@
 #include <QString>
 #include <QVariant>
 #include <QWidget>
+#include <functional>
 
 class ORVEHVNode;
 class QHBoxLayout;
@@ -63,6 +64,12 @@ public:
     // was not); whoever takes it tells the operator, else this editor does
     // once the announcement is over.
     QString takeRefusal();
+    // Asked before every write of this editor (the table asks the operator
+    // before a value that switches several channels on): false writes and
+    // announces nothing, and the editor shows the stored value again. The
+    // editor outlives a question's event loop.
+    using WriteCheck = std::function<bool(const QVariant &value)>;
+    void setWriteCheck(WriteCheck check) { m_writeCheck = std::move(check); }
 
 signals:
     void valueFieldEdited();
@@ -74,6 +81,7 @@ public slots:
     void commitOnEnter();
 
 protected:
+    bool event(QEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -110,6 +118,10 @@ private:
     bool m_inDialog = false;
     bool m_enterHandled = false;
     bool m_gateRefused = false;
+    bool m_declined = false;     // the write check said no
+    bool m_asking = false;       // inside the write check
+    bool m_deleteAfterAsking = false;
+    WriteCheck m_writeCheck;
     QString m_refusal;
     // Built with the commit connections: only then does Enter write.
     bool m_commits = false;

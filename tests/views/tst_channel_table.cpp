@@ -2,6 +2,7 @@
 // hardware (and small hand-made trees for layouts it does not offer).
 
 #include "ViewsTestSupport.h"
+#include "tests/support/MessageBoxDriver.h"
 
 #include "device/ORVEHVMirrorNode.h"
 #include "views/ORVEHVWidgetItem.h"
@@ -493,6 +494,52 @@ private slots:
         t->setCurrentCell(0, t->columnByName("Name"));
         QTRY_VERIFY(!t->indexWidget(edited));
         QCOMPARE(deviceColumn(), before);
+    }
+
+    // One step that switches several channels on asks first (a real box,
+    // answered by the driver); No switches nothing, Yes all of them, and the
+    // status report counts the cells scrolled out of view too.
+    void switchingSeveralOnAsksFirst_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("No") << "No";
+        QTest::newRow("Yes") << "Yes";
+    }
+    void switchingSeveralOnAsksFirst()
+    {
+        QFETCH(QString, answer);
+        QVERIFY(open(true));
+        const int pw = t->columnByName("Pw");
+        ORVEHVNode *last = sys->board(8)->children().last()->parameter("Pw");
+        const QList<ORVEHVNode *> cells{sys->param(1, 0, "Pw"), sys->param(1, 1, "Pw"), sys->param(1, 2, "Pw"), last};
+        for (ORVEHVNode *n : cells)
+            QCOMPARE(sys->device(n->slot(), n->channel(), "Pw"), 0.0);
+        QVERIFY(!t->viewport()->rect().intersects(t->visualItemRect(last)));
+
+        t->selectionModel()->setCurrentIndex(t->indexFromItem(cells.first()), QItemSelectionModel::ClearAndSelect);
+        for (ORVEHVNode *n : cells)
+            t->selectionModel()->select(t->indexFromItem(n), QItemSelectionModel::Select);
+        auto *editor = qobject_cast<ORVEHVWidgetItem *>(t->indexWidget(t->indexFromItem(cells.first())));
+        QVERIFY(editor);
+        QTRY_VERIFY(editor->innerEditor()->hasFocus());
+        QSignalSpy reports(t, &QCustomTableWidget::cellsWritten);
+        live_test::MessageBoxDriver driver;
+        driver.plan({answer});
+        QTest::keyClick(editor->innerEditor(), Qt::Key_Space);  // Off -> On
+
+        QCOMPARE(driver.texts(), QStringList("Switch on 4 channels of MF3300?"));
+        QCOMPARE(driver.informativeTexts(), QStringList("Are you sure?"));
+        const double expected = answer == "Yes" ? 1.0 : 0.0;
+        for (ORVEHVNode *n : cells)
+            QCOMPARE(sys->device(n->slot(), n->channel(), "Pw"), expected);
+        if (answer == "Yes") {
+            QCOMPARE(reports.size(), 1);
+            QCOMPARE(reports.first().first().toString(), "Pw written to 4 of 4 selected cells, 1 of them out of view.");
+        } else {
+            QCOMPARE(reports.size(), 0);
+            // the editor shows the channel's state again
+            QCOMPARE(qobject_cast<QComboBox *>(editor->innerEditor())->currentIndex(), 1);
+        }
     }
 
     void rowColoursAndPowerHeader()

@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <climits>
 #include <utility>
@@ -261,6 +262,8 @@ void ORVEHVWidgetItem::buildEditor(int dataType, int accessMode, const QVariant 
     } else {
         editor->setCursor(Qt::PointingHandCursor);
     }
+    if (!readOnly)
+        followOperatorEdits(editor);
     // the wheel never gives an editor the focus (see wheelMayEdit)
     if (editor->focusPolicy() == Qt::WheelFocus)
         editor->setFocusPolicy(Qt::StrongFocus);
@@ -319,6 +322,63 @@ void ORVEHVWidgetItem::restoreFromNode()
 {
     if (m_node)
         setEditorValue(m_node->value().value);
+    m_edited = false;
+    m_noValueShown = false;
+}
+
+void ORVEHVWidgetItem::followOperatorEdits(QWidget *editor)
+{
+    auto edited = [this] {
+        m_edited = true;
+        m_noValueShown = false;
+        emit valueFieldEdited();
+    };
+    QLineEdit *line = qobject_cast<QLineEdit *>(editor);
+    if (qobject_cast<QAbstractSpinBox *>(editor))
+        line = editor->findChild<QLineEdit *>();
+    if (line)
+        connect(line, &QLineEdit::textEdited, this, edited);
+    if (auto *c = qobject_cast<QComboBox *>(editor))
+        connect(c, qOverload<int>(&QComboBox::activated), this, edited);
+    if (auto *sw = qobject_cast<ORVEHVSwitch *>(editor))
+        connect(sw, &QAbstractButton::clicked, this, edited);
+}
+
+void ORVEHVWidgetItem::clearShownValue()
+{
+    QWidget *e = m_editor;
+    const QSignalBlocker block(e);
+    if (auto *c = qobject_cast<QComboBox *>(e))
+        c->setCurrentIndex(-1);
+    else if (auto *l = qobject_cast<QLineEdit *>(e))
+        l->clear();
+    else if (auto *line = qobject_cast<QAbstractSpinBox *>(e) ? e->findChild<QLineEdit *>() : nullptr)
+        line->clear();
+}
+
+void ORVEHVWidgetItem::showNoValue()
+{
+    if (!m_editor)
+        return;
+    if (auto *c = qobject_cast<QComboBox *>(m_editor.data()))
+        c->setPlaceholderText(QStringLiteral("choose"));
+    clearShownValue();
+    m_edited = false;
+    m_noValueShown = true;
+}
+
+bool ORVEHVWidgetItem::hasAcceptableInput() const
+{
+    QWidget *e = m_editor;
+    if (m_noValueShown)
+        return false;
+    if (auto *s = qobject_cast<QAbstractSpinBox *>(e))
+        return s->hasAcceptableInput();
+    if (auto *l = qobject_cast<QLineEdit *>(e))
+        return l->hasAcceptableInput() && !l->text().isEmpty();
+    if (auto *c = qobject_cast<QComboBox *>(e))
+        return c->currentIndex() >= 0;
+    return e != nullptr;
 }
 
 QVariant ORVEHVWidgetItem::editedValue() const
@@ -663,6 +723,14 @@ bool ORVEHVWidgetItem::eventFilter(QObject *watched, QEvent *event)
     // written once, not twice.
     // An editor that only collects a value (group and wizard dialogs) never
     // writes, not even on Enter.
+    if (watched == m_editor && event->type() == QEvent::FocusOut && m_noValueShown) {
+        // a spin box puts its last value back when left empty: the field
+        // stays empty until the operator gives one
+        QTimer::singleShot(0, this, [this] {
+            if (m_noValueShown)
+                clearShownValue();
+        });
+    }
     if (watched == m_editor && event->type() == QEvent::Wheel && !wheelMayEdit()) {
         // left to the table (or dialog) underneath, which scrolls
         event->ignore();

@@ -60,6 +60,15 @@ public:
     bool isOffsetColumn() const;
     // Puts the node's current value back into the editor, signals blocked.
     void restoreFromNode();
+    // Shows no value at all (empty field, no choice), for dialogs where the
+    // operator must give one.
+    void showNoValue();
+    // The operator typed into the field or chose an entry since it was
+    // filled (programmatic changes do not count).
+    bool isEdited() const { return m_edited; }
+    // The field holds something its parameter can take: a number within
+    // the limits, a choice made, text the validator accepts.
+    bool hasAcceptableInput() const;
     // Why the write of the value being announced was refused (empty when it
     // was not); whoever takes it tells the operator, else this editor does
     // once the announcement is over.
@@ -87,6 +96,9 @@ protected:
 
 private:
     void setEditorValue(const QVariant &value);
+    // The inner editor's operator-only signals (typed, chosen, clicked).
+    void followOperatorEdits(QWidget *editor);
+    void clearShownValue();
     // The line edit's text read for the node (ParameterCodec): the value,
     // or false (the cell keeps the node's value and the operator is told
     // why) when the node cannot take it.
@@ -119,6 +131,8 @@ private:
     bool m_enterHandled = false;
     bool m_gateRefused = false;
     bool m_declined = false;     // the write check said no
+    bool m_edited = false;
+    bool m_noValueShown = false;
     bool m_asking = false;       // inside the write check
     bool m_deleteAfterAsking = false;
     WriteCheck m_writeCheck;

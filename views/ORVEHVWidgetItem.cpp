@@ -264,6 +264,22 @@ void ORVEHVWidgetItem::buildEditor(int dataType, int accessMode, const QVariant 
     }
     if (!readOnly)
         followOperatorEdits(editor);
+    if (!m_inTable) {
+        // in a dialog the field is wide enough for the longest number it
+        // takes, so the unit never sits over the digits
+        double widest = 0;
+        int decimals = 0;
+        if (auto *d = qobject_cast<QDoubleSpinBox *>(editor)) {
+            widest = qMax(qAbs(d->minimum()), qAbs(d->maximum()));
+            decimals = d->decimals();
+        } else if (auto *i = qobject_cast<QSpinBox *>(editor)) {
+            widest = qMax(qAbs(double(i->minimum())), qAbs(double(i->maximum())));
+        }
+        if (widest > 0)
+            editor->setMinimumWidth(editor->fontMetrics().horizontalAdvance(
+                                        QStringLiteral("-") + QString::number(widest, 'f', decimals))
+                                    + 16);
+    }
     // the wheel never gives an editor the focus (see wheelMayEdit)
     if (editor->focusPolicy() == Qt::WheelFocus)
         editor->setFocusPolicy(Qt::StrongFocus);
@@ -723,9 +739,10 @@ bool ORVEHVWidgetItem::eventFilter(QObject *watched, QEvent *event)
     // written once, not twice.
     // An editor that only collects a value (group and wizard dialogs) never
     // writes, not even on Enter.
-    if (watched == m_editor && event->type() == QEvent::FocusOut && m_noValueShown) {
-        // a spin box puts its last value back when left empty: the field
-        // stays empty until the operator gives one
+    if (watched == m_editor && m_noValueShown
+        && (event->type() == QEvent::FocusOut || event->type() == QEvent::Show)) {
+        // a spin box puts its last value back when shown or left empty: the
+        // field stays empty until the operator gives one
         QTimer::singleShot(0, this, [this] {
             if (m_noValueShown)
                 clearShownValue();

@@ -1,12 +1,11 @@
 #include "app/SystemEventHandlers.h"
 
-#include "app/HistoryHooks.h"
-#include "app/MainWindow.h"
 #include "app/MainWindowLogic.h"
 #include "app/SystemConnections.h"
 #include "app/ViewAccess.h"
 #include "app/ViewsController.h"
 #include "device/LogQueue.h"
+#include "device/OperatorMessage.h"
 #include "device/ORVEHVNode.h"
 #include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
@@ -19,8 +18,9 @@
 
 using namespace MainWindowLogic;
 
-SystemEventHandlers::SystemEventHandlers(MainWindow &window, SystemConnections &connections, QObject *parent)
-    : QObject(parent), m_window(window), m_connections(connections)
+SystemEventHandlers::SystemEventHandlers(QWidget &window, SystemConnections &connections, ViewsController &views,
+                                         QObject *parent)
+    : QObject(parent), m_window(window), m_connections(connections), m_views(views)
 {
 }
 
@@ -68,7 +68,6 @@ void SystemEventHandlers::handleUpdateValueAndWidget(QSystemInterface *sysIf, in
     // row marks, panels and every other subscriber (a VME HV board's crate
     // and the custom view re-emit it for their views).
     sysIf->setParameterValue(node, current);
-    HistoryHooks::valueStored(sysIf, node);
 
     // A write stored its value at once: the event confirming it still
     // changes what the device reported before.
@@ -110,8 +109,7 @@ void SystemEventHandlers::handleEventLiveInsertion(QSystemInterface *sysIf, bool
         crate->subWindow()->setEnabled(true);
     if (crate && crate->systemCommandsPanel())
         crate->systemCommandsPanel()->setEnabled(true);
-    sysIf->systemNode()->setConnectionState(ConnectionConnected);
-    HistoryHooks::liveInsertion(sysIf);
+    sysIf->markLiveInsertion();
     if (crate)
         ViewAccess::setStatus(crate->statusBar(), ConnectionConnected);
     if (sysIf->isLogStarted())
@@ -120,8 +118,8 @@ void SystemEventHandlers::handleEventLiveInsertion(QSystemInterface *sysIf, bool
     // The crate map dialog ran an event loop: the system may be gone.
     if (!m_connections.isLiveSystem(sysIf))
         return;
-    m_window.viewsController()->rebuildCustomView();
-    m_window.viewsController()->systemsGone();
+    m_views.rebuildCustomView();
+    m_views.systemsGone();
     if (boards.isEmpty())
         return;
     SubscriptionFailureList systemFailures, boardFailures, channelFailures;
@@ -150,7 +148,7 @@ void SystemEventHandlers::handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_S
 {
     if (!m_connections.isLiveSystem(sysIf) || !sysIf->statusBar())
         return;
-    HistoryHooks::systemStatus(sysIf, sysStatus);
+    sysIf->reportEventStatus(sysStatus);
     const EventLamps lamps = eventLamps(sysStatus);
     ViewAccess::setLamps(sysIf->statusBar(), lamps.sync, lamps.warning, lamps.error);
 }
@@ -160,10 +158,9 @@ void SystemEventHandlers::handleSystemDisconnected(QSystemInterface *sysIf, int 
     if (!m_connections.isLiveSystem(sysIf) || !sysIf->systemNode())
         return;
     // Dialogs that follow the system close before the box below.
-    sysIf->markConnectionLost();
-    HistoryHooks::connectionLost(sysIf, errCode);
+    sysIf->markConnectionLost(errCode);
     const QString name = disconnectedSystemName(sysIf->systemNode()->name(), sysIf->systemType());
-    m_window.showMessage({QMessageBox::Warning, disconnectionText(name, errCode), QString(), {}});
+    showOperatorMessage({QMessageBox::Warning, disconnectionText(name, errCode), QString(), {}}, &m_window);
     // The box ran an event loop: the operator may have removed the system.
     if (!m_connections.isLiveSystem(sysIf))
         return;

@@ -9,10 +9,12 @@
 #include "tests/history/ArchiveTestSupport.h"
 
 #include "app/HistoryHooks.h"
+#include "app/ViewsController.h"
 #include "history/JournalModel.h"
 #include "history/widgets/QJournalDock.h"
 #include "history/widgets/QTrendWindow.h"
 #include "panels/QSystemInformations.h"
+#include "views/QCustomViewDialog.h"
 
 #include <QFile>
 #include <QLabel>
@@ -20,42 +22,28 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTreeWidget>
 
 using namespace live_test;
 using namespace history_test;
 
 namespace {
 
-struct Target
-{
-    int type, link;
-    QString argument, user, password;
-};
-
-const Target Mainframe{2, 0, "192.0.2.10", "admin", "admin"};
-const Target Nim{6, 0, "192.0.2.40_1", "", ""};
-const Target Brisk{13, 0, "192.0.2.60", "", ""};
+// Two VME HV boards of one bridge: the first is the crate entry, the second
+// joins it (the crate re-announces the joined board's values).
+const LiveTarget CrateEntry{5, 3, "0_0_C0", "Board00", ""};
+const LiveTarget JoinedBoard{5, 3, "0_0_C1", "Board01", ""};
 
 HistoryHooks *hooks() { return HistoryHooks::instance(); }
 
-// The journal entries that match, oldest first.
-QList<JournalEntry> entries(JournalKind kind, JournalEvent event)
+// The journal entries that match and are newer than `afterId`, oldest first.
+QList<JournalEntry> entriesAfter(qint64 afterId, JournalKind kind, JournalEvent event)
 {
     QList<JournalEntry> out;
     JournalModel *j = hooks()->journal();
     for (int r = 0; r < j->rowCount(); ++r)
-        if (j->entry(r).kind == kind && j->entry(r).event == event)
+        if (j->entry(r).kind == kind && j->entry(r).event == event && j->entry(r).id > afterId)
             out.append(j->entry(r));
-    return out;
-}
-
-// Entries newer than `afterId`.
-QList<JournalEntry> entriesAfter(qint64 afterId, JournalKind kind, JournalEvent event)
-{
-    QList<JournalEntry> out;
-    for (const JournalEntry &e : entries(kind, event))
-        if (e.id > afterId)
-            out.append(e);
     return out;
 }
 
@@ -93,7 +81,7 @@ ORVEHVNode *firstChannelOf(QSystemInterface *sys)
 
 } // namespace
 
-Q_DECLARE_METATYPE(Target)
+Q_DECLARE_METATYPE(QList<live_test::LiveTarget>)
 Q_DECLARE_METATYPE(vhw::ChannelFault)
 
 class TestHistoryLive : public QObject
@@ -101,14 +89,20 @@ class TestHistoryLive : public QObject
     Q_OBJECT
 private:
     WindowFixture fx;
-    int id = -1;
+    const int &id = fx.id;
 
-    QSystemInterface *connect(const Target &t)
+    // The custom view of the first channel of every board listed.
+    QSystemInterface *makeCustomView()
     {
-        QSystemInterface *sys = connectLive(fx.w, t.type, t.link, t.argument, QStringLiteral("Sys"), t.user,
-                                            t.password);
-        id = vhw::findSystem(t.argument.toStdString());
-        return sys;
+        QCustomViewDialog *dialog = fx.w->viewsController()->createDialogForCustomView();
+        if (!dialog)
+            return nullptr;
+        for (int s = 0; s < dialog->channelTree()->topLevelItemCount(); ++s)
+            for (int b = 0; b < dialog->channelTree()->topLevelItem(s)->childCount(); ++b)
+                dialog->changeItemVisibility(dialog->channelTree()->topLevelItem(s)->child(b)->child(0));
+        dialog->checkAllParametersClicked();
+        dialog->clickedOkButton();
+        return fx.w->viewsController()->customViewEntry();
     }
 
 private slots:
@@ -121,12 +115,37 @@ private slots:
     }
     void cleanup() { fx.closeWindow(); }
 
+    void rampArchivedPointForPoint_data()
+    {
+        QTest::addColumn<QList<LiveTarget>>("systems");
+        QTest::addColumn<int>("ramped");  // which of them
+        QTest::addColumn<bool>("customView");
+        QTest::addColumn<QString>("setName");
+        QTest::newRow("mainframe") << QList<LiveTarget>{Mainframe} << 0 << false << "VSet";
+        // The crate entry and the custom view announce the value again: it
+        // is still archived once, under the board's own system.
+        const QList<LiveTarget> crate{CrateEntry, JoinedBoard};
+        QTest::newRow("joined VME board, in a custom view") << crate << 1 << true << "V0Set";
+        QTest::newRow("crate entry, in a custom view") << crate << 0 << true << "V0Set";
+    }
     // Every value of a ramp as the channel showed it is in the archive, in
-    // order, and a trend of the channel draws it.
+    // order, once, and a trend of the channel draws it.
     void rampArchivedPointForPoint()
     {
-        QSystemInterface *sys = connect(Mainframe);
-        QVERIFY(sys);
+        QFETCH(QList<LiveTarget>, systems);
+        QFETCH(int, ramped);
+        QFETCH(bool, customView);
+        QFETCH(QString, setName);
+        QList<QSystemInterface *> connected;
+        for (const LiveTarget &t : systems) {
+            connected.append(fx.connect(t));
+            QVERIFY(connected.last());
+        }
+        const qint64 begin = QDateTime::currentMSecsSinceEpoch();
+        QSystemInterface *sys = connected.at(ramped);
+        fx.id = vhw::findSystem(systems.at(ramped).argument.toStdString());
+        if (customView)
+            QVERIFY(makeCustomView());
         ORVEHVNode *ch = firstChannelOf(sys);
         QVERIFY(ch);
         ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));
@@ -139,7 +158,7 @@ private slots:
         const double target = start > 500 ? start - 400 : start + 400;
         vhw::setChannelParam(id, slot, channel, "RUp", 100);
         vhw::setChannelParam(id, slot, channel, "RDwn", 100);
-        vhw::setChannelParam(id, slot, channel, "VSet", target);
+        vhw::setChannelParam(id, slot, channel, setName.toStdString(), target);
         // One physics step at a time, each value seen before the next: what
         // the channel showed, value for value.
         QVector<double> shown;
@@ -154,17 +173,27 @@ private slots:
         QVERIFY2(shown.size() >= 30, qPrintable(QString::number(shown.size())));
         QVERIFY(hooks()->archive()->flush());
         ArchiveReader r(hooks()->archive()->path());
-        const ItemKey key{QStringLiteral("Sys"), slot, channel, QStringLiteral("VMon")};
-        QVector<double> stored = valuesOf(r.samples(key, 0, QDateTime::currentMSecsSinceEpoch()));
-        // The value before the ramp may have come before the first change.
-        while (!stored.isEmpty() && !shown.isEmpty() && stored.first() != shown.first())
-            stored.removeFirst();
-        QCOMPARE(stored, shown);
+        const qint64 end = QDateTime::currentMSecsSinceEpoch();
+        for (QSystemInterface *other : fx.w->connections()->systems()) {
+            // A board of a crate is kept by its place in the crate (the
+            // boards of one crate share the crate's name).
+            const int place = slot + qMax(other->crateOffset(), 0);
+            const ItemKey key{other->systemNode()->name(), place, channel, QStringLiteral("VMon")};
+            QVector<double> stored = valuesOf(r.samples(key, begin, end));
+            if (other != sys) {
+                QVERIFY2(stored.isEmpty(), qPrintable(key.system));
+                continue;
+            }
+            // The value before the ramp may have come before the first change.
+            while (!stored.isEmpty() && !shown.isEmpty() && stored.first() != shown.first())
+                stored.removeFirst();
+            QCOMPARE(stored, shown);
+        }
 
         // The channel's row chosen: VMon and IMon; its VSet cell: VSet.
         QTableWidget *table = vmon->tableWidget();
         table->clearSelection();
-        table->selectRow(table->row(ch->parameter(QStringLiteral("VSet"))));
+        table->selectRow(table->row(ch->parameter(setName)));
         QTrendWindow *trend = hooks()->openTrend();
         QVERIFY(trend);
         QCOMPARE(trend->channelCount(), 2);
@@ -174,11 +203,11 @@ private slots:
         QCOMPARE(trend->series(0)->at(trend->series(0)->count() - 1).y(), shown.last());
         trend->close();
         table->clearSelection();
-        ch->parameter(QStringLiteral("VSet"))->setSelected(true);
+        ch->parameter(setName)->setSelected(true);
         trend = hooks()->openTrend();
         QVERIFY(trend);
         QCOMPARE(trend->channelCount(), 1);
-        QCOMPARE(trend->series(0)->name(), QStringLiteral("%0 VSet").arg(shownName(ch)));
+        QCOMPARE(trend->series(0)->name(), QStringLiteral("%0 %1").arg(shownName(ch), setName));
         QCOMPARE(trend->series(0)->at(trend->series(0)->count() - 1).y(), target);
         trend->close();
         // Nothing chosen: the operator is told what to do.
@@ -190,7 +219,7 @@ private slots:
 
     void conditionRaisedAndCleared_data()
     {
-        QTest::addColumn<Target>("target");
+        QTest::addColumn<LiveTarget>("target");
         QTest::addColumn<vhw::ChannelFault>("fault");
         QTest::addColumn<QString>("condition");
         QTest::newRow("mainframe trip") << Mainframe << vhw::ChannelFault::Tripped << "I-Tripped";
@@ -201,10 +230,10 @@ private slots:
     }
     void conditionRaisedAndCleared()
     {
-        QFETCH(Target, target);
+        QFETCH(LiveTarget, target);
         QFETCH(vhw::ChannelFault, fault);
         QFETCH(QString, condition);
-        QSystemInterface *sys = connect(target);
+        QSystemInterface *sys = fx.connect(target);
         QVERIFY(sys);
         ORVEHVNode *ch = firstChannelOf(sys);
         const QString name = shownName(ch);
@@ -235,9 +264,9 @@ private slots:
         // finds the channel in its table.
         fx.closeWindow();
         QVERIFY(fx.openWindow());
-        sys = connect(target);
+        sys = fx.connect(target);
         bool found = false;
-        for (const JournalEntry &e : entries(JournalKind::Channel, JournalEvent::Raised))
+        for (const JournalEntry &e : entriesAfter(0, JournalKind::Channel, JournalEvent::Raised))
             found = found || (e.id == raised.id && e.text == condition && e.channelName == name);
         QVERIFY(found);
         QJournalDock *dock = hooks()->journalDock();
@@ -251,9 +280,11 @@ private slots:
         QTRY_VERIFY(channelSelected(sys, firstChannelOf(sys)));
     }
 
-    void boardConditionJournaled()
+    // A board's condition is journaled raised and cleared; a lost
+    // connection, with its system.
+    void boardConditionAndLostConnectionJournaled()
     {
-        QSystemInterface *sys = connect(Mainframe);
+        QSystemInterface *sys = fx.connect(Mainframe);
         QVERIFY(sys);
         const int slot = firstChannelOf(sys)->slot();
         const qint64 since = lastId();
@@ -263,6 +294,10 @@ private slots:
         QCOMPARE(entriesAfter(since, JournalKind::Board, JournalEvent::Raised).first().board, slot);
         QCOMPARE(vhw::setBoardFault(id, slot, vhw::BoardFault::OverTemperature, false), ORVEHV_OK);
         QTRY_VERIFY_WITH_TIMEOUT(!entriesAfter(since, JournalKind::Board, JournalEvent::Cleared).isEmpty(), 5000);
+
+        QCOMPARE(vhw::dropEventConnection(id), ORVEHV_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).size(), 1, 5000);
+        QCOMPARE(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).first().system, QStringLiteral("Sys"));
     }
 
     void commandJournaledWithResult_data()
@@ -281,7 +316,7 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(int, event);
         QFETCH(QString, text);
-        QSystemInterface *sys = connect(Mainframe);
+        QSystemInterface *sys = fx.connect(Mainframe);
         QVERIFY(sys);
         if (!fault.isEmpty())
             QCOMPARE(vhw::failWrite(id, fault.toStdString(), ORVEHV_ERR_DEVICE), ORVEHV_OK);
@@ -299,7 +334,7 @@ private slots:
 
     void refusedWriteJournaled()
     {
-        QSystemInterface *sys = connect(Mainframe);
+        QSystemInterface *sys = fx.connect(Mainframe);
         QVERIFY(sys);
         ORVEHVNode *ch = firstChannelOf(sys);
         ORVEHVNode *vset = ch->parameter(QStringLiteral("VSet"));
@@ -316,16 +351,6 @@ private slots:
         vhw::clearFaults(id);
         QCOMPARE(vset->writeValue(QVariant(124.0)), 0);
         QCOMPARE(entriesAfter(since, JournalKind::Write, JournalEvent::Failed).size(), 1);
-    }
-
-    void lostConnectionJournaled()
-    {
-        QSystemInterface *sys = connect(Mainframe);
-        QVERIFY(sys);
-        const qint64 since = lastId();
-        QCOMPARE(vhw::dropEventConnection(id), ORVEHV_OK);
-        QTRY_COMPARE_WITH_TIMEOUT(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).size(), 1, 5000);
-        QCOMPARE(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).first().system, QStringLiteral("Sys"));
     }
 
     // A damaged archive: one warning, and the program works as without
@@ -346,7 +371,7 @@ private slots:
         QVERIFY2(fx.messages.first().text.startsWith(QLatin1String("The history archive")),
                  qPrintable(fx.messages.first().text));
         QVERIFY(!hooks()->archive()->isAvailable());
-        QSystemInterface *sys = connect(Mainframe);
+        QSystemInterface *sys = fx.connect(Mainframe);
         QVERIFY(sys);
         ORVEHVNode *ch = firstChannelOf(sys);
         ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));

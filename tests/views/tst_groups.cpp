@@ -3,7 +3,6 @@
 // device), editing, deleting, refused writes, and members of a system that
 // goes.
 
-#include "device/OperatorMessage.h"
 #include "tests/support/MessageBoxDriver.h"
 #include "tests/views/ViewsTestSupport.h"
 #include "views/ChannelGroups.h"
@@ -15,6 +14,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QStyleOptionViewItem>
 #include <QTest>
@@ -29,8 +29,7 @@ class TestGroups : public QObject
     std::unique_ptr<LiveSystem> mf, mf2;
     std::unique_ptr<QMenu> menu;
     std::unique_ptr<ChannelGroups> groups;
-    QList<OperatorMessage> messages;
-    int answer = 0;
+    CapturedMessages messages;
 
     QStringList actionTexts() const
     {
@@ -53,15 +52,6 @@ class TestGroups : public QObject
     static void give(ORVEHVWidgetItem *editor, const QString &text) { giveValue(editor, text); }
 
 private slots:
-    void initTestCase()
-    {
-        setOperatorMessageHook([this](const OperatorMessage &m) {
-            messages.append(m);
-            return answer;
-        });
-    }
-    void cleanupTestCase() { setOperatorMessageHook({}); }
-
     void init()
     {
         vhw::resetWorld();
@@ -73,7 +63,7 @@ private slots:
         groups = std::make_unique<ChannelGroups>(menu.get(), [this] { return QList<ORVEHVNode *>{mf->node, mf2->node}; },
                                                  nullptr);
         messages.clear();
-        answer = 0;
+        messages.answer = 0;
     }
     void cleanup()
     {
@@ -102,10 +92,10 @@ private slots:
         QCOMPARE(actionTexts(), (QStringList{"0:Group 0", "1:Group 2", "2:Group 1"}));
 
         // "No" keeps the group; deleting the last one disables the menu.
-        answer = 1;
+        messages.answer = 1;
         groups->deleteGroup(0);
         QCOMPARE(groups->groups().size(), 3);
-        answer = 0;
+        messages.answer = 0;
         for (int i = 2; i >= 0; --i)
             groups->deleteGroup(i);
         QVERIFY(groups->groups().isEmpty());
@@ -215,7 +205,10 @@ private slots:
                 v << mf->device(1, c, "Pw");
             return v << mf2->device(0, 0, "Pw") << mf2->device(0, 1, "Pw");
         };
-        setOperatorMessageHook({});
+        setOperatorMessageHook({});   // real boxes; captured again after
+        const auto capture = qScopeGuard([this] {
+            setOperatorMessageHook([this](const OperatorMessage &m) { return messages.append(m), messages.answer; });
+        });
         live_test::MessageBoxDriver driver;
         driver.plan({"No"});
         driver.plan({"Yes"});
@@ -224,7 +217,6 @@ private slots:
         QVERIFY(dialog->isVisible());
         dialog->clickedOkButton();
         QCOMPARE(devicePw(), QList<double>(6, 1.0));
-        initTestCase();   // the hook again
         QCOMPARE(driver.texts(), QStringList(2, "Switch on 6 channels of MF3300 (4), Small (2)?"));
     }
 

@@ -416,16 +416,8 @@ void QScriptWizard::selectValueToSet()
     // line, it never writes to the channel it took as its model.
     editor->buildEditor(model->dataType(), model->accessMode(), QVariant(), model->unitText(), false);
     QWidget *inner = editor->innerEditor();
-    if (auto *l = qobject_cast<QLineEdit *>(inner))
-        connect(l, &QLineEdit::textChanged, editor, &ORVEHVWidgetItem::valueFieldEndEdit);
-    else if (auto *s = qobject_cast<QSpinBox *>(inner))
-        connect(s, qOverload<int>(&QSpinBox::valueChanged), editor, &ORVEHVWidgetItem::valueFieldEndEdit);
-    else if (auto *d = qobject_cast<QDoubleSpinBox *>(inner))
-        connect(d, qOverload<double>(&QDoubleSpinBox::valueChanged), editor, &ORVEHVWidgetItem::valueFieldEndEdit);
-    else if (auto *c = qobject_cast<QComboBox *>(inner))
-        connect(c, qOverload<int>(&QComboBox::currentIndexChanged), editor, &ORVEHVWidgetItem::valueFieldEndEdit);
-    else if (auto *b = qobject_cast<QAbstractButton *>(inner))
-        connect(b, &QAbstractButton::toggled, editor, &ORVEHVWidgetItem::valueFieldEndEdit);
+    // nothing is offered as the value until the operator gives one
+    editor->showNoValue();
     // The editor commits on Enter whatever its connections: Enter is taken
     // here before it reaches the editor.
     editor->installEventFilter(this);
@@ -461,13 +453,14 @@ void QScriptWizard::lineCompleted()
     if (m_keyword == QLatin1String("wait"))
         ok = m_waitSpin != nullptr;
     else if (m_keyword == QLatin1String("set"))
-        ok = m_valueEditor && !m_channels.isEmpty() && !scriptValue(m_valueEditor).isEmpty();
+        ok = m_valueEditor && m_valueEditor->isEdited() && !m_channels.isEmpty()
+             && !scriptValue(m_valueEditor).isEmpty();
     m_completeButton->setEnabled(ok);
 }
 
 QString QScriptWizard::scriptValue(const ORVEHVWidgetItem *editor)
 {
-    if (!editor || !editor->node() || !editor->innerEditor())
+    if (!editor || !editor->node() || !editor->innerEditor() || !editor->hasAcceptableInput())
         return QString();
     const ORVEHVNode *node = editor->node();
     const int type = editor->builtDataType();

@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <climits>
 #include <utility>
@@ -262,6 +263,27 @@ void ORVEHVWidgetItem::buildEditor(int dataType, int accessMode, const QVariant 
     } else {
         editor->setCursor(Qt::PointingHandCursor);
     }
+    if (!readOnly)
+        followOperatorEdits(editor);
+    if (!m_inTable) {
+        // in a dialog the field is wide enough for the longest number it
+        // takes, so the unit never sits over the digits
+        double widest = 0;
+        int decimals = 0;
+        if (auto *d = qobject_cast<QDoubleSpinBox *>(editor)) {
+            widest = qMax(qAbs(d->minimum()), qAbs(d->maximum()));
+            decimals = d->decimals();
+        } else if (auto *i = qobject_cast<QSpinBox *>(editor)) {
+            widest = qMax(qAbs(double(i->minimum())), qAbs(double(i->maximum())));
+        }
+        if (widest > 0)
+            editor->setMinimumWidth(editor->fontMetrics().horizontalAdvance(
+                                        QStringLiteral("-") + QString::number(widest, 'f', decimals))
+                                    + 16);
+    }
+    // the wheel never gives an editor the focus (see wheelMayEdit)
+    if (editor->focusPolicy() == Qt::WheelFocus)
+        editor->setFocusPolicy(Qt::StrongFocus);
     editor->installEventFilter(this);
     setFocusProxy(editor);
 
@@ -317,6 +339,63 @@ void ORVEHVWidgetItem::restoreFromNode()
 {
     if (m_node)
         setEditorValue(m_node->value().value);
+    m_edited = false;
+    m_noValueShown = false;
+}
+
+void ORVEHVWidgetItem::followOperatorEdits(QWidget *editor)
+{
+    auto edited = [this] {
+        m_edited = true;
+        m_noValueShown = false;
+        emit valueFieldEdited();
+    };
+    QLineEdit *line = qobject_cast<QLineEdit *>(editor);
+    if (qobject_cast<QAbstractSpinBox *>(editor))
+        line = editor->findChild<QLineEdit *>();
+    if (line)
+        connect(line, &QLineEdit::textEdited, this, edited);
+    if (auto *c = qobject_cast<QComboBox *>(editor))
+        connect(c, qOverload<int>(&QComboBox::activated), this, edited);
+    if (auto *sw = qobject_cast<ORVEHVSwitch *>(editor))
+        connect(sw, &QAbstractButton::clicked, this, edited);
+}
+
+void ORVEHVWidgetItem::clearShownValue()
+{
+    QWidget *e = m_editor;
+    const QSignalBlocker block(e);
+    if (auto *c = qobject_cast<QComboBox *>(e))
+        c->setCurrentIndex(-1);
+    else if (auto *l = qobject_cast<QLineEdit *>(e))
+        l->clear();
+    else if (auto *line = qobject_cast<QAbstractSpinBox *>(e) ? e->findChild<QLineEdit *>() : nullptr)
+        line->clear();
+}
+
+void ORVEHVWidgetItem::showNoValue()
+{
+    if (!m_editor)
+        return;
+    if (auto *c = qobject_cast<QComboBox *>(m_editor.data()))
+        c->setPlaceholderText(QStringLiteral("choose"));
+    clearShownValue();
+    m_edited = false;
+    m_noValueShown = true;
+}
+
+bool ORVEHVWidgetItem::hasAcceptableInput() const
+{
+    QWidget *e = m_editor;
+    if (m_noValueShown)
+        return false;
+    if (auto *s = qobject_cast<QAbstractSpinBox *>(e))
+        return s->hasAcceptableInput();
+    if (auto *l = qobject_cast<QLineEdit *>(e))
+        return l->hasAcceptableInput() && !l->text().isEmpty();
+    if (auto *c = qobject_cast<QComboBox *>(e))
+        return c->currentIndex() >= 0;
+    return e != nullptr;
 }
 
 QVariant ORVEHVWidgetItem::editedValue() const
@@ -359,6 +438,18 @@ int ORVEHVWidgetItem::write(const QVariant &value)
 {
     // A refused write puts the node's value back into the editor: the
     // focus leaving afterwards then finds nothing to send again.
+    if (m_writeCheck) {
+        m_asking = true;
+        const bool go = m_writeCheck(value);
+        m_asking = false;
+        if (m_deleteAfterAsking)
+            deleteLater();
+        if (!go || m_deleteAfterAsking) {
+            m_declined = true;
+            restoreFromNode();
+            return -1;
+        }
+    }
     QString reason;
     const int result = m_node->writeValue(value, &reason);
     m_gateRefused = result == WriteGate::RefusedCode;
@@ -371,10 +462,12 @@ int ORVEHVWidgetItem::write(const QVariant &value)
 
 void ORVEHVWidgetItem::announce(const QVariant &value)
 {
-    // the gate refuses the other selected cells just the same: not handed on
-    if (!m_gateRefused)
+    // the gate refuses the other selected cells just the same: not handed
+    // on; nor is a value the operator declined
+    if (!m_gateRefused && !m_declined)
         emit endEditing(value);
     m_gateRefused = false;
+    m_declined = false;
     const QString untold = takeRefusal();
     if (!untold.isEmpty())
         tellRefusal(untold);
@@ -602,6 +695,44 @@ void ORVEHVWidgetItem::commitOnEnter()
     }
 }
 
+bool ORVEHVWidgetItem::wheelMayEdit() const
+{
+    // A cell editor opens on a single click and commits a combo box choice
+    // at once: a wheel notch over it would switch a channel (or, with its
+    // column selected, all of them). Only an editor that merely collects a
+    // value, and that the operator is working in, takes the wheel.
+    return !m_commits && !m_inTable && m_editor && m_editor->hasFocus();
+}
+
+bool ORVEHVWidgetItem::refuseOutOfRangeTyping(QEvent *event)
+{
+    // A spin box would quietly put its old value back on its own; the
+    // operator is told instead, through the same reasons as every write.
+    auto *spin = qobject_cast<QAbstractSpinBox *>(m_editor.data());
+    if (!spin || spin->hasAcceptableInput())
+        return false;
+    QString typed;
+    if (auto *i = qobject_cast<QSpinBox *>(spin))
+        typed = i->cleanText();
+    else if (auto *d = qobject_cast<QDoubleSpinBox *>(spin))
+        typed = d->cleanText();
+    if (typed.isEmpty())
+        return false;
+    const bool enter = event->type() == QEvent::KeyPress
+                       && (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return
+                           || static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter);
+    if (!enter && event->type() != QEvent::FocusOut)
+        return false;
+    QString reason = ParameterCodec::parse(m_node, typed).reason;
+    if (reason.isEmpty())
+        reason = QStringLiteral("%0 is out of range").arg(typed);
+    restoreFromNode();
+    tellRefusal(reason);
+    // Enter is consumed; the focus leaving goes on (the spin box shows the
+    // node's value again, so it commits nothing)
+    return enter;
+}
+
 bool ORVEHVWidgetItem::eventFilter(QObject *watched, QEvent *event)
 {
     // Enter is handled before the inner editor sees it, so the editor's own
@@ -609,6 +740,22 @@ bool ORVEHVWidgetItem::eventFilter(QObject *watched, QEvent *event)
     // written once, not twice.
     // An editor that only collects a value (group and wizard dialogs) never
     // writes, not even on Enter.
+    if (watched == m_editor && m_noValueShown
+        && (event->type() == QEvent::FocusOut || event->type() == QEvent::Show)) {
+        // a spin box puts its last value back when shown or left empty: the
+        // field stays empty until the operator gives one
+        QTimer::singleShot(0, this, [this] {
+            if (m_noValueShown)
+                clearShownValue();
+        });
+    }
+    if (watched == m_editor && event->type() == QEvent::Wheel && !wheelMayEdit()) {
+        // left to the table (or dialog) underneath, which scrolls
+        event->ignore();
+        return true;
+    }
+    if (m_commits && watched == m_editor && refuseOutOfRangeTyping(event))
+        return true;
     if (m_commits && watched == m_editor && event->type() == QEvent::KeyPress) {
         auto *k = static_cast<QKeyEvent *>(event);
         if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
@@ -621,6 +768,17 @@ bool ORVEHVWidgetItem::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool ORVEHVWidgetItem::event(QEvent *e)
+{
+    // Closed (table rebuilt) while the operator is being asked: the editor
+    // goes once the question is over, the commit under way declined.
+    if (e->type() == QEvent::DeferredDelete && m_asking) {
+        m_deleteAfterAsking = true;
+        return true;
+    }
+    return QWidget::event(e);
 }
 
 void ORVEHVWidgetItem::keyPressEvent(QKeyEvent *e)

@@ -17,6 +17,7 @@
 #include <QString>
 #include <QVariant>
 #include <QWidget>
+#include <functional>
 
 class ORVEHVNode;
 class QHBoxLayout;
@@ -59,10 +60,25 @@ public:
     bool isOffsetColumn() const;
     // Puts the node's current value back into the editor, signals blocked.
     void restoreFromNode();
+    // Shows no value at all (empty field, no choice), for dialogs where the
+    // operator must give one.
+    void showNoValue();
+    // The operator typed into the field or chose an entry since it was
+    // filled (programmatic changes do not count).
+    bool isEdited() const { return m_edited; }
+    // The field holds something its parameter can take: a number within
+    // the limits, a choice made, text the validator accepts.
+    bool hasAcceptableInput() const;
     // Why the write of the value being announced was refused (empty when it
     // was not); whoever takes it tells the operator, else this editor does
     // once the announcement is over.
     QString takeRefusal();
+    // Asked before every write of this editor (the table asks the operator
+    // before a value that switches several channels on): false writes and
+    // announces nothing, and the editor shows the stored value again. The
+    // editor outlives a question's event loop.
+    using WriteCheck = std::function<bool(const QVariant &value)>;
+    void setWriteCheck(WriteCheck check) { m_writeCheck = std::move(check); }
 
 signals:
     void valueFieldEdited();
@@ -74,11 +90,15 @@ public slots:
     void commitOnEnter();
 
 protected:
+    bool event(QEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void setEditorValue(const QVariant &value);
+    // The inner editor's operator-only signals (typed, chosen, clicked).
+    void followOperatorEdits(QWidget *editor);
+    void clearShownValue();
     // The line edit's text read for the node (ParameterCodec): the value,
     // or false (the cell keeps the node's value and the operator is told
     // why) when the node cannot take it.
@@ -89,6 +109,11 @@ private:
     // endEditing(value), unless the write gate refused this editor's write.
     void announce(const QVariant &value);
     void tellRefusal(const QString &reason);
+    // Enter or the focus leaving a spin box whose typed number it cannot
+    // take: told and put back; true when the event is used up.
+    bool refuseOutOfRangeTyping(QEvent *event);
+    // Whether a wheel turned over the inner editor may change its value.
+    bool wheelMayEdit() const;
     void commitCombo(bool testChange);
     void commitSwitch();
     double minval() const;
@@ -105,6 +130,12 @@ private:
     bool m_inDialog = false;
     bool m_enterHandled = false;
     bool m_gateRefused = false;
+    bool m_declined = false;     // the write check said no
+    bool m_edited = false;
+    bool m_noValueShown = false;
+    bool m_asking = false;       // inside the write check
+    bool m_deleteAfterAsking = false;
+    WriteCheck m_writeCheck;
     QString m_refusal;
     // Built with the commit connections: only then does Enter write.
     bool m_commits = false;

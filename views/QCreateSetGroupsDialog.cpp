@@ -10,7 +10,10 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
+
+#include <utility>
 #include <QVBoxLayout>
 
 namespace {
@@ -26,6 +29,9 @@ QTreeWidgetItem *makeItem(ORVEHVNode *node, const QString &text, const char *ico
     item->setIcon(0, QIcon(QLatin1String(icon)));
     item->setData(0, Qt::UserRole, QVariant::fromValue(static_cast<void *>(node)));
     item->setCheckState(0, Qt::Unchecked);
+    // a parent shows whether all, some or none of its channels are chosen,
+    // and ticking it chooses them all
+    item->setFlags(item->flags() | Qt::ItemIsAutoTristate);
     return item;
 }
 
@@ -91,7 +97,21 @@ QCreateSetGroupsDialog::QCreateSetGroupsDialog(ChannelGroups *groups, QSetGroupV
     m_combo->addItems(names);
     m_combo->setCurrentIndex(-1);
     connect(m_combo, &QComboBox::currentTextChanged, this, &QCreateSetGroupsDialog::fillTreeWithAvailableChannels);
-    connect(m_tree, &QTreeWidget::itemClicked, this, &QCreateSetGroupsDialog::changeItemVisibility);
+    // A click on the check box is toggled by the tree itself (itemChanged);
+    // a click on the label toggles through changeItemVisibility.
+    connect(m_tree, &QTreeWidget::itemChanged, this, [this] {
+        if (m_restyling)
+            return;
+        if (!m_changing) {
+            m_treeToggled = true;
+            QTimer::singleShot(0, this, [this] { m_treeToggled = false; });
+        }
+        restyle();
+    });
+    connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) {
+        if (!std::exchange(m_treeToggled, false))
+            changeItemVisibility(item);
+    });
 
     if (editing) {
         const ChannelGroup &g = groups->groups().at(editIndex);
@@ -117,22 +137,30 @@ bool QCreateSetGroupsDialog::isChosen(const QTreeWidgetItem *item) const
     return item && item->checkState(0) == Qt::Checked;
 }
 
-void QCreateSetGroupsDialog::setChosen(QTreeWidgetItem *item, bool chosen)
+void QCreateSetGroupsDialog::restyle()
 {
-    item->setCheckState(0, chosen ? Qt::Checked : Qt::Unchecked);
-    QFont f = item->font(0);
-    f.setBold(chosen);
-    item->setFont(0, f);
-    item->setForeground(0, chosen ? QColor(53, 169, 18) : QColor(150, 150, 150));
+    // chosen items bold and green, partly chosen parents green, others grey
+    const bool was = std::exchange(m_restyling, true);
+    for (QTreeWidgetItemIterator it(m_tree); *it; ++it) {
+        const Qt::CheckState state = (*it)->checkState(0);
+        QFont f = (*it)->font(0);
+        f.setBold(state == Qt::Checked);
+        (*it)->setFont(0, f);
+        (*it)->setForeground(0, state == Qt::Unchecked ? QColor(150, 150, 150) : QColor(53, 169, 18));
+    }
+    m_restyling = was;
 }
 
 void QCreateSetGroupsDialog::fillTreeWithAvailableChannels(QString name)
 {
+    const bool was = std::exchange(m_restyling, true);
     m_tree->clear();
+    m_restyling = was;
     if (!nodesValid() || !m_groups || name.isEmpty()) {
         m_ok->setEnabled(false);
         return;
     }
+    m_restyling = true;
     for (ORVEHVNode *system : m_groups->systems()) {
         QTreeWidgetItem *sysItem = nullptr;
         for (ORVEHVNode *board : system->children()) {
@@ -146,20 +174,18 @@ void QCreateSetGroupsDialog::fillTreeWithAvailableChannels(QString name)
                 if (!sysItem) {
                     sysItem = makeItem(system, system->name(), ":Resources/Elementi/sistema.png");
                     m_tree->addTopLevelItem(sysItem);
-                    setChosen(sysItem, false);
                 }
                 if (!boardItem) {
                     boardItem = makeItem(board, board->name(), ":Resources/Elementi/modulo.png");
                     sysItem->addChild(boardItem);
-                    setChosen(boardItem, false);
                 }
-                QTreeWidgetItem *item = makeItem(channel, channel->name(), ":Resources/Elementi/canale.png");
-                boardItem->addChild(item);
-                setChosen(item, false);
+                boardItem->addChild(makeItem(channel, channel->name(), ":Resources/Elementi/canale.png"));
             }
         }
     }
+    m_restyling = was;
     m_tree->expandAll();
+    restyle();
     m_ok->setEnabled(m_tree->topLevelItemCount() > 0);
 }
 
@@ -167,21 +193,11 @@ void QCreateSetGroupsDialog::changeItemVisibility(QTreeWidgetItem *currentItem)
 {
     if (!currentItem)
         return;
-    const bool choose = !isChosen(currentItem);
-    QList<QTreeWidgetItem *> pending{currentItem};
-    while (!pending.isEmpty()) {
-        QTreeWidgetItem *item = pending.takeFirst();
-        setChosen(item, choose);
-        for (int i = 0; i < item->childCount(); ++i)
-            pending.append(item->child(i));
-    }
-    // A parent is chosen while any of its children is.
-    for (QTreeWidgetItem *p = currentItem->parent(); p; p = p->parent()) {
-        bool any = false;
-        for (int i = 0; i < p->childCount(); ++i)
-            any = any || isChosen(p->child(i));
-        setChosen(p, any);
-    }
+    // as a click on its check box: all of it chosen, or (when it all was)
+    // none; the parents above follow by themselves
+    const bool was = std::exchange(m_changing, true);
+    currentItem->setCheckState(0, isChosen(currentItem) ? Qt::Unchecked : Qt::Checked);
+    m_changing = was;
 }
 
 QList<ORVEHVNode *> QCreateSetGroupsDialog::chosenMembers() const

@@ -4,7 +4,8 @@
 // Creates a channel group ("New Group") or edits one ("Edit <name>"): a name,
 // a parameter name offered by the writable channel parameters of the
 // connected systems, and the channels that have that parameter, chosen in a
-// tree of systems, boards and channels (chosen items are checked and bold).
+// tree of systems, boards and channels (chosen items are checked and bold;
+// a board or system with some of its channels chosen is partly checked).
 // It follows every system it lists (views/SystemDialog.h).
 
 #include "views/SystemDialog.h"
@@ -43,7 +44,7 @@ public slots:
     void clickedOkButton();
 
 private:
-    void setChosen(QTreeWidgetItem *item, bool chosen);
+    void restyle();
     QList<ORVEHVNode *> chosenMembers() const;
 
     ChannelGroups *m_groups = nullptr;
@@ -53,6 +54,9 @@ private:
     QComboBox *m_combo = nullptr;
     QTreeWidget *m_tree = nullptr;
     QPushButton *m_ok = nullptr;
+    bool m_restyling = false;    // own changes of the tree, not the operator's
+    bool m_changing = false;     // inside changeItemVisibility
+    bool m_treeToggled = false;  // the click being handled hit a check box
 };
 
 #endif

@@ -70,9 +70,31 @@ bool EditorLook::keyPress(QKeyEvent *e, bool dropComma)
 }
 
 // ------------------------------------------------------------ spin box
+namespace {
+
+QValidator::State keepOutOfRange(QValidator::State state, const QString &input, const QLocale &locale,
+                                 double min, double max)
+{
+    if (state != QValidator::Invalid)
+        return state;
+    const QString t = input.trimmed();
+    if (t == QLatin1String("-") || t == QLatin1String("+"))
+        return QValidator::Intermediate;
+    bool ok = false;
+    const double v = locale.toDouble(t, &ok);
+    return ok && (v < min || v > max) ? QValidator::Intermediate : state;
+}
+
+} // namespace
+
 QCustomSpinBox::QCustomSpinBox(QWidget *parent) : QSpinBox(parent)
 {
     m_look.remember();
+}
+
+QValidator::State QCustomSpinBox::validate(QString &input, int &pos) const
+{
+    return keepOutOfRange(QSpinBox::validate(input, pos), input, locale(), minimum(), maximum());
 }
 
 void QCustomSpinBox::focusInEvent(QFocusEvent *e)
@@ -110,6 +132,11 @@ QCustomDoubleSpinBox::QCustomDoubleSpinBox(QWidget *parent) : QDoubleSpinBox(par
     // Values are shown and typed with a decimal point whatever the
     // desktop's language, as everywhere else in the program.
     setLocale(QLocale::c());
+}
+
+QValidator::State QCustomDoubleSpinBox::validate(QString &input, int &pos) const
+{
+    return keepOutOfRange(QDoubleSpinBox::validate(input, pos), input, locale(), minimum(), maximum());
 }
 
 void QCustomDoubleSpinBox::focusInEvent(QFocusEvent *e)

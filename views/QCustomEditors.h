@@ -67,6 +67,9 @@ public:                                                                        \
 protected:                                                                     \
     EditorLook m_look{this};
 
+// Both spin boxes keep a number typed beyond their limits (as not yet
+// acceptable) instead of dropping the keystroke: the value editor then
+// refuses it aloud rather than sending what is left of it.
 class QCustomSpinBox : public QSpinBox
 {
     Q_OBJECT
@@ -75,6 +78,7 @@ public:
     explicit QCustomSpinBox(QWidget *parent = nullptr);
 
 protected:
+    QValidator::State validate(QString &input, int &pos) const override;
     void focusInEvent(QFocusEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;
@@ -89,6 +93,7 @@ public:
     explicit QCustomDoubleSpinBox(QWidget *parent = nullptr);
 
 protected:
+    QValidator::State validate(QString &input, int &pos) const override;
     void focusInEvent(QFocusEvent *e) override;
     void focusOutEvent(QFocusEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;

@@ -6,6 +6,7 @@
 #include "device/ORVEHVMirrorNode.h"
 #include "device/ORVEHVNode.h"
 #include "views/ORVEHVWidgetItem.h"
+#include "views/SwitchOnQuestion.h"
 #include "views/TableRules.h"
 
 #include <QHeaderView>
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -85,6 +87,9 @@ QWidget *QCustomTableWidgetDelegate::createEditor(QWidget *parent, const QStyleO
     editor->buildEditor(node->dataType(), node->accessMode(), node->value().value, node->unitText(),
                         true);
     connect(editor, &ORVEHVWidgetItem::endEditing, table, &QCustomTableWidget::setValueForAllSelected);
+    editor->setWriteCheck([table = QPointer<QCustomTableWidget>(table), node](const QVariant &value) {
+        return table && table->confirmEdit(node, value);
+    });
     return editor;
 }
 
@@ -405,6 +410,38 @@ void QCustomTableWidget::keyPressEvent(QKeyEvent *e)
 }
 
 // ------------------------------------------------------------ multi-set
+QList<ORVEHVNode *> QCustomTableWidget::copyTargets(const ORVEHVNode *edited, const QVariant &value) const
+{
+    QList<ORVEHVNode *> targets;
+    const QList<QTableWidgetItem *> selected = selectedItems();
+    if (!edited || selected.size() <= 1 || edited->name() == QLatin1String("Name"))
+        return targets;
+    for (QTableWidgetItem *it : selected) {
+        ORVEHVNode *node = nodeOf(it);
+        if (node && node != edited && node->name() == edited->name() && (it->flags() & Qt::ItemIsEditable)
+            && TableRules::differs(node->value().value, value, node->dataType()))
+            targets << node;
+    }
+    return targets;
+}
+
+bool QCustomTableWidget::confirmEdit(ORVEHVNode *edited, const QVariant &value)
+{
+    const QList<ORVEHVNode *> targets = QList<ORVEHVNode *>{edited} + copyTargets(edited, value);
+    if (SwitchOnQuestion::switchedOn(targets, value).size() <= 1)
+        return true;
+    const QPointer<QCustomTableWidget> self(this);
+    const bool yes = SwitchOnQuestion::confirm(targets, value, this);
+    // the table may have been rebuilt meanwhile: only a cell still shown goes
+    if (!self || !yes)
+        return false;
+    for (int r = 0; r < rowCount(); ++r)
+        for (int c = 0; c < columnCount(); ++c)
+            if (nodeOf(item(r, c)) == edited)
+                return true;
+    return false;
+}
+
 void QCustomTableWidget::setValueForAllSelected(QVariant valore)
 {
     auto *editor = qobject_cast<ORVEHVWidgetItem *>(sender());
@@ -429,22 +466,27 @@ void QCustomTableWidget::setValueForAllSelected(QVariant valore)
     const QString own = editor->takeRefusal();
     if (!own.isEmpty())
         refused << QStringLiteral("%1 %2: %3").arg(edited->boardName(), edited->channelName(), own);
-    auto write = [&refused](ORVEHVNode *node, const QVariant &value) {
+    QList<ORVEHVNode *> written;
+    if (own.isEmpty())
+        written << edited;
+    auto write = [&](ORVEHVNode *node, const QVariant &value) {
         QString reason;
-        if (node->writeValue(value, &reason) > 0)  // -1: nothing to write
+        const int result = node->writeValue(value, &reason);
+        if (result > 0)  // -1: nothing to write
             refused << QStringLiteral("%1 %2: %3").arg(node->boardName(), node->channelName(), reason);
+        else if (result == 0)
+            written << node;
     };
-    for (QTableWidgetItem *it : selected) {
+    if (!offsetMode) {
+        for (ORVEHVNode *node : copyTargets(edited, valore))
+            write(node, valore);
+    }
+    for (QTableWidgetItem *it : offsetMode ? selected : QList<QTableWidgetItem *>()) {
         ORVEHVNode *node = nodeOf(it);
         if (!node || node == edited || node->name() != name)
             continue;
         if (!(it->flags() & Qt::ItemIsEditable))
             continue;
-        if (!offsetMode) {
-            if (TableRules::differs(node->value().value, valore, node->dataType()))
-                write(node, valore);
-            continue;
-        }
         // offset: each cell moves from its own value, and only when the
         // result stays within that parameter's limits
         const NodeValue cur = node->value();
@@ -460,11 +502,30 @@ void QCustomTableWidget::setValueForAllSelected(QVariant valore)
             continue;
         write(node, QVariant(float(target)));
     }
+    emit cellsWritten(writtenReport(name, written, selected));
     if (!refused.isEmpty())
         showOperatorMessage({QMessageBox::Warning,
                              QStringLiteral("%1 was not written to %2 of the selected cells.").arg(name).arg(refused.size()),
                              refused.join(QLatin1Char('\n')), {}},
                             this);
+}
+
+QString QCustomTableWidget::writtenReport(const QString &name, const QList<ORVEHVNode *> &written,
+                                          const QList<QTableWidgetItem *> &selected) const
+{
+    // cells scrolled away (or in hidden rows) were written just the same
+    int unseen = 0;
+    for (QTableWidgetItem *cell : selected)
+        if (written.contains(nodeOf(cell))
+            && (isRowHidden(cell->row()) || !viewport()->rect().intersects(visualItemRect(cell))))
+            ++unseen;
+    QString report = QStringLiteral("%0 written to %1 of %2 selected cells")
+                         .arg(name)
+                         .arg(written.size())
+                         .arg(selected.size());
+    if (unseen > 0)
+        report += QStringLiteral(", %0 of them out of view").arg(unseen);
+    return report + QLatin1Char('.');
 }
 
 // --------------------------------------------------------- header signals

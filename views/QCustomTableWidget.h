@@ -81,8 +81,16 @@ public:
     // for any other item, which needs brushes of its own.
     static bool setParameterCellShade(QTableWidgetItem *item, CellShade shade);
     bool isEmptyCell(const QTableWidgetItem *item) const;
+    // The other selected cells an absolute value given to `edited` is
+    // copied to: same parameter, editable, holding another value.
+    QList<ORVEHVNode *> copyTargets(const ORVEHVNode *edited, const QVariant &value) const;
+    // Asked before the edited cell is written: a value that would switch
+    // on more than one channel of the selection needs the operator's Yes.
+    bool confirmEdit(ORVEHVNode *edited, const QVariant &value);
 
 signals:
+    // What a value copied to several cells did, for the status bar.
+    void cellsWritten(const QString &report);
     void createDialogForTripHandling(int flagExt);
     void selectOffsetSettingModality(QPoint point, int column, int paramType);
 
@@ -100,6 +108,9 @@ protected:
 
 private:
     void selectOnlyCurrent();
+    // "VSet written to 9 of 12 selected cells, 6 of them out of view."
+    QString writtenReport(const QString &name, const QList<ORVEHVNode *> &written,
+                          const QList<QTableWidgetItem *> &selected) const;
     bool selectionSpansColumns() const;
     void paintRow(int row, CellShade stripe, bool markFaults);
 

@@ -6,9 +6,11 @@
 #include "views/ChannelGroups.h"
 #include "views/ORVEHVWidgetItem.h"
 #include "views/QCreateSetGroupsDialog.h"
+#include "views/SwitchOnQuestion.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -22,6 +24,10 @@ QSetGroupValueDialog::QSetGroupValueDialog(ChannelGroups *groups, int index, QWi
     setWindowIcon(QIcon(QStringLiteral(":Resources/buttons/workgr.png")));
     auto *layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_hint = new QLabel;
+    m_hint->setObjectName(QStringLiteral("groupValueHint"));
+    m_hint->setWordWrap(true);
+    layout->addWidget(m_hint);
     m_editorLayout = new QVBoxLayout;
     layout->addLayout(m_editorLayout);
 
@@ -84,8 +90,12 @@ void QSetGroupValueDialog::refresh()
                               false);
         m_editor->setMinimumWidth(220);
         m_editorLayout->addWidget(m_editor);
-        if (auto *line = qobject_cast<QLineEdit *>(m_editor->innerEditor()))
-            connect(line, &QLineEdit::textChanged, this, &QSetGroupValueDialog::updateOkButton);
+        // what the field shows first is the first channel's present value,
+        // never a value to send: OK waits for the operator's own
+        connect(m_editor, &ORVEHVWidgetItem::valueFieldEdited, this, &QSetGroupValueDialog::updateOkButton);
+        m_hint->setText(QStringLiteral("%0 of %1 %2 is shown. Type or choose the value for every channel of "
+                                       "the group, then OK.")
+                            .arg(g.parameter, first->boardName(), first->channelName()));
     }
     updateOkButton();
 
@@ -99,9 +109,8 @@ void QSetGroupValueDialog::refresh()
 
 void QSetGroupValueDialog::updateOkButton()
 {
-    auto *line = m_editor ? qobject_cast<QLineEdit *>(m_editor->innerEditor()) : nullptr;
     if (m_ok)
-        m_ok->setEnabled(!line || line->hasAcceptableInput());
+        m_ok->setEnabled(m_editor && m_editor->isEdited() && m_editor->hasAcceptableInput());
 }
 
 void QSetGroupValueDialog::showItems()
@@ -153,8 +162,17 @@ void QSetGroupValueDialog::clickedOkButton()
         showOperatorMessage({QMessageBox::Warning, closed + QLatin1Char('.'), QString(), {}}, this);
         return;
     }
+    if (!m_editor->isEdited() || !m_editor->hasAcceptableInput())
+        return;  // nothing given yet (OK is disabled until then)
+    // The question runs an event loop, in which the group may change and
+    // this dialog go.
+    const QPointer<QSetGroupValueDialog> alive(this);
+    const bool go = SwitchOnQuestion::confirm(g.parameterNodes(), edited, this);
+    if (!alive || !go || !nodesValid() || m_index >= m_groups->groups().size())
+        return;
+    const ChannelGroup &group = m_groups->groups().at(m_index);
     QStringList refused;
-    for (ORVEHVNode *member : g.parameterNodes()) {
+    for (ORVEHVNode *member : group.parameterNodes()) {
         QString reason;
         // One refused member does not stop the others.
         if (member->writeValue(edited, &reason) != 0)
@@ -167,9 +185,9 @@ void QSetGroupValueDialog::clickedOkButton()
         const QPointer<QSetGroupValueDialog> self(this);
         showOperatorMessage({QMessageBox::Warning,
                              QStringLiteral("%1 was not set on %2 of the channels of %3.")
-                                 .arg(g.parameter)
+                                 .arg(group.parameter)
                                  .arg(refused.size())
-                                 .arg(g.name),
+                                 .arg(group.name),
                              refused.join(QLatin1Char('\n')), {}},
                             this);
         if (!self)

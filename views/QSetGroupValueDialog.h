@@ -4,9 +4,10 @@
 // Gives one value to every member of a channel group: an editor built for the
 // group's first parameter, "Edit Group", "Delete Group" and the member list
 // (hidden until asked for). OK writes the value to each member in member
-// order; members the device refuses are reported together, once. A typed
-// value is checked as it is typed: OK is enabled only while the first
-// member could take it. It follows the systems of the group's members
+// order; members the device refuses are reported together, once. The
+// editor first shows the first member's present value; OK is enabled only
+// once the operator typed or chose a value the first member could take,
+// and a value that switches several channels on is asked about first. It follows the systems of the group's members
 // (views/SystemDialog.h): a crate map change, a disconnection or a lost
 // connection of one of them closes it.
 
@@ -15,6 +16,7 @@
 
 class ChannelGroups;
 class ORVEHVWidgetItem;
+class QLabel;
 class QPushButton;
 class QTreeWidget;
 class QVBoxLayout;
@@ -45,6 +47,7 @@ private:
 
     ChannelGroups *m_groups = nullptr;
     int m_index = -1;
+    QLabel *m_hint = nullptr;
     QVBoxLayout *m_editorLayout = nullptr;
     ORVEHVWidgetItem *m_editor = nullptr;
     QTreeWidget *m_items = nullptr;

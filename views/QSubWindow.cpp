@@ -16,10 +16,12 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -83,10 +85,23 @@ QSubWindow::QSubWindow(QSystemInterface *sys, bool customView, QWidget *parent)
     m_layout->addWidget(m_table, 1);
     m_layout->addSpacerItem(new QSpacerItem(30, 30));
 
+    connect(m_table, &QCustomTableWidget::cellsWritten, this, &QSubWindow::showInStatusBar);
+
     // any click inside makes this the current sub-window
     m_table->viewport()->installEventFilter(this);
     m_table->horizontalHeader()->viewport()->installEventFilter(this);
     m_table->verticalHeader()->viewport()->installEventFilter(this);
+}
+
+void QSubWindow::showInStatusBar(const QString &text)
+{
+    // the system's own bar; the custom view has none: the main window's
+    auto *bar = qobject_cast<QStatusBar *>(m_sys ? m_sys->statusBar() : nullptr);
+    if (!bar)
+        if (auto *main = qobject_cast<QMainWindow *>(window()))
+            bar = main->findChild<QStatusBar *>(QString(), Qt::FindDirectChildrenOnly);
+    if (bar)
+        bar->showMessage(text, StatusMessageMs);
 }
 
 QSubWindow::~QSubWindow()

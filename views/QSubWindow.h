@@ -90,6 +90,11 @@ public:
     // Channel node of a row (null for an unknown row).
     ORVEHVNode *channelOfRow(int row) const;
 
+    // How long a report in the status bar stays (ms).
+    static constexpr int StatusMessageMs = 10000;
+    // Shows a report (cells written) in the system's status bar.
+    void showInStatusBar(const QString &text);
+
 signals:
     void focused();
 

@@ -10,9 +10,13 @@
 #include "device/ORVEHVNodeProperty.h"
 #include "device/OperatorMessage.h"
 #include "views/QTripHandlingDialog.h"
+#include "views/ORVEHVWidgetItem.h"
 #include "virtualhw/VirtualControl.h"
 
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTableWidget>
 #include <QString>
 #include <QStringList>
@@ -161,6 +165,23 @@ inline ORVEHVNode *makeTree(const QList<QStringList> &boards, int channels = 2, 
         }
     }
     return sys;
+}
+
+// Puts `given` into a value editor as the operator would: typed over a
+// spin box, written into a line edit, the entry chosen in a combo box.
+inline void giveValue(ORVEHVWidgetItem *editor, const QString &given)
+{
+    QWidget *inner = editor->innerEditor();
+    if (auto *l = qobject_cast<QLineEdit *>(inner)) {
+        l->setText(given);
+        emit l->textEdited(given);
+    } else if (auto *s = qobject_cast<QAbstractSpinBox *>(inner)) {
+        s->selectAll();
+        QTest::keyClicks(s, given);
+    } else if (auto *c = qobject_cast<QComboBox *>(inner)) {
+        c->setCurrentIndex(c->findText(given));
+        emit c->activated(c->currentIndex());
+    }
 }
 
 inline QStringList headers(const QTableWidget *t)

@@ -2,6 +2,7 @@
 // hardware (and small hand-made trees for layouts it does not offer).
 
 #include "ViewsTestSupport.h"
+#include "tests/support/MessageBoxDriver.h"
 
 #include "device/ORVEHVMirrorNode.h"
 #include "views/ORVEHVWidgetItem.h"
@@ -432,6 +433,107 @@ private slots:
         const int row = sys->param(slot, 0, param)->row();
         QCOMPARE(sys->param(slot, 0, param)->value().value.toDouble(), sys->device(slot, 0, name.constData()));
         QCOMPARE(t->item(row, col)->text(), sys->param(slot, 0, param)->cellText());
+    }
+
+    // A wheel notch over an open cell editor, or over a whole selected
+    // column, changes nothing on the device: the wheel only scrolls.
+    void wheelNeverWrites_data()
+    {
+        QTest::addColumn<QString>("param");
+        QTest::addColumn<bool>("wholeColumn");  // a click on the header
+        QTest::newRow("Pw cell") << "Pw" << false;
+        QTest::newRow("Pw column") << "Pw" << true;
+        QTest::newRow("VSet cell") << "VSet" << false;
+    }
+    void wheelNeverWrites()
+    {
+        QFETCH(QString, param);
+        QFETCH(bool, wholeColumn);
+        QVERIFY(open(true));
+        const int col = t->columnByName(param);
+        const QByteArray name = param.toLatin1();
+        auto deviceColumn = [&] {
+            QList<double> values;
+            for (int r = 0; r < t->rowCount(); ++r)
+                if (ORVEHVNode *n = QCustomTableWidget::nodeOf(t->item(r, col)))
+                    values << sys->device(n->slot(), n->channel(), name.constData());
+            return values;
+        };
+        const QList<double> before = deviceColumn();
+        QVERIFY(before.contains(0.0) && (param != "Pw" || before.contains(1.0)));
+
+        if (wholeColumn) {
+            QHeaderView *h = t->horizontalHeader();
+            QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(col) + 5, 5));
+            QCOMPARE(t->selectionModel()->selectedIndexes().size(), t->rowCount());
+        } else {
+            // a channel that is off (slot 1): the wheel would switch it on
+            const int row = sys->param(1, 0, param)->row();
+            QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualRect(t->model()->index(row, col)).center());
+        }
+        QTRY_VERIFY(t->indexWidget(t->currentIndex()));
+        auto *editor = qobject_cast<ORVEHVWidgetItem *>(t->indexWidget(t->currentIndex()));
+        QVERIFY(editor && editor->innerEditor());
+        QTRY_VERIFY(editor->innerEditor()->hasFocus());
+        for (int notches : {1, -1, 2}) {
+            for (QWidget *target : {editor->innerEditor(), t->viewport()}) {
+                const QPointF at(target->rect().center());
+                QWheelEvent wheel(at, target->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                                  Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(target, &wheel);
+                QCOMPARE(deviceColumn(), before);
+            }
+        }
+        // the editor closes as the operator moves on (a spin box commits then)
+        const QModelIndex edited = t->currentIndex();
+        t->setCurrentCell(0, t->columnByName("Name"));
+        QTRY_VERIFY(!t->indexWidget(edited));
+        QCOMPARE(deviceColumn(), before);
+    }
+
+    // One step that switches several channels on asks first (a real box,
+    // answered by the driver); No switches nothing, Yes all of them, and the
+    // status report counts the cells scrolled out of view too.
+    void switchingSeveralOnAsksFirst_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("No") << "No";
+        QTest::newRow("Yes") << "Yes";
+    }
+    void switchingSeveralOnAsksFirst()
+    {
+        QFETCH(QString, answer);
+        QVERIFY(open(true));
+        const int pw = t->columnByName("Pw");
+        ORVEHVNode *last = sys->board(8)->children().last()->parameter("Pw");
+        const QList<ORVEHVNode *> cells{sys->param(1, 0, "Pw"), sys->param(1, 1, "Pw"), sys->param(1, 2, "Pw"), last};
+        for (ORVEHVNode *n : cells)
+            QCOMPARE(sys->device(n->slot(), n->channel(), "Pw"), 0.0);
+        QVERIFY(!t->viewport()->rect().intersects(t->visualItemRect(last)));
+
+        t->selectionModel()->setCurrentIndex(t->indexFromItem(cells.first()), QItemSelectionModel::ClearAndSelect);
+        for (ORVEHVNode *n : cells)
+            t->selectionModel()->select(t->indexFromItem(n), QItemSelectionModel::Select);
+        auto *editor = qobject_cast<ORVEHVWidgetItem *>(t->indexWidget(t->indexFromItem(cells.first())));
+        QVERIFY(editor);
+        QTRY_VERIFY(editor->innerEditor()->hasFocus());
+        QSignalSpy reports(t, &QCustomTableWidget::cellsWritten);
+        live_test::MessageBoxDriver driver;
+        driver.plan({answer});
+        QTest::keyClick(editor->innerEditor(), Qt::Key_Space);  // Off -> On
+
+        QCOMPARE(driver.texts(), QStringList("Switch on 4 channels of MF3300?"));
+        const double expected = answer == "Yes" ? 1.0 : 0.0;
+        for (ORVEHVNode *n : cells)
+            QCOMPARE(sys->device(n->slot(), n->channel(), "Pw"), expected);
+        if (answer == "Yes") {
+            QCOMPARE(reports.size(), 1);
+            QCOMPARE(reports.first().first().toString(), "Pw written to 4 of 4 selected cells, 1 of them out of view.");
+        } else {
+            QCOMPARE(reports.size(), 0);
+            // the editor shows the channel's state again
+            QCOMPARE(qobject_cast<QComboBox *>(editor->innerEditor())->currentIndex(), 1);
+        }
     }
 
     void rowColoursAndPowerHeader()

@@ -3,6 +3,7 @@
 // device), editing, deleting, refused writes, and members of a system that
 // goes.
 
+#include "tests/support/MessageBoxDriver.h"
 #include "tests/views/ViewsTestSupport.h"
 #include "views/ChannelGroups.h"
 #include "views/ORVEHVWidgetItem.h"
@@ -13,6 +14,9 @@
 #include <QAction>
 #include <QComboBox>
 #include <QMenu>
+#include <QScopeGuard>
+#include <QPushButton>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -44,6 +48,8 @@ class TestGroups : public QObject
         }
         return out;
     }
+
+    static void give(ORVEHVWidgetItem *editor, const QString &text) { giveValue(editor, text); }
 
 private slots:
     void init()
@@ -138,7 +144,7 @@ private slots:
         auto *combo = qobject_cast<QComboBox *>(dialog->editor()->innerEditor());
         QVERIFY(combo);
         const QString off = mf->param(0, 0, QStringLiteral("Pw"))->propertyValue(QStringLiteral("Offstate")).toString();
-        combo->setCurrentText(off);
+        give(dialog->editor(), off);
         // The editor only collects: nothing is written before OK.
         QCOMPARE(mf->device(0, 0, "Pw"), 1.0);
         dialog->clickedOkButton();
@@ -153,15 +159,112 @@ private slots:
         groups->addGroup(QStringLiteral("Mixed"), m);
         vhw::failWrite(mf2->id, "VSet", ORVEHV_ERR_WRITE_REFUSED);
         QSetGroupValueDialog *dialog = groups->openGroup(0);
-        auto *spin = qobject_cast<QDoubleSpinBox *>(dialog->editor()->innerEditor());
-        QVERIFY(spin);
-        spin->setValue(321);
+        give(dialog->editor(), "321");
         dialog->clickedOkButton();
         QCOMPARE(mf->device(0, 0, "VSet"), 321.0);
         QCOMPARE(mf->device(0, 1, "VSet"), 321.0);
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.first().text, QStringLiteral("VSet was not set on 3 of the channels of Mixed."));
         QCOMPARE(messages.first().informativeText.count(QLatin1Char('\n')), 2);
+    }
+
+    // The value shown first (the first channel's) is never sent: OK waits
+    // for a value the operator typed, even the same one again.
+    void groupValueWaitsForTheOperator()
+    {
+        groups->addGroup(QStringLiteral("Low"), members(*mf, 1, QStringLiteral("VSet"), 3));
+        QCOMPARE(vhw::setChannelParam(mf->id, 1, 2, "VSet", 40), 0);
+        QSetGroupValueDialog *dialog = groups->openGroup(0);
+        auto *spin = qobject_cast<QDoubleSpinBox *>(dialog->editor()->innerEditor());
+        QCOMPARE(spin->value(), 0.0);   // the first member's value
+        QVERIFY(!dialog->okButton()->isEnabled());
+        dialog->clickedOkButton();
+        QCOMPARE(mf->device(1, 2, "VSet"), 40.0);
+        QVERIFY(dialog->isVisible());
+
+        give(dialog->editor(), "99999");   // beyond Maxval: still no OK
+        QVERIFY(!dialog->okButton()->isEnabled());
+        give(dialog->editor(), "0");
+        QVERIFY(dialog->okButton()->isEnabled());
+        dialog->clickedOkButton();
+        QCOMPARE(mf->device(1, 2, "VSet"), 0.0);
+    }
+
+    // Switching a group's channels on asks first, with a real box: No
+    // switches nothing on, Yes all of them.
+    void switchingAGroupOnAsksFirst()
+    {
+        groups->addGroup(QStringLiteral("Slot 1"), members(*mf, 1, QStringLiteral("Pw"), 4)
+                                                       + members(*mf2, 0, QStringLiteral("Pw"), 2));
+        QSetGroupValueDialog *dialog = groups->openGroup(0);
+        const QString on = mf->param(1, 0, QStringLiteral("Pw"))->propertyValue(QStringLiteral("Onstate")).toString();
+        give(dialog->editor(), on);
+        auto devicePw = [&] {
+            QList<double> v;
+            for (int c = 0; c < 4; ++c)
+                v << mf->device(1, c, "Pw");
+            return v << mf2->device(0, 0, "Pw") << mf2->device(0, 1, "Pw");
+        };
+        setOperatorMessageHook({});   // real boxes; captured again after
+        const auto capture = qScopeGuard([this] {
+            setOperatorMessageHook([this](const OperatorMessage &m) { return messages.append(m), messages.answer; });
+        });
+        live_test::MessageBoxDriver driver;
+        driver.plan({"No"});
+        driver.plan({"Yes"});
+        dialog->clickedOkButton();
+        QCOMPARE(devicePw(), QList<double>(6, 0.0));
+        QVERIFY(dialog->isVisible());
+        dialog->clickedOkButton();
+        QCOMPARE(devicePw(), QList<double>(6, 1.0));
+        QCOMPARE(driver.texts(), QStringList(2, "Switch on 6 channels of MF3300 (4), Small (2)?"));
+    }
+
+    // The channel tree behaves as trees with check boxes do: a click on a
+    // box or on a label toggles, a parent with some channels chosen is
+    // partly checked, and ticking it chooses them all.
+    void channelTreeCheckStates()
+    {
+        QCreateSetGroupsDialog dialog(groups.get());
+        dialog.resize(420, 900);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.parameterCombo()->setCurrentText(QStringLiteral("VSet"));
+        QTreeWidget *tree = dialog.tree();
+        QTreeWidgetItem *board = dialog.itemOf(mf->board(0));
+        QTreeWidgetItem *ch0 = dialog.itemOf(mf->channel(0, 0));
+        QTreeWidgetItem *ch1 = dialog.itemOf(mf->channel(0, 1));
+        auto click = [&](QTreeWidgetItem *item, bool onBox) {
+            QStyleOptionViewItem opt;
+            opt.initFrom(tree);
+            opt.rect = tree->visualItemRect(item);
+            opt.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay
+                           | QStyleOptionViewItem::HasDecoration;
+            const QRect box = tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, tree);
+            const QPoint at = onBox ? box.center() : QPoint(opt.rect.right() - 10, opt.rect.center().y());
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+            QTest::qWait(1);
+        };
+        click(ch0, true);
+        QCOMPARE(ch0->checkState(0), Qt::Checked);
+        QCOMPARE(board->checkState(0), Qt::PartiallyChecked);
+        QCOMPARE(tree->topLevelItem(0)->checkState(0), Qt::PartiallyChecked);
+        click(ch1, false);
+        QCOMPARE(ch1->checkState(0), Qt::Checked);
+        click(ch0, true);
+        QCOMPARE(ch0->checkState(0), Qt::Unchecked);
+
+        click(board, true);   // partly -> all
+        QCOMPARE(board->checkState(0), Qt::Checked);
+        for (int c = 0; c < board->childCount(); ++c)
+            QVERIFY(dialog.isChosen(board->child(c)));
+        click(board, false);  // all -> none
+        QCOMPARE(board->checkState(0), Qt::Unchecked);
+        QVERIFY(!dialog.isChosen(ch1));
+
+        click(ch1, true);
+        dialog.clickedOkButton();
+        QCOMPARE(groups->groups().first().members, (QList<ORVEHVNode *>{mf->channel(0, 1), mf->param(0, 1, "VSet")}));
     }
 
     void editingReplacesMembersAndTitle()

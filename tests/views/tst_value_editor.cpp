@@ -138,6 +138,45 @@ private slots:
         QCOMPARE(committed.last().at(0).toInt(), next);
     }
 
+    // A number typed beyond the item's limits into a spin box is refused
+    // aloud, on Enter and on leaving the cell alike, and nothing is sent
+    // (the spin box alone would quietly put the old value back).
+    void outOfRangeTypingIsRefusedAloud_data()
+    {
+        QTest::addColumn<bool>("enter");
+        QTest::newRow("Enter") << true;
+        QTest::newRow("focus leaves") << false;
+    }
+    void outOfRangeTypingIsRefusedAloud()
+    {
+        QFETCH(bool, enter);
+        ORVEHVNode *vset = m_sys->param(0, 0, "VSet");
+        const double before = vhw::channelParamValue(m_sys->id, 0, 0, "VSet");
+        QWidget window;
+        auto *layout = new QHBoxLayout(&window);
+        ORVEHVWidgetItem *item = build(vset, &window);
+        auto *other = new QLineEdit(&window);
+        layout->addWidget(item);
+        layout->addWidget(other);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto *spin = qobject_cast<QDoubleSpinBox *>(item->innerEditor());
+        QVERIFY(spin);
+        spin->setFocus();
+        QTRY_VERIFY(spin->hasFocus());
+        spin->selectAll();
+        QTest::keyClicks(spin, "99999");
+        if (enter)
+            QTest::keyClick(spin, Qt::Key_Return);
+        else
+            other->setFocus();
+        QTRY_COMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages.first().informativeText.contains("out of range"),
+                 qPrintable(m_messages.first().informativeText));
+        QCOMPARE(vhw::channelParamValue(m_sys->id, 0, 0, "VSet"), before);
+        QCOMPARE(spin->value(), before);
+    }
+
     void onOffComboWriteRefused()
     {
         ORVEHVNode *pw = m_sys->param(0, 0, "Pw");

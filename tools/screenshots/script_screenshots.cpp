@@ -12,6 +12,8 @@
 #include "virtualhw/VirtualControl.h"
 
 #include <QApplication>
+#include <QScreen>
+#include <QTest>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -27,6 +29,16 @@ bool save(QWidget *w, const QString &path)
     QApplication::processEvents();
     const bool ok = w->grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    // on a desktop (not offscreen) also the whole screen, window frame included
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && w->isWindow()) {
+        w->raise();
+        w->activateWindow();
+        QTest::qWait(400);
+        QString screen = path;
+        screen.replace(QLatin1String(".png"), QLatin1String("-screen.png"));
+        QGuiApplication::primaryScreen()->grabWindow(0).save(screen);
+        std::printf("wrote %s\n", qPrintable(screen));
+    }
     return ok;
 }
 
@@ -76,9 +88,13 @@ int main(int argc, char **argv)
     tree->topLevelItem(1)->setExpanded(true);
     tree->topLevelItem(1)->child(0)->setCheckState(0, Qt::Checked);
     tree->topLevelItem(1)->child(2)->setCheckState(0, Qt::Checked);
-    if (auto *spin = qobject_cast<QDoubleSpinBox *>(w->valueEditor()->innerEditor()))
-        spin->setValue(1250.5);
     w->resize(1000, 380);
+    w->show();
+    save(w, folder + QStringLiteral("/script-wizard-novalue.png"));
+    if (auto *spin = qobject_cast<QDoubleSpinBox *>(w->valueEditor()->innerEditor())) {
+        spin->setFocus();
+        QTest::keyClicks(spin, QStringLiteral("1250.5"));
+    }
     save(w, folder + QStringLiteral("/script-wizard.png"));
     w->reject();
 

@@ -15,6 +15,7 @@
 #include "views/QSetGroupValueDialog.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QComboBox>
 #include <QPushButton>
 #include <QFile>
@@ -34,6 +35,16 @@ bool save(QWidget *w, const QString &path)
         QApplication::processEvents();
     const bool ok = w->grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    // on a desktop (not offscreen) also the whole screen, window frame included
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && w->isWindow()) {
+        w->raise();
+        w->activateWindow();
+        QTest::qWait(400);
+        QString screen = path;
+        screen.replace(QLatin1String(".png"), QLatin1String("-screen.png"));
+        QGuiApplication::primaryScreen()->grabWindow(0).save(screen);
+        std::printf("wrote %s\n", qPrintable(screen));
+    }
     return ok;
 }
 } // namespace

@@ -6,7 +6,6 @@
 #include "app/SystemConnections.h"
 #include "app/ViewAccess.h"
 #include "app/ViewsController.h"
-#include "device/LogQueue.h"
 #include "device/ORVEHVNode.h"
 #include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
@@ -62,19 +61,12 @@ void SystemEventHandlers::handleUpdateValueAndWidget(QSystemInterface *sysIf, in
     ORVEHVNode *node = findParameterNode(sysIf, bdIndex, chIndex, itmName);
     if (!node)
         return;
-    const NodeValue previous = node->value();
-    const NodeValue current = eventValue(node, val.Value);
     // The table cells show the node; the system announces the change to the
     // row marks, panels and every other subscriber (a VME HV board's crate
-    // and the custom view re-emit it for their views).
-    sysIf->setParameterValue(node, current);
+    // and the custom view re-emit it for their views). The value log took
+    // the value on the event-data thread already.
+    sysIf->setParameterValue(node, eventValue(node, val.Value));
     HistoryHooks::valueStored(sysIf, node);
-
-    // A write stored its value at once: the event confirming it still
-    // changes what the device reported before.
-    const QVariant reported = node->takeWriteUnconfirmed() ? QVariant() : previous.value;
-    LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, reported, current.value,
-                             isFirstEv, isLastEv);
 
     if (node->name() == QLatin1String("Sessions"))
         showSessionNotice(sysIf->connectionArgument());
@@ -114,12 +106,12 @@ void SystemEventHandlers::handleEventLiveInsertion(QSystemInterface *sysIf, bool
     HistoryHooks::liveInsertion(sysIf);
     if (crate)
         ViewAccess::setStatus(crate->statusBar(), ConnectionConnected);
-    if (sysIf->isLogStarted())
-        LogQueue::enqueueLiveInsertion(sysIf, sysIf->systemNode()->name());
     const QList<ORVEHVNode *> boards = sysIf->changeCrateMap(&m_window);
     // The crate map dialog ran an event loop: the system may be gone.
     if (!m_connections.isLiveSystem(sysIf))
         return;
+    // The log takes the new boards' values from now on.
+    sysIf->refreshLogFeed();
     m_window.viewsController()->rebuildCustomView();
     m_window.viewsController()->systemsGone();
     if (boards.isEmpty())

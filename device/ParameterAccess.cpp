@@ -310,11 +310,16 @@ QString libraryErrorText(int code)
 
 NodeValue eventValue(const ORVEHVNode *node, const char *valueArea)
 {
-    if (!node || !valueArea)
+    return node ? eventValue(node->dataType(), valueArea) : NodeValue();
+}
+
+NodeValue eventValue(int dataType, const char *valueArea)
+{
+    if (!valueArea)
         return NodeValue();
     Cell c = zeroCell();
     std::memcpy(&c, valueArea, sizeof c);
-    switch (node->dataType()) {
+    switch (dataType) {
     case DataInt32: case 2: return NodeValue(QVariant(int(c.i32)), ValueOk);
     case DataInt16: return NodeValue(QVariant(int(c.i16)), ValueOk);
     case DataUInt32: case 5: return NodeValue(QVariant(uint(c.u32)), ValueOk);

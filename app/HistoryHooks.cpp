@@ -14,7 +14,7 @@
 #include "history/StatusConditions.h"
 #include "history/widgets/QJournalDock.h"
 #include "history/widgets/QTrendWindow.h"
-#include "panels/CommandFeedback.h"
+#include "panels/QSystemInformations.h"
 #include "views/QCustomTableWidget.h"
 #include "views/QSubWindow.h"
 
@@ -53,16 +53,30 @@ bool archived(const ORVEHVNode *node)
     return node->dataType() != DataText && node->kind() != KindConnectionItem;
 }
 
-ItemKey keyOf(const QString &system, const ORVEHVNode *node)
+// A channel or board status word: its bits are journaled as conditions.
+bool isStatusWord(const ORVEHVNode *node)
 {
-    const bool onBoard = node->kind() == KindBoardParameter || node->kind() == KindChannelParameter;
-    return {system, onBoard ? int(node->slot()) : -1, node->kind() == KindChannelParameter ? int(node->channel()) : -1,
-            node->name()};
+    return node->libraryType() == 2 || node->libraryType() == 3;
 }
 
 QString systemNameOf(const QSystemInterface *sys)
 {
     return sys && sys->systemNode() ? sys->systemNode()->name() : QString();
+}
+
+// The boards of a VME HV crate are systems of one name, each with its board
+// in slot 0: a board is kept by its place in the crate, as the log numbers it.
+int boardNumber(const QSystemInterface *sys, const ORVEHVNode *node)
+{
+    const bool inCrate = sys && sys->systemType() == ORVEHV_SYS_VMEHV && sys->crateOffset() > 0;
+    return int(node->slot()) + (inCrate ? sys->crateOffset() : 0);
+}
+
+ItemKey keyOf(const QSystemInterface *sys, const ORVEHVNode *node)
+{
+    const bool onBoard = node->kind() == KindBoardParameter || node->kind() == KindChannelParameter;
+    return {systemNameOf(sys), onBoard ? boardNumber(sys, node) : -1,
+            node->kind() == KindChannelParameter ? int(node->channel()) : -1, node->name()};
 }
 
 // The channel node of a channel parameter in its system's tree.
@@ -89,7 +103,8 @@ QString channelLabel(const QSystemInterface *sys, int slot, int channel, const Q
 
 } // namespace
 
-HistoryHooks::HistoryHooks(MainWindow &window) : QObject(&window), m_window(window)
+HistoryHooks::HistoryHooks(MainWindow &window, SystemConnections &connections)
+    : QObject(&window), m_window(window), m_connections(connections)
 {
     s_instance = this;
     m_archive = std::make_unique<Archive>();
@@ -109,16 +124,16 @@ HistoryHooks::HistoryHooks(MainWindow &window) : QObject(&window), m_window(wind
             [this](ORVEHVNode *node, const QVariant &value, int result, const QString &reason) {
                 onWrite(node, value, result, reason);
             });
-    CommandFeedback::setCommandObserver([this](const QString &command, const QString &system, int result) {
-        onCommand(command, system, result);
-    });
+    connect(&m_connections, &SystemConnections::systemAdded, this, &HistoryHooks::follow);
+    connect(&m_connections, &SystemConnections::systemAboutToBeRemoved, this, &HistoryHooks::forget);
+    for (QSystemInterface *sys : m_connections.systems())
+        follow(sys);
 }
 
 HistoryHooks::~HistoryHooks()
 {
     // Trend windows read the archive's memory until they go.
     qDeleteAll(m_window.findChildren<QTrendWindow *>());
-    CommandFeedback::setCommandObserver({});
     if (s_instance == this)
         s_instance = nullptr;
 }
@@ -172,40 +187,71 @@ void HistoryHooks::record(const JournalEntry &entry)
 
 // ------------------------------------------------------------ from events
 
-void HistoryHooks::valueStored(QSystemInterface *sys, ORVEHVNode *node)
+void HistoryHooks::follow(QSystemInterface *sys)
 {
-    if (s_instance && sys && node)
-        s_instance->onValue(sys, node);
+    // A custom view's entry only re-emits the values of the systems it shows.
+    if (sys->representsCustomView())
+        return;
+    connect(sys, &QSystemInterface::parameterChanged, this, [this, sys](ORVEHVNode *node) { onValue(sys, node); });
+    connect(sys, &QSystemInterface::eventStatusReported, this,
+            [this, sys](const ORVEHV_SYSTEMSTATUS_t &status) { onEventStatus(sys, status); });
+    connect(sys, &QSystemInterface::connectionLost, this, [this, sys](int code) { onConnectionLost(sys, code); });
+    connect(sys, &QSystemInterface::liveInsertion, this, [this, sys] { onLiveInsertion(sys); });
+    for (auto nodesGo : {&QSystemInterface::boardsAboutToChange, &QSystemInterface::boardsChanged})
+        connect(sys, nodesGo, this, [this] { m_items.clear(); });
+    connect(sys, &QSystemInterface::boardGone, this, [this] { m_items.clear(); });
+    // A joined VME HV board has no panel of its own: its crate's commands
+    // are the crate's.
+    if (auto *panel = qobject_cast<QSystemInformations *>(sys->systemCommandsPanel()))
+        connect(panel, &QSystemInformations::commandDone, this, &HistoryHooks::onCommand);
+}
+
+void HistoryHooks::forget(QSystemInterface *sys)
+{
+    m_items.clear();
+    m_systemWords.remove(sys);
+    m_lost.remove(sys);
 }
 
 void HistoryHooks::onValue(QSystemInterface *sys, ORVEHVNode *node)
 {
-    if (!archived(node) || (!m_archiving && node->libraryType() != 2 && node->libraryType() != 3))
+    // A crate entry re-emits the values of the VME HV board systems joined
+    // to it: a value counts once, as its own system announces it.
+    if (!node || node->handle() != sys->handle() || !archived(node))
+        return;
+    const bool status = isStatusWord(node);
+    if (!m_archiving && !status)
         return;
     bool isNumber = false;
     const double value = node->value().value.toDouble(&isNumber);
     if (!isNumber)
         return;
-    const QString system = systemNameOf(sys);
-    const ItemKey key = keyOf(system, node);
     const qint64 t = now();
-    if (m_archiving)
-        m_archive->record(m_archive->item(key, channelLabel(sys, key.board, key.channel, node->channelName())), t,
-                          value);
-    const bool status = node->libraryType() == 2 || node->libraryType() == 3;
-    if (!status)
-        return;
-    const QString channel = key.channel >= 0 ? channelLabel(sys, key.board, key.channel, node->channelName()) : QString();
-    for (const JournalEntry &e : m_conditions->update(key, channel, sys->systemType(), quint32(qint64(value)), t))
+    if (m_archiving) {
+        auto item = m_items.constFind(node);
+        if (item == m_items.cend()) {
+            const ItemKey key = keyOf(sys, node);
+            item = m_items.insert(node, m_archive->item(key, channelLabel(sys, node->slot(), key.channel,
+                                                                          node->channelName())));
+        }
+        m_archive->record(*item, t, value);
+    }
+    if (status)
+        onStatusWord(sys, node, value, t);
+}
+
+void HistoryHooks::onStatusWord(QSystemInterface *sys, const ORVEHVNode *node, double value, qint64 time)
+{
+    const ItemKey key = keyOf(sys, node);
+    const QString channel = key.channel >= 0 ? channelLabel(sys, node->slot(), key.channel, node->channelName()) : QString();
+    for (const JournalEntry &e : m_conditions->update(key, channel, sys->systemType(), quint32(qint64(value)), time))
         record(e);
 }
 
-void HistoryHooks::systemStatus(QSystemInterface *sys, const ORVEHV_SYSTEMSTATUS_t &status)
+void HistoryHooks::onEventStatus(QSystemInterface *sys, const ORVEHV_SYSTEMSTATUS_t &status)
 {
-    if (!s_instance || !sys)
-        return;
-    const int before = s_instance->m_systemWords.value(sys, 0);
-    s_instance->m_systemWords.insert(sys, status.System);
+    const int before = m_systemWords.value(sys, 0);
+    m_systemWords.insert(sys, status.System);
     if (before == status.System)
         return;
     auto word = [](int w) { return w == 1 ? QStringLiteral("System warning") : QStringLiteral("System error"); };
@@ -216,32 +262,30 @@ void HistoryHooks::systemStatus(QSystemInterface *sys, const ORVEHV_SYSTEMSTATUS
     if (before == 1 || before == 2) {
         e.event = JournalEvent::Cleared;
         e.text = word(before);
-        s_instance->record(e);
+        record(e);
     }
     if (status.System == 1 || status.System == 2) {
         e.event = JournalEvent::Raised;
         e.text = word(status.System);
-        s_instance->record(e);
+        record(e);
     }
 }
 
-void HistoryHooks::connectionLost(QSystemInterface *sys, int errorCode)
+void HistoryHooks::onConnectionLost(QSystemInterface *sys, int errorCode)
 {
-    if (!s_instance || !sys)
-        return;
-    s_instance->m_lost.insert(sys, true);
+    m_lost.insert(sys, true);
     JournalEntry e;
     e.time = now();
     e.system = systemNameOf(sys);
     e.kind = JournalKind::Connection;
     e.event = JournalEvent::Lost;
     e.text = QStringLiteral("Connection lost: %0").arg(libraryErrorText(errorCode));
-    s_instance->record(e);
+    record(e);
 }
 
-void HistoryHooks::liveInsertion(QSystemInterface *sys)
+void HistoryHooks::onLiveInsertion(QSystemInterface *sys)
 {
-    if (!s_instance || !sys || !s_instance->m_lost.take(sys))
+    if (!m_lost.take(sys))
         return;
     JournalEntry e;
     e.time = now();
@@ -249,7 +293,7 @@ void HistoryHooks::liveInsertion(QSystemInterface *sys)
     e.kind = JournalKind::Connection;
     e.event = JournalEvent::Restored;
     e.text = QStringLiteral("Connection restored");
-    s_instance->record(e);
+    record(e);
 }
 
 // ------------------------------------------------------ commands, writes
@@ -270,13 +314,13 @@ void HistoryHooks::onWrite(ORVEHVNode *node, const QVariant &value, int result, 
     if (result == 0 || !node)
         return;
     QSystemInterface *sys = systemOf(node);
-    const ItemKey key = keyOf(systemNameOf(sys), node);
+    const ItemKey key = keyOf(sys, node);
     JournalEntry e;
     e.time = now();
     e.system = key.system;
     e.board = key.board;
     e.channel = key.channel;
-    e.channelName = key.channel >= 0 ? channelLabel(sys, key.board, key.channel, node->channelName()) : QString();
+    e.channelName = key.channel >= 0 ? channelLabel(sys, node->slot(), key.channel, node->channelName()) : QString();
     e.kind = JournalKind::Write;
     e.event = JournalEvent::Failed;
     e.text = QStringLiteral("%0 = %1 refused: %2")
@@ -286,9 +330,7 @@ void HistoryHooks::onWrite(ORVEHVNode *node, const QVariant &value, int result, 
 
 QSystemInterface *HistoryHooks::systemOf(const ORVEHVNode *node) const
 {
-    if (!MainWindow::instance())
-        return nullptr;
-    for (QSystemInterface *s : m_window.connections()->systems())
+    for (QSystemInterface *s : m_connections.systems())
         if (!s->representsCustomView() && s->systemNode() && s->handle() == node->handle())
             return s;
     return nullptr;
@@ -296,7 +338,7 @@ QSystemInterface *HistoryHooks::systemOf(const ORVEHVNode *node) const
 
 QSystemInterface *HistoryHooks::systemNamed(const QString &name) const
 {
-    for (QSystemInterface *s : m_window.connections()->systems())
+    for (QSystemInterface *s : m_connections.systems())
         if (!s->representsCustomView() && systemNameOf(s) == name)
             return s;
     return nullptr;
@@ -307,7 +349,7 @@ QSystemInterface *HistoryHooks::systemNamed(const QString &name) const
 void HistoryHooks::showChannel(const JournalEntry &entry)
 {
     QSystemInterface *sys = systemNamed(entry.system);
-    QSystemInterface *crate = sys ? m_window.connections()->crateOf(sys) : nullptr;
+    QSystemInterface *crate = sys ? m_connections.crateOf(sys) : nullptr;
     auto *sub = crate ? qobject_cast<QSubWindow *>(crate->subWindow()) : nullptr;
     if (!sub)
         return;
@@ -318,7 +360,9 @@ void HistoryHooks::showChannel(const JournalEntry &entry)
             const ORVEHVNode *n = ORVEHVNode::fromItem(table->item(row, column));
             if (!n || n->kind() != KindChannelParameter)
                 continue;
-            if (n->handle() == sys->handle() && n->slot() == entry.board && n->channel() == entry.channel)
+            const QSystemInterface *owner = systemOf(n);
+            if (systemNameOf(owner) == entry.system && boardNumber(owner, n) == entry.board
+                && n->channel() == entry.channel)
                 sub->selectChannelRow(row);
             break;  // one cell tells the row's channel
         }
@@ -370,7 +414,7 @@ QTrendWindow *HistoryHooks::openTrend()
                 if (!p)
                     continue;
                 QSystemInterface *owner = systemOf(p);
-                const ItemKey key = keyOf(systemNameOf(owner), p);
+                const ItemKey key = keyOf(owner, p);
                 bool isNumber = false;
                 const double value = p->value().value.toDouble(&isNumber);
                 if (trend->addChannel(key, channelLabel(owner, p->slot(), p->channel(), p->channelName()))

@@ -3,11 +3,11 @@
 
 // Where the program meets its history (history/): the one place that turns
 // what happens to the systems into archived values and journal entries, and
-// that puts "Trend" and "Journal" into the main window. Called from the
-// event handlers (values, system status, connection lost, live insertion);
-// commands and writes arrive through the observers of the commands panel
-// and of ORVEHVNode. A history that cannot be used is reported once and
-// changes nothing else.
+// that puts "Trend" and "Journal" into the main window. It follows the
+// systems by itself: each listed system's own signals (values, event status,
+// connection lost, live insertion), its commands panel's commands and the
+// refused writes of the write path. A history that cannot be used is
+// reported once and changes nothing else.
 
 #include "ORVEHVWrapper.h"
 #include "history/HistoryTypes.h"
@@ -29,21 +29,17 @@ class QSystemInterface;
 class QTrendWindow;
 class QWidget;
 class StatusConditions;
+class SystemConnections;
 
 class HistoryHooks : public QObject
 {
     Q_OBJECT
 public:
-    explicit HistoryHooks(MainWindow &window);
+    HistoryHooks(MainWindow &window, SystemConnections &connections);
     ~HistoryHooks() override;
     // The hooks of the main window alive now; null before and after.
     static HistoryHooks *instance();
 
-    // --- from the event handlers (no-ops without an instance) ------------
-    static void valueStored(QSystemInterface *sys, ORVEHVNode *node);
-    static void systemStatus(QSystemInterface *sys, const ORVEHV_SYSTEMSTATUS_t &status);
-    static void connectionLost(QSystemInterface *sys, int errorCode);
-    static void liveInsertion(QSystemInterface *sys);
     // A channel table got its sub-window: "Trend" in its context menu.
     static void tableShown(QWidget *subWindow);
 
@@ -65,8 +61,14 @@ public:
 
 private:
     void buildEntries();
+    void follow(QSystemInterface *sys);
+    void forget(QSystemInterface *sys);
     void record(const JournalEntry &entry);
     void onValue(QSystemInterface *sys, ORVEHVNode *node);
+    void onStatusWord(QSystemInterface *sys, const ORVEHVNode *node, double value, qint64 time);
+    void onEventStatus(QSystemInterface *sys, const ORVEHV_SYSTEMSTATUS_t &status);
+    void onConnectionLost(QSystemInterface *sys, int errorCode);
+    void onLiveInsertion(QSystemInterface *sys);
     void onWrite(ORVEHVNode *node, const QVariant &value, int result, const QString &reason);
     void onCommand(const QString &command, const QString &systemName, int result);
     void showChannel(const JournalEntry &entry);
@@ -74,6 +76,7 @@ private:
     QSystemInterface *systemNamed(const QString &name) const;
 
     MainWindow &m_window;
+    SystemConnections &m_connections;
     std::unique_ptr<Archive> m_archive;
     std::unique_ptr<StatusConditions> m_conditions;
     JournalModel *m_journal = nullptr;
@@ -82,8 +85,12 @@ private:
     QAction *m_journalAction = nullptr;
     QLabel *m_alarmCount = nullptr;
     bool m_archiving = true;
-    QHash<QSystemInterface *, int> m_systemWords;  // last system event status
-    QHash<QSystemInterface *, bool> m_lost;        // connection lost, not yet back
+    // The archive's handle of each parameter node seen, found once: a value
+    // costs one look-up. Emptied whenever nodes may be freed (boards about
+    // to change or gone, a system removed), so no freed address is met again.
+    QHash<const ORVEHVNode *, int> m_items;
+    QHash<const QSystemInterface *, int> m_systemWords;  // last system event status
+    QHash<const QSystemInterface *, bool> m_lost;        // connection lost, not yet back
 };
 
 #endif

@@ -309,7 +309,6 @@ MainWindow::MainWindow()
     connect(m_form.viewsArea, &QMdiArea::subWindowActivated, this, &MainWindow::setCurrentWidgetIndex);
 
     createToolBar();
-    m_history = new HistoryHooks(*this);
 
     setSystemItemsEnabled(false);
 
@@ -322,8 +321,11 @@ MainWindow::MainWindow()
     // The systems and their lifecycle; the window follows what they signal.
     const SystemViewParents parents{this, m_systemsArea, m_form.viewsArea, m_form.stackedWidgetRight};
     m_connections = std::make_unique<SystemConnections>(m_router, parents);
-    m_handlers = std::make_unique<SystemEventHandlers>(*this, *m_connections);
+    // The history follows the systems by itself; its menu entries and dock
+    // come right after the tool bar's.
+    m_history = new HistoryHooks(*this, *m_connections);
     m_views = new ViewsController(this, m_form.menuViewGroups, *m_connections, parents, *this);
+    m_handlers = std::make_unique<SystemEventHandlers>(*this, *m_connections, *m_views);
     connect(m_connections.get(), &SystemConnections::systemAdded, this, &MainWindow::showAddedSystem);
     connect(m_connections.get(), &SystemConnections::systemAboutToBeRemoved, this, &MainWindow::removeViewsOf);
     connect(m_connections.get(), &SystemConnections::systemsRemoved, this, &MainWindow::followRemovedSystems);

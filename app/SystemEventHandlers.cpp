@@ -1,11 +1,10 @@
 #include "app/SystemEventHandlers.h"
 
-#include "app/HistoryHooks.h"
-#include "app/MainWindow.h"
 #include "app/MainWindowLogic.h"
 #include "app/SystemConnections.h"
 #include "app/ViewAccess.h"
 #include "app/ViewsController.h"
+#include "device/OperatorMessage.h"
 #include "device/ORVEHVNode.h"
 #include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
@@ -18,8 +17,9 @@
 
 using namespace MainWindowLogic;
 
-SystemEventHandlers::SystemEventHandlers(MainWindow &window, SystemConnections &connections, QObject *parent)
-    : QObject(parent), m_window(window), m_connections(connections)
+SystemEventHandlers::SystemEventHandlers(QWidget &window, SystemConnections &connections, ViewsController &views,
+                                         QObject *parent)
+    : QObject(parent), m_window(window), m_connections(connections), m_views(views)
 {
 }
 
@@ -54,7 +54,7 @@ ORVEHVNode *SystemEventHandlers::findParameterNode(QSystemInterface *sysIf, int 
 }
 
 void SystemEventHandlers::handleUpdateValueAndWidget(QSystemInterface *sysIf, int bdIndex, int chIndex,
-                                                     QString itmName, IDValue_t val, bool isFirstEv, bool isLastEv)
+                                                     QString itmName, IDValue_t val, bool, bool)
 {
     if (!m_connections.isLiveSystem(sysIf) || !sysIf->systemNode())
         return;
@@ -66,7 +66,6 @@ void SystemEventHandlers::handleUpdateValueAndWidget(QSystemInterface *sysIf, in
     // and the custom view re-emit it for their views). The value log took
     // the value on the event-data thread already.
     sysIf->setParameterValue(node, eventValue(node, val.Value));
-    HistoryHooks::valueStored(sysIf, node);
 
     if (node->name() == QLatin1String("Sessions"))
         showSessionNotice(sysIf->connectionArgument());
@@ -102,8 +101,7 @@ void SystemEventHandlers::handleEventLiveInsertion(QSystemInterface *sysIf, bool
         crate->subWindow()->setEnabled(true);
     if (crate && crate->systemCommandsPanel())
         crate->systemCommandsPanel()->setEnabled(true);
-    sysIf->systemNode()->setConnectionState(ConnectionConnected);
-    HistoryHooks::liveInsertion(sysIf);
+    sysIf->markLiveInsertion();
     if (crate)
         ViewAccess::setStatus(crate->statusBar(), ConnectionConnected);
     const QList<ORVEHVNode *> boards = sysIf->changeCrateMap(&m_window);
@@ -112,8 +110,8 @@ void SystemEventHandlers::handleEventLiveInsertion(QSystemInterface *sysIf, bool
         return;
     // The log takes the new boards' values from now on.
     sysIf->refreshLogFeed();
-    m_window.viewsController()->rebuildCustomView();
-    m_window.viewsController()->systemsGone();
+    m_views.rebuildCustomView();
+    m_views.systemsGone();
     if (boards.isEmpty())
         return;
     SubscriptionFailureList systemFailures, boardFailures, channelFailures;
@@ -142,7 +140,7 @@ void SystemEventHandlers::handleSystemEvStatus(QSystemInterface *sysIf, ORVEHV_S
 {
     if (!m_connections.isLiveSystem(sysIf) || !sysIf->statusBar())
         return;
-    HistoryHooks::systemStatus(sysIf, sysStatus);
+    sysIf->reportEventStatus(sysStatus);
     const EventLamps lamps = eventLamps(sysStatus);
     ViewAccess::setLamps(sysIf->statusBar(), lamps.sync, lamps.warning, lamps.error);
 }
@@ -152,10 +150,9 @@ void SystemEventHandlers::handleSystemDisconnected(QSystemInterface *sysIf, int 
     if (!m_connections.isLiveSystem(sysIf) || !sysIf->systemNode())
         return;
     // Dialogs that follow the system close before the box below.
-    sysIf->markConnectionLost();
-    HistoryHooks::connectionLost(sysIf, errCode);
+    sysIf->markConnectionLost(errCode);
     const QString name = disconnectedSystemName(sysIf->systemNode()->name(), sysIf->systemType());
-    m_window.showMessage({QMessageBox::Warning, disconnectionText(name, errCode), QString(), {}});
+    showOperatorMessage({QMessageBox::Warning, disconnectionText(name, errCode), QString(), {}}, &m_window);
     // The box ran an event loop: the operator may have removed the system.
     if (!m_connections.isLiveSystem(sysIf))
         return;

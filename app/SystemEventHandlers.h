@@ -4,9 +4,11 @@
 // What the program does with the six reports of the event threads (each
 // queued onto the GUI thread; EventDelivery connects straight to these
 // slots): a value into its node, which its system then announces
-// (QSystemInterface::parameterChanged: tables, panels and other subscribers
-// follow by themselves); a system back, in transparent mode or lost; its
-// status lamps; and an event server that cannot listen. Every report may
+// (QSystemInterface::parameterChanged: tables, panels, the history and other
+// subscribers follow by themselves); a system back, in transparent mode or
+// lost; its status lamps; and an event server that cannot listen. A value, a
+// system back or lost and the event status reach the subscribers through the
+// system's signals, never by a call from here. Every report may
 // name a system removed meanwhile, so each first asks whether it is still
 // listed.
 
@@ -16,17 +18,20 @@
 #include <QPointer>
 #include <QString>
 
-class MainWindow;
 class ORVEHVNode;
 class QSystemInterface;
 class QWidget;
 class SystemConnections;
+class ViewsController;
 
 class SystemEventHandlers : public QObject
 {
     Q_OBJECT
 public:
-    SystemEventHandlers(MainWindow &window, SystemConnections &connections, QObject *parent = nullptr);
+    // `window`: where notices and messages appear, closed when the event
+    // server cannot listen.
+    SystemEventHandlers(QWidget &window, SystemConnections &connections, ViewsController &views,
+                        QObject *parent = nullptr);
 
     // The notice of a "Sessions" update while it shows.
     QWidget *sessionNotice() const { return m_sessionNotice; }
@@ -44,8 +49,9 @@ private:
     ORVEHVNode *findParameterNode(QSystemInterface *sysIf, int bdIndex, int chIndex, const QString &name) const;
     void showSessionNotice(const QString &connectionArgument);
 
-    MainWindow &m_window;
+    QWidget &m_window;
     SystemConnections &m_connections;
+    ViewsController &m_views;
     QPointer<QWidget> m_sessionNotice;
 };
 

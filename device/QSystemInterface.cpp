@@ -412,11 +412,18 @@ void QSystemInterface::setSystemIndex(int index)
     pushIndex(m_subWindow, index);
 }
 
-void QSystemInterface::markConnectionLost()
+void QSystemInterface::markConnectionLost(int errorCode)
 {
     if (m_systemNode)
         m_systemNode->setConnectionState(ConnectionLost);
-    emit connectionLost();
+    emit connectionLost(errorCode);
+}
+
+void QSystemInterface::markLiveInsertion()
+{
+    if (m_systemNode)
+        m_systemNode->setConnectionState(ConnectionConnected);
+    emit liveInsertion();
 }
 
 void QSystemInterface::clickWidget() { emit clicked(m_systemIndex); }

@@ -147,9 +147,16 @@ public:
     // tree or of what is logged while the log runs.
     void refreshLogFeed();
 
-    // The connection to the system is lost: its node's state becomes 2
-    // and connectionLost() tells whoever follows the system.
-    void markConnectionLost();
+    // The connection to the system is lost (`errorCode`: the library's
+    // reason): its node's state becomes 2 and connectionLost() tells whoever
+    // follows the system.
+    void markConnectionLost(int errorCode);
+    // The system reported a live insertion: it serves again (its node's
+    // state becomes 1) and liveInsertion() tells whoever follows it.
+    void markLiveInsertion();
+    // The system's event status as its event thread reported it, announced
+    // by eventStatusReported().
+    void reportEventStatus(const ORVEHV_SYSTEMSTATUS_t &status) { emit eventStatusReported(status); }
 
 signals:
     // The system's tree is about to change (crate map change, a joined board
@@ -159,8 +166,14 @@ signals:
     void boardsAboutToChange();
     // The tree changed: boards were added to or removed from it.
     void boardsChanged();
-    // The system's connection was lost (its node's state is 2 by now).
-    void connectionLost();
+    // The system's connection was lost (its node's state is 2 by now);
+    // `errorCode` is the library's reason.
+    void connectionLost(int errorCode);
+    // A live insertion: the system serves again, e.g. after connectionLost()
+    // (its node's state is 1 by now); the crate map may change next.
+    void liveInsertion();
+    // The event status of the system and its boards, as reported.
+    void eventStatusReported(const ORVEHV_SYSTEMSTATUS_t &status);
     // A parameter of the system took a new value the system reported. The
     // node carries what a subscriber needs (name, kind, board, channel,
     // value); the system is the sender.

@@ -10,22 +10,6 @@
 
 namespace CommandFeedback {
 
-namespace {
-CommandObserver &observer()
-{
-    static CommandObserver o;
-    return o;
-}
-} // namespace
-
-void setCommandObserver(CommandObserver o) { observer() = std::move(o); }
-
-void commandDone(const QString &command, const QString &systemName, int result)
-{
-    if (observer())
-        observer()(command, systemName, result);
-}
-
 QString commandFailedText(const QString &command, const QString &systemName, int code)
 {
     return QStringLiteral("%0 failed on system %1:\n%2.").arg(command, systemName, libraryErrorText(code));

@@ -9,18 +9,10 @@
 #include <QString>
 #include <QVariant>
 
-#include <functional>
-
 class ORVEHVNode;
 class QWidget;
 
 namespace CommandFeedback {
-
-// Told of every system command the panel carried out, with its result (0:
-// done, else the library code of the first refusal), e.g. for the journal.
-using CommandObserver = std::function<void(const QString &command, const QString &systemName, int result)>;
-void setCommandObserver(CommandObserver observer);
-void commandDone(const QString &command, const QString &systemName, int result);
 
 // Outcome of writing one value to many channels or boards.
 struct BatchResult

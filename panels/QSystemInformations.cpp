@@ -508,7 +508,7 @@ void QSystemInformations::execute(const QString &label, const char *command)
     if (!node)
         return;
     const int result = ORVEHV_ExecComm(node->handle(), command);
-    CommandFeedback::commandDone(plainLabel(label), systemName(), result);
+    emit commandDone(plainLabel(label), systemName(), result);
     if (result != ORVEHV_OK)
         CommandFeedback::reportFailure(CommandFeedback::commandFailedText(plainLabel(label), systemName(), result),
                                        window());
@@ -530,7 +530,7 @@ void QSystemInformations::writeToEveryChannel(const QString &label)
             result.add(pw ? pw->writeValue(0) : ORVEHV_ERR_UNKNOWN_PARAM);
         }
     }
-    CommandFeedback::commandDone(plainLabel(label), systemName(), result.firstError);
+    emit commandDone(plainLabel(label), systemName(), result.firstError);
     if (!result.ok())
         CommandFeedback::reportFailure(CommandFeedback::batchFailedText(plainLabel(label), systemName(), result,
                                                                         QStringLiteral("channels"),
@@ -551,8 +551,8 @@ void QSystemInformations::writeClearAlarmToBoards(const QString &label)
             if (p->name() == QLatin1String("ClrAlarm") && p->accessMode() == AccessWriteOnly)
                 result.add(p->writeValue(1));
     }
-    CommandFeedback::commandDone(plainLabel(label), systemName(),
-                                 result.attempted == 0 ? ORVEHV_ERR_UNSUPPORTED : result.firstError);
+    emit commandDone(plainLabel(label), systemName(),
+                     result.attempted == 0 ? ORVEHV_ERR_UNSUPPORTED : result.firstError);
     if (result.attempted == 0)
         CommandFeedback::reportFailure(
             CommandFeedback::commandFailedText(plainLabel(label), systemName(), ORVEHV_ERR_UNSUPPORTED), window());
@@ -639,11 +639,12 @@ void QSystemInformations::Pw48Clicked()
     }
     const QString name = systemName();
     const bool written = CommandFeedback::writeProperty(node, QStringLiteral("ACDCPwr"), on ? 1 : 0, window());
-    CommandFeedback::commandDone(on ? QStringLiteral("48V PW ON") : QStringLiteral("48V PW OFF"), name,
-                                 written ? 0 : ORVEHV_ERR_WRITE_REFUSED);
-    // A refusal's message ran an event loop: the panel may be gone.
+    // A refusal's message ran an event loop: the panel may be gone (the
+    // refused write itself is journaled by the write path either way).
     if (!self)
         return;
+    emit commandDone(on ? QStringLiteral("48V PW ON") : QStringLiteral("48V PW OFF"), name,
+                     written ? 0 : ORVEHV_ERR_WRITE_REFUSED);
     if (!written)
         back();
     apply48VStyle();

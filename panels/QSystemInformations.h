@@ -67,6 +67,9 @@ public:
 signals:
     void clickedWidget();
     void startLog(bool started);
+    // A system command was carried out: `result` 0 when done, else the
+    // library code of the first refusal (the operator is told separately).
+    void commandDone(const QString &command, const QString &systemName, int result);
 
 public slots:
     void changeFanButtonColor();

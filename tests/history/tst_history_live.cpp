@@ -9,10 +9,12 @@
 #include "tests/history/ArchiveTestSupport.h"
 
 #include "app/HistoryHooks.h"
+#include "app/ViewsController.h"
 #include "history/JournalModel.h"
 #include "history/widgets/QJournalDock.h"
 #include "history/widgets/QTrendWindow.h"
 #include "panels/QSystemInformations.h"
+#include "views/QCustomViewDialog.h"
 
 #include <QFile>
 #include <QLabel>
@@ -20,6 +22,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTreeWidget>
 
 using namespace live_test;
 using namespace history_test;
@@ -35,6 +38,10 @@ struct Target
 const Target Mainframe{2, 0, "192.0.2.10", "admin", "admin"};
 const Target Nim{6, 0, "192.0.2.40_1", "", ""};
 const Target Brisk{13, 0, "192.0.2.60", "", ""};
+// Two VME HV boards of one bridge: the first is the crate entry, the second
+// joins it (the crate re-announces the joined board's values).
+const Target CrateEntry{5, 3, "0_0_C0", "Board00", ""};
+const Target JoinedBoard{5, 3, "0_0_C1", "Board01", ""};
 
 HistoryHooks *hooks() { return HistoryHooks::instance(); }
 
@@ -94,6 +101,7 @@ ORVEHVNode *firstChannelOf(QSystemInterface *sys)
 } // namespace
 
 Q_DECLARE_METATYPE(Target)
+Q_DECLARE_METATYPE(QList<Target>)
 Q_DECLARE_METATYPE(vhw::ChannelFault)
 
 class TestHistoryLive : public QObject
@@ -111,6 +119,20 @@ private:
         return sys;
     }
 
+    // The custom view of the first channel of every board listed.
+    QSystemInterface *makeCustomView()
+    {
+        QCustomViewDialog *dialog = fx.w->viewsController()->createDialogForCustomView();
+        if (!dialog)
+            return nullptr;
+        for (int s = 0; s < dialog->channelTree()->topLevelItemCount(); ++s)
+            for (int b = 0; b < dialog->channelTree()->topLevelItem(s)->childCount(); ++b)
+                dialog->changeItemVisibility(dialog->channelTree()->topLevelItem(s)->child(b)->child(0));
+        dialog->checkAllParametersClicked();
+        dialog->clickedOkButton();
+        return fx.w->viewsController()->customViewEntry();
+    }
+
 private slots:
     void initTestCase() { QVERIFY(fx.setUpOnce()); }
     void cleanupTestCase() { fx.tearDownOnce(); }
@@ -121,12 +143,37 @@ private slots:
     }
     void cleanup() { fx.closeWindow(); }
 
+    void rampArchivedPointForPoint_data()
+    {
+        QTest::addColumn<QList<Target>>("systems");
+        QTest::addColumn<int>("ramped");  // which of them
+        QTest::addColumn<bool>("customView");
+        QTest::addColumn<QString>("setName");
+        QTest::newRow("mainframe") << QList<Target>{Mainframe} << 0 << false << "VSet";
+        // The crate entry and the custom view announce the value again: it
+        // is still archived once, under the board's own system.
+        const QList<Target> crate{CrateEntry, JoinedBoard};
+        QTest::newRow("joined VME board, in a custom view") << crate << 1 << true << "V0Set";
+        QTest::newRow("crate entry, in a custom view") << crate << 0 << true << "V0Set";
+    }
     // Every value of a ramp as the channel showed it is in the archive, in
-    // order, and a trend of the channel draws it.
+    // order, once, and a trend of the channel draws it.
     void rampArchivedPointForPoint()
     {
-        QSystemInterface *sys = connect(Mainframe);
-        QVERIFY(sys);
+        QFETCH(QList<Target>, systems);
+        QFETCH(int, ramped);
+        QFETCH(bool, customView);
+        QFETCH(QString, setName);
+        QList<QSystemInterface *> connected;
+        for (const Target &t : systems) {
+            connected.append(connect(t));
+            QVERIFY(connected.last());
+        }
+        const qint64 begin = QDateTime::currentMSecsSinceEpoch();
+        QSystemInterface *sys = connected.at(ramped);
+        id = vhw::findSystem(systems.at(ramped).argument.toStdString());
+        if (customView)
+            QVERIFY(makeCustomView());
         ORVEHVNode *ch = firstChannelOf(sys);
         QVERIFY(ch);
         ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));
@@ -139,7 +186,7 @@ private slots:
         const double target = start > 500 ? start - 400 : start + 400;
         vhw::setChannelParam(id, slot, channel, "RUp", 100);
         vhw::setChannelParam(id, slot, channel, "RDwn", 100);
-        vhw::setChannelParam(id, slot, channel, "VSet", target);
+        vhw::setChannelParam(id, slot, channel, setName.toStdString(), target);
         // One physics step at a time, each value seen before the next: what
         // the channel showed, value for value.
         QVector<double> shown;
@@ -154,17 +201,27 @@ private slots:
         QVERIFY2(shown.size() >= 30, qPrintable(QString::number(shown.size())));
         QVERIFY(hooks()->archive()->flush());
         ArchiveReader r(hooks()->archive()->path());
-        const ItemKey key{QStringLiteral("Sys"), slot, channel, QStringLiteral("VMon")};
-        QVector<double> stored = valuesOf(r.samples(key, 0, QDateTime::currentMSecsSinceEpoch()));
-        // The value before the ramp may have come before the first change.
-        while (!stored.isEmpty() && !shown.isEmpty() && stored.first() != shown.first())
-            stored.removeFirst();
-        QCOMPARE(stored, shown);
+        const qint64 end = QDateTime::currentMSecsSinceEpoch();
+        for (QSystemInterface *other : fx.w->connections()->systems()) {
+            // A board of a crate is kept by its place in the crate (the
+            // boards of one crate share the crate's name).
+            const int place = slot + qMax(other->crateOffset(), 0);
+            const ItemKey key{other->systemNode()->name(), place, channel, QStringLiteral("VMon")};
+            QVector<double> stored = valuesOf(r.samples(key, begin, end));
+            if (other != sys) {
+                QVERIFY2(stored.isEmpty(), qPrintable(key.system));
+                continue;
+            }
+            // The value before the ramp may have come before the first change.
+            while (!stored.isEmpty() && !shown.isEmpty() && stored.first() != shown.first())
+                stored.removeFirst();
+            QCOMPARE(stored, shown);
+        }
 
         // The channel's row chosen: VMon and IMon; its VSet cell: VSet.
         QTableWidget *table = vmon->tableWidget();
         table->clearSelection();
-        table->selectRow(table->row(ch->parameter(QStringLiteral("VSet"))));
+        table->selectRow(table->row(ch->parameter(setName)));
         QTrendWindow *trend = hooks()->openTrend();
         QVERIFY(trend);
         QCOMPARE(trend->channelCount(), 2);
@@ -174,11 +231,11 @@ private slots:
         QCOMPARE(trend->series(0)->at(trend->series(0)->count() - 1).y(), shown.last());
         trend->close();
         table->clearSelection();
-        ch->parameter(QStringLiteral("VSet"))->setSelected(true);
+        ch->parameter(setName)->setSelected(true);
         trend = hooks()->openTrend();
         QVERIFY(trend);
         QCOMPARE(trend->channelCount(), 1);
-        QCOMPARE(trend->series(0)->name(), QStringLiteral("%0 VSet").arg(shownName(ch)));
+        QCOMPARE(trend->series(0)->name(), QStringLiteral("%0 %1").arg(shownName(ch), setName));
         QCOMPARE(trend->series(0)->at(trend->series(0)->count() - 1).y(), target);
         trend->close();
         // Nothing chosen: the operator is told what to do.

@@ -8,6 +8,7 @@
 
 #include "tests/support/LiveWindow.h"
 #include "tests/support/MessageBoxDriver.h"
+#include "tests/views/ViewsTestSupport.h"
 
 #include "app/ViewsController.h"
 #include "logging/QLogDialog.h"
@@ -32,26 +33,12 @@
 #include <QtTest>
 
 using live_test::MessageBoxDriver;
+using namespace views_test;
 
 namespace {
 
 const char *const Mainframe = "192.0.2.10";
 const char *const SmallMainframe = "192.0.2.11";
-
-void clickCell(QTableWidget *t, int row, int column)
-{
-    QTableWidgetItem *item = t->item(row, column);
-    t->scrollToItem(item);
-    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(item).center());
-}
-
-QTableWidget *tripTable(QTripHandlingDialog *d, int slot)
-{
-    for (QTableWidget *t : d->tripTables())
-        if (t->property("slotNr").toInt() == slot)
-            return t;
-    return nullptr;
-}
 
 } // namespace
 
@@ -149,48 +136,34 @@ private slots:
         QVERIFY(sys);
         QPointer<QSystemInterface> alive(sys);
         QPointer<QDialog> d;
-        std::function<void()> ok;
+        const char *ok = "clickedOkButton";
         if (dialog == "log") {
-            auto *panel = qobject_cast<QSystemInformations *>(sys->systemCommandsPanel());
-            panel->button("LOG")->click();
+            qobject_cast<QSystemInformations *>(sys->systemCommandsPanel())->button("LOG")->click();
             auto *log = fx.w->findChild<QLogDialog *>();
             QVERIFY(log);
             // A channel of the board that goes, and a parameter.
             auto *tree = log->findChild<QTreeWidget *>("channelTree");
-            QTreeWidgetItem *lastBoard = tree->topLevelItem(tree->topLevelItemCount() - 1);
-            log->changeItemVisibility(lastBoard->child(0));
+            log->changeItemVisibility(tree->topLevelItem(tree->topLevelItemCount() - 1)->child(0));
             log->findChild<QListWidget *>("parameterList")->item(0)->setSelected(true);
             d = log;
-            ok = [log = QPointer<QLogDialog>(log)] {
-                if (log)
-                    log->okButtonClicked();
-            };
+            ok = "okButtonClicked";
         } else if (dialog == "new group") {
             auto *create = qobject_cast<QCreateSetGroupsDialog *>(
                 fx.w->viewsController()->createDialogForGroupSettings());
             QVERIFY(create);
             create->parameterCombo()->setCurrentText("VSet");
             d = create;
-            ok = [create = QPointer<QCreateSetGroupsDialog>(create)] {
-                if (create)
-                    create->clickedOkButton();
-            };
         } else {
-            QWidget *opened = dialog == "configure" ? fx.w->viewsController()->createConfigureTableDialog(0)
-                                                    : fx.w->viewsController()->createDialogForCustomView();
-            auto *view = qobject_cast<QViewSelectionDialog *>(opened);
-            QVERIFY(view);
-            d = view;
-            ok = [view = QPointer<QViewSelectionDialog>(view)] {
-                if (view)
-                    view->clickedOkButton();
-            };
+            d = qobject_cast<QViewSelectionDialog *>(dialog == "configure"
+                                                         ? fx.w->viewsController()->createConfigureTableDialog(0)
+                                                         : fx.w->viewsController()->createDialogForCustomView());
         }
-        QVERIFY(d->isVisible());
+        QVERIFY(d && d->isVisible());
 
         change(how, sys);
         QTRY_VERIFY_WITH_TIMEOUT(changed(how, sys, alive), 10000);
-        ok();
+        if (d)
+            QVERIFY(QMetaObject::invokeMethod(d, ok));
         QTRY_VERIFY_WITH_TIMEOUT(!d, 5000);
         if (how == "lost")
             QVERIFY(driver.texts().value(0).contains("no longer connected"));

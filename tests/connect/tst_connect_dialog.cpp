@@ -158,33 +158,6 @@ private slots:
         QCOMPARE(storedKeys(), QStringList({ "lastConnType", "lastCustName", "lastPSType" }));
     }
 
-    void ipFieldsRefuseBadAddresses()
-    {
-        const auto d = keptDialog(&connector, 0);
-        auto *ok = child<QPushButton>(d.get(), "okButton");
-        QTest::keyClicks(child<QLineEdit>(d.get(), "Username"), "admin");
-        QTest::keyClicks(child<QLineEdit>(d.get(), "Password"), "pw");
-        QCOMPARE(child<QLineEdit>(d.get(), "Password")->echoMode(), QLineEdit::Password);
-
-        typeIp(d.get(), { "0", "0", "0", "0" });
-        QVERIFY(!ok->isEnabled());
-        typeIp(d.get(), { "192", "168", "0", "10" });
-        QVERIFY(ok->isEnabled());
-
-        // Typing past 255 or letters is refused by the field itself.
-        QLineEdit *last = ipFields(d.get())[3];
-        last->clear();
-        QTest::keyClicks(last, "256");
-        QCOMPARE(last->text(), QString("25"));
-        last->clear();
-        QTest::keyClicks(last, "x9");
-        QCOMPARE(last->text(), QString("9"));
-
-        // Without the password OK goes off again.
-        child<QLineEdit>(d.get(), "Password")->clear();
-        QVERIFY(!ok->isEnabled());
-    }
-
     // Escape and an incomplete Return connect and store nothing.
     void returnAcceptsOnlyWhileOkIsEnabled()
     {
@@ -326,19 +299,38 @@ private slots:
         QCOMPARE(connector.calls[0].argument, QString("COM3_9600_8_0_0_0"));
     }
 
+    // A mainframe: the address fields refuse what is no address and OK waits
+    // for the password; OK stores the values (under the keys earlier settings
+    // were stored under, never the password) the next opening starts from.
     void mainframeValuesRestoredOnNextOpen()
     {
         {
             QPointer<QConnectDialog> d = openDialog(&connector, 0);
+            auto *ok = child<QPushButton>(d, "okButton");
+            QLineEdit *password = child<QLineEdit>(d, "Password");
             QTest::keyClicks(child<QLineEdit>(d, "editCustName"), "North");
-            typeIp(d, { "192", "168", "0", "10" });
             QTest::keyClicks(child<QLineEdit>(d, "Username"), "admin");
-            QTest::keyClicks(child<QLineEdit>(d, "Password"), "s3cret");
-            QTest::mouseClick(child<QPushButton>(d, "okButton"), Qt::LeftButton);
+            QTest::keyClicks(password, "s3cret");
+            QCOMPARE(password->echoMode(), QLineEdit::Password);
+            typeIp(d, { "0", "0", "0", "0" });
+            QVERIFY(!ok->isEnabled());
+            // Typing past 255 or letters is refused by the field itself.
+            typeIp(d, { "192", "168", "0", "256" });
+            QCOMPARE(ipFields(d)[3]->text(), QString("25"));
+            typeIp(d, { "192", "168", "0", "x9" });
+            QCOMPARE(ipFields(d)[3]->text(), QString("9"));
+            QVERIFY(ok->isEnabled());
+            password->clear();
+            QVERIFY(!ok->isEnabled());
+            QTest::keyClicks(password, "s3cret");
+            typeIp(d, { "192", "168", "0", "10" });
+            QTest::mouseClick(ok, Qt::LeftButton);
             QTRY_VERIFY(d.isNull());
         }
         QCOMPARE(connector.calls.size(), 1);
         QCOMPARE(connector.calls[0].password, QString("s3cret"));
+        QCOMPARE(storedKeys(), QStringList({ "MF3300_lastIpAddress", "MF3300_lastUserName",
+                                             "lastConnType", "lastCustName", "lastPSType" }));
         for (const QString &k : storedKeys())
             QVERIFY2(!storedValue(k).toString().contains("s3cret"), qPrintable(k));
 
@@ -569,20 +561,6 @@ private slots:
         ConnectionValues bad = values(PsType::VmeHv, VmeLink::Usb);
         bad.optRows = { row("", 0, 0, "xyz") };
         QVERIFY(requests(bad, "x").isEmpty());
-    }
-
-    void settingsMainframeKeys()
-    {
-        ConnectionValues v = values(PsType::MF3300, 0);
-        v.ipAddress = "192.168.0.10";
-        v.userName = "admin";
-        v.password = "do-not-store";
-        ConnectionSettings::saveTypeValues(v);
-        ConnectionSettings::saveNameAndType("North crate", PsType::MF3300);
-
-        // The key names are those earlier settings were stored under.
-        QCOMPARE(storedKeys(), QStringList({ "MF3300_lastIpAddress", "MF3300_lastUserName",
-                                             "lastConnType", "lastCustName", "lastPSType" }));
     }
 
     void settingsRowsAndStaleRows()

@@ -136,9 +136,11 @@ private slots:
         QCOMPARE(boardParam.value().value.toInt(), 5);
     }
 
+    // A cell being typed into keeps the text; the "Pw" cell colour (the row
+    // header it drives: tst_channel_table::rowColoursAndPowerHeader).
     void editedCellIsProtected()
     {
-        QTableWidget table(1, 3);
+        QTableWidget table(1, 4);
         QTableWidget customView(1, 1);
         // Declared after the tables: a node leaves its table when deleted.
         std::unique_ptr<ORVEHVNode> vset(makeParam(QStringLiteral("VSet")));
@@ -178,29 +180,15 @@ private slots:
         table.setCurrentItem(pw.get());
         pw->setValue(NodeValue(QVariant(true), ValueOk));
         QCOMPARE(pw->text(), QStringLiteral("On "));
-    }
-
-    // The "Pw" cell colour; the row header it drives is checked in
-    // tst_channel_table::rowColoursAndPowerHeader.
-    void pwColouring()
-    {
-        QTableWidget table(3, 1);
-        std::unique_ptr<ORVEHVNode> pw(makeParam(QStringLiteral("Pw"), DataOnOff));
-        addMeta(pw.get(), QStringLiteral("Onstate"), QStringLiteral("On"));
-        addMeta(pw.get(), QStringLiteral("Offstate"), QStringLiteral("Off"));
-        table.setItem(2, 0, pw.get());
-
-        pw->setValue(NodeValue(QVariant(1u), ValueOk));
         QCOMPARE(pw->foreground().color(), QColor(53, 169, 18));
         QCOMPARE(pw->font().weight(), QFont::Bold);
         QCOMPARE(pw->mirror()->foreground().color(), QColor(53, 169, 18));
         pw->setValue(NodeValue(QVariant(0u), ValueOk));
         QCOMPARE(pw->foreground().color(), QColor(Qt::black));
         QCOMPARE(pw->font().weight(), QFont::Normal);
-
         // Any other on/off parameter is not coloured.
         std::unique_ptr<ORVEHVNode> other(makeParam(QStringLiteral("PDwn"), DataOnOff));
-        table.setItem(0, 0, other.get());
+        table.setItem(0, 3, other.get());
         other->setValue(NodeValue(QVariant(1u), ValueOk));
         QVERIFY(other->foreground().color() != QColor(53, 169, 18));
     }

@@ -262,16 +262,11 @@ private slots:
         QCOMPARE(name->text(), QStringLiteral("BEAM-L "));
         QCOMPARE(QString::fromStdString(vhw::channelName(sys, 0, 0)), QStringLiteral("BEAM-L"));
 
-        // A text property longer than its 80-byte buffer: refused, nothing sent.
-        ORVEHVNode *gw = s->node->parameter(QStringLiteral("IPGw"));
+        // A text property filling its 80-byte buffer (one longer is refused
+        // as the name above: tst_parameter_codec).
         const QString fits(79, QLatin1Char('g'));
-        QCOMPARE(gw->writeValue(fits), 0);
+        QCOMPARE(s->node->parameter(QStringLiteral("IPGw"))->writeValue(fits), 0);
         QCOMPARE(QString::fromStdString(vhw::sysPropText(sys, "IPGw")), fits);
-        vhw::resetLibraryCallCount();
-        QCOMPARE(gw->writeValue(QString(80, QLatin1Char('h'))), ORVEHV_ERR_OUT_OF_RANGE);
-        QCOMPARE(vhw::libraryCallCount(), uint64_t(0));
-        QCOMPARE(gw->value().status, 3);
-        QCOMPARE(gw->value().value.toString(), fits);
 
         // Text channel parameters other than "Name" are never written.
         QVariant v(QStringLiteral("x"));

@@ -13,67 +13,61 @@
 
 namespace {
 
-void meta(ORVEHVNode *n, const QString &name, const QVariant &value)
-{
-    n->addProperty(ORVEHVNodeProperty(name, name == QLatin1String("Enum") ? 9 : 6, NodeValue(value, ValueOk)));
-}
-
-ORVEHVNode *node(const QString &name, int kind, int dataType, int libraryType)
-{
-    auto *n = new ORVEHVNode;
-    n->initialise(name, kind);
-    n->setDataType(dataType);
-    n->setLibraryType(libraryType);
-    n->setAccessMode(AccessReadWrite);
-    return n;
-}
-
-// The items of the table below, as discovery makes them from the virtual
-// hardware's channel parameters and system properties.
+// The items of the tables below, as discovery makes them from the virtual
+// hardware's channel parameters and system properties: limits are Minval
+// and Maxval, texts the on and off states or the enumeration.
 ORVEHVNode *makeNode(const QString &key)
 {
-    ORVEHVNode *n = nullptr;
-    if (key == "VSet") {
-        n = node("VSet", KindChannelParameter, DataFloat, ORVEHV_PARAM_NUMERIC);
-        meta(n, "Minval", 0.0f);
-        meta(n, "Maxval", 2000.0f);
-        n->setDecimals(1);
-    } else if (key == "TripInt" || key == "TripInt32") {
-        n = node("TripInt", KindChannelParameter, DataInt32, ORVEHV_PARAM_BINARY);
-        meta(n, "Minval", 0.0f);
-        meta(n, "Maxval", key == "TripInt" ? 4095.0f : 4294967295.0f);
-    } else if (key == "Pw") {
-        n = node("Pw", KindChannelParameter, DataOnOff, ORVEHV_PARAM_ONOFF);
-        meta(n, "Onstate", "On");
-        meta(n, "Offstate", "Off");
-    } else if (key == "PDwn") {
-        n = node("PDwn", KindChannelParameter, DataEnum, ORVEHV_PARAM_ENUM);
-        meta(n, "Minval", 0.0f);
-        meta(n, "Maxval", 1.0f);
-        meta(n, "Enum", QStringList{"Kill", "Ramp"});
-    } else if (key == "Mode") {
-        n = node("Mode", KindBoardParameter, DataEnum, ORVEHV_PARAM_ENUM);
-        meta(n, "Minval", 1.0f);
-        meta(n, "Maxval", 3.0f);
-        meta(n, "Enum", QStringList{"A", "B", "C"});
-    } else if (key == "Name") {
-        n = node("Name", KindChannelParameter, DataText, ORVEHV_PARAM_STRING);
-    } else if (key == "IPGw") {
-        n = node("IPGw", KindSystemProperty, DataText, ORVEHV_SYSPROP_STR);
-    } else if (key == "int32") {
-        n = node("Socket", KindSystemProperty, DataInt32, ORVEHV_SYSPROP_INT4);
-    } else if (key == "int16") {  // library type 4 on a property is no bit field
-        n = node("Offset", KindSystemProperty, DataInt16, ORVEHV_SYSPROP_INT2);
-    } else if (key == "uint32") {
-        n = node("HighFreq", KindSystemProperty, DataUInt32, ORVEHV_SYSPROP_UINT4);
-    } else if (key == "uint16") {  // library type 2 on a property is no status word
-        n = node("GenSignCfg", KindSystemProperty, DataUInt16, ORVEHV_SYSPROP_UINT2);
-    } else if (key == "bool") {
-        n = node("LowFanEnable", KindSystemProperty, DataOnOff, ORVEHV_SYSPROP_BOOL);
-    } else if (key == "real") {
-        n = node("PWVoltage", KindSystemProperty, DataFloat, ORVEHV_SYSPROP_REAL);
+    struct Item
+    {
+        const char *key, *name;
+        int kind, dataType, libraryType;
+        QList<float> limits;
+        QStringList texts;
+    };
+    static const QList<Item> items = {
+        {"VSet", "VSet", KindChannelParameter, DataFloat, ORVEHV_PARAM_NUMERIC, {0, 2000}, {}},
+        {"TripInt", "TripInt", KindChannelParameter, DataInt32, ORVEHV_PARAM_BINARY, {0, 4095}, {}},
+        {"TripInt32", "TripInt", KindChannelParameter, DataInt32, ORVEHV_PARAM_BINARY, {0, 4294967295.0f}, {}},
+        {"Pw", "Pw", KindChannelParameter, DataOnOff, ORVEHV_PARAM_ONOFF, {}, {"On", "Off"}},
+        {"PDwn", "PDwn", KindChannelParameter, DataEnum, ORVEHV_PARAM_ENUM, {0, 1}, {"Kill", "Ramp"}},
+        {"Mode", "Mode", KindBoardParameter, DataEnum, ORVEHV_PARAM_ENUM, {1, 3}, {"A", "B", "C"}},
+        {"Name", "Name", KindChannelParameter, DataText, ORVEHV_PARAM_STRING, {}, {}},
+        {"IPGw", "IPGw", KindSystemProperty, DataText, ORVEHV_SYSPROP_STR, {}, {}},
+        {"int32", "Socket", KindSystemProperty, DataInt32, ORVEHV_SYSPROP_INT4, {}, {}},
+        // library type 4 on a property is no bit field, type 2 no status word
+        {"int16", "Offset", KindSystemProperty, DataInt16, ORVEHV_SYSPROP_INT2, {}, {}},
+        {"uint32", "HighFreq", KindSystemProperty, DataUInt32, ORVEHV_SYSPROP_UINT4, {}, {}},
+        {"uint16", "GenSignCfg", KindSystemProperty, DataUInt16, ORVEHV_SYSPROP_UINT2, {}, {}},
+        {"bool", "LowFanEnable", KindSystemProperty, DataOnOff, ORVEHV_SYSPROP_BOOL, {}, {}},
+        {"real", "PWVoltage", KindSystemProperty, DataFloat, ORVEHV_SYSPROP_REAL, {}, {}},
+    };
+    auto meta = [](ORVEHVNode *n, const QString &name, const QVariant &value) {
+        n->addProperty(ORVEHVNodeProperty(name, name == QLatin1String("Enum") ? 9 : 6, NodeValue(value, ValueOk)));
+    };
+    for (const Item &i : items) {
+        if (key != QLatin1String(i.key))
+            continue;
+        auto *n = new ORVEHVNode;
+        n->initialise(i.name, i.kind);
+        n->setDataType(i.dataType);
+        n->setLibraryType(i.libraryType);
+        n->setAccessMode(AccessReadWrite);
+        if (!i.limits.isEmpty()) {
+            meta(n, "Minval", i.limits.at(0));
+            meta(n, "Maxval", i.limits.at(1));
+        }
+        if (i.dataType == DataEnum)
+            meta(n, "Enum", i.texts);
+        else if (!i.texts.isEmpty()) {
+            meta(n, "Onstate", i.texts.at(0));
+            meta(n, "Offstate", i.texts.at(1));
+        }
+        if (key == QLatin1String("VSet"))
+            n->setDecimals(1);
+        return n;
     }
-    return n;
+    return nullptr;
 }
 
 } // namespace
@@ -207,25 +201,23 @@ private slots:
         QTest::addColumn<QVariant>("given");
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("onoff bool") << "Pw" << QVariant(false) << QVariant(false) << QString();
-        QTest::newRow("onoff 1") << "Pw" << QVariant(1) << QVariant(true) << QString();
-        QTest::newRow("onoff 2^32+1") << "Pw" << QVariant(4294967297LL) << QVariant()
-                                      << "4294967297 is neither on nor off (On, Off, 1, 0)";
-        QTest::newRow("bits read back negative") << "TripInt32" << QVariant(-1) << QVariant(-1) << QString();
-        QTest::newRow("bits 2^32") << "TripInt32" << QVariant(4294967296LL) << QVariant()
-                                   << "4294967296 does not fit 32 bits (0 to 4294967295)";
-        QTest::newRow("bits above Maxval") << "TripInt" << QVariant(4096) << QVariant()
-                                           << "4096 is out of range (00000000 to 00000FFF)";
-        QTest::newRow("float") << "VSet" << QVariant(12.5) << QVariant(12.5f) << QString();
-        QTest::newRow("float infinity") << "VSet" << QVariant(qInf()) << QVariant() << "\"inf\" is not a number";
-        QTest::newRow("uint16 70000") << "uint16" << QVariant(70000) << QVariant()
-                                      << "70000 does not fit an unsigned 16-bit value (0 to 65535)";
-        QTest::newRow("uint16 fraction") << "uint16" << QVariant(2.5) << QVariant() << "2.5 is not a whole number";
-        QTest::newRow("enum") << "PDwn" << QVariant(1) << QVariant(1) << QString();
-        QTest::newRow("enum above") << "PDwn" << QVariant(5) << QVariant() << "5 is not one of Kill, Ramp (or 0 to 1)";
-        QTest::newRow("text from number") << "Name" << QVariant(5) << QVariant(QStringLiteral("5")) << QString();
-        QTest::newRow("text of an editor") << "TripInt" << QVariant(QStringLiteral("00000104")) << QVariant(0x104)
-                                           << QString();
+        auto row = [](const char *row, const char *item, const QVariant &given, const QVariant &v, const QString &reason) {
+            QTest::newRow(row) << QString(item) << given << v << reason;
+        };
+        row("onoff bool", "Pw", false, false, "");
+        row("onoff 1", "Pw", 1, true, "");
+        row("onoff 2^32+1", "Pw", 4294967297LL, {}, "4294967297 is neither on nor off (On, Off, 1, 0)");
+        row("bits read back negative", "TripInt32", -1, -1, "");
+        row("bits 2^32", "TripInt32", 4294967296LL, {}, "4294967296 does not fit 32 bits (0 to 4294967295)");
+        row("bits above Maxval", "TripInt", 4096, {}, "4096 is out of range (00000000 to 00000FFF)");
+        row("float", "VSet", 12.5, 12.5f, "");
+        row("float infinity", "VSet", qInf(), {}, "\"inf\" is not a number");
+        row("uint16 70000", "uint16", 70000, {}, "70000 does not fit an unsigned 16-bit value (0 to 65535)");
+        row("uint16 fraction", "uint16", 2.5, {}, "2.5 is not a whole number");
+        row("enum", "PDwn", 1, 1, "");
+        row("enum above", "PDwn", 5, {}, "5 is not one of Kill, Ramp (or 0 to 1)");
+        row("text from number", "Name", 5, QStringLiteral("5"), "");
+        row("text of an editor", "TripInt", QStringLiteral("00000104"), 0x104, "");
     }
 
     void convert()

@@ -29,40 +29,21 @@ using namespace history_test;
 
 namespace {
 
-struct Target
-{
-    int type, link;
-    QString argument, user, password;
-};
-
-const Target Mainframe{2, 0, "192.0.2.10", "admin", "admin"};
-const Target Nim{6, 0, "192.0.2.40_1", "", ""};
-const Target Brisk{13, 0, "192.0.2.60", "", ""};
 // Two VME HV boards of one bridge: the first is the crate entry, the second
 // joins it (the crate re-announces the joined board's values).
-const Target CrateEntry{5, 3, "0_0_C0", "Board00", ""};
-const Target JoinedBoard{5, 3, "0_0_C1", "Board01", ""};
+const LiveTarget CrateEntry{5, 3, "0_0_C0", "Board00", ""};
+const LiveTarget JoinedBoard{5, 3, "0_0_C1", "Board01", ""};
 
 HistoryHooks *hooks() { return HistoryHooks::instance(); }
 
-// The journal entries that match, oldest first.
-QList<JournalEntry> entries(JournalKind kind, JournalEvent event)
+// The journal entries that match and are newer than `afterId`, oldest first.
+QList<JournalEntry> entriesAfter(qint64 afterId, JournalKind kind, JournalEvent event)
 {
     QList<JournalEntry> out;
     JournalModel *j = hooks()->journal();
     for (int r = 0; r < j->rowCount(); ++r)
-        if (j->entry(r).kind == kind && j->entry(r).event == event)
+        if (j->entry(r).kind == kind && j->entry(r).event == event && j->entry(r).id > afterId)
             out.append(j->entry(r));
-    return out;
-}
-
-// Entries newer than `afterId`.
-QList<JournalEntry> entriesAfter(qint64 afterId, JournalKind kind, JournalEvent event)
-{
-    QList<JournalEntry> out;
-    for (const JournalEntry &e : entries(kind, event))
-        if (e.id > afterId)
-            out.append(e);
     return out;
 }
 
@@ -100,8 +81,7 @@ ORVEHVNode *firstChannelOf(QSystemInterface *sys)
 
 } // namespace
 
-Q_DECLARE_METATYPE(Target)
-Q_DECLARE_METATYPE(QList<Target>)
+Q_DECLARE_METATYPE(QList<live_test::LiveTarget>)
 Q_DECLARE_METATYPE(vhw::ChannelFault)
 
 class TestHistoryLive : public QObject
@@ -109,15 +89,7 @@ class TestHistoryLive : public QObject
     Q_OBJECT
 private:
     WindowFixture fx;
-    int id = -1;
-
-    QSystemInterface *connect(const Target &t)
-    {
-        QSystemInterface *sys = connectLive(fx.w, t.type, t.link, t.argument, QStringLiteral("Sys"), t.user,
-                                            t.password);
-        id = vhw::findSystem(t.argument.toStdString());
-        return sys;
-    }
+    const int &id = fx.id;
 
     // The custom view of the first channel of every board listed.
     QSystemInterface *makeCustomView()
@@ -145,14 +117,14 @@ private slots:
 
     void rampArchivedPointForPoint_data()
     {
-        QTest::addColumn<QList<Target>>("systems");
+        QTest::addColumn<QList<LiveTarget>>("systems");
         QTest::addColumn<int>("ramped");  // which of them
         QTest::addColumn<bool>("customView");
         QTest::addColumn<QString>("setName");
-        QTest::newRow("mainframe") << QList<Target>{Mainframe} << 0 << false << "VSet";
+        QTest::newRow("mainframe") << QList<LiveTarget>{Mainframe} << 0 << false << "VSet";
         // The crate entry and the custom view announce the value again: it
         // is still archived once, under the board's own system.
-        const QList<Target> crate{CrateEntry, JoinedBoard};
+        const QList<LiveTarget> crate{CrateEntry, JoinedBoard};
         QTest::newRow("joined VME board, in a custom view") << crate << 1 << true << "V0Set";
         QTest::newRow("crate entry, in a custom view") << crate << 0 << true << "V0Set";
     }
@@ -160,18 +132,18 @@ private slots:
     // order, once, and a trend of the channel draws it.
     void rampArchivedPointForPoint()
     {
-        QFETCH(QList<Target>, systems);
+        QFETCH(QList<LiveTarget>, systems);
         QFETCH(int, ramped);
         QFETCH(bool, customView);
         QFETCH(QString, setName);
         QList<QSystemInterface *> connected;
-        for (const Target &t : systems) {
-            connected.append(connect(t));
+        for (const LiveTarget &t : systems) {
+            connected.append(fx.connect(t));
             QVERIFY(connected.last());
         }
         const qint64 begin = QDateTime::currentMSecsSinceEpoch();
         QSystemInterface *sys = connected.at(ramped);
-        id = vhw::findSystem(systems.at(ramped).argument.toStdString());
+        fx.id = vhw::findSystem(systems.at(ramped).argument.toStdString());
         if (customView)
             QVERIFY(makeCustomView());
         ORVEHVNode *ch = firstChannelOf(sys);
@@ -247,7 +219,7 @@ private slots:
 
     void conditionRaisedAndCleared_data()
     {
-        QTest::addColumn<Target>("target");
+        QTest::addColumn<LiveTarget>("target");
         QTest::addColumn<vhw::ChannelFault>("fault");
         QTest::addColumn<QString>("condition");
         QTest::newRow("mainframe trip") << Mainframe << vhw::ChannelFault::Tripped << "I-Tripped";
@@ -258,10 +230,10 @@ private slots:
     }
     void conditionRaisedAndCleared()
     {
-        QFETCH(Target, target);
+        QFETCH(LiveTarget, target);
         QFETCH(vhw::ChannelFault, fault);
         QFETCH(QString, condition);
-        QSystemInterface *sys = connect(target);
+        QSystemInterface *sys = fx.connect(target);
         QVERIFY(sys);
         ORVEHVNode *ch = firstChannelOf(sys);
         const QString name = shownName(ch);
@@ -292,9 +264,9 @@ private slots:
         // finds the channel in its table.
         fx.closeWindow();
         QVERIFY(fx.openWindow());
-        sys = connect(target);
+        sys = fx.connect(target);
         bool found = false;
-        for (const JournalEntry &e : entries(JournalKind::Channel, JournalEvent::Raised))
+        for (const JournalEntry &e : entriesAfter(0, JournalKind::Channel, JournalEvent::Raised))
             found = found || (e.id == raised.id && e.text == condition && e.channelName == name);
         QVERIFY(found);
         QJournalDock *dock = hooks()->journalDock();
@@ -308,9 +280,11 @@ private slots:
         QTRY_VERIFY(channelSelected(sys, firstChannelOf(sys)));
     }
 
-    void boardConditionJournaled()
+    // A board's condition is journaled raised and cleared; a lost
+    // connection, with its system.
+    void boardConditionAndLostConnectionJournaled()
     {
-        QSystemInterface *sys = connect(Mainframe);
+        QSystemInterface *sys = fx.connect(Mainframe);
         QVERIFY(sys);
         const int slot = firstChannelOf(sys)->slot();
         const qint64 since = lastId();
@@ -320,6 +294,10 @@ private slots:
         QCOMPARE(entriesAfter(since, JournalKind::Board, JournalEvent::Raised).first().board, slot);
         QCOMPARE(vhw::setBoardFault(id, slot, vhw::BoardFault::OverTemperature, false), ORVEHV_OK);
         QTRY_VERIFY_WITH_TIMEOUT(!entriesAfter(since, JournalKind::Board, JournalEvent::Cleared).isEmpty(), 5000);
+
+        QCOMPARE(vhw::dropEventConnection(id), ORVEHV_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).size(), 1, 5000);
+        QCOMPARE(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).first().system, QStringLiteral("Sys"));
     }
 
     void commandJournaledWithResult_data()
@@ -338,7 +316,7 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(int, event);
         QFETCH(QString, text);
-        QSystemInterface *sys = connect(Mainframe);
+        QSystemInterface *sys = fx.connect(Mainframe);
         QVERIFY(sys);
         if (!fault.isEmpty())
             QCOMPARE(vhw::failWrite(id, fault.toStdString(), ORVEHV_ERR_DEVICE), ORVEHV_OK);
@@ -356,7 +334,7 @@ private slots:
 
     void refusedWriteJournaled()
     {
-        QSystemInterface *sys = connect(Mainframe);
+        QSystemInterface *sys = fx.connect(Mainframe);
         QVERIFY(sys);
         ORVEHVNode *ch = firstChannelOf(sys);
         ORVEHVNode *vset = ch->parameter(QStringLiteral("VSet"));
@@ -373,16 +351,6 @@ private slots:
         vhw::clearFaults(id);
         QCOMPARE(vset->writeValue(QVariant(124.0)), 0);
         QCOMPARE(entriesAfter(since, JournalKind::Write, JournalEvent::Failed).size(), 1);
-    }
-
-    void lostConnectionJournaled()
-    {
-        QSystemInterface *sys = connect(Mainframe);
-        QVERIFY(sys);
-        const qint64 since = lastId();
-        QCOMPARE(vhw::dropEventConnection(id), ORVEHV_OK);
-        QTRY_COMPARE_WITH_TIMEOUT(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).size(), 1, 5000);
-        QCOMPARE(entriesAfter(since, JournalKind::Connection, JournalEvent::Lost).first().system, QStringLiteral("Sys"));
     }
 
     // A damaged archive: one warning, and the program works as without
@@ -403,7 +371,7 @@ private slots:
         QVERIFY2(fx.messages.first().text.startsWith(QLatin1String("The history archive")),
                  qPrintable(fx.messages.first().text));
         QVERIFY(!hooks()->archive()->isAvailable());
-        QSystemInterface *sys = connect(Mainframe);
+        QSystemInterface *sys = fx.connect(Mainframe);
         QVERIFY(sys);
         ORVEHVNode *ch = firstChannelOf(sys);
         ORVEHVNode *vmon = ch->parameter(QStringLiteral("VMon"));

@@ -340,38 +340,32 @@ private slots:
 
     void everyOtherFamilyLogsAll_data()
     {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("link");
         QTest::addColumn<QString>("argument");
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("file");
-        QTest::newRow("VME HV board") << 5 << 3 << "0_0_C0" << "" << "" << "ORVEKEBODESK.log";
-        QTest::newRow("NIM unit") << 6 << 0 << "192.0.2.40_1" << "" << "" << "ORVEKEBODESK.log";
-        QTest::newRow("desktop unit, serial") << 6 << 5 << "COM3_9600_8_0_0_0" << "" << "" << "ORVEKEBODESK.log";
-        QTest::newRow("DK31XX") << 9 << 3 << "0_0_0" << "" << "" << "ORVEKEBODESK.log";
-        QTest::newRow("DK31XXE") << 11 << 0 << "192.0.2.50" << "" << "" << "ORVEKEBODESK.log";
-        QTest::newRow("BRISK HV") << 13 << 0 << "192.0.2.60" << "" << "" << "ORVEKEBOLog_Unit.log";
-        QTest::newRow("power supply boxes") << 13 << 0 << "127.0.0.1" << "admin" << "" << "ORVEKEBOLog_Unit.log";
-        QTest::newRow("B8181") << 16 << 0 << "192.0.2.20" << "admin" << "admin" << "ORVEKEBODESK.log";
-        QTest::newRow("PLEX") << 14 << 0 << "192.0.2.30" << "" << "" << "ORVEKEBODESK.log";
+        const QString shared = QStringLiteral("ORVEKEBODESK.log"), own = QStringLiteral("ORVEKEBOLog_Unit.log");
+        QTest::newRow("VME HV board") << "0_0_C0" << shared;
+        QTest::newRow("NIM unit") << "192.0.2.40_1" << shared;
+        QTest::newRow("desktop unit, serial") << "COM3_9600_8_0_0_0" << shared;
+        QTest::newRow("DK31XX") << "0_0_0" << shared;
+        QTest::newRow("DK31XXE") << "192.0.2.50" << shared;
+        QTest::newRow("BRISK HV") << "192.0.2.60" << own;
+        QTest::newRow("power supply boxes") << "127.0.0.1" << own;
+        QTest::newRow("B8181") << "192.0.2.20" << shared;
+        QTest::newRow("PLEX") << "192.0.2.30" << shared;
     }
     // Every system that is not a mainframe logs all its values as soon as
     // the panel's LOG button is on, without a selection: a change made on
     // the device and a write of the operator both reach the file.
     void everyOtherFamilyLogsAll()
     {
-        QFETCH(int, type);
-        QFETCH(int, link);
         QFETCH(QString, argument);
-        QFETCH(QString, user);
-        QFETCH(QString, password);
         QFETCH(QString, file);
-        const QString vset = type == 5 ? QStringLiteral("V0Set") : QStringLiteral("VSet"); // VME boards' name
         const QString log = fx.workDir.filePath(file);
         QFile::remove(log);
         QVERIFY(fx.openWindow());
-        QSystemInterface *sys = connectLive(fx.w, type, link, argument, QStringLiteral("Unit"), user, password);
+        const vhw::SystemInfo info = worldSystem(argument.toStdString());
+        const QString vset = info.systemType == 5 ? QStringLiteral("V0Set") : QStringLiteral("VSet"); // VME boards' name
+        QSystemInterface *sys = connectLive(fx.w, info.argument, QStringLiteral("Unit"));
         QVERIFY(sys);
         auto *panel = qobject_cast<QSystemInformations *>(sys->systemCommandsPanel());
         QVERIFY(panel && panel->button(QStringLiteral("LOG")));
@@ -386,8 +380,7 @@ private slots:
         const int bd = int(sys->systemNode()->children().indexOf(board));
         // The device changes a value by itself (the first board of each of
         // these systems sits in the device's slot 0) ...
-        const int id = vhw::findSystem(argument.toStdString(), type, link);
-        QCOMPARE(vhw::setChannelParam(id, 0, 1, vset.toStdString(), 123), ORVEHV_OK);
+        QCOMPARE(vhw::setChannelParam(info.id, 0, 1, vset.toStdString(), 123), ORVEHV_OK);
         QTRY_VERIFY2_WITH_TIMEOUT(channelLine("Unit", bd, 1, vset, "123").match(readAll(log)).hasMatch(),
                                   qPrintable(readAll(log)), 10000);
         // ... and the operator writes one.

@@ -4,7 +4,7 @@
 #define TESTS_ORVEHV_TESTSUPPORT_H
 
 #include "ORVEHVWrapper.h"
-#include "virtualhw/VirtualControl.h"
+#include "tests/support/World.h"
 
 #include <arpa/inet.h>
 #include <cstring>
@@ -81,6 +81,12 @@ inline int openSystem(const char *arg, int type, int link, const char *user = ""
     int h = -1;
     int rc = ORVEHV_InitSystem(type, link, arg, user, pass, &h);
     return rc == ORVEHV_OK ? h : -rc;
+}
+
+// The system opened with its own login: its handle, or minus the library's code.
+inline int openWorldSystem(const vhw::SystemInfo &s)
+{
+    return openSystem(s.argument.c_str(), s.systemType, s.linkType, s.user.c_str(), s.password.c_str());
 }
 
 // The crate map of a handle as plain lists (the library's lists released).

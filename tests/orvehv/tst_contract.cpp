@@ -36,44 +36,32 @@ private slots:
     }
     void cleanup() { ORVEHV_DeinitSystem(mf); }
 
-    // Every family opens through the program too; these rows are the logins
-    // and the argument forms.
+    // Every system of the world opens with its own login only (every family
+    // opens through the program too).
     void everyDefaultSystemOpensWithItsLoginOnly_data()
     {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("link");
         QTest::addColumn<QString>("arg");
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("pass");
-        QTest::addColumn<bool>("login");
-        QTest::newRow("mf3300") << 2 << 0 << "192.0.2.10" << "admin" << "admin" << true;
-        QTest::newRow("vme usb C0") << 5 << 3 << "0_0_C0" << "" << "" << false;
-        QTest::newRow("nim serial") << 6 << 5 << "COM3_9600_8_0_0_0" << "" << "" << false;
-        QTest::newRow("ps boxes") << 13 << 0 << "127.0.0.1" << "admin" << "" << true;
-        QTest::newRow("b8181") << 16 << 0 << "192.0.2.20" << "admin" << "admin" << true;
+        for (const vhw::SystemInfo &s : vhw::listSystems())
+            QTest::newRow(s.argument.c_str()) << QString::fromStdString(s.argument);
     }
     void everyDefaultSystemOpensWithItsLoginOnly()
     {
-        QFETCH(int, type);
-        QFETCH(int, link);
         QFETCH(QString, arg);
-        QFETCH(QString, user);
-        QFETCH(QString, pass);
-        QFETCH(bool, login);
-        const QByteArray a = arg.toLatin1(), u = user.toLatin1(), p = pass.toLatin1();
+        const vhw::SystemInfo s = worldSystem(arg.toStdString());
+        const char *a = s.argument.c_str(), *u = s.user.c_str(), *p = s.password.c_str();
+        const int type = s.systemType, link = s.linkType;
         int h = -1;
         // The argument is matched without regard to case.
         const QByteArray lower = arg.toLower().toLatin1();
-        QCOMPARE(ORVEHV_InitSystem(type, link, lower.constData(), u.constData(), p.constData(), &h), ORVEHV_OK);
+        QCOMPARE(ORVEHV_InitSystem(type, link, lower.constData(), u, p, &h), ORVEHV_OK);
         ORVEHV_DeinitSystem(h);
-        if (login) {
-            QCOMPARE(ORVEHV_InitSystem(type, link, a.constData(), "", "", &h), ORVEHV_ERR_LOGIN);
-            QCOMPARE(ORVEHV_InitSystem(type, link, a.constData(), u.constData(), "wrong", &h), ORVEHV_ERR_LOGIN);
-            QCOMPARE(ORVEHV_InitSystem(type, link, a.constData(), "someone", p.constData(), &h), ORVEHV_ERR_LOGIN);
+        if (s.hasLogin) {
+            QCOMPARE(ORVEHV_InitSystem(type, link, a, "", "", &h), ORVEHV_ERR_LOGIN);
+            QCOMPARE(ORVEHV_InitSystem(type, link, a, u, "wrong", &h), ORVEHV_ERR_LOGIN);
+            QCOMPARE(ORVEHV_InitSystem(type, link, a, "someone", p, &h), ORVEHV_ERR_LOGIN);
         }
         // Same argument over another link, or of another type, is another system.
-        QCOMPARE(ORVEHV_InitSystem(type, link == 7 ? 6 : 7, a.constData(), u.constData(), p.constData(), &h),
-                 ORVEHV_ERR_UNKNOWN_SYSTEM);
+        QCOMPARE(ORVEHV_InitSystem(type, link == 7 ? 6 : 7, a, u, p, &h), ORVEHV_ERR_UNKNOWN_SYSTEM);
     }
 
     void openingCodes()
@@ -284,20 +272,6 @@ private slots:
         QCOMPARE(ORVEHV_GetChName(mf, 0, 1, &c, names), ORVEHV_ERR_UNKNOWN_PARAM);
     }
 
-    void commandsPerFamily()
-    {
-        QCOMPARE(ORVEHV_ExecComm(mf, "BdClr"), ORVEHV_ERR_UNSUPPORTED);
-        QCOMPARE(ORVEHV_ExecComm(mf, "Explode"), ORVEHV_ERR_UNSUPPORTED);
-        QCOMPARE(ORVEHV_ExecComm(mf, nullptr), ORVEHV_ERR_BAD_ARGUMENT);
-        int brisk = openSystem("192.0.2.60", 13, 0);
-        QCOMPARE(ORVEHV_ExecComm(brisk, "ClearAlarm"), ORVEHV_ERR_UNSUPPORTED);
-        ORVEHV_DeinitSystem(brisk);
-        // NIM and VME channels are switched off by writes, not by commands.
-        int nim = openSystem("COM3_9600_8_0_0_0", 6, 5);
-        QCOMPARE(ORVEHV_ExecComm(nim, "Kill"), ORVEHV_ERR_UNSUPPORTED);
-        ORVEHV_DeinitSystem(nim);
-    }
-
     // ------------------------------------------------- channel behaviour
 
     void rampReachesSetVoltageInTime()
@@ -329,31 +303,25 @@ private slots:
     // The trip shows with the bit each family decodes as tripped.
     void tripAfterTripTime_data()
     {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("link");
         QTest::addColumn<QString>("arg");
-        QTest::addColumn<QString>("user");
         QTest::addColumn<int>("tripBit");
-        QTest::newRow("mf3300 I-Tripped") << 2 << 0 << "192.0.2.10" << "admin" << 9;
-        QTest::newRow("vme Trip") << 5 << 3 << "0_0_C0" << "" << 8;
-        QTest::newRow("nim Tripped") << 6 << 0 << "192.0.2.40_1" << "" << 7;
-        QTest::newRow("dk31xx Ovc") << 9 << 3 << "0_0_0" << "" << 3;
-        QTest::newRow("dk31xxe Tripped") << 11 << 0 << "192.0.2.50" << "" << 7;
-        QTest::newRow("brisk Tripped") << 13 << 0 << "192.0.2.60" << "" << 6;
-        QTest::newRow("plex") << 14 << 0 << "192.0.2.30" << "" << 9;
-        QTest::newRow("b8181 I-Tripped") << 16 << 0 << "192.0.2.20" << "admin" << 9;
+        QTest::newRow("mf3300 I-Tripped") << "192.0.2.10" << 9;
+        QTest::newRow("vme Trip") << "0_0_C0" << 8;
+        QTest::newRow("nim Tripped") << "192.0.2.40_1" << 7;
+        QTest::newRow("dk31xx Ovc") << "0_0_0" << 3;
+        QTest::newRow("dk31xxe Tripped") << "192.0.2.50" << 7;
+        QTest::newRow("brisk Tripped") << "192.0.2.60" << 6;
+        QTest::newRow("plex") << "192.0.2.30" << 9;
+        QTest::newRow("b8181 I-Tripped") << "192.0.2.20" << 9;
     }
     void tripAfterTripTime()
     {
-        QFETCH(int, type);
-        QFETCH(int, link);
         QFETCH(QString, arg);
-        QFETCH(QString, user);
         QFETCH(int, tripBit);
-        const QByteArray a = arg.toLatin1(), u = user.toLatin1();
-        int h = openSystem(a.constData(), type, link, u.constData(), u.constData());
+        const vhw::SystemInfo info = worldSystem(arg.toStdString());
+        const int type = info.systemType, sys = info.id;
+        const int h = openWorldSystem(info);
         QVERIFY(h > 0);
-        int sys = vhw::findSystem(a.toStdString(), type, link);
         QCOMPARE(setChFloat(h, 0, 0, type == 5 ? "V0Set" : "VSet", 400), ORVEHV_OK);
         QCOMPARE(setChFloat(h, 0, 0, "RUp", 400), ORVEHV_OK);
         QCOMPARE(setChFloat(h, 0, 0, "RDwn", 400), ORVEHV_OK);
@@ -418,8 +386,19 @@ private slots:
         QVERIFY(bit(chInt(mf, 0, 6, "Status"), 3));
     }
 
-    void commandsAct()
+    void commandsActPerFamily()
     {
+        QCOMPARE(ORVEHV_ExecComm(mf, "BdClr"), ORVEHV_ERR_UNSUPPORTED);
+        QCOMPARE(ORVEHV_ExecComm(mf, "Explode"), ORVEHV_ERR_UNSUPPORTED);
+        QCOMPARE(ORVEHV_ExecComm(mf, nullptr), ORVEHV_ERR_BAD_ARGUMENT);
+        int brisk = openSystem("192.0.2.60", 13, 0);
+        QCOMPARE(ORVEHV_ExecComm(brisk, "ClearAlarm"), ORVEHV_ERR_UNSUPPORTED);
+        ORVEHV_DeinitSystem(brisk);
+        // NIM and VME channels are switched off by writes, not by commands.
+        int nim = openSystem("COM3_9600_8_0_0_0", 6, 5);
+        QCOMPARE(ORVEHV_ExecComm(nim, "Kill"), ORVEHV_ERR_UNSUPPORTED);
+        ORVEHV_DeinitSystem(nim);
+
         int h = openSystem("192.0.2.50", 11, 0);
         QCOMPARE(setChFloat(h, 0, 1, "VSet", 100), ORVEHV_OK);
         QCOMPARE(ORVEHV_ExecComm(h, "GlobalOn"), ORVEHV_OK);
@@ -531,24 +510,19 @@ private slots:
     void supplyOffHoldsOutputsOff_data()
     {
         QTest::addColumn<QString>("argument");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("login");
         QTest::addColumn<int>("channelBit"); // -1: the family has no channel bit for it
         QTest::addColumn<int>("boardBit");
-        QTest::newRow("B8181") << "192.0.2.20" << 16 << "admin" << 14 << 0;
-        QTest::newRow("BRISK HV") << "192.0.2.60" << 13 << "" << -1 << 0;
+        QTest::newRow("B8181") << "192.0.2.20" << 14 << 0;
+        QTest::newRow("BRISK HV") << "192.0.2.60" << -1 << 0;
     }
 
     void supplyOffHoldsOutputsOff()
     {
         QFETCH(QString, argument);
-        QFETCH(int, type);
-        QFETCH(QString, login);
         QFETCH(int, channelBit);
         QFETCH(int, boardBit);
-        const QByteArray arg = argument.toLatin1(), user = login.toLatin1();
-        const int h = openSystem(arg.constData(), type, 0, user.constData(), user.constData());
-        const int sys = vhw::findSystem(arg.constData());
+        const vhw::SystemInfo info = worldSystem(argument.toStdString());
+        const int h = openWorldSystem(info), sys = info.id;
         QVERIFY(h > 0);
         const double volts = vhw::sysPropValue(sys, "PWVoltage");
         QVERIFY(volts > 40);

@@ -30,18 +30,6 @@ using namespace live_test;
 
 namespace {
 
-struct Target
-{
-    int type, link;
-    QString argument, user, password;
-};
-
-const Target Mainframe{2, 0, "192.0.2.10", "admin", "admin"};
-const Target Rack{16, 0, "192.0.2.20", "admin", "admin"};
-const Target Nim{6, 0, "192.0.2.40_1", "", ""};
-const Target Vme{5, 3, "0_0_C0", "", ""};
-const Target Brisk{13, 0, "192.0.2.60", "", ""};
-
 // Every channel "Pw" node of the system's tree (boards of a joined VME crate too).
 QList<ORVEHVNode *> powerNodes(const ORVEHVNode *system)
 {
@@ -80,8 +68,6 @@ QStringList buttonLabels()
 
 } // namespace
 
-Q_DECLARE_METATYPE(Target)
-
 class TestCommandsPanel : public QObject
 {
     Q_OBJECT
@@ -90,12 +76,11 @@ private:
     MainWindow *&w = fx.w;
     QList<OperatorMessage> &messages = fx.messages;
     std::function<int(const OperatorMessage &)> &answer = fx.answer;  // null: Yes to every box
-    int id = -1;  // the virtual system last connected
+    const int &id = fx.id;  // the virtual system last connected
 
-    QSystemInterface *connect(const Target &t)
+    QSystemInterface *connect(const LiveTarget &t)
     {
-        QSystemInterface *sys = connectLive(w, t.type, t.link, t.argument, QStringLiteral("Sys"), t.user, t.password);
-        id = vhw::findSystem(t.argument.toStdString());
+        QSystemInterface *sys = fx.connect(t);
         if (sys)
             if (auto *list = w->findChild<QCollapsibleWidget *>())
                 list->expandItem(sys->systemIndex());
@@ -115,7 +100,7 @@ private slots:
 
     void buttonsPerSystemType_data()
     {
-        QTest::addColumn<Target>("target");
+        QTest::addColumn<LiveTarget>("target");
         QTest::addColumn<QStringList>("present");
         QTest::newRow("mainframe") << Mainframe << QStringList{"KILL", "CLEAR\nALARM"};
         QTest::newRow("B8181") << Rack << buttonLabels().mid(0, 4) + QStringList{"GLOBAL\nOFF", "48V\nPW"};
@@ -128,7 +113,7 @@ private slots:
     // scripts open their dialogs.
     void buttonsPerSystemType()
     {
-        QFETCH(Target, target);
+        QFETCH(LiveTarget, target);
         QFETCH(QStringList, present);
         QSystemInterface *sys = connect(target);
         QVERIFY(sys);
@@ -172,7 +157,7 @@ private slots:
 
     void commandAskedThenCarriedOut_data()
     {
-        QTest::addColumn<Target>("target");
+        QTest::addColumn<LiveTarget>("target");
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("question");
         QTest::addColumn<bool>("yes");
@@ -223,7 +208,7 @@ private slots:
     // decides what reaches the channels.
     void commandAskedThenCarriedOut()
     {
-        QFETCH(Target, target);
+        QFETCH(LiveTarget, target);
         QFETCH(QString, label);
         QFETCH(QString, question);
         QFETCH(bool, yes);
@@ -276,7 +261,7 @@ private slots:
 
     void clearAlarmClearsTrips_data()
     {
-        QTest::addColumn<Target>("target");
+        QTest::addColumn<LiveTarget>("target");
         QTest::addColumn<int>("tripBit");
         QTest::newRow("mainframe: ClearAlarm") << Mainframe << 9;
         // BRISK units take "BdClr" and refuse "ClearAlarm".
@@ -287,7 +272,7 @@ private slots:
 
     void clearAlarmClearsTrips()
     {
-        QFETCH(Target, target);
+        QFETCH(LiveTarget, target);
         QFETCH(int, tripBit);
         QSystemInterface *sys = connect(target);
         QVERIFY(sys);

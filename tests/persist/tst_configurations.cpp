@@ -158,10 +158,18 @@ private slots:
         QVERIFY2(messages.first().text.contains(QStringLiteral("Group 0")), qPrintable(messages.first().text));
     }
 
+    // Four systems, one of them the VME crate of two boards, and the custom
+    // view: every board and the custom view are saved, and once every system
+    // went the whole configuration comes back (the crate counts once) with
+    // its own and custom views.
     void saveDisconnectLoad()
     {
+        for (const char *board : {"0_0_C0", "0_0_C1"})
+            w->connectToSystem(5, 3, QString::fromLatin1(board), QString(), QStringLiteral("VME"), QString());
         QVERIFY(connectTo("192.0.2.10", 2, QStringLiteral("Big")));
         QVERIFY(connectTo("192.0.2.50", 11, QStringLiteral("Desk")));
+        QVERIFY(connectTo("192.0.2.60", 13, QStringLiteral("Brisk")));
+        QCOMPARE(w->connections()->connectedSystemCount(), 4);
         QSystemInterface *big = system("192.0.2.10");
         // Own view of Big: board 01 hidden, VMon before VSet.
         auto *dialog = qobject_cast<QConfigureViewDialog *>(views->createConfigureTableDialog(big->systemIndex()));
@@ -177,24 +185,27 @@ private slots:
         const QStringList customRows = shownRows(subOf(views->customViewEntry()));
 
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("setup"));
-        QVERIFY(views->saveConfiguration(path, {true, true}, true));
-        QCOMPARE(QDir(dir.filePath(QStringLiteral("setup"))).entryList(QDir::Files).size(), 3);
-
+        QVERIFY(views->saveConfiguration(dir.filePath(QStringLiteral("setup")), QList<bool>(5, true), true));
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("setup"))).entryList(QDir::Files).size(), 6);
         while (!w->connections()->systems().isEmpty())
             w->removeSystem(int(w->connections()->systems().size()) - 1);
 
         QPointer<QDialog> load = views->loadCustomizedViews(dir.filePath(QStringLiteral("setup.csc")));
-        QVERIFY(load);
         auto *loadDialog = qobject_cast<QLoadCustDialog *>(load.data());
-        QCOMPARE(loadDialog->rows().size(), 3);
-        for (QLineEdit *e : loadDialog->findChildren<QLineEdit *>(QStringLiteral("user")))
+        QVERIFY(loadDialog);
+        QCOMPARE(loadDialog->rows().size(), 6);
+        for (QWidget *row : loadDialog->rows())
+            QVERIFY2(loadDialog->checkBoxOf(row)->isChecked(), qPrintable(loadDialog->checkBoxOf(row)->text()));
+        for (QLineEdit *e : loadDialog->findChildren<QLineEdit *>())
             e->setText(QStringLiteral("admin"));
-        for (QLineEdit *e : loadDialog->findChildren<QLineEdit *>(QStringLiteral("pass")))
-            e->setText(QStringLiteral("admin"));
+        messages.clear();
         load->accept();
-        QTRY_VERIFY_WITH_TIMEOUT(system("192.0.2.10") && system("192.0.2.50") && views->customViewEntry(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(system("0_0_C0") && system("0_0_C1") && system("192.0.2.10") && system("192.0.2.50")
+                                     && system("192.0.2.60") && views->customViewEntry(),
+                                 20000);
         QVERIFY(!load);
+        QCOMPARE(w->connections()->connectedSystemCount(), 4);
+        QVERIFY(messages.isEmpty());
         QCOMPARE(shownRows(subOf(system("192.0.2.10"))), ownRows);
         QCOMPARE(views_test::visibleHeaders(subOf(system("192.0.2.10"))->table()), ownColumns);
         QCOMPARE(shownRows(subOf(views->customViewEntry())), customRows);
@@ -213,41 +224,6 @@ private slots:
                          qPrintable(f.fileName()));
             }
         }
-    }
-
-
-    // Four systems, one of them the VME crate of two boards: every board is
-    // saved, and the whole configuration comes back (the crate counts once).
-    void fourSystemsWithACrateRestore()
-    {
-        for (const char *board : {"0_0_C0", "0_0_C1"})
-            w->connectToSystem(5, 3, QString::fromLatin1(board), QString(), QStringLiteral("VME"), QString());
-        QVERIFY(connectTo("192.0.2.10", 2, QStringLiteral("Big")));
-        QVERIFY(connectTo("192.0.2.50", 11, QStringLiteral("Desk")));
-        QVERIFY(connectTo("192.0.2.60", 13, QStringLiteral("Brisk")));
-        QCOMPARE(w->connections()->connectedSystemCount(), 4);
-        QVERIFY(!w->form().menuConnect->isEnabled());
-
-        QTemporaryDir dir;
-        QVERIFY(views->saveConfiguration(dir.filePath(QStringLiteral("setup")), QList<bool>(5, true), false));
-        while (!w->connections()->systems().isEmpty())
-            w->removeSystem(int(w->connections()->systems().size()) - 1);
-
-        QPointer<QDialog> load = views->loadCustomizedViews(dir.filePath(QStringLiteral("setup.csc")));
-        auto *loadDialog = qobject_cast<QLoadCustDialog *>(load.data());
-        QVERIFY(loadDialog);
-        QCOMPARE(loadDialog->rows().size(), 5);
-        for (QWidget *row : loadDialog->rows())
-            QVERIFY2(loadDialog->checkBoxOf(row)->isChecked(), qPrintable(loadDialog->checkBoxOf(row)->text()));
-        for (QLineEdit *e : loadDialog->findChildren<QLineEdit *>())
-            e->setText(QStringLiteral("admin"));
-        messages.clear();
-        load->accept();
-        QTRY_VERIFY_WITH_TIMEOUT(system("0_0_C0") && system("0_0_C1") && system("192.0.2.10")
-                                     && system("192.0.2.50") && system("192.0.2.60"),
-                                 20000);
-        QCOMPARE(w->connections()->connectedSystemCount(), 4);
-        QVERIFY(messages.isEmpty());
     }
 };
 

@@ -425,56 +425,11 @@ private slots:
 
     // ----------------------------------------------------------- load dialog
 
-    void loadDialogRows()
-    {
-        QTemporaryDir dir;
-        std::unique_ptr<ORVEHVNode> mf(sampleTree());
-        std::unique_ptr<ORVEHVNode> nim(sampleTree(111, BigSerial, QStringLiteral("Nim"), 6, QStringLiteral("192.0.2.40_1")));
-        std::unique_ptr<ORVEHVNode> b8(sampleTree(111, BigSerial, QStringLiteral("Big"), 16, QStringLiteral("192.0.2.20")));
-        std::unique_ptr<ORVEHVNode> other(sampleTree(111, BigSerial, QStringLiteral("Other"), 2, QStringLiteral("192.0.2.11")));
-        QString error;
-        QVERIFY(ViewFiles::saveConfiguration(dir.filePath(QStringLiteral("setup")),
-                                             {{mf.get(), true, false}, {nim.get(), true, false},
-                                              {b8.get(), true, false}, {other.get(), true, false}},
-                                             &error));
-        QFile broken(dir.filePath(QStringLiteral("setup/Broken-1.cvc")));
-        QVERIFY(broken.open(QIODevice::WriteOnly));
-        broken.write(u32(0x80000000u));
-        broken.close();
-
-        // Two systems connected already, one of them a system of the file.
-        QLoadCustDialog dialog(dir.filePath(QStringLiteral("setup.csc")),
-                               {{2, QStringLiteral("192.0.2.11")}, {2, QStringLiteral("10.0.0.1")}});
-        QCOMPARE(dialog.rows().size(), 4);
-        QCOMPARE(dialog.problems().size(), 1);
-        QVERIFY(dialog.problems().first().startsWith(QStringLiteral("Broken-1.cvc: ")));
-        QMap<QString, QWidget *> rows;
-        for (QWidget *row : dialog.rows())
-            rows.insert(dialog.checkBoxOf(row)->text(), row);
-        // Credentials only for types 2, 3 and 16; passwords hidden.
-        QVERIFY(rows["Crate"]->findChild<QLineEdit *>(QStringLiteral("pass")));
-        QCOMPARE(rows["Crate"]->findChild<QLineEdit *>(QStringLiteral("pass"))->echoMode(), QLineEdit::Password);
-        QVERIFY(rows["Big"]->findChild<QLineEdit *>(QStringLiteral("user")));
-        QVERIFY(!rows["Nim"]->findChild<QLineEdit *>(QStringLiteral("user")));
-        // Four in all: two are connected, one of them listed (ticked, fixed);
-        // two more may be ticked, in file order.
-        QCheckBox *connected = dialog.checkBoxOf(rows["Other"]);
-        QVERIFY(connected->isChecked() && !connected->isEnabled());
-        QVERIFY(dialog.checkBoxOf(rows["Big"])->isChecked());
-        QVERIFY(dialog.checkBoxOf(rows["Crate"])->isChecked());
-        QCheckBox *nimBox = dialog.checkBoxOf(rows["Nim"]);
-        QVERIFY(!nimBox->isChecked() && !nimBox->isEnabled());
-        dialog.checkBoxOf(rows["Big"])->setChecked(false);
-        QVERIFY(nimBox->isEnabled());
-
-        const QList<QLoadCustDialog::Entry> chosen = dialog.chosenEntries();
-        QCOMPARE(chosen.size(), 2);
-        QCOMPARE(chosen.first().hash.value(QStringLiteral("name")).toString(), QStringLiteral("Crate"));
-    }
-
     // Four systems in all, the boards of one VME crate counting once, both
-    // among the connected systems and among the rows. Rows in file order:
-    // A and B the two boards of crate 0_0 (A-0_0_C0, B-0_0_C1), then C, D, E.
+    // among the connected systems and among the rows; a connected system of
+    // the file stays ticked and fixed. Rows in file order: A and B the two
+    // boards of crate 0_0 (A-0_0_C0, B-0_0_C1), then C, D, E; beside them a
+    // view file the dialog cannot use.
     void loadDialogCountsSystemsNotBoards_data()
     {
         QTest::addColumn<QStringList>("connected"); // "type argument"
@@ -492,6 +447,8 @@ private slots:
                                                             << "BCD" << "E";
         QTest::newRow("two connected") << QStringList{"2 192.0.2.99", "2 192.0.2.98"} << "ABC" << "DE" << "B"
                                        << "AC" << "DE";
+        QTest::newRow("a system of the file connected") << QStringList{"2 192.0.2.10", "2 10.0.0.1"} << "ABCD"
+                                                        << "CE" << "D" << "ABC" << "C";
     }
 
     void loadDialogCountsSystemsNotBoards()
@@ -507,7 +464,7 @@ private slots:
         trees.emplace_back(sampleTree(1, 2, QStringLiteral("A"), 5, QStringLiteral("0_0_C0")));
         trees.emplace_back(sampleTree(3, 4, QStringLiteral("B"), 5, QStringLiteral("0_0_C1")));
         trees.emplace_back(sampleTree(5, 6, QStringLiteral("C"), 2, QStringLiteral("192.0.2.10")));
-        trees.emplace_back(sampleTree(7, 8, QStringLiteral("D"), 6, QStringLiteral("192.0.2.40_1")));
+        trees.emplace_back(sampleTree(7, 8, QStringLiteral("D"), 16, QStringLiteral("192.0.2.20")));
         trees.emplace_back(sampleTree(9, 10, QStringLiteral("E"), 11, QStringLiteral("192.0.2.50")));
         QList<ViewFiles::SaveEntry> entries;
         for (const auto &t : trees)
@@ -515,15 +472,28 @@ private slots:
         QString error;
         QVERIFY2(ViewFiles::saveConfiguration(dir.filePath(QStringLiteral("setup")), entries, &error),
                  qPrintable(error));
+        QFile broken(dir.filePath(QStringLiteral("setup/Broken-1.cvc")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write(u32(0x80000000u));
+        broken.close();
 
         QList<SystemPlaces::Address> present;
         for (const QString &c : connected)
             present.append({c.section(' ', 0, 0).toInt(), c.section(' ', 1)});
         QLoadCustDialog dialog(dir.filePath(QStringLiteral("setup.csc")), present);
+        QCOMPARE(dialog.problems().size(), 1);
+        QVERIFY(dialog.problems().first().startsWith(QStringLiteral("Broken-1.cvc: ")));
         QMap<QString, QCheckBox *> boxes;
-        for (QWidget *row : dialog.rows())
+        QString logins;
+        for (QWidget *row : dialog.rows()) {
             boxes.insert(dialog.checkBoxOf(row)->text(), dialog.checkBoxOf(row));
+            if (row->findChild<QLineEdit *>(QStringLiteral("user"))) {
+                logins += dialog.checkBoxOf(row)->text();
+                QCOMPARE(row->findChild<QLineEdit *>(QStringLiteral("pass"))->echoMode(), QLineEdit::Password);
+            }
+        }
         QCOMPARE(boxes.keys(), (QStringList{"A", "B", "C", "D", "E"}));
+        QCOMPARE(logins, QStringLiteral("CD")); // the mainframe and the B8181 log in
         auto state = [&boxes](bool wantTicked) {
             QString letters;
             for (auto it = boxes.cbegin(); it != boxes.cend(); ++it)
@@ -531,13 +501,20 @@ private slots:
                     letters += it.key();
             return letters;
         };
+        auto chosen = [&dialog] {
+            QString letters;
+            for (const QLoadCustDialog::Entry &e : dialog.chosenEntries())
+                letters += e.hash.value(QStringLiteral("name")).toString();
+            return letters;
+        };
         QCOMPARE(state(true), ticked);
         QCOMPARE(state(false), disabled);
-        QCOMPARE(int(dialog.chosenEntries().size()), ticked.size());
+        QCOMPARE(chosen(), ticked);
 
         boxes[untick]->setChecked(false);
         QCOMPARE(state(true), tickedAfter);
         QCOMPARE(state(false), disabledAfter);
+        QCOMPARE(chosen(), tickedAfter);
     }
 };
 

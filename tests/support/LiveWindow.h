@@ -24,7 +24,7 @@
 #include <QThread>
 #include <functional>
 
-#include "virtualhw/VirtualControl.h"
+#include "tests/support/World.h"
 
 namespace live_test {
 
@@ -49,6 +49,26 @@ inline QSystemInterface *connectLive(MainWindow *w, int type, int link, const QS
     return eventThreadOf(sys) ? sys : nullptr;
 }
 
+// The same for a system of the current world, with its own login.
+inline QSystemInterface *connectLive(MainWindow *w, const std::string &argument, const QString &name)
+{
+    const vhw::SystemInfo s = worldSystem(argument);
+    return connectLive(w, s.systemType, s.linkType, QString::fromStdString(s.argument), name,
+                       QString::fromStdString(s.user), QString::fromStdString(s.password));
+}
+
+// A system of the default virtual world: type, link, address and login.
+struct LiveTarget
+{
+    int type, link;
+    QString argument, user, password;
+};
+inline const LiveTarget Mainframe{2, 0, "192.0.2.10", "admin", "admin"};
+inline const LiveTarget Rack{16, 0, "192.0.2.20", "admin", "admin"};
+inline const LiveTarget Nim{6, 0, "192.0.2.40_1", "", ""};
+inline const LiveTarget Vme{5, 3, "0_0_C0", "", ""};
+inline const LiveTarget Brisk{13, 0, "192.0.2.60", "", ""};
+
 inline ORVEHVNode *boardInSlot(QSystemInterface *sys, int slot)
 {
     for (ORVEHVNode *b : sys->systemNode()->children())
@@ -68,6 +88,7 @@ struct WindowFixture
     // The answer every message box gets; 0 unless a test says otherwise.
     std::function<int(const OperatorMessage &)> answer;
     MainWindow *w = nullptr;
+    int id = -1; // the virtual system connected last
 
     // initTestCase / cleanupTestCase
     bool setUpOnce()
@@ -121,10 +142,19 @@ struct WindowFixture
 
     QSystemInterface *connect(int type, int link, const QString &argument, const QString &name)
     {
-        return connectLive(w, type, link, argument, name);
+        return connect(LiveTarget{type, link, argument, QString(), QString()}, name);
+    }
+
+    QSystemInterface *connect(const LiveTarget &t, const QString &name = QStringLiteral("Sys"))
+    {
+        QSystemInterface *sys = connectLive(w, t.type, t.link, t.argument, name, t.user, t.password);
+        id = vhw::findSystem(t.argument.toStdString());
+        return sys;
     }
 };
 
 }  // namespace live_test
+
+Q_DECLARE_METATYPE(live_test::LiveTarget)
 
 #endif

@@ -2,21 +2,12 @@
 #define MESSAGEBOXDRIVER_H
 
 // Answers the program's real message boxes, for tests that must run the
-// nested event loop a box opens (no operator message hook installed).
-//
-// A zero-time timer looks for QApplication::activeModalWidget(); each box it
-// finds is recorded (text and informative text) and answered with the next
-// planned Answer, or with its first button when none is planned. An Answer
-// may first inject something (a virtual-hardware event, a board pulled, a
-// failing event server): the timer returns to the box's own loop, which then
-// delivers what the injection caused, and the button is clicked once
-// `until()` holds (or after `waitMs`). Boxes that open on top meanwhile are
-// answered the same way.
-//
-//     MessageBoxDriver driver;
-//     driver.plan({"OK", [id] { vhw::removeBoard(id, 8); }, [&] { return !dialog; }});
-//     dialog->okClicked();            // the refusal box opens and is answered
-//     QCOMPARE(driver.texts().size(), 1);
+// nested event loop a box opens (no operator message hook installed). A
+// zero-time timer records each new active modal box and answers it with the
+// next planned Answer (its first button when none is planned). An Answer may
+// first inject something (a board pulled, a connection dropped): the box's own
+// loop then delivers what that caused, and the button is clicked once `until()`
+// holds, or after five seconds. Boxes opening on top meanwhile are answered first.
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -39,7 +30,6 @@ public:
         QString button;                  // text of the button to click ("" = the first)
         std::function<void()> inject;    // run once, inside the box's loop
         std::function<bool()> until;     // clicked once this holds
-        int waitMs = 5000;
     };
 
     MessageBoxDriver()
@@ -52,7 +42,6 @@ public:
     void plan(const Answer &answer) { m_plan.append(answer); }
     // Texts of the boxes seen, in the order they opened.
     const QStringList &texts() const { return m_texts; }
-    const QStringList &informativeTexts() const { return m_informative; }
     bool planDone() const { return m_plan.isEmpty() && !m_current.box; }
 
 private:
@@ -70,11 +59,10 @@ private:
         if (box && box->isVisible() && !m_seen.contains(box)) {
             m_seen.append(box);
             m_texts.append(box->text());
-            m_informative.append(box->informativeText());
             Pending p;
             p.box = box;
             p.answer = m_plan.isEmpty() ? Answer{} : m_plan.takeFirst();
-            p.deadline = QDeadlineTimer(p.answer.waitMs);
+            p.deadline = QDeadlineTimer(5000);
             if (m_current.box)
                 m_stack.append(m_current);
             m_current = p;
@@ -122,7 +110,6 @@ private:
     QList<Pending> m_stack;
     QList<QPointer<QMessageBox>> m_seen;
     QStringList m_texts;
-    QStringList m_informative;
 };
 
 }  // namespace live_test

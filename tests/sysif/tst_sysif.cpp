@@ -257,8 +257,9 @@ private slots:
     }
 
     // The box's buttons and clicks are relayed with the system index, which
-    // follows renumbering in every panel.
-    void panelSignalsAndIndex()
+    // follows renumbering in every panel; a parameter change refreshes the
+    // board panel; a changed crate map is discovered once.
+    void panelsFollowTheSystem()
     {
         Docks docks;
         auto sys = connectTo(2, 0, "192.0.2.10", "crate", 2);
@@ -282,46 +283,27 @@ private slots:
         sys->setSystemBox(box);
         box->extraButton()->click();
         QCOMPARE(extra.size(), 2);
-    }
 
-    void boardParameterChangeRefreshesPanel()
-    {
-        Docks docks;
-        auto sys = connectTo(2, 0, "192.0.2.10", "crate", 0);
-        QVERIFY(sys);
-        SystemPanelBuilder::buildPanels(sys.get(), docks.list, docks.views, docks.stack, -1);
-        auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel());
         ORVEHVNode *board = sys->systemNode()->children().at(0);
         ORVEHVNode *temp = board->parameter("Temp");
         QVERIFY(temp);
-        const QString key = QString("%0:%1:Temp").arg(board->handle()).arg(board->slot());
         // As the main window applies an event: new value stored, then the panels refreshed.
         temp->setValue(NodeValue(QVariant(temp->value().value.toFloat() + 7.5f), ValueOk));
         emit sys->parameterChanged(temp);
-        QCOMPARE(info->shownText(key), temp->cellText().trimmed());
+        QCOMPARE(info->shownText(QString("%0:%1:Temp").arg(board->handle()).arg(board->slot())),
+                 temp->cellText().trimmed());
         emit sys->parameterChanged(nullptr);   // nothing to refresh, nothing happens
-    }
 
-    void crateMapChange()
-    {
-        Docks docks;
-        auto sys = connectTo(2, 0, "192.0.2.10", "crate", 0);
-        QVERIFY(sys);
-        SystemPanelBuilder::buildPanels(sys.get(), docks.list, docks.views, docks.stack, -1);
-        auto *info = qobject_cast<QBoardInformations *>(sys->boardInformationPanel());
         const int vsys = vhw::findSystem("192.0.2.10");
         QCOMPARE(vhw::insertBoard(vsys, 2, "A1520"), ORVEHV_OK);
-
         QList<ORVEHVNode *> fresh = sys->changeCrateMap(&docks.window);
         QCOMPARE(fresh.size(), 1);
         QCOMPARE(fresh.at(0)->children().size(), 12);   // discovered like at connection
         QCOMPARE(info->boxCount(), 5);
-
         // Nothing new: nothing is discovered twice.
         const int params = fresh.at(0)->children().at(0)->parameters().size();
         QVERIFY(sys->changeCrateMap(&docks.window).isEmpty());
         QCOMPARE(fresh.at(0)->children().at(0)->parameters().size(), params);
-
         QCOMPARE(vhw::removeBoard(vsys, 3), ORVEHV_OK);
         qRegisterMetaType<ORVEHVNode *>();
         QSignalSpy gone(sys.get(), &QSystemInterface::boardGone);
@@ -528,110 +510,148 @@ private slots:
         QCOMPARE(item.size(), 1);
     }
 
+    // One box open at a time; a long name is shortened to the width.
     void boxListExpandsOneAtATime()
     {
         QCollapsibleWidget list;
+        list.setFixedWidth(250);
+        const QString longName = "Detector high voltage, east hall, second floor rack";
         QWidget *panels[3];
         for (int i = 0; i < 3; ++i) {
-            auto *box = new QCustomBox(i, QString("sys%1").arg(i), QString(), "Configure", "Disconnect");
+            auto *box = new QCustomBox(i, i ? QString("sys%1").arg(i) : longName, QString(), "Configure", "Disconnect");
             panels[i] = new QLabel(QString("commands %1").arg(i));
             box->setContentWidget(panels[i]);
             list.addBox(box);
         }
-        list.resize(250, 600);
         list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QCustomBox *first = list.box(0);
+        QCOMPARE(first->title(), longName);
+        QCOMPARE(first->titleLabel()->toolTip(), longName);
+        QVERIFY(first->width() <= 250);
+        QVERIFY(first->titleLabel()->text().endsWith(QChar(0x2026)));
+        first->setTitle("short");
+        QCOMPARE(first->titleLabel()->text(), QString("short"));
 
         QTest::mouseClick(list.box(1)->expandButton(), Qt::LeftButton);
         QVERIFY(panels[1]->isVisible());
-
         list.expandItem(2);   // another box: the first one closes
         QCOMPARE(list.expandedIndex(), 2);
         QVERIFY(!panels[1]->isVisible());
         QVERIFY(panels[2]->isVisible());
-
         list.expandItem(2);   // the same box again: collapses
         QCOMPARE(list.expandedIndex(), -1);
         QVERIFY(!panels[2]->isVisible());
-
         list.expandItem(7);   // no such box: nothing happens
         QCOMPARE(list.expandedIndex(), -1);
 
-        list.box(0)->setPowerSwitch(1);
-        QCOMPARE(list.box(0)->expandPicture(), QString(":Resources/Elementi/switch_ON.gif"));
-        list.box(0)->setPowerSwitch(-1);
-        QCOMPARE(list.box(0)->expandPicture(), QString(":Resources/Elementi/arrr.png"));
+        first->setPowerSwitch(1);
+        QCOMPARE(first->expandPicture(), QString(":Resources/Elementi/switch_ON.gif"));
+        first->setPowerSwitch(-1);
+        QCOMPARE(first->expandPicture(), QString(":Resources/Elementi/arrr.png"));
     }
 
+    // Selecting marks one box; a deleted box leaves the list, the others
+    // follow their new index.
     void boxListFollowsIndexChanges()
     {
         QCollapsibleWidget list;
-        auto *a = new QCustomBox(0, "a", QString(), "Configure", "Disconnect");
-        auto *b = new QCustomBox(1, "b", QString(), "Configure", "Disconnect");
-        auto *c = new QCustomBox(2, "c", QString(), "Configure", "Disconnect");
-        list.addBox(a);
-        list.addBox(b);
-        list.addBox(c);
-        delete a;   // the first system is removed; the others move up
-        b->setSystemIndex(0);
-        c->setSystemIndex(1);
+        QList<QCustomBox *> boxes;
+        for (int i = 0; i < 3; ++i) {
+            boxes << new QCustomBox(i, QString::number(i), QString(), "Configure", "Disconnect");
+            list.addBox(boxes.last());
+        }
+        list.setSelectedIndex(1);
+        QVERIFY(!boxes[0]->isSelected() && boxes[1]->isSelected());
+        list.setSelectedIndex(2);
+        QVERIFY(!boxes[1]->isSelected() && boxes[2]->isSelected());
+        list.expandItem(0);
+        delete boxes[0];   // the first system is removed; its index selects and expands nothing
         QCOMPARE(list.count(), 2);
-        QCOMPARE(list.box(0), b);
-        QCOMPARE(list.boxWithIndex(1), c);
-
-        // (The renumbered index in the box's signals: tst_sysif::panelSignalsAndIndex.)
-        c->expandButtonClick();
+        QCOMPARE(list.expandedIndex(), -1);
+        list.expandItem(0);
+        list.setSelectedIndex(0);
+        QCOMPARE(list.expandedIndex(), -1);
+        boxes[1]->setSystemIndex(0);
+        boxes[2]->setSystemIndex(1);
+        QCOMPARE(list.box(0), boxes[1]);
+        QCOMPARE(list.boxWithIndex(1), boxes[2]);
+        // (The renumbered index in the box's signals: panelsFollowTheSystem.)
+        boxes[2]->expandButtonClick();
         QCOMPARE(list.expandedIndex(), 1);
-        QVERIFY(c->isExpanded());
-        QVERIFY(!b->isExpanded());
+        QVERIFY(boxes[2]->isExpanded() && !boxes[1]->isExpanded());
 
         auto *d = new QCustomBox(2, "d", QString(), "Configure", "Disconnect");
         list.insertBox(0, d);
         QCOMPARE(list.box(0), d);
-        QCOMPARE(list.box(2), c);
+        QCOMPARE(list.box(2), boxes[2]);
         list.removeBox(d);
         QCOMPARE(list.count(), 2);
         delete d;
     }
 
-    void boxListSelection()
-    {
-        QCollapsibleWidget list;
-        for (int i = 0; i < 3; ++i)
-            list.addBox(new QCustomBox(i, QString::number(i), QString(), "Configure", "Disconnect"));
-        list.setSelectedIndex(1);
-        QVERIFY(!list.box(0)->isSelected() && list.box(1)->isSelected());
-        list.setSelectedIndex(2);
-        QVERIFY(!list.box(1)->isSelected() && list.box(2)->isSelected());
-        // A deleted box leaves the list; its index selects and expands nothing.
-        list.expandItem(0);
-        delete list.box(0);
-        QCOMPARE(list.count(), 2);
-        QCOMPARE(list.expandedIndex(), -1);
-        list.expandItem(2);
-        list.setSelectedIndex(2);
-        QCOMPARE(list.box(2), nullptr);
-    }
-
-    void longNameIsShortened()
-    {
-        QCollapsibleWidget list;
-        list.setFixedWidth(250);
-        const QString name = "Detector high voltage, east hall, second floor rack";
-        auto *box = new QCustomBox(0, name, QString(), "Configure", "Disconnect");
-        list.addBox(box);
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
-        QCOMPARE(box->title(), name);
-        QCOMPARE(box->titleLabel()->toolTip(), name);
-        QVERIFY(box->width() <= 250);
-        QVERIFY(box->titleLabel()->text().endsWith(QChar(0x2026)));
-        box->setTitle("short");
-        QCOMPARE(box->titleLabel()->text(), QString("short"));
-    }
-
-    void titles()
+    // One box per occupied slot, rows from the board's parameters, only the
+    // row of the changed parameter refreshed; the titles per system family.
+    void boardPanelRowsAndRefresh()
     {
         std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
+        QBoardInformations panel;
+        panel.setSystemNode(sys.get());
+        QCOMPARE(panel.boxCount(), 2);
+        QVERIFY(panel.box(0)->title().startsWith("Board00 - A1520"));
+        QVERIFY(panel.box(1)->title().startsWith("Board03 - A1535N"));
+        QCOMPARE(panel.shownText("7:3:SerNum"), QString("555"));
+        QCOMPARE(panel.shownText("7:3:FmwRel"), QString("01.05"));
+        QCOMPARE(panel.shownText("7:3:ChCount"), QString("12"));
+        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("-"));   // never read yet
+        // A write-only parameter is a command: no row.
+        QVERIFY(panel.shownText("7:3:ClrAlarm").isNull());
+
+        ORVEHVNode *temp = sys->children().at(2)->parameter("Temp");
+        temp->setValue(NodeValue(QVariant(float(31.25)), ValueOk));
+        QVERIFY(panel.refreshParameter(temp));
+        QCOMPARE(panel.shownText("7:3:Temp"), temp->cellText().trimmed());
+        // The other board's row of the same name is untouched.
+        QCOMPARE(panel.shownText("7:0:Temp"), QString("-"));
+
+        ORVEHVNode *status = sys->children().at(2)->parameter("BdStatus");
+        auto showStatus = [&](int word) {
+            status->setValue(NodeValue(QVariant(word), ValueOk));
+            return panel.refreshParameter(status);
+        };
+        QVERIFY(showStatus(0));
+        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("Ok"));
+        QCOMPARE(textColour(panel, "Ok"), QColor("#1d1d1d"));
+        QVERIFY(showStatus(1 << 5));
+        QCOMPARE(panel.shownText("7:3:BdStatus"), boardStatusText(2, 1 << 5));
+        QVERIFY(BoardInfoText::isAlarm(status));
+        // An alarm shows red, and dark again once it is over.
+        QCOMPARE(textColour(panel, boardStatusText(2, 1 << 5)), QColor("#c81e1e"));
+        QVERIFY(showStatus(0));
+        QCOMPARE(textColour(panel, "Ok"), QColor("#1d1d1d"));
+        QCOMPARE(textColour(panel, "SerNum"), QColor("#4a5c62"));   // a row's name
+        QVERIFY(showStatus(1 << 5));
+        showStatus(1 << 7);   // no text for this bit
+        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("0x00000080"));
+
+        // Nodes the panel does not show change nothing.
+        ORVEHVNode stranger;
+        stranger.initialise("Temp", KindBoardParameter);
+        stranger.setSlot(3);
+        stranger.setHandle(99);
+        QVERIFY(!panel.refreshParameter(&stranger));
+        QVERIFY(!panel.refreshParameter(nullptr));
+        QVERIFY(!panel.refreshParameter(sys.get()));
+
+        // No boards at all.
+        ORVEHVNode bare;
+        bare.initialise("bare", KindSystem, 6);
+        panel.setSystemNode(&bare);
+        QCOMPARE(panel.boxCount(), 0);
+        panel.setSystemNode(nullptr);
+        QCOMPARE(panel.boxCount(), 0);
+
+        // Titles per system family.
         ORVEHVNode *b0 = sys->children().at(0);
         QCOMPARE(BoardInfoText::boardTitle(b0, 2), QString("Board00 - A1520  [10234]  (Fw Rel. 01.05)"));
 
@@ -646,75 +666,9 @@ private slots:
         QCOMPARE(BoardInfoText::rackPosition(24), QString("Crate0 Board24"));
     }
 
-    void oneBoxPerOccupiedSlot()
-    {
-        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
-        QBoardInformations panel;
-        panel.setSystemNode(sys.get());
-        QCOMPARE(panel.boxCount(), 2);
-        QVERIFY(panel.box(0)->title().startsWith("Board00 - A1520"));
-        QVERIFY(panel.box(1)->title().startsWith("Board03 - A1535N"));
-
-        QCOMPARE(panel.shownText("7:3:SerNum"), QString("555"));
-        QCOMPARE(panel.shownText("7:3:FmwRel"), QString("01.05"));
-        QCOMPARE(panel.shownText("7:3:ChCount"), QString("12"));
-        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("-"));   // never read yet
-        // A write-only parameter is a command: no row.
-        QVERIFY(panel.shownText("7:3:ClrAlarm").isNull());
-
-        // No boards at all.
-        ORVEHVNode bare;
-        bare.initialise("bare", KindSystem, 6);
-        panel.setSystemNode(&bare);
-        QCOMPARE(panel.boxCount(), 0);
-        panel.setSystemNode(nullptr);
-        QCOMPARE(panel.boxCount(), 0);
-    }
-
-    void refreshOnParameterChange()
-    {
-        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
-        QBoardInformations panel;
-        panel.setSystemNode(sys.get());
-        ORVEHVNode *temp = sys->children().at(2)->parameter("Temp");
-        temp->setValue(NodeValue(QVariant(float(31.25)), ValueOk));
-        QVERIFY(panel.refreshParameter(temp));
-        QCOMPARE(panel.shownText("7:3:Temp"), temp->cellText().trimmed());
-        // The other board's row of the same name is untouched.
-        QCOMPARE(panel.shownText("7:0:Temp"), QString("-"));
-
-        ORVEHVNode *status = sys->children().at(2)->parameter("BdStatus");
-        status->setValue(NodeValue(QVariant(0), ValueOk));
-        QVERIFY(panel.refreshParameter(status));
-        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("Ok"));
-        QCOMPARE(textColour(panel, "Ok"), QColor("#1d1d1d"));
-        status->setValue(NodeValue(QVariant(1 << 5), ValueOk));
-        QVERIFY(panel.refreshParameter(status));
-        QCOMPARE(panel.shownText("7:3:BdStatus"), boardStatusText(2, 1 << 5));
-        QVERIFY(BoardInfoText::isAlarm(status));
-        // An alarm shows red, and dark again once it is over.
-        QCOMPARE(textColour(panel, boardStatusText(2, 1 << 5)), QColor("#c81e1e"));
-        status->setValue(NodeValue(QVariant(0), ValueOk));
-        QVERIFY(panel.refreshParameter(status));
-        QCOMPARE(textColour(panel, "Ok"), QColor("#1d1d1d"));
-        QCOMPARE(textColour(panel, "SerNum"), QColor("#4a5c62"));   // a row's name
-        status->setValue(NodeValue(QVariant(1 << 5), ValueOk));
-        QVERIFY(panel.refreshParameter(status));
-        status->setValue(NodeValue(QVariant(1 << 7), ValueOk));   // no text for this bit
-        panel.refreshParameter(status);
-        QCOMPARE(panel.shownText("7:3:BdStatus"), QString("0x00000080"));
-
-        // Nodes the panel does not show change nothing.
-        ORVEHVNode stranger;
-        stranger.initialise("Temp", KindBoardParameter);
-        stranger.setSlot(3);
-        stranger.setHandle(99);
-        QVERIFY(!panel.refreshParameter(&stranger));
-        QVERIFY(!panel.refreshParameter(nullptr));
-        QVERIFY(!panel.refreshParameter(sys.get()));
-    }
-
-    void valueSelectableWithTheMouse()
+    // A value can be selected with the mouse; a box collapses on its title,
+    // and a rebuild keeps what was collapsed.
+    void boardPanelByMouse()
     {
         std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
         QBoardInformations panel;
@@ -735,16 +689,7 @@ private slots:
         QApplication::sendEvent(serial, &drag);
         QTest::mouseRelease(serial, Qt::LeftButton, {}, to);
         QCOMPARE(serial->selectedText(), QString("555"));
-    }
 
-    void collapseRebuildAndExpand()
-    {
-        std::unique_ptr<ORVEHVNode> sys(makeSystem(2, "192.0.2.10"));
-        QBoardInformations panel;
-        panel.setSystemNode(sys.get());
-        panel.resize(230, 700);
-        panel.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&panel));
         QBoardInfoBox *box = panel.box(0);
         QVERIFY(box->isExpanded() && box->body()->isVisible());
         QTest::mouseClick(box->titleLabel(), Qt::LeftButton);
@@ -752,8 +697,7 @@ private slots:
         QVERIFY(panel.box(1)->body()->isVisible());   // the other box is independent
         QTest::mouseClick(box->titleLabel(), Qt::LeftButton);
         QVERIFY(box->isExpanded() && box->body()->isVisible());
-
-        // A board arrives in the empty slot: the rebuild keeps what was collapsed.
+        // A board arrives in the empty slot.
         panel.box(1)->setExpanded(false);
         ORVEHVNode *container = sys->children().at(1);
         sys->removeChildAt(1);

@@ -8,15 +8,47 @@
 #include "device/Discovery.h"
 #include "device/ORVEHVNode.h"
 #include "device/ORVEHVNodeProperty.h"
+#include "device/OperatorMessage.h"
+#include "views/QTripHandlingDialog.h"
 #include "virtualhw/VirtualControl.h"
 
 #include <QHeaderView>
 #include <QTableWidget>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <memory>
 
 namespace views_test {
+
+// The operator's messages while it lives, each answered with `answer`.
+struct CapturedMessages : QList<OperatorMessage>
+{
+    int answer = 0;
+    CapturedMessages()
+    {
+        setOperatorMessageHook([this](const OperatorMessage &m) { return append(m), answer; });
+    }
+    ~CapturedMessages() { setOperatorMessageHook({}); }
+};
+
+inline ORVEHVNode *boardOf(const ORVEHVNode *system, int slot)
+{
+    for (ORVEHVNode *b : system->children())
+        if (b->kind() == KindBoard && b->slot() == slot)
+            return b;
+    return nullptr;
+}
+inline ORVEHVNode *channelOf(const ORVEHVNode *system, int slot, int ch)
+{
+    ORVEHVNode *b = boardOf(system, slot);
+    return b && ch < b->children().size() ? b->children().at(ch) : nullptr;
+}
+inline ORVEHVNode *paramOf(const ORVEHVNode *system, int slot, int ch, const QString &name)
+{
+    ORVEHVNode *c = channelOf(system, slot, ch);
+    return c ? c->parameter(name) : nullptr;
+}
 
 // A connected system: its discovered tree and library handle.
 struct LiveSystem
@@ -35,23 +67,9 @@ struct LiveSystem
             ORVEHV_DeinitSystem(handle);
     }
 
-    ORVEHVNode *board(int slot) const
-    {
-        for (ORVEHVNode *b : node->children())
-            if (b->kind() == KindBoard && b->slot() == slot)
-                return b;
-        return nullptr;
-    }
-    ORVEHVNode *channel(int slot, int ch) const
-    {
-        ORVEHVNode *b = board(slot);
-        return b && ch < b->children().size() ? b->children().at(ch) : nullptr;
-    }
-    ORVEHVNode *param(int slot, int ch, const QString &name) const
-    {
-        ORVEHVNode *c = channel(slot, ch);
-        return c ? c->parameter(name) : nullptr;
-    }
+    ORVEHVNode *board(int slot) const { return boardOf(node, slot); }
+    ORVEHVNode *channel(int slot, int ch) const { return channelOf(node, slot, ch); }
+    ORVEHVNode *param(int slot, int ch, const QString &name) const { return paramOf(node, slot, ch, name); }
     double device(int slot, int ch, const char *name) const
     {
         return vhw::channelParamValue(id, slot, ch, name);
@@ -162,6 +180,21 @@ inline QStringList visibleHeaders(const QTableWidget *t)
             h << t->horizontalHeaderItem(c)->text();
     }
     return h;
+}
+
+// The trip dialog's table of the board in `slot`, and a click on one of its cells.
+inline QTableWidget *tripTable(const QTripHandlingDialog *d, int slot)
+{
+    for (QTableWidget *t : d->tripTables())
+        if (t->property("slotNr").toInt() == slot)
+            return t;
+    return nullptr;
+}
+inline void clickCell(QTableWidget *t, int row, int column)
+{
+    QTableWidgetItem *item = t->item(row, column);
+    t->scrollToItem(item);
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(item).center());
 }
 
 } // namespace views_test

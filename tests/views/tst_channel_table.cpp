@@ -8,7 +8,6 @@
 #include "views/QCustomTableWidget.h"
 #include "views/QSubWindow.h"
 #include "views/TableRules.h"
-#include "device/OperatorMessage.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -409,12 +408,8 @@ private slots:
         QFETCH(int, messages);
         const QLocale desktop;
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        int shown = 0;
-        setOperatorMessageHook([&](const OperatorMessage &) { return ++shown, 0; });
-        const auto restore = qScopeGuard([&] {
-            QLocale::setDefault(desktop);
-            setOperatorMessageHook({});
-        });
+        const auto restore = qScopeGuard([&] { QLocale::setDefault(desktop); });
+        CapturedMessages shown;
 
         const QByteArray name = param.toLatin1();
         QCOMPARE(vhw::setChannelParam(vhw::findSystem("192.0.2.10", 2, 0), slot, 0, name.constData(), 5), 0);
@@ -430,7 +425,7 @@ private slots:
         QTRY_VERIFY(!t->indexWidget(t->model()->index(sys->param(slot, 0, param)->row(), col)));
 
         QCOMPARE(int(vhw::libraryCallCount()), writes);
-        QCOMPARE(shown, messages);
+        QCOMPARE(shown.size(), messages);
         QCOMPARE(sys->device(slot, 0, name.constData()), qIsNaN(expected) ? 5.0 : expected);
         QCOMPARE(sys->device(slot, 1, name.constData()), qIsNaN(expected) ? 3.0 : expected);
         // the cells show what the device holds, after a refusal too

@@ -2,7 +2,6 @@
 // ordering parameters by dragging preview columns, what reaches the
 // sub-window's Custom mode, and the validation messages that change nothing.
 
-#include "device/OperatorMessage.h"
 #include "tests/views/ViewsTestSupport.h"
 #include "views/QConfigureViewDialog.h"
 #include "views/QCustomTableWidget.h"
@@ -45,17 +44,9 @@ class TestCustomView : public QObject
 {
     Q_OBJECT
 
-    QList<OperatorMessage> messages;
+    CapturedMessages messages;
 
 private slots:
-    void initTestCase()
-    {
-        setOperatorMessageHook([this](const OperatorMessage &m) {
-            messages.append(m);
-            return 0;
-        });
-    }
-    void cleanupTestCase() { setOperatorMessageHook({}); }
     void init() { messages.clear(); }
 
     void boardsAndChannelsShowAndHide()

@@ -3,7 +3,6 @@
 // device), editing, deleting, refused writes, and members of a system that
 // goes.
 
-#include "device/OperatorMessage.h"
 #include "tests/views/ViewsTestSupport.h"
 #include "views/ChannelGroups.h"
 #include "views/ORVEHVWidgetItem.h"
@@ -26,8 +25,7 @@ class TestGroups : public QObject
     std::unique_ptr<LiveSystem> mf, mf2;
     std::unique_ptr<QMenu> menu;
     std::unique_ptr<ChannelGroups> groups;
-    QList<OperatorMessage> messages;
-    int answer = 0;
+    CapturedMessages messages;
 
     QStringList actionTexts() const
     {
@@ -48,15 +46,6 @@ class TestGroups : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        setOperatorMessageHook([this](const OperatorMessage &m) {
-            messages.append(m);
-            return answer;
-        });
-    }
-    void cleanupTestCase() { setOperatorMessageHook({}); }
-
     void init()
     {
         vhw::resetWorld();
@@ -68,7 +57,7 @@ private slots:
         groups = std::make_unique<ChannelGroups>(menu.get(), [this] { return QList<ORVEHVNode *>{mf->node, mf2->node}; },
                                                  nullptr);
         messages.clear();
-        answer = 0;
+        messages.answer = 0;
     }
     void cleanup()
     {
@@ -97,10 +86,10 @@ private slots:
         QCOMPARE(actionTexts(), (QStringList{"0:Group 0", "1:Group 2", "2:Group 1"}));
 
         // "No" keeps the group; deleting the last one disables the menu.
-        answer = 1;
+        messages.answer = 1;
         groups->deleteGroup(0);
         QCOMPARE(groups->groups().size(), 3);
-        answer = 0;
+        messages.answer = 0;
         for (int i = 2; i >= 0; --i)
             groups->deleteGroup(i);
         QVERIFY(groups->groups().isEmpty());

@@ -3,7 +3,6 @@
 
 #include "ViewsTestSupport.h"
 
-#include "device/OperatorMessage.h"
 #include "device/ValueText.h"
 #include "views/ORVEHVSwitch.h"
 #include "views/ORVEHVWidgetItem.h"
@@ -28,15 +27,7 @@ class TstValueEditor : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        vhw::setTimeMode(vhw::TimeMode::Manual);
-        setOperatorMessageHook([this](const OperatorMessage &m) {
-            m_messages << m;
-            return 0;
-        });
-    }
-    void cleanupTestCase() { setOperatorMessageHook({}); }
+    void initTestCase() { vhw::setTimeMode(vhw::TimeMode::Manual); }
 
     void init()
     {
@@ -312,7 +303,7 @@ private slots:
 
 private:
     std::unique_ptr<LiveSystem> m_sys;
-    QList<OperatorMessage> m_messages;
+    CapturedMessages m_messages;
 };
 
 QTEST_MAIN(TstValueEditor)

@@ -219,11 +219,8 @@ private slots:
         QFETCH(QString, password);
         QFETCH(QString, query);
         QFETCH(bool, accepted);
-        const std::string world = "{ \"systems\": [ { \"type\": 2, \"link\": 0, \"argument\": \"192.0.2.10\", "
-                                  "\"loopbackAddress\": \"127.0.2.10\", \"user\": \"admin\", \"password\": \"" +
-                                  password.toStdString() + "\", \"slots\": 2 } ] }";
         std::string error;
-        QVERIFY2(vhw::loadWorldJson(world, &error), error.c_str());
+        QVERIFY2(loadSiteWorld("admin", password.toStdString(), &error), error.c_str());
         vhw::WebAdmin site;
         QVERIFY2(site.start(0, &error), error.c_str());
 

@@ -5,7 +5,7 @@
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
 #include "panels/InfoDialogs.h"
-#include "virtualhw/VirtualControl.h"
+#include "tests/support/World.h"
 #include "virtualhw/WebAdmin.h"
 
 #include <QApplication>
@@ -42,11 +42,7 @@ private slots:
     {
         QVERIFY(!engineLoaded());
         std::string error;
-        QVERIFY2(vhw::loadWorldJson("{ \"systems\": [ { \"type\": 2, \"link\": 0, \"argument\": \"192.0.2.10\", "
-                                    "\"loopbackAddress\": \"127.0.2.10\", \"user\": \"admin\", \"password\": "
-                                    "\"admin\", \"slots\": 2 } ] }",
-                                    &error),
-                 error.c_str());
+        QVERIFY2(loadSiteWorld("admin", "admin", &error), error.c_str());
         vhw::WebAdmin site;
         QVERIFY2(site.start(0, &error), error.c_str());
         qputenv("KEBO_WEBADMIN_PORT", QByteArray::number(site.port()));

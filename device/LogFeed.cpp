@@ -53,7 +53,7 @@ bool LogFeed::update(int board, int channel, const QString &name, const char *va
         return false;
     out.logged = it->logged;
     out.previous = it->last;
-    out.current = eventValue(it->dataType, valueArea).value;
+    out.current = eventVariant(it->dataType, valueArea);
     it->last = out.current;
     return true;
 }

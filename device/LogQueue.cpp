@@ -71,7 +71,10 @@ void appendNewBatch(QSystemInterface *sys, const QString &systemName, const LogE
     // Stamped with the arrival of its event batch, however late the entry is
     // made; now for an entry made outside an event.
     batch->arrival = arrival;
-    batch->created = batch->arrival ? QDateTime::fromMSecsSinceEpoch(batch->arrival) : QDateTime::currentDateTime();
+    // In UTC: the local time (a look at the time zone file each time) is
+    // worked out by the writer, off the event-data thread.
+    batch->created = batch->arrival ? QDateTime::fromMSecsSinceEpoch(batch->arrival, Qt::UTC)
+                                    : QDateTime::currentDateTimeUtc();
     batch->entries.append(entry);
     if (sys->logQueueHead && sys->logBatchCount >= 1 && sys->logQueueTail) {
         sys->logQueueTail->next = batch;
@@ -155,7 +158,7 @@ void logEvent(QSystemInterface *sys, int bdIndex, int chIndex, const QString &na
 
 QString formatEntry(const QDateTime &created, const QString &systemName, const LogEntry &e)
 {
-    const QString time = created.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"));
+    const QString time = created.toLocalTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"));
     const QString value = e.value.toString();
     if (e.channel >= 0)
         return QStringLiteral("[%1]: [%2] bd [%3] ch [%4] par [%5] val [%6]; \n")
@@ -181,7 +184,7 @@ void appendBatchText(const LogBatch &batch, QByteArray &out)
     // built once, each line is assembled from pieces (same text as
     // formatEntry); a burst mostly repeats one parameter name, so its UTF-8
     // form is reused while the name stays the same.
-    const QByteArray prefix = '[' + batch.created.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")).toUtf8()
+    const QByteArray prefix = '[' + batch.created.toLocalTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")).toUtf8()
                               + "]: [" + batch.systemName.toUtf8() + "] ";
     out.reserve(out.size() + batch.entries.size() * (prefix.size() + 48));
     QString lastName;

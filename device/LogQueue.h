@@ -30,7 +30,7 @@ struct LogBatch
 {
     QString systemName;
     int systemType = -1;
-    QDateTime created;     // local time when its event batch arrived (else when opened)
+    QDateTime created;     // when its event batch arrived (else when opened); shown in local time
     qint64 arrival = 0;    // that arrival in ms since the epoch; 0: opened outside a delivery
     QList<LogEntry> entries;
     LogBatch *next = nullptr;

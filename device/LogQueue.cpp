@@ -10,6 +10,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <atomic>
+
 namespace {
 
 QMutex &pathMutex()
@@ -62,6 +64,9 @@ bool isMainframe(int systemType)
     return systemType == 2 || systemType == 3;
 }
 
+// The local time's offset from UTC, in seconds, as last noted.
+std::atomic<int> s_localOffset{0};
+
 // Links a new batch holding the entry; caller holds the log mutex.
 void appendNewBatch(QSystemInterface *sys, const QString &systemName, const LogEntry &entry, qint64 arrival)
 {
@@ -71,10 +76,12 @@ void appendNewBatch(QSystemInterface *sys, const QString &systemName, const LogE
     // Stamped with the arrival of its event batch, however late the entry is
     // made; now for an entry made outside an event.
     batch->arrival = arrival;
-    // In UTC: the local time (a look at the time zone file each time) is
-    // worked out by the writer, off the event-data thread.
-    batch->created = batch->arrival ? QDateTime::fromMSecsSinceEpoch(batch->arrival, Qt::UTC)
-                                    : QDateTime::currentDateTimeUtc();
+    // Local time by the offset noted on the GUI thread: the time zone's own
+    // look-up (a file read each time, not safe beside the GUI thread's) is
+    // not done here, on the event-data thread.
+    batch->created = batch->arrival ? QDateTime::fromMSecsSinceEpoch(batch->arrival, Qt::OffsetFromUTC,
+                                                                     s_localOffset.load())
+                                    : QDateTime::currentDateTime();
     batch->entries.append(entry);
     if (sys->logQueueHead && sys->logBatchCount >= 1 && sys->logQueueTail) {
         sys->logQueueTail->next = batch;
@@ -90,6 +97,11 @@ void appendNewBatch(QSystemInterface *sys, const QString &systemName, const LogE
 } // namespace
 
 namespace LogQueue {
+
+void noteLocalTimeOffset()
+{
+    s_localOffset = QDateTime::currentDateTime().offsetFromUtc();
+}
 
 void enqueue(QSystemInterface *sys, const QString &systemName, const LogEntry &entry, bool isFirstEv, qint64 arrival)
 {
@@ -158,7 +170,7 @@ void logEvent(QSystemInterface *sys, int bdIndex, int chIndex, const QString &na
 
 QString formatEntry(const QDateTime &created, const QString &systemName, const LogEntry &e)
 {
-    const QString time = created.toLocalTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"));
+    const QString time = created.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"));
     const QString value = e.value.toString();
     if (e.channel >= 0)
         return QStringLiteral("[%1]: [%2] bd [%3] ch [%4] par [%5] val [%6]; \n")
@@ -184,7 +196,7 @@ void appendBatchText(const LogBatch &batch, QByteArray &out)
     // built once, each line is assembled from pieces (same text as
     // formatEntry); a burst mostly repeats one parameter name, so its UTF-8
     // form is reused while the name stays the same.
-    const QByteArray prefix = '[' + batch.created.toLocalTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")).toUtf8()
+    const QByteArray prefix = '[' + batch.created.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")).toUtf8()
                               + "]: [" + batch.systemName.toUtf8() + "] ";
     out.reserve(out.size() + batch.entries.size() * (prefix.size() + 48));
     QString lastName;

@@ -30,7 +30,7 @@ struct LogBatch
 {
     QString systemName;
     int systemType = -1;
-    QDateTime created;     // when its event batch arrived (else when opened); shown in local time
+    QDateTime created;     // local time when its event batch arrived (else when opened)
     qint64 arrival = 0;    // that arrival in ms since the epoch; 0: opened outside a delivery
     QList<LogEntry> entries;
     LogBatch *next = nullptr;
@@ -39,6 +39,9 @@ struct LogBatch
 namespace LogQueue {
 
 // --- producer ----------------------------------------------------------
+// Notes the local time's offset from UTC (GUI thread, when logging starts):
+// batches made on the event-data thread are stamped in local time by it.
+void noteLocalTimeOffset();
 // Appends the entry to the open batch when the event continues a burst
 // (not the first of its batch and a batch of the same arrival is still
 // pending), else opens a new batch named after the system, stamped with

@@ -436,6 +436,7 @@ void QSystemInterface::refreshLogFeed()
 {
     // Values the log did not follow while off are taken from the tree.
     logFeed.refresh(m_systemNode, m_crateOffset, isLogStarted());
+    LogQueue::noteLocalTimeOffset();
 }
 
 void QSystemInterface::setIsLogStarted(bool started)

@@ -4,7 +4,6 @@
 #include "app/SystemConnections.h"
 #include "app/ViewAccess.h"
 #include "app/ViewsController.h"
-#include "device/LogQueue.h"
 #include "device/OperatorMessage.h"
 #include "device/ORVEHVNode.h"
 #include "device/ParameterAccess.h"
@@ -55,25 +54,18 @@ ORVEHVNode *SystemEventHandlers::findParameterNode(QSystemInterface *sysIf, int 
 }
 
 void SystemEventHandlers::handleUpdateValueAndWidget(QSystemInterface *sysIf, int bdIndex, int chIndex,
-                                                     QString itmName, IDValue_t val, bool isFirstEv, bool isLastEv)
+                                                     QString itmName, IDValue_t val, bool, bool)
 {
     if (!m_connections.isLiveSystem(sysIf) || !sysIf->systemNode())
         return;
     ORVEHVNode *node = findParameterNode(sysIf, bdIndex, chIndex, itmName);
     if (!node)
         return;
-    const NodeValue previous = node->value();
-    const NodeValue current = eventValue(node, val.Value);
     // The table cells show the node; the system announces the change to the
     // row marks, panels and every other subscriber (a VME HV board's crate
-    // and the custom view re-emit it for their views).
-    sysIf->setParameterValue(node, current);
-
-    // A write stored its value at once: the event confirming it still
-    // changes what the device reported before.
-    const QVariant reported = node->takeWriteUnconfirmed() ? QVariant() : previous.value;
-    LogQueue::logValueUpdate(sysIf, node->isLogged(), bdIndex, chIndex, itmName, reported, current.value,
-                             isFirstEv, isLastEv);
+    // and the custom view re-emit it for their views). The value log took
+    // the value on the event-data thread already.
+    sysIf->setParameterValue(node, eventValue(node, val.Value));
 
     if (node->name() == QLatin1String("Sessions"))
         showSessionNotice(sysIf->connectionArgument());
@@ -112,12 +104,12 @@ void SystemEventHandlers::handleEventLiveInsertion(QSystemInterface *sysIf, bool
     sysIf->markLiveInsertion();
     if (crate)
         ViewAccess::setStatus(crate->statusBar(), ConnectionConnected);
-    if (sysIf->isLogStarted())
-        LogQueue::enqueueLiveInsertion(sysIf, sysIf->systemNode()->name());
     const QList<ORVEHVNode *> boards = sysIf->changeCrateMap(&m_window);
     // The crate map dialog ran an event loop: the system may be gone.
     if (!m_connections.isLiveSystem(sysIf))
         return;
+    // The log takes the new boards' values from now on.
+    sysIf->refreshLogFeed();
     m_views.rebuildCustomView();
     m_views.systemsGone();
     if (boards.isEmpty())

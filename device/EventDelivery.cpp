@@ -10,11 +10,12 @@ EventDelivery::EventDelivery(EventRouter *router, LiveCheck isLive, QObject *par
     : QObject(parent), m_isLive(std::move(isLive))
 {
     connect(this, &EventDelivery::recordsWaiting, this, &EventDelivery::deliver, Qt::QueuedConnection);
-    // Direct: these run on the event-data thread and touch only the mailbox.
+    // Direct: these run on the event-data thread and touch only the mailbox
+    // and the value log's queue.
     connect(router, &EventRouter::updateValueAndWidget, this,
             [this](QSystemInterface *sys, int bd, int ch, const QString &name, const IDValue_t &val, bool first,
                    bool last) {
-                if (sys->eventMailbox.putValue(bd, ch, name, val, first, last, sys->isLogStarted()))
+                if (putValue(sys, bd, ch, name, val, first, last))
                     emit recordsWaiting(sys);
             },
             Qt::DirectConnection);
@@ -26,7 +27,7 @@ EventDelivery::EventDelivery(EventRouter *router, LiveCheck isLive, QObject *par
             Qt::DirectConnection);
     connect(router, &EventRouter::liveInsertion, this,
             [this](QSystemInterface *sys, bool first, bool last) {
-                if (sys->eventMailbox.putBarrier(EventRecord::LiveInsertion, first, last))
+                if (putLiveInsertion(sys, first, last))
                     emit recordsWaiting(sys);
             },
             Qt::DirectConnection);
@@ -42,6 +43,24 @@ EventDelivery::EventDelivery(EventRouter *router, LiveCheck isLive, QObject *par
                     emit recordsWaiting(sys);
             },
             Qt::DirectConnection);
+}
+
+bool EventDelivery::putValue(QSystemInterface *sys, int board, int channel, const QString &name,
+                             const IDValue_t &value, bool isFirstEv, bool isLastEv)
+{
+    const bool notify = sys->eventMailbox.putValue(board, channel, name, value, isFirstEv, isLastEv);
+    if (sys->isLogStarted())
+        LogQueue::logEvent(sys, board, channel, name, value.Value, isFirstEv, isLastEv,
+                           sys->eventMailbox.batchTimeOfPut());
+    return notify;
+}
+
+bool EventDelivery::putLiveInsertion(QSystemInterface *sys, bool isFirstEv, bool isLastEv)
+{
+    const bool notify = sys->eventMailbox.putBarrier(EventRecord::LiveInsertion, isFirstEv, isLastEv);
+    if (sys->isLogStarted())
+        LogQueue::enqueueLiveInsertion(sys, sys->logFeed.systemName(), sys->eventMailbox.batchTimeOfPut());
+    return notify;
 }
 
 void EventDelivery::deliver(QSystemInterface *sys)
@@ -83,13 +102,6 @@ void EventDelivery::deliver(QSystemInterface *sys)
             break;
     }
     m_delivering.removeOne(sys);
-    if (more) {
+    if (more)
         emit recordsWaiting(sys); // the rest after painting and input had their turn
-        return;
-    }
-    // Records merged while waiting (before the log was switched on) may have
-    // moved the burst's last one forward: the value log is told the burst is
-    // over.
-    if (sys->isLogStarted())
-        LogQueue::wakeWriter(sys, true);
 }

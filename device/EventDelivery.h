@@ -8,9 +8,10 @@
 // this object's signals of the same names. A call hands out records for a
 // few milliseconds at most and then lets painting and input in before it
 // goes on, so a burst of any size never freezes the window; while the GUI
-// thread is behind, a newer value of an item replaces the waiting one
-// (with the value log on, every value is handed out, in arrival order).
-// tcpServerError is not per system and is not carried here.
+// thread is behind, a newer value of an item replaces the waiting one.
+// With the value log on, every value also goes to the log's own queue as it
+// arrives, in order, on the event-data thread (LogFeed.h), never through the
+// GUI thread. tcpServerError is not per system and is not carried here.
 
 #include <QObject>
 #include <QString>
@@ -32,6 +33,13 @@ public:
 
     // Time one call spends handing out records before it yields.
     static constexpr int SliceMs = 8;
+
+    // What the event-data thread does with a value: into the mailbox (true:
+    // the GUI thread must be told) and, while the system logs, to the log.
+    static bool putValue(QSystemInterface *sys, int board, int channel, const QString &name,
+                         const IDValue_t &value, bool isFirstEv, bool isLastEv);
+    // The same for a live insertion (the log marks it in its place).
+    static bool putLiveInsertion(QSystemInterface *sys, bool isFirstEv, bool isLastEv);
 
 signals:
     void liveInsertion(QSystemInterface *sysIf, bool isFirstEv, bool isLastEv);

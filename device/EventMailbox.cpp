@@ -45,7 +45,7 @@ ORVEHV_SYSTEMSTATUS_t EventRecord::toStatus() const
 }
 
 bool EventMailbox::putValue(int board, int channel, const QString &name, const IDValue_t &record, bool isFirstEv,
-                            bool isLastEv, bool keepEvery)
+                            bool isLastEv)
 {
     EventRecord r;
     r.kind = EventRecord::Value;
@@ -58,14 +58,13 @@ bool EventMailbox::putValue(int board, int channel, const QString &name, const I
     const Key key{board, channel, name};
     QMutexLocker lock(&m_mutex);
     stamp(r);
-    if (keepEvery) {
-        // Kept in arrival order; a later merge (the log switched off) goes
-        // into this newest record of the item.
-        m_index.insert(key, int(m_pending.size()));
-        m_pending.append(std::move(r));
-        return notify();
-    }
     return putLocked(std::move(r), key, true);
+}
+
+qint64 EventMailbox::batchTimeOfPut() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_batchTime;
 }
 
 bool EventMailbox::putStatus(const ORVEHV_SYSTEMSTATUS_t &status)

@@ -10,10 +10,10 @@
 // While a value waits, a newer value of the same item (board, channel,
 // name) takes its place: the table only ever shows the newest, and the
 // number of waiting records stays bounded by the number of items however
-// far behind the GUI thread is. When the system's value log is on, values
-// do not merge: the log is the record of what happened first, so every
-// value waits in the order it arrived, stamped with the arrival time of its
-// batch. A live insertion, transparent mode or disconnection is a barrier:
+// far behind the GUI thread is (the value log takes every value in arrival
+// order on the event-data thread, LogFeed.h). Each record is stamped with
+// the arrival time of its batch. A live insertion, transparent mode or
+// disconnection is a barrier:
 // nothing after it merges into a record before it. Event status words merge
 // like values (only the newest lights the lamps).
 
@@ -24,6 +24,7 @@
 #include <QVector>
 
 #include "ORVEHVWrapper.h"
+#include "device/EventItemKey.h"
 
 struct EventRecord
 {
@@ -50,12 +51,13 @@ class EventMailbox
 public:
     // --- event-data thread ----------------------------------------------
     // Each returns true when the GUI thread must be told (nothing was waiting
-    // for it); the caller then posts one notification. With keepEvery (the
-    // value log is on) a value never replaces a waiting one.
+    // for it); the caller then posts one notification.
     bool putValue(int board, int channel, const QString &name, const IDValue_t &record, bool isFirstEv,
-                  bool isLastEv, bool keepEvery);
+                  bool isLastEv);
     bool putStatus(const ORVEHV_SYSTEMSTATUS_t &status);
     bool putBarrier(EventRecord::Kind kind, bool isFirstEv = false, bool isLastEv = false, int code = 0);
+    // The arrival time of the batch of the record put last (ms since the epoch).
+    qint64 batchTimeOfPut() const;
 
     // --- GUI thread -------------------------------------------------------
     // The oldest waiting record. False when none waits: the mailbox is then
@@ -69,17 +71,7 @@ public:
     qint64 batchTimeOfTaken() const { return m_takenBatchTime; }
 
 private:
-    struct Key
-    {
-        int board;
-        int channel;
-        QString name;
-        bool operator==(const Key &o) const
-        {
-            return board == o.board && channel == o.channel && name == o.name;
-        }
-    };
-    friend size_t qHash(const Key &k, size_t seed) { return qHashMulti(seed, k.board, k.channel, k.name); }
+    using Key = EventItemKey;
 
     bool putLocked(EventRecord &&record, const Key &key, bool merges);
     void stamp(EventRecord &record);  // caller holds m_mutex

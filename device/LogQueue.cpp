@@ -1,5 +1,6 @@
 #include "device/LogQueue.h"
 
+#include "device/LogFeed.h"
 #include "device/ORVEHVNode.h"
 #include "device/QSystemInterface.h"
 
@@ -8,6 +9,8 @@
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
+
+#include <atomic>
 
 namespace {
 
@@ -61,16 +64,24 @@ bool isMainframe(int systemType)
     return systemType == 2 || systemType == 3;
 }
 
+// The local time's offset from UTC, in seconds, as last noted.
+std::atomic<int> s_localOffset{0};
+
 // Links a new batch holding the entry; caller holds the log mutex.
-void appendNewBatch(QSystemInterface *sys, const QString &systemName, const LogEntry &entry)
+void appendNewBatch(QSystemInterface *sys, const QString &systemName, const LogEntry &entry, qint64 arrival)
 {
     auto *batch = new LogBatch;
     batch->systemName = systemName;
     batch->systemType = sys->systemType();
-    // Stamped with the arrival of the event batch being handed out, however
-    // late the GUI thread gets to it; now for an entry made outside a delivery.
-    batch->arrival = sys->eventMailbox.batchTimeOfTaken();
-    batch->created = batch->arrival ? QDateTime::fromMSecsSinceEpoch(batch->arrival) : QDateTime::currentDateTime();
+    // Stamped with the arrival of its event batch, however late the entry is
+    // made; now for an entry made outside an event.
+    batch->arrival = arrival;
+    // Local time by the offset noted on the GUI thread: the time zone's own
+    // look-up (a file read each time, not safe beside the GUI thread's) is
+    // not done here, on the event-data thread.
+    batch->created = batch->arrival ? QDateTime::fromMSecsSinceEpoch(batch->arrival, Qt::OffsetFromUTC,
+                                                                     s_localOffset.load())
+                                    : QDateTime::currentDateTime();
     batch->entries.append(entry);
     if (sys->logQueueHead && sys->logBatchCount >= 1 && sys->logQueueTail) {
         sys->logQueueTail->next = batch;
@@ -87,18 +98,22 @@ void appendNewBatch(QSystemInterface *sys, const QString &systemName, const LogE
 
 namespace LogQueue {
 
-void enqueue(QSystemInterface *sys, const QString &systemName, const LogEntry &entry, bool isFirstEv)
+void noteLocalTimeOffset()
+{
+    s_localOffset = QDateTime::currentDateTime().offsetFromUtc();
+}
+
+void enqueue(QSystemInterface *sys, const QString &systemName, const LogEntry &entry, bool isFirstEv, qint64 arrival)
 {
     if (!sys)
         return;
     QMutexLocker lock(&sys->logMutex);
     // An entry never joins a batch of another event batch (whose first
     // record was not logged), so it keeps its own time.
-    if (!isFirstEv && sys->logQueueTail && sys->logBatchCount >= 1
-        && sys->logQueueTail->arrival == sys->eventMailbox.batchTimeOfTaken())
+    if (!isFirstEv && sys->logQueueTail && sys->logBatchCount >= 1 && sys->logQueueTail->arrival == arrival)
         sys->logQueueTail->entries.append(entry);
     else
-        appendNewBatch(sys, systemName, entry);
+        appendNewBatch(sys, systemName, entry, arrival);
 }
 
 void wakeWriter(QSystemInterface *sys, bool isLastEv)
@@ -114,35 +129,43 @@ void wakeWriter(QSystemInterface *sys, bool isLastEv)
     sys->logCondition.wakeAll();
 }
 
-void enqueueLiveInsertion(QSystemInterface *sys, const QString &systemName)
+void enqueueLiveInsertion(QSystemInterface *sys, const QString &systemName, qint64 arrival)
 {
     if (!sys)
         return;
     LogEntry entry;
     entry.value = 0;
     QMutexLocker lock(&sys->logMutex);
-    appendNewBatch(sys, systemName, entry);
+    appendNewBatch(sys, systemName, entry, arrival);
     sys->logWakePending = true;
     sys->logCondition.wakeAll();
 }
 
-void logValueUpdate(QSystemInterface *sys, bool nodeLogged, int bdIndex, int chIndex, const QString &name,
-                    const QVariant &previous, const QVariant &current, bool isFirstEv, bool isLastEv)
+void logValue(QSystemInterface *sys, const Source &source, bool logged, int bdIndex, int chIndex,
+              const QString &name, const QVariant &previous, const QVariant &current, bool isFirstEv, bool isLastEv)
 {
-    if (!sys)
-        return;
     const bool mainframe = isMainframe(sys->systemType());
-    if (nodeLogged && sys->isLogStarted() && sys->systemNode() && (mainframe || current != previous)) {
+    if (logged && sys->isLogStarted() && (mainframe || current != previous)) {
         LogEntry entry;
         // A VME HV board system numbers its board by its place in the crate.
-        entry.board = sys->systemType() == 5 ? sys->crateOffset() + qMax(bdIndex, 0) : bdIndex;
+        entry.board = sys->systemType() == 5 ? source.crateOffset + qMax(bdIndex, 0) : bdIndex;
         entry.channel = chIndex;
         entry.parameter = name;
         entry.value = current;
-        enqueue(sys, sys->systemNode()->name(), entry, isFirstEv);
+        enqueue(sys, source.systemName, entry, isFirstEv, source.arrival);
     }
     if (!mainframe || isLastEv)
         wakeWriter(sys, isLastEv);
+}
+
+void logEvent(QSystemInterface *sys, int bdIndex, int chIndex, const QString &name, const char *valueArea,
+              bool isFirstEv, bool isLastEv, qint64 arrival)
+{
+    LogFeed::Update u;
+    if (!sys->logFeed.update(bdIndex, chIndex, name, valueArea, u))
+        u.logged = false;  // an item the tree does not show: the burst still ends
+    logValue(sys, {sys->logFeed.systemName(), sys->logFeed.crateOffset(), arrival}, u.logged, bdIndex, chIndex,
+             name, u.previous, u.current, isFirstEv, isLastEv);
 }
 
 QString formatEntry(const QDateTime &created, const QString &systemName, const LogEntry &e)

@@ -1,9 +1,11 @@
 #ifndef LOGQUEUE_H
 #define LOGQUEUE_H
 
-// Value-log queue of one system: entries produced on the GUI thread while
-// events are handled, collected in one batch per event burst and written to
-// the log file by the system's log writer thread (LogWriter.h).
+// Value-log queue of one system: entries produced on the system's
+// event-data thread as events arrive (every value, in arrival order; the
+// GUI thread's mailbox may merge them for the table meanwhile), collected in
+// one batch per event burst and written to the log file by the system's log
+// writer thread (LogWriter.h).
 //
 // The queue lives in QSystemInterface (logQueueHead/Tail, logBatchCount)
 // and is touched only under its logMutex.
@@ -36,26 +38,44 @@ struct LogBatch
 
 namespace LogQueue {
 
-// --- producer (GUI thread) -------------------------------------------
+// --- producer ----------------------------------------------------------
+// Notes the local time's offset from UTC (GUI thread, when logging starts):
+// batches made on the event-data thread are stamped in local time by it.
+void noteLocalTimeOffset();
 // Appends the entry to the open batch when the event continues a burst
-// (not the first of its batch and a batch is still pending), else opens a
-// new batch named after the system.
-void enqueue(QSystemInterface *sys, const QString &systemName, const LogEntry &entry, bool isFirstEv);
+// (not the first of its batch and a batch of the same arrival is still
+// pending), else opens a new batch named after the system, stamped with
+// `arrival` (ms since the epoch; 0: now).
+void enqueue(QSystemInterface *sys, const QString &systemName, const LogEntry &entry, bool isFirstEv,
+             qint64 arrival = 0);
 // Wakes the writer when batches are pending; a mainframe (types 2 and 3)
 // is woken only at the last event of its burst.
 void wakeWriter(QSystemInterface *sys, bool isLastEv);
 // A board was inserted or removed: always a batch of its own, writer woken.
-void enqueueLiveInsertion(QSystemInterface *sys, const QString &systemName);
+void enqueueLiveInsertion(QSystemInterface *sys, const QString &systemName, qint64 arrival = 0);
 
-// The value-update rule of the main window's event handler, after the node
-// holds the new value: a logged parameter of a system whose logging is on
+// Where an entry comes from: the system's name and crate offset as the log
+// shows them, and the arrival of its event batch.
+struct Source
+{
+    QString systemName;
+    int crateOffset = 0;
+    qint64 arrival = 0;
+};
+// The value-update rule: a logged parameter of a system whose logging is on
 // gets an entry, on a mainframe for every event, elsewhere only when the
-// value changed. The writer is woken at the end of a mainframe's burst (and
-// for every event elsewhere) whether or not this event was logged, so a
-// burst that ends on an unlogged parameter (or after logging was switched
-// off) is not left waiting.
-void logValueUpdate(QSystemInterface *sys, bool nodeLogged, int bdIndex, int chIndex, const QString &name,
-                    const QVariant &previous, const QVariant &current, bool isFirstEv, bool isLastEv);
+// value changed from what the device reported before. The writer is woken
+// at the end of a mainframe's burst (and for every event elsewhere) whether
+// or not this event was logged, so a burst that ends on an unlogged
+// parameter (or after logging was switched off) is not left waiting.
+void logValue(QSystemInterface *sys, const Source &source, bool logged, int bdIndex, int chIndex,
+              const QString &name, const QVariant &previous, const QVariant &current, bool isFirstEv,
+              bool isLastEv);
+// The rule for an event value on the event-data thread, as it arrives: what
+// the item is, whether it is logged and what it had before come from the
+// system's LogFeed.
+void logEvent(QSystemInterface *sys, int bdIndex, int chIndex, const QString &name, const char *valueArea,
+              bool isFirstEv, bool isLastEv, qint64 arrival);
 
 // --- formatting and files --------------------------------------------
 QString formatEntry(const QDateTime &created, const QString &systemName, const LogEntry &entry);

@@ -341,7 +341,6 @@ int ORVEHVNode::writeValue(const QVariant &value, QString *reason)
     }
     if (result != 0)
         return refuse(result, libraryErrorText(result));
-    m_writeUnconfirmed = m_writeUnconfirmed || sent != m_value.value;
     setValue(NodeValue(sent, ValueOk));
     return 0;
 }

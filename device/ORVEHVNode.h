@@ -184,15 +184,6 @@ public:
     // Mainframes (2, 3) and types 8 and 12 log only what the operator picks;
     // every other system logs all its values.
     static bool logsByDefault(int systemType);
-    // True once after a successful write changed the value: the next event
-    // reports a change of the device's value even though the node already
-    // holds it (the value log compares against what the device last said).
-    bool takeWriteUnconfirmed()
-    {
-        const bool was = m_writeUnconfirmed;
-        m_writeUnconfirmed = false;
-        return was;
-    }
     // Gives this node, its parameters and everything below it the logged
     // flag of their system type (discovery, once the nodes are in the tree).
     void applyLoggingDefault();
@@ -262,7 +253,6 @@ private:
     bool m_isEnabledInCustomView = false;
     bool m_isLogged = false;
     bool m_notOk = false;
-    bool m_writeUnconfirmed = false;
     CellShade m_shade = ShadeNone;
 };
 

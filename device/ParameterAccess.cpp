@@ -310,20 +310,25 @@ QString libraryErrorText(int code)
 
 NodeValue eventValue(const ORVEHVNode *node, const char *valueArea)
 {
-    if (!node || !valueArea)
-        return NodeValue();
+    const QVariant value = node ? eventVariant(node->dataType(), valueArea) : QVariant();
+    return value.isValid() ? NodeValue(value, ValueOk) : NodeValue();
+}
+
+QVariant eventVariant(int dataType, const char *valueArea)
+{
+    if (!valueArea)
+        return QVariant();
     Cell c = zeroCell();
     std::memcpy(&c, valueArea, sizeof c);
-    switch (node->dataType()) {
-    case DataInt32: case 2: return NodeValue(QVariant(int(c.i32)), ValueOk);
-    case DataInt16: return NodeValue(QVariant(int(c.i16)), ValueOk);
-    case DataUInt32: case 5: return NodeValue(QVariant(uint(c.u32)), ValueOk);
-    case DataUInt16: return NodeValue(QVariant(uint(c.u16)), ValueOk);
-    case DataFloat: return NodeValue(QVariant(c.f), ValueOk);
-    case DataText:
-        return NodeValue(boundedText(valueArea, ORVEHV_EVENT_VALUE_LEN), ValueOk);
-    case DataOnOff: return NodeValue(QVariant(c.u32 != 0), ValueOk);
-    case DataEnum: return NodeValue(QVariant(float(c.i32)), ValueOk);
-    default: return NodeValue();
+    switch (dataType) {
+    case DataInt32: case 2: return QVariant(int(c.i32));
+    case DataInt16: return QVariant(int(c.i16));
+    case DataUInt32: case 5: return QVariant(uint(c.u32));
+    case DataUInt16: return QVariant(uint(c.u16));
+    case DataFloat: return QVariant(c.f);
+    case DataText: return QVariant(boundedText(valueArea, ORVEHV_EVENT_VALUE_LEN));
+    case DataOnOff: return QVariant(c.u32 != 0);
+    case DataEnum: return QVariant(float(c.i32));
+    default: return QVariant();
     }
 }

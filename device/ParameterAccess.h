@@ -40,5 +40,8 @@ QString libraryErrorText(int code);
 // data type; the initial record (null, status 2) for a null node or an
 // unknown data type. Text stops at the end of the area.
 NodeValue eventValue(const ORVEHVNode *node, const char *valueArea);
+// The value alone by data type (null for an unknown type): for the
+// event-data thread, which may not read nodes and need not stamp the time.
+QVariant eventVariant(int dataType, const char *valueArea);
 
 #endif

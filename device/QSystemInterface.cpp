@@ -432,8 +432,18 @@ void QSystemInterface::extraButtonClick(int value) { emit clickedExtraButton(val
 
 void QSystemInterface::disconnectButtonClick(int value) { emit clickedDisconnectButton(value); }
 
+void QSystemInterface::refreshLogFeed()
+{
+    // Values the log did not follow while off are taken from the tree.
+    logFeed.refresh(m_systemNode, m_crateOffset, isLogStarted());
+    LogQueue::noteLocalTimeOffset();
+}
+
 void QSystemInterface::setIsLogStarted(bool started)
 {
+    // The feed is ready before the event-data thread sees the log on.
+    if (started)
+        refreshLogFeed();
     m_logStarted = started;
     if (m_systemType != 5 || !m_systemNode)
         return;

@@ -22,6 +22,7 @@
 #include <atomic>
 
 #include "device/EventMailbox.h"
+#include "device/LogFeed.h"
 
 class ORVEHVNode;
 struct NodeValue;
@@ -101,6 +102,8 @@ public:
     std::atomic<bool> stopRequested{false};
     // Reports of the event-data thread waiting for the GUI thread.
     EventMailbox eventMailbox;
+    // What the value log knows of the items on the event-data thread.
+    LogFeed logFeed;
     std::atomic<int> eventSocket{-1};      // -1: the library supplies it (B8181)
     // When the event-data thread last read a batch, keep-alives included
     // (EventWatchdog::clockMs; 0: nothing yet). One store per batch.
@@ -142,6 +145,10 @@ public:
     int crateOffset() const { return m_crateOffset; }
     void setCrateOffset(int o) { m_crateOffset = o; }
     bool isLogStarted() const { return m_logStarted.load(); }
+    // The value log's copy of the tree, its log choice and values (logFeed)
+    // taken again: starting the log takes it, and so must a change of the
+    // tree or of what is logged while the log runs.
+    void refreshLogFeed();
 
     // The connection to the system is lost (`errorCode`: the library's
     // reason): its node's state becomes 2 and connectionLost() tells whoever

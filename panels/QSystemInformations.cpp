@@ -858,7 +858,12 @@ void QSystemInformations::loggingClicked()
     }
     auto *dialog = new QLogDialog(window(), systemNode());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this, [this] { setLogSelectionMade(true); });
+    connect(dialog, &QDialog::accepted, this, [this] {
+        // A running log follows the new choice at once.
+        if (m_sys && m_sys->isLogStarted())
+            m_sys->refreshLogFeed();
+        setLogSelectionMade(true);
+    });
     m_logDialog = dialog;
     track(dialog);
 }

@@ -1,8 +1,8 @@
 // Prints two figures of the value log:
 //   - writer: lines per second for one mainframe burst of N entries (default
 //     1 000 000), from the wake to the last line flushed into the file;
-//   - producer: GUI-thread CPU nanoseconds per value event of the event
-//     handler's logging step, logging off and on in the same run, for a
+//   - producer: event-data-thread CPU nanoseconds per value event of the
+//     log's producing step, logging off and on in the same run, for a
 //     connected virtual mainframe whose channel VSet is logged, its writer
 //     running.
 //
@@ -82,14 +82,16 @@ double threadCpuNs()
     return ts.tv_sec * 1e9 + ts.tv_nsec;
 }
 
-// The handler's logging step alone, same events: GUI-thread CPU ns per event.
+// The producer's logging step alone, same events: CPU ns per event on the
+// producing (event-data) thread.
 double producerCost(QSystemInterface *sys, int events, int base)
 {
     const QString name = QStringLiteral("VSet");
+    const LogQueue::Source source{sys->systemNode()->name(), sys->crateOffset(), 0};
     const double t0 = threadCpuNs();
     for (int i = 0; i < events; ++i)
-        LogQueue::logValueUpdate(sys, true, 3, i % 48, name, QVariant(double(base + i - 1)),
-                                 QVariant(double(base + i)), i % 48 == 0, i % 48 == 47);
+        LogQueue::logValue(sys, source, true, 3, i % 48, name, QVariant(double(base + i - 1)),
+                           QVariant(double(base + i)), i % 48 == 0, i % 48 == 47);
     return (threadCpuNs() - t0) / events;
 }
 
@@ -137,7 +139,7 @@ int main(int argc, char **argv)
         stepOn = round == 0 ? d : qMin(stepOn, d);
         app.processEvents();
     }
-    std::printf("producer: %.0f ns/event with logging off, %.0f ns/event on (GUI-thread CPU): %.0f ns per logged "
+    std::printf("producer: %.0f ns/event with logging off, %.0f ns/event on (event-data-thread CPU): %.0f ns per logged "
                 "event\n",
                 stepOff, stepOn, stepOn - stepOff);
     sys->setIsLogStarted(false);

@@ -1,6 +1,7 @@
 // The mailbox between an event-data thread and the GUI thread: what the GUI
 // thread takes out after a sequence of puts (order, newest value per item,
-// every value in arrival order for the log, barriers, status words), the
+// barriers, status words; what the value log takes meanwhile:
+// tst_log_queue), the
 // arrival time of each record's batch, when it is told, and that value areas
 // survive the trip unchanged (that each reaches its own item:
 // tst_event_types).
@@ -23,14 +24,11 @@ IDValue_t valueRecord(const char *text)
 }
 
 // Ops: "A1" puts value "1" for item A (channel 0; B is channel 1 ...),
-// "|" a live insertion, "S2" a status word with System = 2, "log" and
-// "nolog" switch the value log on and off for the puts that follow.
-void put(EventMailbox &box, const QString &ops, bool logOn)
+// "|" a live insertion, "S2" a status word with System = 2.
+void put(EventMailbox &box, const QString &ops)
 {
     for (const QString &op : ops.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (op == QLatin1String("log") || op == QLatin1String("nolog")) {
-            logOn = op == QLatin1String("log");
-        } else if (op == QLatin1String("|")) {
+        if (op == QLatin1String("|")) {
             box.putBarrier(EventRecord::LiveInsertion);
         } else if (op.startsWith(QLatin1Char('S'))) {
             ORVEHV_SYSTEMSTATUS_t s{};
@@ -38,7 +36,7 @@ void put(EventMailbox &box, const QString &ops, bool logOn)
             box.putStatus(s);
         } else {
             const IDValue_t r = valueRecord(qPrintable(op.mid(1)));
-            box.putValue(0, op.at(0).unicode() - 'A', QStringLiteral("VMon"), r, false, false, logOn);
+            box.putValue(0, op.at(0).unicode() - 'A', QStringLiteral("VMon"), r, false, false);
         }
     }
 }
@@ -69,25 +67,18 @@ private slots:
     void takesInOrder_data()
     {
         QTest::addColumn<QString>("ops");
-        QTest::addColumn<bool>("logOn");
         QTest::addColumn<QString>("taken");
-        QTest::newRow("newest value wins") << "A1 B1 A2 A3" << false << "A3 B1";
-        // The log is the record of which channel changed first.
-        QTest::newRow("log on keeps arrival order") << "A1 B1 A2 A3" << true << "A1 B1 A2 A3";
-        QTest::newRow("barrier stops merging") << "A1 | A2 A3" << false << "A1 | A3";
-        QTest::newRow("barrier with log on") << "A1 A2 | A3 B4 A5" << true << "A1 A2 | A3 B4 A5";
-        QTest::newRow("log off again merges into the newest") << "A1 B1 A2 nolog A3" << true << "A1 B1 A3";
-        QTest::newRow("log switched on keeps what follows") << "A1 B1 log A2 B2" << false << "A1 B1 A2 B2";
-        QTest::newRow("status words merge with log on") << "S1 A1 S0 S2" << true << "S2 A1";
-        QTest::newRow("text value") << "Aa_channel_name_of_11 Bx" << false << "Aa_channel_name_of_11 Bx";
+        QTest::newRow("newest value wins") << "A1 B1 A2 A3" << "A3 B1";
+        QTest::newRow("barrier stops merging") << "A1 | A2 A3" << "A1 | A3";
+        QTest::newRow("status words merge") << "S1 A1 S0 S2" << "S2 A1";
+        QTest::newRow("text value") << "Aa_channel_name_of_11 Bx" << "Aa_channel_name_of_11 Bx";
     }
     void takesInOrder()
     {
         QFETCH(QString, ops);
-        QFETCH(bool, logOn);
         QFETCH(QString, taken);
         EventMailbox box;
-        put(box, ops, logOn);
+        put(box, ops);
         QCOMPARE(box.waiting(), taken.count(QLatin1Char(' ')) + 1);
         QCOMPARE(takeAll(box), taken);
         QCOMPARE(box.waiting(), 0);
@@ -101,11 +92,12 @@ private slots:
         EventMailbox box;
         const IDValue_t v = valueRecord("1");
         const qint64 before = QDateTime::currentMSecsSinceEpoch();
-        box.putValue(0, 0, QStringLiteral("VMon"), v, true, false, true);
-        box.putValue(0, 1, QStringLiteral("VMon"), v, false, true, true);
+        box.putValue(0, 0, QStringLiteral("VMon"), v, true, false);
+        box.putValue(0, 1, QStringLiteral("VMon"), v, false, true);
         QThread::msleep(20);
-        box.putValue(0, 0, QStringLiteral("VMon"), v, true, false, true);
+        box.putValue(0, 2, QStringLiteral("VMon"), v, true, false);
         box.putBarrier(EventRecord::LiveInsertion, false, true);
+        const qint64 lastPut = box.batchTimeOfPut();  // what the value log stamps
         QThread::msleep(20);
         const qint64 taken = QDateTime::currentMSecsSinceEpoch();
         QList<qint64> times;
@@ -119,6 +111,7 @@ private slots:
         QCOMPARE(times[1], times[0]);            // same batch
         QVERIFY(times[2] >= times[0] + 20);      // the next batch
         QCOMPARE(times[3], times[2]);            // a barrier inside that batch
+        QCOMPARE(lastPut, times[3]);
         QVERIFY(times[2] < taken);
         QCOMPARE(box.batchTimeOfTaken(), qint64(0));
     }
@@ -129,8 +122,8 @@ private slots:
     {
         EventMailbox box;
         const IDValue_t v = valueRecord("1");
-        QVERIFY(box.putValue(0, 0, QStringLiteral("VMon"), v, true, false, false));
-        QVERIFY(!box.putValue(0, 1, QStringLiteral("VMon"), v, false, true, false));
+        QVERIFY(box.putValue(0, 0, QStringLiteral("VMon"), v, true, false));
+        QVERIFY(!box.putValue(0, 1, QStringLiteral("VMon"), v, false, true));
         EventRecord r;
         QVERIFY(box.take(r));
         QVERIFY(!box.putBarrier(EventRecord::Transparent));
@@ -151,7 +144,7 @@ private slots:
         std::memcpy(in.Value, &volts, sizeof volts);
         std::memcpy(in.Value + 4, &bits, sizeof bits);
         EventMailbox box;
-        box.putValue(3, 7, QStringLiteral("TripInt"), in, true, true, false);
+        box.putValue(3, 7, QStringLiteral("TripInt"), in, true, true);
         EventRecord r;
         QVERIFY(box.take(r));
         const IDValue_t out = r.toIDValue(r.value);

@@ -104,15 +104,12 @@ private slots:
         QVERIFY(server.start());
         QList<QSystemInterface *> live;
         EventDelivery delivery(&router, [&](const QSystemInterface *s) { return live.contains(s); });
-        // What the window's handler does with a value: the cell, then the log.
+        // What the window's handler does with a value: the cell (the log took
+        // it on the event-data thread).
         connect(&delivery, &EventDelivery::updateValueAndWidget, this,
-                [](QSystemInterface *sys, int bd, int ch, const QString &name, const IDValue_t &val, bool first,
-                   bool last) {
+                [](QSystemInterface *sys, int bd, int ch, const QString &name, const IDValue_t &val) {
                     ORVEHVNode *p = sys->systemNode()->children().at(bd)->children().at(ch)->parameter(name);
-                    const NodeValue previous = p->value();
                     p->setValue(eventValue(p, val.Value));
-                    LogQueue::logValueUpdate(sys, p->isLogged(), bd, ch, name, previous.value, p->value().value,
-                                             first, last);
                 });
 
         const vhw::SystemInfo info = findVirtualSystem(2);

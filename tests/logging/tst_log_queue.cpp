@@ -1,15 +1,19 @@
 // The value log: line formats, where the file goes, the value update rules
-// of mainframes and other systems, one batch per burst; and the writer thread,
+// of mainframes and other systems, one batch per burst, every value taken on
+// the event-data thread in arrival order while the table's mailbox merges;
+// and the writer thread,
 // which drains the queue, writes a mainframe's burst at its end, ends on
 // request after writing what is left, and keeps entries (within its bound)
 // while the log file cannot be written, telling the operator once when the
 // file fails and once when it works again.
 
+#include "device/EventDelivery.h"
 #include "device/LogBacklog.h"
 #include "device/LogQueue.h"
 #include "device/LogWriter.h"
 #include "device/ORVEHVNode.h"
 #include "device/OperatorMessage.h"
+#include "device/ParameterAccess.h"
 #include "device/QSystemInterface.h"
 
 #include <QDateTime>
@@ -20,6 +24,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <cstring>
 
 Q_DECLARE_METATYPE(LogEntry)
 
@@ -38,7 +44,9 @@ QStringList queued(QSystemInterface &sys)
     return out;
 }
 
-// A system with a tree, so the producer has a name to put into batches.
+// A system with a tree, so the producer has a name to put into batches: one
+// board of three channels, each with a logged "VMon" (channel 2's is not
+// logged).
 struct System
 {
     QSystemInterface sys;
@@ -46,11 +54,47 @@ struct System
     {
         auto *node = new ORVEHVNode;
         node->initialise(name, KindSystem, type, 0, QStringLiteral("x"));
+        auto *board = new ORVEHVNode;
+        board->initialise(QStringLiteral("Board00"), KindBoard);
+        node->addChild(board);
+        for (int c = 0; c < 3; ++c) {
+            auto *channel = new ORVEHVNode;
+            channel->initialise(QStringLiteral("Chan%1").arg(c), KindChannel);
+            board->addChild(channel);
+            auto *vmon = new ORVEHVNode;
+            vmon->initialise(QStringLiteral("VMon"), KindChannelParameter);
+            vmon->setDataType(DataFloat);
+            vmon->setIsLogged(c != 2);
+            vmon->setValue(NodeValue(0.f, ValueOk));
+            channel->addParameter(vmon);
+        }
         sys.setSystemNode(node);
         sys.setCrateOffset(0);
     }
     ~System() { LogQueue::discardPending(&sys); }
+    LogQueue::Source source() { return {sys.systemNode()->name(), sys.crateOffset(), 0}; }
 };
+
+// A "VMon" event of channel `ch` as the event-data thread takes it.
+bool putEvent(QSystemInterface &sys, int ch, float value, bool first = false, bool last = false)
+{
+    IDValue_t v{};
+    std::memcpy(v.Value, &value, sizeof value);
+    return EventDelivery::putValue(&sys, 0, ch, QStringLiteral("VMon"), v, first, last);
+}
+
+// What the mailbox hands the table: "A1" for value 1 of channel 0, "|" a
+// live insertion.
+QString tableGets(QSystemInterface &sys)
+{
+    QStringList out;
+    EventRecord r;
+    while (sys.eventMailbox.take(r))
+        out << (r.kind == EventRecord::LiveInsertion
+                    ? QStringLiteral("|")
+                    : QChar('A' + r.channel) + QString::number(eventVariant(DataFloat, r.value.constData()).toInt()));
+    return out.join(QLatin1Char(' '));
+}
 
 int pendingBatches(QSystemInterface &sys)
 {
@@ -222,7 +266,7 @@ private slots:
         QFETCH(bool, expectEntry);
         System s(type, QStringLiteral("S"));
         s.sys.setIsLogStarted(started);
-        LogQueue::logValueUpdate(&s.sys, logged, 0, 5, QStringLiteral("VSet"), previous, current, true, true);
+        LogQueue::logValue(&s.sys, s.source(), logged, 0, 5, QStringLiteral("VSet"), previous, current, true, true);
         QCOMPARE(queued(s.sys),
                  expectEntry ? QStringList{QStringLiteral("0:0/5/VSet=") + current.toString()} : QStringList());
     }
@@ -233,41 +277,85 @@ private slots:
         System s(5, QStringLiteral("V"));
         s.sys.setCrateOffset(3);
         s.sys.setIsLogStarted(true);
-        LogQueue::logValueUpdate(&s.sys, true, 0, 2, QStringLiteral("VSet"), 1, 2, true, true);
-        LogQueue::logValueUpdate(&s.sys, true, 0, -1, QStringLiteral("Temp"), 1, 2, true, true);
+        LogQueue::logValue(&s.sys, s.source(), true, 0, 2, QStringLiteral("VSet"), 1, 2, true, true);
+        LogQueue::logValue(&s.sys, s.source(), true, 0, -1, QStringLiteral("Temp"), 1, 2, true, true);
         QCOMPARE(queued(s.sys), (QStringList{"0:3/2/VSet=2", "1:3/-1/Temp=2"}));
     }
 
+    // Every value reaches the log as it arrives, in order, whatever the
+    // table's mailbox merged meanwhile; the log's choice and the system's
+    // logging apply per value. Notation: "A1" a value 1 for channel A, "|" a
+    // live insertion, "log"/"nolog" logging switched on/off.
+    void eventThreadLogsEveryValue_data()
+    {
+        QTest::addColumn<QString>("ops");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<QString>("table");
+        QTest::newRow("log on keeps arrival order") << "log A1 B1 A2 A3" << "A1 B1 A2 A3" << "A3 B1";
+        QTest::newRow("barrier with log on") << "log A1 A2 | A3 B4 A5" << "A1 A2 | A3 B4 A5" << "A2 | A5 B4";
+        QTest::newRow("log off again") << "log A1 B1 A2 nolog A3" << "A1 B1 A2" << "A3 B1";
+        QTest::newRow("log switched on keeps what follows") << "A1 B1 log A2 B2" << "A2 B2" << "A2 B2";
+        QTest::newRow("unlogged item") << "log A1 C1 A2" << "A1 A2" << "A2 C1";
+    }
+    void eventThreadLogsEveryValue()
+    {
+        QFETCH(QString, ops);
+        QFETCH(QString, logged);
+        QFETCH(QString, table);
+        System s(2, QStringLiteral("MF"));
+        for (const QString &op : ops.split(QLatin1Char(' '))) {
+            if (op == QLatin1String("log") || op == QLatin1String("nolog"))
+                s.sys.setIsLogStarted(op == QLatin1String("log"));
+            else if (op == QLatin1String("|"))
+                EventDelivery::putLiveInsertion(&s.sys, false, false);
+            else
+                putEvent(s.sys, op.at(0).unicode() - 'A', op.mid(1).toFloat());
+        }
+        QStringList got;
+        for (const QString &entry : queued(s.sys)) {
+            const QString e = entry.section(QLatin1Char(':'), 1);  // "0/0/VMon=1"
+            got << (e == QLatin1String("-1/-1/=0") ? QStringLiteral("|")
+                                                   : QChar('A' + e.section(QLatin1Char('/'), 1, 1).toInt())
+                                                         + e.section(QLatin1Char('='), 1));
+        }
+        QCOMPARE(got.join(QLatin1Char(' ')), logged);
+        QCOMPARE(tableGets(s.sys), table);
+    }
+
+    // A desk unit logs a value only when it changed from what the device
+    // reported before, however long the table took to show the one before.
+    void changesCountedAsReported()
+    {
+        System s(9, QStringLiteral("D"));
+        s.sys.setIsLogStarted(true);
+        for (float v : {0.f, 5.f, 5.f, 6.f, 5.f})
+            putEvent(s.sys, 0, v, true, true);
+        QCOMPARE(queued(s.sys), (QStringList{"0:0/0/VMon=5", "1:0/0/VMon=6", "2:0/0/VMon=5"}));
+        QCOMPARE(tableGets(s.sys), QStringLiteral("A5"));
+    }
+
     // Entries of one event burst share a batch, the next burst opens a new
-    // one. Entries handed out long after they arrived carry the arrival time
-    // of their own event batch; an entry whose batch began with an unlogged
-    // value opens a batch of its own rather than joining the one before; a
-    // live insertion opens a batch too.
+    // one. Entries carry the arrival time of their own event batch, however
+    // late the GUI thread takes the values; an entry whose batch began with
+    // an unlogged value opens a batch of its own rather than joining the one
+    // before; a live insertion opens a batch too.
     void entriesKeepTheirBatchTime()
     {
         System s(2, QStringLiteral("MF"));
         s.sys.setIsLogStarted(true);
-        IDValue_t v{};
         QList<qint64> arrivals;
-        auto put = [&](int ch, bool first, bool last) {
-            s.sys.eventMailbox.putValue(0, ch, QStringLiteral("VMon"), v, first, last, true);
+        auto put = [&](int ch, float value, bool first, bool last) {
+            putEvent(s.sys, ch, value, first, last);
+            if (first)
+                arrivals << s.sys.eventMailbox.batchTimeOfPut();
         };
-        put(0, true, false); // A, B
-        put(1, false, true);
+        put(0, 1, true, false); // A, B
+        put(1, 2, false, true);
         QThread::msleep(30);
-        put(0, true, true); // A
+        put(0, 3, true, true); // A
         QThread::msleep(30);
-        put(2, true, false); // C (not logged), B
-        put(1, false, true);
-        QThread::msleep(30);
-        EventRecord r;
-        int value = 0;
-        while (s.sys.eventMailbox.take(r)) {
-            if (r.isFirstEv)
-                arrivals << r.batchTime;
-            LogQueue::logValueUpdate(&s.sys, r.channel != 2, 0, r.channel, QStringLiteral("VMon"), 0, ++value,
-                                     r.isFirstEv, r.isLastEv);
-        }
+        put(2, 4, true, false); // C (not logged), B
+        put(1, 5, false, true);
         QCOMPARE(queued(s.sys), (QStringList{"0:0/0/VMon=1", "0:0/1/VMon=2", "1:0/0/VMon=3", "2:0/1/VMon=5"}));
         QList<qint64> stamped;
         {
@@ -278,7 +366,7 @@ private slots:
         QCOMPARE(stamped, arrivals);
         QVERIFY(stamped[1] - stamped[0] >= 30 && stamped[2] - stamped[1] >= 30);
         LogQueue::enqueueLiveInsertion(&s.sys, QStringLiteral("MF"));
-        LogQueue::logValueUpdate(&s.sys, true, 0, 2, QStringLiteral("VMon"), 0, 6, false, false);
+        LogQueue::logValue(&s.sys, s.source(), true, 0, 2, QStringLiteral("VMon"), 0, 6, false, false);
         QCOMPARE(queued(s.sys).mid(4), (QStringList{"3:-1/-1/=0", "3:0/2/VMon=6"}));
     }
 
@@ -301,15 +389,15 @@ private slots:
             s.sys.logWakePending = false;
             return w;
         };
-        LogQueue::logValueUpdate(&s.sys, true, 0, 0, QStringLiteral("VMon"), 0, 1, true, false);
+        LogQueue::logValue(&s.sys, s.source(), true, 0, 0, QStringLiteral("VMon"), 0, 1, true, false);
         QCOMPARE(woken(), type != 2);
-        LogQueue::logValueUpdate(&s.sys, false, 0, 1, QStringLiteral("Status"), 0, 1, false, true);
+        LogQueue::logValue(&s.sys, s.source(), false, 0, 1, QStringLiteral("Status"), 0, 1, false, true);
         QVERIFY(woken());
         // Logging switched off mid-burst: the pending batch is still handed over.
-        LogQueue::logValueUpdate(&s.sys, true, 0, 0, QStringLiteral("VMon"), 0, 2, true, false);
+        LogQueue::logValue(&s.sys, s.source(), true, 0, 0, QStringLiteral("VMon"), 0, 2, true, false);
         woken();
         s.sys.setIsLogStarted(false);
-        LogQueue::logValueUpdate(&s.sys, true, 0, 0, QStringLiteral("VMon"), 2, 3, false, true);
+        LogQueue::logValue(&s.sys, s.source(), true, 0, 0, QStringLiteral("VMon"), 2, 3, false, true);
         QVERIFY(woken());
     }
 

@@ -440,12 +440,19 @@ int ORVEHVWidgetItem::write(const QVariant &value)
     // focus leaving afterwards then finds nothing to send again.
     if (m_writeCheck) {
         m_asking = true;
+        const QPointer<ORVEHVWidgetItem> self(this);
         const bool go = m_writeCheck(value);
+        if (!self)
+            return EditorGone;  // deleted with its table during the question
         m_asking = false;
-        if (m_deleteAfterAsking)
+        m_declined = !go || m_deleteAfterAsking;
+        if (m_deleteAfterAsking) {
+            // closed by a rebuild of the table, whose nodes may be gone by
+            // now: nothing of them is read again
             deleteLater();
-        if (!go || m_deleteAfterAsking) {
-            m_declined = true;
+            return -1;
+        }
+        if (!go) {
             restoreFromNode();
             return -1;
         }
@@ -458,6 +465,12 @@ int ORVEHVWidgetItem::write(const QVariant &value)
     if (result != 0 && result != -1)
         m_refusal = reason;  // told by announce(), with the other cells' when there are any
     return result;
+}
+
+void ORVEHVWidgetItem::send(const QVariant &value)
+{
+    if (write(value) != EditorGone)
+        announce(value);
 }
 
 void ORVEHVWidgetItem::announce(const QVariant &value)
@@ -566,8 +579,7 @@ void ORVEHVWidgetItem::endEdit()
             return; // status labels commit nothing
         }
         if (TableRules::differs(cur, v, m_dataType)) {
-            write(v);
-            announce(v);
+            send(v);
         }
         break;
     }
@@ -578,7 +590,8 @@ void ORVEHVWidgetItem::endEdit()
         const float v = float(d->value());
         if (TableRules::differs(cur, QVariant(v), DataFloat)) {
             QVariant sent(v);
-            write(sent);
+            if (write(sent) == EditorGone)
+                return;
             const QSignalBlocker block(d);
             d->setValue(double(v));
             announce(sent);
@@ -592,8 +605,7 @@ void ORVEHVWidgetItem::endEdit()
         const QString t = l->text();
         QVariant v;
         if ((!cur.isValid() || cur.isNull() || cur.toString() != t) && valueFromText(&v)) {
-            write(v);
-            announce(v);
+            send(v);
         }
         break;
     }
@@ -629,12 +641,10 @@ void ORVEHVWidgetItem::commitOnEnter()
             QVariant v;
             if (!isBinary(m_node, m_dataType) || !valueFromText(&v))
                 return;
-            write(v);
-            announce(v);
+            send(v);
         } else if (qobject_cast<QSpinBox *>(m_editor.data())) {
             const QVariant v = editedValue();
-            write(v);
-            announce(v);
+            send(v);
         }
         break;
     }
@@ -645,8 +655,8 @@ void ORVEHVWidgetItem::commitOnEnter()
         const float typed = float(d->value());
         if (!isOffsetColumn()) {
             QVariant sent(typed);
-            if (TableRules::differs(cur, sent, DataFloat))
-                write(sent);
+            if (TableRules::differs(cur, sent, DataFloat) && write(sent) == EditorGone)
+                return;
             announce(sent);
             return;
         }
@@ -665,8 +675,8 @@ void ORVEHVWidgetItem::commitOnEnter()
         setProperty("OffsetAll", typed);
         setProperty("Entered", true);
         QVariant sent = QVariant::fromValue(float(target));
-        if (TableRules::differs(cur, sent, DataFloat))
-            write(sent);
+        if (TableRules::differs(cur, sent, DataFloat) && write(sent) == EditorGone)
+            return;
         announce(sent);
         break;
     }
@@ -677,8 +687,7 @@ void ORVEHVWidgetItem::commitOnEnter()
         QVariant v;
         if (!valueFromText(&v))
             return;
-        write(v);
-        announce(v);
+        send(v);
         break;
     }
     case DataOnOff:
@@ -760,7 +769,10 @@ bool ORVEHVWidgetItem::eventFilter(QObject *watched, QEvent *event)
         auto *k = static_cast<QKeyEvent *>(event);
         if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
             m_enterHandled = true;
+            const QPointer<ORVEHVWidgetItem> self(this);
             commitOnEnter();
+            if (!self)
+                return true;  // gone with its table during a question: the key ends here
         } else if (k->key() == Qt::Key_Escape && !qobject_cast<QComboBox *>(m_editor.data())) {
             // Escape abandons the entry: put the value back before the
             // editor closes, so leaving it commits nothing
@@ -784,8 +796,11 @@ bool ORVEHVWidgetItem::event(QEvent *e)
 void ORVEHVWidgetItem::keyPressEvent(QKeyEvent *e)
 {
     if (m_commits && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
+        const QPointer<ORVEHVWidgetItem> self(this);
         if (!m_enterHandled)
             commitOnEnter();
+        if (!self)
+            return;
         m_enterHandled = false;
     }
     QWidget::keyPressEvent(e);

@@ -105,9 +105,14 @@ private:
     bool valueFromText(QVariant *value);
     // Writes through the node; a refusal is told once and the editor shows
     // the node's value again.
+    // EditorGone: the editor was deleted (with its table) while the
+    // operator was asked; nothing of it may be touched any more.
+    static constexpr int EditorGone = -2;
     int write(const QVariant &value);
     // endEditing(value), unless the write gate refused this editor's write.
     void announce(const QVariant &value);
+    // write(), then announce() while the editor still exists.
+    void send(const QVariant &value);
     void tellRefusal(const QString &reason);
     // Enter or the focus leaving a spin box whose typed number it cannot
     // take: told and put back; true when the event is used up.

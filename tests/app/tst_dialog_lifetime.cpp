@@ -15,6 +15,7 @@
 #include "panels/QHVOutputDialog.h"
 #include "panels/QSystemInformations.h"
 #include "views/ChannelGroups.h"
+#include "views/ORVEHVWidgetItem.h"
 #include "views/QConfigureViewDialog.h"
 #include "views/QCreateSetGroupsDialog.h"
 #include "views/QCustomTableWidget.h"
@@ -261,11 +262,42 @@ private slots:
 
         MessageBoxDriver driver;
         driver.plan({"OK", [id] { vhw::removeBoard(id, 8); }, [&d] { return d.isNull(); }});
+        views_test::giveValue(d->editor(), "123");
         d->clickedOkButton();
         QTRY_VERIFY_WITH_TIMEOUT(driver.planDone(), 10000);
         QVERIFY(!d);
         QVERIFY(driver.texts().value(0).contains("was not set on 2 of the channels"));
         QVERIFY(groups->groups().isEmpty());
+    }
+
+    // A board pulled while "Switch on N channels" is open over its cells:
+    // the table is rebuilt under the question, and the answer writes nothing
+    // and reads nothing of the freed cells.
+    void switchOnQuestionOutlivesItsCells()
+    {
+        QSystemInterface *sys = connectMainframe();
+        QVERIFY(sys);
+        const int id = vhw::findSystem(Mainframe);
+        QCustomTableWidget *t = qobject_cast<QSubWindow *>(sys->subWindow())->table();
+        QList<ORVEHVNode *> cells{live_test::boardInSlot(sys, 8)->children().at(0)->parameter("Pw")};
+        for (int c = 0; c < 2; ++c)
+            cells << live_test::boardInSlot(sys, 1)->children().at(c)->parameter("Pw");
+        for (int c = 0; c < 2; ++c)
+            QCOMPARE(vhw::channelParamValue(id, 1, c, "Pw"), 0.0);
+        t->selectionModel()->setCurrentIndex(t->indexFromItem(cells.first()), QItemSelectionModel::ClearAndSelect);
+        for (ORVEHVNode *n : cells)
+            t->selectionModel()->select(t->indexFromItem(n), QItemSelectionModel::Select);
+        auto *editor = qobject_cast<ORVEHVWidgetItem *>(t->indexWidget(t->indexFromItem(cells.first())));
+        QVERIFY(editor);
+        QTRY_VERIFY(editor->innerEditor()->hasFocus());
+
+        MessageBoxDriver driver;
+        driver.plan({"Yes", [id] { vhw::removeBoard(id, 8); }, [sys] { return !live_test::boardInSlot(sys, 8); }});
+        QTest::keyClick(editor->innerEditor(), Qt::Key_Space);  // Off -> On
+        QTRY_VERIFY_WITH_TIMEOUT(driver.planDone(), 10000);
+        QVERIFY(driver.texts().value(0).startsWith("Switch on 3 channels"));
+        for (int c = 0; c < 2; ++c)
+            QCOMPARE(vhw::channelParamValue(id, 1, c, "Pw"), 0.0);
     }
 
     // The program ends (its window and every panel deleted) while the KILL

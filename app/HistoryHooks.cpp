@@ -203,7 +203,7 @@ void HistoryHooks::follow(QSystemInterface *sys)
     // A custom view's entry only re-emits the values of the systems it shows.
     if (sys->representsCustomView())
         return;
-    connect(sys, &QSystemInterface::parameterChanged, this, [this, sys](ORVEHVNode *node) { onValue(sys, node); });
+    connect(sys, &QSystemInterface::valueReported, this, [this, sys](ORVEHVNode *node) { onValue(sys, node); });
     connect(sys, &QSystemInterface::eventStatusReported, this,
             [this, sys](const ORVEHV_SYSTEMSTATUS_t &status) { onEventStatus(sys, status); });
     connect(sys, &QSystemInterface::connectionLost, this, [this, sys](int code) { onConnectionLost(sys, code); });
@@ -226,9 +226,7 @@ void HistoryHooks::forget(QSystemInterface *sys)
 
 void HistoryHooks::onValue(QSystemInterface *sys, ORVEHVNode *node)
 {
-    // A crate entry re-emits the values of the VME HV board systems joined
-    // to it: a value counts once, as its own system announces it.
-    if (!node || node->handle() != sys->handle() || !archived(node))
+    if (!node || !archived(node))
         return;
     const bool status = isStatusWord(node);
     if (!m_archiving && !status)

@@ -85,15 +85,14 @@ void PublishHooks::follow(QSystemInterface *sys)
 {
     if (sys->representsCustomView())
         return;
-    connect(sys, &QSystemInterface::parameterChanged, this, [this, sys](ORVEHVNode *node) { onValue(sys, node); });
+    connect(sys, &QSystemInterface::valueReported, this, [this, sys](ORVEHVNode *node) { onValue(sys, node); });
     connect(sys, &QSystemInterface::boardsAboutToChange, this, [this, sys] { m_items.remove(sys); });
 }
 
 void PublishHooks::onValue(QSystemInterface *sys, ORVEHVNode *node)
 {
-    // Re-emitted values of a joined board system come from its own entry too;
-    // connection items (state, slot count) are no measured values.
-    if (!m_publishing || !node || node->handle() != sys->handle() || node->kind() == KindConnectionItem)
+    // connection items (state, slot count) are no measured values
+    if (!m_publishing || !node || node->kind() == KindConnectionItem)
         return;
     QHash<const ORVEHVNode *, int> &items = m_items[sys];
     auto found = items.constFind(node);

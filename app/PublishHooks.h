@@ -4,8 +4,8 @@
 // Where the program meets its MQTT publisher (publish/): reads the settings
 // (group "mqtt"), asks for the password when a user is set without a
 // password file, and hands the publisher every value the connected systems
-// report (their own nodes only: a crate entry or the custom view re-emits
-// the values of others) and every journal entry. What goes wrong (settings,
+// report (valueReported: each value once, by its own system) and every
+// journal entry. What goes wrong (settings,
 // an outage, a refused log-in) is told to the operator once. Nothing comes
 // back from the broker.
 

@@ -362,6 +362,7 @@ void QSystemInterface::setParameterValue(ORVEHVNode *node, const NodeValue &valu
 {
     node->setValue(value);
     emit parameterChanged(node);
+    emit valueReported(node);
 }
 
 QList<ORVEHVNode *> QSystemInterface::takeNotOkStatusNodes()

@@ -181,6 +181,10 @@ signals:
     // node carries what a subscriber needs (name, kind, board, channel,
     // value); the system is the sender.
     void parameterChanged(ORVEHVNode *node);
+    // The same value, announced only by the system that reported it (a crate
+    // or a custom view passes parameterChanged on, never this): what the
+    // archive and the publisher follow, each value once.
+    void valueReported(ORVEHVNode *node);
     // Emitted (directly) by changeCrateMap before a removed board is deleted.
     void boardGone(ORVEHVNode *board, int slot);
     void clicked(int systemIndex);

@@ -62,8 +62,13 @@ QVector<QPointF> ArchiveReader::samples(const ItemKey &key, qint64 from, qint64 
 {
     QVector<QPointF> out;
     const qint64 id = itemId(key);
-    if (id < 0)
-        return out;
+    if (id >= 0)
+        forEachSample(id, from, to, [&out](double t, double v) { out.append(QPointF(t, v)); });
+    return out;
+}
+
+void ArchiveReader::forEachSample(qint64 id, qint64 from, qint64 to, const std::function<void(double, double)> &take)
+{
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT t, v FROM sample WHERE item = ? AND t BETWEEN ? AND ? ORDER BY t"));
@@ -72,8 +77,7 @@ QVector<QPointF> ArchiveReader::samples(const ItemKey &key, qint64 from, qint64 
     q.addBindValue(to);
     if (q.exec())
         while (q.next())
-            out.append(QPointF(double(q.value(0).toLongLong()), q.value(1).toDouble()));
-    return out;
+            take(double(q.value(0).toLongLong()), q.value(1).toDouble());
 }
 
 QPointF ArchiveReader::lastAtOrBefore(const ItemKey &key, qint64 t)
@@ -97,15 +101,7 @@ QVector<QPointF> ArchiveReader::decimated(const ItemKey &key, qint64 from, qint6
     Decimation::Columns columnsOf(double(from), double(to), columns);
     // A server sends the values as rows; thinned as they come.
     if (ArchiveSchema::isServer(m_db)) {
-        QSqlQuery q(m_db);
-        q.setForwardOnly(true);
-        q.prepare(QStringLiteral("SELECT t, v FROM sample WHERE item = ? AND t BETWEEN ? AND ? ORDER BY t"));
-        q.addBindValue(id);
-        q.addBindValue(from);
-        q.addBindValue(to);
-        if (q.exec())
-            while (q.next())
-                columnsOf.add(double(q.value(0).toLongLong()), q.value(1).toDouble());
+        forEachSample(id, from, to, [&columnsOf](double t, double v) { columnsOf.add(t, v); });
         return columnsOf.finish();
     }
     // The values stream through SQLite's own interface along the key and

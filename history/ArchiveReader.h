@@ -16,6 +16,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 class QSqlQuery;
 
 class ArchiveReader
@@ -59,6 +61,8 @@ public:
     QVector<StoredItem> items();
 
 private:
+    // Every stored value of item `id` in [from, to], oldest first, as it is read.
+    void forEachSample(qint64 id, qint64 from, qint64 to, const std::function<void(double, double)> &take);
     static JournalEntry entryAt(const QSqlQuery &q);
 
     QString stationOf(const ItemKey &key) const;

@@ -284,10 +284,7 @@ private slots:
             cells << live_test::boardInSlot(sys, 1)->children().at(c)->parameter("Pw");
         for (int c = 0; c < 2; ++c)
             QCOMPARE(vhw::channelParamValue(id, 1, c, "Pw"), 0.0);
-        t->selectionModel()->setCurrentIndex(t->indexFromItem(cells.first()), QItemSelectionModel::ClearAndSelect);
-        for (ORVEHVNode *n : cells)
-            t->selectionModel()->select(t->indexFromItem(n), QItemSelectionModel::Select);
-        auto *editor = qobject_cast<ORVEHVWidgetItem *>(t->indexWidget(t->indexFromItem(cells.first())));
+        auto *editor = selectCells(t, cells);
         QVERIFY(editor);
         QTRY_VERIFY(editor->innerEditor()->hasFocus());
 

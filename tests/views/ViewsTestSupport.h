@@ -11,6 +11,7 @@
 #include "device/OperatorMessage.h"
 #include "views/QTripHandlingDialog.h"
 #include "views/ORVEHVWidgetItem.h"
+#include "views/QCustomTableWidget.h"
 #include "virtualhw/VirtualControl.h"
 
 #include <QAbstractSpinBox>
@@ -216,6 +217,16 @@ inline void clickCell(QTableWidget *t, int row, int column)
     QTableWidgetItem *item = t->item(row, column);
     t->scrollToItem(item);
     QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(item).center());
+}
+
+// The cells of `nodes` selected as the operator does, the first one current:
+// its editor, which the table opened on it (null when there is none).
+inline ORVEHVWidgetItem *selectCells(QCustomTableWidget *t, const QList<ORVEHVNode *> &nodes)
+{
+    t->selectionModel()->setCurrentIndex(t->indexFromItem(nodes.first()), QItemSelectionModel::ClearAndSelect);
+    for (ORVEHVNode *n : nodes)
+        t->selectionModel()->select(t->indexFromItem(n), QItemSelectionModel::Select);
+    return qobject_cast<ORVEHVWidgetItem *>(t->indexWidget(t->indexFromItem(nodes.first())));
 }
 
 } // namespace views_test

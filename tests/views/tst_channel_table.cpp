@@ -511,10 +511,7 @@ private slots:
             QCOMPARE(sys->device(n->slot(), n->channel(), "Pw"), 0.0);
         QVERIFY(!t->viewport()->rect().intersects(t->visualItemRect(last)));
 
-        t->selectionModel()->setCurrentIndex(t->indexFromItem(cells.first()), QItemSelectionModel::ClearAndSelect);
-        for (ORVEHVNode *n : cells)
-            t->selectionModel()->select(t->indexFromItem(n), QItemSelectionModel::Select);
-        auto *editor = qobject_cast<ORVEHVWidgetItem *>(t->indexWidget(t->indexFromItem(cells.first())));
+        auto *editor = selectCells(t, cells);
         QVERIFY(editor);
         QTRY_VERIFY(editor->innerEditor()->hasFocus());
         QSignalSpy reports(t, &QCustomTableWidget::cellsWritten);

@@ -2,6 +2,7 @@
 // with the autodetect panel listing the virtual mainframes, and VME HV with
 // three board rows. Usage: connect_screenshots [folder] (default /tmp).
 #include "tests/connect/IsolatedSettings.h"
+#include "tools/screenshots/SaveShot.h"
 
 #include "connect/AutodetectScanner.h"
 #include "connect/QAutodetectDialog.h"
@@ -39,13 +40,7 @@ bool waitFor(F condition, int ms)
     return condition();
 }
 
-bool save(QWidget *w, const QString &path)
-{
-    QApplication::processEvents();
-    const bool ok = w->grab().save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
-    return ok;
-}
+bool save(QWidget *w, const QString &path) { return saveShot(w, path); }
 } // namespace
 
 int main(int argc, char **argv)

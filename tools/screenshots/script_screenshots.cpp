@@ -3,6 +3,7 @@
 // run (one refused board group, so the error lines show too).
 //   script_screenshots [folder, default /tmp]
 #include "ORVEHVWrapper.h"
+#include "tools/screenshots/SaveShot.h"
 #include "device/OperatorMessage.h"
 #include "device/QSystemInterface.h"
 #include "script/QScriptDialog.h"
@@ -24,23 +25,7 @@
 #include <cstdio>
 
 namespace {
-bool save(QWidget *w, const QString &path)
-{
-    QApplication::processEvents();
-    const bool ok = w->grab().save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
-    // on a desktop (not offscreen) also the whole screen, window frame included
-    if (QGuiApplication::platformName() == QLatin1String("xcb") && w->isWindow()) {
-        w->raise();
-        w->activateWindow();
-        QTest::qWait(400);
-        QString screen = path;
-        screen.replace(QLatin1String(".png"), QLatin1String("-screen.png"));
-        QGuiApplication::primaryScreen()->grabWindow(0).save(screen);
-        std::printf("wrote %s\n", qPrintable(screen));
-    }
-    return ok;
-}
+bool save(QWidget *w, const QString &path) { return saveShot(w, path); }
 
 void choose(QComboBox *c, const QString &text)
 {

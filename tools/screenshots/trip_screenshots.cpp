@@ -3,6 +3,7 @@
 // boards) and the disconnect dialog of the default VME crate.
 // Usage: trip_screenshots [folder] (default /tmp).
 #include "app/MainWindow.h"
+#include "tools/screenshots/SaveShot.h"
 #include "app/SystemConnections.h"
 #include "app/SystemPanelBuilder.h"
 #include "connect/QDisconnectDialog.h"
@@ -20,13 +21,7 @@
 #include <QtTest>
 
 namespace {
-bool save(QWidget *w, const QString &path)
-{
-    QApplication::processEvents();
-    const bool ok = w->grab().save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
-    return ok;
-}
+bool save(QWidget *w, const QString &path) { return saveShot(w, path); }
 } // namespace
 
 int main(int argc, char **argv)

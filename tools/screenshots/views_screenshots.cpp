@@ -2,6 +2,7 @@
 // systems and the load dialog of a saved configuration, against the virtual
 // mainframes. Usage: views_screenshots [folder] (default /tmp).
 #include "app/MainWindow.h"
+#include "tools/screenshots/SaveShot.h"
 #include "app/MainWindowLogic.h"
 #include "app/SystemPanelBuilder.h"
 #include "app/ViewsController.h"
@@ -29,24 +30,7 @@
 #include <QtTest>
 
 namespace {
-bool save(QWidget *w, const QString &path)
-{
-    for (int i = 0; i < 5; ++i)
-        QApplication::processEvents();
-    const bool ok = w->grab().save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
-    // on a desktop (not offscreen) also the whole screen, window frame included
-    if (QGuiApplication::platformName() == QLatin1String("xcb") && w->isWindow()) {
-        w->raise();
-        w->activateWindow();
-        QTest::qWait(400);
-        QString screen = path;
-        screen.replace(QLatin1String(".png"), QLatin1String("-screen.png"));
-        QGuiApplication::primaryScreen()->grabWindow(0).save(screen);
-        std::printf("wrote %s\n", qPrintable(screen));
-    }
-    return ok;
-}
+bool save(QWidget *w, const QString &path) { return saveShot(w, path); }
 } // namespace
 
 int main(int argc, char **argv)

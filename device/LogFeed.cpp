@@ -48,6 +48,8 @@ void LogFeed::refresh(const ORVEHVNode *root, int crateOffset, bool keepValues)
 bool LogFeed::update(int board, int channel, const QString &name, const char *valueArea, Update &out)
 {
     QMutexLocker lock(&m_mutex);
+    out.systemName = m_systemName;
+    out.crateOffset = m_crateOffset;
     const auto it = m_items.find(Key{board, channel, name});
     if (it == m_items.end())
         return false;

@@ -33,9 +33,12 @@ public:
         bool logged = false;
         QVariant previous;  // what the item had before (null: nothing yet)
         QVariant current;
+        QString systemName;  // as the log names the system and numbers
+        int crateOffset = 0; // its boards, read under the same lock
     };
-    // The item's new value read from the event's value area; false for an
-    // item the tree did not have at the last refresh.
+    // The item's new value read from the event's value area; false (only
+    // the system's name and offset given) for an item the tree did not have
+    // at the last refresh.
     bool update(int board, int channel, const QString &name, const char *valueArea, Update &out);
     QString systemName() const;
     int crateOffset() const;

@@ -164,7 +164,7 @@ void logEvent(QSystemInterface *sys, int bdIndex, int chIndex, const QString &na
     LogFeed::Update u;
     if (!sys->logFeed.update(bdIndex, chIndex, name, valueArea, u))
         u.logged = false;  // an item the tree does not show: the burst still ends
-    logValue(sys, {sys->logFeed.systemName(), sys->logFeed.crateOffset(), arrival}, u.logged, bdIndex, chIndex,
+    logValue(sys, {u.systemName, u.crateOffset, arrival}, u.logged, bdIndex, chIndex,
              name, u.previous, u.current, isFirstEv, isLastEv);
 }
 

@@ -92,7 +92,7 @@ QString tableGets(QSystemInterface &sys)
     while (sys.eventMailbox.take(r))
         out << (r.kind == EventRecord::LiveInsertion
                     ? QStringLiteral("|")
-                    : QChar('A' + r.channel) + QString::number(eventVariant(DataFloat, r.value.constData()).toInt()));
+                    : QChar('A' + r.channel) + QString::number(eventVariant(DataFloat, r.toIDValue(r.value).Value).toInt()));
     return out.join(QLatin1Char(' '));
 }
 

@@ -20,10 +20,12 @@ struct NodeValue
 {
     QVariant value;                 // null until read
     int status = ValueNeverRead;
-    QDateTime timestamp = QDateTime::currentDateTime();
+    // In UTC: a value is stamped on every event, and local time would look
+    // the time zone up (a file status read) each time; shown, it converts.
+    QDateTime timestamp = QDateTime::currentDateTimeUtc();
 
     NodeValue() = default;
-    NodeValue(const QVariant &v, int s, const QDateTime &t = QDateTime::currentDateTime())
+    NodeValue(const QVariant &v, int s, const QDateTime &t = QDateTime::currentDateTimeUtc())
         : value(v), status(s), timestamp(t) {}
 
     // A failed read: the integer 0 with status 1, time of the read.

@@ -236,7 +236,7 @@ void ORVEHVNode::markChildrenStale()
 {
     if (m_kind == KindContainer)
         return; // lists nodes of other trees; their systems mark them
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
     auto mark = [&now](ORVEHVNode *n) {
         NodeValue v = n->m_value;
         v.status = ValueReadFailed;

@@ -205,7 +205,7 @@ int QSystemInterface::connectSystem(QProgressDialog *progress, const QString &us
     hooks.acceptCrate = [this, progress, &progressValue](quint16 slotCount) {
         // The system properties are read by now.
         if (ORVEHVNode *ip = m_systemNode->parameter(QStringLiteral("IPAddr")))
-            ip->setValue(NodeValue(m_connectionArgument, ValueOk, QDateTime::currentDateTime()));
+            ip->setValue(NodeValue(m_connectionArgument, ValueOk, QDateTime::currentDateTimeUtc()));
         m_systemNode->setSlotCount(slotCount);
         if (m_systemType == 2) {
             const int model = mainframeModel(slotCount);

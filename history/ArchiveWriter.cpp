@@ -1,6 +1,7 @@
 #include "history/ArchiveWriter.h"
 
 #include "history/ArchiveSchema.h"
+#include "history/BackgroundPriority.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -305,6 +306,7 @@ QString ArchiveWriter::store(QSqlDatabase &db, const ArchiveBatch &batch)
 
 void ArchiveWriter::run()
 {
+    lowerThisThreadBelowInteractive();
     const QString name = QStringLiteral("history-writer-%0").arg(quintptr(this), 0, 16);
     {
         QSqlDatabase db;

@@ -2,6 +2,7 @@
 
 #include "publish/JsonText.h"
 #include "publish/TopicNames.h"
+#include "history/BackgroundPriority.h"
 
 #include <mosquitto.h>
 
@@ -13,9 +14,6 @@
 #include <limits>
 #include <mutex>
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 
@@ -70,9 +68,7 @@ MqttPublisher::~MqttPublisher()
 
 void MqttPublisher::run()
 {
-    // Below the GUI thread: when the cores are busy, values wait here (and
-    // merge), not the operator's event loop.
-    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 3);
+    lowerThisThreadBelowInteractive();
     mosquitto *m = mosquitto_new(m_settings.clientId.toUtf8().constData(), true, this);
     QString error;
     if (!m || !configure(m, &error)) {

@@ -5,6 +5,11 @@
 #include "history/Decimation.h"
 
 #include <QDateTime>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 
 TrendData::TrendData(Archive *archive) : m_archive(archive) {}
 
@@ -59,24 +64,59 @@ qint64 TrendData::flushArchive()
     return m_archive->isAvailable() && m_archive->flush() ? now : -1;
 }
 
+namespace {
+
+// The archive part of one channel: its last value before the range and the
+// range thinned to the same column width as the whole plot, so both parts
+// line up.
+void loadChannel(ArchiveReader &r, TrendChannel &c, qint64 from, qint64 to, qint64 flushed, int columns)
+{
+    c.before = r.lastAtOrBefore(c.key, from - 1);
+    c.storedTo = flushed;
+    const qint64 end = qMin(to, flushed);
+    const int part = int(qMax<qint64>(1, qint64(columns) * (end - from) / qMax<qint64>(1, to - from)));
+    c.stored = end >= from ? r.decimated(c.key, from, end, part) : QVector<QPointF>();
+}
+
+} // namespace
+
 void TrendData::load(qint64 from, qint64 to, int columns)
 {
     const qint64 flushed = flushArchive();
     ArchiveReader *r = flushed >= 0 ? reader() : nullptr;
     m_loadedAt = QDateTime::currentMSecsSinceEpoch();
-    for (TrendChannel &c : m_channels) {
-        if (!r) {
+    if (!r) {
+        for (TrendChannel &c : m_channels) {
             c.stored.clear();  // memory only, as far back as it reaches
             c.before = QPointF();
-            continue;
         }
-        c.before = r->lastAtOrBefore(c.key, from - 1);
-        c.storedTo = flushed;
-        const qint64 end = qMin(to, flushed);
-        // The same column width as the whole range, so both parts line up.
-        const int part = int(qMax<qint64>(1, qint64(columns) * (end - from) / qMax<qint64>(1, to - from)));
-        c.stored = end >= from ? r->decimated(c.key, from, end, part) : QVector<QPointF>();
+        return;
     }
+    // A day of many channels is most of a second per core: a file archive
+    // is read by several connections at once (WAL lets readers share it),
+    // each taking the next channel until none is left. A helper whose
+    // connection does not open takes none; this thread does the rest.
+    TrendChannel *channels = m_channels.data();  // detached here, before the helpers start
+    const int count = int(m_channels.size());
+    std::atomic<int> next{0};
+    auto work = [&](ArchiveReader &reader) {
+        for (int i; (i = next.fetch_add(1)) < count;)
+            loadChannel(reader, channels[i], from, to, flushed, columns);
+    };
+    std::vector<std::thread> helpers;
+    const int wanted = m_archive->location().isServer()
+                           ? 0
+                           : qMin(QThread::idealThreadCount(), count / MinChannelsPerReader) - 1;
+    const ArchiveLocation location = m_archive->location();
+    for (int h = 0; h < qMin(wanted, MaxExtraReaders); ++h)
+        helpers.emplace_back([&work, location] {
+            ArchiveReader own(location);
+            if (own.isOpen())
+                work(own);
+        });
+    work(*r);
+    for (std::thread &t : helpers)
+        t.join();
 }
 
 bool TrendData::needsLoad() const

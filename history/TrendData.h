@@ -37,6 +37,10 @@ class TrendData
 public:
     static constexpr int MaxChannels = 48;
     static constexpr qint64 ForeignReloadMs = 2000;
+    // Loading reads a file archive on up to this many more connections, one
+    // per core, each for at least MinChannelsPerReader channels.
+    static constexpr int MaxExtraReaders = 7;
+    static constexpr int MinChannelsPerReader = 4;
 
     explicit TrendData(Archive *archive);
     ~TrendData();

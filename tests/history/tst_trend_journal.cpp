@@ -141,13 +141,35 @@ private slots:
         QVERIFY(image.width() > 400);
     }
 
+    // 48 lines, each read from the archive (by several connections at once)
+    // into its own series.
     void fortyEightLinesAtMost()
     {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        auto key = [](int c) { return ItemKey{QStringLiteral("Sys"), c / 12, c % 12, QStringLiteral("VMon")}; };
+        for (int c = 0; c < 48; ++c) {
+            const int item = archive->item(key(c));
+            for (int i = 0; i < 50; ++i)
+                archive->record(item, now - 60000 + i * 1000, c * 1000 + i);
+        }
         QTrendWindow trend(archive.get());
         for (int c = 0; c < 48; ++c)
-            QVERIFY(trend.addChannel({QStringLiteral("Sys"), c / 12, c % 12, QStringLiteral("VMon")}, QString()));
+            QVERIFY(trend.addChannel(key(c), QString()));
         QVERIFY(!trend.addChannel({QStringLiteral("Other"), 0, 0, QStringLiteral("VMon")}, QString()));
         QCOMPARE(trend.channelCount(), 48);
+        trend.refresh();
+        for (int c = 0; c < 48; ++c) {
+            const QLineSeries *s = trend.series(c);
+            QVERIFY(s->count() > 0);
+            QCOMPARE(s->at(s->count() - 1).y(), double(c * 1000 + 49));
+            double low = 1e9, high = -1;
+            for (int i = 0; i < s->count(); ++i) {
+                low = qMin(low, s->at(i).y());
+                high = qMax(high, s->at(i).y());
+            }
+            QCOMPARE(low, double(c * 1000));
+            QCOMPARE(high, double(c * 1000 + 49));
+        }
     }
 
     // Pausing holds the range; zoom, pan and a band stop following too.

@@ -7,14 +7,14 @@
 //     the flood's start until every "VMon" cell shows the burst's last value
 //     for its channel, and its ratio to the floor;
 //   - event-loop stalls (gaps of a 1 ms heartbeat, less its interval) during a
-//     paced flood: p50, p99, worst; once without archiving the values, then
-//     with;
+//     paced flood: p50, p99, worst; without archiving the values, then with,
+//     three times in turns, and the median of each;
 //   - catch-up: from the flood's last record until every cell shows it.
 //
 // With "log" as the fourth argument the system's value log is on for every
 // "VMon" cell (into a temporary file) during the burst and the flood. With
 // "mqtt" (fourth or fifth) a mosquitto broker is started on loopback and a
-// third flood runs with archiving and publishing every value on it.
+// third kind of flood runs with archiving and publishing every value on it.
 //
 // Usage: bench_events [burst events (200000)] [flood seconds (10)] [flood events/s (100000)] [log] [mqtt]
 
@@ -316,13 +316,14 @@ int main(int argc, char **argv)
         }
         return f;
     };
-    std::vector<Flood> floods{runFlood(false, false, "archiving off"), runFlood(true, false, "archiving on")};
-    // Publishing off and on in turns, three times: a machine whose load
-    // changes from one flood to the next then weighs on both alike.
-    for (int round = 0; mqtt && round < 3; ++round) {
-        floods.push_back(runFlood(true, true, "archiving on, publishing on"));
-        if (round < 2)
-            floods.push_back(runFlood(true, false, "archiving on"));
+    // Each mode in turns, three times: a machine whose load changes from one
+    // flood to the next then weighs on every mode alike.
+    std::vector<Flood> floods;
+    for (int round = 0; round < 3; ++round) {
+        floods.push_back(runFlood(false, false, "archiving off"));
+        floods.push_back(runFlood(true, false, "archiving on"));
+        if (mqtt)
+            floods.push_back(runFlood(true, true, "archiving on, publishing on"));
     }
     bool waited = true;
     for (const Flood &f : floods)
@@ -341,20 +342,32 @@ int main(int argc, char **argv)
                     gaps.empty() ? 0.0 : double(*std::max_element(gaps.begin(), gaps.end())) / 1e6, gaps.size(),
                     f.catchUpMs, f.archived, f.published);
     }
-    if (publisher) {
-        // Median of the p99 stalls of the floods with archiving on, without and with publishing.
-        for (bool publish : {false, true}) {
-            std::vector<double> p99;
-            for (const Flood &f : floods)
-                if (f.archived > 1000 && (f.published > 0) == publish)
-                    p99.push_back(percentile(f.gaps, 0.99));
-            std::sort(p99.begin(), p99.end());
-            std::printf("archiving on, publishing %s: median p99 stall of %zu floods %.2f ms\n", publish ? "on " : "off",
-                        p99.size(), p99.empty() ? 0.0 : p99[p99.size() / 2]);
-        }
+    // Per mode, the median of its floods' p99 and worst stalls, and how far
+    // each lies from the same figure with archiving off.
+    auto median = [&](const char *label, double (*figure)(const Flood &)) {
+        std::vector<double> v;
+        for (const Flood &f : floods)
+            if (std::strcmp(f.label, label) == 0)
+                v.push_back(figure(f));
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    const auto p99 = [](const Flood &f) { return percentile(f.gaps, 0.99); };
+    const auto worst = [](const Flood &f) {
+        return f.gaps.empty() ? 0.0 : double(*std::max_element(f.gaps.begin(), f.gaps.end())) / 1e6;
+    };
+    const double offP99 = median("archiving off", p99), offWorst = median("archiving off", worst);
+    for (const char *label : {"archiving off", "archiving on", "archiving on, publishing on"}) {
+        if (!mqtt && std::strcmp(label, "archiving on, publishing on") == 0)
+            continue;
+        const double m99 = median(label, p99), mWorst = median(label, worst);
+        std::printf("%s, median of 3 floods: p99 %.2f ms (%+.0f %%), worst %.2f ms (%+.0f %%)\n", label, m99,
+                    offP99 > 0 ? 100.0 * (m99 - offP99) / offP99 : 0.0, mWorst,
+                    offWorst > 0 ? 100.0 * (mWorst - offWorst) / offWorst : 0.0);
+    }
+    if (publisher)
         std::printf("publishing: %lld values replaced by a newer one before they were sent\n",
                     publisher->droppedValues());
-    }
     delete w;
     setOperatorMessageHook({});
     return burstNs > 0 && waited ? 0 : 2;

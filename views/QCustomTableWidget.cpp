@@ -5,6 +5,7 @@
 
 #include "device/ORVEHVMirrorNode.h"
 #include "device/ORVEHVNode.h"
+#include "views/FrozenNameColumn.h"
 #include "views/ORVEHVWidgetItem.h"
 #include "views/SwitchOnQuestion.h"
 #include "views/TableRules.h"
@@ -189,6 +190,7 @@ QCustomTableWidget::QCustomTableWidget(bool customView, QWidget *parent)
     connect(horizontalHeader(), &QWidget::customContextMenuRequested, this,
             &QCustomTableWidget::emitSelectOffsetSettingModality);
     connect(verticalHeader(), &QHeaderView::sectionMoved, this, &QCustomTableWidget::alternateRowColors);
+    new FrozenNameColumn(this);
 }
 
 QCustomTableWidget::~QCustomTableWidget()

@@ -6,6 +6,7 @@
 
 #include "device/ORVEHVMirrorNode.h"
 #include "views/ORVEHVWidgetItem.h"
+#include "views/FrozenNameColumn.h"
 #include "views/QCustomTableWidget.h"
 #include "views/QSubWindow.h"
 #include "views/TableRules.h"
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QScopeGuard>
 #include <QtTest>
@@ -311,6 +313,44 @@ private slots:
         typeInto(*sub, name, {3, 4}, "DET-A");
         QCOMPARE(QString::fromStdString(vhw::channelName(sys->id, 0, 3)), QString("DET-A"));
         QVERIFY(QString::fromStdString(vhw::channelName(sys->id, 0, 4)) != QString("DET-A"));
+    }
+
+    // A wide table scrolled right keeps its names in sight, row for row as
+    // the table shows them; a double click there renames through the real
+    // cell. At the left edge nothing covers the cells.
+    void namesStayInSight()
+    {
+        QVERIFY(open(true));
+        sub->resize(640, 400);
+        auto *strip = t->findChild<FrozenNameColumn *>();
+        QVERIFY(strip);
+        QVERIFY(!strip->isVisible());
+        QVERIFY(t->horizontalScrollBar()->maximum() > 0);
+        t->horizontalScrollBar()->setValue(t->horizontalScrollBar()->maximum());
+        QTRY_VERIFY(strip->isVisible());
+        t->verticalScrollBar()->setValue(t->verticalScrollBar()->maximum() / 2);
+        const int row = t->rowAt(t->viewport()->height() / 2);
+        const int nameCol = t->columnByName("Name");
+        const ORVEHVNode *name = QCustomTableWidget::nodeOf(t->item(row, nameCol));
+        QVERIFY(row > 0 && name);
+        QVERIFY(t->columnViewportPosition(nameCol) < 0);
+        const QPoint onStrip = strip->mapFrom(t, t->viewport()->mapTo(t, QPoint(2, t->viewport()->height() / 2)));
+        QCOMPARE(strip->rowAt(onStrip), row);
+        QVERIFY(strip->geometry().left() == t->viewport()->geometry().left());
+
+        QTest::mouseDClick(strip, Qt::LeftButton, {}, onStrip);
+        QCOMPARE(t->horizontalScrollBar()->value(), 0);
+        QTRY_VERIFY(!strip->isVisible());
+        QCOMPARE(t->currentRow(), row);
+        QCOMPARE(t->currentColumn(), nameCol);
+        QTRY_VERIFY(t->indexWidget(t->currentIndex()));
+        QWidget *focus = t->indexWidget(t->currentIndex())->focusProxy();
+        QVERIFY(focus);
+        QTRY_VERIFY(focus->hasFocus());
+        QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(focus, "DET-B");
+        QTest::keyClick(focus, Qt::Key_Return);
+        QCOMPARE(QString::fromStdString(vhw::channelName(sys->id, name->slot(), name->channel())), QString("DET-B"));
     }
 
     void offsetMode_data()

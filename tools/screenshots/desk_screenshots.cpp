@@ -1,6 +1,6 @@
 // The operator's desk as a window manager shows it: the whole screen with
 // two systems connected (a mainframe and a VME crate of two named boards),
-// then with the trip-line dialog opened from its column header, then during
+// the mainframe's table scrolled to its right edge, then with the trip-line dialog opened from its column header, then during
 // a script run with its execution window. Run it on a desktop (for example
 // Xvfb with openbox); it grabs the screen, window frames included.
 //   desk_screenshots [folder, default /tmp]
@@ -22,6 +22,7 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
 #include <cstdio>
@@ -74,6 +75,10 @@ int main(int argc, char **argv)
     ok &= shoot(folder + "/main-two-systems.png");
 
     QCustomTableWidget *table = qobject_cast<QSubWindow *>(hall->subWindow())->table();
+    // Scrolled to its right edge, the names stay at the left.
+    table->horizontalScrollBar()->setValue(table->horizontalScrollBar()->maximum());
+    ok &= shoot(folder + "/main-scrolled-right.png");
+    table->horizontalScrollBar()->setValue(0);
     emit table->horizontalHeader()->sectionClicked(table->columnByName("TripInt"));
     if (auto *trip = window->findChild<QTripHandlingDialog *>()) {
         ok &= shoot(folder + "/trip-dialog.png");

@@ -61,7 +61,7 @@ bool Archive::open(const ArchiveOptions &options)
     for (int h = 0; h < m_keys.size(); ++h)
         if (!isForeign(m_keys.at(h)))
             m_queue->push(NewItem{h, m_keys.at(h), QString()});
-    m_writer->start();
+    m_writer->start(QThread::LowPriority);
     return true;
 }
 

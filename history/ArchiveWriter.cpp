@@ -1,7 +1,6 @@
 #include "history/ArchiveWriter.h"
 
 #include "history/ArchiveSchema.h"
-#include "history/BackgroundPriority.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -306,7 +305,6 @@ QString ArchiveWriter::store(QSqlDatabase &db, const ArchiveBatch &batch)
 
 void ArchiveWriter::run()
 {
-    lowerThisThreadBelowInteractive();
     const QString name = QStringLiteral("history-writer-%0").arg(quintptr(this), 0, 16);
     {
         QSqlDatabase db;

@@ -2,7 +2,6 @@
 
 #include "publish/JsonText.h"
 #include "publish/TopicNames.h"
-#include "history/BackgroundPriority.h"
 
 #include <mosquitto.h>
 
@@ -14,6 +13,9 @@
 #include <limits>
 #include <mutex>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -68,7 +70,9 @@ MqttPublisher::~MqttPublisher()
 
 void MqttPublisher::run()
 {
-    lowerThisThreadBelowInteractive();
+    // Below the GUI thread: when the cores are busy, values wait here (and
+    // merge), not the operator's event loop.
+    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 3);
     mosquitto *m = mosquitto_new(m_settings.clientId.toUtf8().constData(), true, this);
     QString error;
     if (!m || !configure(m, &error)) {

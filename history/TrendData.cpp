@@ -103,11 +103,11 @@ void TrendData::load(qint64 from, qint64 to, int columns)
         for (int i; (i = next.fetch_add(1)) < count;)
             loadChannel(reader, channels[i], from, to, flushed, columns);
     };
-    std::vector<std::thread> helpers;
-    const int wanted = m_archive->location().isServer()
-                           ? 0
-                           : qMin(QThread::idealThreadCount(), count / MinChannelsPerReader) - 1;
+    // A site server is read on this station's one connection: a helper
+    // would be one more log-in per load.
     const ArchiveLocation location = m_archive->location();
+    const int wanted = location.isServer() ? 0 : qMin(QThread::idealThreadCount(), count / MinChannelsPerReader) - 1;
+    std::vector<std::thread> helpers;
     for (int h = 0; h < qMin(wanted, MaxExtraReaders); ++h)
         helpers.emplace_back([&work, location] {
             ArchiveReader own(location);

@@ -66,8 +66,3 @@ QString LogFeed::systemName() const
     return m_systemName;
 }
 
-int LogFeed::crateOffset() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_crateOffset;
-}

@@ -41,7 +41,6 @@ public:
     // at the last refresh.
     bool update(int board, int channel, const QString &name, const char *valueArea, Update &out);
     QString systemName() const;
-    int crateOffset() const;
 
 private:
     using Key = EventItemKey;

@@ -24,9 +24,8 @@ FrozenNameColumn::FrozenNameColumn(QCustomTableWidget *table) : QWidget(table), 
     connect(table->verticalHeader(), &QHeaderView::sectionResized, this, qOverload<>(&QWidget::update));
     connect(table->verticalHeader(), &QHeaderView::sectionMoved, this, qOverload<>(&QWidget::update));
     connect(table->verticalHeader(), &QHeaderView::geometriesChanged, this, later);
-    // Values, stripes, stale greying and the selection repaint the names too
-    // (an update only marks the strip; the painting is coalesced).
-    connect(table->model(), &QAbstractItemModel::dataChanged, this, qOverload<>(&QWidget::update));
+    // Stripes, stale greying and the selection repaint the names too (an
+    // update only marks the strip; the painting is coalesced).
     connect(table->model(), &QAbstractItemModel::headerDataChanged, this, qOverload<>(&QWidget::update));
     connect(table->model(), &QAbstractItemModel::layoutChanged, this, later);
     connect(table->model(), &QAbstractItemModel::columnsInserted, this, later);
@@ -53,9 +52,15 @@ void FrozenNameColumn::follow()
     const bool out = column >= 0 && !m_table->isColumnHidden(column)
                      && m_table->columnViewportPosition(column) < 0 && m_table->rowCount() > 0;
     if (!out) {
+        // Every value that reaches a cell changes the model: only a shown
+        // strip listens, so a table at its left edge pays nothing per value.
+        disconnect(m_repaintOnData);
         hide();
         return;
     }
+    if (!m_repaintOnData)
+        m_repaintOnData = connect(m_table->model(), &QAbstractItemModel::dataChanged, this,
+                                  qOverload<>(&QWidget::update));
     const QWidget *viewport = m_table->viewport();
     const int width = qMin(m_table->columnWidth(column), viewport->width() / 2);
     setGeometry(viewport->x(), viewport->y() - headerHeight(), width, headerHeight() + viewport->height());

@@ -39,6 +39,7 @@ private:
     int headerHeight() const;
 
     QCustomTableWidget *m_table;
+    QMetaObject::Connection m_repaintOnData;  // while shown
 };
 
 #endif

@@ -40,7 +40,6 @@ bool waitFor(F condition, int ms)
     return condition();
 }
 
-bool save(QWidget *w, const QString &path) { return saveShot(w, path); }
 } // namespace
 
 int main(int argc, char **argv)
@@ -69,12 +68,12 @@ int main(int argc, char **argv)
         d.autodetectPanel()->scanner()->setTimings(0, 3000, 2000);
         QTest::mouseClick(d.findChild<QPushButton *>("autodetectButton"), Qt::LeftButton);
         ok &= waitFor([&] { return d.autodetectPanel()->table()->rowCount() >= 2; }, 3000);
-        ok &= save(&d, folder + "/h6_connect_mf_scanning.png");
+        ok &= saveShot(&d, folder + "/h6_connect_mf_scanning.png");
         ok &= waitFor([&] { return !d.autodetectPanel()->isScanning(); }, 5000);
         QTableWidget *t = d.autodetectPanel()->table();
         emit t->itemDoubleClicked(t->item(0, 1));
         t->selectRow(0);
-        ok &= save(&d, folder + "/h6_connect_mf_autodetect.png");
+        ok &= saveShot(&d, folder + "/h6_connect_mf_autodetect.png");
     }
     {
         QConnectDialog d(&connector);
@@ -95,7 +94,7 @@ int main(int argc, char **argv)
             rows[i]->findChild<QSpinBox *>("opt2")->setValue(i);
             rows[i]->findChild<QLineEdit *>("BaseAddress")->setText(bases[i]);
         }
-        ok &= save(&d, folder + "/h6_connect_vme_rows.png");
+        ok &= saveShot(&d, folder + "/h6_connect_vme_rows.png");
     }
     {
         QConnectDialog d(&connector);
@@ -103,7 +102,7 @@ int main(int argc, char **argv)
         d.show();
         d.findChild<QComboBox *>("comboPSType")->setCurrentIndex(2);
         d.findChild<QComboBox *>("comboConnType")->setCurrentIndex(1);
-        ok &= save(&d, folder + "/h6_connect_nim_serial.png");
+        ok &= saveShot(&d, folder + "/h6_connect_nim_serial.png");
     }
     responder.stop();
     return ok ? 0 : 1;

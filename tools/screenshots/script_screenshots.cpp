@@ -25,7 +25,6 @@
 #include <cstdio>
 
 namespace {
-bool save(QWidget *w, const QString &path) { return saveShot(w, path); }
 
 void choose(QComboBox *c, const QString &text)
 {
@@ -57,7 +56,7 @@ int main(int argc, char **argv)
         "set VSet * 100;\nset RUp 0{*}:3{*} 50;\nwait 200;\nset Pw 0{0,1}:3{*} 1;\nset VSet 7{0}:1{40} 20;\n"
         "set TripInt 8{0} 00000104;\nset Pw 8{1} 4294967297;\nset TripExt 8{1} 4294967296;"));
     dialog->show();
-    save(dialog, folder + QStringLiteral("/script-dialog.png"));
+    saveShot(dialog, folder + QStringLiteral("/script-dialog.png"));
 
     dialog->createWizardDialog();
     QScriptWizard *w = dialog->wizard();
@@ -75,17 +74,17 @@ int main(int argc, char **argv)
     tree->topLevelItem(1)->child(2)->setCheckState(0, Qt::Checked);
     w->resize(1000, 380);
     w->show();
-    save(w, folder + QStringLiteral("/script-wizard-novalue.png"));
+    saveShot(w, folder + QStringLiteral("/script-wizard-novalue.png"));
     if (auto *spin = qobject_cast<QDoubleSpinBox *>(w->valueEditor()->innerEditor())) {
         spin->setFocus();
         QTest::keyClicks(spin, QStringLiteral("1250.5"));
     }
-    save(w, folder + QStringLiteral("/script-wizard.png"));
+    saveShot(w, folder + QStringLiteral("/script-wizard.png"));
     w->reject();
 
     QObject::connect(dialog->runner(), &script::ScriptRunner::runEnded, &app, [&] {
         QTimer::singleShot(100, &app, [&] {
-            save(dialog->executionWindow(), folder + QStringLiteral("/script-report.png"));
+            saveShot(dialog->executionWindow(), folder + QStringLiteral("/script-report.png"));
             app.quit();
         });
     });

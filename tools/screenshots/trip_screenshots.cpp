@@ -20,9 +20,6 @@
 #include <QTableWidget>
 #include <QtTest>
 
-namespace {
-bool save(QWidget *w, const QString &path) { return saveShot(w, path); }
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -43,7 +40,7 @@ int main(int argc, char **argv)
     setOperatorMessageHook([&](const OperatorMessage &m) {
         QMessageBox box(m.icon, QStringLiteral("KEBODESK"), m.text);
         box.show();
-        ok &= save(&box, folder + "/trip_internal_warning_box.png");
+        ok &= saveShot(&box, folder + "/trip_internal_warning_box.png");
         return 0;
     });
 
@@ -61,13 +58,13 @@ int main(int argc, char **argv)
             tabs->setCurrentIndex(tabs->count() - 1); // the trip-line board
 
         QTest::qWait(800); // the warning comes half a second after opening
-        ok &= save(&d, folder + "/trip_internal.png");
+        ok &= saveShot(&d, folder + "/trip_internal.png");
     }
     {
         QTripHandlingDialog d(1, system, nullptr);
         d.show();
         QTest::mouseClick(d.lineButtons(-1).at(2), Qt::LeftButton);
-        ok &= save(&d, folder + "/trip_external.png");
+        ok &= saveShot(&d, folder + "/trip_external.png");
     }
     w->disconnectFromSystem(0);
 
@@ -76,7 +73,7 @@ int main(int argc, char **argv)
     w->disconnectFromSystem(0);
     if (auto *d = w->findChild<QDisconnectDialog *>()) {
         d->choices().at(2)->click();
-        ok &= save(d, folder + "/disconnect_vme_crate.png");
+        ok &= saveShot(d, folder + "/disconnect_vme_crate.png");
     } else {
         ok = false;
     }

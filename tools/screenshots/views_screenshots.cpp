@@ -29,9 +29,6 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-namespace {
-bool save(QWidget *w, const QString &path) { return saveShot(w, path); }
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -55,12 +52,12 @@ int main(int argc, char **argv)
     configure->changeItemVisibility(configure->channelTree()->topLevelItem(1));
     configure->channelTree()->topLevelItem(0)->setExpanded(true);
     configure->changeItemVisibility(configure->channelTree()->topLevelItem(0)->child(2));
-    ok &= save(configure, folder + "/configure_view_channels.png");
+    ok &= saveShot(configure, folder + "/configure_view_channels.png");
     auto *tabs = configure->findChild<QTabWidget *>("viewTabs");
     tabs->setCurrentIndex(1);
     QHeaderView *h = configure->preview()->horizontalHeader();
     h->moveSection(h->visualIndex(configure->previewColumn("VMon")), h->visualIndex(configure->previewColumn("VSet")));
-    ok &= save(configure, folder + "/configure_view_parameters.png");
+    ok &= saveShot(configure, folder + "/configure_view_parameters.png");
     configure->clickedOkButton();
 
     // Custom view: some channels of both systems.
@@ -72,14 +69,14 @@ int main(int argc, char **argv)
         for (int c = 0; c < 3; ++c)
             custom->changeItemVisibility(board->child(c + s));
     }
-    ok &= save(custom, folder + "/custom_view_channels.png");
+    ok &= saveShot(custom, folder + "/custom_view_channels.png");
     custom->findChild<QTabWidget *>("viewTabs")->setCurrentIndex(1);
     for (const char *name : {"Name", "VSet", "VMon", "IMon", "Pw", "Status"})
         if (QPushButton *b = custom->parameterButton(name))
             b->click();
-    ok &= save(custom, folder + "/custom_view_parameters.png");
+    ok &= saveShot(custom, folder + "/custom_view_parameters.png");
     custom->clickedOkButton();
-    ok &= save(w, folder + "/custom_view_subwindow.png");
+    ok &= saveShot(w, folder + "/custom_view_subwindow.png");
 
     // Groups.
     QWidget *create = views->createDialogForGroupSettings();
@@ -88,11 +85,11 @@ int main(int argc, char **argv)
     cg->nameEdit()->setText("Inner layer");
     cg->changeItemVisibility(cg->tree()->topLevelItem(0)->child(0));
     cg->changeItemVisibility(cg->tree()->topLevelItem(1)->child(0)->child(2));
-    ok &= save(cg, folder + "/group_new.png");
+    ok &= saveShot(cg, folder + "/group_new.png");
     cg->clickedOkButton();
     QSetGroupValueDialog *value = views->groups()->openGroup(0);
     value->showItems();
-    ok &= save(value, folder + "/group_set_value.png");
+    ok &= saveShot(value, folder + "/group_set_value.png");
     value->close();
 
     // Saved configuration and its load dialog (one broken view file beside).
@@ -104,7 +101,7 @@ int main(int argc, char **argv)
     broken.close();
     w->removeSystem(1);
     QDialog *load = views->loadCustomizedViews(dir.filePath("setup.csc"));
-    ok &= save(load, folder + "/load_configuration.png");
+    ok &= saveShot(load, folder + "/load_configuration.png");
     load->reject();
     delete w;
     return ok ? 0 : 1;
